@@ -1,0 +1,465 @@
+#include "social/json/SNJsonParser.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "platform/foundation/Text.h"
+
+namespace clipora {
+
+using platform::Value;
+
+namespace {
+
+// The six ASCII whitespace characters: space, tab, LF, VT, FF, CR.
+constexpr std::array<bool, 256> kWhitespace = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char ch : {' ', '\t', '\n', '\v', '\f', '\r'}) table[ch] = true;
+    return table;
+}();
+
+// Bytes that end a plain run inside a string: quote, backslash, control
+// characters (0 to 31) and the lead bytes of multi-byte UTF-8 sequences,
+// which are checked as they are met.
+constexpr std::array<bool, 256> kStringStop = [] {
+    std::array<bool, 256> table{};
+    for (int ch = 0; ch < 32; ++ch) table[static_cast<std::size_t>(ch)] = true;
+    for (int ch = 0x80; ch < 256; ++ch) table[static_cast<std::size_t>(ch)] = true;
+    table['"'] = true;
+    table['\\'] = true;
+    return table;
+}();
+
+inline bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+inline bool isContinuation(const char* p) { return (static_cast<unsigned char>(*p) & 0xC0) == 0x80; }
+
+// Length of the well-formed UTF-8 sequence starting at the non-ASCII byte p,
+// or 0 when it is not one (overlong forms, surrogates and values above
+// U+10FFFF are refused).
+std::size_t utf8SequenceLength(const char* p, const char* end) {
+    const auto b0 = static_cast<unsigned char>(p[0]);
+    const auto left = static_cast<std::size_t>(end - p);
+    if (b0 < 0xC2) return 0;
+    if (b0 < 0xE0) return left >= 2 && isContinuation(p + 1) ? 2 : 0;
+    if (b0 < 0xF0) {
+        if (left < 3 || !isContinuation(p + 1) || !isContinuation(p + 2)) return 0;
+        const auto b1 = static_cast<unsigned char>(p[1]);
+        if (b0 == 0xE0 && b1 < 0xA0) return 0;
+        if (b0 == 0xED && b1 > 0x9F) return 0;
+        return 3;
+    }
+    if (b0 < 0xF5) {
+        if (left < 4 || !isContinuation(p + 1) || !isContinuation(p + 2) || !isContinuation(p + 3)) return 0;
+        const auto b1 = static_cast<unsigned char>(p[1]);
+        if (b0 == 0xF0 && b1 < 0x90) return 0;
+        if (b0 == 0xF4 && b1 > 0x8F) return 0;
+        return 4;
+    }
+    return 0;
+}
+
+void appendUTF8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+int hexValue(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<Value> SNJsonParser::fragmentWithString(std::optional<std::string_view> text) {
+    clearErrorTrace();
+    if (!text) {
+        addErrorWithCodeDescription(kErrorNoInput, "Input was 'nil'");
+        return std::nullopt;
+    }
+    depth_ = 0;
+    c_ = text->data();
+    end_ = c_ + text->size();
+    Value value;
+    if (!scanValue(value)) return std::nullopt;
+    if (!scanIsAtEnd()) {
+        addErrorWithCodeDescription(kErrorGarbage, "Garbage after JSON");
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<Value> SNJsonParser::objectWithString(std::optional<std::string_view> text) {
+    auto value = fragmentWithString(text);
+    if (value && !value->isDictionary() && !value->isArray()) {
+        addErrorWithCodeDescription(kErrorNotContainer, "Valid fragment, but not JSON");
+        return std::nullopt;
+    }
+    return value;
+}
+
+void SNJsonParser::skipWhitespace() {
+    while (c_ < end_ && kWhitespace[static_cast<unsigned char>(*c_)]) ++c_;
+}
+
+bool SNJsonParser::scanIsAtEnd() {
+    skipWhitespace();
+    return c_ == end_;
+}
+
+bool SNJsonParser::enterContainer() {
+    if (depth_ + 1 > effectiveMaxDepth()) {
+        addErrorWithCodeDescription(kErrorDepth, "Nested too deep");
+        return false;
+    }
+    ++depth_;
+    return true;
+}
+
+bool SNJsonParser::scanValue(Value& out) {
+    skipWhitespace();
+    if (c_ == end_) {
+        addErrorWithCodeDescription(kErrorEndOfInput, "Unexpected end of string");
+        return false;
+    }
+    switch (*c_) {
+        case '"': {
+            ++c_;
+            std::string text;
+            if (!scanRestOfString(text)) return false;
+            out = Value(std::move(text));
+            return true;
+        }
+        case '{': ++c_; return scanRestOfDictionary(out);
+        case '[': ++c_; return scanRestOfArray(out);
+        case 't': ++c_; return scanRestOfTrue(out);
+        case 'f': ++c_; return scanRestOfFalse(out);
+        case 'n': ++c_; return scanRestOfNull(out);
+        case '-':
+        case '0': case '1': case '2': case '3': case '4':
+        case '5': case '6': case '7': case '8': case '9':
+            return scanNumber(out);
+        case '+':
+            addErrorWithCodeDescription(kErrorBadNumber, "Leading + disallowed in number");
+            return false;
+        default:
+            addErrorWithCodeDescription(kErrorParse, "Unrecognised leading character");
+            return false;
+    }
+}
+
+namespace {
+bool consume(const char*& c, const char* end, std::string_view rest) {
+    if (static_cast<std::size_t>(end - c) < rest.size() || std::string_view(c, rest.size()) != rest) return false;
+    c += rest.size();
+    return true;
+}
+}  // namespace
+
+bool SNJsonParser::scanRestOfTrue(Value& out) {
+    if (!consume(c_, end_, "rue")) {
+        addErrorWithCodeDescription(kErrorParse, "Expected 'true'");
+        return false;
+    }
+    out = Value(true);
+    return true;
+}
+
+bool SNJsonParser::scanRestOfFalse(Value& out) {
+    if (!consume(c_, end_, "alse")) {
+        addErrorWithCodeDescription(kErrorParse, "Expected 'false'");
+        return false;
+    }
+    out = Value(false);
+    return true;
+}
+
+bool SNJsonParser::scanRestOfNull(Value& out) {
+    if (!consume(c_, end_, "ull")) {
+        addErrorWithCodeDescription(kErrorParse, "Expected 'null'");
+        return false;
+    }
+    out = Value();
+    return true;
+}
+
+bool SNJsonParser::scanRestOfArray(Value& out) {
+    if (!enterContainer()) return false;
+    Value::Array items;
+    items.reserve(8);
+    for (;;) {
+        if (c_ == end_) {
+            addErrorWithCodeDescription(kErrorEndOfInput, "End of input while parsing array");
+            return false;
+        }
+        skipWhitespace();
+        if (c_ < end_ && *c_ == ']') {
+            ++c_;
+            --depth_;
+            out = Value(std::move(items));
+            return true;
+        }
+        Value item;
+        if (!scanValue(item)) {
+            addErrorWithCodeDescription(kErrorParse, "Expected value while parsing array");
+            return false;
+        }
+        items.push_back(std::move(item));
+        skipWhitespace();
+        if (c_ < end_ && *c_ == ',') {
+            ++c_;
+            skipWhitespace();
+            if (c_ < end_ && *c_ == ']') {
+                addErrorWithCodeDescription(kErrorTrailingComma, "Trailing comma disallowed in array");
+                return false;
+            }
+        }
+    }
+}
+
+bool SNJsonParser::scanRestOfDictionary(Value& out) {
+    if (!enterContainer()) return false;
+    Value::Dictionary pairs;
+    for (;;) {
+        if (c_ == end_) {
+            addErrorWithCodeDescription(kErrorEndOfInput, "End of input while parsing object");
+            return false;
+        }
+        skipWhitespace();
+        if (c_ < end_ && *c_ == '}') {
+            ++c_;
+            --depth_;
+            out = Value(std::move(pairs));
+            return true;
+        }
+        std::string key;
+        if (c_ == end_ || *c_ != '"' || (++c_, !scanRestOfString(key))) {
+            addErrorWithCodeDescription(kErrorParse, "Object key string expected");
+            return false;
+        }
+        skipWhitespace();
+        if (c_ == end_ || *c_ != ':') {
+            addErrorWithCodeDescription(kErrorParse, "Expected ':' separating key and value");
+            return false;
+        }
+        ++c_;
+        Value item;
+        if (!scanValue(item)) {
+            addErrorWithCodeDescription(kErrorParse, platform::Text::format("Object value expected for key: %@", key));
+            return false;
+        }
+        pairs.insert_or_assign(std::move(key), std::move(item));
+        skipWhitespace();
+        if (c_ < end_ && *c_ == ',') {
+            ++c_;
+            skipWhitespace();
+            if (c_ < end_ && *c_ == '}') {
+                addErrorWithCodeDescription(kErrorTrailingComma, "Trailing comma disallowed in object");
+                return false;
+            }
+        }
+    }
+}
+
+bool SNJsonParser::scanRestOfString(std::string& out) {
+    for (;;) {
+        // The longest plain run, multi-byte characters included, in one step.
+        const char* run = c_;
+        for (;;) {
+            while (c_ < end_ && !kStringStop[static_cast<unsigned char>(*c_)]) ++c_;
+            if (c_ < end_ && static_cast<unsigned char>(*c_) >= 0x80) {
+                const std::size_t length = utf8SequenceLength(c_, end_);
+                if (length == 0) {
+                    addErrorWithCodeDescription(kErrorParse, "Invalid UTF-8 in string");
+                    return false;
+                }
+                c_ += length;
+                continue;
+            }
+            break;
+        }
+        out.append(run, c_);
+        if (c_ == end_) {
+            addErrorWithCodeDescription(kErrorEndOfInput, "Unexpected EOF while parsing string");
+            return false;
+        }
+        const auto ch = static_cast<unsigned char>(*c_);
+        if (ch == '"') {
+            ++c_;
+            return true;
+        }
+        if (ch != '\\') {
+            addErrorWithCodeDescription(kErrorControlCharacter,
+                                        platform::Text::format("Unescaped control character '0x%x'", ch));
+            return false;
+        }
+        ++c_;
+        if (c_ == end_) {
+            addErrorWithCodeDescription(kErrorEndOfInput, "Unexpected EOF while parsing string");
+            return false;
+        }
+        const auto escaped = static_cast<unsigned char>(*c_++);
+        switch (escaped) {
+            case '"':
+            case '\\':
+            case '/': out.push_back(static_cast<char>(escaped)); break;
+            case 'b': out.push_back('\b'); break;
+            case 'f': out.push_back('\f'); break;
+            case 'n': out.push_back('\n'); break;
+            case 'r': out.push_back('\r'); break;
+            case 't': out.push_back('\t'); break;
+            case 'u':
+                if (!scanUnicodeChar(out)) {
+                    addErrorWithCodeDescription(kErrorUnicode, "Broken unicode character");
+                    return false;
+                }
+                break;
+            default:
+                addErrorWithCodeDescription(kErrorEscape,
+                                            platform::Text::format("Illegal escape sequence '0x%x'", escaped));
+                return false;
+        }
+    }
+}
+
+bool SNJsonParser::scanUnicodeChar(std::string& out) {
+    char32_t high = 0;
+    if (!scanHexQuad(high)) return false;
+    if (high >= 0xDC00 && high <= 0xDFFF) {
+        addErrorWithCodeDescription(kErrorUnicode, "Invalid high character in surrogate pair");
+        return false;
+    }
+    if (high < 0xD800 || high > 0xDFFF) {
+        appendUTF8(out, high);
+        return true;
+    }
+    char32_t low = 0;
+    if (end_ - c_ < 2 || c_[0] != '\\' || c_[1] != 'u') {
+        addErrorWithCodeDescription(kErrorUnicode, "Missing low character in surrogate pair");
+        return false;
+    }
+    c_ += 2;
+    if (!scanHexQuad(low)) {
+        addErrorWithCodeDescription(kErrorUnicode, "Missing low character in surrogate pair");
+        return false;
+    }
+    if (low < 0xDC00 || low > 0xDFFF) {
+        addErrorWithCodeDescription(kErrorUnicode, "Invalid low surrogate char");
+        return false;
+    }
+    appendUTF8(out, 0x10000 + (high - 0xD800) * 0x400 + (low - 0xDC00));
+    return true;
+}
+
+bool SNJsonParser::scanHexQuad(char32_t& out) {
+    char32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int digit = c_ < end_ ? hexValue(*c_) : -1;
+        if (digit < 0) {
+            addErrorWithCodeDescription(kErrorUnicode, "Missing hex digit in quad");
+            addErrorWithCodeDescription(kErrorUnicode, "Missing hex quad");
+            return false;
+        }
+        ++c_;
+        value = value * 16 + static_cast<char32_t>(digit);
+    }
+    out = value;
+    return true;
+}
+
+bool SNJsonParser::scanNumber(Value& out) {
+    const char* start = c_;
+    const bool negative = *c_ == '-';
+    if (negative) ++c_;
+    const char* digits = c_;
+    if (c_ < end_ && *c_ == '0') {
+        ++c_;
+        if (c_ < end_ && isDigit(*c_)) {
+            addErrorWithCodeDescription(kErrorBadNumber, "Leading 0 disallowed in number");
+            return false;
+        }
+    } else if (c_ < end_ && isDigit(*c_)) {
+        while (c_ < end_ && isDigit(*c_)) ++c_;
+    } else {
+        addErrorWithCodeDescription(kErrorBadNumber, "No digits after initial minus");
+        return false;
+    }
+    const char* digitsEnd = c_;
+    bool integral = true;
+    if (c_ < end_ && *c_ == '.') {
+        integral = false;
+        ++c_;
+        if (c_ == end_ || !isDigit(*c_)) {
+            addErrorWithCodeDescription(kErrorBadNumber, "No digits after decimal point");
+            return false;
+        }
+        while (c_ < end_ && isDigit(*c_)) ++c_;
+    }
+    if (c_ < end_ && (*c_ == 'e' || *c_ == 'E')) {
+        integral = false;
+        ++c_;
+        if (c_ < end_ && (*c_ == '+' || *c_ == '-')) ++c_;
+        if (c_ == end_ || !isDigit(*c_)) {
+            addErrorWithCodeDescription(kErrorBadNumber, "No digits after exponent");
+            return false;
+        }
+        while (c_ < end_ && isDigit(*c_)) ++c_;
+    }
+
+    if (integral) {
+        const auto count = digitsEnd - digits;
+        if (count <= 18) {
+            std::int64_t magnitude = 0;
+            for (const char* p = digits; p < digitsEnd; ++p) magnitude = magnitude * 10 + (*p - '0');
+            out = Value(static_cast<long long>(negative ? -magnitude : magnitude));
+            return true;
+        }
+        std::uint64_t magnitude = 0;
+        const auto parsed = std::from_chars(digits, digitsEnd, magnitude);
+        if (parsed.ec == std::errc() && parsed.ptr == digitsEnd) {
+            constexpr auto kInt64Max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+            if (!negative) {
+                out = magnitude <= kInt64Max ? Value(static_cast<long long>(magnitude))
+                                             : Value(static_cast<unsigned long long>(magnitude));
+                return true;
+            }
+            if (magnitude <= kInt64Max + 1) {
+                // Two's complement negation of the magnitude, INT64_MIN included.
+                out = Value(static_cast<long long>(static_cast<std::int64_t>(0 - magnitude)));
+                return true;
+            }
+        }
+        // Beyond 64 bits: read as a real below.
+    }
+
+    double real = 0;
+    const auto parsed = std::from_chars(start, c_, real);
+    if (parsed.ec != std::errc() || parsed.ptr != c_ || !std::isfinite(real)) {
+        addErrorWithCodeDescription(kErrorBadNumber, "Failed creating decimal instance");
+        return false;
+    }
+    out = Value(real);
+    return true;
+}
+
+}  // namespace clipora
