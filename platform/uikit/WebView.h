@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/cfnetwork/HTTPURLResponse.h"
+#include "platform/cfnetwork/URLConnection.h"
+#include "platform/cfnetwork/URLRequest.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/URL.h"
+#include "platform/uikit/View.h"
+#include "platform/uikit/WebViewDelegate.h"
+
+namespace clipora::platform {
+
+// A web view without a browser engine. It loads pages for real (http and
+// https through URLConnection, so the shared cookie store and TLS rules
+// apply; file URLs from disk; "about:blank" as an empty page; HTML strings
+// as given), keeps a history, asks its delegate before every navigation and
+// redirect, and tells it of each load's start, finish and failure. Nothing
+// is rendered and no script runs: stringByEvaluatingJavaScriptFromString()
+// answers a few expressions from the loaded page's HTML (see there) and
+// records every script it is given.
+//
+// Failures: a load replaced by another or stopped fails with
+// Error::kURLErrorCancelled (-999); a redirect the delegate refuses ends the
+// load with Error::kWebKitErrorFrameLoadInterrupted (102) of
+// Error::kWebKitErrorDomain; a scheme that cannot be shown fails with
+// Error::kURLErrorUnsupportedURL; a missing file with
+// Error::kURLErrorFileDoesNotExist; network errors as URLConnection reports
+// them. An HTTP error status still finishes (its page is shown). A failed
+// load leaves the page that was shown before. Main thread only.
+class WebView : public View {
+public:
+    enum DataDetectorTypes : unsigned {
+        DataDetectorTypeNone = 0,
+        DataDetectorTypePhoneNumber = 1 << 0,
+        DataDetectorTypeLink = 1 << 1,
+        DataDetectorTypeAddress = 1 << 2,
+        DataDetectorTypeCalendarEvent = 1 << 3,
+        DataDetectorTypeAll = 0xFFFFFFFFu,
+    };
+
+    WebView();
+    explicit WebView(Rect frame);
+    ~WebView() override;
+
+    std::weak_ptr<WebViewDelegate> delegate() const { return delegate_; }
+    void setDelegate(std::weak_ptr<WebViewDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    // --- Loading ---
+    void loadRequest(const URLRequest& request);
+    // Shows `html` as a page whose address is `baseURL` ("about:blank" when
+    // absent); relative links resolve against it.
+    void loadHTMLStringBaseURL(std::string html, const std::optional<URL>& baseURL);
+    void stopLoading();
+    void reload();
+    bool isLoading() const { return load_ != nullptr; }
+
+    // The request being loaded (after its redirects so far), or else that of
+    // the page shown; null before anything was loaded.
+    std::shared_ptr<URLRequest> request() const;
+    // The address of that page (the request's main-document URL).
+    std::optional<URL> mainDocumentURL() const;
+
+    // --- History ---
+    bool canGoBack() const;
+    bool canGoForward() const;
+    void goBack();
+    void goForward();
+
+    // --- The page ---
+    // The HTML of the page shown ("" before any).
+    const std::string& documentHTML() const { return documentHTML_; }
+    // The response of the page shown, when it came over HTTP.
+    const std::shared_ptr<HTTPURLResponse>& response() const { return response_; }
+    // Answers, from the page shown: "document.title" (the title element's
+    // text), "document.body.innerHTML", "document.documentElement.outerHTML"
+    // and ".innerHTML", "document.getElementById('id').innerHTML",
+    // "document.URL" / "window.location.href" / "document.location.href".
+    // Any other script answers "". Every script is recorded.
+    std::string stringByEvaluatingJavaScriptFromString(const std::string& script);
+    const std::vector<std::string>& evaluatedScripts() const { return scripts_; }
+
+    bool scalesPageToFit() const { return scalesPageToFit_; }
+    void setScalesPageToFit(bool scales) { scalesPageToFit_ = scales; }
+    unsigned dataDetectorTypes() const { return dataDetectorTypes_; }
+    void setDataDetectorTypes(unsigned types) { dataDetectorTypes_ = types; }
+
+    // --- Test and device-program hook ---
+    // The user taps a link to `href` (resolved against the page shown):
+    // a navigation of type "link clicked".
+    void simulateLinkClick(std::string_view href);
+
+    std::string className() const override { return "WebView"; }
+
+private:
+    class Loader;
+    struct Entry {
+        std::shared_ptr<URLRequest> request;
+        std::optional<std::string> html;  // a page given as a string
+    };
+    struct Load {
+        std::uint64_t id = 0;
+        std::shared_ptr<URLRequest> request;
+        WebViewNavigationType type = WebViewNavigationTypeOther;
+        std::optional<std::size_t> historyTarget;  // back or forward to this entry
+        bool reload = false;
+        std::optional<std::string> html;
+        std::shared_ptr<URLConnection> connection;
+        std::shared_ptr<HTTPURLResponse> response;
+        Data body;
+    };
+
+    // Asks the delegate and, when it agrees, starts the load.
+    bool navigate(std::shared_ptr<URLRequest> request, WebViewNavigationType type,
+                  std::optional<std::size_t> historyTarget, bool reload, std::optional<std::string> html);
+    void begin(std::shared_ptr<Load> load);
+    void cancelCurrent();
+    void commit(const std::shared_ptr<Load>& load, std::string html);
+    void failLoad(const std::shared_ptr<Load>& load, const Error& error);
+    // Runs `call` with the delegate on a later turn of the main run loop.
+    void post(std::function<void(const std::shared_ptr<WebView>&, const std::shared_ptr<WebViewDelegate>&)> call);
+
+    // Loader callbacks.
+    std::shared_ptr<URLRequest> loaderWillRedirect(std::uint64_t id, const std::shared_ptr<URLRequest>& request);
+    void loaderDidReceiveResponse(std::uint64_t id, const std::shared_ptr<HTTPURLResponse>& response);
+    void loaderDidReceiveData(std::uint64_t id, const Data& data);
+    void loaderDidFinish(std::uint64_t id);
+    void loaderDidFail(std::uint64_t id, const Error& error);
+
+    std::weak_ptr<WebViewDelegate> delegate_;
+    std::shared_ptr<Load> load_;
+    std::uint64_t nextLoadId_ = 1;
+    std::vector<Entry> history_;
+    std::optional<std::size_t> index_;
+    std::shared_ptr<URLRequest> pageRequest_;
+    std::shared_ptr<HTTPURLResponse> response_;
+    std::string documentHTML_;
+    std::vector<std::string> scripts_;
+    bool scalesPageToFit_ = false;
+    unsigned dataDetectorTypes_ = DataDetectorTypePhoneNumber;
+};
+
+}  // namespace clipora::platform

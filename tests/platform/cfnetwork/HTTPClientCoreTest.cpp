@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "platform/cfnetwork/HTTPClientCore.h"
+#include "platform/cfnetwork/HTTPStreamError.h"
+#include "tests/platform/cfnetwork/ReadStreamHarness.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/RawServer.h"
+#include "tests/support/TestCA.h"
+#include "tests/support/TestHome.h"
+
+namespace clipora::test {
+namespace {
+
+using platform::HTTPClientCore;
+using platform::HTTPStreamError;
+using platform::HTTPTransaction;
+using platform::HTTPTransactionOptions;
+
+class CountingObserver : public platform::HTTPTransactionObserver {
+public:
+    void httpTransactionChanged(HTTPTransaction&) override { ++changes; }
+    std::atomic<int> changes{0};
+};
+
+class HTTPClientCoreTest : public PlatformTest {
+protected:
+    std::shared_ptr<HTTPTransaction> start(const std::string& url, HTTPTransactionOptions options = {}) {
+        return HTTPClientCore::shared()->start(makeRequest("GET", url), std::move(options), observer_);
+    }
+    static bool finished(const std::shared_ptr<HTTPTransaction>& t) { return t->isComplete() || t->error().has_value(); }
+    std::shared_ptr<CountingObserver> observer_ = std::make_shared<CountingObserver>();
+};
+
+TEST_F(HTTPClientCoreTest, InactivityTimeOutFailsAStalledExchangeButNotASlowSteadyOne) {
+    RawServer server([](RawServer::Connection& c) {
+        c.readRequest();
+        if (c.index() == 0) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Le");  // and then nothing
+            c.waitForPeerClose();
+            return;
+        }
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\n");
+        for (char ch : std::string("steady")) {
+            RawServer::Connection::pauseBriefly(0.05);
+            c.send(std::string(1, ch));
+        }
+    });
+    HTTPTransactionOptions options;
+    options.inactivityTimeout = 0.2;
+    auto stalled = start(server.url(), options);
+    ASSERT_TRUE(pumpUntil([&]() { return finished(stalled); }));
+    ASSERT_TRUE(stalled->error());
+    EXPECT_EQ(stalled->error()->domain(), HTTPStreamError::kPOSIXDomain);
+    EXPECT_EQ(stalled->error()->code(), HTTPStreamError::kTimedOut);
+
+    auto steady = start(server.url(), options);
+    ASSERT_TRUE(pumpUntil([&]() { return finished(steady); }));
+    EXPECT_FALSE(steady->error());
+    std::uint8_t buffer[16];
+    EXPECT_EQ(steady->read(buffer, sizeof buffer), 6);
+    EXPECT_TRUE(steady->atEnd());
+}
+
+TEST_F(HTTPClientCoreTest, CancelStopsAtOnceWithoutFurtherNews) {
+    RawServer server([](RawServer::Connection& c) {
+        c.readRequest();
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome");
+        c.waitForPeerClose();
+    });
+    auto t = start(server.url());
+    ASSERT_TRUE(pumpUntil([&]() { return t->bytesAvailable() == 4; }));
+    t->cancel();
+    int changes = observer_->changes;
+    ASSERT_TRUE(server.waitForFinished(1));  // the connection was closed
+    EXPECT_EQ(observer_->changes, changes);
+    EXPECT_TRUE(t->isCancelled());
+    EXPECT_FALSE(t->isComplete());
+}
+
+TEST_F(HTTPClientCoreTest, AServerTrustHandlerDecidesBeforeAnyRequestByteIsSent) {
+    TestCA ca(home() / "tls");  // not trusted: the handler sees an untrusted chain
+    LoopbackServer server(ca.server().certificateFile, ca.server().privateKeyFile);
+    std::atomic<int> requests{0};
+    server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
+        ++requests;
+        response.set_content("trusted by the delegate", "text/plain");
+    });
+    server.start();
+    for (bool proceed : {false, true}) {
+        SCOPED_TRACE(proceed);
+        std::atomic<bool> asked{false};
+        HTTPTransactionOptions options;
+        options.persistentConnection = false;
+        options.serverTrustHandler = [&, proceed](const platform::TLSPeerTrust& trust, std::function<void(bool)> answer) {
+            EXPECT_FALSE(trust.trusted());
+            EXPECT_EQ(trust.host, "localhost");
+            EXPECT_FALSE(trust.certificateChain.empty());
+            asked = true;
+            answer(proceed);
+        };
+        auto t = start(server.url(), options);
+        ASSERT_TRUE(pumpUntil([&]() { return finished(t); }));
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(t->error().has_value(), !proceed);
+        EXPECT_EQ(requests.load(), proceed ? 1 : 0);
+    }
+}
+
+}  // namespace
+}  // namespace clipora::test
