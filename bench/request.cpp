@@ -1,0 +1,185 @@
+// Request-engine throughput against curl.
+//
+// A raw loopback server sends (1) a 256 MiB body, which the engine downloads
+// into a file (downloadDestinationPath) and curl writes with -o; and (2) a
+// gzip body that inflates to 64 MiB, which the engine inflates on the fly
+// into a file and curl fetches with --compressed. Both run in the same
+// process and the engine's throughput is given as a ratio of curl's (bytes
+// on the wire per second, best of the rounds). Memory is the largest growth
+// of the process's resident set (VmRSS, sampled on every turn of the main
+// loop) over what it was when the engine's request started.
+//
+//   bench_request [download MiB] [gzip MiB] [rounds]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "net/request/RQDataCompressor.h"
+#include "net/request/RQHTTPRequest.h"
+#include "platform/foundation/URL.h"
+#include "tests/support/Pump.h"
+#include "tests/support/RawServer.h"
+
+namespace {
+
+using namespace clipora;
+using Clock = std::chrono::steady_clock;
+
+struct Result {
+    double seconds = 0;
+    std::uint64_t fileBytes = 0;
+    long peakGrowthKiB = 0;
+    bool ok = false;
+};
+
+long statusKiB(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::string(key).size(), nullptr, 10);
+    }
+    return 0;
+}
+
+std::uint64_t fileSize(const std::filesystem::path& path) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+Result viaCurl(const std::string& url, const std::filesystem::path& output, bool compressed) {
+    Result r;
+    std::filesystem::remove(output);
+    auto start = Clock::now();
+    std::string command = std::string("curl -s ") + (compressed ? "--compressed " : "") + "-o '" + output.string() +
+                          "' '" + url + "'";
+    r.ok = std::system(command.c_str()) == 0;
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.fileBytes = fileSize(output);
+    return r;
+}
+
+Result viaEngine(const std::string& url, const std::filesystem::path& output, bool inflateOnTheFly) {
+    Result r;
+    std::filesystem::remove(output);
+    const long before = statusKiB("VmRSS:");
+    long peak = before;
+    auto start = Clock::now();
+    auto request = RQHTTPRequest::requestWithURL(platform::URL::fromString(url));
+    request->setDownloadDestinationPath(output.string());
+    request->setShouldWaitToInflateCompressedResponses(!inflateOnTheFly);
+    request->setTimeOutSeconds(60);
+    request->startAsynchronous();
+    test::pumpUntil(
+        [&] {
+            peak = std::max(peak, statusKiB("VmRSS:"));
+            return request->isFinished();
+        },
+        600);
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.ok = request->isFinished() && !request->error() && request->responseStatusCode() == 200;
+    if (auto error = request->error()) std::printf("engine: %s\n", error->description().c_str());
+    r.fileBytes = fileSize(output);
+    r.peakGrowthKiB = peak - before;
+    return r;
+}
+
+double mibPerSecond(std::uint64_t bytes, double seconds) {
+    return seconds > 0 ? static_cast<double>(bytes) / (1024.0 * 1024.0) / seconds : 0;
+}
+
+// Text with enough variety that it compresses like a real body (about 4:1).
+std::string compressibleText(std::uint64_t size) {
+    std::string text;
+    text.reserve(size);
+    std::uint32_t x = 2463534242u;
+    static const char* words[] = {"video ", "friend ", "upload ", "clip ", "share ", "album ", "photo ", "page "};
+    while (text.size() < size) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        text += words[x & 7];
+        text += std::to_string(x % 100000);
+        text += (x & 0x100) ? "\n" : " ";
+    }
+    text.resize(size);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::uint64_t downloadMiB = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 256;
+    const std::uint64_t gzipMiB = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 64;
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+
+    const auto home = std::filesystem::temp_directory_path() / ("bench_request_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(home / "tmp");
+    ::setenv("CLIPORA_HOME", home.c_str(), 1);
+
+    const std::uint64_t total = downloadMiB * 1024 * 1024;
+    const std::string inflated = compressibleText(gzipMiB * 1024 * 1024);
+    const auto packedData = *RQDataCompressor::compressDataError(platform::Data(inflated.begin(), inflated.end()), nullptr);
+    const std::string packed(packedData.begin(), packedData.end());
+
+    test::RawServer server([&](test::RawServer::Connection& c) {
+        const std::string head = c.readRequest();
+        if (head.empty()) return;
+        if (head.find(" /big ") != std::string::npos) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                   std::to_string(total) + "\r\nConnection: close\r\n\r\n");
+            c.sendFiller(total);
+        } else {
+            c.send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                   std::to_string(packed.size()) + "\r\nConnection: close\r\n\r\n");
+            c.send(packed);
+        }
+    });
+
+    struct Case {
+        const char* name;
+        std::string url;
+        std::uint64_t wireBytes;
+        std::uint64_t fileBytes;
+        bool compressed;
+    };
+    const Case cases[] = {
+        {"download to a file", server.url("/big"), total, total, false},
+        {"gzip inflated on the fly", server.url("/gz"), packed.size(), inflated.size(), true},
+    };
+
+    std::printf("request engine beside curl on 127.0.0.1, best of %d rounds\n", rounds);
+    std::printf("(%llu MiB download; gzip body of %.1f MiB inflating to %llu MiB)\n",
+                static_cast<unsigned long long>(downloadMiB), packed.size() / (1024.0 * 1024.0),
+                static_cast<unsigned long long>(gzipMiB));
+    int status = 0;
+    for (const Case& c : cases) {
+        Result bestCurl;
+        Result bestEngine;
+        for (int round = 0; round < rounds; ++round) {
+            Result curl = viaCurl(c.url, home / "curl.out", c.compressed);
+            if (curl.ok && curl.fileBytes == c.fileBytes && (bestCurl.seconds == 0 || curl.seconds < bestCurl.seconds))
+                bestCurl = curl;
+            Result engine = viaEngine(c.url, home / "engine.out", c.compressed);
+            if (!engine.ok || engine.fileBytes != c.fileBytes) {
+                std::printf("%s: engine failed (%llu bytes in the file)\n", c.name,
+                            static_cast<unsigned long long>(engine.fileBytes));
+                status = 1;
+                break;
+            }
+            if (bestEngine.seconds == 0 || engine.seconds < bestEngine.seconds) bestEngine = engine;
+        }
+        const double curlRate = mibPerSecond(c.wireBytes, bestCurl.seconds);
+        const double engineRate = mibPerSecond(c.wireBytes, bestEngine.seconds);
+        std::printf("%-26s curl %8.1f MiB/s   engine %8.1f MiB/s   ratio %.2f   RSS growth %.1f MiB\n", c.name,
+                    curlRate, engineRate, curlRate > 0 ? engineRate / curlRate : 0.0,
+                    bestEngine.peakGrowthKiB / 1024.0);
+    }
+    std::filesystem::remove_all(home);
+    return status;
+}

@@ -1,0 +1,3260 @@
+#include "net/request/RQHTTPRequest.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <utility>
+
+#include "net/request/RQAuthenticationDialog.h"
+#include "net/request/RQBandwidthThrottle.h"
+#include "net/request/RQDataCompressor.h"
+#include "net/request/RQDataDecompressor.h"
+#include "net/request/RQError.h"
+#include "net/request/RQInputStream.h"
+#include "platform/cfnetwork/HTTPCookieStorage.h"
+#include "platform/cfnetwork/HTTPStreamError.h"
+#include "platform/cfnetwork/ProxySettings.h"
+#include "platform/cfnetwork/URLCredentialStorage.h"
+#include "platform/cfnetwork/URLProtectionSpace.h"
+#include "platform/foundation/Base64.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/DateFormatter.h"
+#include "platform/foundation/Exception.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/MimeType.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoopSource.h"
+#include "platform/foundation/UUID.h"
+#include "platform/system/NetworkReachability.h"
+#include "platform/uikit/Application.h"
+#include "platform/uikit/Device.h"
+
+namespace clipora {
+
+using platform::Data;
+using platform::Date;
+using platform::Error;
+using platform::FileManager;
+using platform::HTTPAuthentication;
+using platform::HTTPCookie;
+using platform::HTTPCookieStorage;
+using platform::HTTPHeaders;
+using platform::HTTPMessage;
+using platform::HTTPReadStream;
+using platform::RunLoop;
+using platform::Text;
+using platform::Thread;
+using platform::Timer;
+using platform::URL;
+using platform::Value;
+
+namespace {
+
+// Process-wide state of the engine. Made once and never destroyed: the
+// network thread may still touch it while the process exits.
+struct ClassState {
+    std::recursive_mutex connectionsLock;
+    std::vector<std::shared_ptr<RQHTTPRequest::ConnectionRecord>> pool;
+    int nextConnectionNumber = 0;
+    std::uint64_t nextRequestNumber = 0;
+    int runningRequestCount = 0;
+    bool shouldUpdateNetworkActivityIndicator = true;
+
+    std::recursive_mutex progressLock;
+    std::recursive_mutex cookiesLock;
+    std::recursive_mutex credentialsLock;
+    std::recursive_mutex delegateAuthenticationLock;
+
+    std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> sessionCredentials;
+    std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> sessionProxyCredentials;
+    std::optional<std::vector<std::shared_ptr<HTTPCookie>>> sessionCookies;
+
+    std::mutex defaultsMutex;
+    std::optional<std::string> defaultUserAgent;
+    std::shared_ptr<RQCacheDelegate> defaultCache;
+    double defaultTimeOut = 10.0;
+
+    std::once_flag threadOnce;
+    std::shared_ptr<Thread> networkThread;
+    std::shared_ptr<platform::OperationQueue> sharedQueue;
+
+    std::mutex reachabilityMutex;
+    std::optional<platform::NotificationCenter::ObserverId> reachabilityObserver;
+    std::shared_ptr<platform::NetworkReachability> reachability;
+
+    ClassState() {
+        sharedQueue = std::make_shared<platform::OperationQueue>();
+        sharedQueue->setMaxConcurrentOperationCount(4);
+        sharedQueue->setName("RQHTTPRequest");
+    }
+};
+
+ClassState& state() {
+    static ClassState* instance = new ClassState;
+    return *instance;
+}
+
+RQBandwidthThrottle& throttle() { return RQBandwidthThrottle::shared(); }
+
+constexpr std::string_view kStreamIDProperty = "RQStreamID";
+constexpr std::size_t kMaxPACScriptSize = platform::ProxySettings::kMaxPACScriptSize;
+
+std::string lower(std::string_view text) { return Text::lowercase(text); }
+
+int effectivePort(const URL& url) {
+    if (auto port = url.port()) return *port;
+    return lower(url.scheme()) == "https" ? 443 : 80;
+}
+
+bool sameOrigin(const std::optional<URL>& a, const std::optional<URL>& b) {
+    if (!a || !b) return true;
+    return lower(a->scheme()) == lower(b->scheme()) && lower(a->host()) == lower(b->host()) &&
+           effectivePort(*a) == effectivePort(*b);
+}
+
+// "Content-Length" is decimal digits only; anything else means "unknown".
+std::optional<std::uint64_t> parseContentLength(const std::string& text) {
+    std::string value = Text::trimWhitespaceAndNewlines(text);
+    if (value.empty() || value.size() > 19) return std::nullopt;
+    std::uint64_t result = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') return std::nullopt;
+        result = result * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return result;
+}
+
+std::string uniqueTemporaryPath() {
+    return (std::filesystem::path(FileManager::temporaryDirectory()) / platform::UUID::newUUIDString()).string();
+}
+
+Value::Dictionary credentialsDictionary(const std::string& user, const std::string& password,
+                                        const std::optional<std::string>& domain) {
+    Value::Dictionary credentials;
+    credentials[std::string(HTTPAuthentication::kCredentialUsername)] = user;
+    credentials[std::string(HTTPAuthentication::kCredentialPassword)] = password;
+    if (domain) credentials[std::string(HTTPAuthentication::kCredentialAccountDomain)] = *domain;
+    return credentials;
+}
+
+std::string credentialString(const Value::Dictionary& credentials, std::string_view key) {
+    auto it = credentials.find(key);
+    if (it == credentials.end() || !it->second.string()) return {};
+    return *it->second.string();
+}
+
+bool isNTLM(const std::string& scheme) { return scheme == HTTPAuthentication::kSchemeNTLM; }
+
+bool idempotentMethod(const std::string& method) {
+    return method == "GET" || method == "HEAD" || method == "PUT" || method == "DELETE" || method == "OPTIONS" ||
+           method == "TRACE";
+}
+
+}  // namespace
+
+// ===========================================================================
+// Construction
+// ===========================================================================
+
+RQHTTPRequest::RQHTTPRequest(std::optional<URL> url) {
+    timeOutSeconds_.store(defaultTimeOutSeconds());
+    didStartSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestStarted(r); };
+    didReceiveResponseHeadersSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const HTTPHeaders& h) {
+        d.requestDidReceiveResponseHeaders(r, h);
+    };
+    willRedirectSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const URL& u) {
+        d.requestWillRedirectToURL(r, u);
+    };
+    didFinishSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestFinished(r); };
+    didFailSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestFailed(r); };
+    didReceiveDataSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const Data& data) {
+        d.requestDidReceiveData(r, data);
+    };
+    url_ = std::move(url);
+    downloadCache_ = defaultCache();
+}
+
+RQHTTPRequest::~RQHTTPRequest() {
+    // Whatever is still open is closed here; nothing is reported.
+    if (statusTimer_) statusTimer_->invalidate();
+    if (PACTimeOutTimer_) PACTimeOutTimer_->invalidate();
+    if (PACFileRequest_) {
+        PACFileRequest_->setCompletionBlock(nullptr);
+        PACFileRequest_->setFailedBlock(nullptr);
+        PACFileRequest_->cancel();
+    }
+    if (PACFileReadStream_) PACFileReadStream_->close();
+    if (readStream_) {
+        readStream_->setClient(0, nullptr);
+        if (!connectionCanBeReused_.load()) readStream_->close();
+    }
+    if (readStreamIsScheduled_) {
+        std::lock_guard lock(state().connectionsLock);
+        --state().runningRequestCount;
+    }
+    if (postBodyReadStream_) postBodyReadStream_->close();
+    if (fileDownloadOutputStream_) fileDownloadOutputStream_->close();
+    if (inflatedFileDownloadOutputStream_) inflatedFileDownloadOutputStream_->close();
+    if (!temporaryFileDownloadPath_.empty() && !allowResumeForFileDownloads_.load() && !complete_.load())
+        FileManager::removeItem(temporaryFileDownloadPath_);
+    if (!temporaryUncompressedDataDownloadPath_.empty()) FileManager::removeItem(temporaryUncompressedDataDownloadPath_);
+    if (didCreateTemporaryPostDataFile_.load()) {
+        if (!postBodyFilePath_.empty()) FileManager::removeItem(postBodyFilePath_);
+        if (!compressedPostBodyFilePath_.empty()) FileManager::removeItem(compressedPostBodyFilePath_);
+    }
+    // Blocks may capture objects that must be released on the main thread.
+    struct Blocks {
+        BasicBlock a, b, c, d, e, f;
+        HeadersBlock g;
+        ProgressBlock h, i;
+        SizeBlock j, k;
+        DataBlock l;
+    };
+    auto blocks = std::make_shared<Blocks>(Blocks{std::move(startedBlock_), std::move(completionBlock_),
+                                                  std::move(failureBlock_), std::move(authenticationNeededBlock_),
+                                                  std::move(proxyAuthenticationNeededBlock_),
+                                                  std::move(requestRedirectedBlock_), std::move(headersReceivedBlock_),
+                                                  std::move(bytesReceivedBlock_), std::move(bytesSentBlock_),
+                                                  std::move(downloadSizeIncrementedBlock_),
+                                                  std::move(uploadSizeIncrementedBlock_), std::move(dataReceivedBlock_)});
+    if (!RunLoop::isMainThread()) {
+        Thread::performOnMainThread([blocks]() mutable { blocks.reset(); }, false);
+    }
+}
+
+std::shared_ptr<RQHTTPRequest> RQHTTPRequest::requestWithURL(std::optional<URL> url) {
+    return std::make_shared<RQHTTPRequest>(std::move(url));
+}
+
+std::shared_ptr<RQHTTPRequest> RQHTTPRequest::requestWithURLUsingCache(std::optional<URL> url,
+                                                                       std::shared_ptr<RQCacheDelegate> cache) {
+    return requestWithURLUsingCacheAndCachePolicy(std::move(url), std::move(cache), 0);
+}
+
+std::shared_ptr<RQHTTPRequest> RQHTTPRequest::requestWithURLUsingCacheAndCachePolicy(
+    std::optional<URL> url, std::shared_ptr<RQCacheDelegate> cache, int policy) {
+    auto request = requestWithURL(std::move(url));
+    request->setDownloadCache(cache);
+    request->setCachePolicy(policy);
+    return request;
+}
+
+std::shared_ptr<RQHTTPRequest> RQHTTPRequest::makeRequestOfSameClass(std::optional<URL> url) const {
+    return std::make_shared<RQHTTPRequest>(std::move(url));
+}
+
+std::shared_ptr<RQHTTPRequest> RQHTTPRequest::self() {
+    return std::static_pointer_cast<RQHTTPRequest>(shared_from_this());
+}
+
+std::shared_ptr<RQHTTPRequest> RQHTTPRequest::copy() const {
+    auto c = makeRequestOfSameClass(url());
+    c->setDelegate(get(delegate_));
+    c->setRequestMethod(requestMethod());
+    c->setPostBody(postBody());
+    c->setShouldStreamPostDataFromDisk(shouldStreamPostDataFromDisk());
+    c->setPostBodyFilePath(postBodyFilePath());
+    c->setRequestHeaders(requestHeaders());
+    c->setRequestCookies(requestCookies());
+    c->setUseCookiePersistence(useCookiePersistence());
+    c->setUseKeychainPersistence(useKeychainPersistence());
+    c->setUseSessionPersistence(useSessionPersistence());
+    c->setAllowCompressedResponse(allowCompressedResponse());
+    c->setDownloadDestinationPath(downloadDestinationPath());
+    c->setTemporaryFileDownloadPath(temporaryFileDownloadPath());
+    c->setUsername(username());
+    c->setPassword(password());
+    c->setDomain(domain());
+    c->setProxyUsername(proxyUsername());
+    c->setProxyPassword(proxyPassword());
+    c->setProxyDomain(proxyDomain());
+    c->setProxyHost(proxyHost());
+    c->setProxyPort(proxyPort());
+    c->setProxyType(proxyType());
+    c->setUploadProgressDelegate(get(uploadProgressDelegate_));
+    c->setDownloadProgressDelegate(get(downloadProgressDelegate_));
+    c->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
+    c->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
+    c->setPostLength(postLength());
+    c->setHaveBuiltPostBody(haveBuiltPostBody());
+    {
+        std::lock_guard lock(propertyMutex_);
+        std::lock_guard otherLock(c->propertyMutex_);
+        c->didStartSelector_ = didStartSelector_;
+        c->didFinishSelector_ = didFinishSelector_;
+        c->didFailSelector_ = didFailSelector_;
+    }
+    c->setTimeOutSeconds(timeOutSeconds());
+    c->setShouldResetDownloadProgress(shouldResetDownloadProgress());
+    c->setShouldResetUploadProgress(shouldResetUploadProgress());
+    c->setShowAccurateProgress(showAccurateProgress());
+    c->setDefaultResponseEncoding(defaultResponseEncoding());
+    c->setAllowResumeForFileDownloads(allowResumeForFileDownloads());
+    c->setUserInfo(userInfo());
+    c->setUseHTTPVersionOne(useHTTPVersionOne());
+    c->setShouldRedirect(shouldRedirect());
+    c->setValidatesSecureCertificate(validatesSecureCertificate());
+    c->setClientCertificateIdentity(clientCertificateIdentity());
+    c->setClientCertificates(clientCertificates());
+    c->setPACurl(PACurl());
+    c->setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
+    c->setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
+    c->setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
+    c->setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
+    c->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
+    return c;
+}
+
+// ===========================================================================
+// Hand-written accessors
+// ===========================================================================
+
+std::optional<URL> RQHTTPRequest::url() const {
+    std::lock_guard lock(cancelledLock_);
+    return get(url_);
+}
+
+void RQHTTPRequest::setURL(std::optional<URL> newURL) {
+    std::lock_guard lock(cancelledLock_);
+    std::lock_guard propertyLock(propertyMutex_);
+    if (url_ == newURL) return;
+    url_ = std::move(newURL);
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
+    request_.reset();
+    redirectURL_.reset();
+}
+
+std::shared_ptr<RQHTTPRequestDelegate> RQHTTPRequest::delegate() const {
+    std::lock_guard lock(cancelledLock_);
+    return get(delegate_).lock();
+}
+
+void RQHTTPRequest::setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate) {
+    std::lock_guard lock(cancelledLock_);
+    put(delegate_, std::move(delegate));
+}
+
+std::shared_ptr<RQHTTPRequestDelegate> RQHTTPRequest::queue() const {
+    std::lock_guard lock(cancelledLock_);
+    return get(queue_);
+}
+
+void RQHTTPRequest::setQueue(std::shared_ptr<RQHTTPRequestDelegate> queue) {
+    std::lock_guard lock(cancelledLock_);
+    put(queue_, std::move(queue));
+}
+
+std::shared_ptr<RQProgressDelegate> RQHTTPRequest::uploadProgressDelegate() const {
+    std::lock_guard lock(cancelledLock_);
+    return get(uploadProgressDelegate_).lock();
+}
+
+void RQHTTPRequest::setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
+    std::lock_guard lock(cancelledLock_);
+    put(uploadProgressDelegate_, std::move(delegate));
+}
+
+std::shared_ptr<RQProgressDelegate> RQHTTPRequest::downloadProgressDelegate() const {
+    std::lock_guard lock(cancelledLock_);
+    return get(downloadProgressDelegate_).lock();
+}
+
+void RQHTTPRequest::setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
+    std::lock_guard lock(cancelledLock_);
+    put(downloadProgressDelegate_, std::move(delegate));
+}
+
+void RQHTTPRequest::setWillRedirectSelector(RedirectSelector selector) {
+    std::lock_guard lock(propertyMutex_);
+    customWillRedirectSelector_ = static_cast<bool>(selector);
+    willRedirectSelector_ = std::move(selector);
+}
+
+void RQHTTPRequest::setDidReceiveDataSelector(DataSelector selector) {
+    std::lock_guard lock(propertyMutex_);
+    customDidReceiveDataSelector_ = static_cast<bool>(selector);
+    didReceiveDataSelector_ = std::move(selector);
+}
+
+void RQHTTPRequest::setStartedBlock(BasicBlock block) { put(startedBlock_, std::move(block)); }
+void RQHTTPRequest::setHeadersReceivedBlock(HeadersBlock block) { put(headersReceivedBlock_, std::move(block)); }
+void RQHTTPRequest::setCompletionBlock(BasicBlock block) { put(completionBlock_, std::move(block)); }
+void RQHTTPRequest::setFailedBlock(BasicBlock block) { put(failureBlock_, std::move(block)); }
+void RQHTTPRequest::setBytesReceivedBlock(ProgressBlock block) { put(bytesReceivedBlock_, std::move(block)); }
+void RQHTTPRequest::setBytesSentBlock(ProgressBlock block) { put(bytesSentBlock_, std::move(block)); }
+void RQHTTPRequest::setDownloadSizeIncrementedBlock(SizeBlock block) {
+    put(downloadSizeIncrementedBlock_, std::move(block));
+}
+void RQHTTPRequest::setUploadSizeIncrementedBlock(SizeBlock block) { put(uploadSizeIncrementedBlock_, std::move(block)); }
+void RQHTTPRequest::setDataReceivedBlock(DataBlock block) { put(dataReceivedBlock_, std::move(block)); }
+void RQHTTPRequest::setAuthenticationNeededBlock(BasicBlock block) {
+    put(authenticationNeededBlock_, std::move(block));
+}
+void RQHTTPRequest::setProxyAuthenticationNeededBlock(BasicBlock block) {
+    put(proxyAuthenticationNeededBlock_, std::move(block));
+}
+void RQHTTPRequest::setRequestRedirectedBlock(BasicBlock block) { put(requestRedirectedBlock_, std::move(block)); }
+
+std::optional<int> RQHTTPRequest::connectionID() const {
+    std::lock_guard lock(state().connectionsLock);
+    auto record = get(connectionInfo_);
+    if (!record) return std::nullopt;
+    return record->id;
+}
+
+bool RQHTTPRequest::isCancelled() const {
+    std::lock_guard lock(cancelledLock_);
+    return cancelled_.load();
+}
+
+void RQHTTPRequest::addRequestHeaderValue(const std::string& header, const std::string& value) {
+    std::lock_guard lock(propertyMutex_);
+    requestHeaders_.set(header, value);
+}
+
+bool RQHTTPRequest::respondsToWillRedirect() const {
+    bool custom;
+    {
+        std::lock_guard lock(propertyMutex_);
+        custom = customWillRedirectSelector_;
+    }
+    if (auto d = delegate()) return custom || d->respondsToWillRedirectToURL();
+    if (auto q = queue()) return q->respondsToWillRedirectToURL();
+    return false;
+}
+
+bool RQHTTPRequest::takesReceivedData() const {
+    bool custom;
+    bool block;
+    {
+        std::lock_guard lock(propertyMutex_);
+        custom = customDidReceiveDataSelector_;
+        block = static_cast<bool>(dataReceivedBlock_);
+    }
+    if (block) return true;
+    if (auto d = delegate()) return custom || d->respondsToDidReceiveData();
+    return false;
+}
+
+bool RQHTTPRequest::isSameOriginAsOriginal() const { return sameOrigin(url(), originalURL()); }
+
+// ===========================================================================
+// Class-level services
+// ===========================================================================
+
+std::shared_ptr<Thread> RQHTTPRequest::threadForRequest(const std::shared_ptr<RQHTTPRequest>&) {
+    auto& st = state();
+    std::call_once(st.threadOnce, [&st] {
+        st.networkThread = Thread::detach(
+            [] {
+                auto loop = RunLoop::current();
+                // A source that never fires, so that the loop always has
+                // something to wait for.
+                auto keepAlive = platform::RunLoopSource::create(nullptr);
+                loop->addSource(keepAlive, RunLoop::defaultMode);
+                for (;;) loop->run();
+            },
+            "RQHTTPRequest");
+    });
+    return st.networkThread;
+}
+
+std::shared_ptr<platform::OperationQueue> RQHTTPRequest::sharedQueue() { return state().sharedQueue; }
+
+bool RQHTTPRequest::isNetworkInUse() {
+    std::lock_guard lock(state().connectionsLock);
+    return state().runningRequestCount != 0;
+}
+
+void RQHTTPRequest::expirePersistentConnections() {
+    auto& st = state();
+    std::lock_guard lock(st.connectionsLock);
+    const Date now = Date::now();
+    for (std::size_t i = 0; i < st.pool.size();) {
+        auto& record = st.pool[i];
+        if (!record->request && (!record->expires || !(*record->expires > now))) {
+            if (record->stream) record->stream->close();
+            st.pool.erase(st.pool.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        ++i;
+    }
+}
+
+std::size_t RQHTTPRequest::connectionPoolSize() {
+    std::lock_guard lock(state().connectionsLock);
+    return state().pool.size();
+}
+
+void RQHTTPRequest::setShouldUpdateNetworkActivityIndicator(bool value) {
+    std::lock_guard lock(state().connectionsLock);
+    state().shouldUpdateNetworkActivityIndicator = value;
+}
+
+void RQHTTPRequest::showNetworkActivityIndicator() {
+    platform::Application::sharedApplication()->setNetworkActivityIndicatorVisible(true);
+}
+
+void RQHTTPRequest::hideNetworkActivityIndicator() {
+    platform::Application::sharedApplication()->setNetworkActivityIndicatorVisible(false);
+}
+
+void RQHTTPRequest::hideNetworkActivityIndicatorAfterDelay() {
+    RunLoop::current()->performAfterDelay(0.5, [] { hideNetworkActivityIndicatorIfNeeeded(); });
+}
+
+void RQHTTPRequest::hideNetworkActivityIndicatorIfNeeeded() {
+    std::lock_guard lock(state().connectionsLock);
+    if (state().runningRequestCount == 0) hideNetworkActivityIndicator();
+}
+
+double RQHTTPRequest::defaultTimeOutSeconds() {
+    std::lock_guard lock(state().defaultsMutex);
+    return state().defaultTimeOut;
+}
+
+void RQHTTPRequest::setDefaultTimeOutSeconds(double seconds) {
+    std::lock_guard lock(state().defaultsMutex);
+    state().defaultTimeOut = seconds;
+}
+
+std::optional<std::string> RQHTTPRequest::defaultUserAgentString() {
+    {
+        std::lock_guard lock(state().defaultsMutex);
+        if (state().defaultUserAgent) return state().defaultUserAgent;
+    }
+    auto bundle = platform::Bundle::mainBundle();
+    if (!bundle) return std::nullopt;
+    auto name = bundle->infoString("CFBundleDisplayName");
+    if (!name) name = bundle->infoString("CFBundleName");
+    if (!name) return std::nullopt;
+    auto shortVersion = bundle->infoString("CFBundleShortVersionString");
+    auto build = bundle->infoString("CFBundleVersion");
+    std::string version;
+    if (shortVersion && build && *shortVersion != *build) {
+        version = *shortVersion + " rv:" + *build;
+    } else if (build && !shortVersion) {
+        version = *build;
+    } else {
+        version = shortVersion.value_or("");
+    }
+    auto device = platform::Device::currentDevice();
+    std::string locale = "en_US";
+    if (const char* lang = std::getenv("LANG"); lang && *lang && std::string_view(lang) != "C" &&
+                                                std::string_view(lang) != "POSIX") {
+        std::string l = lang;
+        locale = l.substr(0, l.find_first_of(".@"));
+    }
+    std::string agent = Text::format("%@ %@ (%@; %@ %@; %@)", *name, version, device->model(), device->systemName(),
+                                     device->systemVersion(), locale);
+    setDefaultUserAgentString(agent);
+    return agent;
+}
+
+void RQHTTPRequest::setDefaultUserAgentString(std::optional<std::string> agent) {
+    std::lock_guard lock(state().defaultsMutex);
+    state().defaultUserAgent = std::move(agent);
+}
+
+std::shared_ptr<RQCacheDelegate> RQHTTPRequest::defaultCache() {
+    std::lock_guard lock(state().defaultsMutex);
+    return state().defaultCache;
+}
+
+void RQHTTPRequest::setDefaultCache(std::shared_ptr<RQCacheDelegate> cache) {
+    std::lock_guard lock(state().defaultsMutex);
+    state().defaultCache = std::move(cache);
+}
+
+bool RQHTTPRequest::isMultitaskingSupported() {
+    auto device = platform::Device::currentDevice();
+    return device->answersMultitaskingSupported() && device->isMultitaskingSupported();
+}
+
+// --- Session credentials ---
+
+std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> RQHTTPRequest::sessionCredentialsStore() {
+    std::lock_guard lock(state().credentialsLock);
+    return state().sessionCredentials;
+}
+
+std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> RQHTTPRequest::sessionProxyCredentialsStore() {
+    std::lock_guard lock(state().credentialsLock);
+    return state().sessionProxyCredentials;
+}
+
+void RQHTTPRequest::storeAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record) {
+    std::lock_guard lock(state().credentialsLock);
+    auto& store = state().sessionCredentials;
+    std::erase_if(store, [&](const auto& r) { return r->credentials == record->credentials; });
+    store.push_back(std::move(record));
+}
+
+void RQHTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record) {
+    std::lock_guard lock(state().credentialsLock);
+    auto& store = state().sessionProxyCredentials;
+    std::erase_if(store, [&](const auto& r) { return r->credentials == record->credentials; });
+    store.push_back(std::move(record));
+}
+
+void RQHTTPRequest::removeAuthenticationCredentialsFromSessionStore(
+    const std::shared_ptr<const Value::Dictionary>& credentials) {
+    if (!credentials) return;
+    std::lock_guard lock(state().credentialsLock);
+    auto& store = state().sessionCredentials;
+    auto it = std::find_if(store.begin(), store.end(), [&](const auto& r) { return r->credentials == credentials; });
+    if (it != store.end()) store.erase(it);
+}
+
+void RQHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(
+    const std::shared_ptr<const Value::Dictionary>& credentials) {
+    if (!credentials) return;
+    std::lock_guard lock(state().credentialsLock);
+    auto& store = state().sessionProxyCredentials;
+    auto it = std::find_if(store.begin(), store.end(), [&](const auto& r) { return r->credentials == credentials; });
+    if (it != store.end()) store.erase(it);
+}
+
+std::shared_ptr<RQHTTPRequest::SessionCredentials> RQHTTPRequest::findSessionAuthenticationCredentials() {
+    auto requestURL = url();
+    if (!requestURL) return nullptr;
+    const int status = responseStatusCode();
+    const auto realm = authenticationRealm();
+    std::lock_guard lock(state().credentialsLock);
+    auto realmMatches = [&](const SessionCredentials& record) {
+        if (status == 0 || !record.authenticationRealm) return true;
+        return realm && *record.authenticationRealm == *realm;
+    };
+    for (const auto& record : state().sessionCredentials) {
+        if (record->url && *record->url == *requestURL && realmMatches(*record)) return record;
+    }
+    for (const auto& record : state().sessionCredentials) {
+        if (!record->url) continue;
+        const URL& other = *record->url;
+        if (other.host() != requestURL->host()) continue;
+        if (other.port().has_value() != requestURL->port().has_value()) continue;
+        if (requestURL->port() && *requestURL->port() != *other.port()) continue;
+        if (other.scheme() != requestURL->scheme()) continue;
+        if (realmMatches(*record)) return record;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<RQHTTPRequest::SessionCredentials> RQHTTPRequest::findSessionProxyAuthenticationCredentials() {
+    const std::string host = proxyHost();
+    const int port = proxyPort();
+    std::lock_guard lock(state().credentialsLock);
+    for (const auto& record : state().sessionProxyCredentials) {
+        if (record->host == host && record->port == port) return record;
+    }
+    return nullptr;
+}
+
+void RQHTTPRequest::clearSession() {
+    {
+        std::lock_guard lock(state().credentialsLock);
+        state().sessionCredentials.clear();
+    }
+    setSessionCookies({});
+    if (auto cache = defaultCache()) cache->clearCachedResponsesForStoragePolicy(0);
+}
+
+// --- Keychain (permanent) credentials ---
+
+void RQHTTPRequest::saveCredentialsForHostPortProtocolRealm(const platform::URLCredential& credential,
+                                                            const std::string& host, int port,
+                                                            const std::string& protocol,
+                                                            const std::optional<std::string>& realm) {
+    platform::URLProtectionSpace space(host, port, protocol, realm);
+    platform::URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(credential,
+                                                                                                       space);
+}
+
+void RQHTTPRequest::saveCredentialsForProxyPortRealm(const platform::URLCredential& credential,
+                                                     const std::string& host, int port,
+                                                     const std::optional<std::string>& realm) {
+    auto space = platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP,
+                                                          realm);
+    platform::URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(credential,
+                                                                                                       space);
+}
+
+std::optional<platform::URLCredential> RQHTTPRequest::savedCredentialsForHostPortProtocolRealm(
+    const std::string& host, int port, const std::string& protocol, const std::optional<std::string>& realm) {
+    platform::URLProtectionSpace space(host, port, protocol, realm);
+    return platform::URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(space);
+}
+
+std::optional<platform::URLCredential> RQHTTPRequest::savedCredentialsForProxyPortProtocolRealm(
+    const std::string& host, int port, const std::string&, const std::optional<std::string>& realm) {
+    auto space = platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP,
+                                                          realm);
+    return platform::URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(space);
+}
+
+void RQHTTPRequest::removeCredentialsForHostPortProtocolRealm(const std::string& host, int port,
+                                                              const std::string& protocol,
+                                                              const std::optional<std::string>& realm) {
+    platform::URLProtectionSpace space(host, port, protocol, realm);
+    auto storage = platform::URLCredentialStorage::sharedCredentialStorage();
+    if (auto credential = storage->defaultCredentialForProtectionSpace(space))
+        storage->removeCredentialForProtectionSpace(*credential, space);
+}
+
+void RQHTTPRequest::removeCredentialsForProxyPortRealm(const std::string& host, int port,
+                                                       const std::optional<std::string>& realm) {
+    auto space = platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP,
+                                                          realm);
+    auto storage = platform::URLCredentialStorage::sharedCredentialStorage();
+    if (auto credential = storage->defaultCredentialForProtectionSpace(space))
+        storage->removeCredentialForProtectionSpace(*credential, space);
+}
+
+// --- Session cookies ---
+
+std::vector<std::shared_ptr<HTTPCookie>> RQHTTPRequest::sessionCookies() {
+    std::lock_guard lock(state().cookiesLock);
+    if (!state().sessionCookies) setSessionCookies({});
+    return *state().sessionCookies;
+}
+
+void RQHTTPRequest::setSessionCookies(std::vector<std::shared_ptr<HTTPCookie>> cookies) {
+    std::lock_guard lock(state().cookiesLock);
+    if (state().sessionCookies) {
+        auto storage = HTTPCookieStorage::sharedHTTPCookieStorage();
+        for (const auto& cookie : *state().sessionCookies) storage->deleteCookie(*cookie);
+    }
+    state().sessionCookies = std::move(cookies);
+}
+
+void RQHTTPRequest::addSessionCookie(const std::shared_ptr<HTTPCookie>& cookie) {
+    std::lock_guard lock(state().cookiesLock);
+    if (!state().sessionCookies) state().sessionCookies.emplace();
+    auto& list = *state().sessionCookies;
+    auto it = std::find_if(list.begin(), list.end(), [&](const auto& c) {
+        return c->domain() == cookie->domain() && c->path() == cookie->path() && c->name() == cookie->name();
+    });
+    if (it != list.end()) list.erase(it);
+    list.push_back(cookie);
+}
+
+// --- Bandwidth ---
+
+std::uint64_t RQHTTPRequest::maxBandwidthPerSecond() { return throttle().maxBandwidthPerSecond(); }
+void RQHTTPRequest::setMaxBandwidthPerSecond(std::uint64_t bytes) { throttle().setMaxBandwidthPerSecond(bytes); }
+void RQHTTPRequest::incrementBandwidthUsedInLastSecond(std::uint64_t bytes) {
+    throttle().incrementBandwidthUsedInLastSecond(bytes);
+}
+bool RQHTTPRequest::isBandwidthThrottled() { return throttle().isBandwidthThrottled(); }
+void RQHTTPRequest::measureBandwidthUsage() { throttle().measureBandwidthUsage(); }
+std::uint64_t RQHTTPRequest::maxUploadReadLength() { return throttle().maxUploadReadLength(); }
+std::uint64_t RQHTTPRequest::averageBandwidthUsedPerSecond() { return throttle().averageBandwidthUsedPerSecond(); }
+
+void RQHTTPRequest::setShouldThrottleBandwidthForWWAN(bool shouldThrottle) {
+    if (shouldThrottle) {
+        throttleBandwidthForWWANUsingLimit(RQBandwidthThrottle::kWWANDefaultLimit);
+        return;
+    }
+    {
+        std::lock_guard lock(state().reachabilityMutex);
+        if (state().reachabilityObserver) {
+            platform::NotificationCenter::defaultCenter().removeObserver(*state().reachabilityObserver);
+            state().reachabilityObserver.reset();
+        }
+    }
+    throttle().setMaxBandwidthPerSecond(0);
+    throttle().setWWANOnly(false);
+    throttle().setWWANThrottled(false);
+}
+
+void RQHTTPRequest::throttleBandwidthForWWANUsingLimit(std::uint64_t limit) {
+    throttle().setWWANOnly(true);
+    throttle().setMaxBandwidthPerSecond(limit);
+    {
+        std::lock_guard lock(state().reachabilityMutex);
+        if (!state().reachability) state().reachability = platform::NetworkReachability::forInternetConnection();
+        if (!state().reachabilityObserver) {
+            state().reachabilityObserver = platform::NotificationCenter::defaultCenter().addObserver(
+                "kReachabilityChangedNotification", [](const platform::Notification&) { reachabilityChanged(); });
+        }
+    }
+    reachabilityChanged();
+}
+
+bool RQHTTPRequest::isNetworkReachableViaWWAN() {
+    std::shared_ptr<platform::NetworkReachability> reachability;
+    {
+        std::lock_guard lock(state().reachabilityMutex);
+        if (!state().reachability) state().reachability = platform::NetworkReachability::forInternetConnection();
+        reachability = state().reachability;
+    }
+    auto flags = reachability->flags();
+    if (!flags) return false;
+    using R = platform::NetworkReachability;
+    return (*flags & R::kReachable) && (*flags & R::kIsWWAN);
+}
+
+void RQHTTPRequest::reachabilityChanged() { throttle().setWWANThrottled(isNetworkReachableViaWWAN()); }
+
+// --- Parsing and encoding ---
+
+std::optional<std::string> RQHTTPRequest::mimeTypeForFileAtPath(const std::string& path) {
+    if (!FileManager::fileExists(path)) return std::nullopt;
+    return platform::MimeType::forPath(path);
+}
+
+std::string RQHTTPRequest::base64forData(const Data& data) { return platform::Base64::encode(data); }
+
+std::optional<Date> RQHTTPRequest::dateFromRFC1123String(const std::string& text) {
+    return platform::DateFormatter::dateFromHTTPDate(text);
+}
+
+void RQHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(std::string* mimeType,
+                                                                    Text::Encoding* encoding,
+                                                                    const std::optional<std::string>& contentType) {
+    if (!contentType) return;
+    const std::string& value = *contentType;
+    auto semicolon = value.find(';');
+    if (semicolon == std::string::npos || semicolon == 0) {
+        if (mimeType) *mimeType = Text::trimWhitespaceAndNewlines(value);
+        return;
+    }
+    if (mimeType) *mimeType = Text::trimWhitespaceAndNewlines(value.substr(0, semicolon));
+    // Parameters: name=value pairs separated by ";", names in any case,
+    // values possibly quoted.
+    for (const auto& parameter : Text::split(value.substr(semicolon + 1), ";")) {
+        auto pair = Text::splitAtFirst(parameter, "=");
+        if (!pair) continue;
+        if (!Text::equalsCaseInsensitive(Text::trimWhitespaceAndNewlines(pair->first), "charset")) continue;
+        std::string name = Text::trimWhitespaceAndNewlines(pair->second);
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        name = Text::trimWhitespaceAndNewlines(name);
+        if (auto found = Text::encodingForCharsetName(name); found && encoding) *encoding = *found;
+        return;
+    }
+}
+
+void RQHTTPRequest::resetClassStateForTesting() {
+    auto& st = state();
+    {
+        std::lock_guard lock(st.connectionsLock);
+        for (auto& record : st.pool) {
+            if (record->stream && !record->request) record->stream->close();
+        }
+        st.pool.clear();
+        st.shouldUpdateNetworkActivityIndicator = true;
+    }
+    {
+        std::lock_guard lock(st.credentialsLock);
+        st.sessionCredentials.clear();
+        st.sessionProxyCredentials.clear();
+    }
+    {
+        std::lock_guard lock(st.cookiesLock);
+        st.sessionCookies.reset();
+    }
+    {
+        std::lock_guard lock(st.defaultsMutex);
+        st.defaultUserAgent.reset();
+        st.defaultCache.reset();
+        st.defaultTimeOut = 10.0;
+    }
+    setShouldThrottleBandwidthForWWAN(false);
+    throttle().reset();
+}
+
+// ===========================================================================
+// Threads and main-thread delivery
+// ===========================================================================
+
+void RQHTTPRequest::performOnRequestThread(std::function<void()> task) {
+    std::shared_ptr<Thread> thread;
+    std::string mode;
+    {
+        std::lock_guard lock(propertyMutex_);
+        thread = requestThread_;
+        mode = runLoopMode_;
+    }
+    if (!thread) {
+        thread = threadForRequest();
+        mode = RunLoop::defaultMode;
+    }
+    std::vector<std::string> modes{mode};
+    if (mode != RunLoop::defaultMode) modes.push_back(RunLoop::defaultMode);
+    Thread::performOnThread(thread, std::move(task), false, std::move(modes));
+}
+
+void RQHTTPRequest::performOnMainThread(std::function<void()> task) {
+    Thread::performOnMainThread(std::move(task), RunLoop::isMainThread());
+}
+
+// ===========================================================================
+// Running
+// ===========================================================================
+
+void RQHTTPRequest::startSynchronous() {
+    setSynchronous(true);
+    put(runLoopMode_, std::string(kRunLoopMode));
+    inProgress_.store(true);
+    setExecuting(true);
+    if (!isCancelled() && !complete()) {
+        put(requestThread_, Thread::current());
+        main();
+        // Until the request has finished, not merely completed an attempt:
+        // a request that waits for credentials or a redirect decision keeps
+        // the caller's loop turning in the private mode, where the answer
+        // (or a cancel) arrives.
+        auto loop = RunLoop::current();
+        while (!finished_.load()) loop->runMode(kRunLoopMode, Date::distantFuture());
+    }
+    inProgress_.store(false);
+}
+
+void RQHTTPRequest::startAsynchronous() { sharedQueue()->addOperation(self()); }
+
+void RQHTTPRequest::start() {
+    inProgress_.store(true);
+    setExecuting(true);
+    auto keep = self();
+    auto thread = threadForRequest(keep);
+    put(requestThread_, thread);
+    Thread::performOnThread(thread, [keep] { keep->main(); }, false, {RunLoop::defaultMode});
+}
+
+void RQHTTPRequest::main() {
+    auto keep = self();
+    std::unique_lock lock(cancelledLock_);
+    put(requestThread_, Thread::current());
+    try {
+        if (isMultitaskingSupported() && shouldContinueWhenAppEntersBackground() &&
+            backgroundTask_ == platform::Application::kBackgroundTaskInvalid) {
+            std::weak_ptr<Operation> weak = weak_from_this();
+            auto application = platform::Application::sharedApplication();
+            backgroundTask_ = application->beginBackgroundTaskWithExpirationHandler([weak] {
+                Thread::performOnMainThread(
+                    [weak] {
+                        auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock());
+                        if (!request) return;
+                        auto task = request->backgroundTask_;
+                        if (task != platform::Application::kBackgroundTaskInvalid) {
+                            platform::Application::sharedApplication()->endBackgroundTask(task);
+                            request->backgroundTask_ = platform::Application::kBackgroundTaskInvalid;
+                            request->cancel();
+                        }
+                    },
+                    RunLoop::isMainThread());
+            });
+        }
+        if (error()) {
+            complete_.store(true);
+            markAsFinished();
+            return;
+        }
+        complete_.store(false);
+        didUseCachedResponse_.store(false);
+        auto requestURL = url();
+        if (!requestURL) {
+            failWithError(RQError::unableToCreateRequest());
+            return;
+        }
+        auto mainReq = mainRequest();
+        if (!mainReq) {
+            buildPostBody();
+            if (error()) return;
+        }
+        if (requestMethod() != "GET") setDownloadCache({});
+
+        auto message = HTTPMessage::createRequest(requestMethod(), *requestURL,
+                                                  useHTTPVersionOne() ? HTTPMessage::kVersion10
+                                                                      : HTTPMessage::kVersion11);
+        put(request_, message);
+        if (!message) {
+            failWithError(RQError::unableToCreateRequest());
+            return;
+        }
+        if (mainReq) mainReq->buildRequestHeaders();
+        buildRequestHeaders();
+        if (error()) return;
+
+        if (auto cache = downloadCache()) {
+            if (cachePolicy() == 0) setCachePolicy(cache->defaultCachePolicy());
+            if (cache->canUseCachedDataForRequest(*this)) {
+                useDataFromCache();
+                return;
+            }
+            if (cachePolicy() & (RQCacheDelegate::kAskServerIfModifiedWhenStale | RQCacheDelegate::kAskServerIfModified)) {
+                if (auto cached = cache->cachedResponseHeadersForURL(*requestURL)) {
+                    if (auto etag = cached->value("Etag")) addRequestHeaderValue("If-None-Match", *etag);
+                    if (auto modified = cached->value("Last-Modified"))
+                        addRequestHeaderValue("If-Modified-Since", *modified);
+                }
+            }
+        }
+
+        applyAuthorizationHeader();
+
+        const HTTPHeaders headers = requestHeaders();
+        for (const auto& field : headers.fields()) {
+            message->setHeaderFieldValue(field.name, Text::join(field.values, ", "));
+        }
+
+        if (configureProxies()) startRequest();
+    } catch (const platform::Exception& exception) {
+        auto error = RQError::make(RQError::kUnhandledException, exception.name());
+        error.setUserInfoValue(std::string(Error::kLocalizedFailureReasonKey), exception.reason());
+        error = error.withUnderlyingError(Error(std::string(RQError::kDomain), RQError::kUnhandledException,
+                                                exception.userInfo()));
+        failWithError(error);
+    } catch (const std::exception& exception) {
+        auto error = RQError::make(RQError::kUnhandledException, "std::exception");
+        error.setUserInfoValue(std::string(Error::kLocalizedFailureReasonKey), std::string(exception.what()));
+        error = error.withUnderlyingError(Error(std::string(RQError::kDomain), RQError::kUnhandledException));
+        failWithError(error);
+    }
+}
+
+// ===========================================================================
+// Cancelling
+// ===========================================================================
+
+void RQHTTPRequest::cancel() {
+    auto keep = self();
+    performOnRequestThread([keep] { keep->cancelOnRequestThread(); });
+}
+
+void RQHTTPRequest::cancelOnRequestThread() {
+    auto keep = self();
+    std::lock_guard lock(cancelledLock_);
+    // A request whose attempt is over but which still waits (for
+    // credentials, a redirect decision or a proxy script) can be cancelled;
+    // one that has finished cannot.
+    if (cancelled_.load() || finished_.load() || (complete() && !inProgress())) return;
+    failWithError(RQError::cancelled());
+    complete_.store(true);
+    cancelLoad();
+    cancelled_.store(true);
+}
+
+void RQHTTPRequest::clearDelegatesAndCancel() {
+    {
+        std::lock_guard lock(cancelledLock_);
+        put(delegate_, std::weak_ptr<RQHTTPRequestDelegate>());
+        put(queue_, std::shared_ptr<RQHTTPRequestDelegate>());
+        put(uploadProgressDelegate_, std::weak_ptr<RQProgressDelegate>());
+        put(downloadProgressDelegate_, std::weak_ptr<RQProgressDelegate>());
+        releaseBlocksOnMainThread();
+    }
+    cancel();
+}
+
+void RQHTTPRequest::releaseBlocksOnMainThread() {
+    struct Blocks {
+        BasicBlock a, b, c, d, e, f;
+        HeadersBlock g;
+        ProgressBlock h, i;
+        SizeBlock j, k;
+        DataBlock l;
+    };
+    std::shared_ptr<Blocks> blocks;
+    {
+        std::lock_guard lock(propertyMutex_);
+        blocks = std::make_shared<Blocks>(Blocks{std::move(completionBlock_), std::move(failureBlock_),
+                                                 std::move(startedBlock_), std::move(proxyAuthenticationNeededBlock_),
+                                                 std::move(authenticationNeededBlock_),
+                                                 std::move(requestRedirectedBlock_), std::move(headersReceivedBlock_),
+                                                 std::move(bytesReceivedBlock_), std::move(bytesSentBlock_),
+                                                 std::move(downloadSizeIncrementedBlock_),
+                                                 std::move(uploadSizeIncrementedBlock_), std::move(dataReceivedBlock_)});
+        completionBlock_ = nullptr;
+        failureBlock_ = nullptr;
+        startedBlock_ = nullptr;
+        proxyAuthenticationNeededBlock_ = nullptr;
+        authenticationNeededBlock_ = nullptr;
+        requestRedirectedBlock_ = nullptr;
+        headersReceivedBlock_ = nullptr;
+        bytesReceivedBlock_ = nullptr;
+        bytesSentBlock_ = nullptr;
+        downloadSizeIncrementedBlock_ = nullptr;
+        uploadSizeIncrementedBlock_ = nullptr;
+        dataReceivedBlock_ = nullptr;
+    }
+    performOnMainThread([blocks]() mutable { blocks.reset(); });
+}
+
+// ===========================================================================
+// Body
+// ===========================================================================
+
+void RQHTTPRequest::setupPostBody() {
+    if (shouldStreamPostDataFromDisk()) {
+        if (postBodyFilePath().empty()) {
+            setPostBodyFilePath(uniqueTemporaryPath());
+            setDidCreateTemporaryPostDataFile(true);
+        }
+        std::lock_guard lock(propertyMutex_);
+        if (!postBodyWriteStream_) {
+            postBodyWriteStream_ = platform::OutputStream::toFile(postBodyFilePath_, false);
+            postBodyWriteStream_->open();
+        }
+    } else {
+        std::lock_guard lock(propertyMutex_);
+        if (!postBody_) postBody_ = Data{};
+    }
+}
+
+void RQHTTPRequest::appendPostData(const Data& data) {
+    setupPostBody();
+    if (data.empty()) return;
+    std::lock_guard lock(propertyMutex_);
+    if (shouldStreamPostDataFromDisk()) {
+        postBodyWriteStream_->write(data);
+    } else {
+        postBody_->insert(postBody_->end(), data.begin(), data.end());
+    }
+}
+
+void RQHTTPRequest::appendPostDataFromFile(const std::string& path) {
+    setupPostBody();
+    auto input = platform::InputStream::withFile(path);
+    input->open();
+    std::vector<std::uint8_t> buffer(262144);
+    for (;;) {
+        const std::int64_t got = input->read(buffer.data(), buffer.size());
+        if (got <= 0) break;
+        std::lock_guard lock(propertyMutex_);
+        if (shouldStreamPostDataFromDisk()) {
+            postBodyWriteStream_->write(buffer.data(), static_cast<std::size_t>(got));
+        } else {
+            postBody_->insert(postBody_->end(), buffer.begin(), buffer.begin() + got);
+        }
+    }
+    input->close();
+}
+
+void RQHTTPRequest::buildPostBody() {
+    if (haveBuiltPostBody()) return;
+    const std::string bodyFile = postBodyFilePath();
+    if (!bodyFile.empty()) {
+        {
+            std::lock_guard lock(propertyMutex_);
+            if (postBodyWriteStream_) {
+                postBodyWriteStream_->close();
+                postBodyWriteStream_.reset();
+            }
+        }
+        std::string path = bodyFile;
+        if (shouldCompressRequestBody()) {
+            std::string compressedPath = get(compressedPostBodyFilePath_);
+            if (compressedPath.empty()) {
+                compressedPath = uniqueTemporaryPath();
+                put(compressedPostBodyFilePath_, compressedPath);
+                std::optional<Error> failure;
+                if (!RQDataCompressor::compressDataFromFileToFileError(bodyFile, compressedPath, &failure)) {
+                    failWithError(failure.value_or(RQDataCompressor::deflateErrorWithCode(-1)));
+                    return;
+                }
+            }
+            path = compressedPath;
+        }
+        std::optional<Error> failure;
+        auto attributes = FileManager::attributesOfItem(path, &failure);
+        if (!attributes) {
+            auto error = RQError::make(RQError::kFileManagement,
+                                       Text::format("Failed to get attributes for file at path '%@'", path));
+            if (failure) error = error.withUnderlyingError(*failure);
+            failWithError(error);
+            return;
+        }
+        setPostLength(attributes->size);
+    } else {
+        auto body = postBody();
+        if (shouldCompressRequestBody() && body && !body->empty()) {
+            std::optional<Error> failure;
+            auto compressed = RQDataCompressor::compressDataError(*body, &failure);
+            if (!compressed) {
+                failWithError(failure.value_or(RQDataCompressor::deflateErrorWithCode(-1)));
+                return;
+            }
+            setPostLength(compressed->size());
+            put(compressedPostBody_, std::move(compressed));
+        } else {
+            setPostLength(body ? body->size() : 0);
+        }
+    }
+    if (postLength() > 0) {
+        const std::string method = requestMethod();
+        if (method == "GET" || method == "DELETE" || method == "HEAD") setRequestMethod("POST");
+        addRequestHeaderValue("Content-Length", std::to_string(postLength()));
+    }
+    setHaveBuiltPostBody(true);
+}
+
+// ===========================================================================
+// Headers
+// ===========================================================================
+
+void RQHTTPRequest::buildRequestHeaders() {
+    if (haveBuiltRequestHeaders()) return;
+    setHaveBuiltRequestHeaders(true);
+    if (auto mainReq = mainRequest()) {
+        const HTTPHeaders headers = mainReq->requestHeaders();
+        for (const auto& field : headers.fields())
+            addRequestHeaderValue(field.name, Text::join(field.values, ", "));
+        return;
+    }
+    applyCookieHeader();
+    if (!requestHeaders().contains("User-Agent")) {
+        auto agent = userAgent();
+        if (!agent) agent = defaultUserAgentString();
+        if (agent) addRequestHeaderValue("User-Agent", *agent);
+    }
+    if (allowCompressedResponse()) addRequestHeaderValue("Accept-Encoding", "gzip");
+    if (shouldCompressRequestBody()) addRequestHeaderValue("Content-Encoding", "gzip");
+    updatePartialDownloadSize();
+    if (partialDownloadSize() > 0)
+        addRequestHeaderValue("Range", Text::format("bytes=%llu-", static_cast<unsigned long long>(partialDownloadSize())));
+}
+
+void RQHTTPRequest::applyCookieHeader() {
+    auto requestURL = url();
+    if (useCookiePersistence() && requestURL) {
+        auto stored = HTTPCookieStorage::sharedHTTPCookieStorage()->cookiesForURL(*requestURL);
+        std::lock_guard lock(propertyMutex_);
+        requestCookies_.insert(requestCookies_.end(), stored.begin(), stored.end());
+    }
+    auto mainReq = mainRequest();
+    auto cookies = mainReq ? mainReq->requestCookies() : requestCookies();
+    if (cookies.empty()) return;
+    std::string header;
+    for (const auto& cookie : cookies) {
+        if (header.empty()) {
+            header = cookie->name() + "=" + cookie->value();
+        } else {
+            header += "; " + cookie->name() + "=" + cookie->value();
+        }
+    }
+    addRequestHeaderValue("Cookie", header);
+}
+
+void RQHTTPRequest::updatePartialDownloadSize() {
+    const std::string temporary = temporaryFileDownloadPath();
+    if (!allowResumeForFileDownloads() || downloadDestinationPath().empty() || temporary.empty() ||
+        !FileManager::fileExists(temporary))
+        return;
+    std::optional<Error> failure;
+    auto attributes = FileManager::attributesOfItem(temporary, &failure);
+    if (!attributes) {
+        auto error = RQError::make(RQError::kFileManagement,
+                                   Text::format("Failed to get attributes for file at path '%@'", temporary));
+        if (failure) error = error.withUnderlyingError(*failure);
+        failWithError(error);
+        return;
+    }
+    partialDownloadSize_.store(attributes->size);
+}
+
+// ===========================================================================
+// Sending
+// ===========================================================================
+
+void RQHTTPRequest::startRequest() {
+    if (isCancelled()) return;
+    auto keep = self();
+    std::lock_guard lock(cancelledLock_);
+
+    performOnMainThread([keep] { keep->requestStarted(); });
+
+    downloadComplete_.store(false);
+    complete_.store(false);
+    totalBytesRead_.store(0);
+    lastBytesRead_.store(0);
+    receivedResponseBytes_.store(false);
+    haveExaminedHeaders_ = false;
+    connectionCanBeReused_.store(false);
+    put(fileError_, std::optional<Error>());
+    if (redirectCount() == 0) setOriginalURL(url());
+    if (lastBytesSent_.load() > 0) removeUploadProgressSoFar();
+    lastBytesSent_.store(0);
+    contentLength_.store(0);
+    put(responseHeaders_, std::optional<HTTPHeaders>());
+    if (downloadDestinationPath().empty()) put(rawResponseData_, Data{});
+    readStreamIsScheduled_ = false;
+
+    auto requestURL = url();
+    auto message = get(request_);
+    if (!requestURL || !message) {
+        failWithError(RQError::unableToCreateRequest());
+        return;
+    }
+
+    // The body stream, when there is a body.
+    std::shared_ptr<platform::InputStream> bodyStream;
+    const std::string bodyFile = postBodyFilePath();
+    if (postLength() > 0) {
+        if (!bodyFile.empty() && FileManager::fileExists(bodyFile)) {
+            const std::string compressed = get(compressedPostBodyFilePath_);
+            const std::string path =
+                !compressed.empty() && FileManager::fileExists(compressed) ? compressed : bodyFile;
+            bodyStream = RQInputStream::inputStreamWithFileAtPathRequest(path, keep);
+        } else if (auto body = postBody(); body && !body->empty()) {
+            auto compressed = get(compressedPostBody_);
+            bodyStream = RQInputStream::inputStreamWithDataRequest(
+                shouldCompressRequestBody() && compressed ? *compressed : *body, keep);
+        }
+    }
+    put(postBodyReadStream_, bodyStream);
+    auto stream = bodyStream ? HTTPReadStream::create(message, bodyStream) : HTTPReadStream::create(message);
+    if (!stream) {
+        failWithError(RQError::make(RQError::kInternalError, "Unable to create read stream"));
+        return;
+    }
+    put(readStream_, stream);
+
+    const bool secure = lower(requestURL->scheme()) == "https";
+    if (secure) {
+        HTTPReadStream::SSLSettings settings;
+        settings.validatesCertificateChain = validatesSecureCertificate();
+        if (auto identity = clientCertificateIdentity()) {
+            settings.identity = identity;
+            settings.extraCertificates = clientCertificates();
+        }
+        stream->setSSLSettings(std::move(settings));
+    }
+
+    const std::string host = proxyHost();
+    const int port = proxyPort();
+    std::string type = proxyType();
+    if (!host.empty() && port > 0) {
+        if (type.empty()) {
+            type = kProxyTypeHTTP;
+            setProxyType(type);
+        }
+        const auto port16 = static_cast<std::uint16_t>(port);
+        if (type == kProxyTypeSOCKS) {
+            stream->setSOCKSProxy(host, port16);
+        } else if (secure) {
+            stream->setHTTPSProxy(host, port16);
+        } else {
+            stream->setHTTPProxy(host, port16);
+        }
+    }
+
+    // The connection pool.
+    expirePersistentConnections();
+    std::shared_ptr<HTTPReadStream> oldStream;
+    {
+        auto& st = state();
+        std::lock_guard poolLock(st.connectionsLock);
+        if (requestURL->host().empty() || requestURL->scheme().empty()) {
+            put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+            setShouldAttemptPersistentConnection(false);
+        }
+        if (shouldAttemptPersistentConnection()) {
+            const std::string scheme = requestURL->scheme();
+            const std::string urlHost = requestURL->host();
+            const int urlPort = requestURL->port().value_or(0);
+            const bool validates = validatesSecureCertificate();
+            const auto identity = clientCertificateIdentity();
+            const auto matches = [&](const ConnectionRecord& record) {
+                return record.host == urlHost && record.scheme == scheme && record.port == urlPort &&
+                       record.validatesSecureCertificate == validates && record.clientIdentity == identity &&
+                       record.proxyHost == host && record.proxyPort == port && record.proxyType == type;
+            };
+            auto record = get(connectionInfo_);
+            const auto myID = requestID();
+            if (record) {
+                const bool expired = record->expires && *record->expires < Date::now();
+                const bool ours = !record->request || (myID && *record->request == *myID);
+                if (!matches(*record) || expired || !ours) {
+                    if (matches(*record) && expired) std::erase(st.pool, record);
+                    record.reset();
+                }
+            }
+            if (!record) {
+                for (const auto& candidate : st.pool) {
+                    if (!candidate->request && matches(*candidate)) record = candidate;
+                }
+            }
+            if (record && record->stream) oldStream = record->stream;
+            if (!record) {
+                record = std::make_shared<ConnectionRecord>();
+                record->id = ++st.nextConnectionNumber;
+                record->host = urlHost;
+                record->port = urlPort;
+                record->scheme = scheme;
+                record->validatesSecureCertificate = validates;
+                record->clientIdentity = identity;
+                record->proxyHost = host;
+                record->proxyPort = port;
+                record->proxyType = type;
+                st.pool.push_back(record);
+            }
+            if (!myID) put(requestID_, std::optional<std::uint64_t>(++st.nextRequestNumber));
+            record->request = requestID();
+            record->stream = stream;
+            stream->setPersistentConnection(true);
+            stream->setProperty(std::string(kStreamIDProperty), Value(record->id));
+            put(connectionInfo_, record);
+        }
+    }
+
+    if (!readStreamIsScheduled_ && !throttle().isSleeping()) scheduleReadStream();
+
+    std::weak_ptr<Operation> weak = weak_from_this();
+    stream->setClient(HTTPReadStream::kDefaultEvents, [weak](HTTPReadStream& s, unsigned event) {
+        auto keepStream = s.shared_from_this();
+        if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock())) request->handleNetworkEvent(event);
+    });
+    const bool opened = stream->open();
+    if (oldStream && oldStream != stream) oldStream->close();
+
+    if (!opened) {
+        connectionCanBeReused_.store(false);
+        destroyReadStream();
+        failWithError(RQError::make(RQError::kInternalError, "Unable to start HTTP connection"));
+        return;
+    }
+
+    if (!mainRequest()) {
+        if (shouldResetUploadProgress()) {
+            incrementUploadSizeBy(showAccurateProgress() ? static_cast<std::int64_t>(postLength()) : 1);
+            setProgressOn(true, 0, 1);
+        }
+        if (shouldResetDownloadProgress() && partialDownloadSize() == 0) setProgressOn(false, 0, 1);
+    }
+
+    put(lastActivityTime_, std::optional<Date>(Date::now()));
+    auto timer = Timer::create(0.25, true, [weak](Timer&) {
+        if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock())) request->updateStatus();
+    });
+    RunLoop::current()->addTimer(timer, runLoopMode());
+    setStatusTimer(timer);
+}
+
+void RQHTTPRequest::setStatusTimer(std::shared_ptr<Timer> timer) {
+    auto keep = self();
+    std::shared_ptr<Timer> old;
+    {
+        std::lock_guard lock(propertyMutex_);
+        if (statusTimer_ == timer) return;
+        old = std::move(statusTimer_);
+        statusTimer_ = std::move(timer);
+    }
+    if (old) old->invalidate();
+}
+
+void RQHTTPRequest::updateStatus() {
+    auto keep = self();
+    checkRequestStatus();
+    if (!inProgress()) setStatusTimer(nullptr);
+}
+
+void RQHTTPRequest::scheduleReadStream() {
+    auto stream = readStream();
+    if (!stream || readStreamIsScheduled_) return;
+    {
+        auto& st = state();
+        std::lock_guard lock(st.connectionsLock);
+        ++st.runningRequestCount;
+        if (st.shouldUpdateNetworkActivityIndicator) showNetworkActivityIndicator();
+    }
+    put(lastActivityTime_, std::optional<Date>(Date::now()));
+    std::weak_ptr<Operation> weak = weak_from_this();
+    stream->setClient(HTTPReadStream::kDefaultEvents, [weak](HTTPReadStream& s, unsigned event) {
+        auto keepStream = s.shared_from_this();
+        if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock())) request->handleNetworkEvent(event);
+    });
+    stream->scheduleInRunLoop(RunLoop::current(), runLoopMode());
+    readStreamIsScheduled_ = true;
+}
+
+void RQHTTPRequest::unscheduleReadStream() {
+    auto stream = readStream();
+    if (!stream || !readStreamIsScheduled_) return;
+    {
+        auto& st = state();
+        std::lock_guard lock(st.connectionsLock);
+        --st.runningRequestCount;
+        if (st.shouldUpdateNetworkActivityIndicator && st.runningRequestCount == 0)
+            Thread::performOnMainThread([] { hideNetworkActivityIndicatorAfterDelay(); }, RunLoop::isMainThread());
+    }
+    stream->setClient(0, nullptr);
+    stream->unscheduleFromRunLoop(RunLoop::current(), runLoopMode());
+    readStreamIsScheduled_ = false;
+}
+
+void RQHTTPRequest::destroyReadStream() {
+    auto stream = readStream();
+    if (!stream) return;
+    unscheduleReadStream();
+    if (!connectionCanBeReused()) {
+        stream->setClient(0, nullptr);
+        stream->close();
+    }
+    put(readStream_, std::shared_ptr<HTTPReadStream>());
+}
+
+void RQHTTPRequest::closeDownloadStreams() {
+    std::lock_guard lock(propertyMutex_);
+    if (fileDownloadOutputStream_) {
+        fileDownloadOutputStream_->close();
+        fileDownloadOutputStream_.reset();
+    }
+    if (inflatedFileDownloadOutputStream_) {
+        inflatedFileDownloadOutputStream_->close();
+        inflatedFileDownloadOutputStream_.reset();
+    }
+}
+
+void RQHTTPRequest::cancelLoad() {
+    if (PACFileReadStream_) {
+        PACFileReadStream_->setDelegate({});
+        PACFileReadStream_->close();
+        PACFileReadStream_->removeFromRunLoop(RunLoop::current(), runLoopMode());
+        PACFileReadStream_.reset();
+        PACFileData_.reset();
+        if (PACTimeOutTimer_) PACTimeOutTimer_->invalidate();
+        PACTimeOutTimer_.reset();
+    } else if (PACFileRequest_) {
+        auto pac = std::move(PACFileRequest_);
+        pac->setCompletionBlock(nullptr);
+        pac->setFailedBlock(nullptr);
+        pac->cancel();
+        auto queue = sharedQueue();
+        std::lock_guard lock(state().connectionsLock);
+        queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
+    }
+    destroyReadStream();
+    if (auto body = get(postBodyReadStream_)) {
+        body->close();
+        put(postBodyReadStream_, std::shared_ptr<platform::InputStream>());
+    }
+    if (rawResponseData()) {
+        put(rawResponseData_, std::optional<Data>());
+    } else if (!temporaryFileDownloadPath().empty()) {
+        closeDownloadStreams();
+        if (!allowResumeForFileDownloads()) removeTemporaryDownloadFile();
+        removeTemporaryUncompressedDownloadFile();
+    }
+    put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
+    if (authenticationNeeded() == kNoAuthenticationNeeded && didCreateTemporaryPostDataFile()) {
+        removeTemporaryUploadFile();
+        removeTemporaryCompressedUploadFile();
+        setDidCreateTemporaryPostDataFile(false);
+    }
+    put(responseHeaders_, std::optional<HTTPHeaders>());
+}
+
+// ===========================================================================
+// Status, time-outs and retries
+// ===========================================================================
+
+void RQHTTPRequest::checkRequestStatus() {
+    auto keep = self();
+    std::unique_lock lock(cancelledLock_);
+    if (cancelled_.load() || complete()) return;
+    performThrottling();
+    if (shouldTimeOut()) {
+        if (retryCount() < numberOfTimesToRetryOnTimeout()) {
+            retryAfterTimeOut();
+            return;
+        }
+        failWithError(RQError::timedOut());
+        cancelLoad();
+        complete_.store(true);
+        return;
+    }
+    auto stream = readStream();
+    if (stream && postLength() > 0) {
+        lastBytesSent_.store(totalBytesSent_.load());
+        const std::uint64_t written = stream->requestBytesWritten();
+        totalBytesSent_.store(written);
+        if (written > lastBytesSent_.load()) {
+            put(lastActivityTime_, std::optional<Date>(Date::now()));
+            incrementBandwidthUsedInLastSecond(written - lastBytesSent_.load());
+        }
+    }
+    if (stream) updateProgressIndicators();
+}
+
+void RQHTTPRequest::retryAfterTimeOut() {
+    // The stalled attempt goes completely: its stream and connection (so the
+    // retry does not queue behind a dead connection), its body stream and
+    // its download streams (so the file is rewritten, or resumed only with a
+    // "Range" the server honours).
+    retryCount_.fetch_add(1);
+    {
+        std::lock_guard lock(state().connectionsLock);
+        if (auto record = get(connectionInfo_)) {
+            record->request.reset();
+            std::erase(state().pool, record);
+        }
+        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+    }
+    connectionCanBeReused_.store(false);
+    setStatusTimer(nullptr);
+    destroyReadStream();
+    if (auto body = get(postBodyReadStream_)) {
+        body->close();
+        put(postBodyReadStream_, std::shared_ptr<platform::InputStream>());
+    }
+    closeDownloadStreams();
+    put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
+    partialDownloadSize_.store(0);
+    updatePartialDownloadSize();
+    if (error()) return;
+    auto message = get(request_);
+    if (partialDownloadSize() > 0) {
+        if (message)
+            message->setHeaderFieldValue(
+                "Range", Text::format("bytes=%llu-", static_cast<unsigned long long>(partialDownloadSize())));
+    } else {
+        if (message) message->removeHeaderField("Range");
+        const std::string temporary = temporaryFileDownloadPath();
+        if (!temporary.empty()) FileManager::removeItem(temporary);
+    }
+    startRequest();
+}
+
+bool RQHTTPRequest::shouldTimeOut() {
+    auto stream = readStream();
+    auto last = lastActivityTime();
+    if (!stream || !readStreamIsScheduled_ || !last) return false;
+    const double limit = timeOutSeconds();
+    if (limit <= 0) return false;
+    const double idle = Date::now().timeIntervalSince(*last);
+    if (idle <= limit) return false;
+    if (postLength() == 0) return true;
+    if (uploadBufferSize() > 0 && totalBytesSent() > uploadBufferSize()) return true;
+    return idle > limit * 1.5;
+}
+
+bool RQHTTPRequest::retryUsingNewConnection() {
+    if (retryCount() != 0) return false;
+    {
+        std::lock_guard lock(state().connectionsLock);
+        if (auto record = get(connectionInfo_)) {
+            record->request.reset();
+            std::erase(state().pool, record);
+        }
+        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+    }
+    retryCount_.fetch_add(1);
+    startRequest();
+    return true;
+}
+
+// ===========================================================================
+// Stream events and reading
+// ===========================================================================
+
+void RQHTTPRequest::handleNetworkEvent(unsigned event) {
+    auto keep = self();
+    std::unique_lock lock(cancelledLock_);
+    if (complete() || cancelled_.load()) return;
+    switch (event) {
+    case HTTPReadStream::kEventEndEncountered:
+        handleStreamComplete();
+        break;
+    case HTTPReadStream::kEventErrorOccurred:
+        handleStreamError();
+        break;
+    case HTTPReadStream::kEventHasBytesAvailable:
+        handleBytesAvailable();
+        break;
+    default:
+        break;
+    }
+    performThrottling();
+    lock.unlock();
+
+    if (downloadComplete() && needsRedirect_.load()) {
+        if (respondsToWillRedirect()) {
+            auto target = redirectURL();
+            put(redirectURL_, std::optional<URL>());
+            if (target) performOnMainThread([keep, target] { keep->requestWillRedirectToURL(*target); });
+        } else {
+            performRedirect();
+        }
+    } else if (downloadComplete() && authenticationNeeded() != kNoAuthenticationNeeded && !error()) {
+        attemptToApplyCredentialsAndResume();
+    }
+}
+
+void RQHTTPRequest::handleBytesAvailable() {
+    if (!haveExaminedHeaders_) {
+        haveExaminedHeaders_ = true;
+        readResponseHeaders();
+    }
+    auto stream = readStream();
+    if (complete() || !stream || !stream->hasBytesAvailable()) return;
+
+    const std::uint64_t length = contentLength();
+    std::uint64_t size = length > 262144 ? 262144 : length > 65536 ? 65536 : 16384;
+    if (isBandwidthThrottled()) size = throttle().maxDownloadReadLength(size);
+
+    thread_local std::vector<std::uint8_t> buffer(262144);
+    const std::int64_t got = stream->read(buffer.data(), static_cast<std::size_t>(size));
+    if (got < 0) {
+        handleStreamError();
+        return;
+    }
+    if (got == 0) return;
+    receivedResponseBytes_.store(true);
+    const auto count = static_cast<std::size_t>(got);
+    const std::uint8_t* bytes = buffer.data();
+
+    const bool compressed = isResponseCompressed();
+    const bool inflateNow = compressed && !shouldWaitToInflateCompressedResponses();
+    const bool passOn = takesReceivedData();
+    const std::string destination = downloadDestinationPath();
+    std::optional<Data> inflated;
+    if (inflateNow) {
+        auto decompressor = get(dataDecompressor_);
+        if (!decompressor) {
+            decompressor = RQDataDecompressor::decompressor();
+            // In memory the ceiling guards against a small body that
+            // inflates to gigabytes; files and delegates take what comes.
+            if (passOn || !destination.empty()) decompressor->setMaximumOutputLength(0);
+            put(dataDecompressor_, decompressor);
+        }
+        std::optional<Error> failure;
+        inflated = decompressor->uncompressBytesLengthError(bytes, count, &failure);
+        if (!inflated) {
+            failWithError(failure.value_or(RQDataDecompressor::inflateErrorWithCode(-1)));
+            return;
+        }
+    }
+
+    totalBytesRead_.fetch_add(count);
+    put(lastActivityTime_, std::optional<Date>(Date::now()));
+    incrementBandwidthUsedInLastSecond(count);
+    if (isPACFileRequest() && totalBytesRead() > kMaxPACScriptSize) {
+        failWithError(RQError::make(RQError::kInternalError, "The proxy auto-configuration script is too large"));
+        return;
+    }
+
+    if (needsRedirect_.load() && shouldRedirect() && allowResumeForFileDownloads()) return;
+
+    if (passOn) {
+        Data data = inflated ? std::move(*inflated) : Data(bytes, bytes + count);
+        auto keep = self();
+        performOnMainThread([keep, data = std::move(data)] { keep->passOnReceivedData(data); });
+        return;
+    }
+    if (!destination.empty()) {
+        std::shared_ptr<platform::OutputStream> output;
+        std::shared_ptr<platform::OutputStream> inflatedOutput;
+        {
+            std::lock_guard lock(propertyMutex_);
+            output = fileDownloadOutputStream_;
+            inflatedOutput = inflatedFileDownloadOutputStream_;
+        }
+        if (!output) {
+            bool append = false;
+            std::string temporary = temporaryFileDownloadPath();
+            if (!temporary.empty()) {
+                auto message = get(request_);
+                const bool rangeSent = message && message->headerFieldValue("Range").has_value();
+                auto headers = responseHeaders();
+                if (allowResumeForFileDownloads() && rangeSent && headers && headers->contains("Content-Range")) {
+                    append = true;
+                } else if (rangeSent) {
+                    incrementDownloadSizeBy(-static_cast<std::int64_t>(partialDownloadSize()));
+                    partialDownloadSize_.store(0);
+                }
+            } else {
+                temporary = uniqueTemporaryPath();
+                setTemporaryFileDownloadPath(temporary);
+            }
+            output = platform::OutputStream::toFile(temporary, append);
+            output->open();
+            if (inflateNow) {
+                std::string inflatedPath = temporaryUncompressedDataDownloadPath();
+                if (inflatedPath.empty()) {
+                    inflatedPath = uniqueTemporaryPath();
+                    setTemporaryUncompressedDataDownloadPath(inflatedPath);
+                }
+                inflatedOutput = platform::OutputStream::toFile(inflatedPath, append);
+                inflatedOutput->open();
+            }
+            std::lock_guard lock(propertyMutex_);
+            fileDownloadOutputStream_ = output;
+            inflatedFileDownloadOutputStream_ = inflatedOutput;
+        }
+        // A failed write (a full disk) must not pass for a complete file.
+        auto writeFailed = [this](const std::shared_ptr<platform::OutputStream>& out, const std::string& path) {
+            auto error = RQError::make(RQError::kFileManagement,
+                                       Text::format("Failed to write to file at path '%@'", path));
+            if (auto underlying = out->error()) error = error.withUnderlyingError(*underlying);
+            failWithError(error);
+        };
+        if (output->write(bytes, count) < 0) {
+            writeFailed(output, temporaryFileDownloadPath());
+            return;
+        }
+        if (inflated && inflatedOutput && !inflated->empty() && inflatedOutput->write(*inflated) < 0) {
+            writeFailed(inflatedOutput, temporaryUncompressedDataDownloadPath());
+            return;
+        }
+        return;
+    }
+    std::lock_guard lock(propertyMutex_);
+    if (!rawResponseData_) rawResponseData_ = Data{};
+    if (inflated) {
+        rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
+    } else {
+        rawResponseData_->insert(rawResponseData_->end(), bytes, bytes + count);
+    }
+}
+
+void RQHTTPRequest::handleStreamComplete() {
+    auto keep = self();
+    setStatusTimer(nullptr);
+    downloadComplete_.store(true);
+    if (!haveExaminedHeaders_) {
+        haveExaminedHeaders_ = true;
+        readResponseHeaders();
+    }
+    if (complete() && didUseCachedResponse()) return;
+    auto stream = readStream();
+    const bool redirectPending = needsRedirect_.load() && shouldRedirect();
+    const bool authenticationPending = authenticationNeeded() != kNoAuthenticationNeeded;
+    std::optional<Error> fileError;
+    {
+        std::lock_guard progressLock(state().progressLock);
+        lastBytesSent_.store(totalBytesSent_.load());
+        if (stream) totalBytesSent_.store(stream->requestBytesWritten());
+        complete_.store(true);
+        if (contentLength() == 0) contentLength_.store(totalBytesRead());
+        updateProgressIndicators();
+        // Nothing to send is all sent.
+        if (postLength() == 0 && !mainRequest() && !redirectPending && !authenticationPending)
+            setProgressOn(true, 0, 0);
+        if (auto body = get(postBodyReadStream_)) {
+            body->close();
+            put(postBodyReadStream_, std::shared_ptr<platform::InputStream>());
+        }
+        // A compressed body inflated on the fly must have reached its end:
+        // a truncated one is an error, not a shorter success.
+        if (auto decompressor = get(dataDecompressor_)) {
+            if (!redirectPending && !authenticationPending) fileError = decompressor->finishError();
+            put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
+        }
+        if (didCreateTemporaryPostDataFile() && !authenticationPending) {
+            removeTemporaryUploadFile();
+            removeTemporaryCompressedUploadFile();
+        }
+
+        if (!temporaryFileDownloadPath().empty()) {
+            closeDownloadStreams();
+            // The body of a redirect or of a challenge is not the download:
+            // the file waits for the next attempt.
+            if (!redirectPending && !authenticationPending) {
+                const std::string destination = downloadDestinationPath();
+                const std::string temporary = temporaryFileDownloadPath();
+                const bool compressed = isResponseCompressed();
+                if (compressed && shouldWaitToInflateCompressedResponses()) {
+                    std::optional<Error> failure;
+                    if (!RQDataDecompressor::uncompressDataFromFileToFileError(temporary, destination, &failure))
+                        fileError = failure;
+                    removeTemporaryDownloadFile();
+                } else if (compressed) {
+                    const std::string inflatedPath = temporaryUncompressedDataDownloadPath();
+                    if (!fileError) {
+                        std::optional<Error> failure;
+                        if (!removeFileAtPathError(destination, &failure)) {
+                            fileError = failure;
+                        } else if (!FileManager::moveItem(inflatedPath, destination, &failure)) {
+                            auto error = RQError::make(
+                                RQError::kFileManagement,
+                                Text::format("Failed to move file from '%@' to '%@'", inflatedPath, destination));
+                            if (failure) error = error.withUnderlyingError(*failure);
+                            fileError = error;
+                        }
+                    }
+                    if (fileError) FileManager::removeItem(inflatedPath);
+                    setTemporaryUncompressedDataDownloadPath({});
+                    removeTemporaryDownloadFile();
+                } else {
+                    std::optional<Error> failure;
+                    if (!removeFileAtPathError(destination, &failure)) {
+                        fileError = failure;
+                    } else if (!FileManager::moveItem(temporary, destination, &failure)) {
+                        auto error = RQError::make(
+                            RQError::kFileManagement,
+                            Text::format("Failed to move file from '%@' to '%@'", temporary, destination));
+                        if (failure) error = error.withUnderlyingError(*failure);
+                        fileError = error;
+                    }
+                    setTemporaryFileDownloadPath({});
+                }
+            }
+        }
+        if (auto cache = downloadCache(); cache && !didUseCachedResponse() && !fileError)
+            cache->storeResponseForRequestMaxAge(*this, secondsToCache());
+    }
+    {
+        std::lock_guard lock(state().connectionsLock);
+        if (!connectionCanBeReused()) unscheduleReadStream();
+        if (auto record = get(connectionInfo_)) {
+            record->request.reset();
+            record->expires = Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds());
+            if (!connectionCanBeReused()) record->stream.reset();
+        }
+    }
+    if (!authenticationPending) destroyReadStream();
+
+    if (redirectPending || authenticationPending || didUseCachedResponse()) {
+        if (authenticationPending) RunLoop::current()->stop();
+        return;
+    }
+    if (fileError) {
+        failWithError(*fileError);
+    } else {
+        requestFinished();
+    }
+    markAsFinished();
+}
+
+void RQHTTPRequest::handleStreamError() {
+    auto keep = self();
+    auto stream = readStream();
+    std::optional<Error> streamError = stream ? stream->error() : std::nullopt;
+    const bool reused = stream && stream->connectionWasReused();
+    cancelLoad();
+    if (!error()) {
+        const Error underlying =
+            streamError.value_or(Error(std::string(platform::HTTPStreamError::kNetworkDomain), -1));
+        using platform::HTTPStreamError;
+        const bool dropped = (underlying.domain() == HTTPStreamError::kPOSIXDomain &&
+                              (underlying.code() == HTTPStreamError::kNotConnected ||
+                               underlying.code() == HTTPStreamError::kBrokenPipe)) ||
+                             (underlying.domain() == HTTPStreamError::kNetworkDomain &&
+                              underlying.code() == HTTPStreamError::kConnectionLost);
+        // Only a connection taken from the pool that failed before any
+        // response byte was the server closing an idle connection; a body
+        // that may have been taken in full is not sent again unless the
+        // method may be repeated.
+        const bool brokenWhileSending = underlying.domain() == HTTPStreamError::kPOSIXDomain;
+        if (dropped && reused && !receivedResponseBytes_.load() &&
+            (idempotentMethod(requestMethod()) || brokenWhileSending)) {
+            if (retryUsingNewConnection()) return;
+        }
+        std::string description = "A connection failure occurred";
+        if (HTTPStreamError::isTLSError(underlying)) {
+            description = Text::format(
+                "%@: SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to "
+                "wrong date)",
+                std::string("A connection failure occurred"));
+        }
+        failWithError(RQError::make(RQError::kConnectionFailure, description, underlying));
+    }
+    checkRequestStatus();
+}
+
+// ===========================================================================
+// Response head, redirects
+// ===========================================================================
+
+void RQHTTPRequest::readResponseHeaders() {
+    authenticationNeeded_.store(kNoAuthenticationNeeded);
+    auto stream = readStream();
+    auto head = stream ? stream->responseHeader() : nullptr;
+    if (!head || !head->isHeaderComplete()) return;
+    receivedResponseBytes_.store(true);
+
+    HTTPHeaders headers = head->allHeaderFields();
+    put(responseHeaders_, std::optional<HTTPHeaders>(headers));
+    responseStatusCode_.store(head->responseStatusCode());
+    put(responseStatusMessage_, head->responseStatusLine());
+
+    if (auto cache = downloadCache(); cache && cache->canUseCachedDataForRequest(*this)) {
+        useDataFromCache();
+        cache->storeResponseForRequestMaxAge(*this, secondsToCache());
+        return;
+    }
+
+    const int status = head->responseStatusCode();
+    if (status == 401) authenticationNeeded_.store(kHTTPAuthenticationNeeded);
+    if (status == 407) authenticationNeeded_.store(kProxyAuthenticationNeeded);
+
+    if (authenticationNeeded() == kNoAuthenticationNeeded && !get(requestAuthentication_) &&
+        authenticationScheme() == HTTPAuthentication::kSchemeBasic && username() && password() &&
+        useSessionPersistence()) {
+        auto record = std::make_shared<SessionCredentials>();
+        record->credentials =
+            std::make_shared<const Value::Dictionary>(credentialsDictionary(*username(), *password(), std::nullopt));
+        record->url = url();
+        record->authenticationScheme = std::string(HTTPAuthentication::kSchemeBasic);
+        storeAuthenticationCredentialsInSessionStore(record);
+    }
+
+    parseStringEncodingFromHeaders();
+
+    auto requestURL = url();
+    if (requestURL) {
+        auto cookies = HTTPCookie::cookiesWithResponseHeaderFields(headers, *requestURL);
+        put(responseCookies_, cookies);
+        if (useCookiePersistence()) {
+            HTTPCookieStorage::sharedHTTPCookieStorage()->setCookiesForURL(cookies, *requestURL, std::nullopt);
+            for (const auto& cookie : cookies) addSessionCookie(cookie);
+        }
+    }
+
+    auto location = headers.value("Location");
+    if (shouldRedirect() && location && requestURL &&
+        (status == 301 || status == 302 || status == 303 || status == 307)) {
+        if (auto target = URL::fromString(*location, *requestURL); target && target->hasAuthority()) {
+            auto keep = self();
+            performOnMainThread([keep] { keep->requestRedirected(); });
+            const bool keepMethod = status == 307 || (shouldUseRFC2616RedirectBehaviour() && status != 303);
+            if (!keepMethod) {
+                setRequestMethod("GET");
+                setPostBody(std::nullopt);
+                setPostLength(0);
+                HTTPHeaders kept;
+                auto current = requestHeaders();
+                if (auto agent = current.value("User-Agent")) kept.set("User-Agent", *agent);
+                if (auto accept = current.value("Accept")) kept.set("Accept", *accept);
+                setRequestHeaders(std::move(kept));
+                setHaveBuiltRequestHeaders(false);
+            }
+            put(redirectURL_, std::optional<URL>(URL::fromString(target->absoluteString())));
+            needsRedirect_.store(true);
+            setRequestCookies({});
+        }
+    }
+
+    if (!needsRedirect_.load()) {
+        auto mainReq = mainRequest();
+        RQHTTPRequest& target = mainReq ? *mainReq : *this;
+        const bool challenge = authenticationNeeded() != kNoAuthenticationNeeded;
+        auto lengthText = headers.value("Content-Length");
+        std::optional<std::uint64_t> length = lengthText ? parseContentLength(*lengthText) : std::nullopt;
+        if (length) {
+            if (mainReq && mainReq->allowCompressedResponse() && *length == 20 && mainReq->showAccurateProgress() &&
+                mainReq->shouldResetDownloadProgress()) {
+                mainReq->setShowAccurateProgress(false);
+                mainReq->incrementDownloadSizeBy(1);
+            } else {
+                target.contentLength_.store(*length);
+                // The body of a challenge is not what the caller counts.
+                if (!challenge && target.showAccurateProgress() && target.shouldResetDownloadProgress())
+                    target.incrementDownloadSizeBy(static_cast<std::int64_t>(*length + target.partialDownloadSize()));
+            }
+        } else if (!challenge && target.showAccurateProgress() && target.shouldResetDownloadProgress()) {
+            target.setShowAccurateProgress(false);
+            target.incrementDownloadSizeBy(1);
+        }
+    }
+
+    if (shouldAttemptPersistentConnection()) {
+        const std::string connection = lower(headers.value("Connection").value_or(""));
+        if ((head->version() != HTTPMessage::kVersion10 || connection == "keep-alive") && connection != "close") {
+            if (auto keepAlive = headers.value("Keep-Alive")) {
+                const std::string text = lower(*keepAlive);
+                auto timeoutAt = text.find("timeout=");
+                if (timeoutAt != std::string::npos) {
+                    const std::int64_t timeout = Text::longLongValue(std::string_view(text).substr(timeoutAt + 8));
+                    auto maxAt = text.find("max=", timeoutAt);
+                    const std::int64_t max =
+                        maxAt == std::string::npos ? 0 : Text::longLongValue(std::string_view(text).substr(maxAt + 4));
+                    if (max > 5) {
+                        connectionCanBeReused_.store(true);
+                        setPersistentConnectionTimeoutSeconds(static_cast<double>(timeout));
+                    }
+                }
+            } else {
+                connectionCanBeReused_.store(true);
+            }
+        }
+    }
+
+    auto keep = self();
+    performOnMainThread([keep, headers] { keep->requestReceivedResponseHeaders(headers); });
+}
+
+void RQHTTPRequest::parseStringEncodingFromHeaders() {
+    Text::Encoding encoding = defaultResponseEncoding();
+    Text::Encoding found = encoding;
+    std::string mime;
+    auto headers = responseHeaders();
+    parseMimeTypeAndResponseEncodingFromContentType(&mime, &found,
+                                                    headers ? headers->value("Content-Type") : std::nullopt);
+    put(responseEncoding_, found);
+}
+
+bool RQHTTPRequest::isResponseCompressed() const {
+    auto headers = responseHeaders();
+    if (!headers) return false;
+    auto encoding = headers->value("Content-Encoding");
+    return encoding && Text::contains(*encoding, "gzip");
+}
+
+void RQHTTPRequest::redirectToURL(const URL& target) {
+    put(redirectURL_, std::optional<URL>(target));
+    auto keep = self();
+    performOnRequestThread([keep] { keep->performRedirect(); });
+}
+
+void RQHTTPRequest::performRedirect() {
+    auto keep = self();
+    std::unique_lock lock(cancelledLock_);
+    if (cancelled_.load() || error()) return;
+    auto previous = url();
+    auto target = redirectURL();
+    if (!target) return;
+    setURL(target);
+    complete_.store(true);
+    needsRedirect_.store(false);
+    const int count = redirectCount_.fetch_add(1) + 1;
+    if (!sameOrigin(previous, target)) {
+        // Nothing meant for the old origin travels to the new one: its
+        // credentials and cookies stay behind; session credentials for the
+        // new origin are applied again by the next attempt.
+        {
+            std::lock_guard propertyLock(propertyMutex_);
+            requestHeaders_.remove("Authorization");
+            requestHeaders_.remove("Cookie");
+            requestCredentials_.reset();
+            authenticationScheme_.clear();
+            authenticationRealm_.reset();
+        }
+        authenticationRetryCount_.store(0);
+    }
+    if (haveBuiltRequestHeaders()) {
+        // Headers were kept (307): the cookies are those of the new URL.
+        {
+            std::lock_guard propertyLock(propertyMutex_);
+            requestHeaders_.remove("Cookie");
+        }
+        applyCookieHeader();
+    }
+    if (count < 6) {
+        lock.unlock();
+        main();
+    } else {
+        failWithError(RQError::tooManyRedirects());
+        complete_.store(true);
+    }
+}
+
+// ===========================================================================
+// Authentication
+// ===========================================================================
+
+void RQHTTPRequest::applyAuthorizationHeader() {
+    if (!shouldPresentCredentialsBeforeChallenge()) return;
+    std::shared_ptr<SessionCredentials> record;
+    if (useSessionPersistence()) record = findSessionAuthenticationCredentials();
+    auto user = username();
+    auto pass = password();
+    // The request's own credentials go up front only to the origin it was
+    // made for, never to the target of a redirect elsewhere.
+    if (user && pass && !domain() && authenticationScheme() == HTTPAuthentication::kSchemeBasic &&
+        isSameOriginAsOriginal()) {
+        addBasicAuthenticationHeaderWithUsernameAndPassword(*user, *pass);
+    }
+    auto message = get(request_);
+    if (record && !requestHeaders().contains("Authorization") && message) {
+        if (record->authentication) {
+            if (!record->authentication->applyCredentials(message, *record->credentials))
+                removeAuthenticationCredentialsFromSessionStore(record->credentials);
+        } else {
+            addBasicAuthenticationHeaderWithUsernameAndPassword(
+                credentialString(*record->credentials, HTTPAuthentication::kCredentialUsername),
+                credentialString(*record->credentials, HTTPAuthentication::kCredentialPassword));
+        }
+    }
+    if (useSessionPersistence() && message) {
+        if (auto proxyRecord = findSessionProxyAuthenticationCredentials(); proxyRecord && proxyRecord->authentication) {
+            if (!proxyRecord->authentication->applyCredentials(message, *proxyRecord->credentials))
+                removeProxyAuthenticationCredentialsFromSessionStore(proxyRecord->credentials);
+        }
+    }
+}
+
+void RQHTTPRequest::addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& user,
+                                                                        const std::string& pass) {
+    const std::string text = user + ":" + pass;
+    addRequestHeaderValue("Authorization", "Basic " + base64forData(Data(text.begin(), text.end())));
+}
+
+std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findCredentials() {
+    auto requestURL = url();
+    std::optional<std::string> user;
+    std::optional<std::string> pass;
+    if (requestURL && requestURL->user() && requestURL->password()) {
+        user = requestURL->user();
+        pass = requestURL->password();
+    }
+    if (!user || !pass) {
+        auto mainReq = mainRequest();
+        RQHTTPRequest& source = mainReq ? *mainReq : *this;
+        // The caller's credentials belong to the origin the request was
+        // made for.
+        if (isSameOriginAsOriginal()) {
+            user = source.username();
+            pass = source.password();
+        } else {
+            user.reset();
+            pass.reset();
+        }
+    }
+    if ((!user || !pass) && useKeychainPersistence() && requestURL) {
+        if (auto saved = savedCredentialsForHostPortProtocolRealm(requestURL->host(), effectivePort(*requestURL),
+                                                                  requestURL->scheme(), authenticationRealm());
+            saved && saved->password()) {
+            user = saved->user();
+            pass = saved->password();
+        }
+    }
+    if (!user || !pass) return nullptr;
+    std::optional<std::string> accountDomain;
+    auto authentication = get(requestAuthentication_);
+    if (authentication && authentication->requiresAccountDomain()) {
+        auto mainReq = mainRequest();
+        auto ownDomain = mainReq ? mainReq->domain() : domain();
+        if (ownDomain && !ownDomain->empty()) {
+            accountDomain = ownDomain;
+        } else {
+            auto parts = Text::split(*user, "\\");
+            if (parts.size() == 2) {
+                accountDomain = parts[0];
+                user = parts[1];
+            } else {
+                accountDomain = std::string();
+            }
+        }
+    }
+    return std::make_shared<const Value::Dictionary>(credentialsDictionary(*user, *pass, accountDomain));
+}
+
+std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findProxyCredentials() {
+    auto mainReq = mainRequest();
+    RQHTTPRequest& source = mainReq ? *mainReq : *this;
+    auto user = source.proxyUsername();
+    auto pass = source.proxyPassword();
+    if (!user || !pass) {
+        auto requestURL = url();
+        if (auto saved = savedCredentialsForProxyPortProtocolRealm(proxyHost(), proxyPort(),
+                                                                   requestURL ? requestURL->scheme() : "",
+                                                                   proxyAuthenticationRealm());
+            saved && saved->password()) {
+            user = saved->user();
+            pass = saved->password();
+        }
+    }
+    if (!user || !pass) return nullptr;
+    std::optional<std::string> accountDomain;
+    auto authentication = get(proxyAuthentication_);
+    if (authentication && authentication->requiresAccountDomain()) {
+        auto ownDomain = source.proxyDomain();
+        if (ownDomain && !ownDomain->empty()) {
+            accountDomain = ownDomain;
+        } else {
+            auto parts = Text::split(*user, "\\");
+            if (parts.size() == 2) {
+                accountDomain = parts[0];
+                user = parts[1];
+            } else {
+                accountDomain = std::string();
+            }
+        }
+    }
+    return std::make_shared<const Value::Dictionary>(credentialsDictionary(*user, *pass, accountDomain));
+}
+
+bool RQHTTPRequest::applyCredentials(const std::shared_ptr<const Value::Dictionary>& credentials) {
+    authenticationRetryCount_.fetch_add(1);
+    auto authentication = get(requestAuthentication_);
+    auto message = get(request_);
+    if (!credentials || !authentication || !message) return false;
+    if (!authentication->applyCredentials(message, *credentials)) {
+        removeAuthenticationCredentialsFromSessionStore(credentials);
+        return false;
+    }
+    if (useKeychainPersistence()) saveCredentialsToKeychain(*credentials);
+    if (useSessionPersistence()) {
+        auto record = std::make_shared<SessionCredentials>();
+        record->authentication = authentication;
+        record->credentials = credentials;
+        record->url = url();
+        record->authenticationScheme = authenticationScheme();
+        record->authenticationRealm = authenticationRealm();
+        storeAuthenticationCredentialsInSessionStore(record);
+    }
+    put(requestCredentials_, credentials);
+    return true;
+}
+
+bool RQHTTPRequest::applyProxyCredentials(const std::shared_ptr<const Value::Dictionary>& credentials) {
+    proxyAuthenticationRetryCount_.fetch_add(1);
+    auto authentication = get(proxyAuthentication_);
+    auto message = get(request_);
+    if (!credentials || !authentication || !message) return false;
+    if (!authentication->applyCredentials(message, *credentials)) {
+        removeProxyAuthenticationCredentialsFromSessionStore(credentials);
+        return false;
+    }
+    if (useKeychainPersistence()) saveProxyCredentialsToKeychain(*credentials);
+    if (useSessionPersistence()) {
+        auto record = std::make_shared<SessionCredentials>();
+        record->authentication = authentication;
+        record->credentials = credentials;
+        record->host = proxyHost();
+        record->port = proxyPort();
+        record->authenticationScheme = proxyAuthenticationScheme();
+        storeProxyAuthenticationCredentialsInSessionStore(record);
+    }
+    put(proxyCredentials_, credentials);
+    return true;
+}
+
+void RQHTTPRequest::saveCredentialsToKeychain(const Value::Dictionary& credentials) {
+    auto requestURL = url();
+    if (!requestURL) return;
+    platform::URLCredential credential(credentialString(credentials, HTTPAuthentication::kCredentialUsername),
+                                       credentialString(credentials, HTTPAuthentication::kCredentialPassword),
+                                       platform::URLCredential::Persistence::Permanent);
+    saveCredentialsForHostPortProtocolRealm(credential, requestURL->host(), effectivePort(*requestURL),
+                                            requestURL->scheme(), authenticationRealm());
+}
+
+void RQHTTPRequest::saveProxyCredentialsToKeychain(const Value::Dictionary& credentials) {
+    platform::URLCredential credential(credentialString(credentials, HTTPAuthentication::kCredentialUsername),
+                                       credentialString(credentials, HTTPAuthentication::kCredentialPassword),
+                                       platform::URLCredential::Persistence::Permanent);
+    saveCredentialsForProxyPortRealm(credential, proxyHost(), proxyPort(), proxyAuthenticationRealm());
+}
+
+void RQHTTPRequest::attemptToApplyCredentialsAndResume() {
+    auto keep = self();
+    if (error() || isCancelled()) return;
+    if (authenticationNeeded() == kProxyAuthenticationNeeded) {
+        attemptToApplyProxyCredentialsAndResume();
+        return;
+    }
+    std::unique_lock lock(cancelledLock_);
+    auto responseHead = [this]() -> std::shared_ptr<HTTPMessage> {
+        auto stream = readStream();
+        return stream ? stream->responseHeader() : nullptr;
+    };
+    auto authentication = get(requestAuthentication_);
+    if (!authentication) {
+        auto head = responseHead();
+        authentication = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
+        put(requestAuthentication_, authentication);
+        if (!authentication) {
+            cancelLoad();
+            failWithError(RQError::make(RQError::kUnableToApplyCredentials,
+                                        "Failed to get authentication object from response headers"));
+            return;
+        }
+        setAuthenticationScheme(authentication->method());
+    }
+    put(authenticationRealm_, authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
+
+    std::optional<Error> invalid;
+    if (!authentication->isValid(&invalid)) {
+        put(requestAuthentication_, std::shared_ptr<HTTPAuthentication>());
+        if (invalid && invalid->domain() == platform::HTTPStreamError::kNetworkDomain &&
+            (invalid->code() == platform::HTTPStreamError::kAuthenticationBadUserName ||
+             invalid->code() == platform::HTTPStreamError::kAuthenticationBadPassword)) {
+            std::lock_guard authenticationLock(state().delegateAuthenticationLock);
+            removeAuthenticationCredentialsFromSessionStore(requestCredentials());
+            put(requestCredentials_, std::shared_ptr<const Value::Dictionary>());
+            if (error() || isCancelled()) return;
+            // A server that keeps refusing gets no endless retries.
+            if (authenticationRetryCount() >= kMaximumAuthenticationRetries) {
+                cancelLoad();
+                failWithError(RQError::authenticationNeeded());
+                return;
+            }
+            if (useSessionPersistence()) {
+                if (auto record = findSessionAuthenticationCredentials()) {
+                    // Credentials another request got meanwhile (one dialog
+                    // answers every request waiting for it): a fresh object
+                    // from this response carries them.
+                    auto head = responseHead();
+                    auto fresh = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
+                    put(requestAuthentication_, fresh);
+                    if (fresh && applyCredentials(record->credentials)) {
+                        cancelLoad();
+                        startRequest();
+                        return;
+                    }
+                    put(requestAuthentication_, std::shared_ptr<HTTPAuthentication>());
+                }
+            }
+            put(lastActivityTime_, std::optional<Date>());
+            if (willAskDelegateForCredentials() || showAuthenticationDialog()) return;
+        }
+        cancelLoad();
+        failWithError(RQError::authenticationNeeded());
+        return;
+    }
+
+    cancelLoad();
+    if (auto applied = requestCredentials()) {
+        const bool ntlm = isNTLM(authenticationScheme());
+        if (authenticationRetryCount() >= kMaximumAuthenticationRetries) {
+            failWithError(RQError::authenticationNeeded());
+            return;
+        }
+        if (!(ntlm && authenticationRetryCount() > 1)) {
+            if (applyCredentials(applied)) {
+                startRequest();
+                return;
+            }
+        }
+        if (ntlm && authenticationRetryCount() == 2) {
+            failWithError(RQError::authenticationNeeded());
+        } else {
+            failWithError(
+                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply credentials to request"));
+        }
+        return;
+    }
+
+    if (!authentication->requiresUserAndPassword()) return;
+    std::lock_guard authenticationLock(state().delegateAuthenticationLock);
+    if (error() || isCancelled()) return;
+    if (authenticationRetryCount() >= kMaximumAuthenticationRetries) {
+        failWithError(RQError::authenticationNeeded());
+        return;
+    }
+    if (useSessionPersistence()) {
+        if (auto record = findSessionAuthenticationCredentials(); record && applyCredentials(record->credentials)) {
+            startRequest();
+            return;
+        }
+    }
+    if (auto credentials = findCredentials()) {
+        if (applyCredentials(credentials)) {
+            startRequest();
+        } else {
+            failWithError(
+                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply credentials to request"));
+        }
+        return;
+    }
+    if (willAskDelegateForCredentials()) return;
+    if (showAuthenticationDialog()) return;
+    failWithError(RQError::authenticationNeeded());
+}
+
+void RQHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
+    auto keep = self();
+    if (error() || isCancelled()) return;
+    std::unique_lock lock(cancelledLock_);
+    auto responseHead = [this]() -> std::shared_ptr<HTTPMessage> {
+        auto stream = readStream();
+        return stream ? stream->responseHeader() : nullptr;
+    };
+    auto authentication = get(proxyAuthentication_);
+    if (!authentication) {
+        auto head = responseHead();
+        authentication = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
+        put(proxyAuthentication_, authentication);
+        if (!authentication) {
+            cancelLoad();
+            failWithError(RQError::make(RQError::kUnableToApplyCredentials,
+                                        "Failed to get authentication object from response headers"));
+            return;
+        }
+        put(proxyAuthenticationScheme_, authentication->method());
+    }
+    put(proxyAuthenticationRealm_, authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
+
+    std::optional<Error> invalid;
+    if (!authentication->isValid(&invalid)) {
+        put(proxyAuthentication_, std::shared_ptr<HTTPAuthentication>());
+        if (invalid && invalid->domain() == platform::HTTPStreamError::kNetworkDomain &&
+            (invalid->code() == platform::HTTPStreamError::kAuthenticationBadUserName ||
+             invalid->code() == platform::HTTPStreamError::kAuthenticationBadPassword)) {
+            std::lock_guard authenticationLock(state().delegateAuthenticationLock);
+            removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials());
+            put(proxyCredentials_, std::shared_ptr<const Value::Dictionary>());
+            if (error() || isCancelled()) return;
+            if (proxyAuthenticationRetryCount() >= kMaximumAuthenticationRetries) {
+                cancelLoad();
+                failWithError(RQError::authenticationNeeded());
+                return;
+            }
+            if (useSessionPersistence()) {
+                if (auto record = findSessionProxyAuthenticationCredentials()) {
+                    auto head = responseHead();
+                    auto fresh = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
+                    put(proxyAuthentication_, fresh);
+                    if (fresh && applyProxyCredentials(record->credentials)) {
+                        cancelLoad();
+                        startRequest();
+                        return;
+                    }
+                    put(proxyAuthentication_, std::shared_ptr<HTTPAuthentication>());
+                }
+            }
+            put(lastActivityTime_, std::optional<Date>());
+            // The waiting request is resumed by the answer; asking the same
+            // party twice is not needed.
+            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) return;
+        }
+        cancelLoad();
+        failWithError(RQError::authenticationNeeded());
+        return;
+    }
+
+    cancelLoad();
+    if (auto applied = proxyCredentials()) {
+        const bool ntlm = isNTLM(proxyAuthenticationScheme());
+        if (proxyAuthenticationRetryCount() >= kMaximumAuthenticationRetries) {
+            failWithError(RQError::authenticationNeeded());
+            return;
+        }
+        if (!(ntlm && proxyAuthenticationRetryCount() > 1)) {
+            if (applyProxyCredentials(applied)) {
+                startRequest();
+                return;
+            }
+        }
+        if (ntlm && proxyAuthenticationRetryCount() == 2) {
+            failWithError(RQError::authenticationNeeded());
+        } else {
+            failWithError(
+                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply proxy credentials to request"));
+        }
+        return;
+    }
+
+    if (!authentication->requiresUserAndPassword()) return;
+    std::lock_guard authenticationLock(state().delegateAuthenticationLock);
+    if (error() || isCancelled()) return;
+    if (proxyAuthenticationRetryCount() >= kMaximumAuthenticationRetries) {
+        failWithError(RQError::authenticationNeeded());
+        return;
+    }
+    if (useSessionPersistence()) {
+        if (auto record = findSessionProxyAuthenticationCredentials();
+            record && applyProxyCredentials(record->credentials)) {
+            startRequest();
+            return;
+        }
+    }
+    if (auto credentials = findProxyCredentials()) {
+        if (applyProxyCredentials(credentials)) {
+            startRequest();
+        } else {
+            failWithError(
+                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply proxy credentials to request"));
+        }
+        return;
+    }
+    if (willAskDelegateForProxyCredentials()) return;
+    if (showProxyAuthenticationDialog()) return;
+    failWithError(RQError::authenticationNeeded());
+}
+
+bool RQHTTPRequest::willAskDelegateForCredentials() {
+    auto party = delegate();
+    if (!party) party = queue();
+    bool block;
+    {
+        std::lock_guard lock(propertyMutex_);
+        block = static_cast<bool>(authenticationNeededBlock_);
+    }
+    if ((party && party->respondsToAuthenticationNeeded()) || block) {
+        auto keep = self();
+        performOnMainThread([keep] { keep->askDelegateForCredentials(); });
+        return true;
+    }
+    return false;
+}
+
+bool RQHTTPRequest::willAskDelegateForProxyCredentials() {
+    auto party = delegate();
+    if (!party) party = queue();
+    bool block;
+    {
+        std::lock_guard lock(propertyMutex_);
+        block = static_cast<bool>(proxyAuthenticationNeededBlock_);
+    }
+    if ((party && party->respondsToProxyAuthenticationNeeded()) || block) {
+        auto keep = self();
+        performOnMainThread([keep] { keep->askDelegateForProxyCredentials(); });
+        return true;
+    }
+    return false;
+}
+
+void RQHTTPRequest::askDelegateForCredentials() {
+    auto party = delegate();
+    if (!party) party = queue();
+    if (party && party->respondsToAuthenticationNeeded()) {
+        party->authenticationNeededForRequest(*this);
+        return;
+    }
+    if (auto block = get(authenticationNeededBlock_)) block();
+}
+
+void RQHTTPRequest::askDelegateForProxyCredentials() {
+    auto party = delegate();
+    if (!party) party = queue();
+    if (party && party->respondsToProxyAuthenticationNeeded()) {
+        party->proxyAuthenticationNeededForRequest(*this);
+        return;
+    }
+    if (auto block = get(proxyAuthenticationNeededBlock_)) block();
+}
+
+bool RQHTTPRequest::showAuthenticationDialog() {
+    if (!shouldPresentAuthenticationDialog()) return false;
+    // A synchronous request on the main thread holds the main loop in its
+    // private mode: nobody could ever answer the dialog.
+    if (isSynchronous() && RunLoop::isMainThread()) return false;
+    auto keep = self();
+    performOnMainThread([keep] { RQAuthenticationDialog::presentAuthenticationDialogForRequest(keep); });
+    return true;
+}
+
+bool RQHTTPRequest::showProxyAuthenticationDialog() {
+    if (!shouldPresentProxyAuthenticationDialog()) return false;
+    if (isSynchronous() && RunLoop::isMainThread()) return false;
+    auto keep = self();
+    performOnMainThread([keep] { RQAuthenticationDialog::presentAuthenticationDialogForRequest(keep); });
+    return true;
+}
+
+void RQHTTPRequest::retryUsingSuppliedCredentials() {
+    auto keep = self();
+    performOnRequestThread([keep] {
+        if (keep->get(keep->request_)) {
+            keep->attemptToApplyCredentialsAndResume();
+        } else {
+            keep->main();
+        }
+    });
+}
+
+void RQHTTPRequest::cancelAuthentication() {
+    auto keep = self();
+    performOnRequestThread([keep] { keep->failAuthentication(); });
+}
+
+void RQHTTPRequest::failAuthentication() {
+    std::lock_guard lock(cancelledLock_);
+    if (error() || finished_.load()) return;
+    cancelLoad();
+    failWithError(RQError::authenticationNeeded());
+}
+
+// ===========================================================================
+// Completion and failure
+// ===========================================================================
+
+void RQHTTPRequest::failWithError(const Error& failure) {
+    auto keep = self();
+    std::lock_guard lock(cancelledLock_);
+    complete_.store(true);
+    const bool keepsConnection = RQError::is(failure, RQError::kAuthenticationNeeded) ||
+                                 RQError::is(failure, RQError::kTooManyRedirects);
+    if (!keepsConnection) {
+        std::lock_guard poolLock(state().connectionsLock);
+        if (auto record = get(connectionInfo_)) {
+            record->request.reset();
+            std::erase(state().pool, record);
+        }
+        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+        // The stream goes with its record: nothing else would close it.
+        connectionCanBeReused_.store(false);
+    }
+    destroyReadStream();
+    setStatusTimer(nullptr);
+    if (connectionCanBeReused()) {
+        std::lock_guard poolLock(state().connectionsLock);
+        if (auto record = get(connectionInfo_))
+            record->expires = Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds());
+    }
+    if (cancelled_.load() || error()) return;
+    if (auto cache = downloadCache();
+        cache && (cachePolicy() & RQCacheDelegate::kFallbackToCacheIfLoadFails) &&
+        cache->canUseCachedDataForRequest(*this)) {
+        useDataFromCache();
+        return;
+    }
+    put(error_, std::optional<Error>(failure));
+    auto reporting = keep;
+    if (auto mainReq = mainRequest()) {
+        mainReq->put(mainReq->error_, std::optional<Error>(failure));
+        reporting = mainReq;
+    }
+    if (isPACFileRequest()) {
+        reporting->reportFailure();
+    } else {
+        performOnMainThread([reporting] { reporting->reportFailure(); });
+    }
+    if (inProgress()) markAsFinished();
+}
+
+void RQHTTPRequest::markAsFinished() {
+    auto keep = self();
+    const bool wasFinished = finished_.exchange(true);
+    inProgress_.store(false);
+    setExecuting(false);
+    setStatusTimer(nullptr);
+    RunLoop::current()->stop();
+    if (isMultitaskingSupported() && shouldContinueWhenAppEntersBackground()) {
+        std::weak_ptr<Operation> weak = weak_from_this();
+        Thread::performOnMainThread(
+            [weak] {
+                auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock());
+                if (!request) return;
+                if (request->backgroundTask_ != platform::Application::kBackgroundTaskInvalid) {
+                    platform::Application::sharedApplication()->endBackgroundTask(request->backgroundTask_);
+                    request->backgroundTask_ = platform::Application::kBackgroundTaskInvalid;
+                }
+            },
+            RunLoop::isMainThread());
+    }
+    if (!wasFinished) stateDidChange();
+}
+
+void RQHTTPRequest::useDataFromCache() {
+    auto keep = self();
+    auto cache = downloadCache();
+    auto requestURL = url();
+    auto mainReq = mainRequest();
+    auto target = mainReq ? mainReq : keep;
+    if (cache && requestURL) {
+        auto headers = cache->cachedResponseHeadersForURL(*requestURL);
+        auto dataPath = cache->pathToCachedResponseDataForURL(*requestURL);
+        if (headers && dataPath) {
+            responseStatusCode_.store(200);
+            didUseCachedResponse_.store(true);
+            target->put(target->responseHeaders_, std::optional<HTTPHeaders>(*headers));
+            if (!target->downloadDestinationPath().empty()) {
+                target->setDownloadDestinationPath(*dataPath);
+            } else {
+                target->put(target->rawResponseData_, cache->cachedResponseDataForURL(*requestURL));
+            }
+            const auto length = parseContentLength(headers->value("Content-Length").value_or("")).value_or(0);
+            target->contentLength_.store(length);
+            target->totalBytesRead_.store(length);
+            target->parseStringEncodingFromHeaders();
+            target->put(target->responseCookies_, HTTPCookie::cookiesWithResponseHeaderFields(*headers, *requestURL));
+        }
+    }
+    target->complete_.store(true);
+    target->downloadComplete_.store(true);
+    if (target->redirectCount() == 0) target->setOriginalURL(target->url());
+    target->updateProgressIndicators();
+    target->requestFinished();
+    target->markAsFinished();
+    if (mainReq) markAsFinished();
+}
+
+bool RQHTTPRequest::removeFileAtPathError(const std::string& path, std::optional<Error>* error) {
+    if (path.empty() || !FileManager::fileExists(path)) return true;
+    std::optional<Error> failure;
+    if (FileManager::removeItem(path, &failure)) return true;
+    if (error) {
+        auto made = RQError::make(RQError::kFileManagement, Text::format("Failed to delete file at path '%@'", path));
+        if (failure) made = made.withUnderlyingError(*failure);
+        *error = made;
+    }
+    return false;
+}
+
+bool RQHTTPRequest::removeTemporaryDownloadFile() {
+    const std::string path = temporaryFileDownloadPath();
+    if (path.empty()) return true;
+    std::optional<Error> failure;
+    const bool removed = removeFileAtPathError(path, &failure);
+    if (!removed && failure) failWithError(*failure);
+    setTemporaryFileDownloadPath({});
+    return removed;
+}
+
+bool RQHTTPRequest::removeTemporaryUncompressedDownloadFile() {
+    const std::string path = temporaryUncompressedDataDownloadPath();
+    if (path.empty()) return true;
+    std::optional<Error> failure;
+    const bool removed = removeFileAtPathError(path, &failure);
+    if (!removed && failure) failWithError(*failure);
+    setTemporaryUncompressedDataDownloadPath({});
+    return removed;
+}
+
+bool RQHTTPRequest::removeTemporaryUploadFile() {
+    const std::string path = postBodyFilePath();
+    if (path.empty()) return true;
+    std::optional<Error> failure;
+    const bool removed = removeFileAtPathError(path, &failure);
+    if (!removed && failure) failWithError(*failure);
+    setPostBodyFilePath({});
+    return removed;
+}
+
+bool RQHTTPRequest::removeTemporaryCompressedUploadFile() {
+    const std::string path = get(compressedPostBodyFilePath_);
+    if (path.empty()) return true;
+    std::optional<Error> failure;
+    const bool removed = removeFileAtPathError(path, &failure);
+    if (!removed && failure) failWithError(*failure);
+    put(compressedPostBodyFilePath_, std::string());
+    return removed;
+}
+
+// ===========================================================================
+// Reports (main thread)
+// ===========================================================================
+
+void RQHTTPRequest::requestStarted() {
+    if (error() || mainRequest()) return;
+    if (auto d = delegate()) {
+        if (auto selector = get(didStartSelector_)) selector(*d, *this);
+    }
+    if (auto block = get(startedBlock_)) block();
+    if (auto q = queue()) q->requestStarted(*this);
+}
+
+void RQHTTPRequest::requestReceivedResponseHeaders(const HTTPHeaders& headers) {
+    if (error() || mainRequest()) return;
+    if (auto d = delegate()) {
+        if (auto selector = get(didReceiveResponseHeadersSelector_)) selector(*d, *this, headers);
+    }
+    if (auto block = get(headersReceivedBlock_)) block(headers);
+    if (auto q = queue()) q->requestDidReceiveResponseHeaders(*this, headers);
+}
+
+void RQHTTPRequest::requestWillRedirectToURL(const URL& target) {
+    if (error() || mainRequest()) return;
+    bool custom;
+    {
+        std::lock_guard lock(propertyMutex_);
+        custom = customWillRedirectSelector_;
+    }
+    if (auto d = delegate(); d && (custom || d->respondsToWillRedirectToURL())) {
+        if (auto selector = get(willRedirectSelector_)) selector(*d, *this, target);
+    }
+    if (auto q = queue(); q && q->respondsToWillRedirectToURL()) q->requestWillRedirectToURL(*this, target);
+}
+
+void RQHTTPRequest::requestRedirected() {
+    if (error() || mainRequest()) return;
+    if (auto d = delegate()) d->requestRedirected(*this);
+    if (auto block = get(requestRedirectedBlock_)) block();
+}
+
+void RQHTTPRequest::requestFinished() {
+    if (error() || mainRequest()) return;
+    auto keep = self();
+    if (isPACFileRequest()) {
+        reportFinished();
+    } else {
+        performOnMainThread([keep] { keep->reportFinished(); });
+    }
+}
+
+void RQHTTPRequest::reportFinished() {
+    if (auto d = delegate()) {
+        if (auto selector = get(didFinishSelector_)) selector(*d, *this);
+    }
+    if (auto block = get(completionBlock_)) block();
+    if (auto q = queue()) q->requestFinished(*this);
+}
+
+void RQHTTPRequest::reportFailure() {
+    if (auto d = delegate()) {
+        if (auto selector = get(didFailSelector_)) selector(*d, *this);
+    }
+    if (auto block = get(failureBlock_)) block();
+    if (auto q = queue()) q->requestFailed(*this);
+}
+
+void RQHTTPRequest::passOnReceivedData(const Data& data) {
+    bool custom;
+    {
+        std::lock_guard lock(propertyMutex_);
+        custom = customDidReceiveDataSelector_;
+    }
+    if (auto d = delegate(); d && (custom || d->respondsToDidReceiveData())) {
+        if (auto selector = get(didReceiveDataSelector_)) selector(*d, *this, data);
+    }
+    if (auto block = get(dataReceivedBlock_)) block(data);
+}
+
+// ===========================================================================
+// Progress
+// ===========================================================================
+
+void RQHTTPRequest::performProgress(bool upload, std::function<void(RQProgressDelegate&)> call, bool includeQueue) {
+    auto keep = self();
+    performOnMainThread([keep, upload, call = std::move(call), includeQueue] {
+        // The listeners are read again here: one cleared meanwhile hears
+        // nothing.
+        if (includeQueue) {
+            if (auto q = std::dynamic_pointer_cast<RQProgressDelegate>(keep->queue())) call(*q);
+        }
+        auto target = upload ? keep->uploadProgressDelegate() : keep->downloadProgressDelegate();
+        if (target) call(*target);
+    });
+}
+
+void RQHTTPRequest::setProgressOn(bool upload, std::uint64_t progress, std::uint64_t total) {
+    // Nothing to transfer is complete, not 0/0.
+    const float value = total == 0 ? 1.0f : static_cast<float>(static_cast<double>(progress) / static_cast<double>(total));
+    auto keep = self();
+    performOnMainThread([keep, upload, value] {
+        auto target = upload ? keep->uploadProgressDelegate() : keep->downloadProgressDelegate();
+        if (!target) return;
+        std::lock_guard lock(state().progressLock);
+        target->setProgress(value);
+    });
+}
+
+void RQHTTPRequest::updateProgressIndicators() {
+    if (mainRequest()) return;
+    if (showAccurateProgress() || (complete() && !updatedProgress_.load())) {
+        updateUploadProgress();
+        updateDownloadProgress();
+    }
+}
+
+void RQHTTPRequest::updateUploadProgress() {
+    if (isCancelled() || totalBytesSent() == 0) return;
+    const std::uint64_t sent = totalBytesSent();
+    const std::uint64_t length = postLength();
+    if (uploadBufferSize() == 0 && sent != length) {
+        uploadBufferSize_.store(sent);
+        incrementUploadSizeBy(-static_cast<std::int64_t>(sent));
+    }
+    std::int64_t step = 0;
+    if (showAccurateProgress()) {
+        if (sent == length || lastBytesSent_.load() > 0)
+            step = static_cast<std::int64_t>(sent) - static_cast<std::int64_t>(lastBytesSent_.load());
+    } else {
+        step = 1;
+        updatedProgress_.store(true);
+    }
+    if (step == 0) return;
+    auto keep = self();
+    performProgress(true, [keep, step](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, step); }, true);
+    const std::uint64_t buffer = uploadBufferSize();
+    setProgressOn(true, sent > buffer ? sent - buffer : 0, length > buffer ? length - buffer : 0);
+    if (get(bytesSentBlock_)) {
+        performOnMainThread([keep, step, length] {
+            if (auto block = keep->get(keep->bytesSentBlock_)) block(static_cast<std::uint64_t>(step), length);
+        });
+    }
+}
+
+void RQHTTPRequest::updateDownloadProgress() {
+    if (!responseHeaders() || needsRedirect_.load()) return;
+    if (contentLength() == 0 && !complete()) return;
+    const std::uint64_t soFar = totalBytesRead() + partialDownloadSize();
+    std::int64_t step;
+    if (showAccurateProgress() && contentLength() > 0) {
+        step = static_cast<std::int64_t>(soFar) - static_cast<std::int64_t>(lastBytesRead_.load());
+    } else {
+        step = 1;
+        updatedProgress_.store(true);
+    }
+    if (step == 0) return;
+    auto keep = self();
+    performProgress(false, [keep, step](RQProgressDelegate& d) { d.requestDidReceiveBytes(*keep, step); }, true);
+    const std::uint64_t total = contentLength() + partialDownloadSize();
+    setProgressOn(false, soFar, total);
+    if (get(bytesReceivedBlock_)) {
+        performOnMainThread([keep, step, total] {
+            if (auto block = keep->get(keep->bytesReceivedBlock_)) block(static_cast<std::uint64_t>(step), total);
+        });
+    }
+    lastBytesRead_.store(soFar);
+}
+
+void RQHTTPRequest::incrementDownloadSizeBy(std::int64_t amount) {
+    auto keep = self();
+    performProgress(false, [keep, amount](RQProgressDelegate& d) { d.requestIncrementDownloadSizeBy(*keep, amount); },
+                    true);
+    if (get(downloadSizeIncrementedBlock_)) {
+        performOnMainThread([keep, amount] {
+            if (auto block = keep->get(keep->downloadSizeIncrementedBlock_)) block(amount);
+        });
+    }
+}
+
+void RQHTTPRequest::incrementUploadSizeBy(std::int64_t amount) {
+    auto keep = self();
+    performProgress(true, [keep, amount](RQProgressDelegate& d) { d.requestIncrementUploadSizeBy(*keep, amount); },
+                    true);
+    if (get(uploadSizeIncrementedBlock_)) {
+        performOnMainThread([keep, amount] {
+            if (auto block = keep->get(keep->uploadSizeIncrementedBlock_)) block(amount);
+        });
+    }
+}
+
+void RQHTTPRequest::removeUploadProgressSoFar() {
+    auto keep = self();
+    const std::int64_t amount = -static_cast<std::int64_t>(totalBytesSent());
+    performProgress(true, [keep, amount](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, amount); }, true);
+    setProgressOn(true, 0, postLength());
+    const std::uint64_t length = postLength();
+    if (get(bytesSentBlock_)) {
+        performOnMainThread([keep, amount, length] {
+            if (auto block = keep->get(keep->bytesSentBlock_)) block(static_cast<std::uint64_t>(amount), length);
+        });
+    }
+}
+
+// ===========================================================================
+// Throttling
+// ===========================================================================
+
+void RQHTTPRequest::performThrottling() {
+    if (!readStream()) return;
+    throttle().measureBandwidthUsage();
+    if (throttle().isBandwidthThrottled()) {
+        if (auto wake = throttle().wakeUpTime()) {
+            if (*wake > Date::now()) {
+                if (readStreamIsScheduled_) unscheduleReadStream();
+            } else if (!readStreamIsScheduled_) {
+                scheduleReadStream();
+            }
+        }
+    } else if (!readStreamIsScheduled_) {
+        scheduleReadStream();
+    }
+}
+
+// ===========================================================================
+// Proxies
+// ===========================================================================
+
+bool RQHTTPRequest::configureProxies() {
+    if (isPACFileRequest() || !proxyHost().empty() || proxyPort() != 0) return true;
+    if (PACurl()) {
+        fetchPACFile();
+        return false;
+    }
+    auto requestURL = url();
+    auto settings = platform::ProxySettings::systemProxySettings();
+    if (!settings || !requestURL) {
+        put(readStream_, std::shared_ptr<HTTPReadStream>());
+        failWithError(RQError::make(RQError::kInternalError,
+                                    "Unable to obtain information on proxy servers needed for request"));
+        return false;
+    }
+    auto proxies = settings->proxiesForURL(*requestURL);
+    if (proxies.empty()) return true;
+    const auto& first = proxies.front();
+    using Type = platform::ProxyEntry::Type;
+    switch (first.type) {
+    case Type::AutoConfigurationURL: {
+        std::optional<URL> pac = first.pacURL.starts_with("/") ? URL::fileURLWithPath(first.pacURL)
+                                                                : URL::fromString(first.pacURL);
+        if (!pac) return true;
+        setPACurl(pac);
+        fetchPACFile();
+        return false;
+    }
+    case Type::None:
+        return true;
+    case Type::HTTP:
+        setProxyType(kProxyTypeHTTP);
+        break;
+    case Type::HTTPS:
+        setProxyType(kProxyTypeHTTPS);
+        break;
+    case Type::SOCKS:
+        setProxyType(kProxyTypeSOCKS);
+        break;
+    }
+    setProxyHost(first.host);
+    setProxyPort(first.port);
+    return true;
+}
+
+void RQHTTPRequest::fetchPACFile() {
+    auto pac = PACurl();
+    if (!pac) {
+        startRequest();
+        return;
+    }
+    const std::string scheme = lower(pac->scheme());
+    auto keep = self();
+    if (pac->isFileURL()) {
+        auto stream = platform::InputStream::withFile(pac->path());
+        PACFileReadStream_ = stream;
+        PACFileData_.reset();
+        stream->setDelegate(std::weak_ptr<platform::StreamDelegate>(keep));
+        stream->scheduleInRunLoop(RunLoop::current(), runLoopMode());
+        stream->open();
+        std::weak_ptr<Operation> weak = weak_from_this();
+        PACTimeOutTimer_ = RunLoop::current()->performAfterDelay(
+            timeOutSeconds(),
+            [weak] {
+                if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock())) request->timeOutPACRead();
+            },
+            this, "timeOutPACRead", {runLoopMode()});
+        return;
+    }
+    if (scheme == "http" || scheme == "https") {
+        auto pacRequest = requestWithURL(*pac);
+        pacRequest->setIsPACFileRequest(true);
+        pacRequest->setTimeOutSeconds(timeOutSeconds());
+        pacRequest->setDownloadCache({});
+        if (isSynchronous()) {
+            pacRequest->startSynchronous();
+            if (!pacRequest->error()) runPACScript(pacRequest->responseString());
+            startRequest();
+            return;
+        }
+        PACFileRequest_ = pacRequest;
+        pacRequest->setQueuePriority(platform::Operation::High);
+        std::weak_ptr<Operation> weak = weak_from_this();
+        std::weak_ptr<RQHTTPRequest> weakPac = pacRequest;
+        auto finished = [weak, weakPac] {
+            auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock());
+            auto pacReq = weakPac.lock();
+            if (request && pacReq) request->finishedDownloadingPACFile(pacReq);
+        };
+        pacRequest->setCompletionBlock(finished);
+        pacRequest->setFailedBlock(finished);
+        {
+            std::lock_guard lock(state().connectionsLock);
+            auto queue = sharedQueue();
+            queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() + 1);
+        }
+        pacRequest->startAsynchronous();
+        return;
+    }
+    startRequest();
+}
+
+void RQHTTPRequest::finishedDownloadingPACFile(const std::shared_ptr<RQHTTPRequest>& pacRequest) {
+    auto keep = self();
+    // The waiting request runs on its own thread, the PAC request on the
+    // network thread: hand over.
+    performOnRequestThread([keep, pacRequest] {
+        std::lock_guard lock(keep->cancelledLock_);
+        if (keep->PACFileRequest_ != pacRequest) return;
+        if (!pacRequest->error()) keep->runPACScript(pacRequest->responseString());
+        {
+            std::lock_guard poolLock(state().connectionsLock);
+            auto queue = sharedQueue();
+            queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
+        }
+        keep->PACFileRequest_.reset();
+        keep->startRequest();
+    });
+}
+
+void RQHTTPRequest::streamHandleEvent(platform::Stream& stream, unsigned event) {
+    auto keep = self();
+    std::lock_guard lock(cancelledLock_);
+    if (!PACFileReadStream_ || &stream != PACFileReadStream_.get()) return;
+    bool failed = event == platform::Stream::ErrorOccurred;
+    if (event == platform::Stream::HasBytesAvailable) {
+        if (!PACFileData_) PACFileData_ = Data{};
+        std::uint8_t buffer[16384];
+        const std::int64_t got = PACFileReadStream_->read(buffer, sizeof buffer);
+        if (got > 0) PACFileData_->insert(PACFileData_->end(), buffer, buffer + got);
+        // A "file" that never ends (a device, a pipe) is no PAC script.
+        if (PACFileData_->size() > kMaxPACScriptSize) failed = true;
+        if (!failed && got != 0) return;
+        if (got == 0) event = platform::Stream::EndEncountered;
+    }
+    if (!failed && event != platform::Stream::EndEncountered) return;
+    if (PACTimeOutTimer_) PACTimeOutTimer_->invalidate();
+    PACTimeOutTimer_.reset();
+    auto file = std::move(PACFileReadStream_);
+    file->setDelegate({});
+    file->close();
+    file->removeFromRunLoop(RunLoop::current(), runLoopMode());
+    if (!failed && PACFileData_) {
+        std::optional<std::string> script = Text::fromUTF8(*PACFileData_);
+        if (!script) script = Text::decode(*PACFileData_, Text::Encoding::ISOLatin1);
+        runPACScript(script);
+    }
+    PACFileData_.reset();
+    startRequest();
+}
+
+void RQHTTPRequest::timeOutPACRead() {
+    if (PACFileReadStream_) streamHandleEvent(*PACFileReadStream_, platform::Stream::ErrorOccurred);
+}
+
+void RQHTTPRequest::runPACScript(const std::optional<std::string>& script) {
+    if (!script) return;
+    auto requestURL = url();
+    if (!requestURL) return;
+    auto proxies = platform::ProxySettings::proxiesForPACScript(*script, *requestURL);
+    if (!proxies || proxies->empty()) return;
+    const auto& first = proxies->front();
+    using Type = platform::ProxyEntry::Type;
+    if (first.type == Type::None || first.type == Type::AutoConfigurationURL || first.host.empty()) return;
+    setProxyHost(first.host);
+    setProxyPort(first.port);
+    setProxyType(first.type == Type::SOCKS ? kProxyTypeSOCKS : first.type == Type::HTTPS ? kProxyTypeHTTPS
+                                                                                          : kProxyTypeHTTP);
+}
+
+// ===========================================================================
+// Response body, HEAD companion
+// ===========================================================================
+
+std::optional<Data> RQHTTPRequest::responseData() {
+    if (isResponseCompressed() && shouldWaitToInflateCompressedResponses()) {
+        auto raw = rawResponseData();
+        if (!raw) return std::nullopt;
+        return RQDataDecompressor::uncompressDataError(*raw, nullptr);
+    }
+    return rawResponseData();
+}
+
+std::optional<std::string> RQHTTPRequest::responseString() {
+    auto data = responseData();
+    if (!data) return std::nullopt;
+    return Text::decode(*data, responseEncoding());
+}
+
+std::shared_ptr<RQHTTPRequest> RQHTTPRequest::HEADRequest() {
+    auto head = makeRequestOfSameClass(url());
+    head->setRequestMethod("HEAD");
+    head->put(head->mainRequest_, std::weak_ptr<RQHTTPRequest>(self()));
+    head->setRequestHeaders(requestHeaders());
+    head->setRequestCookies(requestCookies());
+    head->setUseCookiePersistence(useCookiePersistence());
+    head->setUseKeychainPersistence(useKeychainPersistence());
+    head->setUseSessionPersistence(useSessionPersistence());
+    head->setAllowCompressedResponse(allowCompressedResponse());
+    head->setUsername(username());
+    head->setPassword(password());
+    head->setDomain(domain());
+    head->setProxyUsername(proxyUsername());
+    head->setProxyPassword(proxyPassword());
+    head->setProxyDomain(proxyDomain());
+    head->setProxyHost(proxyHost());
+    head->setProxyPort(proxyPort());
+    head->setProxyType(proxyType());
+    head->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
+    head->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
+    head->setTimeOutSeconds(timeOutSeconds());
+    head->setUseHTTPVersionOne(useHTTPVersionOne());
+    head->setValidatesSecureCertificate(validatesSecureCertificate());
+    head->setClientCertificateIdentity(clientCertificateIdentity());
+    head->setClientCertificates(clientCertificates());
+    head->setPACurl(PACurl());
+    head->setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
+    head->setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
+    head->setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
+    head->setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
+    head->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
+    return head;
+}
+
+}  // namespace clipora

@@ -1,0 +1,745 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/request/RQCacheDelegate.h"
+#include "net/request/RQHTTPRequestDelegate.h"
+#include "net/request/RQProgressDelegate.h"
+#include "platform/cfnetwork/HTTPAuthentication.h"
+#include "platform/cfnetwork/HTTPCookie.h"
+#include "platform/cfnetwork/HTTPHeaders.h"
+#include "platform/cfnetwork/HTTPMessage.h"
+#include "platform/cfnetwork/HTTPReadStream.h"
+#include "platform/cfnetwork/TLSIdentity.h"
+#include "platform/cfnetwork/URLCredential.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/InputStream.h"
+#include "platform/foundation/Operation.h"
+#include "platform/foundation/OperationQueue.h"
+#include "platform/foundation/OutputStream.h"
+#include "platform/foundation/StreamDelegate.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/Thread.h"
+#include "platform/foundation/Timer.h"
+#include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
+
+namespace clipora {
+
+class RQDataDecompressor;
+
+// One HTTP exchange of the request engine.
+//
+// A request runs in one of three ways: startAsynchronous() puts it on the
+// shared operation queue (four at a time), whose start() hands each attempt
+// to the one shared network thread; start() does that directly; and
+// startSynchronous() runs it on the calling thread, whose run loop turns in
+// the private mode kRunLoopMode until the request is complete. Whatever the
+// thread, every report (delegate, then block, then queue) and every progress
+// message arrives on the main thread, and only for listeners still attached
+// when the main thread gets to it.
+//
+// The engine does its own redirects (at most five), cookies, Basic and
+// Digest authentication (from the request, the URL, the session and
+// keychain stores, the delegate or the dialog), gzip (request bodies and
+// responses, inflated on the fly or when responseData() is asked), time-outs
+// with retries, bandwidth throttling, proxies (system settings and PAC) and
+// the pool of persistent connections; the platform's HTTPReadStream carries
+// the messages.
+//
+// Errors: domain "RQHTTPRequestErrorDomain" (RQError). 4xx and 5xx answers
+// are not errors: the request finishes and callers read
+// responseStatusCode().
+class RQHTTPRequest : public platform::Operation, public platform::StreamDelegate {
+public:
+    // The private run-loop mode of synchronous requests.
+    static constexpr const char* kRunLoopMode = "RQHTTPRequestRunLoopMode";
+
+    enum AuthenticationState : int { kNoAuthenticationNeeded = 0, kHTTPAuthenticationNeeded = 1, kProxyAuthenticationNeeded = 2 };
+
+    // Selectors: which operation of the delegate hears of an event. The
+    // defaults call the delegate protocol's operations.
+    using RequestSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&)>;
+    using HeadersSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&, const platform::HTTPHeaders&)>;
+    using RedirectSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&, const platform::URL&)>;
+    using DataSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&, const platform::Data&)>;
+
+    // Blocks.
+    using BasicBlock = std::function<void()>;
+    using HeadersBlock = std::function<void(const platform::HTTPHeaders&)>;
+    using ProgressBlock = std::function<void(std::uint64_t amount, std::uint64_t total)>;
+    using SizeBlock = std::function<void(std::int64_t amount)>;
+    using DataBlock = std::function<void(const platform::Data&)>;
+
+    // The pooled-connection record: which connection ("RQStreamID") a
+    // request's stream rides on. A record is shared only by requests with
+    // the same scheme, host, port, certificate validation, client identity
+    // and proxy.
+    struct ConnectionRecord {
+        int id = 0;
+        std::string host;
+        int port = 0;
+        std::string scheme;
+        bool validatesSecureCertificate = true;
+        std::shared_ptr<platform::TLSIdentity> clientIdentity;
+        std::string proxyHost;
+        int proxyPort = 0;
+        std::string proxyType;
+        std::optional<std::uint64_t> request;  // the request using it; none while idle
+        std::shared_ptr<platform::HTTPReadStream> stream;
+        std::optional<platform::Date> expires;
+    };
+
+    // Credentials that worked, kept for the session.
+    struct SessionCredentials {
+        std::shared_ptr<platform::HTTPAuthentication> authentication;  // none for up-front Basic
+        std::shared_ptr<const platform::Value::Dictionary> credentials;
+        // Server records.
+        std::optional<platform::URL> url;
+        std::optional<std::string> authenticationRealm;
+        // Proxy records.
+        std::string host;
+        int port = 0;
+        std::string authenticationScheme;
+    };
+
+    // Proxy types.
+    static constexpr const char* kProxyTypeHTTP = "HTTP";
+    static constexpr const char* kProxyTypeHTTPS = "HTTPS";
+    static constexpr const char* kProxyTypeSOCKS = "SOCKS";
+    static constexpr const char* kProxyTypeNone = "None";
+
+    // --- Construction ---
+    static std::shared_ptr<RQHTTPRequest> requestWithURL(std::optional<platform::URL> url);
+    static std::shared_ptr<RQHTTPRequest> requestWithURLUsingCache(std::optional<platform::URL> url,
+                                                                   std::shared_ptr<RQCacheDelegate> cache);
+    static std::shared_ptr<RQHTTPRequest> requestWithURLUsingCacheAndCachePolicy(
+        std::optional<platform::URL> url, std::shared_ptr<RQCacheDelegate> cache, int policy);
+
+    // The defaults of a new request; use requestWithURL() (a request is
+    // always owned by a shared_ptr).
+    explicit RQHTTPRequest(std::optional<platform::URL> url);
+    ~RQHTTPRequest() override;
+
+    // A new request of the same class with the same URL and settings (not
+    // the blocks, queue, cache, response, credentials in use or connection).
+    virtual std::shared_ptr<RQHTTPRequest> copy() const;
+
+    // --- Running ---
+    void startSynchronous();
+    void startAsynchronous();
+    void start() override;
+    void main() override;
+    bool isConcurrent() const override { return true; }
+    bool isFinished() const override { return finished_.load(); }
+    bool isExecuting() const override { return inProgress_.load(); }
+
+    // --- Cancelling ---
+    void cancel() override;
+    void clearDelegatesAndCancel();
+    bool isCancelled() const;
+
+    // --- Headers and body ---
+    void addRequestHeaderValue(const std::string& header, const std::string& value);
+    void appendPostData(const platform::Data& data);
+    void appendPostDataFromFile(const std::string& path);
+    void setupPostBody();
+    virtual void buildPostBody();
+    virtual void buildRequestHeaders();
+    void applyCookieHeader();
+    void updatePartialDownloadSize();
+
+    // --- Response ---
+    // The body: inflated when compressed and inflation was deferred (none
+    // when inflating fails), else as received.
+    std::optional<platform::Data> responseData();
+    std::optional<std::string> responseString();
+    bool isResponseCompressed() const;
+
+    // --- Redirects and authentication ---
+    void redirectToURL(const platform::URL& url);
+    void retryUsingSuppliedCredentials();
+    void cancelAuthentication();
+
+    // --- HEAD companion ---
+    std::shared_ptr<RQHTTPRequest> HEADRequest();
+
+    // --- Properties ---
+    std::optional<platform::URL> url() const;
+    void setURL(std::optional<platform::URL> url);
+    std::optional<platform::URL> originalURL() const { return get(originalURL_); }
+    void setOriginalURL(std::optional<platform::URL> url) { put(originalURL_, std::move(url)); }
+    std::optional<platform::URL> redirectURL() const { return get(redirectURL_); }
+
+    std::string requestMethod() const { return get(requestMethod_); }
+    void setRequestMethod(std::string method) { put(requestMethod_, std::move(method)); }
+    std::optional<std::uint64_t> requestID() const { return get(requestID_); }
+    platform::Value userInfo() const { return get(userInfo_); }
+    void setUserInfo(platform::Value info) { put(userInfo_, std::move(info)); }
+    std::shared_ptr<RQHTTPRequest> mainRequest() const { return get(mainRequest_).lock(); }
+    bool isPACFileRequest() const { return isPACFileRequest_.load(); }
+    void setIsPACFileRequest(bool value) { isPACFileRequest_.store(value); }
+    bool isSynchronous() const { return isSynchronous_.load(); }
+    void setSynchronous(bool value) { isSynchronous_.store(value); }
+
+    std::shared_ptr<RQHTTPRequestDelegate> delegate() const;
+    void setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate);
+    // The queue hears every report after the delegate and the blocks, and
+    // the progress messages when it is also an RQProgressDelegate.
+    std::shared_ptr<RQHTTPRequestDelegate> queue() const;
+    void setQueue(std::shared_ptr<RQHTTPRequestDelegate> queue);
+    std::shared_ptr<RQProgressDelegate> uploadProgressDelegate() const;
+    void setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
+    std::shared_ptr<RQProgressDelegate> downloadProgressDelegate() const;
+    void setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
+
+    void setDidStartSelector(RequestSelector selector) { put(didStartSelector_, std::move(selector)); }
+    void setDidReceiveResponseHeadersSelector(HeadersSelector selector) {
+        put(didReceiveResponseHeadersSelector_, std::move(selector));
+    }
+    // A custom selector makes the request wait for redirectToURL().
+    void setWillRedirectSelector(RedirectSelector selector);
+    void setDidFinishSelector(RequestSelector selector) { put(didFinishSelector_, std::move(selector)); }
+    void setDidFailSelector(RequestSelector selector) { put(didFailSelector_, std::move(selector)); }
+    // A custom selector takes the body bytes: the request keeps none.
+    void setDidReceiveDataSelector(DataSelector selector);
+
+    void setStartedBlock(BasicBlock block);
+    void setHeadersReceivedBlock(HeadersBlock block);
+    void setCompletionBlock(BasicBlock block);
+    void setFailedBlock(BasicBlock block);
+    void setBytesReceivedBlock(ProgressBlock block);
+    void setBytesSentBlock(ProgressBlock block);
+    void setDownloadSizeIncrementedBlock(SizeBlock block);
+    void setUploadSizeIncrementedBlock(SizeBlock block);
+    void setDataReceivedBlock(DataBlock block);
+    void setAuthenticationNeededBlock(BasicBlock block);
+    void setProxyAuthenticationNeededBlock(BasicBlock block);
+    void setRequestRedirectedBlock(BasicBlock block);
+
+    platform::HTTPHeaders requestHeaders() const { return get(requestHeaders_); }
+    void setRequestHeaders(platform::HTTPHeaders headers) { put(requestHeaders_, std::move(headers)); }
+    std::vector<std::shared_ptr<platform::HTTPCookie>> requestCookies() const { return get(requestCookies_); }
+    void setRequestCookies(std::vector<std::shared_ptr<platform::HTTPCookie>> cookies) {
+        put(requestCookies_, std::move(cookies));
+    }
+    bool useCookiePersistence() const { return useCookiePersistence_.load(); }
+    void setUseCookiePersistence(bool value) { useCookiePersistence_.store(value); }
+
+    std::optional<platform::Data> postBody() const { return get(postBody_); }
+    void setPostBody(std::optional<platform::Data> body) { put(postBody_, std::move(body)); }
+    std::uint64_t postLength() const { return postLength_.load(); }
+    void setPostLength(std::uint64_t length) { postLength_.store(length); }
+    bool shouldStreamPostDataFromDisk() const { return shouldStreamPostDataFromDisk_.load(); }
+    void setShouldStreamPostDataFromDisk(bool value) { shouldStreamPostDataFromDisk_.store(value); }
+    std::string postBodyFilePath() const { return get(postBodyFilePath_); }
+    void setPostBodyFilePath(std::string path) { put(postBodyFilePath_, std::move(path)); }
+    bool didCreateTemporaryPostDataFile() const { return didCreateTemporaryPostDataFile_.load(); }
+    void setDidCreateTemporaryPostDataFile(bool value) { didCreateTemporaryPostDataFile_.store(value); }
+    bool shouldCompressRequestBody() const { return shouldCompressRequestBody_.load(); }
+    void setShouldCompressRequestBody(bool value) { shouldCompressRequestBody_.store(value); }
+    bool useHTTPVersionOne() const { return useHTTPVersionOne_.load(); }
+    void setUseHTTPVersionOne(bool value) { useHTTPVersionOne_.store(value); }
+    bool haveBuiltPostBody() const { return haveBuiltPostBody_.load(); }
+    void setHaveBuiltPostBody(bool value) { haveBuiltPostBody_.store(value); }
+    bool haveBuiltRequestHeaders() const { return haveBuiltRequestHeaders_.load(); }
+    void setHaveBuiltRequestHeaders(bool value) { haveBuiltRequestHeaders_.store(value); }
+
+    int responseStatusCode() const { return responseStatusCode_.load(); }
+    std::string responseStatusMessage() const { return get(responseStatusMessage_); }
+    std::optional<platform::HTTPHeaders> responseHeaders() const { return get(responseHeaders_); }
+    std::vector<std::shared_ptr<platform::HTTPCookie>> responseCookies() const { return get(responseCookies_); }
+    std::optional<platform::Data> rawResponseData() const { return get(rawResponseData_); }
+    platform::Text::Encoding defaultResponseEncoding() const { return get(defaultResponseEncoding_); }
+    void setDefaultResponseEncoding(platform::Text::Encoding encoding) { put(defaultResponseEncoding_, encoding); }
+    platform::Text::Encoding responseEncoding() const { return get(responseEncoding_); }
+
+    std::uint64_t contentLength() const { return contentLength_.load(); }
+    std::uint64_t partialDownloadSize() const { return partialDownloadSize_.load(); }
+    std::uint64_t totalBytesRead() const { return totalBytesRead_.load(); }
+    std::uint64_t totalBytesSent() const { return totalBytesSent_.load(); }
+    std::uint64_t uploadBufferSize() const { return uploadBufferSize_.load(); }
+
+    bool allowCompressedResponse() const { return allowCompressedResponse_.load(); }
+    void setAllowCompressedResponse(bool value) { allowCompressedResponse_.store(value); }
+    bool shouldWaitToInflateCompressedResponses() const { return shouldWaitToInflateCompressedResponses_.load(); }
+    void setShouldWaitToInflateCompressedResponses(bool value) { shouldWaitToInflateCompressedResponses_.store(value); }
+
+    std::string downloadDestinationPath() const { return get(downloadDestinationPath_); }
+    void setDownloadDestinationPath(std::string path) { put(downloadDestinationPath_, std::move(path)); }
+    std::string temporaryFileDownloadPath() const { return get(temporaryFileDownloadPath_); }
+    void setTemporaryFileDownloadPath(std::string path) { put(temporaryFileDownloadPath_, std::move(path)); }
+    std::string temporaryUncompressedDataDownloadPath() const { return get(temporaryUncompressedDataDownloadPath_); }
+    void setTemporaryUncompressedDataDownloadPath(std::string path) {
+        put(temporaryUncompressedDataDownloadPath_, std::move(path));
+    }
+    bool allowResumeForFileDownloads() const { return allowResumeForFileDownloads_.load(); }
+    void setAllowResumeForFileDownloads(bool value) { allowResumeForFileDownloads_.store(value); }
+    bool downloadComplete() const { return downloadComplete_.load(); }
+
+    std::optional<std::string> username() const { return get(username_); }
+    void setUsername(std::optional<std::string> value) { put(username_, std::move(value)); }
+    std::optional<std::string> password() const { return get(password_); }
+    void setPassword(std::optional<std::string> value) { put(password_, std::move(value)); }
+    std::optional<std::string> domain() const { return get(domain_); }
+    void setDomain(std::optional<std::string> value) { put(domain_, std::move(value)); }
+    std::optional<std::string> proxyUsername() const { return get(proxyUsername_); }
+    void setProxyUsername(std::optional<std::string> value) { put(proxyUsername_, std::move(value)); }
+    std::optional<std::string> proxyPassword() const { return get(proxyPassword_); }
+    void setProxyPassword(std::optional<std::string> value) { put(proxyPassword_, std::move(value)); }
+    std::optional<std::string> proxyDomain() const { return get(proxyDomain_); }
+    void setProxyDomain(std::optional<std::string> value) { put(proxyDomain_, std::move(value)); }
+    std::optional<std::string> userAgent() const { return get(userAgent_); }
+    void setUserAgent(std::optional<std::string> value) { put(userAgent_, std::move(value)); }
+
+    std::string authenticationScheme() const { return get(authenticationScheme_); }
+    void setAuthenticationScheme(std::string value) { put(authenticationScheme_, std::move(value)); }
+    std::optional<std::string> authenticationRealm() const { return get(authenticationRealm_); }
+    std::string proxyAuthenticationScheme() const { return get(proxyAuthenticationScheme_); }
+    std::optional<std::string> proxyAuthenticationRealm() const { return get(proxyAuthenticationRealm_); }
+    int authenticationRetryCount() const { return authenticationRetryCount_.load(); }
+    int proxyAuthenticationRetryCount() const { return proxyAuthenticationRetryCount_.load(); }
+    int authenticationNeeded() const { return authenticationNeeded_.load(); }
+    std::shared_ptr<const platform::Value::Dictionary> requestCredentials() const { return get(requestCredentials_); }
+    std::shared_ptr<const platform::Value::Dictionary> proxyCredentials() const { return get(proxyCredentials_); }
+
+    bool shouldPresentAuthenticationDialog() const { return shouldPresentAuthenticationDialog_.load(); }
+    void setShouldPresentAuthenticationDialog(bool value) { shouldPresentAuthenticationDialog_.store(value); }
+    bool shouldPresentProxyAuthenticationDialog() const { return shouldPresentProxyAuthenticationDialog_.load(); }
+    void setShouldPresentProxyAuthenticationDialog(bool value) { shouldPresentProxyAuthenticationDialog_.store(value); }
+    bool shouldPresentCredentialsBeforeChallenge() const { return shouldPresentCredentialsBeforeChallenge_.load(); }
+    void setShouldPresentCredentialsBeforeChallenge(bool value) { shouldPresentCredentialsBeforeChallenge_.store(value); }
+    bool useKeychainPersistence() const { return useKeychainPersistence_.load(); }
+    void setUseKeychainPersistence(bool value) { useKeychainPersistence_.store(value); }
+    bool useSessionPersistence() const { return useSessionPersistence_.load(); }
+    void setUseSessionPersistence(bool value) { useSessionPersistence_.store(value); }
+
+    std::string runLoopMode() const { return get(runLoopMode_); }
+    bool connectionCanBeReused() const { return connectionCanBeReused_.load(); }
+    bool shouldAttemptPersistentConnection() const { return shouldAttemptPersistentConnection_.load(); }
+    void setShouldAttemptPersistentConnection(bool value) { shouldAttemptPersistentConnection_.store(value); }
+    double persistentConnectionTimeoutSeconds() const { return persistentConnectionTimeoutSeconds_.load(); }
+    void setPersistentConnectionTimeoutSeconds(double value) { persistentConnectionTimeoutSeconds_.store(value); }
+    // The "id" of the request's connection record, if any.
+    std::optional<int> connectionID() const;
+    std::shared_ptr<ConnectionRecord> connectionInfo() const { return get(connectionInfo_); }
+    // The read stream of the current attempt (diagnostics and tests).
+    std::shared_ptr<platform::HTTPReadStream> readStream() const { return get(readStream_); }
+
+    bool validatesSecureCertificate() const { return validatesSecureCertificate_.load(); }
+    void setValidatesSecureCertificate(bool value) { validatesSecureCertificate_.store(value); }
+    std::shared_ptr<platform::TLSIdentity> clientCertificateIdentity() const { return get(clientCertificateIdentity_); }
+    void setClientCertificateIdentity(std::shared_ptr<platform::TLSIdentity> identity) {
+        put(clientCertificateIdentity_, std::move(identity));
+    }
+    std::vector<platform::Data> clientCertificates() const { return get(clientCertificates_); }
+    void setClientCertificates(std::vector<platform::Data> certificates) {
+        put(clientCertificates_, std::move(certificates));
+    }
+
+    std::string proxyHost() const { return get(proxyHost_); }
+    void setProxyHost(std::string host) { put(proxyHost_, std::move(host)); }
+    int proxyPort() const { return proxyPort_.load(); }
+    void setProxyPort(int port) { proxyPort_.store(port); }
+    std::string proxyType() const { return get(proxyType_); }
+    void setProxyType(std::string type) { put(proxyType_, std::move(type)); }
+    std::optional<platform::URL> PACurl() const { return get(PACurl_); }
+    void setPACurl(std::optional<platform::URL> url) { put(PACurl_, std::move(url)); }
+
+    double timeOutSeconds() const { return timeOutSeconds_.load(); }
+    void setTimeOutSeconds(double seconds) { timeOutSeconds_.store(seconds); }
+    std::optional<platform::Date> lastActivityTime() const { return get(lastActivityTime_); }
+    bool showAccurateProgress() const { return showAccurateProgress_.load(); }
+    void setShowAccurateProgress(bool value) { showAccurateProgress_.store(value); }
+    bool shouldResetUploadProgress() const { return shouldResetUploadProgress_.load(); }
+    void setShouldResetUploadProgress(bool value) { shouldResetUploadProgress_.store(value); }
+    bool shouldResetDownloadProgress() const { return shouldResetDownloadProgress_.load(); }
+    void setShouldResetDownloadProgress(bool value) { shouldResetDownloadProgress_.store(value); }
+    int numberOfTimesToRetryOnTimeout() const { return numberOfTimesToRetryOnTimeout_.load(); }
+    void setNumberOfTimesToRetryOnTimeout(int value) { numberOfTimesToRetryOnTimeout_.store(value); }
+    int retryCount() const { return retryCount_.load(); }
+    bool shouldRedirect() const { return shouldRedirect_.load(); }
+    void setShouldRedirect(bool value) { shouldRedirect_.store(value); }
+    int redirectCount() const { return redirectCount_.load(); }
+    bool shouldUseRFC2616RedirectBehaviour() const { return shouldUseRFC2616RedirectBehaviour_.load(); }
+    void setShouldUseRFC2616RedirectBehaviour(bool value) { shouldUseRFC2616RedirectBehaviour_.store(value); }
+
+    std::shared_ptr<RQCacheDelegate> downloadCache() const { return get(downloadCache_).lock(); }
+    void setDownloadCache(std::weak_ptr<RQCacheDelegate> cache) { put(downloadCache_, std::move(cache)); }
+    int cachePolicy() const { return cachePolicy_.load(); }
+    void setCachePolicy(int policy) { cachePolicy_.store(policy); }
+    int cacheStoragePolicy() const { return cacheStoragePolicy_.load(); }
+    void setCacheStoragePolicy(int policy) { cacheStoragePolicy_.store(policy); }
+    bool didUseCachedResponse() const { return didUseCachedResponse_.load(); }
+    double secondsToCache() const { return secondsToCache_.load(); }
+    void setSecondsToCache(double seconds) { secondsToCache_.store(seconds); }
+
+    bool complete() const { return complete_.load(); }
+    bool inProgress() const { return inProgress_.load(); }
+    std::optional<platform::Error> error() const { return get(error_); }
+    bool shouldContinueWhenAppEntersBackground() const { return shouldContinueWhenAppEntersBackground_.load(); }
+    void setShouldContinueWhenAppEntersBackground(bool value) { shouldContinueWhenAppEntersBackground_.store(value); }
+
+    // --- Class-level services ---
+    static std::shared_ptr<platform::Thread> threadForRequest(const std::shared_ptr<RQHTTPRequest>& request = nullptr);
+    static std::shared_ptr<platform::OperationQueue> sharedQueue();
+    static bool isNetworkInUse();
+    static void expirePersistentConnections();
+    // Pool records now (tests and diagnostics).
+    static std::size_t connectionPoolSize();
+    static void setShouldUpdateNetworkActivityIndicator(bool value);
+    static void showNetworkActivityIndicator();
+    static void hideNetworkActivityIndicator();
+    static void hideNetworkActivityIndicatorAfterDelay();
+    static void hideNetworkActivityIndicatorIfNeeeded();
+
+    static double defaultTimeOutSeconds();
+    static void setDefaultTimeOutSeconds(double seconds);
+    static std::optional<std::string> defaultUserAgentString();
+    static void setDefaultUserAgentString(std::optional<std::string> agent);
+    static std::shared_ptr<RQCacheDelegate> defaultCache();
+    static void setDefaultCache(std::shared_ptr<RQCacheDelegate> cache);
+    static bool isMultitaskingSupported();
+
+    static std::vector<std::shared_ptr<SessionCredentials>> sessionCredentialsStore();
+    static std::vector<std::shared_ptr<SessionCredentials>> sessionProxyCredentialsStore();
+    static void storeAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record);
+    static void storeProxyAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record);
+    static void removeAuthenticationCredentialsFromSessionStore(
+        const std::shared_ptr<const platform::Value::Dictionary>& credentials);
+    static void removeProxyAuthenticationCredentialsFromSessionStore(
+        const std::shared_ptr<const platform::Value::Dictionary>& credentials);
+    std::shared_ptr<SessionCredentials> findSessionAuthenticationCredentials();
+    std::shared_ptr<SessionCredentials> findSessionProxyAuthenticationCredentials();
+    static void clearSession();
+
+    static void saveCredentialsForHostPortProtocolRealm(const platform::URLCredential& credential,
+                                                        const std::string& host, int port,
+                                                        const std::string& protocol,
+                                                        const std::optional<std::string>& realm);
+    static void saveCredentialsForProxyPortRealm(const platform::URLCredential& credential, const std::string& host,
+                                                 int port, const std::optional<std::string>& realm);
+    static std::optional<platform::URLCredential> savedCredentialsForHostPortProtocolRealm(
+        const std::string& host, int port, const std::string& protocol, const std::optional<std::string>& realm);
+    static std::optional<platform::URLCredential> savedCredentialsForProxyPortProtocolRealm(
+        const std::string& host, int port, const std::string& protocol, const std::optional<std::string>& realm);
+    static void removeCredentialsForHostPortProtocolRealm(const std::string& host, int port,
+                                                          const std::string& protocol,
+                                                          const std::optional<std::string>& realm);
+    static void removeCredentialsForProxyPortRealm(const std::string& host, int port,
+                                                   const std::optional<std::string>& realm);
+
+    static std::vector<std::shared_ptr<platform::HTTPCookie>> sessionCookies();
+    static void setSessionCookies(std::vector<std::shared_ptr<platform::HTTPCookie>> cookies);
+    static void addSessionCookie(const std::shared_ptr<platform::HTTPCookie>& cookie);
+
+    static std::uint64_t maxBandwidthPerSecond();
+    static void setMaxBandwidthPerSecond(std::uint64_t bytes);
+    static void incrementBandwidthUsedInLastSecond(std::uint64_t bytes);
+    static bool isBandwidthThrottled();
+    static void measureBandwidthUsage();
+    static std::uint64_t maxUploadReadLength();
+    static std::uint64_t averageBandwidthUsedPerSecond();
+    static void setShouldThrottleBandwidthForWWAN(bool throttle);
+    static void throttleBandwidthForWWANUsingLimit(std::uint64_t limit);
+    static bool isNetworkReachableViaWWAN();
+    static void reachabilityChanged();
+    // Sleeps or wakes this request's stream by the bandwidth state.
+    void performThrottling();
+
+    static std::optional<std::string> mimeTypeForFileAtPath(const std::string& path);
+    static std::string base64forData(const platform::Data& data);
+    static std::optional<platform::Date> dateFromRFC1123String(const std::string& text);
+    // Reads the MIME type and the charset's encoding from a Content-Type
+    // value: the charset parameter's name in any case, its value with or
+    // without quotes; an unknown charset leaves `encoding` unchanged.
+    static void parseMimeTypeAndResponseEncodingFromContentType(std::string* mimeType,
+                                                                platform::Text::Encoding* encoding,
+                                                                const std::optional<std::string>& contentType);
+
+    // For tests: forgets the pool, session stores, bandwidth state and
+    // defaults of the class (not the network thread or the queue).
+    static void resetClassStateForTesting();
+    // Retries of a failed authentication before code 3.
+    static constexpr int kMaximumAuthenticationRetries = 5;
+
+    // Local PAC file events (the request is the PAC file stream's delegate).
+    void streamHandleEvent(platform::Stream& stream, unsigned event) override;
+
+protected:
+    // A new request of the same class for `url` (copies and HEAD
+    // companions).
+    virtual std::shared_ptr<RQHTTPRequest> makeRequestOfSameClass(std::optional<platform::URL> url) const;
+
+    // --- Steps (the request's own thread) ---
+    void startRequest();
+    void failWithError(const platform::Error& error);
+    void markAsFinished();
+    void requestFinished();
+    void requestStarted();
+    void requestReceivedResponseHeaders(const platform::HTTPHeaders& headers);
+    void requestWillRedirectToURL(const platform::URL& url);
+    void requestRedirected();
+    void reportFinished();
+    void reportFailure();
+    void passOnReceivedData(const platform::Data& data);
+
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void incrementDownloadSizeBy(std::int64_t amount);
+    void incrementUploadSizeBy(std::int64_t amount);
+    void removeUploadProgressSoFar();
+
+    template <class T>
+    T get(const T& field) const {
+        std::lock_guard lock(propertyMutex_);
+        return field;
+    }
+    template <class T, class U>
+    void put(T& field, U&& value) {
+        std::lock_guard lock(propertyMutex_);
+        field = std::forward<U>(value);
+    }
+
+private:
+    std::shared_ptr<RQHTTPRequest> self();
+    void performOnRequestThread(std::function<void()> task);
+    void performOnMainThread(std::function<void()> task);
+    void performBlockOnMainThread(std::function<void(RQHTTPRequest&)> call);
+    void performProgress(bool upload, std::function<void(RQProgressDelegate&)> call, bool includeQueue);
+    void setProgressOn(bool upload, std::uint64_t progress, std::uint64_t total);
+
+    void cancelOnRequestThread();
+    void releaseBlocksOnMainThread();
+    void handleNetworkEvent(unsigned event);
+    void handleBytesAvailable();
+    void handleStreamComplete();
+    void handleStreamError();
+    void readResponseHeaders();
+    void parseStringEncodingFromHeaders();
+    void performRedirect();
+    void applyAuthorizationHeader();
+    void addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& user, const std::string& password);
+    std::shared_ptr<const platform::Value::Dictionary> findCredentials();
+    std::shared_ptr<const platform::Value::Dictionary> findProxyCredentials();
+    bool applyCredentials(const std::shared_ptr<const platform::Value::Dictionary>& credentials);
+    bool applyProxyCredentials(const std::shared_ptr<const platform::Value::Dictionary>& credentials);
+    void saveCredentialsToKeychain(const platform::Value::Dictionary& credentials);
+    void saveProxyCredentialsToKeychain(const platform::Value::Dictionary& credentials);
+    void attemptToApplyCredentialsAndResume();
+    void attemptToApplyProxyCredentialsAndResume();
+    bool willAskDelegateForCredentials();
+    bool willAskDelegateForProxyCredentials();
+    void askDelegateForCredentials();
+    void askDelegateForProxyCredentials();
+    bool showAuthenticationDialog();
+    bool showProxyAuthenticationDialog();
+    void failAuthentication();
+    bool configureProxies();
+    void fetchPACFile();
+    void runPACScript(const std::optional<std::string>& script);
+    void finishedDownloadingPACFile(const std::shared_ptr<RQHTTPRequest>& pacRequest);
+    void timeOutPACRead();
+    void setStatusTimer(std::shared_ptr<platform::Timer> timer);
+    void updateStatus();
+    void checkRequestStatus();
+    bool shouldTimeOut();
+    void scheduleReadStream();
+    void unscheduleReadStream();
+    void destroyReadStream();
+    void cancelLoad();
+    bool retryUsingNewConnection();
+    void retryAfterTimeOut();
+    void useDataFromCache();
+    bool removeTemporaryDownloadFile();
+    bool removeTemporaryUncompressedDownloadFile();
+    bool removeTemporaryUploadFile();
+    bool removeTemporaryCompressedUploadFile();
+    static bool removeFileAtPathError(const std::string& path, std::optional<platform::Error>* error);
+    void closeDownloadStreams();
+    bool isSameOriginAsOriginal() const;
+    bool respondsToWillRedirect() const;
+    bool takesReceivedData() const;
+
+    // --- Locks ---
+    mutable std::recursive_mutex cancelledLock_;
+    mutable std::mutex propertyMutex_;
+
+    // --- Target and identity ---
+    std::optional<platform::URL> url_;
+    std::optional<platform::URL> originalURL_;
+    std::optional<platform::URL> redirectURL_;
+    std::string requestMethod_ = "GET";
+    std::optional<std::uint64_t> requestID_;
+    platform::Value userInfo_;
+    std::weak_ptr<RQHTTPRequest> mainRequest_;
+    std::atomic<bool> isPACFileRequest_{false};
+    std::atomic<bool> isSynchronous_{false};
+
+    // --- Delegation ---
+    std::weak_ptr<RQHTTPRequestDelegate> delegate_;
+    std::shared_ptr<RQHTTPRequestDelegate> queue_;
+    std::weak_ptr<RQProgressDelegate> uploadProgressDelegate_;
+    std::weak_ptr<RQProgressDelegate> downloadProgressDelegate_;
+    RequestSelector didStartSelector_;
+    HeadersSelector didReceiveResponseHeadersSelector_;
+    RedirectSelector willRedirectSelector_;
+    bool customWillRedirectSelector_ = false;
+    RequestSelector didFinishSelector_;
+    RequestSelector didFailSelector_;
+    DataSelector didReceiveDataSelector_;
+    bool customDidReceiveDataSelector_ = false;
+
+    BasicBlock startedBlock_;
+    HeadersBlock headersReceivedBlock_;
+    BasicBlock completionBlock_;
+    BasicBlock failureBlock_;
+    ProgressBlock bytesReceivedBlock_;
+    ProgressBlock bytesSentBlock_;
+    SizeBlock downloadSizeIncrementedBlock_;
+    SizeBlock uploadSizeIncrementedBlock_;
+    DataBlock dataReceivedBlock_;
+    BasicBlock authenticationNeededBlock_;
+    BasicBlock proxyAuthenticationNeededBlock_;
+    BasicBlock requestRedirectedBlock_;
+
+    // --- Request content ---
+    platform::HTTPHeaders requestHeaders_;
+    std::atomic<bool> haveBuiltRequestHeaders_{false};
+    std::vector<std::shared_ptr<platform::HTTPCookie>> requestCookies_;
+    std::atomic<bool> useCookiePersistence_{true};
+    std::optional<platform::Data> postBody_;
+    std::optional<platform::Data> compressedPostBody_;
+    std::atomic<std::uint64_t> postLength_{0};
+    std::atomic<bool> haveBuiltPostBody_{false};
+    std::atomic<bool> shouldStreamPostDataFromDisk_{false};
+    std::string postBodyFilePath_;
+    std::string compressedPostBodyFilePath_;
+    std::atomic<bool> didCreateTemporaryPostDataFile_{false};
+    std::shared_ptr<platform::OutputStream> postBodyWriteStream_;
+    std::shared_ptr<platform::InputStream> postBodyReadStream_;
+    std::atomic<bool> shouldCompressRequestBody_{false};
+    std::atomic<bool> useHTTPVersionOne_{false};
+
+    // --- Response ---
+    std::atomic<int> responseStatusCode_{0};
+    std::string responseStatusMessage_;
+    std::optional<platform::HTTPHeaders> responseHeaders_;
+    std::vector<std::shared_ptr<platform::HTTPCookie>> responseCookies_;
+    std::optional<platform::Data> rawResponseData_;
+    platform::Text::Encoding defaultResponseEncoding_ = platform::Text::Encoding::ISOLatin1;
+    platform::Text::Encoding responseEncoding_ = platform::Text::Encoding::ISOLatin1;
+    std::atomic<std::uint64_t> contentLength_{0};
+    std::atomic<std::uint64_t> partialDownloadSize_{0};
+    std::atomic<std::uint64_t> totalBytesRead_{0};
+    std::atomic<std::uint64_t> totalBytesSent_{0};
+    std::atomic<std::uint64_t> lastBytesRead_{0};
+    std::atomic<std::uint64_t> lastBytesSent_{0};
+    std::atomic<std::uint64_t> uploadBufferSize_{0};
+    std::atomic<bool> allowCompressedResponse_{true};
+    std::atomic<bool> shouldWaitToInflateCompressedResponses_{true};
+    std::shared_ptr<RQDataDecompressor> dataDecompressor_;
+    bool haveExaminedHeaders_ = false;
+    // Whether any response byte (head or body) arrived in this attempt.
+    std::atomic<bool> receivedResponseBytes_{false};
+
+    // --- Download to a file ---
+    std::string downloadDestinationPath_;
+    std::string temporaryFileDownloadPath_;
+    std::string temporaryUncompressedDataDownloadPath_;
+    std::shared_ptr<platform::OutputStream> fileDownloadOutputStream_;
+    std::shared_ptr<platform::OutputStream> inflatedFileDownloadOutputStream_;
+    std::atomic<bool> allowResumeForFileDownloads_{false};
+    std::atomic<bool> downloadComplete_{false};
+    std::optional<platform::Error> fileError_;
+
+    // --- Authentication ---
+    std::optional<std::string> username_;
+    std::optional<std::string> password_;
+    std::optional<std::string> domain_;
+    std::optional<std::string> proxyUsername_;
+    std::optional<std::string> proxyPassword_;
+    std::optional<std::string> proxyDomain_;
+    std::optional<std::string> userAgent_;
+    std::shared_ptr<platform::HTTPAuthentication> requestAuthentication_;
+    std::shared_ptr<platform::HTTPAuthentication> proxyAuthentication_;
+    std::shared_ptr<const platform::Value::Dictionary> requestCredentials_;
+    std::shared_ptr<const platform::Value::Dictionary> proxyCredentials_;
+    std::string authenticationScheme_;
+    std::optional<std::string> authenticationRealm_;
+    std::string proxyAuthenticationScheme_;
+    std::optional<std::string> proxyAuthenticationRealm_;
+    std::atomic<int> authenticationRetryCount_{0};
+    std::atomic<int> proxyAuthenticationRetryCount_{0};
+    std::atomic<int> authenticationNeeded_{0};
+    std::atomic<bool> shouldPresentAuthenticationDialog_{false};
+    std::atomic<bool> shouldPresentProxyAuthenticationDialog_{true};
+    std::atomic<bool> shouldPresentCredentialsBeforeChallenge_{true};
+    std::atomic<bool> useKeychainPersistence_{false};
+    std::atomic<bool> useSessionPersistence_{true};
+
+    // --- Connection and transport ---
+    std::shared_ptr<platform::HTTPMessage> request_;
+    std::shared_ptr<platform::HTTPReadStream> readStream_;
+    bool readStreamIsScheduled_ = false;
+    std::string runLoopMode_ = platform::RunLoop::defaultMode;
+    // The thread that runs the current attempt and its run loop.
+    std::shared_ptr<platform::Thread> requestThread_;
+    std::shared_ptr<ConnectionRecord> connectionInfo_;
+    std::atomic<bool> connectionCanBeReused_{false};
+    std::atomic<bool> shouldAttemptPersistentConnection_{true};
+    std::atomic<double> persistentConnectionTimeoutSeconds_{60.0};
+    std::atomic<bool> validatesSecureCertificate_{true};
+    std::shared_ptr<platform::TLSIdentity> clientCertificateIdentity_;
+    std::vector<platform::Data> clientCertificates_;
+    std::string proxyHost_;
+    std::atomic<int> proxyPort_{0};
+    std::string proxyType_;
+    std::optional<platform::URL> PACurl_;
+    std::shared_ptr<RQHTTPRequest> PACFileRequest_;
+    std::shared_ptr<platform::InputStream> PACFileReadStream_;
+    std::optional<platform::Data> PACFileData_;
+    std::shared_ptr<platform::Timer> PACTimeOutTimer_;
+
+    // --- Timing, progress, retries and redirects ---
+    std::atomic<double> timeOutSeconds_{10.0};
+    std::optional<platform::Date> lastActivityTime_;
+    std::shared_ptr<platform::Timer> statusTimer_;
+    std::atomic<bool> showAccurateProgress_{true};
+    std::atomic<bool> updatedProgress_{false};
+    std::atomic<bool> shouldResetUploadProgress_{true};
+    std::atomic<bool> shouldResetDownloadProgress_{true};
+    std::atomic<int> numberOfTimesToRetryOnTimeout_{0};
+    std::atomic<int> retryCount_{0};
+    std::atomic<bool> shouldRedirect_{true};
+    std::atomic<bool> needsRedirect_{false};
+    std::atomic<int> redirectCount_{0};
+    std::atomic<bool> shouldUseRFC2616RedirectBehaviour_{false};
+
+    // --- Cache ---
+    std::weak_ptr<RQCacheDelegate> downloadCache_;
+    std::atomic<int> cachePolicy_{0};
+    std::atomic<int> cacheStoragePolicy_{0};
+    std::atomic<bool> didUseCachedResponse_{false};
+    std::atomic<double> secondsToCache_{0};
+
+    // --- Life cycle ---
+    std::atomic<bool> complete_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> cancelled_{false};
+    std::atomic<bool> inProgress_{false};
+    std::optional<platform::Error> error_;
+    std::atomic<bool> shouldContinueWhenAppEntersBackground_{false};
+    std::uint64_t backgroundTask_ = 0;
+};
+
+}  // namespace clipora

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/foundation/InputStream.h"
+#include "platform/foundation/Value.h"
+
+namespace clipora {
+
+class RQHTTPRequest;
+
+// The body stream a request hands to the HTTP stream: it forwards to a
+// stream over the body file or the in-memory body, counts every read
+// against the engine's bandwidth window and, while throttling is on,
+// shrinks each read to the upload allowance and lets the request sleep or
+// wake. Reads come from the HTTP stream on the request's thread.
+class RQInputStream : public platform::InputStream {
+public:
+    static std::shared_ptr<RQInputStream> inputStreamWithFileAtPathRequest(const std::string& path,
+                                                                           const std::shared_ptr<RQHTTPRequest>& request);
+    static std::shared_ptr<RQInputStream> inputStreamWithDataRequest(platform::Data data,
+                                                                     const std::shared_ptr<RQHTTPRequest>& request);
+
+    RQInputStream(std::shared_ptr<platform::InputStream> stream, std::weak_ptr<RQHTTPRequest> request);
+    ~RQInputStream() override;
+
+    void open() override;
+    void close() override;
+    // Asks the wrapped stream for the (possibly shortened) length; the
+    // length asked for is what is counted.
+    std::int64_t read(std::uint8_t* buffer, std::size_t maxLength) override;
+    bool hasBytesAvailable() const override;
+
+    const std::shared_ptr<platform::InputStream>& stream() const { return stream_; }
+    std::shared_ptr<RQHTTPRequest> request() const { return request_.lock(); }
+
+private:
+    void mirrorStatus();
+
+    std::shared_ptr<platform::InputStream> stream_;
+    std::weak_ptr<RQHTTPRequest> request_;
+};
+
+}  // namespace clipora
