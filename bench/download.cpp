@@ -1,0 +1,139 @@
+// Throughput of the download engine against curl.
+//
+// A raw loopback server sends a body of the given size (256 MiB by default);
+// the same URL is fetched into a file by `curl -s -o <file>` (process start
+// included) and by `VideoDownloader::downloadVideoToFile` in the same run,
+// best of several rounds each. The engine's throughput is given as a ratio
+// of curl's. Peak memory is the process's peak resident set (VmHWM, reset
+// before each engine round) and its growth over the resident set before the
+// round.
+//
+//   bench_download [MiB] [rounds]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
+
+#include "net/engine/BKNetworkOperation.h"
+#include "net/engine/VideoDownloader.h"
+#include "platform/foundation/Error.h"
+#include "tests/support/Pump.h"
+#include "tests/support/RawServer.h"
+
+namespace {
+
+using namespace clipora;
+
+using Clock = std::chrono::steady_clock;
+
+struct Result {
+    double seconds = 0;
+    std::uint64_t bytes = 0;
+    long peakKiB = 0;
+    long peakGrowthKiB = 0;
+    bool ok = false;
+};
+
+long statusKiB(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::string(key).size(), nullptr, 10);
+    }
+    return 0;
+}
+
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+std::uint64_t fileSize(const std::filesystem::path& path) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+Result viaCurl(const std::string& url, const std::filesystem::path& file) {
+    Result r;
+    std::filesystem::remove(file);
+    const auto start = Clock::now();
+    const std::string command = "curl -s -o '" + file.string() + "' '" + url + "'";
+    r.ok = std::system(command.c_str()) == 0;
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.bytes = fileSize(file);
+    return r;
+}
+
+Result viaDownloader(const std::shared_ptr<VideoDownloader>& downloader, const std::string& url,
+                     const std::filesystem::path& file) {
+    Result r;
+    std::filesystem::remove(file);
+    resetPeak();
+    const long before = statusKiB("VmRSS:");
+    const auto start = Clock::now();
+    auto operation = downloader->downloadVideoToFile(url, file.string());
+    bool done = false;
+    operation->onCompletionOnError([&](const std::shared_ptr<BKNetworkOperation>&) { done = r.ok = true; },
+                                   [&](const platform::Error& error) {
+                                       std::fprintf(stderr, "download failed: %s\n", error.description().c_str());
+                                       done = true;
+                                   });
+    test::pumpUntil([&] { return done; }, 300);
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.peakKiB = statusKiB("VmHWM:");
+    r.peakGrowthKiB = r.peakKiB - before;
+    r.bytes = fileSize(file);
+    return r;
+}
+
+double mibPerSecond(const Result& r) { return r.seconds > 0 ? r.bytes / 1048576.0 / r.seconds : 0; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 256;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const std::uint64_t size = mib * 1024 * 1024;
+
+    test::RawServer server([size](test::RawServer::Connection& c) {
+        if (c.readRequest().empty()) return;
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: " + std::to_string(size) +
+               "\r\nConnection: close\r\n\r\n");
+        c.sendFiller(size);
+    });
+    const std::string url = server.url("/video.mp4");
+
+    const auto directory = std::filesystem::temp_directory_path() / ("bench_download." + std::to_string(::getpid()));
+    std::filesystem::create_directories(directory);
+    auto downloader = VideoDownloader::initWithHostNameCustomHeaderFields(std::nullopt);
+
+    std::optional<Result> bestCurl, bestEngine;
+    long peakKiB = 0, peakGrowthKiB = 0;
+    bool allOk = true;
+    for (int round = 0; round < rounds; ++round) {
+        const Result curl = viaCurl(url, directory / "curl.mp4");
+        const Result engine = viaDownloader(downloader, url, directory / "engine.mp4");
+        allOk = allOk && curl.ok && engine.ok && curl.bytes == size && engine.bytes == size;
+        if (!bestCurl || curl.seconds < bestCurl->seconds) bestCurl = curl;
+        if (!bestEngine || engine.seconds < bestEngine->seconds) bestEngine = engine;
+        peakKiB = std::max(peakKiB, engine.peakKiB);
+        peakGrowthKiB = std::max(peakGrowthKiB, engine.peakGrowthKiB);
+        std::printf("round %d: curl %.0f MiB/s, VideoDownloader %.0f MiB/s, peak RSS %.1f MiB\n", round + 1,
+                    mibPerSecond(curl), mibPerSecond(engine), engine.peakKiB / 1024.0);
+    }
+    std::filesystem::remove_all(directory);
+
+    const double ratio = mibPerSecond(*bestEngine) / mibPerSecond(*bestCurl);
+    std::printf("\n%llu MiB into a file, best of %d\n", static_cast<unsigned long long>(mib), rounds);
+    std::printf("| curl -o       | VideoDownloader | ratio to curl | peak RSS  | peak growth |\n");
+    std::printf("| %7.0f MiB/s | %9.0f MiB/s | %13.2f | %5.1f MiB | %7.1f MiB |\n", mibPerSecond(*bestCurl),
+                mibPerSecond(*bestEngine), ratio, peakKiB / 1024.0, peakGrowthKiB / 1024.0);
+    std::printf("%s\n", allOk ? "all transfers complete" : "SOME TRANSFERS FAILED OR WERE SHORT");
+    return allOk ? 0 : 1;
+}

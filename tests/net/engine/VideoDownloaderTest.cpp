@@ -1,0 +1,536 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/engine/BKNetworkEngine.h"
+#include "net/engine/BKNetworkOperation.h"
+#include "net/engine/VideoDownloader.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/OutputStream.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/system/NetworkReachability.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/RawServer.h"
+#include "tests/support/TestCA.h"
+#include "tests/support/TestHome.h"
+
+namespace clipora::test {
+namespace {
+
+using platform::Data;
+using platform::Error;
+using NR = platform::NetworkReachability;
+
+std::string makeBody(std::size_t size) {
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    return body;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    auto data = platform::FileManager::contentsOfFile(path);
+    return data ? std::string(data->begin(), data->end()) : std::string();
+}
+
+// An httplib server keeps idle keep-alive connections until its time-out
+// (seconds) and waits for them when stopped: close after each response.
+void closeAfterEachResponse(LoopbackServer& server) { server.server().set_keep_alive_max_count(1); }
+
+// What an operation reported, and on which thread.
+struct Outcome {
+    int completions = 0;
+    int failures = 0;
+    bool allOnMain = true;
+    std::optional<Error> error;
+    std::vector<double> progress;
+
+    bool done() const { return completions + failures > 0; }
+    void attach(const std::shared_ptr<BKNetworkOperation>& operation) {
+        operation->onDownloadProgressChanged([this](double p) {
+            progress.push_back(p);
+            allOnMain = allOnMain && platform::RunLoop::isMainThread();
+        });
+        operation->onCompletionOnError(
+            [this](const std::shared_ptr<BKNetworkOperation>&) {
+                ++completions;
+                allOnMain = allOnMain && platform::RunLoop::isMainThread();
+            },
+            [this](const Error& e) {
+                ++failures;
+                error = e;
+                allOnMain = allOnMain && platform::RunLoop::isMainThread();
+            });
+    }
+};
+
+class VideoDownloaderTest : public PlatformTest {
+protected:
+    void SetUp() override {
+        PlatformTest::SetUp();
+        downloader_ = VideoDownloader::initWithHostNameCustomHeaderFields(std::nullopt);
+    }
+    void TearDown() override {
+        auto queue = BKNetworkEngine::sharedOperationQueue();
+        pumpUntil([&] { return queue->operationCount() == 0; });
+        NR::clearFlagsOverrides();
+        queue->setMaxConcurrentOperationCount(BKNetworkEngine::kWiFiQueueWidth);
+        downloader_.reset();
+        PlatformTest::TearDown();
+    }
+    std::filesystem::path cachesFile(const std::string& name) const { return home() / "Library/Caches" / name; }
+
+    std::shared_ptr<VideoDownloader> downloader_;
+};
+
+TEST_F(VideoDownloaderTest, StreamsIntoTheFileWithProgressAndCompletionOnMain) {
+    const std::string body = makeBody(700 * 1024);
+    LoopbackServer server;
+    std::string userAgent;
+    server.server().Get("/video.mp4", [&](const httplib::Request& request, httplib::Response& response) {
+        userAgent = request.get_header_value("User-Agent");
+        response.set_content(body, "video/mp4");
+    });
+    closeAfterEachResponse(server);
+    server.start();
+
+    const auto path = cachesFile("123.mp4");
+    auto operation = downloader_->downloadVideoToFile(server.url("/video.mp4"), path.string());
+    Outcome outcome;
+    outcome.attach(operation);
+    ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }, 10));
+
+    EXPECT_EQ(outcome.completions, 1);
+    EXPECT_EQ(outcome.failures, 0);
+    EXPECT_TRUE(outcome.allOnMain);
+    EXPECT_TRUE(readFile(path) == body);
+    ASSERT_FALSE(outcome.progress.empty());
+    EXPECT_DOUBLE_EQ(outcome.progress.back(), 1.0);
+    EXPECT_TRUE(std::is_sorted(outcome.progress.begin(), outcome.progress.end()));
+    EXPECT_TRUE(operation->isFinished());
+    EXPECT_EQ(operation->downloadedDataSize(), body.size());
+    EXPECT_FALSE(operation->responseData());  // nothing kept in memory
+    EXPECT_NE(userAgent.find('/'), std::string::npos);
+}
+
+TEST_F(VideoDownloaderTest, AStaleFileAtTheDestinationIsReplacedNotAppendedTo) {
+    const std::string body = makeBody(64 * 1024);
+    LoopbackServer server;
+    server.server().Get("/v.mp4", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(body, "video/mp4");
+    });
+    closeAfterEachResponse(server);
+    server.start();
+    const auto path = cachesFile("stale.mp4");
+    platform::FileManager::writeData(path, Data(200 * 1024, 'z'));
+
+    auto operation = downloader_->downloadVideoToFile(server.url("/v.mp4"), path.string());
+    Outcome outcome;
+    outcome.attach(operation);
+    ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }, 10));
+    EXPECT_EQ(outcome.completions, 1);
+    EXPECT_TRUE(readFile(path) == body);
+}
+
+TEST_F(VideoDownloaderTest, TransfersThatEndBadlyFailAndNeverComplete) {
+    // A peer that closes before the announced length, one that resets, and a
+    // destination that cannot take the bytes (a full disk, a missing folder).
+    RawServer early([](RawServer::Connection& c) {
+        if (c.readRequest().empty()) return;
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        c.sendFiller(40000);
+    });
+    RawServer reset([](RawServer::Connection& c) {
+        if (c.readRequest().empty()) return;
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        c.sendFiller(1000);
+        c.reset();
+    });
+    RawServer fine([](RawServer::Connection& c) {
+        if (c.readRequest().empty()) return;
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n");
+        c.sendFiller(300000);
+        c.waitForPeerClose();
+    });
+    struct Case {
+        const char* name;
+        std::string url;
+        std::filesystem::path path;
+    };
+    const std::vector<Case> cases = {
+        {"closed early", early.url("/v.mp4"), cachesFile("early.mp4")},
+        {"reset", reset.url("/v.mp4"), cachesFile("reset.mp4")},
+        {"disk full", fine.url("/v.mp4"), "/dev/full"},
+        {"no folder", fine.url("/v.mp4"), cachesFile("missing/folder/v.mp4")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto operation = downloader_->downloadVideoToFile(c.url, c.path.string());
+        Outcome outcome;
+        outcome.attach(operation);
+        ASSERT_TRUE(pumpUntil([&] { return outcome.done() && operation->isFinished(); }, 10));
+        EXPECT_EQ(outcome.completions, 0);
+        EXPECT_EQ(outcome.failures, 1);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(operation->error(), outcome.error);
+        EXPECT_FALSE(operation->isCancelled());
+    }
+}
+
+TEST_F(VideoDownloaderTest, EqualDownloadsShareOneTransferAndWriteEachChunkOnce) {
+    const std::string body = makeBody(256 * 1024);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> requests{0};
+    LoopbackServer server;
+    server.server().Get("/same.mp4", [&](const httplib::Request&, httplib::Response& response) {
+        ++requests;
+        released.wait_for(std::chrono::seconds(5));
+        response.set_content(body, "video/mp4");
+    });
+    closeAfterEachResponse(server);
+    server.start();
+
+    // Appending writers, so that a second writer of the file would show as
+    // a doubled file.
+    const auto path = cachesFile("same.mp4");
+    auto download = [&] {
+        auto operation = downloader_->operationWithURLString(server.url("/same.mp4"));
+        operation->addDownloadStream(platform::OutputStream::toFile(path, true), path);
+        downloader_->enqueueOperation(operation);
+        return operation;
+    };
+    auto first = download();
+    auto second = download();
+    Outcome one, two;
+    one.attach(first);
+    two.attach(second);
+    // Both taps are handled before the server answers.
+    ASSERT_TRUE(pumpUntil([&] { return requests.load() >= 1; }));
+    pumpPending();
+    release.set_value();
+    ASSERT_TRUE(pumpUntil([&] { return one.done() && two.done(); }, 10));
+
+    EXPECT_EQ(one.completions, 1);
+    EXPECT_EQ(two.completions, 1);
+    EXPECT_EQ(requests.load(), 1);
+    EXPECT_EQ(platform::FileManager::fileSize(path), body.size());
+    EXPECT_TRUE(readFile(path) == body);
+}
+
+TEST_F(VideoDownloaderTest, CancelBeforeAndDuringTheTransferCallsNoBlock) {
+    // Before: the queue finishes it without a request.
+    std::atomic<bool> holdOpen{true};
+    RawServer server([&](RawServer::Connection& c) {
+        if (c.readRequest().empty()) return;
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 10000000\r\n\r\n");
+        c.sendFiller(64 * 1024);
+        c.waitForPeerClose(5);
+    });
+    auto before = downloader_->downloadVideoToFile(server.url("/v.mp4"), cachesFile("before.mp4").string());
+    Outcome beforeOutcome;
+    beforeOutcome.attach(before);
+    before->cancel();
+    ASSERT_TRUE(pumpUntil([&] { return before->isFinished(); }));
+
+    // During: cancelled at its first progress report.
+    auto during = downloader_->downloadVideoToFile(server.url("/v.mp4"), cachesFile("during.mp4").string());
+    Outcome duringOutcome;
+    duringOutcome.attach(during);
+    during->onDownloadProgressChanged([&](double) { during->cancel(); });
+    ASSERT_TRUE(pumpUntil([&] { return during->isFinished(); }, 10));
+    EXPECT_TRUE(server.waitForFinished(1));
+
+    for (const auto& [operation, outcome] : {std::pair{before, &beforeOutcome}, std::pair{during, &duringOutcome}}) {
+        EXPECT_TRUE(operation->isCancelled());
+        EXPECT_FALSE(operation->error());
+        EXPECT_EQ(outcome->completions + outcome->failures, 0);
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 1u);
+
+    // Cancels racing the queue's start from another thread: every one of
+    // them finishes and gives its queue slot back.
+    std::vector<std::shared_ptr<BKNetworkOperation>> raced;
+    for (int i = 0; i < 12; ++i)
+        raced.push_back(
+            downloader_->downloadVideoToFile(server.url("/r" + std::to_string(i)), cachesFile("r.mp4").string()));
+    std::thread canceller([&] {
+        for (auto& operation : raced) operation->cancel();
+    });
+    canceller.join();
+    auto queue = BKNetworkEngine::sharedOperationQueue();
+    EXPECT_TRUE(pumpUntil([&] {
+        return queue->operationCount() == 0 &&
+               std::all_of(raced.begin(), raced.end(), [](auto& o) { return o->isFinished(); });
+    }, 10));
+}
+
+TEST_F(VideoDownloaderTest, StatusesOtherThanSuccessReachTheErrorBlocks) {
+    LoopbackServer server;
+    server.server().Get(R"(/status/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+        response.status = std::stoi(request.matches[1]);
+        if (response.status != 304) response.set_content("page " + request.matches[1].str(), "text/plain");
+    });
+    closeAfterEachResponse(server);
+    server.start();
+    auto engine = BKNetworkEngine::initWithHostNameCustomHeaderFields(std::nullopt);
+    for (const int status : {200, 300, 304, 404, 500}) {
+        SCOPED_TRACE(status);
+        auto operation = engine->operationWithURLString(server.url("/status/" + std::to_string(status)));
+        Outcome outcome;
+        outcome.attach(operation);
+        engine->enqueueOperation(operation);
+        ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }, 10));
+        EXPECT_EQ(operation->HTTPStatusCode(), status);
+        if (status == 200) {
+            EXPECT_EQ(outcome.completions, 1);
+            EXPECT_EQ(operation->responseString(), "page 200");
+            continue;
+        }
+        EXPECT_EQ(outcome.completions, 0);
+        EXPECT_EQ(outcome.failures, 1);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->domain(), Error::kURLErrorDomain);
+        EXPECT_EQ(outcome.error->code(), status);
+        if (status >= 400) {
+            EXPECT_EQ(operation->responseString(), "page " + std::to_string(status));
+        }
+    }
+}
+
+TEST_F(VideoDownloaderTest, CachedBodiesServeFreshAndRevalidateWhenExpired) {
+    std::mutex mutex;
+    std::vector<std::string> conditions;  // "If-None-Match" of each request
+    LoopbackServer server;
+    server.server().Get("/feed", [&](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard lock(mutex);
+        conditions.push_back(request.get_header_value("If-None-Match"));
+        if (request.get_header_value("If-None-Match") == "\"v1\"") {
+            response.status = 304;
+            return;
+        }
+        response.set_header("ETag", "\"v1\"");
+        response.set_header("Cache-Control", "max-age=60");
+        response.set_content("feed body", "text/plain");
+    });
+    closeAfterEachResponse(server);
+    server.start();
+    auto engine = BKNetworkEngine::initWithHostNameCustomHeaderFields(std::nullopt);
+    engine->useCache();
+    auto fetch = [&](Outcome& outcome, bool awaitFinish) {
+        auto operation = engine->operationWithURLString(server.url("/feed"));
+        outcome.attach(operation);
+        engine->enqueueOperation(operation);
+        EXPECT_TRUE(pumpUntil([&] { return outcome.done() && (!awaitFinish || operation->isFinished()); }, 10));
+        return operation;
+    };
+    auto requests = [&] {
+        std::lock_guard lock(mutex);
+        return conditions.size();
+    };
+
+    Outcome first;
+    EXPECT_FALSE(fetch(first, true)->isCachedResponse());
+    EXPECT_EQ(requests(), 1u);
+
+    // Fresh: served from the cache, the network untouched.
+    Outcome fresh;
+    auto cached = fetch(fresh, false);
+    EXPECT_TRUE(cached->isCachedResponse());
+    EXPECT_EQ(cached->responseString(), "feed body");
+    pumpPending();
+    EXPECT_EQ(requests(), 1u);
+
+    // Expired: the cached body first, then a conditional request whose 304
+    // is the engine's own business (no error block).
+    advanceClock(120);
+    Outcome stale;
+    auto revalidated = fetch(stale, true);
+    EXPECT_EQ(stale.completions, 1);
+    EXPECT_EQ(stale.failures, 0);
+    ASSERT_EQ(requests(), 2u);
+    EXPECT_EQ(conditions.back(), "\"v1\"");
+    EXPECT_EQ(revalidated->HTTPStatusCode(), 304);
+}
+
+TEST_F(VideoDownloaderTest, RedirectsCarryCredentialsOnlyToTheSameServer) {
+    LoopbackServer other;
+    std::mutex mutex;
+    std::vector<std::string> seen;  // "<host> <method> <authorization> <body>"
+    auto record = [&](const std::string& where) {
+        return [&, where](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(mutex);
+            seen.push_back(where + " " + request.method + " " + request.get_header_value("Authorization") + " " +
+                           request.body);
+            response.set_content("ok", "text/plain");
+        };
+    };
+    other.server().Get("/target", record("other"));
+    closeAfterEachResponse(other);
+    other.start();
+    LoopbackServer server;
+    server.server().Get("/target", record("same"));
+    server.server().Post("/target", record("same"));
+    server.server().Get("/away", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(other.url("/target", "localhost"), 302);
+    });
+    server.server().Get("/home", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/target", 302);
+    });
+    server.server().Post("/see-other", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/target", 303);
+    });
+    closeAfterEachResponse(server);
+    server.start();
+
+    auto engine = BKNetworkEngine::initWithHostNameCustomHeaderFields(std::nullopt);
+    auto run = [&](const std::string& path, const std::string& method) {
+        std::optional<platform::Value::Dictionary> fields;
+        if (method == "POST") fields = platform::Value::Dictionary{{"a", platform::Value("1")}};
+        auto operation = engine->operationWithURLStringParamsHttpMethod(server.url(path), fields, method);
+        operation->setUsernamePasswordBasicAuth("user", "secret", true);
+        Outcome outcome;
+        outcome.attach(operation);
+        engine->enqueueOperation(operation);
+        EXPECT_TRUE(pumpUntil([&] { return outcome.done(); }, 10));
+        EXPECT_EQ(outcome.completions, 1);
+        std::lock_guard lock(mutex);
+        return seen.empty() ? std::string() : seen.back();
+    };
+    const std::string basic = "Basic dXNlcjpzZWNyZXQ=";
+    EXPECT_EQ(run("/away", "GET"), "other GET  ");
+    EXPECT_EQ(run("/home", "GET"), "same GET " + basic + " ");
+    // "See other" fetches the new resource: no method or body replayed.
+    EXPECT_EQ(run("/see-other", "POST"), "same GET " + basic + " ");
+}
+
+TEST_F(VideoDownloaderTest, AnUntrustedServerIsRefusedUnlessItsCertificateIsTrusted) {
+    TestCA ca(home());
+    auto leaf = ca.selfSigned({"localhost"}, "self");
+    LoopbackServer selfSigned(leaf.certificateFile, leaf.privateKeyFile);
+    std::atomic<int> served{0};
+    selfSigned.server().Get("/v.mp4", [&](const httplib::Request&, httplib::Response& response) {
+        ++served;
+        response.set_content("secret video", "video/mp4");
+    });
+    closeAfterEachResponse(selfSigned);
+    selfSigned.start();
+    auto refused = downloader_->downloadVideoToFile(selfSigned.url("/v.mp4"), cachesFile("self.mp4").string());
+    Outcome refusedOutcome;
+    refusedOutcome.attach(refused);
+    ASSERT_TRUE(pumpUntil([&] { return refusedOutcome.done(); }, 10));
+    EXPECT_EQ(refusedOutcome.completions, 0);
+    ASSERT_TRUE(refusedOutcome.error);
+    EXPECT_EQ(refusedOutcome.error->domain(), Error::kURLErrorDomain);
+    EXPECT_LE(refusedOutcome.error->code(), Error::kURLErrorSecureConnectionFailed);
+    EXPECT_EQ(served.load(), 0);
+
+    ca.trust();
+    LoopbackServer trusted(ca.server().certificateFile, ca.server().privateKeyFile);
+    trusted.server().Get("/v.mp4", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("trusted video", "video/mp4");
+    });
+    closeAfterEachResponse(trusted);
+    trusted.start();
+    const auto path = cachesFile("trusted.mp4");
+    auto accepted = downloader_->downloadVideoToFile(trusted.url("/v.mp4"), path.string());
+    Outcome acceptedOutcome;
+    acceptedOutcome.attach(accepted);
+    ASSERT_TRUE(pumpUntil([&] { return acceptedOutcome.done(); }, 10));
+    EXPECT_EQ(acceptedOutcome.completions, 1);
+    EXPECT_EQ(readFile(path), "trusted video");
+}
+
+TEST_F(VideoDownloaderTest, QueueWidthFollowsTheHostsNetworkAndTheMonitorStopsWithTheEngine) {
+    const std::string host = "downloads.test";
+    NR::setFlagsOverride(host, NR::kReachable);
+    auto engine = BKNetworkEngine::initWithHostNameCustomHeaderFields(host);
+    std::vector<ReachabilityStatus> statuses;
+    engine->setReachabilityChangedHandler([&](ReachabilityStatus status) { statuses.push_back(status); });
+    auto queue = BKNetworkEngine::sharedOperationQueue();
+    EXPECT_EQ(queue->maxConcurrentOperationCount(), 6);
+
+    NR::setFlagsOverride(host, NR::kReachable | NR::kIsWWAN);
+    EXPECT_TRUE(pumpUntil([&] { return queue->maxConcurrentOperationCount() == 2; }));
+    EXPECT_TRUE(engine->isReachable());
+    NR::setFlagsOverride(host, NR::kReachable);
+    EXPECT_TRUE(pumpUntil([&] { return queue->maxConcurrentOperationCount() == 6; }));
+    NR::setFlagsOverride(host, 0);
+    EXPECT_TRUE(pumpUntil([&] { return !statuses.empty() && statuses.back() == ReachabilityStatus::Unreachable; }));
+    EXPECT_FALSE(engine->isReachable());
+    ASSERT_GE(statuses.size(), 3u);
+    EXPECT_EQ(std::vector<ReachabilityStatus>(statuses.end() - 3, statuses.end()),
+              (std::vector<ReachabilityStatus>{ReachabilityStatus::ViaCellular, ReachabilityStatus::ViaWiFi,
+                                               ReachabilityStatus::Unreachable}));
+
+    // The engine's monitor does not outlive it.
+    std::weak_ptr<Reachability> monitor = engine->reachability();
+    engine.reset();
+    EXPECT_TRUE(pumpUntil([&] { return monitor.expired(); }));
+}
+
+TEST_F(VideoDownloaderTest, FrozenOperationsSurviveAnEngineRestartWithoutTheirPassword) {
+    const std::string password = "correct horse battery staple";
+    std::mutex mutex;
+    std::vector<std::string> accepted;
+    LoopbackServer server;
+    server.server().Post("/upload", [&](const httplib::Request& request, httplib::Response& response) {
+        const std::string expected = "Basic dXNlcjpjb3JyZWN0IGhvcnNlIGJhdHRlcnkgc3RhcGxl";
+        if (request.get_header_value("Authorization") != expected) {
+            response.status = 401;
+            response.set_header("WWW-Authenticate", "Basic realm=\"uploads\"");
+            return;
+        }
+        std::lock_guard lock(mutex);
+        accepted.push_back(request.body);
+        response.set_content("stored", "text/plain");
+    });
+    closeAfterEachResponse(server);
+    server.start();
+
+    const std::string host = "127.0.0.1";
+    NR::setFlagsOverride(host, 0);
+    auto engine = BKNetworkEngine::initWithHostNameCustomHeaderFields(host);
+    engine->useCache();
+    auto operation = engine->operationWithURLStringParamsHttpMethod(
+        server.url("/upload"), platform::Value::Dictionary{{"title", platform::Value("my video")}}, "POST");
+    operation->setUsernamePasswordBasicAuth("user", password, true);
+    operation->setFreezable(true);
+    Outcome outcome;
+    outcome.attach(operation);
+    engine->enqueueOperation(operation);
+
+    // The host is unreachable: the operation goes to disk and is cancelled.
+    const auto frozen = BKNetworkEngine::cacheDirectoryName() /
+                        (operation->uniqueIdentifier() + "." + BKNetworkOperation::kFrozenExtension);
+    ASSERT_TRUE(pumpUntil([&] { return operation->isCancelled() && platform::FileManager::fileExists(frozen); }));
+    const std::string archive = readFile(frozen);
+    EXPECT_EQ(archive.find(password), std::string::npos);
+    EXPECT_EQ(archive.find("dXNlcjpjb3JyZWN0"), std::string::npos);  // nor its Base64
+    EXPECT_NE(archive.find("user"), std::string::npos);
+    EXPECT_EQ(outcome.completions + outcome.failures, 0);
+    engine.reset();
+
+    // A new engine for the host: when the host comes back the operation is
+    // thawed and sent, its password coming from the credential storage.
+    auto restarted = BKNetworkEngine::initWithHostNameCustomHeaderFields(host);
+    NR::setFlagsOverride(host, NR::kReachable);
+    ASSERT_TRUE(pumpUntil([&] {
+        std::lock_guard lock(mutex);
+        return !accepted.empty();
+    }, 10));
+    EXPECT_EQ(accepted.front(), "title=my%20video");
+    EXPECT_FALSE(platform::FileManager::fileExists(frozen));
+}
+
+}  // namespace
+}  // namespace clipora::test
