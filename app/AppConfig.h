@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace clipora {
+
+// The application's build settings: its social-network application id, the
+// maker's addresses (store page, icon, news page, remote lists) and the
+// link-shortening account. They are configuration: the defaults name hosts
+// that the local stand-in service plays, and a program or a test may point
+// them anywhere else with setCurrent(). Read and set on the main thread
+// (the update checker copies what it needs before it leaves it).
+struct AppConfig {
+    // The social network's application id; the URL scheme the bundle
+    // registers is "fb" + this id + urlSchemeSuffix.
+    std::string facebookAppId = "210849718975311";
+    std::string urlSchemeSuffix = "movara";
+    // The product's name as the recommendation posts show it.
+    std::string productName = "Clipora";
+
+    // The affiliate network's click host: links holding this text are
+    // followed through their redirects before they are opened.
+    std::string affiliateClickHost = "click.affiliate.test";
+    // The store's web host (its review page) and the application's store id.
+    std::string storeWebHost = "itunes.store.test";
+    std::uint32_t appStoreID = 0;
+    // The product's store page behind the affiliate redirect.
+    std::string storeLink =
+        "https://click.affiliate.test/fs-bin/click?id=Clipora0001&subid=&offerid=146261.1&type=10&tmpid=3909"
+        "&u1=CliporaStore&RD_PARM1=https%253A%252F%252Fitunes.store.test%252Fapp%252Fclipora%252Fid0%253Fmt%253D8";
+    // The product icon (a PNG on the maker's file host).
+    std::string iconURL = "https://files.clipora.test/clipora-icon.png";
+    // The maker's news page and the remote lists.
+    std::string newsPageURL = "https://www.clipora.test/news.html";
+    std::string updateListURL = "https://files.clipora.test/Updates.plist";
+    std::string versionsListURL = "https://files.clipora.test/Versions.plist";
+
+    // The link shortener: host, account login and API key. Login and key
+    // come from $CLIPORA_SHORTENER_LOGIN and $CLIPORA_SHORTENER_KEY when set
+    // (they are account secrets and never belong in the code); without a key
+    // no link is shortened.
+    std::string shortenerHost = "api-ssl.shortener.test";
+    std::string shortenerLogin;
+    std::string shortenerApiKey;
+
+    // The settings every piece reads.
+    static const AppConfig& current();
+    static void setCurrent(const AppConfig& config);
+    // Back to the defaults (with the shortener account from the environment).
+    static void resetToDefaults();
+    // The defaults, with the shortener account read from the environment.
+    static AppConfig defaults();
+
+    // "fb<appId><suffix>", the scheme the social network returns through.
+    std::string urlScheme() const;
+    // The affiliate click link that opens the store's review page.
+    std::string reviewLink() const;
+};
+
+}  // namespace clipora

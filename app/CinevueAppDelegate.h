@@ -1,0 +1,119 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/engine/VideoDownloader.h"
+#include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
+#include "platform/uikit/Application.h"
+#include "platform/uikit/ApplicationDelegate.h"
+#include "platform/uikit/Button.h"
+#include "platform/uikit/NavigationController.h"
+#include "platform/uikit/Window.h"
+#include "social/sdk/FBLoginButton.h"
+#include "social/sdk/FBSessionDelegate.h"
+#include "social/sdk/Facebook.h"
+
+namespace clipora {
+
+class OptionListViewController;
+
+// The application's delegate and the owner of what lives as long as the
+// process: the social-network session, the login button, the download engine,
+// the window and the navigation controller whose root is the root menu. It
+// keeps the session's token and expiry in the user defaults
+// ("FBAccessTokenKey", "FBExpirationDateKey"; the preferences file is made
+// readable by its owner only, and the token is never logged), hands every
+// URL opened in the application to the session, and asks for a rating at
+// launch and on each return to the foreground. Screens reach it through the
+// application object's delegate (shared()). Main thread.
+class CinevueAppDelegate : public platform::ApplicationDelegate,
+                           public FBSessionDelegate,
+                           public std::enable_shared_from_this<CinevueAppDelegate> {
+public:
+    static constexpr const char* kAccessTokenKey = "FBAccessTokenKey";
+    static constexpr const char* kExpirationDateKey = "FBExpirationDateKey";
+    static constexpr const char* kInitializeKey = "initialize";
+    static constexpr const char* kDownloadHDKey = "downloadHD";
+    static constexpr const char* kNewsUpdateNotification = "NewsUpdateNotificationName";
+    static constexpr const char* kNewsTitle = "Movara Latest Update";
+
+    // The delegate with its window, navigation controller and root menu,
+    // after the class initializer ran.
+    static std::shared_ptr<CinevueAppDelegate> create();
+    // The application object's delegate, when it is one of these.
+    static std::shared_ptr<CinevueAppDelegate> shared();
+
+    // The class initializer: the "downloadHD" default (stored as NO only when
+    // nothing is stored, so the user's choice survives relaunches; a stored
+    // "initialize" YES leaves the key alone entirely) and the update
+    // checker's set-up.
+    static void initialize();
+    // The ten permissions asked for at login, in order.
+    static const std::vector<std::string>& loginPermissions();
+
+    CinevueAppDelegate() = default;
+    ~CinevueAppDelegate() override;
+
+    std::shared_ptr<platform::Window> window() const override { return window_; }
+    const std::shared_ptr<platform::NavigationController>& navController() const { return navController_; }
+    const std::shared_ptr<OptionListViewController>& viewController() const { return viewController_; }
+    const std::shared_ptr<Facebook>& facebook() const { return facebook_; }
+    const std::shared_ptr<FBLoginButton>& fbButton() const { return fbButton_; }
+    const std::shared_ptr<VideoDownloader>& videoDownloader() const { return videoDownloader_; }
+    void setVideoDownloader(std::shared_ptr<VideoDownloader> downloader) { videoDownloader_ = std::move(downloader); }
+
+    // --- ApplicationDelegate ---
+    bool applicationDidFinishLaunchingWithOptions(const std::shared_ptr<platform::Application>& application,
+                                                  const platform::Value& launchOptions) override;
+    void applicationWillEnterForeground(const std::shared_ptr<platform::Application>& application) override;
+    bool applicationHandleOpenURL(const std::shared_ptr<platform::Application>& application,
+                                  const platform::URL& url) override;
+    bool applicationOpenURLSourceApplicationAnnotation(const std::shared_ptr<platform::Application>& application,
+                                                       const platform::URL& url,
+                                                       const std::string& sourceApplication,
+                                                       const platform::Value& annotation) override;
+
+    // --- Session ---
+    void login();
+    void logout();
+    void fbButtonClick(const std::shared_ptr<platform::Button>& sender);
+    void saveFacebookSession();
+    void clearFacebookSession();
+    void restoreFacebookSession();
+    bool isConnectToFacebook() const;
+    bool canAppContinue() const;
+    void refreshFaceboookStatus() {}
+
+    // FBSessionDelegate
+    void fbDidLogin() override;
+    void fbDidNotLogin(bool cancelled) override;
+    // An extended token is written back, so a relaunch keeps the new expiry.
+    void fbDidExtendTokenExpiresAt(const std::string& accessToken, platform::Date expiresAt) override;
+    void fbDidLogout() override;
+    // The network refused the token: forget the stored one and show the
+    // signed-out button.
+    void fbSessionInvalidated() override;
+
+    // The post that recommends the application (a web dialog).
+    void shareAppOnFacebook();
+    // The parameters of that post.
+    static platform::Value::Dictionary recommendationPostParams();
+    void thereAreNewsUpdate();
+
+private:
+    void buildInterface();
+    void showSignedIn(bool signedIn);
+
+    std::shared_ptr<platform::Window> window_;
+    std::shared_ptr<platform::NavigationController> navController_;
+    std::shared_ptr<OptionListViewController> viewController_;
+    std::shared_ptr<Facebook> facebook_;
+    std::shared_ptr<FBLoginButton> fbButton_;
+    std::shared_ptr<VideoDownloader> videoDownloader_;
+    bool observing_ = false;
+};
+
+}  // namespace clipora

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/NeighbourServices.h"
+#include "app/PRRefreshTableHeaderView.h"
+#include "app/ProgressHUD.h"
+#include "app/WatchVideoViewController.h"
+#include "platform/media/MoviePlayerController.h"
+#include "platform/uikit/AlertRegistry.h"
+#include "platform/uikit/Application.h"
+#include "platform/uikit/NavigationController.h"
+#include "platform/uikit/ScreenReader.h"
+#include "tests/app/StandinAppTest.h"
+
+using namespace clipora;
+using namespace clipora::platform;
+
+namespace {
+
+class VideoListTest : public test::StandinAppTest {
+protected:
+    void TearDown() override {
+        NeighbourServices::setEventHook({});
+        MoviePlayerController::setFinishesImmediately(false);
+        StandinAppTest::TearDown();
+    }
+    // Signed in, "My Friends Videos" opened and loaded.
+    std::shared_ptr<WatchVideoViewController> openFriendsVideos() {
+        storeSignIn();
+        launch();
+        auto shot = ScreenReader::read();
+        EXPECT_TRUE(shot.table->tapRowAtIndexPath(shot.rows()[2].indexPath));
+        auto screen = menu()->viewVideoController();
+        EXPECT_TRUE(screen);
+        EXPECT_TRUE(pumpUntil([&] { return !screen->videoList().empty(); }, 10));
+        return screen;
+    }
+    // A pull released far enough down.
+    static void pull(const std::shared_ptr<WatchVideoViewController>& screen) {
+        screen->tableView()->drag({Point{0, -40}, Point{0, -90}});
+    }
+};
+
+TEST_F(VideoListTest, FriendsVideosNewestFirstWithOwners) {
+    auto screen = openFriendsVideos();
+    auto shot = ScreenReader::read();
+    EXPECT_EQ(shot.controller, screen);
+    EXPECT_EQ(shot.title, "My Friends Videos");
+    ASSERT_GE(screen->videoList().size(), 2u);
+    for (std::size_t i = 1; i < screen->videoList().size(); ++i)
+        EXPECT_GE(screen->videoList()[i - 1]->updatedTime(), screen->videoList()[i]->updatedTime());
+    EXPECT_FALSE(ProgressHUD::isVisible() && !ProgressHUD::sharedView()->markImageName());
+    // Thumbnails arrive for the visible rows.
+    EXPECT_TRUE(pumpUntil([&] { return screen->videoList().front()->image() != nullptr; }, 10));
+    EXPECT_EQ(screen->videoList().front()->image()->size(), (Size{57, 57}));
+}
+
+TEST_F(VideoListTest, PullToRefreshWorksAgainAfterAFailedQuery) {
+    auto screen = openFriendsVideos();
+    const auto before = server->requestsTo("/method/fql.query").size();
+    server->setKnob("/method/fql.query", statusKnob(500));
+    pull(screen);
+    EXPECT_TRUE(screen->isReloading());
+    ASSERT_TRUE(pumpUntil([&] { return AlertRegistry::topAlert() != nullptr; }, 10));
+    EXPECT_EQ(AlertRegistry::topAlert()->message(), WatchVideoViewController::kRetrieveFailedMessage);
+    EXPECT_FALSE(screen->isReloading());
+    EXPECT_EQ(screen->refreshHeaderView()->state(), PRRefreshTableHeaderView::StateNormal);
+    EXPECT_FALSE(screen->videoList().empty());  // the old list stays
+    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("OK"));
+
+    server->clearKnobs();
+    const auto failed = server->requestsTo("/method/fql.query").size();
+    EXPECT_GT(failed, before);
+    pull(screen);
+    EXPECT_TRUE(screen->isReloading());
+    ASSERT_TRUE(pumpUntil([&] { return !screen->isReloading(); }, 10));
+    EXPECT_GT(server->requestsTo("/method/fql.query").size(), failed);
+    EXPECT_FALSE(AlertRegistry::topAlert());
+}
+
+TEST_F(VideoListTest, TheWallPostsOutcomeIsWhatTheHUDShows) {
+    auto screen = openFriendsVideos();
+    for (bool fails : {false, true}) {
+        if (fails) server->setKnob("/method/links.post", statusKnob(500));
+        ASSERT_TRUE(screen->tableView()->tapRowAtIndexPath(IndexPath{0, 0}));
+        ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("Share Video on Facebook"));
+        ASSERT_TRUE(pumpUntil([&] { return ProgressHUD::sharedView()->markImageName().has_value(); }, 10));
+        EXPECT_EQ(*ProgressHUD::sharedView()->markImageName(),
+                  fails ? ProgressHUD::kErrorImage : ProgressHUD::kSuccessImage);
+        advanceClock(2);
+        pumpPending();
+        EXPECT_TRUE(pumpUntil([] { return !ProgressHUD::isVisible(); }));
+    }
+    auto posts = server->requestsTo("/method/links.post");
+    ASSERT_FALSE(posts.empty());
+    EXPECT_EQ(posts.front().params.at("comment"), "Check out this cool video!");
+    EXPECT_NE(posts.front().params.at("url").find("/video/video.php?v="), std::string::npos);
+}
+
+TEST_F(VideoListTest, PlaybackOfferedSourcesAndTheEventAfterIt) {
+    auto screen = openFriendsVideos();
+    std::vector<std::string> events;
+    NeighbourServices::setEventHook([&](const std::string& name) { events.push_back(name); });
+    MoviePlayerController::clearPlaybackLog();
+    MoviePlayerController::setFinishesImmediately(true);
+    ASSERT_TRUE(screen->tableView()->tapRowAtIndexPath(IndexPath{0, 0}));
+    auto sheet = ScreenReader::read().alert;
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->title, "What do you want to do?");
+    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("Watch HD Video"));
+    ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
+    EXPECT_EQ(events, std::vector<std::string>{"Watch Video"});
+    ASSERT_EQ(MoviePlayerController::playbackLog().size(), 1u);
+    EXPECT_EQ(MoviePlayerController::playbackLog().front(), *screen->videoList().front()->srcHD());
+    EXPECT_EQ(ScreenReader::read().controller, screen);  // the player went away
+}
+
+TEST(VideoListEmailTest, NetworkTextsAreEscapedInTheBody) {
+    Video video;
+    video.setVideoID("400021");
+    video.setTitle(std::string("<script>\"x\" & y"));
+    video.setThumbnailLink(std::string("https://graph.social.test/t.png\"onerror=\"x"));
+    const std::string body = WatchVideoViewController::emailBodyForVideo(video);
+    EXPECT_NE(body.find("&lt;script&gt;&quot;x&quot; &amp; y<br>"), std::string::npos);
+    EXPECT_NE(body.find("src=\"https://graph.social.test/t.png&quot;onerror=&quot;x\""), std::string::npos);
+    EXPECT_EQ(body.find("<script>"), std::string::npos);
+}
+
+}  // namespace

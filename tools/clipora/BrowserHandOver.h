@@ -1,0 +1,72 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/cfnetwork/HTTPURLResponse.h"
+#include "platform/cfnetwork/URLConnection.h"
+#include "platform/cfnetwork/URLConnectionDelegate.h"
+#include "platform/cfnetwork/URLRequest.h"
+#include "platform/foundation/URL.h"
+
+namespace clipora::device {
+
+// Plays the other application a login hand-over opens (the network's own app
+// or the system browser): it loads the page the application handed over,
+// shows its login form in the terminal, posts what the user typed and
+// follows the redirects. When the chain reaches an address outside the web
+// (the application's own "fb...://authorize" scheme) that address is handed
+// back to the application, as the platform does when another application
+// opens a URL. Main thread; loads run on the main run loop.
+class BrowserHandOver : public platform::URLConnectionDelegate, public std::enable_shared_from_this<BrowserHandOver> {
+public:
+    enum class State { Idle, Loading, ShowingForm, ShowingPage };
+
+    // Starts a hand-over of `url` (replacing one under way).
+    void open(const platform::URL& url);
+
+    State state() const { return state_; }
+    bool isActive() const { return state_ != State::Idle; }
+    bool isLoading() const { return state_ == State::Loading; }
+
+    // The login form: the e-mail first, then the password.
+    void type(const std::string& text);
+    void logIn();
+    void cancel();
+    // Leaves a page that is not a login form.
+    void close();
+
+    // The page as text, with the numbered buttons.
+    std::string screenText() const;
+
+    // --- URLConnectionDelegate ---
+    std::shared_ptr<platform::URLRequest> connectionWillSendRequestRedirectResponse(
+        const std::shared_ptr<platform::URLConnection>& connection,
+        const std::shared_ptr<platform::URLRequest>& request,
+        const std::shared_ptr<platform::HTTPURLResponse>& redirectResponse) override;
+    void connectionDidReceiveResponse(const std::shared_ptr<platform::URLConnection>& connection,
+                                      const std::shared_ptr<platform::HTTPURLResponse>& response) override;
+    void connectionDidReceiveData(const std::shared_ptr<platform::URLConnection>& connection,
+                                  const platform::Data& data) override;
+    void connectionDidFinishLoading(const std::shared_ptr<platform::URLConnection>& connection) override;
+    void connectionDidFailWithError(const std::shared_ptr<platform::URLConnection>& connection,
+                                    const platform::Error& error) override;
+
+private:
+    void load(const platform::URLRequest& request);
+    void submit(const std::string& button);
+    void handBack(const platform::URL& url);
+
+    State state_ = State::Idle;
+    std::shared_ptr<platform::URLConnection> connection_;
+    std::optional<platform::URL> appURL_;
+    std::string host_;
+    std::string body_;
+    std::string formAction_;
+    std::string email_;
+    std::string password_;
+    std::string message_;
+};
+
+}  // namespace clipora::device

@@ -1,0 +1,393 @@
+#include "tools/clipora/DeviceProgram.h"
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "app/AlbumCell.h"
+#include "app/AppConfig.h"
+#include "app/OptionListViewController.h"
+#include "app/ProgressHUD.h"
+#include "platform/cfnetwork/HostResolver.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/URL.h"
+#include "platform/media/MailComposeViewController.h"
+#include "platform/media/MoviePlayerController.h"
+#include "platform/media/MoviePlayerViewController.h"
+#include "platform/uikit/AlertRegistry.h"
+#include "platform/uikit/Application.h"
+#include "platform/uikit/BarButtonItem.h"
+#include "platform/uikit/Button.h"
+#include "platform/uikit/Image.h"
+#include "platform/uikit/NavigationBar.h"
+#include "platform/uikit/NavigationController.h"
+#include "platform/uikit/ScreenReader.h"
+#include "platform/uikit/TableView.h"
+#include "platform/uikit/TextField.h"
+#include "platform/uikit/Window.h"
+#include "social/sdk/FBHosts.h"
+#include "social/sdk/FBLoginButton.h"
+
+namespace clipora::device {
+
+using namespace platform;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::string itemTitle(const std::shared_ptr<BarButtonItem>& item) {
+    if (!item) return {};
+    std::string title = item->title();
+    if (!title.empty()) return title;
+    if (auto system = item->systemItem()) {
+        switch (*system) {
+            case BarButtonItem::SystemItemAction: return "Action";
+            case BarButtonItem::SystemItemRefresh: return "Refresh";
+            case BarButtonItem::SystemItemStop: return "Stop";
+            case BarButtonItem::SystemItemAdd: return "+";
+            default: return "Item";
+        }
+    }
+    return {};
+}
+
+// Visible buttons in a screen's view, outside tables (the root menu's login
+// button in its bottom bar).
+void collectButtons(const std::shared_ptr<View>& view, std::vector<std::shared_ptr<platform::Button>>& found) {
+    if (!view || view->isHidden() || std::dynamic_pointer_cast<TableView>(view)) return;
+    if (auto button = std::dynamic_pointer_cast<platform::Button>(view)) {
+        found.push_back(button);
+        return;
+    }
+    for (const auto& subview : view->subviews()) collectButtons(subview, found);
+}
+
+std::string buttonTitle(const std::shared_ptr<platform::Button>& button) {
+    if (auto login = std::dynamic_pointer_cast<FBLoginButton>(button)) return login->isLoggedIn() ? "Log Out" : "Log In";
+    return button->currentTitle().value_or("Button");
+}
+
+std::string percent(double fraction) {
+    return std::to_string(static_cast<int>(std::floor(std::max(0.0, std::min(1.0, fraction)) * 100))) + "%";
+}
+
+}  // namespace
+
+DeviceProgram::DeviceProgram(Options options) : options_(std::move(options)) {}
+
+void DeviceProgram::launch() {
+    if (!options_.caFile.empty()) ::setenv("CLIPORA_CA_FILE", options_.caFile.c_str(), 1);
+    if (options_.standinPort != 0)
+        for (const auto& host : FBHosts::current().hostNames()) HostResolver::setOverride(host, options_.standinPort);
+    // The maker's remote lists are not played by the stand-in.
+    AppConfig config = AppConfig::current();
+    config.versionsListURL.clear();
+    config.updateListURL.clear();
+    AppConfig::setCurrent(config);
+
+    handOver_ = std::make_shared<BrowserHandOver>();
+    auto app = Application::sharedApplication();
+    std::weak_ptr<BrowserHandOver> weak = handOver_;
+    // The system browser and the network's own app: their login pages are
+    // answered in the terminal.
+    auto browser = [weak](const URL& url) {
+        auto handOver = weak.lock();
+        if (!handOver) return false;
+        handOver->open(url);
+        return true;
+    };
+    app->registerURLSchemeHandler("http", browser);
+    app->registerURLSchemeHandler("https", browser);
+    auto networkApp = [weak](const URL& url) {
+        auto handOver = weak.lock();
+        auto page = URL::fromString("https://" + FBHosts::current().web + "/app/authorize?" + url.query().value_or(""));
+        if (!handOver || !page) return false;
+        handOver->open(*page);
+        return true;
+    };
+    app->registerURLSchemeHandler("fbauth", networkApp);
+    app->registerURLSchemeHandler("fbauth2", networkApp);
+
+    delegate_ = CinevueAppDelegate::create();
+    app->launch(delegate_);
+}
+
+void DeviceProgram::settle(double seconds) {
+    auto loop = RunLoop::main();
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    std::string last = screenText();
+    auto stableSince = Clock::now();
+    while (Clock::now() < deadline) {
+        loop->runOnce(RunLoop::defaultMode, std::chrono::milliseconds(50));
+        const std::string now = screenText();
+        if (now != last) {
+            last = now;
+            stableSince = Clock::now();
+        }
+        auto hud = ProgressHUD::existingSharedView();
+        const bool waiting = (handOver_ && handOver_->isLoading()) ||
+                             (ProgressHUD::isVisible() && hud && !hud->markImageName());
+        if (!waiting && Clock::now() - stableSince >= std::chrono::milliseconds(250)) return;
+    }
+}
+
+std::vector<DeviceProgram::Button> DeviceProgram::buttons() {
+    std::vector<Button> list;
+    if (handOver_ && handOver_->isActive()) {
+        auto handOver = handOver_;
+        if (handOver->state() == BrowserHandOver::State::ShowingForm) {
+            list.push_back({"Log In", [handOver] { handOver->logIn(); }});
+            list.push_back({"Cancel", [handOver] { handOver->cancel(); }});
+        } else {
+            list.push_back({"Close", [handOver] { handOver->close(); }});
+        }
+        return list;
+    }
+    if (auto alert = AlertRegistry::topmost()) {
+        auto titles = AlertRegistry::topmostButtonTitles();
+        for (std::size_t i = 0; i < titles.size(); ++i)
+            list.push_back({titles[i], [i] { AlertRegistry::pressButtonAtIndex(static_cast<int>(i)); }});
+        return list;
+    }
+    auto top = ScreenReader::topViewController();
+    if (auto player = std::dynamic_pointer_cast<MoviePlayerViewController>(top)) {
+        list.push_back({"Done", [player] { player->done(); }});
+        return list;
+    }
+    if (auto composer = std::dynamic_pointer_cast<MailComposeViewController>(top)) {
+        list.push_back({"Send", [composer] { composer->send(); }});
+        list.push_back({"Cancel", [composer] { composer->cancel(); }});
+        return list;
+    }
+    auto shot = ScreenReader::read();
+    for (const auto& item : {shot.leftItem, shot.rightItem}) {
+        const std::string title = itemTitle(item);
+        if (item && !title.empty()) list.push_back({title, [item] { item->tap(); }});
+    }
+    for (const auto& item : shot.toolbarItems) {
+        const std::string title = itemTitle(item);
+        if (item && !item->isSpace() && !title.empty()) list.push_back({title, [item] { item->tap(); }});
+    }
+    if (top && top->isViewLoaded()) {
+        std::vector<std::shared_ptr<platform::Button>> found;
+        collectButtons(top->view(), found);
+        for (const auto& button : found) list.push_back({buttonTitle(button), [button] { button->tap(); }});
+    }
+    return list;
+}
+
+std::string DeviceProgram::screenText() {
+    std::ostringstream out;
+    if (handOver_ && handOver_->isActive()) return handOver_->screenText();
+
+    auto top = ScreenReader::topViewController();
+    auto list = buttons();
+    if (auto player = std::dynamic_pointer_cast<MoviePlayerViewController>(top)) {
+        out << "== Now playing ==\n  " << player->moviePlayer()->contentURL().absoluteString() << "\n";
+    } else if (auto composer = std::dynamic_pointer_cast<MailComposeViewController>(top)) {
+        const auto& message = composer->message();
+        out << "== New Message ==\n  Subject: " << message.subject << "\n  " << message.body << "\n";
+    } else {
+        auto shot = ScreenReader::read();
+        out << "== " << shot.title << " ==\n";
+        if (shot.backButton) out << "  (back: " << *shot.backButton << ")\n";
+        int number = 1;
+        for (const auto& section : shot.sections) {
+            if (section.header && !section.header->empty()) out << "-- " << *section.header << " --\n";
+            for (const auto& row : section.rows) {
+                out << (number < 10 ? " " : "") << number << ". " << row.text;
+                ++number;
+                if (!row.detail.empty()) out << " | " << row.detail;
+                // Pixels cannot be shown: a loaded picture is marked.
+                if (auto cell = shot.table ? shot.table->cellForRowAtIndexPath(row.indexPath) : nullptr) {
+                    auto image = cell->imageView()->image();
+                    if (image && image != Image::imageNamed(AlbumCell::kPlaceholderImage)) out << " [picture]";
+                }
+                if (row.accessoryType == TableViewCell::AccessoryDisclosureIndicator) out << "  >";
+                out << "\n";
+            }
+            if (section.footer && !section.footer->empty()) out << "   (" << *section.footer << ")\n";
+        }
+        if (shot.alert) {
+            out << (shot.alert->isActionSheet ? "Sheet" : "Alert") << " \"" << shot.alert->title << "\"";
+            if (!shot.alert->message.empty()) out << ": " << shot.alert->message;
+            out << "\n";
+        }
+    }
+    if (!list.empty()) {
+        out << " ";
+        for (std::size_t i = 0; i < list.size(); ++i) out << " [b " << (i + 1) << "] " << list[i].title;
+        out << "\n";
+    }
+    if (ProgressHUD::isVisible()) {
+        auto hud = ProgressHUD::sharedView();
+        out << "  <HUD " << hud->statusText().value_or("");
+        if (auto mark = hud->markImageName()) out << (*mark == ProgressHUD::kErrorImage ? " (error)" : " (done)");
+        else out << " (busy)";
+        out << ">\n";
+    }
+    if (delegate_ && delegate_->viewController() && top == delegate_->viewController()) {
+        for (const auto& row : delegate_->viewController()->downloadList())
+            if (row->status == OptionListViewController::kStatusDownloading)
+                out << "  download " << (row->video ? row->video->title().value_or("") : std::string()) << ": "
+                    << percent(row->progress) << "\n";
+    }
+    return out.str();
+}
+
+void DeviceProgram::tapRow(int number, std::ostream& output) {
+    auto shot = ScreenReader::read();
+    auto rows = shot.rows();
+    if (number < 1 || static_cast<std::size_t>(number) > rows.size() || !shot.table) {
+        output << "(no row " << number << ")\n";
+        return;
+    }
+    if (shot.alert) {
+        output << "(answer the " << (shot.alert->isActionSheet ? "sheet" : "alert") << " first)\n";
+        return;
+    }
+    shot.table->tapRowAtIndexPath(rows[static_cast<std::size_t>(number - 1)].indexPath);
+}
+
+void DeviceProgram::terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    Application::sharedApplication()->terminate();
+}
+
+bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
+    const std::string command = Text::trimWhitespaceAndNewlines(line);
+    if (command.empty() || command[0] == '#') return true;
+    auto split = Text::splitAtFirst(command, " ");
+    const std::string verb = split ? split->first : command;
+    const std::string argument = split ? Text::trimWhitespaceAndNewlines(split->second) : std::string();
+
+    if (verb == "quit") {
+        terminate();
+        return false;
+    }
+    if (auto number = Text::parseInt64(command)) {
+        if (handOver_ && handOver_->isActive()) output << "(the browser is open: use b N)\n";
+        else tapRow(static_cast<int>(*number), output);
+    } else if (verb == "back") {
+        auto shot = ScreenReader::read();
+        auto nav = ScreenReader::topViewController() ? ScreenReader::topViewController()->navigationController() : nullptr;
+        if (!shot.backButton || !nav || !nav->navigationBar()->tapBackButton()) output << "(no back button)\n";
+    } else if (verb == "b") {
+        auto list = buttons();
+        auto index = Text::parseInt64(argument);
+        if (!index || *index < 1 || static_cast<std::size_t>(*index) > list.size()) output << "(no button " << argument << ")\n";
+        else list[static_cast<std::size_t>(*index - 1)].press();
+    } else if (verb == "type") {
+        if (handOver_ && handOver_->state() == BrowserHandOver::State::ShowingForm) {
+            handOver_->type(argument);
+        } else if (auto field = std::dynamic_pointer_cast<TextField>(Responder::firstResponder())) {
+            field->typeText(argument);
+        } else {
+            output << "(no field has the keyboard)\n";
+        }
+    } else if (verb == "open") {
+        auto url = URL::fromString(argument);
+        if (!url || !Application::sharedApplication()->handleIncomingURL(*url)) output << "(not opened: " << argument << ")\n";
+    } else if (verb == "delete") {
+        auto shot = ScreenReader::read();
+        auto rows = shot.rows();
+        auto index = Text::parseInt64(argument);
+        if (!index || *index < 1 || static_cast<std::size_t>(*index) > rows.size() || !shot.table ||
+            !shot.table->tapDeleteAtIndexPath(rows[static_cast<std::size_t>(*index - 1)].indexPath))
+            output << "(row " << argument << " cannot be deleted)\n";
+    } else if (verb == "wait") {
+        // "wait TEXT": until the screen shows TEXT; "wait !TEXT": until it no longer does.
+        const bool absent = !argument.empty() && argument[0] == '!';
+        const std::string text = absent ? argument.substr(1) : argument;
+        auto done = [&] { return (screenText().find(text) == std::string::npos) == absent; };
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        auto loop = RunLoop::main();
+        while (!done() && Clock::now() < deadline) loop->runOnce(RunLoop::defaultMode, std::chrono::milliseconds(50));
+        if (!done()) output << "(still waiting for \"" << argument << "\")\n";
+    } else {
+        output << "(unknown command: " << command
+               << "; commands: N, back, b N, type TEXT, open URL, delete N, wait TEXT, quit)\n";
+    }
+    return true;
+}
+
+int DeviceProgram::run(std::istream& input, std::ostream& output, bool interactive) {
+    settle(15);
+    output << screenText() << std::flush;
+    if (!interactive) {
+        std::string line;
+        while (std::getline(input, line)) {
+            const std::string command = Text::trimWhitespaceAndNewlines(line);
+            if (command.empty() || command[0] == '#') continue;
+            if (options_.echoCommands) output << "> " << command << "\n";
+            if (!execute(command, output)) break;
+            settle(20);
+            output << screenText() << std::flush;
+        }
+        terminate();
+        return 0;
+    }
+
+    // Interactive: commands come from a reader thread while the run loop
+    // keeps turning, so downloads go on while the user thinks.
+    std::mutex mutex;
+    std::deque<std::string> lines;
+    bool ended = false;
+    std::thread reader([&] {
+        std::string line;
+        while (std::getline(input, line)) {
+            std::lock_guard lock(mutex);
+            lines.push_back(line);
+        }
+        std::lock_guard lock(mutex);
+        ended = true;
+    });
+    reader.detach();
+    auto loop = RunLoop::main();
+    std::string shown = screenText();
+    auto lastDraw = Clock::now();
+    output << "> " << std::flush;
+    for (;;) {
+        std::optional<std::string> next;
+        bool finished = false;
+        {
+            std::lock_guard lock(mutex);
+            if (!lines.empty()) {
+                next = lines.front();
+                lines.pop_front();
+            } else {
+                finished = ended;
+            }
+        }
+        if (next) {
+            if (!execute(*next, output)) break;
+            settle(20);
+            shown = screenText();
+            output << shown << "> " << std::flush;
+            lastDraw = Clock::now();
+            continue;
+        }
+        if (finished) break;
+        loop->runOnce(RunLoop::defaultMode, std::chrono::milliseconds(100));
+        // Later changes (a download's progress) are drawn at most once a second.
+        if (Clock::now() - lastDraw >= std::chrono::seconds(1)) {
+            const std::string now = screenText();
+            if (now != shown) {
+                shown = now;
+                output << "\n" << shown << "> " << std::flush;
+            }
+            lastDraw = Clock::now();
+        }
+    }
+    terminate();
+    return 0;
+}
+
+}  // namespace clipora::device

@@ -1,0 +1,122 @@
+// Runs the device program against the stand-in of the social network, the
+// way a person would from a terminal, and checks what it showed and left
+// behind.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/standin/StandinServer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using clipora::standin::StandinKnob;
+using clipora::standin::StandinServer;
+
+StandinKnob holdKnob() {
+    StandinKnob knob;
+    knob.hold = true;
+    return knob;
+}
+
+StandinKnob statusKnob(int status, int times) {
+    StandinKnob knob;
+    knob.status = status;
+    knob.times = times;
+    return knob;
+}
+
+class CliporaEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = fs::temp_directory_path() / ("clipora-e2e-" + std::to_string(::getpid()));
+        fs::remove_all(home);
+        fs::create_directories(home);
+        StandinServer::Options options;
+        options.directory = home / "standin";
+        options.overrideResolver = false;  // the program maps the names itself
+        options.trustCA = false;
+        server = std::make_unique<StandinServer>(options);
+        server->start();
+    }
+    void TearDown() override {
+        server->stop();
+        server.reset();
+        fs::remove_all(home);
+    }
+
+    // Runs `clipora --script` with the home of this test; answers its output.
+    std::string runScript(const std::string& script) {
+        const std::string command = "CLIPORA_HOME='" + (home / "device").string() + "' '" CLIPORA_PROGRAM "'" +
+                                    " --standin-port " + std::to_string(server->port()) + " --ca-file '" +
+                                    server->caFile().string() + "' --script '" CLIPORA_E2E_DIR "/" + script +
+                                    "' 2>&1";
+        std::string output;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe) return output;
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+        EXPECT_EQ(::pclose(pipe), 0) << output;
+        return output;
+    }
+
+    std::vector<std::string> filesIn(const fs::path& folder) {
+        std::vector<std::string> names;
+        if (fs::exists(folder))
+            for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    fs::path home;
+    std::unique_ptr<StandinServer> server;
+};
+
+TEST_F(CliporaEndToEndTest, SignInWatchDownloadShareQuitAndComeBackSignedIn) {
+    // "Alex and Robin hiking" stays on its way; "Alex skates" fails once.
+    server->setKnob("/files/videos/400012.mp4", holdKnob());
+    server->setKnob("/files/videos/400011.mp4", statusKnob(500, 1));
+
+    const std::string first = runScript("signin-download-share.txt");
+    auto shows = [&](const std::string& text) { return first.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("== Browser: web.social.test ==")) << first;
+    EXPECT_TRUE(shows("[b 1] Log Out"));
+    // Newest first, with the owners' names and pictures.
+    const auto blair = first.find(" 1. Blair plays piano | Blair Brook");
+    const auto alex = first.find(" 2. Alex skates | Alex Archer");
+    EXPECT_NE(blair, std::string::npos) << first;
+    EXPECT_NE(alex, std::string::npos);
+    EXPECT_TRUE(shows("[picture]"));
+    EXPECT_TRUE(shows("== Now playing ==\n  https://graph.social.test/files/videos/400011_hd.mp4"));
+    EXPECT_TRUE(shows("<HUD  (done)>"));
+    EXPECT_TRUE(shows("Alex skates | Failed to download! Try again?"));
+    EXPECT_TRUE(shows("Alex and Robin hiking | Cancelled..."));
+    EXPECT_FALSE(shows("(still waiting")) << first;
+    EXPECT_FALSE(shows("(no ")) << first;
+
+    // The wall post went out with the video's page.
+    auto posts = server->requestsTo("/method/links.post");
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].params.at("url"), "https://web.social.test/video/video.php?v=400021");
+    // The two finished downloads are in the album and out of Caches; the
+    // list left at the end was archived.
+    const fs::path device = home / "device";
+    EXPECT_EQ(filesIn(device / "PhotoAlbum").size(), 2u);
+    for (const auto& name : filesIn(device / "Library/Caches")) {
+        EXPECT_NE(name, "400021.mp4");
+        EXPECT_NE(name, "400011.mp4");
+    }
+    EXPECT_TRUE(fs::exists(device / "Documents/DownloadList"));
+
+    const std::string second = runScript("relaunch.txt");
+    EXPECT_EQ(second.find("== Browser"), std::string::npos) << second;
+    EXPECT_NE(second.find(" 1. Blair plays piano | Blair Brook"), std::string::npos) << second;
+    server->releaseHeld();
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+// clipora: the device program. Launches the application and is its screen
+// and finger in a terminal.
+//
+//     clipora [--standin-port N] [--ca-file FILE] [--script FILE]
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "platform/foundation/Text.h"
+#include "tools/clipora/DeviceProgram.h"
+
+int main(int argc, char** argv) {
+    using clipora::device::DeviceProgram;
+    DeviceProgram::Options options;
+    std::string script;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::cerr << "clipora: " << arg << " needs a value\n";
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--standin-port") {
+            auto port = clipora::platform::Text::parseInt64(value());
+            if (!port || *port <= 0 || *port > 65535) {
+                std::cerr << "clipora: bad port\n";
+                return 2;
+            }
+            options.standinPort = static_cast<std::uint16_t>(*port);
+        } else if (arg == "--ca-file") {
+            options.caFile = value();
+        } else if (arg == "--script") {
+            script = value();
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << "usage: clipora [--standin-port N] [--ca-file FILE] [--script FILE]\n"
+                         "commands: N (tap row N), back, b N (button N), type TEXT, open URL, delete N,\n"
+                         "          wait TEXT, quit\n";
+            return 0;
+        } else {
+            std::cerr << "clipora: unknown argument " << arg << "\n";
+            return 2;
+        }
+    }
+
+    options.echoCommands = !script.empty();
+    DeviceProgram program(options);
+    program.launch();
+    if (!script.empty()) {
+        std::ifstream file(script);
+        if (!file) {
+            std::cerr << "clipora: cannot read " << script << "\n";
+            return 2;
+        }
+        return program.run(file, std::cout, false);
+    }
+    return program.run(std::cin, std::cout, true);
+}

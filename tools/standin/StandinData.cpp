@@ -1,0 +1,279 @@
+#include "tools/standin/StandinData.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/foundation/Date.h"
+
+namespace clipora::standin {
+
+namespace {
+
+// The text form of a scalar: numbers in plain digits, strings as they are.
+std::string textOf(const Json& value) {
+    if (value.is_string()) return value.get<std::string>();
+    if (value.is_number_integer() || value.is_number_unsigned() || value.is_number_float()) return value.dump();
+    if (value.is_boolean()) return value.get<bool>() ? "1" : "0";
+    return {};
+}
+
+}  // namespace
+
+StandinData::StandinData(StandinHosts hosts) : hosts_(std::move(hosts)), random_(std::random_device{}()) {}
+
+double StandinData::now() { return platform::Date::now().timeIntervalSince1970(); }
+
+void StandinData::load(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("stand-in: cannot read the data set " + file.string());
+    std::stringstream text;
+    text << in.rdbuf();
+    loadText(text.str());
+}
+
+void StandinData::loadText(const std::string& text) {
+    Json root = Json::parse(text, nullptr, false);
+    if (root.is_discarded() || !root.is_object() || !root.contains("tables") || !root["tables"].is_object()) {
+        throw std::runtime_error("stand-in: the data set is not a JSON object with \"tables\"");
+    }
+    double loadTime = now();
+    expand(root, loadTime);
+    for (auto& [name, rows] : root["tables"].items()) {
+        if (!rows.is_array()) throw std::runtime_error("stand-in: table " + name + " is not an array");
+        for (const auto& row : rows) {
+            if (!row.is_object()) throw std::runtime_error("stand-in: table " + name + " has a row that is not an object");
+        }
+    }
+
+    std::lock_guard lock(mutex_);
+    tables_ = root["tables"];
+    me_ = root.contains("me") ? textOf(root["me"]) : std::string();
+    logins_.clear();
+    if (root.contains("logins") && root["logins"].is_array()) {
+        for (const auto& login : root["logins"]) {
+            if (!login.is_object()) continue;
+            logins_.push_back({textOf(login.value("email", Json())),
+                               {textOf(login.value("password", Json())), textOf(login.value("uid", Json()))}});
+        }
+    }
+    tokens_.clear();
+    if (root.contains("tokens") && root["tokens"].is_array()) {
+        for (const auto& entry : root["tokens"]) {
+            if (!entry.is_object()) continue;
+            Token token;
+            token.accessToken = textOf(entry.value("access_token", Json()));
+            token.uid = textOf(entry.value("uid", Json()));
+            token.pageId = textOf(entry.value("page_id", Json()));
+            if (entry.contains("expires_at") && entry["expires_at"].is_number()) {
+                token.expiresAt = entry["expires_at"].get<double>();
+            }
+            if (!token.accessToken.empty()) tokens_[token.accessToken] = token;
+        }
+    }
+    sessions_.clear();
+    files_.clear();
+}
+
+void StandinData::expand(Json& value, double loadTime) const {
+    if (value.is_object() || value.is_array()) {
+        for (auto& child : value) expand(child, loadTime);
+        return;
+    }
+    if (!value.is_string()) return;
+    std::string text = value.get<std::string>();
+    if (text == "now" || ((text.rfind("now-", 0) == 0 || text.rfind("now+", 0) == 0) && text.size() > 4 &&
+                          text.find_first_not_of("0123456789", 4) == std::string::npos)) {
+        std::int64_t offset = text.size() > 4 ? std::stoll(text.substr(4)) : 0;
+        if (text[3] == '-') offset = -offset;
+        value = static_cast<std::int64_t>(loadTime) + offset;
+        return;
+    }
+    for (StandinHost role : StandinHosts::kAll) {
+        std::string key = "{" + std::string(StandinHosts::label(role)) + "}";
+        std::string base = hosts_.baseURL(role);
+        base.pop_back();  // no final slash
+        for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + base.size())) {
+            text.replace(at, key.size(), base);
+        }
+    }
+    value = text;
+}
+
+std::string StandinData::meUid() const {
+    std::lock_guard lock(mutex_);
+    return me_;
+}
+
+Json StandinData::tables() const {
+    std::lock_guard lock(mutex_);
+    return tables_;
+}
+
+Json StandinData::table(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    auto it = tables_.find(name);
+    return it == tables_.end() ? Json::array() : *it;
+}
+
+std::optional<Json> StandinData::findRow(const std::string& table, const std::string& field,
+                                         const std::string& value) const {
+    std::lock_guard lock(mutex_);
+    auto it = tables_.find(table);
+    if (it == tables_.end()) return std::nullopt;
+    for (const auto& row : *it) {
+        auto cell = row.find(field);
+        if (cell != row.end() && !cell->is_null() && textOf(*cell) == value) return row;
+    }
+    return std::nullopt;
+}
+
+void StandinData::insertRow(const std::string& table, Json row) {
+    std::lock_guard lock(mutex_);
+    Json& rows = tables_[table];
+    if (!rows.is_array()) rows = Json::array();
+    rows.push_back(std::move(row));
+}
+
+std::size_t StandinData::removeRows(const std::string& table, const std::function<bool(const Json&)>& match) {
+    std::lock_guard lock(mutex_);
+    auto it = tables_.find(table);
+    if (it == tables_.end()) return 0;
+    Json kept = Json::array();
+    std::size_t removed = 0;
+    for (auto& row : *it) {
+        if (match(row)) {
+            ++removed;
+        } else {
+            kept.push_back(std::move(row));
+        }
+    }
+    *it = std::move(kept);
+    return removed;
+}
+
+std::size_t StandinData::updateRows(const std::string& table, const std::function<bool(const Json&)>& match,
+                                    const std::function<void(Json&)>& change) {
+    std::lock_guard lock(mutex_);
+    auto it = tables_.find(table);
+    if (it == tables_.end()) return 0;
+    std::size_t changed = 0;
+    for (auto& row : *it) {
+        if (match(row)) {
+            change(row);
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+std::string StandinData::newId() {
+    std::lock_guard lock(mutex_);
+    return std::to_string(nextId_++);
+}
+
+StandinData::TokenCheck StandinData::checkToken(const std::string& accessToken, Token* token) const {
+    if (accessToken.empty()) return TokenCheck::Missing;
+    std::lock_guard lock(mutex_);
+    auto it = tokens_.find(accessToken);
+    if (it == tokens_.end()) return TokenCheck::Unknown;
+    if (token) *token = it->second;
+    if (it->second.expiresAt != 0 && it->second.expiresAt <= now()) return TokenCheck::Expired;
+    return TokenCheck::Valid;
+}
+
+std::string StandinData::issueToken(const std::string& uid, std::optional<double> lifetime,
+                                    const std::string& pageId) {
+    std::lock_guard lock(mutex_);
+    double seconds = lifetime.value_or(tokenLifetime_);
+    Token token;
+    token.uid = uid;
+    token.pageId = pageId;
+    token.expiresAt = seconds == 0 ? 0 : now() + seconds;
+    // The shape of the network's tokens: three pieces joined by "|", the
+    // second naming the session.
+    token.accessToken =
+        "standin|2." + randomHex(8) + "-" + (pageId.empty() ? uid : pageId) + "|" + randomHex(10);
+    tokens_[token.accessToken] = token;
+    return token.accessToken;
+}
+
+void StandinData::revokeToken(const std::string& accessToken) {
+    std::lock_guard lock(mutex_);
+    tokens_.erase(accessToken);
+}
+
+void StandinData::revokeAllTokens() {
+    std::lock_guard lock(mutex_);
+    tokens_.clear();
+}
+
+double StandinData::tokenLifetime() const {
+    std::lock_guard lock(mutex_);
+    return tokenLifetime_;
+}
+
+void StandinData::setTokenLifetime(double seconds) {
+    std::lock_guard lock(mutex_);
+    tokenLifetime_ = seconds;
+}
+
+std::string StandinData::pageToken(const std::string& pageId) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [text, token] : tokens_) {
+        if (token.pageId == pageId && (token.expiresAt == 0 || token.expiresAt > now())) return text;
+    }
+    return {};
+}
+
+std::optional<std::string> StandinData::checkLogin(const std::string& email, const std::string& password) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [address, credentials] : logins_) {
+        if (address == email && credentials.first == password) return credentials.second;
+    }
+    return std::nullopt;
+}
+
+std::string StandinData::openSession(const std::string& uid) {
+    std::lock_guard lock(mutex_);
+    std::string xs = randomHex(16);
+    sessions_[xs] = uid;
+    return xs;
+}
+
+std::optional<std::string> StandinData::sessionUser(const std::string& cUser, const std::string& xs) const {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(xs);
+    if (it == sessions_.end() || it->second != cUser) return std::nullopt;
+    return it->second;
+}
+
+void StandinData::closeAllSessions() {
+    std::lock_guard lock(mutex_);
+    sessions_.clear();
+}
+
+void StandinData::storeFile(const std::string& name, UploadedFile file) {
+    std::lock_guard lock(mutex_);
+    files_[name] = std::move(file);
+}
+
+std::optional<StandinData::UploadedFile> StandinData::file(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    auto it = files_.find(name);
+    if (it == files_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string StandinData::randomHex(std::size_t bytes) {
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        auto byte = static_cast<unsigned>(random_() & 0xFF);
+        out += hex[byte >> 4];
+        out += hex[byte & 15];
+    }
+    return out;
+}
+
+}  // namespace clipora::standin
