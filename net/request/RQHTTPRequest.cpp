@@ -419,7 +419,9 @@ bool RQHTTPRequest::respondsToWillRedirect() const {
         std::lock_guard lock(propertyMutex_);
         custom = customWillRedirectSelector_;
     }
-    if (auto d = delegate()) return custom || d->respondsToWillRedirectToURL();
+    // The request's own delegate decides when it takes part; otherwise the
+    // queue's delegate may.
+    if (auto d = delegate(); d && (custom || d->respondsToWillRedirectToURL())) return true;
     if (auto q = queue()) return q->respondsToWillRedirectToURL();
     return false;
 }
@@ -2033,18 +2035,23 @@ void RQHTTPRequest::readResponseHeaders() {
         const bool challenge = authenticationNeeded() != kNoAuthenticationNeeded;
         auto lengthText = headers.value("Content-Length");
         std::optional<std::uint64_t> length = lengthText ? parseContentLength(*lengthText) : std::nullopt;
+        // The counting flags are this request's own: a queue clears the
+        // reset flag on a GET whose size its HEAD companion already counts,
+        // while the companion keeps it, so the size is counted exactly once.
+        // The numbers themselves go to the main request.
+        const bool counts = !challenge && showAccurateProgress() && shouldResetDownloadProgress();
         if (length) {
-            if (mainReq && mainReq->allowCompressedResponse() && *length == 20 && mainReq->showAccurateProgress() &&
-                mainReq->shouldResetDownloadProgress()) {
+            if (mainReq && mainReq->allowCompressedResponse() && *length == 20 && showAccurateProgress() &&
+                shouldResetDownloadProgress()) {
                 mainReq->setShowAccurateProgress(false);
                 mainReq->incrementDownloadSizeBy(1);
             } else {
                 target.contentLength_.store(*length);
                 // The body of a challenge is not what the caller counts.
-                if (!challenge && target.showAccurateProgress() && target.shouldResetDownloadProgress())
+                if (counts)
                     target.incrementDownloadSizeBy(static_cast<std::int64_t>(*length + target.partialDownloadSize()));
             }
-        } else if (!challenge && target.showAccurateProgress() && target.shouldResetDownloadProgress()) {
+        } else if (counts) {
             target.setShowAccurateProgress(false);
             target.incrementDownloadSizeBy(1);
         }

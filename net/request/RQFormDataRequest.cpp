@@ -1,0 +1,391 @@
+#include "net/request/RQFormDataRequest.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <utility>
+
+#include "net/request/RQError.h"
+#include "platform/foundation/Digest.h"
+#include "platform/foundation/FileManager.h"
+
+namespace clipora {
+
+using platform::Data;
+using platform::FileManager;
+using platform::Text;
+using platform::URL;
+using platform::Value;
+
+namespace {
+
+constexpr const char* kOctetStream = "application/octet-stream";
+
+// What a part's Content-Type line may carry: a line break would start a
+// header of its own.
+std::string withoutLineBreaks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != '\r' && c != '\n') out.push_back(c);
+    }
+    return out;
+}
+
+bool isUnreservedForForms(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == '.';
+}
+
+}  // namespace
+
+std::shared_ptr<RQFormDataRequest> RQFormDataRequest::requestWithURL(std::optional<URL> url) {
+    return std::make_shared<RQFormDataRequest>(std::move(url));
+}
+
+RQFormDataRequest::RQFormDataRequest(std::optional<URL> url)
+    : RQHTTPRequest(std::move(url)),
+      boundary_(makeBoundary()) {}
+
+std::string RQFormDataRequest::makeBoundary() {
+    return std::string(kBoundaryPrefix) + platform::Digest::hex(platform::Digest::randomBytes(12));
+}
+
+std::shared_ptr<RQHTTPRequest> RQFormDataRequest::makeRequestOfSameClass(std::optional<URL> url) const {
+    return std::make_shared<RQFormDataRequest>(std::move(url));
+}
+
+// --- Values ---
+
+void RQFormDataRequest::addPostValueForKey(const Value& value, const std::string& key) {
+    std::lock_guard lock(formMutex_);
+    if (!postData_) postData_.emplace();
+    postData_->push_back(PostValue{key, value.description()});
+}
+
+void RQFormDataRequest::setPostValueForKey(const Value& value, const std::string& key) {
+    {
+        std::lock_guard lock(formMutex_);
+        if (postData_) std::erase_if(*postData_, [&](const PostValue& entry) { return entry.key == key; });
+    }
+    addPostValueForKey(value, key);
+}
+
+// --- Files ---
+
+void RQFormDataRequest::appendFileEntry(FileEntry entry) {
+    std::lock_guard lock(formMutex_);
+    if (!fileData_) fileData_.emplace();
+    fileData_->push_back(std::move(entry));
+}
+
+void RQFormDataRequest::removeFilesForKey(const std::string& key) {
+    std::lock_guard lock(formMutex_);
+    if (fileData_) std::erase_if(*fileData_, [&](const FileEntry& entry) { return entry.key == key; });
+}
+
+void RQFormDataRequest::addFileWithFileNameAndContentTypeForKey(const std::string& path,
+                                                                const std::optional<std::string>& fileName,
+                                                                const std::optional<std::string>& contentType,
+                                                                const std::string& key) {
+    {
+        std::lock_guard lock(formMutex_);
+        if (!fileData_) fileData_.emplace();
+    }
+    if (!FileManager::fileExists(path) || FileManager::isDirectory(path)) {
+        failWithError(RQError::make(RQError::kInternalError, Text::format("No file exists at %@", path)));
+    }
+    FileEntry entry;
+    entry.data = path;
+    entry.fileName = fileName ? *fileName : std::filesystem::path(path).filename().string();
+    entry.contentType = contentType ? *contentType : mimeTypeForFileAtPath(path).value_or(kOctetStream);
+    entry.key = key;
+    appendFileEntry(std::move(entry));
+}
+
+void RQFormDataRequest::addFileWithFileNameAndContentTypeForKey(const Data& data,
+                                                                const std::optional<std::string>& fileName,
+                                                                const std::optional<std::string>& contentType,
+                                                                const std::string& key) {
+    FileEntry entry;
+    entry.data = data;
+    entry.fileName = fileName;
+    entry.contentType = contentType.value_or(kOctetStream);
+    entry.key = key;
+    appendFileEntry(std::move(entry));
+}
+
+void RQFormDataRequest::addFileForKey(const std::string& path, const std::string& key) {
+    addFileWithFileNameAndContentTypeForKey(path, std::nullopt, std::nullopt, key);
+}
+
+void RQFormDataRequest::addFileForKey(const Data& data, const std::string& key) {
+    addFileWithFileNameAndContentTypeForKey(data, std::nullopt, std::nullopt, key);
+}
+
+void RQFormDataRequest::setFileWithFileNameAndContentTypeForKey(const std::string& path,
+                                                                const std::optional<std::string>& fileName,
+                                                                const std::optional<std::string>& contentType,
+                                                                const std::string& key) {
+    removeFilesForKey(key);
+    addFileWithFileNameAndContentTypeForKey(path, fileName, contentType, key);
+}
+
+void RQFormDataRequest::setFileWithFileNameAndContentTypeForKey(const Data& data,
+                                                                const std::optional<std::string>& fileName,
+                                                                const std::optional<std::string>& contentType,
+                                                                const std::string& key) {
+    removeFilesForKey(key);
+    addFileWithFileNameAndContentTypeForKey(data, fileName, contentType, key);
+}
+
+void RQFormDataRequest::setFileForKey(const std::string& path, const std::string& key) {
+    setFileWithFileNameAndContentTypeForKey(path, std::nullopt, std::nullopt, key);
+}
+
+void RQFormDataRequest::setFileForKey(const Data& data, const std::string& key) {
+    setFileWithFileNameAndContentTypeForKey(data, std::nullopt, std::nullopt, key);
+}
+
+void RQFormDataRequest::addDataWithFileNameAndContentTypeForKey(const Data& data, const std::string& fileName,
+                                                                const std::optional<std::string>& contentType,
+                                                                const std::string& key) {
+    addFileWithFileNameAndContentTypeForKey(data, std::optional<std::string>(fileName), contentType, key);
+}
+
+void RQFormDataRequest::addDataForKey(const Data& data, const std::string& key) {
+    addDataWithFileNameAndContentTypeForKey(data, "file", std::nullopt, key);
+}
+
+void RQFormDataRequest::setDataWithFileNameAndContentTypeForKey(const Data& data, const std::string& fileName,
+                                                                const std::optional<std::string>& contentType,
+                                                                const std::string& key) {
+    removeFilesForKey(key);
+    addDataWithFileNameAndContentTypeForKey(data, fileName, contentType, key);
+}
+
+void RQFormDataRequest::setDataForKey(const Data& data, const std::string& key) {
+    setDataWithFileNameAndContentTypeForKey(data, "file", std::nullopt, key);
+}
+
+// --- The body ---
+
+void RQFormDataRequest::buildPostBody() {
+    if (haveBuiltPostBody()) return;
+    bool hasValues;
+    bool hasFiles;
+    int format;
+    {
+        std::lock_guard lock(formMutex_);
+        hasValues = postData_ && !postData_->empty();
+        hasFiles = fileData_ && !fileData_->empty();
+        format = postFormat_;
+    }
+    if (hasValues || hasFiles) {
+        if (hasFiles) setShouldStreamPostDataFromDisk(true);
+        if (format == kURLEncoded) {
+            buildURLEncodedPostBody();
+        } else {
+            buildMultipartFormDataPostBody();
+        }
+        if (error()) return;
+    }
+    RQHTTPRequest::buildPostBody();
+}
+
+void RQFormDataRequest::buildURLEncodedPostBody() {
+    std::vector<PostValue> values;
+    {
+        std::lock_guard lock(formMutex_);
+        if (fileData_ && !fileData_->empty()) {
+            postFormat_ = kMultipartFormData;
+        } else if (postData_) {
+            values = *postData_;
+        }
+    }
+    if (postFormat() == kMultipartFormData) {
+        buildMultipartFormDataPostBody();
+        return;
+    }
+    addRequestHeaderValue("Content-Type", Text::format("application/x-www-form-urlencoded; charset=%@",
+                                                       Text::charsetNameForEncoding(stringEncoding())));
+    std::string body;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        body += encodeURL(values[i].key) + "=" + encodeURL(values[i].value);
+        if (i + 1 < values.size()) body += "&";
+    }
+    appendPostString(body);
+}
+
+void RQFormDataRequest::buildMultipartFormDataPostBody() {
+    std::vector<PostValue> values;
+    std::vector<FileEntry> files;
+    std::string boundaryText;
+    {
+        std::lock_guard lock(formMutex_);
+        if (postData_) values = *postData_;
+        if (fileData_) files = *fileData_;
+        // The boundary is random, but a value can still have been made to
+        // hold it; then another is drawn. (Files on disk are not read twice
+        // for this: only a party that saw this request's boundary could have
+        // put it there.)
+        auto contained = [&](const std::string& candidate) {
+            for (const auto& value : values) {
+                if (value.value.find(candidate) != std::string::npos) return true;
+            }
+            for (const auto& file : files) {
+                if (const auto* bytes = std::get_if<Data>(&file.data)) {
+                    if (std::search(bytes->begin(), bytes->end(), candidate.begin(), candidate.end()) != bytes->end())
+                        return true;
+                }
+            }
+            return false;
+        };
+        while (contained(boundary_)) boundary_ = makeBoundary();
+        boundaryText = boundary_;
+    }
+    // A file that went away after it was added would leave an empty part
+    // behind a request that reports success.
+    for (const auto& file : files) {
+        if (const auto* path = std::get_if<std::string>(&file.data)) {
+            if (!FileManager::fileExists(*path) || FileManager::isDirectory(*path)) {
+                failWithError(RQError::make(RQError::kInternalError, Text::format("No file exists at %@", *path)));
+                return;
+            }
+        }
+    }
+
+    addRequestHeaderValue("Content-Type",
+                          Text::format("multipart/form-data; charset=%@; boundary=%@",
+                                       Text::charsetNameForEncoding(stringEncoding()), boundaryText));
+    const std::string separator = "\r\n--" + boundaryText + "\r\n";
+    appendPostString("--" + boundaryText + "\r\n");
+
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        appendPostString("Content-Disposition: form-data; name=\"" + escapeQuotedParameter(values[i].key) +
+                         "\"\r\n\r\n");
+        appendPostString(values[i].value);
+        if (i + 1 < values.size() || !files.empty()) appendPostString(separator);
+    }
+
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const FileEntry& file = files[i];
+        appendPostString("Content-Disposition: form-data; name=\"" + escapeQuotedParameter(file.key) +
+                         "\"; filename=\"" + escapeQuotedParameter(file.fileName.value_or("file")) + "\"\r\n");
+        appendPostString("Content-Type: " + withoutLineBreaks(file.contentType) + "\r\n\r\n");
+        if (const auto* path = std::get_if<std::string>(&file.data)) {
+            appendPostDataFromFile(*path);
+        } else {
+            appendPostData(std::get<Data>(file.data));
+        }
+        if (i + 1 < files.size()) appendPostString(separator);
+    }
+
+    appendPostString("\r\n--" + boundaryText + "--\r\n");
+}
+
+void RQFormDataRequest::appendPostString(const std::string& text) {
+    auto bytes = Text::encode(text, stringEncoding(), true);
+    if (bytes) appendPostData(*bytes);
+}
+
+std::string RQFormDataRequest::encodeURL(const std::string& text) const {
+    auto bytes = Text::encode(text, stringEncoding(), false);
+    if (!bytes) return {};
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes->size());
+    for (std::uint8_t byte : *bytes) {
+        if (isUnreservedForForms(byte)) {
+            out.push_back(static_cast<char>(byte));
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0x0F]);
+        }
+    }
+    return out;
+}
+
+std::string RQFormDataRequest::escapeQuotedParameter(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '"': out += "%22"; break;
+            case '\r': out += "%0D"; break;
+            case '\n': out += "%0A"; break;
+            default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// --- Copy ---
+
+std::shared_ptr<RQHTTPRequest> RQFormDataRequest::copy() const {
+    auto base = RQHTTPRequest::copy();
+    auto form = std::static_pointer_cast<RQFormDataRequest>(base);
+    {
+        std::lock_guard lock(formMutex_);
+        std::lock_guard otherLock(form->formMutex_);
+        form->postData_ = postData_;
+        form->fileData_ = fileData_;
+        form->postFormat_ = postFormat_;
+        form->stringEncoding_ = stringEncoding_;
+        // A copied, already built body names this boundary in its
+        // Content-Type header.
+        form->boundary_ = boundary_;
+    }
+    form->setRequestMethod(requestMethod());
+    return form;
+}
+
+// --- Properties ---
+
+std::optional<std::vector<RQFormDataRequest::PostValue>> RQFormDataRequest::postData() const {
+    std::lock_guard lock(formMutex_);
+    return postData_;
+}
+
+void RQFormDataRequest::setPostData(std::optional<std::vector<PostValue>> values) {
+    std::lock_guard lock(formMutex_);
+    postData_ = std::move(values);
+}
+
+std::optional<std::vector<RQFormDataRequest::FileEntry>> RQFormDataRequest::fileData() const {
+    std::lock_guard lock(formMutex_);
+    return fileData_;
+}
+
+void RQFormDataRequest::setFileData(std::optional<std::vector<FileEntry>> files) {
+    std::lock_guard lock(formMutex_);
+    fileData_ = std::move(files);
+}
+
+int RQFormDataRequest::postFormat() const {
+    std::lock_guard lock(formMutex_);
+    return postFormat_;
+}
+
+void RQFormDataRequest::setPostFormat(int format) {
+    std::lock_guard lock(formMutex_);
+    postFormat_ = format;
+}
+
+Text::Encoding RQFormDataRequest::stringEncoding() const {
+    std::lock_guard lock(formMutex_);
+    return stringEncoding_;
+}
+
+void RQFormDataRequest::setStringEncoding(Text::Encoding encoding) {
+    std::lock_guard lock(formMutex_);
+    stringEncoding_ = encoding;
+}
+
+std::string RQFormDataRequest::boundary() const {
+    std::lock_guard lock(formMutex_);
+    return boundary_;
+}
+
+}  // namespace clipora
