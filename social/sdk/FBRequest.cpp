@@ -1,5 +1,7 @@
 #include "social/sdk/FBRequest.h"
 
+#include "social/sdk/FBFormUploadRoute.h"
+
 #include <algorithm>
 #include <random>
 #include <utility>
@@ -27,8 +29,10 @@ namespace {
 // Characters escaped in parameter values beyond those never legal in a URL.
 constexpr std::string_view kValueEscapes = "!*'();:@&=+$,/?%#[]";
 
+// Uploads go through the request engine's form request unless a caller
+// (a test) installs another route.
 FBUploadRoute::Factory& uploadFactory() {
-    static FBUploadRoute::Factory factory;
+    static FBUploadRoute::Factory factory = &FBFormUploadRoute::make;
     return factory;
 }
 

@@ -112,7 +112,7 @@ public:
     void fail();
     void requestDidSendBytes(std::int64_t bytes);
 
-    // The route that runs uploads; none until the request engine installs one.
+    // The route that runs uploads: the form-request route unless replaced.
     static void setUploadRouteFactory(FBUploadRoute::Factory factory);
     static const FBUploadRoute::Factory& uploadRouteFactory();
     static constexpr std::int64_t kErrorCodeUploadUnavailable = 10001;
