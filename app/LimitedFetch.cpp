@@ -14,7 +14,9 @@ using namespace platform;
 
 namespace {
 
-const std::string kFetchMode = "LimitedFetchMode";
+// Not a std::string at namespace scope: fetches run on queue workers that
+// may still turn their loop while statics are destroyed at exit.
+constexpr const char* kFetchMode = "LimitedFetchMode";
 
 class FetchDelegate : public URLConnectionDelegate {
 public:
@@ -65,13 +67,14 @@ private:
 }  // namespace
 
 LimitedFetch::Result LimitedFetch::fetch(const URLRequest& request, std::size_t maxBodyBytes) {
+    const std::string mode(kFetchMode);
     auto loop = RunLoop::current();
     auto delegate = std::make_shared<FetchDelegate>(maxBodyBytes);
     auto connection = URLConnection::create(request, delegate, false);
-    connection->scheduleInRunLoopForMode(loop, kFetchMode);
+    connection->scheduleInRunLoopForMode(loop, mode);
     connection->start();
     while (!delegate->done) {
-        if (loop->runMode(kFetchMode, Date::distantFuture(), true) == RunLoop::RunResult::Finished) {
+        if (loop->runMode(mode, Date::distantFuture(), true) == RunLoop::RunResult::Finished) {
             connection->cancel();
             delegate->result.body.reset();
             delegate->result.error = URLConnection::urlError(Error::kURLErrorUnknown, request.url());

@@ -15,13 +15,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include <unistd.h>
 
+#include "bench/support/BenchSupport.h"
 #include "net/engine/BKNetworkOperation.h"
 #include "net/engine/VideoDownloader.h"
 #include "platform/foundation/Error.h"
@@ -32,7 +32,8 @@ namespace {
 
 using namespace clipora;
 
-using Clock = std::chrono::steady_clock;
+using bench::BenchSupport;
+using Clock = BenchSupport::Clock;
 
 struct Result {
     double seconds = 0;
@@ -42,31 +43,12 @@ struct Result {
     bool ok = false;
 };
 
-long statusKiB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::string(key).size(), nullptr, 10);
-    }
-    return 0;
-}
-
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-std::uint64_t fileSize(const std::filesystem::path& path) {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    return ec ? 0 : size;
-}
-
 Result viaCurl(const std::string& url, const std::filesystem::path& file) {
+    const auto run = BenchSupport::curlToFile(url, file);
     Result r;
-    std::filesystem::remove(file);
-    const auto start = Clock::now();
-    const std::string command = "curl -s -o '" + file.string() + "' '" + url + "'";
-    r.ok = std::system(command.c_str()) == 0;
-    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    r.bytes = fileSize(file);
+    r.ok = run.ok;
+    r.seconds = run.seconds;
+    r.bytes = run.fileBytes;
     return r;
 }
 
@@ -74,8 +56,8 @@ Result viaDownloader(const std::shared_ptr<VideoDownloader>& downloader, const s
                      const std::filesystem::path& file) {
     Result r;
     std::filesystem::remove(file);
-    resetPeak();
-    const long before = statusKiB("VmRSS:");
+    BenchSupport::resetPeak();
+    const long before = BenchSupport::statusKiB("VmRSS:");
     const auto start = Clock::now();
     auto operation = downloader->downloadVideoToFile(url, file.string());
     bool done = false;
@@ -86,9 +68,9 @@ Result viaDownloader(const std::shared_ptr<VideoDownloader>& downloader, const s
                                    });
     test::pumpUntil([&] { return done; }, 300);
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    r.peakKiB = statusKiB("VmHWM:");
+    r.peakKiB = BenchSupport::statusKiB("VmHWM:");
     r.peakGrowthKiB = r.peakKiB - before;
-    r.bytes = fileSize(file);
+    r.bytes = BenchSupport::fileSize(file);
     return r;
 }
 
@@ -103,9 +85,7 @@ int main(int argc, char** argv) {
 
     test::RawServer server([size](test::RawServer::Connection& c) {
         if (c.readRequest().empty()) return;
-        c.send("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: " + std::to_string(size) +
-               "\r\nConnection: close\r\n\r\n");
-        c.sendFiller(size);
+        BenchSupport::sendFillerResponse(c, "video/mp4", size);
     });
     const std::string url = server.url("/video.mp4");
 

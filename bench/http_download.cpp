@@ -10,12 +10,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchSupport.h"
 #include "platform/cfnetwork/HTTPMessage.h"
 #include "platform/cfnetwork/HTTPReadStream.h"
 #include "platform/cfnetwork/URLConnection.h"
@@ -28,7 +28,8 @@ namespace {
 
 using namespace clipora;
 
-using Clock = std::chrono::steady_clock;
+using bench::BenchSupport;
+using Clock = BenchSupport::Clock;
 
 struct Result {
     double seconds = 0;
@@ -37,17 +38,6 @@ struct Result {
     long peakKiB = 0;
     bool ok = false;
 };
-
-long statusKiB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::string(key).size(), nullptr, 10);
-    }
-    return 0;
-}
-
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 Result viaCurl(const std::string& url) {
     Result r;
@@ -68,8 +58,8 @@ Result viaCurl(const std::string& url) {
 // event, on the run loop the stream is scheduled on.
 Result viaReadStream(const std::string& url) {
     Result r;
-    resetPeak();
-    long before = statusKiB("VmHWM:");
+    BenchSupport::resetPeak();
+    long before = BenchSupport::statusKiB("VmHWM:");
     auto start = Clock::now();
     auto request = platform::HTTPMessage::createRequest("GET", *platform::URL::fromString(url));
     auto stream = platform::HTTPReadStream::create(request);
@@ -89,7 +79,7 @@ Result viaReadStream(const std::string& url) {
     test::pumpUntil([&]() { return done; }, 300);
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     stream->close();
-    r.peakKiB = statusKiB("VmHWM:");
+    r.peakKiB = BenchSupport::statusKiB("VmHWM:");
     r.peakGrowthKiB = r.peakKiB - before;
     return r;
 }
@@ -116,8 +106,8 @@ Result viaURLConnection(const std::string& url) {
         }
     };
     Result r;
-    resetPeak();
-    long before = statusKiB("VmHWM:");
+    BenchSupport::resetPeak();
+    long before = BenchSupport::statusKiB("VmHWM:");
     auto start = Clock::now();
     auto counter = std::make_shared<Counter>();
     counter->result = &r;
@@ -127,7 +117,7 @@ Result viaURLConnection(const std::string& url) {
     connection->start();
     test::pumpUntil([&]() { return counter->done; }, 300);
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    r.peakKiB = statusKiB("VmHWM:");
+    r.peakKiB = BenchSupport::statusKiB("VmHWM:");
     r.peakGrowthKiB = r.peakKiB - before;
     return r;
 }
@@ -142,9 +132,7 @@ int main(int argc, char** argv) {
     const std::uint64_t total = mib * 1024 * 1024;
     test::RawServer server([total](test::RawServer::Connection& c) {
         if (c.readRequest().empty()) return;
-        c.send("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(total) +
-               "\r\nConnection: close\r\n\r\n");
-        c.sendFiller(total);
+        BenchSupport::sendFillerResponse(c, "application/octet-stream", total);
     });
     const std::string url = server.url("/download.bin");
 

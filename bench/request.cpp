@@ -16,9 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "bench/support/BenchSupport.h"
 #include "net/request/RQDataCompressor.h"
 #include "net/request/RQHTTPRequest.h"
 #include "platform/foundation/URL.h"
@@ -28,7 +28,8 @@
 namespace {
 
 using namespace clipora;
-using Clock = std::chrono::steady_clock;
+using bench::BenchSupport;
+using Clock = BenchSupport::Clock;
 
 struct Result {
     double seconds = 0;
@@ -37,37 +38,19 @@ struct Result {
     bool ok = false;
 };
 
-long statusKiB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::string(key).size(), nullptr, 10);
-    }
-    return 0;
-}
-
-std::uint64_t fileSize(const std::filesystem::path& path) {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    return ec ? 0 : size;
-}
-
 Result viaCurl(const std::string& url, const std::filesystem::path& output, bool compressed) {
+    const auto run = BenchSupport::curlToFile(url, output, compressed);
     Result r;
-    std::filesystem::remove(output);
-    auto start = Clock::now();
-    std::string command = std::string("curl -s ") + (compressed ? "--compressed " : "") + "-o '" + output.string() +
-                          "' '" + url + "'";
-    r.ok = std::system(command.c_str()) == 0;
-    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    r.fileBytes = fileSize(output);
+    r.ok = run.ok;
+    r.seconds = run.seconds;
+    r.fileBytes = run.fileBytes;
     return r;
 }
 
 Result viaEngine(const std::string& url, const std::filesystem::path& output, bool inflateOnTheFly) {
     Result r;
     std::filesystem::remove(output);
-    const long before = statusKiB("VmRSS:");
+    const long before = BenchSupport::statusKiB("VmRSS:");
     long peak = before;
     auto start = Clock::now();
     auto request = RQHTTPRequest::requestWithURL(platform::URL::fromString(url));
@@ -77,14 +60,14 @@ Result viaEngine(const std::string& url, const std::filesystem::path& output, bo
     request->startAsynchronous();
     test::pumpUntil(
         [&] {
-            peak = std::max(peak, statusKiB("VmRSS:"));
+            peak = std::max(peak, BenchSupport::statusKiB("VmRSS:"));
             return request->isFinished();
         },
         600);
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     r.ok = request->isFinished() && !request->error() && request->responseStatusCode() == 200;
     if (auto error = request->error()) std::printf("engine: %s\n", error->description().c_str());
-    r.fileBytes = fileSize(output);
+    r.fileBytes = BenchSupport::fileSize(output);
     r.peakGrowthKiB = peak - before;
     return r;
 }
@@ -131,9 +114,7 @@ int main(int argc, char** argv) {
         const std::string head = c.readRequest();
         if (head.empty()) return;
         if (head.find(" /big ") != std::string::npos) {
-            c.send("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                   std::to_string(total) + "\r\nConnection: close\r\n\r\n");
-            c.sendFiller(total);
+            BenchSupport::sendFillerResponse(c, "application/octet-stream", total);
         } else {
             c.send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Encoding: gzip\r\nContent-Length: " +
                    std::to_string(packed.size()) + "\r\nConnection: close\r\n\r\n");

@@ -16,7 +16,9 @@ struct Formatters {
 };
 
 const Formatters& formatters() {
-    static const Formatters instance;
+    // Never destroyed: operations on queue workers use them, also while
+    // statics are destroyed at exit.
+    static const Formatters& instance = *new Formatters;
     return instance;
 }
 

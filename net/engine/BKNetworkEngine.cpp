@@ -23,7 +23,9 @@ using platform::Value;
 namespace {
 
 std::shared_ptr<platform::OperationQueue>& sharedQueueSlot() {
-    static std::shared_ptr<platform::OperationQueue> queue;
+    // Never destroyed: operations on queue workers and blocks on the global
+    // queue reach it, also while statics are destroyed at exit.
+    static std::shared_ptr<platform::OperationQueue>& queue = *new std::shared_ptr<platform::OperationQueue>;
     return queue;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "net/MultipartText.h"
 #include "net/engine/BKDataEncoding.h"
 #include "net/engine/BKDateEncoding.h"
 #include "net/engine/BKDictionaryEncoding.h"
@@ -14,7 +15,6 @@
 #include "platform/cfnetwork/URLProtectionSpace.h"
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/Date.h"
-#include "platform/foundation/Digest.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -53,21 +53,6 @@ std::string shellQuote(std::string_view text) {
             out.push_back(c);
     }
     out.push_back('\'');
-    return out;
-}
-
-// A name or file name inside a quoted Content-Disposition parameter: a
-// quote or a line break would end the parameter or the header.
-std::string escapeDispositionParameter(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '"': out += "%22"; break;
-            case '\r': out += "%0D"; break;
-            case '\n': out += "%0A"; break;
-            default: out.push_back(c);
-        }
-    }
     return out;
 }
 
@@ -679,8 +664,7 @@ Data BKNetworkOperation::bodyData() {
     if (files.empty() && datas.empty()) return encode(encodedPostDataString());
 
     // A fresh random boundary: no field value or file can hold its line.
-    const std::string boundary =
-        std::string(kBoundaryPrefix) + platform::Digest::hex(platform::Digest::randomBytes(12));
+    const std::string boundary = MultipartText::randomBoundary(kBoundaryPrefix);
     Data body;
     auto appendText = [&](std::string_view text) {
         const Data bytes = encode(text);
@@ -688,15 +672,15 @@ Data BKNetworkOperation::bodyData() {
     };
     for (const auto& [key, value] : fields) {
         appendText("--" + boundary + "\r\n");
-        appendText("Content-Disposition: form-data; name=\"" + escapeDispositionParameter(key) + "\"\r\n\r\n");
+        appendText("Content-Disposition: form-data; name=\"" + MultipartText::escapeQuotedParameter(key) + "\"\r\n\r\n");
         appendText(valueText(value) + "\r\n");
         append(body, "\r\n");
     }
     auto appendPart = [&](const std::string& name, const std::string& filename, const std::string& mimeType,
                           const Data& content) {
         appendText("--" + boundary + "\r\n");
-        appendText("Content-Disposition: form-data; name=\"" + escapeDispositionParameter(name) +
-                   "\"; filename=\"" + escapeDispositionParameter(filename) + "\"\r\n");
+        appendText("Content-Disposition: form-data; name=\"" + MultipartText::escapeQuotedParameter(name) +
+                   "\"; filename=\"" + MultipartText::escapeQuotedParameter(filename) + "\"\r\n");
         appendText("Content-Type: " + mimeType + "\r\n");
         appendText("Content-Transfer-Encoding: binary\r\n\r\n");
         body.insert(body.end(), content.begin(), content.end());

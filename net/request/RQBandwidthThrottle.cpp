@@ -8,7 +8,9 @@ namespace clipora {
 using platform::Date;
 
 RQBandwidthThrottle& RQBandwidthThrottle::shared() {
-    static RQBandwidthThrottle instance;
+    // Never destroyed: the network thread measures and throttles through it,
+    // also while statics are destroyed at exit.
+    static RQBandwidthThrottle& instance = *new RQBandwidthThrottle;
     return instance;
 }
 

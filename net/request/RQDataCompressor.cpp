@@ -1,12 +1,9 @@
 #include "net/request/RQDataCompressor.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "net/request/RQError.h"
-#include "platform/foundation/FileManager.h"
-#include "platform/foundation/InputStream.h"
-#include "platform/foundation/OutputStream.h"
+#include "net/request/RQFileCoder.h"
 #include "platform/foundation/Text.h"
 
 namespace clipora {
@@ -113,62 +110,20 @@ std::optional<Data> RQDataCompressor::compressDataError(const Data& data, std::o
 bool RQDataCompressor::compressDataFromFileToFileError(const std::string& sourcePath,
                                                        const std::string& destinationPath,
                                                        std::optional<Error>* error) {
-    using platform::FileManager;
-    using platform::Text;
-    if (!FileManager::createFile(destinationPath)) {
-        setError(error, RQError::make(RQError::kCompression,
-                                      Text::format("Compression of %@ failed because we were to create a file at %@",
-                                                   sourcePath, destinationPath)));
-        return false;
-    }
-    if (!FileManager::fileExists(sourcePath)) {
-        setError(error, RQError::make(RQError::kCompression,
-                                      Text::format("Compression of %@ failed the file does not exist", sourcePath)));
-        return false;
-    }
+    if (!RQFileCoder::prepareFiles("Compression", sourcePath, destinationPath, error)) return false;
     RQDataCompressor compressor;
     if (auto failure = compressor.setupStream()) {
         setError(error, *failure);
         return false;
     }
-    auto input = platform::InputStream::withFile(sourcePath);
-    auto output = platform::OutputStream::toFile(destinationPath, false);
-    input->open();
-    output->open();
-    std::vector<std::uint8_t> buffer(kFilePieceLength);
-    while (compressor.streamReady()) {
-        const std::int64_t got = input->read(buffer.data(), buffer.size());
-        if (got < 0 || input->status() == platform::Stream::Status::Error) {
-            auto failure = RQError::make(
-                RQError::kCompression,
-                Text::format("Compression of %@ failed because we were unable to read from the source data file",
-                             sourcePath));
-            if (auto underlying = input->error()) failure = failure.withUnderlyingError(*underlying);
-            setError(error, failure);
-            compressor.closeStream();
-            return false;
-        }
-        const auto count = static_cast<std::size_t>(got);
-        const bool last = count < kFilePieceLength;
-        auto piece = compressor.deflatePiece(buffer.data(), count, error, last);
-        if (!piece) {
-            compressor.closeStream();
-            return false;
-        }
-        if (!piece->empty() && output->write(piece->data(), piece->size()) < 0) {
-            auto failure = RQError::make(
-                RQError::kCompression,
-                "Compression of " + sourcePath +
-                    " failed because we were unable to write to the destination data file at " + destinationPath);
-            if (auto underlying = output->error()) failure = failure.withUnderlyingError(*underlying);
-            setError(error, failure);
-            compressor.closeStream();
-            return false;
-        }
-        if (last) break;
+    // A short piece is the end of the file: it finishes the gzip data.
+    auto code = [&](const std::uint8_t* bytes, std::size_t length, bool last) {
+        return compressor.deflatePiece(bytes, length, error, last);
+    };
+    if (!RQFileCoder::codeFile("Compression", sourcePath, destinationPath, kFilePieceLength, true, code, error)) {
+        compressor.closeStream();
+        return false;
     }
-    input->close();
-    output->close();
     if (auto failure = compressor.closeStream()) {
         setError(error, *failure);
         return false;

@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <vector>
 
 #include "net/request/RQError.h"
-#include "platform/foundation/FileManager.h"
-#include "platform/foundation/InputStream.h"
-#include "platform/foundation/OutputStream.h"
+#include "net/request/RQFileCoder.h"
 #include "platform/foundation/Text.h"
 
 namespace clipora {
@@ -141,59 +138,22 @@ std::optional<Data> RQDataDecompressor::uncompressDataError(const Data& data, st
 bool RQDataDecompressor::uncompressDataFromFileToFileError(const std::string& sourcePath,
                                                            const std::string& destinationPath,
                                                            std::optional<Error>* error) {
-    using platform::FileManager;
-    if (!FileManager::createFile(destinationPath)) {
-        setError(error, RQError::make(RQError::kCompression,
-                                      Text::format("Decompression of %@ failed because we were to create a file at %@",
-                                                   sourcePath, destinationPath)));
-        return false;
-    }
-    if (!FileManager::fileExists(sourcePath)) {
-        setError(error, RQError::make(RQError::kCompression,
-                                      Text::format("Decompression of %@ failed the file does not exist", sourcePath)));
-        return false;
-    }
+    if (!RQFileCoder::prepareFiles("Decompression", sourcePath, destinationPath, error)) return false;
     RQDataDecompressor decompressor;
     if (auto failure = decompressor.setupStream()) {
         setError(error, *failure);
         return false;
     }
-    auto input = platform::InputStream::withFile(sourcePath);
-    auto output = platform::OutputStream::toFile(destinationPath, false);
-    input->open();
-    output->open();
-    std::vector<std::uint8_t> buffer(kFilePieceLength);
-    for (;;) {
-        const std::int64_t got = input->read(buffer.data(), buffer.size());
-        if (got < 0 || input->status() == platform::Stream::Status::Error) {
-            auto failure = RQError::make(
-                RQError::kCompression,
-                Text::format("Decompression of %@ failed because we were unable to read from the source data file",
-                             sourcePath));
-            if (auto underlying = input->error()) failure = failure.withUnderlyingError(*underlying);
-            setError(error, failure);
-            decompressor.closeStream();
-            return false;
-        }
-        if (got == 0) break;
-        auto piece = decompressor.uncompressBytesLengthError(buffer.data(), static_cast<std::size_t>(got), error);
-        if (!piece) {
-            decompressor.closeStream();
-            return false;
-        }
-        if (!piece->empty() && output->write(piece->data(), piece->size()) < 0) {
-            auto failure = RQError::make(
-                RQError::kCompression,
-                "Decompression of " + sourcePath +
-                    " failed because we were unable to write to the destination data file at " + destinationPath);
-            if (auto underlying = output->error()) failure = failure.withUnderlyingError(*underlying);
-            setError(error, failure);
-            decompressor.closeStream();
-            return false;
-        }
+    // Reads go on until the file gives nothing more; the end of the gzip
+    // data is checked afterwards.
+    auto code = [&](const std::uint8_t* bytes, std::size_t length, bool) -> std::optional<Data> {
+        if (length == 0) return Data{};
+        return decompressor.uncompressBytesLengthError(bytes, length, error);
+    };
+    if (!RQFileCoder::codeFile("Decompression", sourcePath, destinationPath, kFilePieceLength, false, code, error)) {
+        decompressor.closeStream();
+        return false;
     }
-    input->close();
-    output->close();
     if (auto failure = decompressor.finishError()) {
         setError(error, *failure);
         decompressor.closeStream();

@@ -86,10 +86,12 @@ double leadingNumber(const std::string& text) {
 // ===========================================================================
 
 std::shared_ptr<RQDownloadCache> RQDownloadCache::sharedCache() {
-    static const std::shared_ptr<RQDownloadCache> shared = [] {
+    // Never destroyed: requests on the network thread use it, also while
+    // statics are destroyed at exit.
+    static const std::shared_ptr<RQDownloadCache>& shared = *[] {
         auto cache = std::make_shared<RQDownloadCache>();
         cache->setStoragePath(joinPath(FileManager::cachesDirectory(), "RQHTTPRequestCache"));
-        return cache;
+        return new std::shared_ptr<RQDownloadCache>(std::move(cache));
     }();
     return shared;
 }

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "net/MultipartText.h"
 #include "net/request/RQError.h"
-#include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
 
 namespace clipora {
@@ -48,7 +48,7 @@ RQFormDataRequest::RQFormDataRequest(std::optional<URL> url)
       boundary_(makeBoundary()) {}
 
 std::string RQFormDataRequest::makeBoundary() {
-    return std::string(kBoundaryPrefix) + platform::Digest::hex(platform::Digest::randomBytes(12));
+    return MultipartText::randomBoundary(kBoundaryPrefix);
 }
 
 std::shared_ptr<RQHTTPRequest> RQFormDataRequest::makeRequestOfSameClass(std::optional<URL> url) const {
@@ -308,17 +308,7 @@ std::string RQFormDataRequest::encodeURL(const std::string& text) const {
 }
 
 std::string RQFormDataRequest::escapeQuotedParameter(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '"': out += "%22"; break;
-            case '\r': out += "%0D"; break;
-            case '\n': out += "%0A"; break;
-            default: out.push_back(c);
-        }
-    }
-    return out;
+    return MultipartText::escapeQuotedParameter(text);
 }
 
 // --- Copy ---

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <utility>
 
 #include "net/request/RQAuthenticationDialog.h"
@@ -145,6 +146,62 @@ std::string credentialString(const Value::Dictionary& credentials, std::string_v
 
 bool isNTLM(const std::string& scheme) { return scheme == HTTPAuthentication::kSchemeNTLM; }
 
+// The credentials dictionary for a challenge. A scheme that wants an
+// account domain takes the request's own (`ownDomain`, asked only then) or
+// else one written into the user name as "DOMAIN\user".
+std::shared_ptr<const Value::Dictionary> credentialsForChallenge(
+    const HTTPAuthentication* authentication, std::string user, const std::string& pass,
+    const std::function<std::optional<std::string>()>& ownDomain) {
+    std::optional<std::string> accountDomain;
+    if (authentication && authentication->requiresAccountDomain()) {
+        auto domain = ownDomain();
+        if (domain && !domain->empty()) {
+            accountDomain = domain;
+        } else {
+            auto parts = Text::split(user, "\\");
+            if (parts.size() == 2) {
+                accountDomain = parts[0];
+                user = parts[1];
+            } else {
+                accountDomain = std::string();
+            }
+        }
+    }
+    return std::make_shared<const Value::Dictionary>(credentialsDictionary(user, pass, accountDomain));
+}
+
+using SessionStore = std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>>;
+
+void storeInSessionStore(SessionStore& store, std::shared_ptr<RQHTTPRequest::SessionCredentials> record) {
+    std::lock_guard lock(state().credentialsLock);
+    std::erase_if(store, [&](const auto& r) { return r->credentials == record->credentials; });
+    store.push_back(std::move(record));
+}
+
+void removeFromSessionStore(SessionStore& store, const std::shared_ptr<const Value::Dictionary>& credentials) {
+    if (!credentials) return;
+    std::lock_guard lock(state().credentialsLock);
+    auto it = std::find_if(store.begin(), store.end(), [&](const auto& r) { return r->credentials == credentials; });
+    if (it != store.end()) store.erase(it);
+}
+
+platform::URLCredential permanentCredential(const Value::Dictionary& credentials) {
+    return platform::URLCredential(credentialString(credentials, HTTPAuthentication::kCredentialUsername),
+                                   credentialString(credentials, HTTPAuthentication::kCredentialPassword),
+                                   platform::URLCredential::Persistence::Permanent);
+}
+
+platform::URLProtectionSpace proxyProtectionSpace(const std::string& host, int port,
+                                                  const std::optional<std::string>& realm) {
+    return platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP, realm);
+}
+
+void removeDefaultCredential(const platform::URLProtectionSpace& space) {
+    auto storage = platform::URLCredentialStorage::sharedCredentialStorage();
+    if (auto credential = storage->defaultCredentialForProtectionSpace(space))
+        storage->removeCredentialForProtectionSpace(*credential, space);
+}
+
 bool idempotentMethod(const std::string& method) {
     return method == "GET" || method == "HEAD" || method == "PUT" || method == "DELETE" || method == "OPTIONS" ||
            method == "TRACE";
@@ -203,20 +260,7 @@ RQHTTPRequest::~RQHTTPRequest() {
         if (!compressedPostBodyFilePath_.empty()) FileManager::removeItem(compressedPostBodyFilePath_);
     }
     // Blocks may capture objects that must be released on the main thread.
-    struct Blocks {
-        BasicBlock a, b, c, d, e, f;
-        HeadersBlock g;
-        ProgressBlock h, i;
-        SizeBlock j, k;
-        DataBlock l;
-    };
-    auto blocks = std::make_shared<Blocks>(Blocks{std::move(startedBlock_), std::move(completionBlock_),
-                                                  std::move(failureBlock_), std::move(authenticationNeededBlock_),
-                                                  std::move(proxyAuthenticationNeededBlock_),
-                                                  std::move(requestRedirectedBlock_), std::move(headersReceivedBlock_),
-                                                  std::move(bytesReceivedBlock_), std::move(bytesSentBlock_),
-                                                  std::move(downloadSizeIncrementedBlock_),
-                                                  std::move(uploadSizeIncrementedBlock_), std::move(dataReceivedBlock_)});
+    auto blocks = takeBlocks();
     if (!RunLoop::isMainThread()) {
         Thread::performOnMainThread([blocks]() mutable { blocks.reset(); }, false);
     }
@@ -587,35 +631,21 @@ std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> RQHTTPRequest::s
 }
 
 void RQHTTPRequest::storeAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record) {
-    std::lock_guard lock(state().credentialsLock);
-    auto& store = state().sessionCredentials;
-    std::erase_if(store, [&](const auto& r) { return r->credentials == record->credentials; });
-    store.push_back(std::move(record));
+    storeInSessionStore(state().sessionCredentials, std::move(record));
 }
 
 void RQHTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record) {
-    std::lock_guard lock(state().credentialsLock);
-    auto& store = state().sessionProxyCredentials;
-    std::erase_if(store, [&](const auto& r) { return r->credentials == record->credentials; });
-    store.push_back(std::move(record));
+    storeInSessionStore(state().sessionProxyCredentials, std::move(record));
 }
 
 void RQHTTPRequest::removeAuthenticationCredentialsFromSessionStore(
     const std::shared_ptr<const Value::Dictionary>& credentials) {
-    if (!credentials) return;
-    std::lock_guard lock(state().credentialsLock);
-    auto& store = state().sessionCredentials;
-    auto it = std::find_if(store.begin(), store.end(), [&](const auto& r) { return r->credentials == credentials; });
-    if (it != store.end()) store.erase(it);
+    removeFromSessionStore(state().sessionCredentials, credentials);
 }
 
 void RQHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(
     const std::shared_ptr<const Value::Dictionary>& credentials) {
-    if (!credentials) return;
-    std::lock_guard lock(state().credentialsLock);
-    auto& store = state().sessionProxyCredentials;
-    auto it = std::find_if(store.begin(), store.end(), [&](const auto& r) { return r->credentials == credentials; });
-    if (it != store.end()) store.erase(it);
+    removeFromSessionStore(state().sessionProxyCredentials, credentials);
 }
 
 std::shared_ptr<RQHTTPRequest::SessionCredentials> RQHTTPRequest::findSessionAuthenticationCredentials() {
@@ -676,10 +706,8 @@ void RQHTTPRequest::saveCredentialsForHostPortProtocolRealm(const platform::URLC
 void RQHTTPRequest::saveCredentialsForProxyPortRealm(const platform::URLCredential& credential,
                                                      const std::string& host, int port,
                                                      const std::optional<std::string>& realm) {
-    auto space = platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP,
-                                                          realm);
-    platform::URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(credential,
-                                                                                                       space);
+    platform::URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(
+        credential, proxyProtectionSpace(host, port, realm));
 }
 
 std::optional<platform::URLCredential> RQHTTPRequest::savedCredentialsForHostPortProtocolRealm(
@@ -690,27 +718,19 @@ std::optional<platform::URLCredential> RQHTTPRequest::savedCredentialsForHostPor
 
 std::optional<platform::URLCredential> RQHTTPRequest::savedCredentialsForProxyPortProtocolRealm(
     const std::string& host, int port, const std::string&, const std::optional<std::string>& realm) {
-    auto space = platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP,
-                                                          realm);
-    return platform::URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(space);
+    return platform::URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(
+        proxyProtectionSpace(host, port, realm));
 }
 
 void RQHTTPRequest::removeCredentialsForHostPortProtocolRealm(const std::string& host, int port,
                                                               const std::string& protocol,
                                                               const std::optional<std::string>& realm) {
-    platform::URLProtectionSpace space(host, port, protocol, realm);
-    auto storage = platform::URLCredentialStorage::sharedCredentialStorage();
-    if (auto credential = storage->defaultCredentialForProtectionSpace(space))
-        storage->removeCredentialForProtectionSpace(*credential, space);
+    removeDefaultCredential(platform::URLProtectionSpace(host, port, protocol, realm));
 }
 
 void RQHTTPRequest::removeCredentialsForProxyPortRealm(const std::string& host, int port,
                                                        const std::optional<std::string>& realm) {
-    auto space = platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP,
-                                                          realm);
-    auto storage = platform::URLCredentialStorage::sharedCredentialStorage();
-    if (auto credential = storage->defaultCredentialForProtectionSpace(space))
-        storage->removeCredentialForProtectionSpace(*credential, space);
+    removeDefaultCredential(proxyProtectionSpace(host, port, realm));
 }
 
 // --- Session cookies ---
@@ -1050,7 +1070,7 @@ void RQHTTPRequest::clearDelegatesAndCancel() {
     cancel();
 }
 
-void RQHTTPRequest::releaseBlocksOnMainThread() {
+std::shared_ptr<void> RQHTTPRequest::takeBlocks() {
     struct Blocks {
         BasicBlock a, b, c, d, e, f;
         HeadersBlock g;
@@ -1058,28 +1078,33 @@ void RQHTTPRequest::releaseBlocksOnMainThread() {
         SizeBlock j, k;
         DataBlock l;
     };
-    std::shared_ptr<Blocks> blocks;
+    auto blocks = std::make_shared<Blocks>(Blocks{std::move(completionBlock_), std::move(failureBlock_),
+                                                  std::move(startedBlock_), std::move(proxyAuthenticationNeededBlock_),
+                                                  std::move(authenticationNeededBlock_),
+                                                  std::move(requestRedirectedBlock_), std::move(headersReceivedBlock_),
+                                                  std::move(bytesReceivedBlock_), std::move(bytesSentBlock_),
+                                                  std::move(downloadSizeIncrementedBlock_),
+                                                  std::move(uploadSizeIncrementedBlock_), std::move(dataReceivedBlock_)});
+    completionBlock_ = nullptr;
+    failureBlock_ = nullptr;
+    startedBlock_ = nullptr;
+    proxyAuthenticationNeededBlock_ = nullptr;
+    authenticationNeededBlock_ = nullptr;
+    requestRedirectedBlock_ = nullptr;
+    headersReceivedBlock_ = nullptr;
+    bytesReceivedBlock_ = nullptr;
+    bytesSentBlock_ = nullptr;
+    downloadSizeIncrementedBlock_ = nullptr;
+    uploadSizeIncrementedBlock_ = nullptr;
+    dataReceivedBlock_ = nullptr;
+    return blocks;
+}
+
+void RQHTTPRequest::releaseBlocksOnMainThread() {
+    std::shared_ptr<void> blocks;
     {
         std::lock_guard lock(propertyMutex_);
-        blocks = std::make_shared<Blocks>(Blocks{std::move(completionBlock_), std::move(failureBlock_),
-                                                 std::move(startedBlock_), std::move(proxyAuthenticationNeededBlock_),
-                                                 std::move(authenticationNeededBlock_),
-                                                 std::move(requestRedirectedBlock_), std::move(headersReceivedBlock_),
-                                                 std::move(bytesReceivedBlock_), std::move(bytesSentBlock_),
-                                                 std::move(downloadSizeIncrementedBlock_),
-                                                 std::move(uploadSizeIncrementedBlock_), std::move(dataReceivedBlock_)});
-        completionBlock_ = nullptr;
-        failureBlock_ = nullptr;
-        startedBlock_ = nullptr;
-        proxyAuthenticationNeededBlock_ = nullptr;
-        authenticationNeededBlock_ = nullptr;
-        requestRedirectedBlock_ = nullptr;
-        headersReceivedBlock_ = nullptr;
-        bytesReceivedBlock_ = nullptr;
-        bytesSentBlock_ = nullptr;
-        downloadSizeIncrementedBlock_ = nullptr;
-        uploadSizeIncrementedBlock_ = nullptr;
-        dataReceivedBlock_ = nullptr;
+        blocks = takeBlocks();
     }
     performOnMainThread([blocks]() mutable { blocks.reset(); });
 }
@@ -2219,24 +2244,10 @@ std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findCredentials() {
         }
     }
     if (!user || !pass) return nullptr;
-    std::optional<std::string> accountDomain;
-    auto authentication = get(requestAuthentication_);
-    if (authentication && authentication->requiresAccountDomain()) {
+    return credentialsForChallenge(get(requestAuthentication_).get(), *user, *pass, [this] {
         auto mainReq = mainRequest();
-        auto ownDomain = mainReq ? mainReq->domain() : domain();
-        if (ownDomain && !ownDomain->empty()) {
-            accountDomain = ownDomain;
-        } else {
-            auto parts = Text::split(*user, "\\");
-            if (parts.size() == 2) {
-                accountDomain = parts[0];
-                user = parts[1];
-            } else {
-                accountDomain = std::string();
-            }
-        }
-    }
-    return std::make_shared<const Value::Dictionary>(credentialsDictionary(*user, *pass, accountDomain));
+        return mainReq ? mainReq->domain() : domain();
+    });
 }
 
 std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findProxyCredentials() {
@@ -2255,23 +2266,8 @@ std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findProxyCredentials() {
         }
     }
     if (!user || !pass) return nullptr;
-    std::optional<std::string> accountDomain;
-    auto authentication = get(proxyAuthentication_);
-    if (authentication && authentication->requiresAccountDomain()) {
-        auto ownDomain = source.proxyDomain();
-        if (ownDomain && !ownDomain->empty()) {
-            accountDomain = ownDomain;
-        } else {
-            auto parts = Text::split(*user, "\\");
-            if (parts.size() == 2) {
-                accountDomain = parts[0];
-                user = parts[1];
-            } else {
-                accountDomain = std::string();
-            }
-        }
-    }
-    return std::make_shared<const Value::Dictionary>(credentialsDictionary(*user, *pass, accountDomain));
+    return credentialsForChallenge(get(proxyAuthentication_).get(), *user, *pass,
+                                   [&source] { return source.proxyDomain(); });
 }
 
 bool RQHTTPRequest::applyCredentials(const std::shared_ptr<const Value::Dictionary>& credentials) {
@@ -2323,19 +2319,32 @@ bool RQHTTPRequest::applyProxyCredentials(const std::shared_ptr<const Value::Dic
 void RQHTTPRequest::saveCredentialsToKeychain(const Value::Dictionary& credentials) {
     auto requestURL = url();
     if (!requestURL) return;
-    platform::URLCredential credential(credentialString(credentials, HTTPAuthentication::kCredentialUsername),
-                                       credentialString(credentials, HTTPAuthentication::kCredentialPassword),
-                                       platform::URLCredential::Persistence::Permanent);
+    const auto credential = permanentCredential(credentials);
     saveCredentialsForHostPortProtocolRealm(credential, requestURL->host(), effectivePort(*requestURL),
                                             requestURL->scheme(), authenticationRealm());
 }
 
 void RQHTTPRequest::saveProxyCredentialsToKeychain(const Value::Dictionary& credentials) {
-    platform::URLCredential credential(credentialString(credentials, HTTPAuthentication::kCredentialUsername),
-                                       credentialString(credentials, HTTPAuthentication::kCredentialPassword),
-                                       platform::URLCredential::Persistence::Permanent);
+    const auto credential = permanentCredential(credentials);
     saveCredentialsForProxyPortRealm(credential, proxyHost(), proxyPort(), proxyAuthenticationRealm());
 }
+
+// The steps of answering a challenge are the same for the server and for a
+// proxy; what differs is which fields and helpers they work on.
+struct RQHTTPRequest::AuthenticationSide {
+    std::shared_ptr<HTTPAuthentication> RQHTTPRequest::*authentication;
+    std::shared_ptr<const Value::Dictionary> RQHTTPRequest::*credentials;
+    std::string RQHTTPRequest::*scheme;
+    std::optional<std::string> RQHTTPRequest::*realm;
+    std::atomic<int> RQHTTPRequest::*retryCount;
+    void (*removeFromSessionStore)(const std::shared_ptr<const Value::Dictionary>&);
+    std::shared_ptr<SessionCredentials> (RQHTTPRequest::*findSessionCredentials)();
+    std::shared_ptr<const Value::Dictionary> (RQHTTPRequest::*findCredentials)();
+    bool (RQHTTPRequest::*applyCredentials)(const std::shared_ptr<const Value::Dictionary>&);
+    bool (RQHTTPRequest::*willAskDelegate)();
+    bool (RQHTTPRequest::*showDialog)();
+    const char* applyFailure;
+};
 
 void RQHTTPRequest::attemptToApplyCredentialsAndResume() {
     auto keep = self();
@@ -2344,116 +2353,38 @@ void RQHTTPRequest::attemptToApplyCredentialsAndResume() {
         attemptToApplyProxyCredentialsAndResume();
         return;
     }
-    std::unique_lock lock(cancelledLock_);
-    auto responseHead = [this]() -> std::shared_ptr<HTTPMessage> {
-        auto stream = readStream();
-        return stream ? stream->responseHeader() : nullptr;
-    };
-    auto authentication = get(requestAuthentication_);
-    if (!authentication) {
-        auto head = responseHead();
-        authentication = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-        put(requestAuthentication_, authentication);
-        if (!authentication) {
-            cancelLoad();
-            failWithError(RQError::make(RQError::kUnableToApplyCredentials,
-                                        "Failed to get authentication object from response headers"));
-            return;
-        }
-        setAuthenticationScheme(authentication->method());
-    }
-    put(authenticationRealm_, authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
-
-    std::optional<Error> invalid;
-    if (!authentication->isValid(&invalid)) {
-        put(requestAuthentication_, std::shared_ptr<HTTPAuthentication>());
-        if (invalid && invalid->domain() == platform::HTTPStreamError::kNetworkDomain &&
-            (invalid->code() == platform::HTTPStreamError::kAuthenticationBadUserName ||
-             invalid->code() == platform::HTTPStreamError::kAuthenticationBadPassword)) {
-            std::lock_guard authenticationLock(state().delegateAuthenticationLock);
-            removeAuthenticationCredentialsFromSessionStore(requestCredentials());
-            put(requestCredentials_, std::shared_ptr<const Value::Dictionary>());
-            if (error() || isCancelled()) return;
-            // A server that keeps refusing gets no endless retries.
-            if (authenticationRetryCount() >= kMaximumAuthenticationRetries) {
-                cancelLoad();
-                failWithError(RQError::authenticationNeeded());
-                return;
-            }
-            if (useSessionPersistence()) {
-                if (auto record = findSessionAuthenticationCredentials()) {
-                    // Credentials another request got meanwhile (one dialog
-                    // answers every request waiting for it): a fresh object
-                    // from this response carries them.
-                    auto head = responseHead();
-                    auto fresh = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-                    put(requestAuthentication_, fresh);
-                    if (fresh && applyCredentials(record->credentials)) {
-                        cancelLoad();
-                        startRequest();
-                        return;
-                    }
-                    put(requestAuthentication_, std::shared_ptr<HTTPAuthentication>());
-                }
-            }
-            put(lastActivityTime_, std::optional<Date>());
-            if (willAskDelegateForCredentials() || showAuthenticationDialog()) return;
-        }
-        cancelLoad();
-        failWithError(RQError::authenticationNeeded());
-        return;
-    }
-
-    cancelLoad();
-    if (auto applied = requestCredentials()) {
-        const bool ntlm = isNTLM(authenticationScheme());
-        if (authenticationRetryCount() >= kMaximumAuthenticationRetries) {
-            failWithError(RQError::authenticationNeeded());
-            return;
-        }
-        if (!(ntlm && authenticationRetryCount() > 1)) {
-            if (applyCredentials(applied)) {
-                startRequest();
-                return;
-            }
-        }
-        if (ntlm && authenticationRetryCount() == 2) {
-            failWithError(RQError::authenticationNeeded());
-        } else {
-            failWithError(
-                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply credentials to request"));
-        }
-        return;
-    }
-
-    if (!authentication->requiresUserAndPassword()) return;
-    std::lock_guard authenticationLock(state().delegateAuthenticationLock);
-    if (error() || isCancelled()) return;
-    if (authenticationRetryCount() >= kMaximumAuthenticationRetries) {
-        failWithError(RQError::authenticationNeeded());
-        return;
-    }
-    if (useSessionPersistence()) {
-        if (auto record = findSessionAuthenticationCredentials(); record && applyCredentials(record->credentials)) {
-            startRequest();
-            return;
-        }
-    }
-    if (auto credentials = findCredentials()) {
-        if (applyCredentials(credentials)) {
-            startRequest();
-        } else {
-            failWithError(
-                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply credentials to request"));
-        }
-        return;
-    }
-    if (willAskDelegateForCredentials()) return;
-    if (showAuthenticationDialog()) return;
-    failWithError(RQError::authenticationNeeded());
+    static const AuthenticationSide server{&RQHTTPRequest::requestAuthentication_,
+                                           &RQHTTPRequest::requestCredentials_,
+                                           &RQHTTPRequest::authenticationScheme_,
+                                           &RQHTTPRequest::authenticationRealm_,
+                                           &RQHTTPRequest::authenticationRetryCount_,
+                                           &RQHTTPRequest::removeAuthenticationCredentialsFromSessionStore,
+                                           &RQHTTPRequest::findSessionAuthenticationCredentials,
+                                           &RQHTTPRequest::findCredentials,
+                                           &RQHTTPRequest::applyCredentials,
+                                           &RQHTTPRequest::willAskDelegateForCredentials,
+                                           &RQHTTPRequest::showAuthenticationDialog,
+                                           "Failed to apply credentials to request"};
+    answerAuthenticationChallenge(server);
 }
 
 void RQHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
+    static const AuthenticationSide proxy{&RQHTTPRequest::proxyAuthentication_,
+                                          &RQHTTPRequest::proxyCredentials_,
+                                          &RQHTTPRequest::proxyAuthenticationScheme_,
+                                          &RQHTTPRequest::proxyAuthenticationRealm_,
+                                          &RQHTTPRequest::proxyAuthenticationRetryCount_,
+                                          &RQHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore,
+                                          &RQHTTPRequest::findSessionProxyAuthenticationCredentials,
+                                          &RQHTTPRequest::findProxyCredentials,
+                                          &RQHTTPRequest::applyProxyCredentials,
+                                          &RQHTTPRequest::willAskDelegateForProxyCredentials,
+                                          &RQHTTPRequest::showProxyAuthenticationDialog,
+                                          "Failed to apply proxy credentials to request"};
+    answerAuthenticationChallenge(proxy);
+}
+
+void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side) {
     auto keep = self();
     if (error() || isCancelled()) return;
     std::unique_lock lock(cancelledLock_);
@@ -2461,53 +2392,61 @@ void RQHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
         auto stream = readStream();
         return stream ? stream->responseHeader() : nullptr;
     };
-    auto authentication = get(proxyAuthentication_);
+    auto retries = [&] { return (this->*side.retryCount).load(); };
+    auto apply = [&](const std::shared_ptr<const Value::Dictionary>& credentials) {
+        return (this->*side.applyCredentials)(credentials);
+    };
+    auto authentication = get(this->*side.authentication);
     if (!authentication) {
         auto head = responseHead();
         authentication = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-        put(proxyAuthentication_, authentication);
+        put(this->*side.authentication, authentication);
         if (!authentication) {
             cancelLoad();
             failWithError(RQError::make(RQError::kUnableToApplyCredentials,
                                         "Failed to get authentication object from response headers"));
             return;
         }
-        put(proxyAuthenticationScheme_, authentication->method());
+        put(this->*side.scheme, authentication->method());
     }
-    put(proxyAuthenticationRealm_, authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
+    put(this->*side.realm, authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
 
     std::optional<Error> invalid;
     if (!authentication->isValid(&invalid)) {
-        put(proxyAuthentication_, std::shared_ptr<HTTPAuthentication>());
+        put(this->*side.authentication, std::shared_ptr<HTTPAuthentication>());
         if (invalid && invalid->domain() == platform::HTTPStreamError::kNetworkDomain &&
             (invalid->code() == platform::HTTPStreamError::kAuthenticationBadUserName ||
              invalid->code() == platform::HTTPStreamError::kAuthenticationBadPassword)) {
             std::lock_guard authenticationLock(state().delegateAuthenticationLock);
-            removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials());
-            put(proxyCredentials_, std::shared_ptr<const Value::Dictionary>());
+            side.removeFromSessionStore(get(this->*side.credentials));
+            put(this->*side.credentials, std::shared_ptr<const Value::Dictionary>());
             if (error() || isCancelled()) return;
-            if (proxyAuthenticationRetryCount() >= kMaximumAuthenticationRetries) {
+            // A party that keeps refusing gets no endless retries.
+            if (retries() >= kMaximumAuthenticationRetries) {
                 cancelLoad();
                 failWithError(RQError::authenticationNeeded());
                 return;
             }
             if (useSessionPersistence()) {
-                if (auto record = findSessionProxyAuthenticationCredentials()) {
+                if (auto record = (this->*side.findSessionCredentials)()) {
+                    // Credentials another request got meanwhile (one dialog
+                    // answers every request waiting for it): a fresh object
+                    // from this response carries them.
                     auto head = responseHead();
                     auto fresh = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-                    put(proxyAuthentication_, fresh);
-                    if (fresh && applyProxyCredentials(record->credentials)) {
+                    put(this->*side.authentication, fresh);
+                    if (fresh && apply(record->credentials)) {
                         cancelLoad();
                         startRequest();
                         return;
                     }
-                    put(proxyAuthentication_, std::shared_ptr<HTTPAuthentication>());
+                    put(this->*side.authentication, std::shared_ptr<HTTPAuthentication>());
                 }
             }
             put(lastActivityTime_, std::optional<Date>());
             // The waiting request is resumed by the answer; asking the same
             // party twice is not needed.
-            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) return;
+            if ((this->*side.willAskDelegate)() || (this->*side.showDialog)()) return;
         }
         cancelLoad();
         failWithError(RQError::authenticationNeeded());
@@ -2515,23 +2454,22 @@ void RQHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
     }
 
     cancelLoad();
-    if (auto applied = proxyCredentials()) {
-        const bool ntlm = isNTLM(proxyAuthenticationScheme());
-        if (proxyAuthenticationRetryCount() >= kMaximumAuthenticationRetries) {
+    if (auto applied = get(this->*side.credentials)) {
+        const bool ntlm = isNTLM(get(this->*side.scheme));
+        if (retries() >= kMaximumAuthenticationRetries) {
             failWithError(RQError::authenticationNeeded());
             return;
         }
-        if (!(ntlm && proxyAuthenticationRetryCount() > 1)) {
-            if (applyProxyCredentials(applied)) {
+        if (!(ntlm && retries() > 1)) {
+            if (apply(applied)) {
                 startRequest();
                 return;
             }
         }
-        if (ntlm && proxyAuthenticationRetryCount() == 2) {
+        if (ntlm && retries() == 2) {
             failWithError(RQError::authenticationNeeded());
         } else {
-            failWithError(
-                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply proxy credentials to request"));
+            failWithError(RQError::make(RQError::kUnableToApplyCredentials, side.applyFailure));
         }
         return;
     }
@@ -2539,28 +2477,26 @@ void RQHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
     if (!authentication->requiresUserAndPassword()) return;
     std::lock_guard authenticationLock(state().delegateAuthenticationLock);
     if (error() || isCancelled()) return;
-    if (proxyAuthenticationRetryCount() >= kMaximumAuthenticationRetries) {
+    if (retries() >= kMaximumAuthenticationRetries) {
         failWithError(RQError::authenticationNeeded());
         return;
     }
     if (useSessionPersistence()) {
-        if (auto record = findSessionProxyAuthenticationCredentials();
-            record && applyProxyCredentials(record->credentials)) {
+        if (auto record = (this->*side.findSessionCredentials)(); record && apply(record->credentials)) {
             startRequest();
             return;
         }
     }
-    if (auto credentials = findProxyCredentials()) {
-        if (applyProxyCredentials(credentials)) {
+    if (auto credentials = (this->*side.findCredentials)()) {
+        if (apply(credentials)) {
             startRequest();
         } else {
-            failWithError(
-                RQError::make(RQError::kUnableToApplyCredentials, "Failed to apply proxy credentials to request"));
+            failWithError(RQError::make(RQError::kUnableToApplyCredentials, side.applyFailure));
         }
         return;
     }
-    if (willAskDelegateForProxyCredentials()) return;
-    if (showProxyAuthenticationDialog()) return;
+    if ((this->*side.willAskDelegate)()) return;
+    if ((this->*side.showDialog)()) return;
     failWithError(RQError::authenticationNeeded());
 }
 

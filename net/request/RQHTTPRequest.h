@@ -520,6 +520,9 @@ private:
 
     void cancelOnRequestThread();
     void releaseBlocksOnMainThread();
+    // Moves every block out into one holder and clears the fields; the
+    // caller picks the thread the holder dies on.
+    std::shared_ptr<void> takeBlocks();
     void handleNetworkEvent(unsigned event);
     void handleBytesAvailable();
     void handleStreamComplete();
@@ -537,6 +540,8 @@ private:
     void saveProxyCredentialsToKeychain(const platform::Value::Dictionary& credentials);
     void attemptToApplyCredentialsAndResume();
     void attemptToApplyProxyCredentialsAndResume();
+    struct AuthenticationSide;
+    void answerAuthenticationChallenge(const AuthenticationSide& side);
     bool willAskDelegateForCredentials();
     bool willAskDelegateForProxyCredentials();
     void askDelegateForCredentials();

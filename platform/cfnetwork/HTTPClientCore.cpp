@@ -1,8 +1,11 @@
 #include "platform/cfnetwork/HTTPClientCore.h"
 
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <vector>
+
+#include <unistd.h>
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
@@ -24,6 +27,9 @@ struct HTTPClientCore::Impl {
     // reader (flow control) has no operation pending, so the core keeps it.
     std::set<std::shared_ptr<HTTPConnection>> busy;
     std::atomic<std::size_t> idleCount{0};
+    // The process that started the I/O thread (a forked child has no such
+    // thread and must not wait for it at exit).
+    pid_t owner = ::getpid();
 };
 
 namespace {
@@ -75,8 +81,34 @@ HTTPClientCore::~HTTPClientCore() {
 }
 
 std::shared_ptr<HTTPClientCore> HTTPClientCore::shared() {
-    static std::shared_ptr<HTTPClientCore> core(new HTTPClientCore());
+    // Never destroyed. Threads that outlive main() (operation-queue workers,
+    // the request engine's network thread) may still start or cancel
+    // transactions while statics are destroyed, so the core must outlive
+    // them. A static shared_ptr did not give that, nor a clean end: pooled
+    // connections hold the core, so its destructor mostly never ran and the
+    // I/O thread kept reading TLS while OpenSSL freed its globals at exit;
+    // and when the last reference fell on the I/O thread itself, the
+    // io_context was destroyed under its own run().
+    static const std::shared_ptr<HTTPClientCore>& core = *[] {
+        auto* leaked = new std::shared_ptr<HTTPClientCore>(new HTTPClientCore());
+        std::atexit(&HTTPClientCore::stopAtExit);
+        return leaked;
+    }();
     return core;
+}
+
+void HTTPClientCore::stopAtExit() {
+    // Runs before the statics made earlier than the core are destroyed and
+    // before OpenSSL's own exit-time clean-up: no handler, TLS read or
+    // observer call may run concurrently with either. Exchanges still in
+    // flight never complete; their callers wait on run loops that the
+    // ending process does not turn again.
+    auto& impl = *shared()->impl_;
+    impl.work.reset();
+    impl.io.stop();
+    if (impl.owner == ::getpid() && impl.thread.joinable() && impl.thread.get_id() != std::this_thread::get_id()) {
+        impl.thread.join();
+    }
 }
 
 asio::io_context& HTTPClientCore::ioContext() { return impl_->io; }

@@ -72,7 +72,8 @@ class HTTPConnection;
 
 class HTTPClientCore : public std::enable_shared_from_this<HTTPClientCore> {
 public:
-    // The process-wide core with its I/O thread, started on first use.
+    // The process-wide core with its I/O thread, started on first use and
+    // never destroyed; the I/O thread is stopped when the process exits.
     static std::shared_ptr<HTTPClientCore> shared();
 
     ~HTTPClientCore();
@@ -103,6 +104,8 @@ private:
     struct Impl;
 
     HTTPClientCore();
+    // At process exit: stops the I/O thread and waits for it.
+    static void stopAtExit();
     // I/O thread: a connection finished an exchange and may be reused.
     void returnToPool(const std::shared_ptr<HTTPConnection>& connection);
     void removeFromPool(const HTTPConnection* connection);

@@ -34,8 +34,11 @@ bool hostInDomain(std::string_view host, std::string_view domain) {
 }  // namespace
 
 std::shared_ptr<HTTPCookieStorage> HTTPCookieStorage::sharedHTTPCookieStorage() {
-    static std::mutex mutex;
-    static std::shared_ptr<HTTPCookieStorage> shared;
+    // Never destroyed: URL loading on background threads (queue workers,
+    // the request engine's network thread) reaches it, also while statics
+    // are destroyed at exit.
+    static std::mutex& mutex = *new std::mutex;
+    static std::shared_ptr<HTTPCookieStorage>& shared = *new std::shared_ptr<HTTPCookieStorage>;
     std::filesystem::path file = sharedCookieFile();
     std::lock_guard lock(mutex);
     if (!shared || shared->file() != file) shared = std::make_shared<HTTPCookieStorage>(file);

@@ -28,7 +28,8 @@ struct OverrideTable {
 };
 
 OverrideTable& table() {
-    static OverrideTable t;
+    // Never destroyed: the HTTP core's I/O thread reads it.
+    static OverrideTable& t = *new OverrideTable;
     return t;
 }
 

@@ -85,8 +85,10 @@ bool splitHostPort(std::string_view text, std::string& host, std::optional<std::
     return true;
 }
 
+// Never destroyed: URL loading on background threads reads it, also while
+// statics are destroyed at exit.
 std::shared_ptr<const ProxySettings>& injected() {
-    static std::shared_ptr<const ProxySettings> settings;
+    static std::shared_ptr<const ProxySettings>& settings = *new std::shared_ptr<const ProxySettings>;
     return settings;
 }
 

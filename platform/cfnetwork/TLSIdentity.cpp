@@ -15,15 +15,6 @@ std::atomic<std::uint64_t> nextSerial{1};
 
 struct BioFree { void operator()(BIO* p) const { BIO_free(p); } };
 
-Data toDER(X509* cert) {
-    int len = i2d_X509(cert, nullptr);
-    if (len <= 0) return {};
-    Data out(static_cast<std::size_t>(len));
-    unsigned char* p = out.data();
-    i2d_X509(cert, &p);
-    return out;
-}
-
 }  // namespace
 
 TLSIdentity::TLSIdentity(X509Ptr certificate, KeyPtr key, std::vector<X509Ptr> chain)
@@ -85,7 +76,16 @@ std::shared_ptr<TLSIdentity> TLSIdentity::withChainCertificates(const std::vecto
     return std::shared_ptr<TLSIdentity>(new TLSIdentity(std::move(cert), std::move(key), std::move(chain)));
 }
 
-Data TLSIdentity::certificateDER() const { return toDER(certificate_.get()); }
+Data TLSIdentity::certificateDER() const { return derOf(certificate_.get()); }
+
+Data TLSIdentity::derOf(X509* certificate) {
+    int len = i2d_X509(certificate, nullptr);
+    if (len <= 0) return {};
+    Data out(static_cast<std::size_t>(len));
+    unsigned char* p = out.data();
+    i2d_X509(certificate, &p);
+    return out;
+}
 
 std::string TLSIdentity::subjectName() const {
     char buf[512];

@@ -44,6 +44,8 @@ public:
     X509* certificate() const { return certificate_.get(); }
     EVP_PKEY* privateKey() const { return key_.get(); }
     std::vector<X509*> chain() const;
+    // The DER bytes of any certificate; empty when it cannot be written.
+    static Data derOf(X509* certificate);
 
     std::string description() const override;
 

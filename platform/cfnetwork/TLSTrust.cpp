@@ -21,15 +21,6 @@ bool isAddressLiteral(const std::string& host) {
     return !ec;
 }
 
-Data toDER(X509* cert) {
-    int len = i2d_X509(cert, nullptr);
-    if (len <= 0) return {};
-    Data out(static_cast<std::size_t>(len));
-    unsigned char* p = out.data();
-    i2d_X509(cert, &p);
-    return out;
-}
-
 }  // namespace
 
 Error TLSPeerTrust::error() const { return TLSTrust::verifyError(verifyResult); }
@@ -75,7 +66,7 @@ TLSPeerTrust TLSTrust::peerTrust(SSL* ssl, const std::string& host) {
     TLSPeerTrust trust;
     trust.host = host;
     if (STACK_OF(X509)* chain = SSL_get_peer_cert_chain(ssl)) {
-        for (int i = 0; i < sk_X509_num(chain); ++i) trust.certificateChain.push_back(toDER(sk_X509_value(chain, i)));
+        for (int i = 0; i < sk_X509_num(chain); ++i) trust.certificateChain.push_back(TLSIdentity::derOf(sk_X509_value(chain, i)));
     }
     trust.verifyResult = trust.certificateChain.empty() ? X509_V_ERR_UNSPECIFIED : SSL_get_verify_result(ssl);
     trust.verifyDescription = X509_verify_cert_error_string(trust.verifyResult);

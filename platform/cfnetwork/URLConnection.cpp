@@ -20,7 +20,7 @@
 
 namespace clipora::platform {
 
-const std::string URLConnection::kSynchronousMode = "URLConnectionSynchronousMode";
+const std::string& URLConnection::kSynchronousMode = *new std::string("URLConnectionSynchronousMode");
 
 namespace {
 
@@ -243,6 +243,14 @@ std::shared_ptr<URLConnection> URLConnection::create(const URLRequest& request,
     connection->sender_ = std::make_shared<Sender>(weak);
     connection->source_ = RunLoopSource::create([weak] {
         if (auto self = weak.lock()) self->process();
+    });
+    // Everything the delegate hears comes through the source. Once the last
+    // loop that held it has let it go (its thread ended, or the loop was
+    // cleared), nothing can reach the delegate any more: the load ends as if
+    // cancelled, so the connection no longer holds itself and its delegate
+    // (which usually holds the connection) for a load that cannot finish.
+    connection->source_->setDroppedHandler([weak] {
+        if (auto self = weak.lock()) self->cancel();
     });
     if (startImmediately) connection->start();
     return connection;

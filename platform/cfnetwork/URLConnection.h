@@ -60,7 +60,9 @@ class RunLoopSource;
 //   and the host is not served on this machine.
 //
 // While it runs, the connection keeps itself and its delegate alive; it lets
-// both go after the last callback or cancel(). Errors are in the
+// both go after the last callback or cancel(), or when the last run loop it
+// is scheduled in drops it (the loop's thread ended or the loop was cleared),
+// which ends the load as cancel() would. Errors are in the
 // URL-loading domain (Error::kURLErrorDomain) with the failing URL's text
 // under Error::kURLKey and the core's error as the underlying error.
 class URLConnection : public HTTPTransactionObserver, public std::enable_shared_from_this<URLConnection> {
@@ -75,7 +77,9 @@ public:
     static constexpr std::int64_t kURLErrorRequestBodyStreamExhausted = -1021;
     static constexpr std::int64_t kURLErrorClientCertificateRequired = -1206;
     // The run-loop mode synchronous loads run in.
-    static const std::string kSynchronousMode;
+    // A reference to a string never destroyed: synchronous loads on threads
+    // that outlive main() still name this mode while statics are destroyed.
+    static const std::string& kSynchronousMode;
 
     // Made and started at once in the current run loop's default mode.
     static std::shared_ptr<URLConnection> connectionWithRequestDelegate(const URLRequest& request,

@@ -23,8 +23,10 @@ const std::string* stringIn(const Value::Dictionary& dictionary, std::string_vie
 }  // namespace
 
 std::shared_ptr<URLCredentialStorage> URLCredentialStorage::sharedCredentialStorage() {
-    static std::mutex mutex;
-    static std::shared_ptr<URLCredentialStorage> shared;
+    // Never destroyed: URL loading on background threads reaches it, also
+    // while statics are destroyed at exit.
+    static std::mutex& mutex = *new std::mutex;
+    static std::shared_ptr<URLCredentialStorage>& shared = *new std::shared_ptr<URLCredentialStorage>;
     std::filesystem::path file = sharedCredentialFile();
     std::lock_guard lock(mutex);
     if (!shared || shared->file() != file) shared = std::make_shared<URLCredentialStorage>(file);

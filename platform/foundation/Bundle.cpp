@@ -39,8 +39,10 @@ Bundle::Bundle(std::string path) : path_(std::move(path)) {
 }
 
 std::shared_ptr<Bundle> Bundle::mainBundle() {
-    static std::mutex mutex;
-    static std::shared_ptr<Bundle> shared;
+    // Never destroyed: request code on background threads reads it (user
+    // agent), also while statics are destroyed at exit.
+    static std::mutex& mutex = *new std::mutex;
+    static std::shared_ptr<Bundle>& shared = *new std::shared_ptr<Bundle>;
     std::string root = mainBundleRoot();
     std::lock_guard lock(mutex);
     // Follows $CLIPORA_BUNDLE_DIR when a test points it elsewhere.

@@ -17,7 +17,9 @@ struct Registry {
 };
 
 Registry& registry() {
-    static Registry instance;
+    // Never destroyed: archiving runs on background threads too, also while
+    // statics are destroyed at exit.
+    static Registry& instance = *new Registry;
     return instance;
 }
 

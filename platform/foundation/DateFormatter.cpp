@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <vector>
 
 #include "platform/foundation/Text.h"
 
@@ -500,13 +501,16 @@ std::optional<Date> DateFormatter::dateFromString(std::string_view input) const 
     return Date::fromTimeIntervalSince1970(static_cast<double>(utcSeconds) + f.fraction);
 }
 
+// The formatters of the HTTP date forms are never destroyed: cookie, cache
+// and header code on background threads uses them, also while statics are
+// destroyed at exit.
 std::string DateFormatter::rfc1123String(Date date) {
-    static const DateFormatter formatter("EEE, dd MMM yyyy HH:mm:ss 'GMT'");
+    static const DateFormatter& formatter = *new DateFormatter("EEE, dd MMM yyyy HH:mm:ss 'GMT'");
     return formatter.stringFromDate(date);
 }
 
 std::optional<Date> DateFormatter::dateFromRFC1123(std::string_view text) {
-    static const DateFormatter formatters[] = {
+    static const std::vector<DateFormatter>& formatters = *new std::vector<DateFormatter>{
         DateFormatter("EEE, dd MMM yyyy HH:mm:ss z"),
         DateFormatter("dd MMM yyyy HH:mm:ss z"),
         DateFormatter("EEE, dd MMM yyyy HH:mm z"),
@@ -519,12 +523,12 @@ std::optional<Date> DateFormatter::dateFromRFC1123(std::string_view text) {
 }
 
 std::string DateFormatter::rfc850String(Date date) {
-    static const DateFormatter formatter("EEEE, dd-MMM-yy HH:mm:ss 'GMT'");
+    static const DateFormatter& formatter = *new DateFormatter("EEEE, dd-MMM-yy HH:mm:ss 'GMT'");
     return formatter.stringFromDate(date);
 }
 
 std::optional<Date> DateFormatter::dateFromRFC850(std::string_view text) {
-    static const DateFormatter formatters[] = {
+    static const std::vector<DateFormatter>& formatters = *new std::vector<DateFormatter>{
         DateFormatter("EEEE, dd-MMM-yy HH:mm:ss z"),
         DateFormatter("EEEE, dd-MMM-yyyy HH:mm:ss z"),
     };
@@ -536,15 +540,15 @@ std::optional<Date> DateFormatter::dateFromRFC850(std::string_view text) {
 
 std::string DateFormatter::asctimeString(Date date) {
     // asctime pads the day with a space, which no pattern letter does.
-    static const DateFormatter head("EEE MMM");
-    static const DateFormatter day("d");
-    static const DateFormatter tail("HH:mm:ss yyyy");
+    static const DateFormatter& head = *new DateFormatter("EEE MMM");
+    static const DateFormatter& day = *new DateFormatter("d");
+    static const DateFormatter& tail = *new DateFormatter("HH:mm:ss yyyy");
     std::string d = day.stringFromDate(date);
     return head.stringFromDate(date) + (d.size() < 2 ? "  " : " ") + d + " " + tail.stringFromDate(date);
 }
 
 std::optional<Date> DateFormatter::dateFromAsctime(std::string_view text) {
-    static const DateFormatter formatter("EEE MMM d HH:mm:ss yyyy");
+    static const DateFormatter& formatter = *new DateFormatter("EEE MMM d HH:mm:ss yyyy");
     return formatter.dateFromString(text);
 }
 

@@ -60,13 +60,14 @@ private:
 
 // A thread whose run loop holds the timers of asyncAfter for queues other
 // than the main queue, so that they follow the process clock like any timer.
+// Never destroyed, like the thread itself.
 std::shared_ptr<Thread> delayThread() {
-    static const std::shared_ptr<Thread> thread = Thread::detach(
+    static const std::shared_ptr<Thread>& thread = *new std::shared_ptr<Thread>(Thread::detach(
         [] {
             auto loop = RunLoop::current();
             for (;;) loop->run();
         },
-        "dispatch-after");
+        "dispatch-after"));
     return thread;
 }
 
@@ -115,15 +116,19 @@ DispatchQueue::DispatchQueue(std::shared_ptr<DispatchQueueCore> core) : core_(st
 
 DispatchQueue::~DispatchQueue() = default;
 
+// The main and global queues are never destroyed: blocks on worker threads
+// hand work to them, also while statics are destroyed at exit.
 std::shared_ptr<DispatchQueue> DispatchQueue::main() {
-    static const std::shared_ptr<DispatchQueue> queue(new DispatchQueue(
+    static const std::shared_ptr<DispatchQueue>& queue = *new std::shared_ptr<DispatchQueue>(new DispatchQueue(
         std::make_shared<DispatchQueueCore>(DispatchQueueCore::Kind::Main, "main", 1)));
     return queue;
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::global() {
-    static const std::shared_ptr<DispatchQueue> queue(new DispatchQueue(std::make_shared<DispatchQueueCore>(
-        DispatchQueueCore::Kind::Global, "global", std::max<std::size_t>(4, 2 * std::thread::hardware_concurrency()))));
+    static const std::shared_ptr<DispatchQueue>& queue = *new std::shared_ptr<DispatchQueue>(
+        new DispatchQueue(std::make_shared<DispatchQueueCore>(
+            DispatchQueueCore::Kind::Global, "global",
+            std::max<std::size_t>(4, 2 * std::thread::hardware_concurrency()))));
     return queue;
 }
 

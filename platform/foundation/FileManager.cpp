@@ -113,6 +113,21 @@ bool writeAtomically(const fs::path& path, const Data& data, std::optional<unsig
     return true;
 }
 
+// A move or copy needs its source and must not overwrite anything: a link
+// counts as an item of its own, wherever it points.
+bool sourceExistsAndTargetFree(const fs::path& from, const fs::path& to, std::optional<Error>* error) {
+    std::error_code code;
+    if (!fs::exists(fs::symlink_status(from, code))) {
+        report(error, ENOENT, from);
+        return false;
+    }
+    if (fs::exists(fs::symlink_status(to, code))) {
+        report(error, EEXIST, to);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string FileManager::homeDirectory() {
@@ -228,15 +243,7 @@ bool FileManager::removeItem(const Path& path, std::optional<Error>* error) {
 }
 
 bool FileManager::moveItem(const Path& from, const Path& to, std::optional<Error>* error) {
-    std::error_code code;
-    if (!fs::exists(fs::symlink_status(from, code))) {
-        report(error, ENOENT, from);
-        return false;
-    }
-    if (fs::exists(fs::symlink_status(to, code))) {
-        report(error, EEXIST, to);
-        return false;
-    }
+    if (!sourceExistsAndTargetFree(from, to, error)) return false;
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
     if (errno != EXDEV) {
         report(error, errno, from);
@@ -248,15 +255,8 @@ bool FileManager::moveItem(const Path& from, const Path& to, std::optional<Error
 }
 
 bool FileManager::copyItem(const Path& from, const Path& to, std::optional<Error>* error) {
+    if (!sourceExistsAndTargetFree(from, to, error)) return false;
     std::error_code code;
-    if (!fs::exists(fs::symlink_status(from, code))) {
-        report(error, ENOENT, from);
-        return false;
-    }
-    if (fs::exists(fs::symlink_status(to, code))) {
-        report(error, EEXIST, to);
-        return false;
-    }
     fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, code);
     if (code) {
         report(error, code, from);

@@ -312,20 +312,9 @@ KeyedUnarchiver::Decoded KeyedUnarchiver::decodeEntry(std::uint64_t index, const
             Value::Array array;
             std::uint32_t size = plist_array_get_size(items);
             for (std::uint32_t i = 0; i < size && !error_; ++i) {
-                plist_t item = plist_array_get_item(items, i);
-                if (!item || plist_get_node_type(item) != PLIST_UID) {
-                    fail(where + " holds something other than an object reference");
-                    break;
-                }
-                std::uint64_t child = 0;
-                plist_get_uid_val(item, &child);
-                Decoded element = decodeEntry(child, contents, depth + 1);
-                if (!element.ok) break;
-                if (!element.value) {
-                    fail(where + " holds no object at position " + std::to_string(i));
-                    break;
-                }
-                array.push_back(std::move(*element.value));
+                auto element = decodeMember(plist_array_get_item(items, i), contents, depth + 1, where, nullptr, i);
+                if (!element) break;
+                array.push_back(std::move(*element));
             }
             visiting_[index] = 0;
             if (error_) return result;
@@ -353,19 +342,9 @@ KeyedUnarchiver::Decoded KeyedUnarchiver::decodeEntry(std::uint64_t index, const
                 }
                 std::string entryKey = key ? key : "";
                 std::free(key);
-                if (plist_get_node_type(item) != PLIST_UID) {
-                    fail(where + " holds something other than an object reference");
-                    break;
-                }
-                std::uint64_t child = 0;
-                plist_get_uid_val(item, &child);
-                Decoded element = decodeEntry(child, contents, depth + 1);
-                if (!element.ok) break;
-                if (!element.value) {
-                    fail(where + " holds no object under " + inQuotes(entryKey));
-                    break;
-                }
-                dictionary.insert_or_assign(std::move(entryKey), std::move(*element.value));
+                auto element = decodeMember(item, contents, depth + 1, where, &entryKey, 0);
+                if (!element) break;
+                dictionary.insert_or_assign(std::move(entryKey), std::move(*element));
             }
             std::free(it);
             visiting_[index] = 0;
@@ -403,6 +382,25 @@ KeyedUnarchiver::Decoded KeyedUnarchiver::decodeEntry(std::uint64_t index, const
     }
     result.ok = true;
     return result;
+}
+
+std::optional<Value> KeyedUnarchiver::decodeMember(plist_t item, const ClassList* allowed, int depth,
+                                                   const std::string& where, const std::string* key,
+                                                   std::uint32_t position) {
+    if (!item || plist_get_node_type(item) != PLIST_UID) {
+        fail(where + " holds something other than an object reference");
+        return std::nullopt;
+    }
+    std::uint64_t child = 0;
+    plist_get_uid_val(item, &child);
+    Decoded element = decodeEntry(child, allowed, depth);
+    if (!element.ok) return std::nullopt;
+    if (!element.value) {
+        fail(where + " holds no object " +
+             (key ? "under " + inQuotes(*key) : "at position " + std::to_string(position)));
+        return std::nullopt;
+    }
+    return std::move(element.value);
 }
 
 std::optional<std::int64_t> KeyedUnarchiver::integerNode(plist_t node, std::string_view key) {

@@ -112,6 +112,11 @@ private:
     std::optional<Value> decodeReference(plist_t node, const ClassList* allowed, std::string_view key,
                                          const ClassList* inner = nullptr);
     Decoded decodeEntry(std::uint64_t index, const ClassList* allowed, int depth, const ClassList* inner = nullptr);
+    // One member of an archived array (`key` null, at `position`) or
+    // dictionary (under `key`): a reference to an object that is there.
+    // None once the archive has failed.
+    std::optional<Value> decodeMember(plist_t item, const ClassList* allowed, int depth, const std::string& where,
+                                      const std::string* key, std::uint32_t position);
     bool allows(const ClassList* allowed, std::string_view name, std::string_view key);
     std::optional<std::int64_t> integerNode(plist_t node, std::string_view key);
     std::optional<double> realNode(plist_t node, std::string_view key);

@@ -23,7 +23,9 @@ MimeType::MimeType(const std::string& tablePath) {
 }
 
 const MimeType& MimeType::system() {
-    static const MimeType table{std::string(kSystemTablePath)};
+    // Never destroyed: form bodies are built on background threads too, also
+    // while statics are destroyed at exit.
+    static const MimeType& table = *new MimeType(std::string(kSystemTablePath));
     return table;
 }
 

@@ -17,7 +17,10 @@ OperationQueue::OperationQueue(MainTag) : core_(std::make_shared<OperationQueueC
 OperationQueue::~OperationQueue() = default;
 
 std::shared_ptr<OperationQueue> OperationQueue::mainQueue() {
-    static const std::shared_ptr<OperationQueue> queue(new OperationQueue(MainTag{}));
+    // Never destroyed: operations on worker threads hand work to it, also
+    // while statics are destroyed at exit.
+    static const std::shared_ptr<OperationQueue>& queue =
+        *new std::shared_ptr<OperationQueue>(new OperationQueue(MainTag{}));
     return queue;
 }
 

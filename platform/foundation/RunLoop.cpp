@@ -200,7 +200,7 @@ void RunLoop::threadEnded() {
     }
     // Dropping the tasks releases waiters (see Thread::performOnThread).
     for (auto& entry : timers) entry.timer->invalidate();
-    for (auto& entry : sources) entry.source->detached(this);
+    for (auto& entry : sources) entry.source->dropped(this);
 }
 
 void RunLoop::removeAll() {
@@ -216,7 +216,7 @@ void RunLoop::removeAll() {
         commonModeSet_ = {defaultMode};
     }
     for (auto& entry : timers) entry.timer->invalidate();
-    for (auto& entry : sources) entry.source->detached(this);
+    for (auto& entry : sources) entry.source->dropped(this);
 }
 
 bool RunLoop::perform(std::function<void()> task, std::vector<std::string> modes) {

@@ -40,6 +40,7 @@ void RunLoopSource::invalidate() {
         loops_.clear();
         released = std::move(handler_);
         handler_ = nullptr;
+        droppedHandler_ = nullptr;
     }
     for (auto& loop : loops) loop->removeSourceEverywhere(this);
 }
@@ -70,6 +71,26 @@ void RunLoopSource::detached(const RunLoop* loop) {
         auto l = w.lock();
         return !l || l.get() == loop;
     });
+}
+
+void RunLoopSource::setDroppedHandler(Handler handler) {
+    std::lock_guard lock(mutex_);
+    droppedHandler_ = std::move(handler);
+}
+
+void RunLoopSource::dropped(const RunLoop* loop) {
+    Handler handler;
+    {
+        std::lock_guard lock(mutex_);
+        std::erase_if(loops_, [&](const std::weak_ptr<RunLoop>& w) {
+            auto l = w.lock();
+            return !l || l.get() == loop;
+        });
+        if (!valid_.load() || !loops_.empty()) return;
+        handler = std::move(droppedHandler_);
+        droppedHandler_ = nullptr;
+    }
+    if (handler) handler();
 }
 
 }  // namespace clipora::platform

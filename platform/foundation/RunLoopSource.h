@@ -31,6 +31,11 @@ public:
     // Removes the source from every run loop; it never runs again.
     void invalidate();
     bool isValid() const { return valid_.load(); }
+    // Called once, on the thread that dropped it, when a run loop lets the
+    // source go on its own (the loop's thread ended, or removeAll() cleared
+    // it) and no other loop holds it: an owner that keeps itself alive until
+    // its handler has run learns that it never will.
+    void setDroppedHandler(Handler handler);
 
 private:
     explicit RunLoopSource(Handler handler);
@@ -40,11 +45,14 @@ private:
     bool performIfSignalled();
     void attached(const std::shared_ptr<RunLoop>& loop);
     void detached(const RunLoop* loop);
+    // A loop let the source go on its own (see setDroppedHandler).
+    void dropped(const RunLoop* loop);
 
     std::atomic<bool> signalled_{false};
     std::atomic<bool> valid_{true};
     std::mutex mutex_;
     Handler handler_;
+    Handler droppedHandler_;
     std::vector<std::weak_ptr<RunLoop>> loops_;
 };
 

@@ -16,8 +16,17 @@ namespace clipora::platform {
 
 namespace {
 
-std::mutex sharedMutex;
-std::shared_ptr<UserDefaults> sharedDefaults;
+// The shared defaults. Never destroyed: request code on background threads
+// reads them, also while statics are destroyed at exit.
+struct SharedDefaults {
+    std::mutex mutex;
+    std::shared_ptr<UserDefaults> defaults;
+};
+
+SharedDefaults& shared() {
+    static SharedDefaults& s = *new SharedDefaults;
+    return s;
+}
 // The preferences folder the shared defaults were loaded from, by identity:
 // a home removed and made again under the same name is another home. The
 // birth time tells a new folder from an old one even when the file system
@@ -50,17 +59,19 @@ std::shared_ptr<UserDefaults> UserDefaults::standardUserDefaults() {
     std::string folder = FileManager::preferencesDirectory();
     std::string path = (std::filesystem::path(folder) / kFileName).string();
     auto identity = folderIdentity(folder);
-    std::lock_guard lock(sharedMutex);
-    if (!sharedDefaults || sharedDefaults->path_ != path || sharedFolderIdentity != identity) {
-        sharedDefaults = withFile(path);
+    auto& s = shared();
+    std::lock_guard lock(s.mutex);
+    if (!s.defaults || s.defaults->path_ != path || sharedFolderIdentity != identity) {
+        s.defaults = withFile(path);
         sharedFolderIdentity = identity;
     }
-    return sharedDefaults;
+    return s.defaults;
 }
 
 void UserDefaults::resetStandardUserDefaults() {
-    std::lock_guard lock(sharedMutex);
-    sharedDefaults.reset();
+    auto& s = shared();
+    std::lock_guard lock(s.mutex);
+    s.defaults.reset();
 }
 
 std::shared_ptr<UserDefaults> UserDefaults::withFile(std::string path) {

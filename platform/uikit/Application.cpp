@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
@@ -18,9 +19,17 @@ namespace clipora::platform {
 
 namespace {
 
-std::shared_ptr<Application>& shared() {
-    static std::shared_ptr<Application> application = std::make_shared<Application>();
-    return application;
+struct ApplicationSlot {
+    std::mutex mutex;
+    std::shared_ptr<Application> application = std::make_shared<Application>();
+};
+
+ApplicationSlot& slot() {
+    // Never destroyed, and locked: background threads (request operations
+    // finishing on queue workers) turn the network activity indicator on and
+    // off, also while tests reset the application or statics die at exit.
+    static ApplicationSlot& s = *new ApplicationSlot;
+    return s;
 }
 
 // Every controller on screen below `controller`: itself, its children and
@@ -34,10 +43,20 @@ void collect(const std::shared_ptr<ViewController>& controller, std::vector<std:
 
 }  // namespace
 
-std::shared_ptr<Application> Application::sharedApplication() { return shared(); }
+std::shared_ptr<Application> Application::sharedApplication() {
+    auto& s = slot();
+    std::lock_guard lock(s.mutex);
+    return s.application;
+}
 
 void Application::reset() {
-    shared() = std::make_shared<Application>();
+    auto fresh = std::make_shared<Application>();
+    {
+        auto& s = slot();
+        std::lock_guard lock(s.mutex);
+        s.application.swap(fresh);
+    }
+    fresh.reset();  // the old application goes outside the lock
     Device::reset();
     Screen::reset();
     Keyboard::reset();

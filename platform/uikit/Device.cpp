@@ -1,20 +1,39 @@
 #include "platform/uikit/Device.h"
 
+#include <mutex>
+
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/uikit/Application.h"
 
 namespace clipora::platform {
 
 namespace {
-std::shared_ptr<Device>& shared() {
-    static std::shared_ptr<Device> device = std::make_shared<Device>();
-    return device;
+struct DeviceSlot {
+    std::mutex mutex;
+    std::shared_ptr<Device> device = std::make_shared<Device>();
+};
+
+DeviceSlot& slot() {
+    // Never destroyed, and locked: request code on background threads reads
+    // the device (user agent), also while tests reset it or statics die at
+    // exit.
+    static DeviceSlot& s = *new DeviceSlot;
+    return s;
 }
 }  // namespace
 
-std::shared_ptr<Device> Device::currentDevice() { return shared(); }
+std::shared_ptr<Device> Device::currentDevice() {
+    auto& s = slot();
+    std::lock_guard lock(s.mutex);
+    return s.device;
+}
 
-void Device::reset() { shared() = std::make_shared<Device>(); }
+void Device::reset() {
+    auto fresh = std::make_shared<Device>();
+    auto& s = slot();
+    std::lock_guard lock(s.mutex);
+    s.device.swap(fresh);
+}
 
 std::string Device::model() const {
     if (model_) return *model_;

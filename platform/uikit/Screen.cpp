@@ -1,5 +1,7 @@
 #include "platform/uikit/Screen.h"
 
+#include <mutex>
+
 #include "platform/uikit/Application.h"
 #include "platform/uikit/Device.h"
 #include "platform/uikit/InterfaceOrientation.h"
@@ -7,15 +9,32 @@
 namespace clipora::platform {
 
 namespace {
-std::shared_ptr<Screen>& shared() {
-    static std::shared_ptr<Screen> screen = std::make_shared<Screen>();
-    return screen;
+struct MainScreenSlot {
+    std::mutex mutex;
+    std::shared_ptr<Screen> screen = std::make_shared<Screen>();
+};
+
+MainScreenSlot& slot() {
+    // Never destroyed, and locked: image work on background threads reads
+    // the main screen's scale, and such work may still run while tests
+    // reset the screen or while statics are destroyed at exit.
+    static MainScreenSlot& s = *new MainScreenSlot;
+    return s;
 }
 }  // namespace
 
-std::shared_ptr<Screen> Screen::mainScreen() { return shared(); }
+std::shared_ptr<Screen> Screen::mainScreen() {
+    auto& s = slot();
+    std::lock_guard lock(s.mutex);
+    return s.screen;
+}
 
-void Screen::reset() { shared() = std::make_shared<Screen>(); }
+void Screen::reset() {
+    auto fresh = std::make_shared<Screen>();
+    auto& s = slot();
+    std::lock_guard lock(s.mutex);
+    s.screen.swap(fresh);
+}
 
 Rect Screen::bounds() const {
     if (bounds_) return *bounds_;

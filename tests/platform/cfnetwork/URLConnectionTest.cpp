@@ -387,6 +387,30 @@ TEST_F(URLConnectionTest, CancelEndsAllCallbacks) {
     EXPECT_TRUE(silent->events.empty());
 }
 
+// A delegate that holds its connection, as request objects do.
+struct HoldingRecorder : Recorder {
+    std::shared_ptr<URLConnection> connection;
+};
+
+TEST_F(URLConnectionTest, ALoadWhoseRunLoopDropsItEndsAndLetsGo) {
+    const URLRequest request(url(server_.url("/hello")));
+    // The main loop cleared (as between tests) before the load could run.
+    auto cleared = std::make_shared<HoldingRecorder>();
+    cleared->connection = URLConnection::connectionWithRequestDelegate(request, cleared);
+    RunLoop::main()->removeAll();
+    std::weak_ptr<HoldingRecorder> clearedWeak = cleared;
+    cleared.reset();
+    EXPECT_TRUE(clearedWeak.expired());  // no cycle left behind
+
+    // Started on a thread that ends without turning its loop.
+    auto orphaned = std::make_shared<HoldingRecorder>();
+    std::thread([&] { orphaned->connection = URLConnection::connectionWithRequestDelegate(request, orphaned); }).join();
+    EXPECT_TRUE(orphaned->events.empty());
+    std::weak_ptr<HoldingRecorder> orphanedWeak = orphaned;
+    orphaned.reset();
+    EXPECT_TRUE(orphanedWeak.expired());
+}
+
 TEST_F(URLConnectionTest, ReportsFailuresInTheURLLoadingDomain) {
     auto unsupported = load("ftp://example.com/file");
     EXPECT_EQ(unsupported->error->code(), Error::kURLErrorUnsupportedURL);
