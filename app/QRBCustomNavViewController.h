@@ -4,11 +4,12 @@
 
 namespace clipora {
 
-// The navigation controller that wraps modal screens (the settings screen).
+// The navigation controller that wraps modal screens (the settings screen),
+// under the application's painted QRBNavigationBar.
 // Make it with std::make_shared, then initWithRootViewController(root).
 class QRBCustomNavViewController : public platform::NavigationController {
 public:
-    QRBCustomNavViewController() = default;
+    QRBCustomNavViewController();
 
     // Asks the bar to repaint.
     void themeChanged();

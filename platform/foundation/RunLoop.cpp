@@ -10,8 +10,8 @@
 
 namespace clipora::platform {
 
-const std::string RunLoop::defaultMode = "default";
-const std::string RunLoop::commonModes = "common";
+const std::string& RunLoop::defaultMode = *new std::string("default");
+const std::string& RunLoop::commonModes = *new std::string("common");
 
 namespace {
 

@@ -32,8 +32,10 @@ class RunLoopSource;
 // stop() is called.
 class RunLoop : public std::enable_shared_from_this<RunLoop> {
 public:
-    static const std::string defaultMode;  // "default"
-    static const std::string commonModes;  // "common" (a pseudo-mode)
+    // Never destroyed, so threads still running while the process exits
+    // can keep using them.
+    static const std::string& defaultMode;  // "default"
+    static const std::string& commonModes;  // "common" (a pseudo-mode)
 
     enum class RunResult {
         Finished,       // the thread that owns the loop has ended (or the loop was not run on it)

@@ -1,12 +1,15 @@
 #include "platform/uikit/NavigationController.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/foundation/InvalidArgumentException.h"
 
 namespace clipora::platform {
 
 NavigationController::NavigationController() = default;
+
+NavigationController::NavigationController(NavigationBarFactory makeBar) : makeNavigationBar_(std::move(makeBar)) {}
 
 std::shared_ptr<NavigationController> NavigationController::self() {
     return std::static_pointer_cast<NavigationController>(shared_from_this());
@@ -120,7 +123,8 @@ void NavigationController::transition(const std::shared_ptr<ViewController>& fro
 
 std::shared_ptr<NavigationBar> NavigationController::navigationBar() {
     if (!navigationBar_) {
-        navigationBar_ = std::make_shared<NavigationBar>();
+        if (makeNavigationBar_) navigationBar_ = makeNavigationBar_();
+        if (!navigationBar_) navigationBar_ = std::make_shared<NavigationBar>();
         navigationBar_->setAutoresizingMask(View::AutoresizingFlexibleWidth);
         std::weak_ptr<Responder> weak = weak_from_this();
         navigationBar_->backAction_ = [weak] {

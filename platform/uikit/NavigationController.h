@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,7 +19,14 @@ namespace clipora::platform {
 // did-appear, the delegate's did-show.
 class NavigationController : public ViewController {
 public:
+    // Makes the navigation bar when it is first needed (used once).
+    using NavigationBarFactory = std::function<std::shared_ptr<NavigationBar>()>;
+
     NavigationController();
+    // A controller whose bar is made by `makeBar` (e.g. a NavigationBar
+    // subclass) instead of a plain NavigationBar; a null factory or a null
+    // result falls back to the plain bar.
+    explicit NavigationController(NavigationBarFactory makeBar);
 
     // Makes `root` the only controller (call right after make_shared).
     void initWithRootViewController(const std::shared_ptr<ViewController>& root);
@@ -72,6 +80,7 @@ private:
 
     std::vector<std::shared_ptr<ViewController>> stack_;
     std::weak_ptr<NavigationControllerDelegate> delegate_;
+    NavigationBarFactory makeNavigationBar_;
     std::shared_ptr<NavigationBar> navigationBar_;
     std::shared_ptr<Toolbar> toolbar_;
     std::shared_ptr<View> shownView_;

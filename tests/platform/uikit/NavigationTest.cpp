@@ -242,3 +242,26 @@ TEST_F(NavigationTest, BarsFollowTheStack) {
     a->navigationItem()->setLeftBarButtonItem(std::make_shared<BarButtonItem>(BarButtonItem::SystemItemCancel));
     EXPECT_FALSE(nav->navigationBar()->showsBackButton());
 }
+
+TEST(NavigationBarFactoryTest, CustomBarIsWiredLikeThePlainOne) {
+    class PaintedBar : public NavigationBar {
+    public:
+        std::string className() const override { return "PaintedBar"; }
+    };
+    auto log = std::make_shared<Log>();
+    auto custom = std::make_shared<NavigationController>([] { return std::make_shared<PaintedBar>(); });
+    custom->initWithRootViewController(std::make_shared<RecordingController>("root", log));
+    auto a = std::make_shared<RecordingController>("a", log);
+    custom->pushViewControllerAnimated(a, false);
+    auto bar = custom->navigationBar();
+    ASSERT_NE(std::dynamic_pointer_cast<PaintedBar>(bar), nullptr);
+    EXPECT_EQ(bar->shownTitle(), "a");
+    // The back button still pops the controller it belongs to.
+    EXPECT_TRUE(bar->tapBackButton());
+    EXPECT_EQ(custom->topViewController()->title(), "root");
+    EXPECT_EQ(custom->navigationBar(), bar);
+
+    // A factory that makes nothing leaves the plain bar.
+    auto fallback = std::make_shared<NavigationController>([] { return std::shared_ptr<NavigationBar>(); });
+    EXPECT_EQ(fallback->navigationBar()->className(), "NavigationBar");
+}
