@@ -11,8 +11,8 @@
 
 // cpp-httplib only through the test support header, so that every user
 // sees the same TLS configuration.
-#include "tests/support/LoopbackServer.h"
-#include "tests/support/TestCA.h"
+#include "tools/loopback/LoopbackServer.h"
+#include "tools/loopback/TestCA.h"
 
 #include "platform/cfnetwork/HostResolver.h"
 #include "tools/standin/MultipartForm.h"
@@ -69,7 +69,7 @@ struct StandinServer::Impl {
 
     std::filesystem::path directory;
     bool ownsDirectory = false;
-    std::unique_ptr<test::TestCA> ca;
+    std::unique_ptr<loopback::TestCA> ca;
     std::unique_ptr<httplib::SSLServer> server;
     std::thread thread;
     std::uint16_t port = 0;
@@ -334,7 +334,7 @@ void StandinServer::start() {
             d.directory = d.options.directory;
             std::filesystem::create_directories(d.directory);
         }
-        d.ca = std::make_unique<test::TestCA>(d.directory, d.hosts.names());
+        d.ca = std::make_unique<loopback::TestCA>(d.directory, d.hosts.names());
     }
     if (d.options.trustCA) d.ca->trust();
     d.server = std::make_unique<httplib::SSLServer>(d.ca->server().certificateFile.c_str(),

@@ -1,4 +1,4 @@
-#include "tests/support/RawServer.h"
+#include "tools/loopback/RawServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace clipora::test {
+namespace clipora::loopback {
 
 namespace {
 
@@ -278,4 +278,4 @@ void RawServer::acceptLoop() {
     }
 }
 
-}  // namespace clipora::test
+}  // namespace clipora::loopback

@@ -1,8 +1,8 @@
-#include "tests/support/TestProxy.h"
+#include "tools/loopback/TestProxy.h"
 
 #include <cctype>
 
-namespace clipora::test {
+namespace clipora::loopback {
 
 namespace {
 
@@ -111,4 +111,4 @@ void TestProxy::serveSOCKS(RawServer::Connection& connection) {
     connection.relayTo(port);
 }
 
-}  // namespace clipora::test
+}  // namespace clipora::loopback

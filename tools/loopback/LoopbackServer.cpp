@@ -1,9 +1,9 @@
-#include "tests/support/LoopbackServer.h"
+#include "tools/loopback/LoopbackServer.h"
 
 #include <chrono>
 #include <stdexcept>
 
-namespace clipora::test {
+namespace clipora::loopback {
 
 LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) {}
 
@@ -35,4 +35,4 @@ std::string LoopbackServer::url(const std::string& path, const std::string& host
     return std::string(secure_ ? "https://" : "http://") + h + ":" + std::to_string(port_) + path;
 }
 
-}  // namespace clipora::test
+}  // namespace clipora::loopback

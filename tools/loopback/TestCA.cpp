@@ -1,4 +1,4 @@
-#include "tests/support/TestCA.h"
+#include "tools/loopback/TestCA.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -11,7 +11,7 @@
 
 #include <boost/asio/ip/address.hpp>
 
-namespace clipora::test {
+namespace clipora::loopback {
 
 namespace {
 
@@ -145,4 +145,4 @@ void TestCA::untrust() {
     trusted_ = false;
 }
 
-}  // namespace clipora::test
+}  // namespace clipora::loopback
