@@ -36,6 +36,16 @@ struct AppConfig {
     std::string updateListURL = "https://files.clipora.test/Updates.plist";
     std::string versionsListURL = "https://files.clipora.test/Versions.plist";
 
+    // The network's mobile site as the browser screen sees it: the domain
+    // whose "<domain>/video/video.php" marks a video page, the mobile
+    // ("touch") host with the login page "/login.php", and the main web host
+    // with the video home page and the blank page. The video-sharing
+    // service's domain marks links the browser unwraps.
+    std::string siteDomain = "social.test";
+    std::string siteMobileHost = "web.social.test";
+    std::string siteWebHost = "www.social.test";
+    std::string videoServiceDomain = "youtube.test";
+
     // The link shortener: host, account login and API key. Login and key
     // come from $CLIPORA_SHORTENER_LOGIN and $CLIPORA_SHORTENER_KEY when set
     // (they are account secrets and never belong in the code); without a key

@@ -1,6 +1,7 @@
 #include "app/CinevueAppDelegate.h"
 
 #include "app/AppConfig.h"
+#include "app/ContentManager.h"
 #include "app/OptionListViewController.h"
 #include "app/ReviewRequest.h"
 #include "app/TextEscaping.h"
@@ -230,6 +231,10 @@ void CinevueAppDelegate::shareAppOnFacebook() {
 
 void CinevueAppDelegate::thereAreNewsUpdate() {
     if (viewController_) viewController_->showURLWithTitle(AppConfig::current().newsPageURL, kNewsTitle);
+}
+
+void CinevueAppDelegate::isThereUpdate() {
+    ContentManager::shareContentManager()->checkForNewsUpdate(AppConfig::current().updateListURL);
 }
 
 }  // namespace clipora

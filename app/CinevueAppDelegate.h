@@ -102,6 +102,8 @@ public:
     // The parameters of that post.
     static platform::Value::Dictionary recommendationPostParams();
     void thereAreNewsUpdate();
+    // Starts the content checker on the remote update and news list.
+    void isThereUpdate();
 
 private:
     void buildInterface();
