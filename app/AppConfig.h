@@ -46,6 +46,11 @@ struct AppConfig {
     std::string siteWebHost = "www.social.test";
     std::string videoServiceDomain = "youtube.test";
 
+    // The microblog service's web and mobile web hosts (its profile pages,
+    // opened when no microblog client is installed).
+    std::string microblogWebHost = "web.microblog.test";
+    std::string microblogMobileHost = "mobile.microblog.test";
+
     // The link shortener: host, account login and API key. Login and key
     // come from $CLIPORA_SHORTENER_LOGIN and $CLIPORA_SHORTENER_KEY when set
     // (they are account secrets and never belong in the code); without a key

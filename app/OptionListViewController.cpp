@@ -6,6 +6,8 @@
 #include "app/AppConfig.h"
 #include "app/CinevueAppDelegate.h"
 #include "app/NeighbourServices.h"
+#include "app/QRBCustomNavViewController.h"
+#include "app/SettingViewController.h"
 #include "app/TextEscaping.h"
 #include "app/Utility.h"
 #include "app/WatchVideoViewController.h"
@@ -82,6 +84,9 @@ void OptionListViewController::loadView() {
     bottomBar_->setAutoresizingMask(View::AutoresizingFlexibleWidth | View::AutoresizingFlexibleTopMargin);
     bottomBar_->setUserInteractionEnabled(true);
     root->addSubview(bottomBar_);
+    infoButton_ = Button::buttonWithType(Button::ButtonTypeInfoLight);
+    infoButton_->setFrame(Rect(10, 11, 22, 22));
+    infoButton_->setTitleForState("Settings", Control::StateNormal);
 }
 
 void OptionListViewController::viewDidLoad() {
@@ -101,6 +106,10 @@ void OptionListViewController::viewDidLoad() {
             else button->setFrame(Rect(width - 82, 7, 72, 29));
             bottomBar_->addSubview(button);
         }
+    }
+    if (!infoButton_->superview()) {
+        infoButton_->addTargetActionForControlEvents(self(), &OptionListViewController::info, Control::EventTouchUpInside);
+        bottomBar_->addSubview(infoButton_);
     }
 
     type_ = 0;
@@ -290,18 +299,32 @@ void OptionListViewController::showURLWithTitle(const std::string& address, cons
     presentModalViewControllerAnimated(webPageController_, true);
 }
 
-void OptionListViewController::settingsViewControllerButtonTappedForKey(const std::string& key) {
+void OptionListViewController::info() {
+    auto settings = std::make_shared<SettingViewController>();
+    settings->setDelegate(weakAs<STSettingsDelegate>());
+    settings->setShowCreditsFooter(false);
+    settings->setShowDoneButton(true);
+    auto nav = std::make_shared<QRBCustomNavViewController>();
+    nav->initWithRootViewController(settings);
+    presentModalViewControllerAnimated(nav, true);
+}
+
+bool OptionListViewController::settingsViewControllerButtonTappedForKey(const std::shared_ptr<STAppSettingsViewController>&,
+                                                                        const std::optional<std::string>& key) {
     if (key == "shareFacebook") {
         if (auto delegate = appDelegate()) delegate->shareAppOnFacebook();
     } else if (key == "shareTwitter") {
         if (auto url = URL::fromString(AppConfig::current().storeLink))
             NeighbourServices::shareURLTitle(*url, kRecommendationTitle);
     }
+    return true;
 }
 
-void OptionListViewController::settingsViewControllerDidEnd() { dismissModalViewControllerAnimated(true); }
+void OptionListViewController::settingsViewControllerDidEnd(const std::shared_ptr<STAppSettingsViewController>&) {
+    dismissModalViewControllerAnimated(true);
+}
 
-std::string OptionListViewController::mailComposeBody() const {
+std::optional<std::string> OptionListViewController::mailComposeBody() {
     const AppConfig& config = AppConfig::current();
     const std::string store = TextEscaping::html(config.storeLink);
     const std::string name = TextEscaping::html(Bundle::mainBundle()->infoString("CFBundleName").value_or(std::string()));

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "app/Option.h"
+#include "app/settings/STSettingsDelegate.h"
 #include "net/engine/BKNetworkOperation.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
+#include "platform/uikit/Button.h"
 #include "platform/uikit/ImageView.h"
 #include "platform/uikit/TableView.h"
 #include "platform/uikit/TableViewDataSource.h"
@@ -36,7 +38,8 @@ class WebViewController;
 // removed.
 class OptionListViewController : public platform::ViewController,
                                  public platform::TableViewDataSource,
-                                 public platform::TableViewDelegate {
+                                 public platform::TableViewDelegate,
+                                 public STSettingsDelegate {
 public:
     static constexpr const char* kStatusDownloading = "Downloading...";
     static constexpr const char* kStatusCancelled = "Cancelled...";
@@ -59,6 +62,8 @@ public:
 
     const std::shared_ptr<platform::TableView>& tableView() const { return tableView_; }
     const std::shared_ptr<platform::ImageView>& bottomBar() const { return bottomBar_; }
+    // The bottom bar's info button, which opens the settings.
+    const std::shared_ptr<platform::Button>& infoButton() const { return infoButton_; }
     std::int32_t type() const { return type_; }
     void setType(std::int32_t type) { type_ = type; }
     const std::shared_ptr<WatchVideoViewController>& viewVideoController() const { return viewVideoController_; }
@@ -74,10 +79,16 @@ public:
     void pushControllerForSelectedIndex(int index);
     void selectTheFirstRow();
     void showURLWithTitle(const std::string& address, const std::string& title);
-    // The settings screen's buttons: "shareFacebook" and "shareTwitter".
-    void settingsViewControllerButtonTappedForKey(const std::string& key);
-    void settingsViewControllerDidEnd();
-    std::string mailComposeBody() const;
+    // The settings action: the settings screen, presented modally in the
+    // application's navigation controller, with this screen as its delegate.
+    void info();
+    // --- The settings screen's delegate ---
+    // Its buttons: "shareFacebook" and "shareTwitter".
+    bool settingsViewControllerButtonTappedForKey(const std::shared_ptr<STAppSettingsViewController>& sender,
+                                                  const std::optional<std::string>& key) override;
+    void settingsViewControllerDidEnd(const std::shared_ptr<STAppSettingsViewController>& sender) override;
+    // The recommendation mail's HTML body.
+    std::optional<std::string> mailComposeBody() override;
     void home();
     void saveDownloadList();
     void applicationWillTerminate();
@@ -131,6 +142,7 @@ private:
     std::int32_t type_ = 0;
     std::shared_ptr<WatchVideoViewController> viewVideoController_;
     std::shared_ptr<platform::ImageView> bottomBar_;
+    std::shared_ptr<platform::Button> infoButton_;
     std::vector<std::shared_ptr<DownloadRow>> downloadList_;
     std::shared_ptr<WebViewController> webPageController_;
     bool observing_ = false;

@@ -33,6 +33,7 @@ public:
         KeyboardTypePhonePad = 5,
         KeyboardTypeNamePhonePad = 6,
         KeyboardTypeEmailAddress = 7,
+        KeyboardTypeDecimalPad = 8,
     };
     enum ReturnKeyType : int {
         ReturnKeyDefault = 0,
