@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iostream>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -117,6 +118,29 @@ TEST_F(CliporaEndToEndTest, SignInWatchDownloadShareQuitAndComeBackSignedIn) {
     EXPECT_EQ(second.find("== Browser"), std::string::npos) << second;
     EXPECT_NE(second.find(" 1. Blair plays piano | Blair Brook"), std::string::npos) << second;
     server->releaseHeld();
+}
+
+TEST_F(CliporaEndToEndTest, TheSettingsChooseTheSourceOfTheNextDownload) {
+    const std::string out = runScript("settings-downloadhd.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("[b 2] Settings")) << out;
+    EXPECT_TRUE(shows("== Settings ==")) << out;
+    EXPECT_TRUE(shows("1. Download HD [off]")) << out;
+    EXPECT_TRUE(shows("1. Download HD [on]")) << out;
+    EXPECT_TRUE(shows("Share on Twitter")) << out;
+    EXPECT_TRUE(shows("Movara on Twitter [picture]  >")) << out;
+    EXPECT_TRUE(shows("Video Browser | Find and save videos on the web [picture]  >")) << out;
+    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+    EXPECT_FALSE(shows("(the settings")) << out;
+    if (std::getenv("CLIPORA_E2E_SHOW")) std::cout << out;
+
+    // On: the HD source; off again: the standard one.
+    EXPECT_EQ(server->requestsTo("/files/videos/400021_hd.mp4").size(), 1u) << out;
+    EXPECT_TRUE(server->requestsTo("/files/videos/400021.mp4").empty());
+    EXPECT_EQ(server->requestsTo("/files/videos/400011.mp4").size(), 1u);
+    EXPECT_TRUE(server->requestsTo("/files/videos/400011_hd.mp4").empty());
+    EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 2u);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "tools/clipora/DeviceProgram.h"
 
+#include "tools/clipora/RowControls.h"
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -206,6 +209,7 @@ std::string DeviceProgram::screenText() {
                 if (!row.detail.empty()) out << " | " << row.detail;
                 // Pixels cannot be shown: a loaded picture is marked.
                 if (auto cell = shot.table ? shot.table->cellForRowAtIndexPath(row.indexPath) : nullptr) {
+                    out << RowControls::describe(cell);
                     auto image = cell->imageView()->image();
                     if (image && image != Image::imageNamed(AlbumCell::kPlaceholderImage)) out << " [picture]";
                 }
@@ -302,6 +306,34 @@ bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
         if (!index || *index < 1 || static_cast<std::size_t>(*index) > rows.size() || !shot.table ||
             !shot.table->tapDeleteAtIndexPath(rows[static_cast<std::size_t>(*index - 1)].indexPath))
             output << "(row " << argument << " cannot be deleted)\n";
+    } else if (verb == "settings") {
+        // The root menu's info button.
+        auto menu = delegate_ ? delegate_->viewController() : nullptr;
+        if (!menu || ScreenReader::topViewController() != menu || !menu->infoButton() || !menu->infoButton()->tap())
+            output << "(the settings open from the root menu)\n";
+    } else if (verb == "down" || verb == "up") {
+        // A finger moving the table by most of a screen.
+        auto shot = ScreenReader::read();
+        if (!shot.table) {
+            output << "(nothing to scroll)\n";
+        } else {
+            const float page = shot.table->bounds().size.height * 0.8f;
+            const float limit = std::max(0.0f, shot.table->contentSize().height - shot.table->bounds().size.height);
+            const float y = std::clamp(shot.table->contentOffset().y + (verb == "down" ? page : -page), 0.0f, limit);
+            shot.table->setContentOffset(Point(shot.table->contentOffset().x, y));
+        }
+    } else if (verb == "toggle" || verb == "slide") {
+        // "toggle N": the switch of row N; "slide N VALUE": its slider.
+        auto shot = ScreenReader::read();
+        auto rows = shot.rows();
+        auto words = Text::split(argument, " ");
+        auto index = words.empty() ? std::nullopt : Text::parseInt64(words[0]);
+        auto cell = index && *index >= 1 && static_cast<std::size_t>(*index) <= rows.size() && shot.table
+                        ? shot.table->cellForRowAtIndexPath(rows[static_cast<std::size_t>(*index - 1)].indexPath)
+                        : nullptr;
+        const bool done = verb == "toggle" ? RowControls::toggle(cell)
+                                           : words.size() == 2 && RowControls::slide(cell, static_cast<float>(Text::doubleValue(words[1])));
+        if (!done) output << "(row " << argument << " has no " << (verb == "toggle" ? "switch" : "slider") << ")\n";
     } else if (verb == "wait") {
         // "wait TEXT": until the screen shows TEXT; "wait !TEXT": until it no longer does.
         const bool absent = !argument.empty() && argument[0] == '!';
@@ -313,7 +345,7 @@ bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
         if (!done()) output << "(still waiting for \"" << argument << "\")\n";
     } else {
         output << "(unknown command: " << command
-               << "; commands: N, back, b N, type TEXT, open URL, delete N, wait TEXT, quit)\n";
+               << "; commands: N, back, b N, type TEXT, open URL, delete N, settings, toggle N, slide N V, down, up, wait TEXT, quit)\n";
     }
     return true;
 }

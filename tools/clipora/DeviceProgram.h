@@ -21,8 +21,10 @@ namespace clipora::device {
 //
 // Commands: a row number (tap it), "back", "b N" (the Nth bar, alert or
 // sheet button), "type TEXT" (the focused field), "open URL" (a URL handed
-// to the application), "delete N" (the delete button of row N), "wait TEXT"
-// (until the screen shows TEXT), "quit" (the platform's termination).
+// to the application), "delete N" (the delete button of row N), "settings"
+// (the root menu's info button), "toggle N" / "slide N V" (the switch or
+// slider of row N), "down" / "up" (scroll the table), "wait TEXT" (until the screen shows TEXT), "quit" (the
+// platform's termination).
 class DeviceProgram {
 public:
     struct Options {
