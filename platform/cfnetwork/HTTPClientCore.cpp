@@ -1,5 +1,7 @@
 #include "platform/cfnetwork/HTTPClientCore.h"
 
+#include <openssl/ssl.h>
+
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -90,6 +92,12 @@ std::shared_ptr<HTTPClientCore> HTTPClientCore::shared() {
     // and when the last reference fell on the I/O thread itself, the
     // io_context was destroyed under its own run().
     static const std::shared_ptr<HTTPClientCore>& core = *[] {
+        // OpenSSL registers its own exit-time clean-up when it initialises;
+        // initialising it first makes that clean-up run after ours (exit
+        // handlers run in reverse order). Otherwise a process whose first
+        // TLS use comes after this point freed OpenSSL's globals while the
+        // I/O thread was still in a handshake.
+        OPENSSL_init_ssl(0, nullptr);
         auto* leaked = new std::shared_ptr<HTTPClientCore>(new HTTPClientCore());
         std::atexit(&HTTPClientCore::stopAtExit);
         return leaked;
