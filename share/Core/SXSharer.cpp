@@ -137,21 +137,26 @@ void SXSharer::showAlert(const std::string& title, const std::string& message) {
     alert->show();
 }
 
+void SXSharer::wireForm(const std::shared_ptr<SXFormController>& form, FormOperation validate, FormOperation save,
+                        FormOperation cancel) {
+    std::weak_ptr<SXSharer> weak = self();
+    form->setDelegate(weak);
+    auto bind = [weak](FormOperation operation) {
+        return [weak, operation](const std::shared_ptr<SXFormController>& f) {
+            if (auto s = weak.lock()) ((*s).*operation)(f);
+        };
+    };
+    form->setValidateSelector(bind(validate));
+    form->setSaveSelector(bind(save));
+    form->setCancelSelector(bind(cancel));
+}
+
 void SXSharer::authorizationFormShow() {
     auto form = SXFormController::initWithStyleTitleRightButtonTitle<SXCustomFormController>(
         platform::TableView::StyleGrouped, localizedShareString("Login"), localizedShareString("Login"));
     form->addSectionHeaderFooter(authorizationFormFields(), std::nullopt, authorizationFormCaption());
-    std::weak_ptr<SXSharer> weak = self();
-    form->setDelegate(weak);
-    form->setValidateSelector([weak](const std::shared_ptr<SXFormController>& f) {
-        if (auto s = weak.lock()) s->authorizationFormValidate(f);
-    });
-    form->setSaveSelector([weak](const std::shared_ptr<SXFormController>& f) {
-        if (auto s = weak.lock()) s->authorizationFormSave(f);
-    });
-    form->setCancelSelector([weak](const std::shared_ptr<SXFormController>& f) {
-        if (auto s = weak.lock()) s->authorizationFormCancel(f);
-    });
+    wireForm(form, &SXSharer::authorizationFormValidate, &SXSharer::authorizationFormSave,
+             &SXSharer::authorizationFormCancel);
     form->setAutoSelect(true);
     SX::currentHelper()->showViewController(form);
 }
@@ -192,17 +197,7 @@ void SXSharer::show() {
                                      std::nullopt,
                                      localizedShareString("Enable auto share to skip this step in the future."));
     }
-    std::weak_ptr<SXSharer> weak = self();
-    form->setDelegate(weak);
-    form->setValidateSelector([weak](const std::shared_ptr<SXFormController>& f) {
-        if (auto s = weak.lock()) s->shareFormValidate(f);
-    });
-    form->setSaveSelector([weak](const std::shared_ptr<SXFormController>& f) {
-        if (auto s = weak.lock()) s->shareFormSave(f);
-    });
-    form->setCancelSelector([weak](const std::shared_ptr<SXFormController>& f) {
-        if (auto s = weak.lock()) s->shareFormCancel(f);
-    });
+    wireForm(form, &SXSharer::shareFormValidate, &SXSharer::shareFormSave, &SXSharer::shareFormCancel);
     if (viewControllers().empty()) {
         pushViewControllerAnimated(form, false);
     } else {

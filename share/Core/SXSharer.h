@@ -199,6 +199,11 @@ protected:
     bool isOwnDelegate() const;
     // Drops the extra reference taken by share().
     void releaseSelf();
+    using FormOperation = void (SXSharer::*)(const std::shared_ptr<SXFormController>&);
+    // Makes this sharer the form's delegate with the three operations
+    // (virtual, so a subclass's own versions run).
+    void wireForm(const std::shared_ptr<SXFormController>& form, FormOperation validate, FormOperation save,
+                  FormOperation cancel);
     // Shows the framework's alert (title, message, "Close"), unless quiet.
     void showAlert(const std::string& title, const std::string& message);
 
