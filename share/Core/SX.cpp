@@ -25,6 +25,9 @@
 #include "share/Core/KCKeychainUtils.h"
 #include "share/Core/SXConfiguration.h"
 #include "share/Core/SXItem.h"
+#include "share/Core/SXOfflineSharer.h"
+#include "share/Core/SXSharer.h"
+#include "share/Core/SXSharerRegistry.h"
 
 namespace clipora {
 
@@ -266,6 +269,59 @@ void SX::removeOfflineQueueEntry(const std::string& uid) {
     }
     auto dataPath = std::filesystem::path(offlineQueuePath()) / uid;
     if (FileManager::fileExists(dataPath.string())) FileManager::removeItem(dataPath.string());
+}
+
+void SX::flushOfflineQueue() {
+    if (!connected()) return;
+    auto list = getOfflineQueueList();
+    if (!list) return;
+    auto hub = currentHelper();
+    if (!hub->offlineQueue_) hub->offlineQueue_ = std::make_shared<platform::OperationQueue>();
+    std::vector<std::string> unusable;
+    for (const auto& entry : *list) {
+        const auto* itemValue = entry.find("item");
+        const auto* sharer = entry.find("sharer");
+        const auto* uid = entry.find("uid");
+        bool usable = itemValue && itemValue->isDictionary() && sharer && sharer->isString() && uid &&
+                      uid->isString() && isSafeQueueUid(*uid->string());
+        if (!usable) {
+            if (uid && uid->isString()) unusable.push_back(*uid->string());
+            continue;
+        }
+        if (!hub->replaying_.insert(*uid->string()).second) continue;
+        auto item = SXItem::itemFromDictionary(*itemValue->dictionary());
+        hub->offlineQueue_->addOperation(std::make_shared<SXOfflineSharer>(item, *sharer->string(), *uid->string()));
+    }
+    // Entries that can never be replayed leave the list now.
+    auto remaining = getOfflineQueueList().value_or(Value::Array{});
+    auto before = remaining.size();
+    std::erase_if(remaining, [](const Value& entry) {
+        const auto* itemValue = entry.find("item");
+        const auto* sharer = entry.find("sharer");
+        const auto* uid = entry.find("uid");
+        return !(itemValue && itemValue->isDictionary() && sharer && sharer->isString() && uid && uid->isString() &&
+                 isSafeQueueUid(*uid->string()));
+    });
+    if (remaining.size() != before) saveOfflineQueueList(remaining);
+    for (const auto& uid : unusable) {
+        if (!isSafeQueueUid(uid)) continue;
+        auto dataPath = std::filesystem::path(offlineQueuePath()) / uid;
+        if (FileManager::fileExists(dataPath.string())) FileManager::removeItem(dataPath.string());
+    }
+}
+
+void SX::logoutOfAll() {
+    const auto* services = sharersDictionary().find("services") != sharersDictionary().end()
+                               ? &sharersDictionary().find("services")->second
+                               : nullptr;
+    if (!services || !services->isArray()) return;
+    for (const auto& name : *services->array()) {
+        if (name.isString()) logoutOfService(*name.string());
+    }
+}
+
+void SX::logoutOfService(const std::string& sharerId) {
+    if (auto sharer = SXSharerRegistry::create(sharerId)) sharer->logout();
 }
 
 bool SX::connected() {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -80,6 +81,16 @@ public:
     // Removes the entry with the uid from the list and its data file.
     static void removeOfflineQueueEntry(const std::string& uid);
 
+    // Replays the queued shares (when online) through quiet sharers on the
+    // offline queue. Each entry leaves the list when its share has an
+    // outcome; entries already being replayed are not started twice.
+    static void flushOfflineQueue();
+    // Every service of the sharer list logs out.
+    static void logoutOfAll();
+    static void logoutOfService(const std::string& sharerId);
+    // Told by a replay worker when it is done with its entry.
+    void offlineShareEnded(const std::string& uid) { replaying_.erase(uid); }
+
     // The framework error: domain "sharecore", code 1, description = the
     // localized, formatted text.
     template <class... Args>
@@ -123,6 +134,7 @@ private:
     std::weak_ptr<platform::ViewController> rootViewController_;
     std::weak_ptr<platform::ViewController> currentRootViewController_;
     std::shared_ptr<platform::Timer> pendingTimer_;
+    std::set<std::string> replaying_;
 };
 
 }  // namespace clipora

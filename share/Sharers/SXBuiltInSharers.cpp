@@ -1,8 +1,21 @@
 #include "share/Core/SXSharerRegistry.h"
+#include "share/Sharers/SXCopy.h"
+#include "share/Sharers/SXLogout.h"
+#include "share/Sharers/SXMail.h"
+#include "share/Sharers/SXPhotoAlbum.h"
+#include "share/Sharers/SXSafari.h"
+#include "share/Sharers/SXTextMessage.h"
 
 namespace clipora {
 
 // Every sharer class of the framework, by the name lists and favourites use.
-void registerBuiltInSharers() {}
+void registerBuiltInSharers() {
+    SXSharerRegistry::registerClass<SXCopy>("SXCopy");
+    SXSharerRegistry::registerClass<SXMail>("SXMail");
+    SXSharerRegistry::registerClass<SXTextMessage>("SXTextMessage");
+    SXSharerRegistry::registerClass<SXSafari>("SXSafari");
+    SXSharerRegistry::registerClass<SXPhotoAlbum>("SXPhotoAlbum");
+    SXSharerRegistry::registerClass<SXLogout>("SXLogout");
+}
 
 }  // namespace clipora
