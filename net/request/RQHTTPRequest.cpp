@@ -1941,6 +1941,8 @@ void RQHTTPRequest::handleStreamComplete() {
         failWithError(*fileError);
     } else {
         requestFinished();
+        // The reply asked for a second attempt, which is under way.
+        if (!complete()) return;
     }
     markAsFinished();
 }

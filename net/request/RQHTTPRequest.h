@@ -483,7 +483,15 @@ protected:
     void startRequest();
     void failWithError(const platform::Error& error);
     void markAsFinished();
-    void requestFinished();
+    // The exchange ended well: reports it (on the main thread). Subclasses
+    // that read the reply first override it; one that starts a retry
+    // instead (retryUsingNewConnection) leaves the request running.
+    virtual void requestFinished();
+    // Sends the request again on a fresh connection, once per request:
+    // false when it was retried already.
+    bool retryUsingNewConnection();
+    // Sends the request again on a fresh connection, once per request:
+    // false when it was retried already.
     void requestStarted();
     void requestReceivedResponseHeaders(const platform::HTTPHeaders& headers);
     void requestWillRedirectToURL(const platform::URL& url);
@@ -562,7 +570,6 @@ private:
     void unscheduleReadStream();
     void destroyReadStream();
     void cancelLoad();
-    bool retryUsingNewConnection();
     void retryAfterTimeOut();
     void useDataFromCache();
     bool removeTemporaryDownloadFile();

@@ -1,0 +1,109 @@
+#include "net/request/RQS3BucketRequest.h"
+
+#include <algorithm>
+
+#include "platform/foundation/Text.h"
+
+namespace clipora {
+
+using namespace platform;
+
+std::shared_ptr<RQS3BucketRequest> RQS3BucketRequest::requestWithBucket(const std::string& bucket) {
+    auto request = std::make_shared<RQS3BucketRequest>(std::nullopt);
+    request->setBucket(bucket);
+    return request;
+}
+
+std::shared_ptr<RQS3BucketRequest> RQS3BucketRequest::requestWithBucketSubResource(const std::string& bucket,
+                                                                                   const std::string& subResource) {
+    auto request = requestWithBucket(bucket);
+    request->setSubResource(subResource);
+    return request;
+}
+
+std::shared_ptr<RQS3BucketRequest> RQS3BucketRequest::PUTRequestWithBucket(const std::string& bucket) {
+    auto request = requestWithBucket(bucket);
+    request->setRequestMethod("PUT");
+    return request;
+}
+
+std::shared_ptr<RQS3BucketRequest> RQS3BucketRequest::DELETERequestWithBucket(const std::string& bucket) {
+    auto request = requestWithBucket(bucket);
+    request->setRequestMethod("DELETE");
+    return request;
+}
+
+std::string RQS3BucketRequest::canonicalizedResource() const {
+    if (!subResource().empty()) return "/" + bucket() + "/?" + subResource();
+    return "/" + bucket() + "/";
+}
+
+void RQS3BucketRequest::buildURL() {
+    std::string address = requestScheme() + "://" + bucket() + "." + S3Host();
+    if (!subResource().empty()) address += "/?" + subResource();
+    // Parameter values are escaped whole, so none can add parameters of its own.
+    std::vector<std::string> parameters;
+    if (auto value = prefix(); !value.empty()) parameters.push_back("prefix=" + Text::percentEscape(value));
+    if (auto value = marker(); !value.empty()) parameters.push_back("marker=" + Text::percentEscape(value));
+    if (auto value = delimiter(); !value.empty()) parameters.push_back("delimiter=" + Text::percentEscape(value));
+    if (maxResultCount() > 0) parameters.push_back("max-keys=" + std::to_string(maxResultCount()));
+    if (!parameters.empty()) address += (subResource().empty() ? "?" : "&") + Text::join(parameters, "&");
+    setURL(URL::fromString(address));
+}
+
+void RQS3BucketRequest::copyS3SettingsTo(RQS3Request& other) const {
+    RQS3Request::copyS3SettingsTo(other);
+    if (auto* request = dynamic_cast<RQS3BucketRequest*>(&other)) {
+        request->setBucket(bucket());
+        request->setSubResource(subResource());
+        request->setPrefix(prefix());
+        request->setMarker(marker());
+        request->setMaxResultCount(maxResultCount());
+        request->setDelimiter(delimiter());
+    }
+}
+
+void RQS3BucketRequest::parserDidStartElementNamespaceURIQualifiedNameAttributes(XMLParser& parser,
+                                                                                const std::string& elementName,
+                                                                                const std::string& namespaceURI,
+                                                                                const std::string& qualifiedName,
+                                                                                const Attributes& attributes) {
+    if (elementName == "Contents") currentObject_ = RQS3BucketObject::objectWithBucket(bucket());
+    RQS3Request::parserDidStartElementNamespaceURIQualifiedNameAttributes(parser, elementName, namespaceURI,
+                                                                         qualifiedName, attributes);
+}
+
+void RQS3BucketRequest::parserDidEndElementNamespaceURIQualifiedName(XMLParser& parser, const std::string& elementName,
+                                                                    const std::string& namespaceURI,
+                                                                    const std::string& qualifiedName) {
+    const std::string text = currentXMLElementContent();
+    const auto& stack = currentXMLElementStack();
+    const bool inCommonPrefixes = stack.size() >= 2 && stack[stack.size() - 2] == "CommonPrefixes";
+    if (elementName == "Contents" && currentObject_) {
+        auto list = get(objects_);
+        list.push_back(*currentObject_);
+        put(objects_, std::move(list));
+        currentObject_.reset();
+    } else if (currentObject_ && elementName == "Key") {
+        currentObject_->key = text;
+    } else if (currentObject_ && elementName == "ETag") {
+        currentObject_->ETag = text;
+    } else if (currentObject_ && elementName == "ID") {
+        currentObject_->ownerID = text;
+    } else if (currentObject_ && elementName == "DisplayName") {
+        currentObject_->ownerName = text;
+    } else if (currentObject_ && elementName == "LastModified") {
+        currentObject_->lastModified = dateFromReplyString(text);
+    } else if (currentObject_ && elementName == "Size") {
+        currentObject_->size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, Text::longLongValue(text)));
+    } else if (elementName == "Prefix" && inCommonPrefixes) {
+        auto list = get(commonPrefixes_);
+        list.push_back(text);
+        put(commonPrefixes_, std::move(list));
+    } else if (elementName == "IsTruncated") {
+        put(isTruncated_, text == "true");
+    }
+    RQS3Request::parserDidEndElementNamespaceURIQualifiedName(parser, elementName, namespaceURI, qualifiedName);
+}
+
+}  // namespace clipora

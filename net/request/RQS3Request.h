@@ -1,0 +1,109 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/request/RQHTTPRequest.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/XMLParser.h"
+#include "platform/foundation/XMLParserDelegate.h"
+
+namespace clipora {
+
+// A request to the S3-style storage service, signed with its "AWS" scheme
+// (signature version 2: HMAC-SHA1 of method, content type, date, the
+// "x-amz-" headers and the resource). Subclasses build their URL when they
+// are sent. XML replies are read when they finish: an error document fails
+// the request with code 2 and the service's message, an unreadable reply
+// with code 1; the service's "RequestTimeout" sends the request once more on
+// a new connection.
+//
+// Requests go over https unless the caller picks "http" (setRequestScheme):
+// the signature covers no body digest, so only the transport protects what
+// is stored.
+class RQS3Request : public RQHTTPRequest, public platform::XMLParserDelegate {
+public:
+    static constexpr int kReplyUnreadable = 1;
+    static constexpr int kServiceError = 2;
+    // The service's own host; buckets are addressed as "<bucket>.<host>".
+    static constexpr const char* kDefaultHost = "s3.storage.test";
+
+    // The request, persistent connections kept 20 seconds.
+    explicit RQS3Request(std::optional<platform::URL> url);
+
+    // Keys used by requests without keys of their own.
+    static void setSharedAccessKey(std::optional<std::string> key);
+    static std::optional<std::string> sharedAccessKey();
+    static void setSharedSecretAccessKey(std::optional<std::string> key);
+    static std::optional<std::string> sharedSecretAccessKey();
+    // The service's host (configuration).
+    static std::string S3Host();
+    static void setS3Host(std::string host);
+
+    std::string accessKey() const { return get(accessKey_); }
+    void setAccessKey(std::string key) { put(accessKey_, std::move(key)); }
+    std::string secretAccessKey() const { return get(secretAccessKey_); }
+    void setSecretAccessKey(std::string key) { put(secretAccessKey_, std::move(key)); }
+    std::string requestScheme() const { return get(requestScheme_); }
+    void setRequestScheme(std::string scheme) { put(requestScheme_, std::move(scheme)); }
+    std::string dateString() const { return get(dateString_); }
+    void setDateString(std::string date) { put(dateString_, std::move(date)); }
+    // The "Date" header for the date.
+    void setDate(platform::Date date);
+    std::string accessPolicy() const { return get(accessPolicy_); }
+    void setAccessPolicy(std::string policy) { put(accessPolicy_, std::move(policy)); }
+
+    // Signature pieces.
+    virtual void buildURL() {}
+    virtual std::string canonicalizedResource() const { return "/"; }
+    // The "x-amz-" headers to send and sign, by name as sent.
+    virtual std::map<std::string, std::string> S3Headers() const;
+    virtual std::string stringToSignForHeadersResource(const std::string& headers, const std::string& resource);
+    static platform::Data HMACSHA1withKeyForString(const std::string& key, const std::string& text);
+    // The path with every character but letters, digits, "-", "." and "_"
+    // escaped, "/" kept, and a leading "/": "/" for none.
+    static std::string stringByURLEncodingForS3Path(const std::optional<std::string>& path);
+
+    void main() override;
+    void buildRequestHeaders() override;
+
+    // --- Reading replies ---
+    void parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
+                                                                 const std::string& elementName,
+                                                                 const std::string& namespaceURI,
+                                                                 const std::string& qualifiedName,
+                                                                 const Attributes& attributes) override;
+    void parserDidEndElementNamespaceURIQualifiedName(platform::XMLParser& parser, const std::string& elementName,
+                                                      const std::string& namespaceURI,
+                                                      const std::string& qualifiedName) override;
+    void parserFoundCharacters(platform::XMLParser& parser, const std::string& characters) override;
+    void parserParseErrorOccurred(platform::XMLParser& parser, const platform::Error& error) override;
+
+protected:
+    void requestFinished() override;
+    void parseResponseXML();
+    std::shared_ptr<RQHTTPRequest> makeRequestOfSameClass(std::optional<platform::URL> url) const override;
+    // Gives a new request of the same class this request's own settings.
+    virtual void copyS3SettingsTo(RQS3Request& other) const;
+    virtual std::shared_ptr<RQS3Request> makeEmpty(std::optional<platform::URL> url) const;
+    // The text of the element that just ended, and the names of those still open.
+    const std::string& currentXMLElementContent() const { return currentXMLElementContent_; }
+    const std::vector<std::string>& currentXMLElementStack() const { return currentXMLElementStack_; }
+    // Parses a date of the replies ("2012-06-01T12:00:00.000Z").
+    static std::optional<platform::Date> dateFromReplyString(const std::string& text);
+
+private:
+    std::string accessKey_;
+    std::string secretAccessKey_;
+    std::string requestScheme_ = "https";
+    std::string dateString_;
+    std::string accessPolicy_;
+    std::string currentXMLElementContent_;
+    std::vector<std::string> currentXMLElementStack_;
+    bool stopParsing_ = false;
+};
+
+}  // namespace clipora

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <vector>
+
+#include "net/request/RQS3Bucket.h"
+#include "net/request/RQS3Request.h"
+
+namespace clipora {
+
+// Lists the account's buckets (GET on the service host).
+class RQS3ServiceRequest : public RQS3Request {
+public:
+    using RQS3Request::RQS3Request;
+    static std::shared_ptr<RQS3ServiceRequest> serviceRequest();
+
+    std::vector<RQS3Bucket> buckets() const { return get(buckets_); }
+    std::string ownerID() const { return get(ownerID_); }
+    std::string ownerName() const { return get(ownerName_); }
+
+    void buildURL() override;
+    void parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
+                                                                 const std::string& elementName,
+                                                                 const std::string& namespaceURI,
+                                                                 const std::string& qualifiedName,
+                                                                 const Attributes& attributes) override;
+    void parserDidEndElementNamespaceURIQualifiedName(platform::XMLParser& parser, const std::string& elementName,
+                                                      const std::string& namespaceURI,
+                                                      const std::string& qualifiedName) override;
+
+protected:
+    std::shared_ptr<RQS3Request> makeEmpty(std::optional<platform::URL> url) const override {
+        return std::make_shared<RQS3ServiceRequest>(std::move(url));
+    }
+
+private:
+    std::vector<RQS3Bucket> buckets_;
+    std::optional<RQS3Bucket> currentBucket_;
+    std::string ownerID_;
+    std::string ownerName_;
+};
+
+}  // namespace clipora
