@@ -152,6 +152,8 @@ TEST_F(SXLocalActionsTest, TextMessagesArePlainText) {
     SXSharer::shareItem<SXTextMessage>(link());
     settle();
     EXPECT_EQ(MessageComposeViewController::openComposers().front()->body(), "http://example.com/a b?x=&");
+    // The share waits for the user; end it so the sharer can go.
+    MessageComposeViewController::openComposers().front()->cancel();
 }
 
 TEST_F(SXLocalActionsTest, LogoutReachesEveryServiceOfTheList) {
