@@ -67,16 +67,6 @@ std::size_t minimumSize(FieldKind kind) {
     return 1;
 }
 
-// How many elements to reserve for a container that announces `count`: never
-// more than the bytes still readable could hold, so a hostile count costs no
-// memory before its elements are really there.
-std::size_t reservationFor(TProtocol& in, std::uint32_t count, std::size_t elementSize) {
-    std::size_t cap = kBlindReservation;
-    if (auto* memory = dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(in.getTransport().get()))
-        cap = memory->available_read() / elementSize;
-    return std::min<std::size_t>(count, cap);
-}
-
 // The string limit a binary protocol was given (0: none), read through the
 // protocol's own protected member.
 struct BinaryLimits : TBinaryProtocol {
@@ -85,36 +75,75 @@ struct BinaryLimits : TBinaryProtocol {
     }
 };
 
-// Byte buffers go straight between the transport and the buffer with the
-// binary protocol (the other protocols take a detour through std::string):
-// the same length prefix and checks as the protocol's own readBinary.
-void readBytes(TProtocol& in, platform::Data& bytes) {
-    if (auto* binary = dynamic_cast<TBinaryProtocol*>(&in)) {
-        std::int32_t size = 0;
-        binary->readI32(size);
-        if (size < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
-        std::int32_t limit = BinaryLimits::stringLimit(*binary);
-        if (limit > 0 && size > limit) throw TProtocolException(TProtocolException::SIZE_LIMIT);
-        auto transport = binary->getTransport();
-        transport->checkReadBytesAvailable(size);
-        bytes.resize(static_cast<std::size_t>(size));
-        if (size > 0) transport->readAll(bytes.data(), static_cast<std::uint32_t>(size));
-        return;
-    }
-    std::string text;
-    in.readBinary(text);
-    bytes.assign(text.begin(), text.end());
+}  // namespace
+
+struct Record::Codec {
+    TProtocol& protocol;
+    // Set for the binary protocol: byte buffers then go straight between the
+    // transport and the buffer (other protocols detour through std::string).
+    TBinaryProtocol* binary;
+    apache::thrift::transport::TTransport* transport;
+    // The transport's readable bytes, when it is a memory buffer.
+    apache::thrift::transport::TMemoryBuffer* memory;
+
+    explicit Codec(TProtocol& p)
+        : protocol(p),
+          binary(dynamic_cast<TBinaryProtocol*>(&p)),
+          transport(p.getTransport().get()),
+          memory(dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(transport)) {}
+};
+
+namespace {
+
+// How many elements to reserve for a container that announces `count`: never
+// more than the bytes still readable could hold, so a hostile count costs no
+// memory before its elements are really there.
+std::size_t reservationFor(apache::thrift::transport::TMemoryBuffer* memory, std::uint32_t count,
+                           std::size_t elementSize) {
+    std::size_t cap = memory ? memory->available_read() / elementSize : kBlindReservation;
+    return std::min<std::size_t>(count, cap);
 }
 
-void writeBytes(TProtocol& out, const platform::Data& bytes) {
-    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        throw TProtocolException(TProtocolException::SIZE_LIMIT);
-    if (auto* binary = dynamic_cast<TBinaryProtocol*>(&out)) {
-        binary->writeI32(static_cast<std::int32_t>(bytes.size()));
-        if (!bytes.empty()) binary->getTransport()->write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+// The same length prefix and checks as the binary protocol's own readBinary.
+void readBytes(TProtocol& in, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
+               platform::Data& bytes) {
+    if (!binary) {
+        std::string text;
+        in.readBinary(text);
+        bytes.assign(text.begin(), text.end());
         return;
     }
-    out.writeBinary(std::string(bytes.begin(), bytes.end()));
+    std::int32_t size = 0;
+    binary->readI32(size);
+    if (size < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
+    std::int32_t limit = BinaryLimits::stringLimit(*binary);
+    if (limit > 0 && size > limit) throw TProtocolException(TProtocolException::SIZE_LIMIT);
+    transport->checkReadBytesAvailable(size);
+    std::uint32_t length = static_cast<std::uint32_t>(size);
+    if (length == 0) {
+        bytes.clear();
+        return;
+    }
+    std::uint32_t got = length;
+    if (const std::uint8_t* borrowed = transport->borrow(nullptr, &got)) {
+        bytes.assign(borrowed, borrowed + length);
+        transport->consume(length);
+        return;
+    }
+    bytes.resize(length);
+    transport->readAll(bytes.data(), length);
+}
+
+void writeBytes(TProtocol& out, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
+                const platform::Data& bytes) {
+    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        throw TProtocolException(TProtocolException::SIZE_LIMIT);
+    if (!binary) {
+        out.writeBinary(std::string(bytes.begin(), bytes.end()));
+        return;
+    }
+    binary->writeI32(static_cast<std::int32_t>(bytes.size()));
+    if (!bytes.empty()) transport->write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
 std::string readText(TProtocol& in) {
@@ -146,7 +175,10 @@ bool isPresent(const FieldDescriptor& f, const void* slot) {
 
 Record::~Record() = default;
 
-void Record::read(TProtocol& in) {
+void Record::read(TProtocol& in) { readWith(Codec(in)); }
+
+void Record::readWith(const Codec& codec) {
+    TProtocol& in = codec.protocol;
     apache::thrift::protocol::TInputRecursionTracker tracker(in);
     const RecordType& type = recordType();
     std::string name;
@@ -174,14 +206,13 @@ void Record::read(TProtocol& in) {
         case FieldKind::String: *static_cast<String*>(slot) = readText(in); break;
         case FieldKind::Binary: {
             platform::Data bytes;
-            readBytes(in, bytes);
+            readBytes(in, codec.binary, codec.transport, bytes);
             *static_cast<Bytes*>(slot) = std::move(bytes);
             break;
         }
         case FieldKind::Struct: {
-            auto value = f.records->type().make();
-            value->read(in);
-            f.records->assign(slot, value);
+            // A new record of the field's class takes the old one's place.
+            f.records->emplace(slot).readWith(codec);
             break;
         }
         case FieldKind::List: {
@@ -190,7 +221,7 @@ void Record::read(TProtocol& in) {
             TType announced;
             std::uint32_t count = 0;
             in.readListBegin(announced, count);
-            std::size_t reserve = reservationFor(in, count, minimumSize(f.element));
+            std::size_t reserve = reservationFor(codec.memory, count, minimumSize(f.element));
             if (f.element == FieldKind::String) {
                 std::vector<std::string> list;
                 list.reserve(reserve);
@@ -207,7 +238,7 @@ void Record::read(TProtocol& in) {
                 *static_cast<I64List*>(slot) = std::move(list);
             } else {
                 f.records->listStart(slot, reserve);
-                for (std::uint32_t i = 0; i < count; ++i) f.records->listEmplace(slot).read(in);
+                for (std::uint32_t i = 0; i < count; ++i) f.records->listEmplace(slot).readWith(codec);
             }
             in.readListEnd();
             break;
@@ -251,7 +282,9 @@ void writeEmptyStruct(TProtocol& out) {
     out.writeStructEnd();
 }
 
-void writeValue(TProtocol& out, const FieldDescriptor& f, const void* slot) {
+// Every value but records (Record::writeWith writes those).
+void writeValue(TProtocol& out, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
+                const FieldDescriptor& f, const void* slot) {
     switch (f.kind) {
     case FieldKind::Bool: out.writeBool(*static_cast<const bool*>(slot)); break;
     case FieldKind::I16: out.writeI16(*static_cast<const std::int16_t*>(slot)); break;
@@ -259,8 +292,8 @@ void writeValue(TProtocol& out, const FieldDescriptor& f, const void* slot) {
     case FieldKind::I64: out.writeI64(*static_cast<const std::int64_t*>(slot)); break;
     case FieldKind::Double: out.writeDouble(*static_cast<const double*>(slot)); break;
     case FieldKind::String: out.writeString(**static_cast<const String*>(slot)); break;
-    case FieldKind::Binary: writeBytes(out, **static_cast<const Bytes*>(slot)); break;
-    case FieldKind::Struct: f.records->get(slot)->write(out); break;
+    case FieldKind::Binary: writeBytes(out, binary, transport, **static_cast<const Bytes*>(slot)); break;
+    case FieldKind::Struct: break;
     case FieldKind::List:
         if (f.element == FieldKind::String) {
             const auto& list = **static_cast<const StringList*>(slot);
@@ -270,16 +303,6 @@ void writeValue(TProtocol& out, const FieldDescriptor& f, const void* slot) {
             const auto& list = **static_cast<const I64List*>(slot);
             out.writeListBegin(apache::thrift::protocol::T_I64, static_cast<std::uint32_t>(list.size()));
             for (auto item : list) out.writeI64(item);
-        } else {
-            std::size_t count = f.records->listCount(slot);
-            out.writeListBegin(apache::thrift::protocol::T_STRUCT, static_cast<std::uint32_t>(count));
-            for (std::size_t i = 0; i < count; ++i) {
-                // The header already counted it: a missing record goes out empty.
-                if (const Record* item = f.records->listAt(slot, i))
-                    item->write(out);
-                else
-                    writeEmptyStruct(out);
-            }
         }
         out.writeListEnd();
         break;
@@ -308,7 +331,10 @@ void writeValue(TProtocol& out, const FieldDescriptor& f, const void* slot) {
 
 }  // namespace
 
-void Record::write(TProtocol& out) const {
+void Record::write(TProtocol& out) const { writeWith(Codec(out)); }
+
+void Record::writeWith(const Codec& codec) const {
+    TProtocol& out = codec.protocol;
     apache::thrift::protocol::TOutputRecursionTracker tracker(out);
     const RecordType& type = recordType();
     auto& self = const_cast<Record&>(*this);
@@ -319,7 +345,22 @@ void Record::write(TProtocol& out) const {
         const void* slot = f.slot(self);
         if (isPresent(f, slot)) {
             out.writeFieldBegin(f.name, wireType(f.kind), f.id);
-            writeValue(out, f, slot);
+            if (f.kind == FieldKind::Struct) {
+                f.records->get(slot)->writeWith(codec);
+            } else if (f.kind == FieldKind::List && f.element == FieldKind::Struct) {
+                std::size_t count = f.records->listCount(slot);
+                out.writeListBegin(apache::thrift::protocol::T_STRUCT, static_cast<std::uint32_t>(count));
+                for (std::size_t k = 0; k < count; ++k) {
+                    // The header already counted it: a missing record goes out empty.
+                    if (const Record* item = f.records->listAt(slot, k))
+                        item->writeWith(codec);
+                    else
+                        writeEmptyStruct(out);
+                }
+                out.writeListEnd();
+            } else {
+                writeValue(out, codec.binary, codec.transport, f, slot);
+            }
             out.writeFieldEnd();
         }
         // A result carries one answer: the first set field, even when it

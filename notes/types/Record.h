@@ -117,6 +117,11 @@ protected:
     virtual void encodeBaseWithCoder(platform::KeyedArchiver&) const {}
 
 private:
+    // The protocol of one read or write, examined once for the whole tree.
+    struct Codec;
+    void readWith(const Codec& codec);
+    void writeWith(const Codec& codec) const;
+
     std::uint64_t isSet_ = 0;
 };
 

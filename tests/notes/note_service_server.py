@@ -7,6 +7,7 @@ Listens over HTTPS on 127.0.0.1 (ephemeral port), prints the port, serves
 until terminated.
 """
 
+import ssl
 import sys
 
 sys.path.insert(0, sys.argv[4])
@@ -86,14 +87,32 @@ class NoteStoreHandler:
         raise EDAMSystemException(errorCode=4, message="down")
 
 
+class Protocol(TBinaryProtocol.TBinaryProtocol):
+    # python3-thrift hands an unversioned message name over as bytes.
+    def readMessageBegin(self):
+        name, kind, seqid = TBinaryProtocol.TBinaryProtocol.readMessageBegin(self)
+        if isinstance(name, bytes):
+            name = name.decode("utf-8")
+        return name, kind, seqid
+
+
+class ProtocolFactory(TBinaryProtocol.TBinaryProtocolFactory):
+    def getProtocol(self, trans):
+        return Protocol(trans, strictRead=False, strictWrite=False)
+
+
 def main():
     service, cert, key = sys.argv[1], sys.argv[2], sys.argv[3]
     if service == "userstore":
         processor = UserStore.Processor(UserStoreHandler())
     else:
         processor = NoteStore.Processor(NoteStoreHandler())
-    factory = TBinaryProtocol.TBinaryProtocolFactory(strictRead=False, strictWrite=False)
-    server = THttpServer.THttpServer(processor, ("127.0.0.1", 0), factory, cert_file=cert, key_file=key)
+    factory = ProtocolFactory()
+    server = THttpServer.THttpServer(processor, ("127.0.0.1", 0), factory)
+    # The server's own TLS set-up makes a client context; wrap with a server one.
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    server.httpd.socket = context.wrap_socket(server.httpd.socket, server_side=True)
     print(server.httpd.server_address[1], flush=True)
     server.serve()
 
