@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+#include "net/reachability/Reachability.h"
 #include "net/request/RQAuthenticationDialog.h"
 #include "net/request/RQBandwidthThrottle.h"
 #include "net/request/RQDataCompressor.h"
@@ -26,7 +27,6 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoopSource.h"
 #include "platform/foundation/UUID.h"
-#include "platform/system/NetworkReachability.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/Device.h"
 
@@ -81,7 +81,9 @@ struct ClassState {
 
     std::mutex reachabilityMutex;
     std::optional<platform::NotificationCenter::ObserverId> reachabilityObserver;
-    std::shared_ptr<platform::NetworkReachability> reachability;
+    // The internet connection's monitor; its notifier runs while WWAN
+    // throttling is on.
+    std::shared_ptr<Reachability> reachability;
 
     ClassState() {
         sharedQueue = std::make_shared<platform::OperationQueue>();
@@ -123,6 +125,25 @@ std::optional<std::uint64_t> parseContentLength(const std::string& text) {
         result = result * 10 + static_cast<std::uint64_t>(c - '0');
     }
     return result;
+}
+
+// The first byte of a "Content-Range: bytes FIRST-LAST/TOTAL" value.
+std::optional<std::uint64_t> contentRangeStart(const std::string& value) {
+    std::string text = Text::trimWhitespaceAndNewlines(value);
+    if (!Text::hasPrefix(Text::lowercase(text), "bytes ")) return std::nullopt;
+    text = Text::trimWhitespaceAndNewlines(text.substr(6));
+    auto dash = text.find('-');
+    if (dash == std::string::npos) return std::nullopt;
+    return parseContentLength(text.substr(0, dash));
+}
+
+// The complete length of an unsatisfiable range, "bytes */TOTAL".
+std::optional<std::uint64_t> unsatisfiedRangeLength(const std::string& value) {
+    std::string text = Text::trimWhitespaceAndNewlines(value);
+    if (!Text::hasPrefix(Text::lowercase(text), "bytes ")) return std::nullopt;
+    text = Text::trimWhitespaceAndNewlines(text.substr(6));
+    if (!Text::hasPrefix(text, "*/")) return std::nullopt;
+    return parseContentLength(text.substr(2));
 }
 
 std::string uniqueTemporaryPath() {
@@ -784,6 +805,7 @@ void RQHTTPRequest::setShouldThrottleBandwidthForWWAN(bool shouldThrottle) {
             platform::NotificationCenter::defaultCenter().removeObserver(*state().reachabilityObserver);
             state().reachabilityObserver.reset();
         }
+        if (state().reachability) state().reachability->stopNotifier();
     }
     throttle().setMaxBandwidthPerSecond(0);
     throttle().setWWANOnly(false);
@@ -795,26 +817,25 @@ void RQHTTPRequest::throttleBandwidthForWWANUsingLimit(std::uint64_t limit) {
     throttle().setMaxBandwidthPerSecond(limit);
     {
         std::lock_guard lock(state().reachabilityMutex);
-        if (!state().reachability) state().reachability = platform::NetworkReachability::forInternetConnection();
+        if (!state().reachability) state().reachability = Reachability::reachabilityForInternetConnection();
+        // The monitor posts its changes only while its notifier runs.
+        if (state().reachability && !state().reachability->isNotifierRunning()) state().reachability->startNotifier();
         if (!state().reachabilityObserver) {
             state().reachabilityObserver = platform::NotificationCenter::defaultCenter().addObserver(
-                "kReachabilityChangedNotification", [](const platform::Notification&) { reachabilityChanged(); });
+                kReachabilityChangedNotification, [](const platform::Notification&) { reachabilityChanged(); });
         }
     }
     reachabilityChanged();
 }
 
 bool RQHTTPRequest::isNetworkReachableViaWWAN() {
-    std::shared_ptr<platform::NetworkReachability> reachability;
+    std::shared_ptr<Reachability> reachability;
     {
         std::lock_guard lock(state().reachabilityMutex);
-        if (!state().reachability) state().reachability = platform::NetworkReachability::forInternetConnection();
+        if (!state().reachability) state().reachability = Reachability::reachabilityForInternetConnection();
         reachability = state().reachability;
     }
-    auto flags = reachability->flags();
-    if (!flags) return false;
-    using R = platform::NetworkReachability;
-    return (*flags & R::kReachable) && (*flags & R::kIsWWAN);
+    return reachability && reachability->currentReachabilityStatus() == ReachabilityStatus::ViaCellular;
 }
 
 void RQHTTPRequest::reachabilityChanged() { throttle().setWWANThrottled(isNetworkReachableViaWWAN()); }
@@ -929,6 +950,10 @@ void RQHTTPRequest::startSynchronous() {
         // (or a cancel) arrives.
         auto loop = RunLoop::current();
         while (!finished_.load()) loop->runMode(kRunLoopMode, Date::distantFuture());
+    } else if (!finished_.exchange(true)) {
+        // Cancelled (or failed) before it started: it is over all the same.
+        setExecuting(false);
+        stateDidChange();
     }
     inProgress_.store(false);
 }
@@ -979,6 +1004,18 @@ void RQHTTPRequest::main() {
         if (!requestURL) {
             failWithError(RQError::unableToCreateRequest());
             return;
+        }
+        // A download whose folder is missing fails before the first byte,
+        // not after the whole body has been fetched.
+        if (const std::string destination = downloadDestinationPath(); !destination.empty()) {
+            std::filesystem::path folder = std::filesystem::path(destination).parent_path();
+            if (folder.empty()) folder = ".";
+            if (!FileManager::isDirectory(folder)) {
+                failWithError(RQError::make(
+                    RQError::kFileManagement,
+                    Text::format("The folder of the download destination '%@' does not exist", destination)));
+                return;
+            }
         }
         auto mainReq = mainRequest();
         if (!mainReq) {
@@ -1130,15 +1167,31 @@ void RQHTTPRequest::setupPostBody() {
     }
 }
 
+bool RQHTTPRequest::appendToPostBody(const std::uint8_t* bytes, std::size_t length) {
+    std::optional<Error> writeError;
+    std::string bodyFile;
+    {
+        std::lock_guard lock(propertyMutex_);
+        if (!shouldStreamPostDataFromDisk()) {
+            postBody_->insert(postBody_->end(), bytes, bytes + length);
+            return true;
+        }
+        if (postBodyWriteStream_ && postBodyWriteStream_->write(bytes, length) == static_cast<std::int64_t>(length))
+            return true;
+        writeError = postBodyWriteStream_ ? postBodyWriteStream_->error() : std::nullopt;
+        bodyFile = postBodyFilePath_;
+    }
+    // A body cut short must never go out as if it were whole.
+    auto error = RQError::make(RQError::kFileManagement, Text::format("Failed to write to file at path '%@'", bodyFile));
+    if (writeError) error = error.withUnderlyingError(*writeError);
+    failWithError(error);
+    return false;
+}
+
 void RQHTTPRequest::appendPostData(const Data& data) {
     setupPostBody();
     if (data.empty()) return;
-    std::lock_guard lock(propertyMutex_);
-    if (shouldStreamPostDataFromDisk()) {
-        postBodyWriteStream_->write(data);
-    } else {
-        postBody_->insert(postBody_->end(), data.begin(), data.end());
-    }
+    appendToPostBody(data.data(), data.size());
 }
 
 void RQHTTPRequest::appendPostDataFromFile(const std::string& path) {
@@ -1148,13 +1201,16 @@ void RQHTTPRequest::appendPostDataFromFile(const std::string& path) {
     std::vector<std::uint8_t> buffer(262144);
     for (;;) {
         const std::int64_t got = input->read(buffer.data(), buffer.size());
-        if (got <= 0) break;
-        std::lock_guard lock(propertyMutex_);
-        if (shouldStreamPostDataFromDisk()) {
-            postBodyWriteStream_->write(buffer.data(), static_cast<std::size_t>(got));
-        } else {
-            postBody_->insert(postBody_->end(), buffer.begin(), buffer.begin() + got);
+        if (got < 0 || input->status() == platform::Stream::Status::Error) {
+            auto error =
+                RQError::make(RQError::kFileManagement, Text::format("Failed to read from file at path '%@'", path));
+            if (auto underlying = input->error()) error = error.withUnderlyingError(*underlying);
+            input->close();
+            failWithError(error);
+            return;
         }
+        if (got == 0) break;
+        if (!appendToPostBody(buffer.data(), static_cast<std::size_t>(got))) break;
     }
     input->close();
 }
@@ -1297,6 +1353,9 @@ void RQHTTPRequest::startRequest() {
     totalBytesRead_.store(0);
     lastBytesRead_.store(0);
     receivedResponseBytes_.store(false);
+    bodyGoesToFile_.store(false);
+    resumeAlreadyComplete_.store(false);
+    servedFromCache_.store(false);
     haveExaminedHeaders_ = false;
     connectionCanBeReused_.store(false);
     put(fileError_, std::optional<Error>());
@@ -1305,7 +1364,9 @@ void RQHTTPRequest::startRequest() {
     lastBytesSent_.store(0);
     contentLength_.store(0);
     put(responseHeaders_, std::optional<HTTPHeaders>());
-    if (downloadDestinationPath().empty()) put(rawResponseData_, Data{});
+    // A download keeps its body in the file; what the server sends instead
+    // (an error page, a redirect's or a challenge's body) stays in memory.
+    put(rawResponseData_, downloadDestinationPath().empty() ? std::optional<Data>(Data{}) : std::nullopt);
     readStreamIsScheduled_ = false;
 
     auto requestURL = url();
@@ -1557,19 +1618,16 @@ void RQHTTPRequest::cancelLoad() {
         body->close();
         put(postBodyReadStream_, std::shared_ptr<platform::InputStream>());
     }
-    if (rawResponseData()) {
-        put(rawResponseData_, std::optional<Data>());
-    } else if (!temporaryFileDownloadPath().empty()) {
+    put(rawResponseData_, std::optional<Data>());
+    if (!temporaryFileDownloadPath().empty() || !temporaryUncompressedDataDownloadPath().empty()) {
         closeDownloadStreams();
         if (!allowResumeForFileDownloads()) removeTemporaryDownloadFile();
         removeTemporaryUncompressedDownloadFile();
     }
     put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
-    if (authenticationNeeded() == kNoAuthenticationNeeded && didCreateTemporaryPostDataFile()) {
-        removeTemporaryUploadFile();
-        removeTemporaryCompressedUploadFile();
-        setDidCreateTemporaryPostDataFile(false);
-    }
+    // The body files the request made stay until it ends: a retry on a new
+    // connection sends the same body again. failWithError and the end of
+    // the response remove them.
     put(responseHeaders_, std::optional<HTTPHeaders>());
 }
 
@@ -1735,7 +1793,7 @@ void RQHTTPRequest::handleBytesAvailable() {
     const bool compressed = isResponseCompressed();
     const bool inflateNow = compressed && !shouldWaitToInflateCompressedResponses();
     const bool passOn = takesReceivedData();
-    const std::string destination = downloadDestinationPath();
+    const bool toFile = bodyGoesToFile_.load();
     std::optional<Data> inflated;
     if (inflateNow) {
         auto decompressor = get(dataDecompressor_);
@@ -1743,7 +1801,7 @@ void RQHTTPRequest::handleBytesAvailable() {
             decompressor = RQDataDecompressor::decompressor();
             // In memory the ceiling guards against a small body that
             // inflates to gigabytes; files and delegates take what comes.
-            if (passOn || !destination.empty()) decompressor->setMaximumOutputLength(0);
+            if (passOn || toFile) decompressor->setMaximumOutputLength(0);
             put(dataDecompressor_, decompressor);
         }
         std::optional<Error> failure;
@@ -1762,7 +1820,9 @@ void RQHTTPRequest::handleBytesAvailable() {
         return;
     }
 
-    if (needsRedirect_.load() && shouldRedirect() && allowResumeForFileDownloads()) return;
+    // The answer to a resume that already holds every byte carries nothing
+    // for the file.
+    if (resumeAlreadyComplete_.load()) return;
 
     if (passOn) {
         Data data = inflated ? std::move(*inflated) : Data(bytes, bytes + count);
@@ -1770,7 +1830,7 @@ void RQHTTPRequest::handleBytesAvailable() {
         performOnMainThread([keep, data = std::move(data)] { keep->passOnReceivedData(data); });
         return;
     }
-    if (!destination.empty()) {
+    if (toFile) {
         std::shared_ptr<platform::OutputStream> output;
         std::shared_ptr<platform::OutputStream> inflatedOutput;
         {
@@ -1780,19 +1840,31 @@ void RQHTTPRequest::handleBytesAvailable() {
         }
         if (!output) {
             bool append = false;
+            const std::string destination = downloadDestinationPath();
             std::string temporary = temporaryFileDownloadPath();
             if (!temporary.empty()) {
                 auto message = get(request_);
                 const bool rangeSent = message && message->headerFieldValue("Range").has_value();
-                auto headers = responseHeaders();
-                if (allowResumeForFileDownloads() && rangeSent && headers && headers->contains("Content-Range")) {
+                if (allowResumeForFileDownloads() && rangeSent && responseStatusCode() == 206) {
+                    // Only a part that starts where the partial file ends
+                    // continues it; any other part would corrupt it.
+                    auto headers = responseHeaders();
+                    auto range = headers ? headers->value("Content-Range") : std::nullopt;
+                    auto first = range ? contentRangeStart(*range) : std::nullopt;
+                    if (!first || *first != partialDownloadSize()) {
+                        failWithError(RQError::make(
+                            RQError::kInternalError,
+                            Text::format("The server sent a part (%@) that does not continue the partial download",
+                                         range.value_or("no Content-Range"))));
+                        return;
+                    }
                     append = true;
                 } else if (rangeSent) {
                     incrementDownloadSizeBy(-static_cast<std::int64_t>(partialDownloadSize()));
                     partialDownloadSize_.store(0);
                 }
             } else {
-                temporary = uniqueTemporaryPath();
+                temporary = temporaryPathBeside(destination);
                 setTemporaryFileDownloadPath(temporary);
             }
             output = platform::OutputStream::toFile(temporary, append);
@@ -1800,7 +1872,7 @@ void RQHTTPRequest::handleBytesAvailable() {
             if (inflateNow) {
                 std::string inflatedPath = temporaryUncompressedDataDownloadPath();
                 if (inflatedPath.empty()) {
-                    inflatedPath = uniqueTemporaryPath();
+                    inflatedPath = temporaryPathBeside(destination);
                     setTemporaryUncompressedDataDownloadPath(inflatedPath);
                 }
                 inflatedOutput = platform::OutputStream::toFile(inflatedPath, append);
@@ -1845,6 +1917,7 @@ void RQHTTPRequest::handleStreamComplete() {
         readResponseHeaders();
     }
     if (complete() && didUseCachedResponse()) return;
+    const bool fromCache = servedFromCache_.load();
     auto stream = readStream();
     const bool redirectPending = needsRedirect_.load() && shouldRedirect();
     const bool authenticationPending = authenticationNeeded() != kNoAuthenticationNeeded;
@@ -1869,19 +1942,26 @@ void RQHTTPRequest::handleStreamComplete() {
             if (!redirectPending && !authenticationPending) fileError = decompressor->finishError();
             put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
         }
-        if (didCreateTemporaryPostDataFile() && !authenticationPending) {
+        // A redirect that keeps its method sends the same body again.
+        if (didCreateTemporaryPostDataFile() && !authenticationPending && !redirectPending) {
             removeTemporaryUploadFile();
             removeTemporaryCompressedUploadFile();
         }
 
-        if (!temporaryFileDownloadPath().empty()) {
+        if (!temporaryFileDownloadPath().empty() || !temporaryUncompressedDataDownloadPath().empty()) {
             closeDownloadStreams();
             // The body of a redirect or of a challenge is not the download:
-            // the file waits for the next attempt.
-            if (!redirectPending && !authenticationPending) {
+            // the file waits for the next attempt. Neither is an error page:
+            // the destination keeps what it held, a partial file kept for
+            // resuming stays, any other temporary file goes.
+            if (!redirectPending && !authenticationPending && !bodyGoesToFile_.load() &&
+                !resumeAlreadyComplete_.load()) {
+                if (!allowResumeForFileDownloads()) removeTemporaryDownloadFile();
+                removeTemporaryUncompressedDownloadFile();
+            } else if (!redirectPending && !authenticationPending) {
                 const std::string destination = downloadDestinationPath();
                 const std::string temporary = temporaryFileDownloadPath();
-                const bool compressed = isResponseCompressed();
+                const bool compressed = isResponseCompressed() && !resumeAlreadyComplete_.load();
                 if (compressed && shouldWaitToInflateCompressedResponses()) {
                     std::optional<Error> failure;
                     if (!RQDataDecompressor::uncompressDataFromFileToFileError(temporary, destination, &failure))
@@ -1919,7 +1999,7 @@ void RQHTTPRequest::handleStreamComplete() {
                 }
             }
         }
-        if (auto cache = downloadCache(); cache && !didUseCachedResponse() && !fileError)
+        if (auto cache = downloadCache(); cache && !didUseCachedResponse() && !fromCache && !fileError)
             cache->storeResponseForRequestMaxAge(*this, secondsToCache());
     }
     {
@@ -1933,6 +2013,11 @@ void RQHTTPRequest::handleStreamComplete() {
     }
     if (!authenticationPending) destroyReadStream();
 
+    if (fromCache) {
+        useDataFromCache();
+        if (auto cache = downloadCache()) cache->storeResponseForRequestMaxAge(*this, secondsToCache());
+        return;
+    }
     if (redirectPending || authenticationPending || didUseCachedResponse()) {
         if (authenticationPending) RunLoop::current()->stop();
         return;
@@ -2000,12 +2085,15 @@ void RQHTTPRequest::readResponseHeaders() {
     put(responseStatusMessage_, head->responseStatusLine());
 
     if (auto cache = downloadCache(); cache && cache->canUseCachedDataForRequest(*this)) {
-        useDataFromCache();
-        cache->storeResponseForRequestMaxAge(*this, secondsToCache());
+        // The cached body answers once this exchange has ended, so that its
+        // stream and pool record are given back like any other's.
+        servedFromCache_.store(true);
+        readConnectionReuse(*head, headers);
         return;
     }
 
     const int status = head->responseStatusCode();
+    decideBodyPlacement(status, headers);
     if (status == 401) authenticationNeeded_.store(kHTTPAuthenticationNeeded);
     if (status == 407) authenticationNeeded_.store(kProxyAuthenticationNeeded);
 
@@ -2084,9 +2172,16 @@ void RQHTTPRequest::readResponseHeaders() {
         }
     }
 
+    readConnectionReuse(*head, headers);
+
+    auto keep = self();
+    performOnMainThread([keep, headers] { keep->requestReceivedResponseHeaders(headers); });
+}
+
+void RQHTTPRequest::readConnectionReuse(const HTTPMessage& head, const HTTPHeaders& headers) {
     if (shouldAttemptPersistentConnection()) {
         const std::string connection = lower(headers.value("Connection").value_or(""));
-        if ((head->version() != HTTPMessage::kVersion10 || connection == "keep-alive") && connection != "close") {
+        if ((head.version() != HTTPMessage::kVersion10 || connection == "keep-alive") && connection != "close") {
             if (auto keepAlive = headers.value("Keep-Alive")) {
                 const std::string text = lower(*keepAlive);
                 auto timeoutAt = text.find("timeout=");
@@ -2105,9 +2200,23 @@ void RQHTTPRequest::readResponseHeaders() {
             }
         }
     }
+}
 
-    auto keep = self();
-    performOnMainThread([keep, headers] { keep->requestReceivedResponseHeaders(headers); });
+void RQHTTPRequest::decideBodyPlacement(int status, const HTTPHeaders& headers) {
+    // Only a successful answer is the download; an error page, a redirect's
+    // or a challenge's body never lands in the file or at the destination.
+    bodyGoesToFile_.store(!downloadDestinationPath().empty() && status >= 200 && status < 300);
+    resumeAlreadyComplete_.store(false);
+    if (status != 416 || !allowResumeForFileDownloads() || partialDownloadSize() == 0 ||
+        temporaryFileDownloadPath().empty())
+        return;
+    auto message = get(request_);
+    if (!message || !message->headerFieldValue("Range")) return;
+    auto range = headers.value("Content-Range");
+    auto length = range ? unsatisfiedRangeLength(*range) : std::nullopt;
+    // "Nothing from there on" with a complete length equal to the partial
+    // file: the file already holds every byte.
+    resumeAlreadyComplete_.store(length && *length == partialDownloadSize());
 }
 
 void RQHTTPRequest::parseStringEncodingFromHeaders() {
@@ -2617,6 +2726,7 @@ void RQHTTPRequest::failWithError(const Error& failure) {
     }
     destroyReadStream();
     setStatusTimer(nullptr);
+    removeTemporaryFilesAfterFailure();
     if (connectionCanBeReused()) {
         std::lock_guard poolLock(state().connectionsLock);
         if (auto record = get(connectionInfo_))
@@ -2698,6 +2808,33 @@ void RQHTTPRequest::useDataFromCache() {
     target->requestFinished();
     target->markAsFinished();
     if (mainReq) markAsFinished();
+}
+
+std::string RQHTTPRequest::temporaryPathBeside(const std::string& destination) {
+    const std::filesystem::path target(destination);
+    return (target.parent_path() / ("." + target.filename().string() + "." + platform::UUID::newUUIDString() +
+                                    ".download"))
+        .string();
+}
+
+void RQHTTPRequest::removeTemporaryFilesAfterFailure() {
+    // Plain removals: a removal that fails must not fail the request again.
+    closeDownloadStreams();
+    std::string partial;
+    std::string inflated;
+    std::string body;
+    std::string compressedBody;
+    {
+        std::lock_guard lock(propertyMutex_);
+        if (!allowResumeForFileDownloads_.load()) partial = std::exchange(temporaryFileDownloadPath_, {});
+        inflated = std::exchange(temporaryUncompressedDataDownloadPath_, {});
+        if (didCreateTemporaryPostDataFile_.exchange(false)) {
+            body = std::exchange(postBodyFilePath_, {});
+            compressedBody = std::exchange(compressedPostBodyFilePath_, {});
+        }
+    }
+    for (const std::string* path : {&partial, &inflated, &body, &compressedBody})
+        if (!path->empty()) FileManager::removeItem(*path);
 }
 
 bool RQHTTPRequest::removeFileAtPathError(const std::string& path, std::optional<Error>* error) {

@@ -578,6 +578,20 @@ private:
     bool removeTemporaryCompressedUploadFile();
     static bool removeFileAtPathError(const std::string& path, std::optional<platform::Error>* error);
     void closeDownloadStreams();
+    // Adds body bytes in memory or to the body file; a write that fails
+    // fails the request (code 8) and answers false.
+    bool appendToPostBody(const std::uint8_t* bytes, std::size_t length);
+    // The path of a new temporary download file beside `destination`, so
+    // that the final move is a rename within one folder.
+    static std::string temporaryPathBeside(const std::string& destination);
+    // Drops every temporary file of a request that will not finish well: the
+    // download files (a partial kept for resuming excepted) and the body
+    // files the request made.
+    void removeTemporaryFilesAfterFailure();
+    // Reads "Connection" and "Keep-Alive" of the response head.
+    void readConnectionReuse(const platform::HTTPMessage& head, const platform::HTTPHeaders& headers);
+    // Decides where this attempt's body goes once the head has arrived.
+    void decideBodyPlacement(int status, const platform::HTTPHeaders& headers);
     bool isSameOriginAsOriginal() const;
     bool respondsToWillRedirect() const;
     bool takesReceivedData() const;
@@ -663,6 +677,13 @@ private:
     bool haveExaminedHeaders_ = false;
     // Whether any response byte (head or body) arrived in this attempt.
     std::atomic<bool> receivedResponseBytes_{false};
+    // Per attempt: the body goes to the download file (a 2xx answer with a
+    // destination); the partial file already is the whole download (a 416
+    // naming its size); the response is a 304 that the cache answers once
+    // the exchange has ended and the connection was given back.
+    std::atomic<bool> bodyGoesToFile_{false};
+    std::atomic<bool> resumeAlreadyComplete_{false};
+    std::atomic<bool> servedFromCache_{false};
 
     // --- Download to a file ---
     std::string downloadDestinationPath_;

@@ -237,6 +237,18 @@ TEST_F(DownloadCacheTest, MaxAgeServesFromTheCacheUntilStaleThenRevalidates) {
     EXPECT_EQ(hits("/fresh"), 2);
 }
 
+TEST_F(DownloadCacheTest, AnswerFromTheCacheAfterA304GivesTheConnectionBack) {
+    fetch("/etag");
+    auto revalidated = fetch("/etag");
+    ASSERT_TRUE(revalidated->didUseCachedResponse());
+    ASSERT_TRUE(pumpUntil([] { return !RQHTTPRequest::isNetworkInUse(); }));
+    EXPECT_EQ(revalidated->readStream(), nullptr);
+    // The next request to the host rides on the same connection.
+    auto next = fetch("/etag");
+    ASSERT_TRUE(next->connectionID());
+    EXPECT_EQ(next->connectionID(), revalidated->connectionID());
+}
+
 TEST_F(DownloadCacheTest, RevalidationByEntityTagOrDateAnswersFromTheCacheOn304) {
     struct Case {
         const char* path;

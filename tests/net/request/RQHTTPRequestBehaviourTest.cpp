@@ -9,6 +9,7 @@
 #include "net/request/RQBandwidthThrottle.h"
 #include "net/request/RQError.h"
 #include "net/request/RQHTTPRequest.h"
+#include "platform/system/NetworkReachability.h"
 #include "net/request/RQInputStream.h"
 #include "platform/cfnetwork/ProxySettings.h"
 #include "platform/foundation/Thread.h"
@@ -197,12 +198,56 @@ TEST_F(BehaviourTest, SynchronousRequestsNeverHangOnCancel) {
     ASSERT_TRUE(pumpUntil([&] { return done.load(); }));
     EXPECT_TRUE(RQError::is(*waiting->error(), RQError::kRequestCancelled));
 
-    // Cancelled before it starts: returns at once.
+    // Cancelled before it starts: returns at once, finished, without ever
+    // reaching the server.
     auto early = get(stalled.url("/never"));
     early->cancel();
     ASSERT_TRUE(pumpUntil([&] { return early->isCancelled(); }));
+    ASSERT_FALSE(early->isFinished());
     early->startSynchronous();
-    EXPECT_TRUE(early->isFinished() || early->isCancelled());
+    EXPECT_TRUE(early->isFinished());
+    EXPECT_FALSE(early->isExecuting());
+    ASSERT_TRUE(early->error());
+    EXPECT_TRUE(RQError::is(*early->error(), RQError::kRequestCancelled));
+    EXPECT_EQ(stalled.connectionsAccepted(), 2u);
+}
+
+TEST_F(BehaviourTest, ABodyThatCannotBeCopiedFailsTheRequest) {
+    RawServer server([](RawServer::Connection& c) {
+        c.readRequest();
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    // A source that cannot be read.
+    auto unreadable = get(server.url("/upload"));
+    unreadable->appendPostDataFromFile((home() / "Documents" / "missing.mov").string());
+    // A body file on a full disk.
+    auto full = get(server.url("/upload"));
+    full->setShouldStreamPostDataFromDisk(true);
+    full->setPostBodyFilePath("/dev/full");
+    full->appendPostData(bytes(std::string(1 << 16, 'f')));
+    for (const auto& request : {unreadable, full}) {
+        ASSERT_TRUE(runAsync(request));
+        ASSERT_TRUE(request->error());
+        EXPECT_TRUE(RQError::is(*request->error(), RQError::kFileManagement))
+            << request->error()->localizedDescription();
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 0u) << "nothing truncated is sent";
+}
+
+TEST_F(BehaviourTest, MobileNetworkThrottlingFollowsReachabilityChanges) {
+    using NR = platform::NetworkReachability;
+    NR::setFlagsOverride(NR::kReachable);
+    RQHTTPRequest::setShouldThrottleBandwidthForWWAN(true);
+    EXPECT_FALSE(RQHTTPRequest::isBandwidthThrottled()) << "Wi-Fi";
+    NR::setFlagsOverride(NR::kReachable | NR::kIsWWAN);
+    EXPECT_TRUE(pumpUntil([] { return RQHTTPRequest::isBandwidthThrottled(); })) << "cellular";
+    NR::setFlagsOverride(NR::kReachable);
+    EXPECT_TRUE(pumpUntil([] { return !RQHTTPRequest::isBandwidthThrottled(); })) << "Wi-Fi again";
+    RQHTTPRequest::setShouldThrottleBandwidthForWWAN(false);
+    NR::setFlagsOverride(NR::kReachable | NR::kIsWWAN);
+    pumpPending();
+    EXPECT_FALSE(RQHTTPRequest::isBandwidthThrottled()) << "no longer following";
+    NR::clearFlagsOverrides();
 }
 
 TEST_F(BehaviourTest, ClearedDelegatesHearNothing) {

@@ -129,6 +129,39 @@ TEST_F(ConnectionTest, ReusedConnectionClosedByTheServerIsRetriedOnceButAPostIsN
     EXPECT_EQ(breaking.connectionsAccepted(), 1u);
 }
 
+TEST_F(ConnectionTest, RetryOnANewConnectionSendsTheSameBodyFromItsFile) {
+    // The first connection answers a request, then reads only the head of
+    // the next one and drops; later connections read the whole upload.
+    const std::string body(1 << 20, 'u');
+    std::atomic<std::size_t> receivedBodyBytes{0};
+    RawServer server([&](RawServer::Connection& c) {
+        if (c.index() == 0) {
+            if (c.readRequest().empty()) return;
+            c.send(response("first"));
+            c.readSome(256);
+            c.reset();
+            return;
+        }
+        const std::string request = c.readRequest();
+        const auto bodyAt = request.find("\r\n\r\n");
+        receivedBodyBytes = bodyAt == std::string::npos ? 0 : request.size() - bodyAt - 4;
+        c.send(response("stored"));
+    });
+    auto warmUp = get(server.url("/1"));
+    ASSERT_TRUE(runAsync(warmUp));
+    auto upload = get(server.url("/upload"));
+    upload->setRequestMethod("PUT");
+    upload->setShouldStreamPostDataFromDisk(true);
+    upload->appendPostData(bytes(body));
+    const std::string bodyFile = upload->postBodyFilePath();
+    ASSERT_TRUE(runAsync(upload, 20));
+    ASSERT_FALSE(upload->error()) << upload->error()->localizedDescription();
+    EXPECT_EQ(upload->retryCount(), 1);
+    EXPECT_EQ(text(upload->responseData()), "stored");
+    EXPECT_EQ(receivedBodyBytes.load(), body.size());
+    EXPECT_FALSE(std::filesystem::exists(bodyFile)) << "the request's own body file goes when it ends";
+}
+
 TEST_F(ConnectionTest, TimeOutRetryRewritesTheFile) {
     // The first connection stalls half way; the retry gets the whole body
     // from the start (no Range support), and the file holds only that.
