@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "net/DownloadFile.h"
 #include "net/MultipartText.h"
 #include "net/engine/BKDataEncoding.h"
 #include "net/engine/BKDateEncoding.h"
@@ -620,6 +621,7 @@ void BKNetworkOperation::cancel() {
     // The flag callers read (isCancelled) is up before the end is announced.
     platform::Operation::cancel();
     if (connection) connection->cancel();
+    closeDownloadStreams(streams);
     if (wasExecuting) setState(OperationState::Finished);
     endBackgroundTask();
 }
@@ -935,7 +937,27 @@ void BKNetworkOperation::connectionDidReceiveData(const std::shared_ptr<platform
 }
 
 void BKNetworkOperation::closeDownloadStreams(const std::vector<DownloadStream>& streams) {
-    for (const auto& entry : streams) entry.stream->close();
+    // A download file that is merely closed keeps the destination as it was.
+    for (const auto& entry : streams) {
+        if (auto file = std::dynamic_pointer_cast<DownloadFile>(entry.stream)) {
+            file->discard();
+        } else {
+            entry.stream->close();
+        }
+    }
+}
+
+std::optional<Error> BKNetworkOperation::commitDownloadStreams(const std::vector<DownloadStream>& streams) {
+    std::optional<Error> failure;
+    for (const auto& entry : streams) {
+        if (auto file = std::dynamic_pointer_cast<DownloadFile>(entry.stream)) {
+            std::optional<Error> error;
+            if (!file->commit(&error) && !failure) failure = error.value_or(Error::fromErrno(EIO));
+        } else {
+            entry.stream->close();
+        }
+    }
+    return failure;
 }
 
 void BKNetworkOperation::abortWithError(const Error& error) {
@@ -969,8 +991,17 @@ void BKNetworkOperation::connectionDidFinishLoading(const std::shared_ptr<platfo
         if (response_) headers = response_->allHeaderFields();
     }
     if (!finishOnce()) return;
-    closeDownloadStreams(streams);
-    if (status >= 200 && status <= 299) {
+    const bool succeeded = status >= 200 && status <= 299;
+    // Only a successful body replaces the files it was written for.
+    std::optional<Error> fileError;
+    if (succeeded) {
+        fileError = commitDownloadStreams(streams);
+    } else {
+        closeDownloadStreams(streams);
+    }
+    if (fileError) {
+        operationFailedWithError(*fileError);
+    } else if (succeeded) {
         {
             std::lock_guard lock(mutex_);
             cachedResponse_.reset();

@@ -262,7 +262,12 @@ private:
     std::shared_ptr<BKNetworkOperation> self();
     // Finished (3) unless already finished; false when it already was.
     bool finishOnce();
+    // Closes the streams; download files are discarded (the destination
+    // stays as it was).
     void closeDownloadStreams(const std::vector<DownloadStream>& streams);
+    // Closes the streams after a successful body; download files move into
+    // place. The first error of a move that failed.
+    std::optional<platform::Error> commitDownloadStreams(const std::vector<DownloadStream>& streams);
     // Writes a chunk whole to one stream; the error when it cannot.
     static std::optional<platform::Error> writeFully(platform::OutputStream& stream, const platform::Data& chunk);
     // The transfer cannot go on (a stream failed): stop it and report.

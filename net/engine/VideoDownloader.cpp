@@ -1,6 +1,6 @@
 #include "net/engine/VideoDownloader.h"
 
-#include "platform/foundation/OutputStream.h"
+#include "net/DownloadFile.h"
 
 namespace clipora {
 
@@ -14,10 +14,11 @@ std::shared_ptr<VideoDownloader> VideoDownloader::initWithHostNameCustomHeaderFi
 std::shared_ptr<BKNetworkOperation> VideoDownloader::downloadVideoToFile(const std::string& urlString,
                                                                          const std::string& filePath) {
     auto operation = operationWithURLStringParamsHttpMethod(urlString, std::nullopt, "GET");
-    // Truncating: the file is opened when the response arrives, so a
-    // leftover partial file from an earlier run never gets the new video
-    // appended to it.
-    operation->addDownloadStream(platform::OutputStream::toFile(filePath, false), filePath);
+    // The body goes to a temporary file beside `filePath`, opened when the
+    // response arrives (a missing folder fails before the first byte) and
+    // renamed onto `filePath` only when the whole video arrived with a 2xx:
+    // a failed, cancelled or killed download leaves `filePath` as it was.
+    operation->addDownloadStream(DownloadFile::toDestination(filePath), filePath);
     enqueueOperation(operation);
     return operation;
 }

@@ -21,9 +21,10 @@ public:
     explicit VideoDownloader(Passkey passkey) : BKNetworkEngine(passkey) {}
 
     // Enqueues a GET of `urlString` whose body replaces whatever is at
-    // `filePath` (a stale file of an earlier, failed download is truncated,
-    // never appended to). The caller attaches its blocks to the operation
-    // returned; they run later on the main thread.
+    // `filePath` once it has arrived whole with a 2xx status; until then
+    // (and after a failure or cancel) `filePath` keeps what it held. The
+    // caller attaches its blocks to the operation returned; they run later
+    // on the main thread.
     std::shared_ptr<BKNetworkOperation> downloadVideoToFile(const std::string& urlString, const std::string& filePath);
 };
 

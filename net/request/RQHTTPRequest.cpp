@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+#include "net/DownloadFile.h"
 #include "net/reachability/Reachability.h"
 #include "net/request/RQAuthenticationDialog.h"
 #include "net/request/RQBandwidthThrottle.h"
@@ -1016,6 +1017,13 @@ void RQHTTPRequest::main() {
                     Text::format("The folder of the download destination '%@' does not exist", destination)));
                 return;
             }
+            if (auto refused = DownloadFile::checkDestination(destination)) {
+                failWithError(RQError::make(
+                    RQError::kFileManagement,
+                    Text::format("The download destination '%@' is not a file that may be replaced", destination),
+                    *refused));
+                return;
+            }
         }
         auto mainReq = mainRequest();
         if (!mainReq) {
@@ -1864,7 +1872,7 @@ void RQHTTPRequest::handleBytesAvailable() {
                     partialDownloadSize_.store(0);
                 }
             } else {
-                temporary = temporaryPathBeside(destination);
+                temporary = DownloadFile::temporaryPathBeside(destination).string();
                 setTemporaryFileDownloadPath(temporary);
             }
             output = platform::OutputStream::toFile(temporary, append);
@@ -1872,7 +1880,7 @@ void RQHTTPRequest::handleBytesAvailable() {
             if (inflateNow) {
                 std::string inflatedPath = temporaryUncompressedDataDownloadPath();
                 if (inflatedPath.empty()) {
-                    inflatedPath = temporaryPathBeside(destination);
+                    inflatedPath = DownloadFile::temporaryPathBeside(destination).string();
                     setTemporaryUncompressedDataDownloadPath(inflatedPath);
                 }
                 inflatedOutput = platform::OutputStream::toFile(inflatedPath, append);
@@ -2808,13 +2816,6 @@ void RQHTTPRequest::useDataFromCache() {
     target->requestFinished();
     target->markAsFinished();
     if (mainReq) markAsFinished();
-}
-
-std::string RQHTTPRequest::temporaryPathBeside(const std::string& destination) {
-    const std::filesystem::path target(destination);
-    return (target.parent_path() / ("." + target.filename().string() + "." + platform::UUID::newUUIDString() +
-                                    ".download"))
-        .string();
 }
 
 void RQHTTPRequest::removeTemporaryFilesAfterFailure() {

@@ -581,9 +581,6 @@ private:
     // Adds body bytes in memory or to the body file; a write that fails
     // fails the request (code 8) and answers false.
     bool appendToPostBody(const std::uint8_t* bytes, std::size_t length);
-    // The path of a new temporary download file beside `destination`, so
-    // that the final move is a rename within one folder.
-    static std::string temporaryPathBeside(const std::string& destination);
     // Drops every temporary file of a request that will not finish well: the
     // download files (a partial kept for resuming excepted) and the body
     // files the request made.

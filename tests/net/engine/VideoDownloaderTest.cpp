@@ -186,6 +186,57 @@ TEST_F(VideoDownloaderTest, TransfersThatEndBadlyFailAndNeverComplete) {
     }
 }
 
+TEST_F(VideoDownloaderTest, AFinishedFileIsReplacedOnlyByAWholeSuccessfulDownload) {
+    const auto folder = home() / "Library/Caches";
+    const auto path = cachesFile("finished.mp4");
+    auto filesInFolder = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        return names;
+    };
+    // Error pages: the finished file stays and no temporary file is left.
+    for (int status : {404, 401, 500}) {
+        SCOPED_TRACE(status);
+        platform::FileManager::writeData(path, Data{'o', 'l', 'd'});
+        RawServer server([status](RawServer::Connection& c) {
+            if (c.readRequest().empty()) return;
+            const std::string page = "<html>error page</html>";
+            c.send("HTTP/1.1 " + std::to_string(status) +
+                   " Error\r\nWWW-Authenticate: Basic realm=\"r\"\r\nConnection: close\r\nContent-Length: " +
+                   std::to_string(page.size()) + "\r\n\r\n" + page);
+        });
+        auto operation = downloader_->downloadVideoToFile(server.url("/v.mp4"), path.string());
+        Outcome outcome;
+        outcome.attach(operation);
+        ASSERT_TRUE(pumpUntil([&] { return outcome.done() && operation->isFinished(); }, 10));
+        EXPECT_EQ(outcome.failures, 1);
+        EXPECT_EQ(readFile(path), "old");
+        EXPECT_EQ(filesInFolder(), std::vector<std::string>{"finished.mp4"});
+    }
+
+    // A download stopped half way (cancelled, or the process killed): the
+    // final name never holds a partial file; the bytes so far sit in a
+    // temporary file beside it, which the cancel removes.
+    RawServer stalling([](RawServer::Connection& c) {
+        if (c.readRequest().empty()) return;
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n");
+        c.sendFiller(50000);
+        c.waitForPeerClose(5);
+    });
+    std::filesystem::remove(path);
+    auto operation = downloader_->downloadVideoToFile(stalling.url("/v.mp4"), path.string());
+    Outcome outcome;
+    outcome.attach(operation);
+    ASSERT_TRUE(pumpUntil([&] { return !outcome.progress.empty() && outcome.progress.back() >= 0.25; }, 10));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(filesInFolder().size(), 1u);
+    EXPECT_EQ(filesInFolder()[0].rfind(".finished.mp4.", 0), 0u);
+    operation->cancel();
+    ASSERT_TRUE(pumpUntil([&] { return operation->isFinished(); }));
+    EXPECT_TRUE(filesInFolder().empty());
+}
+
 TEST_F(VideoDownloaderTest, EqualDownloadsShareOneTransferAndWriteEachChunkOnce) {
     const std::string body = makeBody(256 * 1024);
     std::promise<void> release;

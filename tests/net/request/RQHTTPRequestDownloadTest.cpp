@@ -116,7 +116,9 @@ TEST_F(DownloadTest, AnErrorPageNeverReplacesAFinishedFile) {
         EXPECT_EQ(fileText(destination), "the finished video") << c.status;
         // The page stays readable, except a challenge's: nobody answers it,
         // so the request fails with code 3.
-        if (c.status != 401) EXPECT_EQ(text(request->responseData()), page) << c.status;
+        if (c.status != 401) {
+            EXPECT_EQ(text(request->responseData()), page) << c.status;
+        }
         EXPECT_EQ(filesIn(home() / "Documents"), std::vector<std::string>{"finished.mp4"}) << c.status;
         EXPECT_TRUE(filesIn(home() / "tmp").empty()) << c.status;
     }
