@@ -3,11 +3,13 @@
 // A raw loopback server sends (1) a 256 MiB body, which the engine downloads
 // into a file (downloadDestinationPath) and curl writes with -o; and (2) a
 // gzip body that inflates to 64 MiB, which the engine inflates on the fly
-// into a file and curl fetches with --compressed. Both run in the same
+// into a file, asynchronously (on the network thread) and synchronously (on
+// the calling thread, startSynchronous), and curl fetches with --compressed. Both run in the same
 // process and the engine's throughput is given as a ratio of curl's (bytes
 // on the wire per second, best of the rounds). Memory is the largest growth
-// of the process's resident set (VmRSS, sampled on every turn of the main
-// loop) over what it was when the engine's request started.
+// of the process's resident set (VmRSS, sampled every millisecond by a
+// thread of its own) over what it was when the engine's request started;
+// minor page faults are counted over the same span.
 //
 //   bench_request [download MiB] [gzip MiB] [rounds]
 
@@ -17,6 +19,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
+#include <atomic>
+#include <thread>
 
 #include "bench/support/BenchSupport.h"
 #include "net/request/RQDataCompressor.h"
@@ -35,8 +40,15 @@ struct Result {
     double seconds = 0;
     std::uint64_t fileBytes = 0;
     long peakGrowthKiB = 0;
+    long pageFaults = 0;
     bool ok = false;
 };
+
+long minorFaults() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 Result viaCurl(const std::string& url, const std::filesystem::path& output, bool compressed) {
     const auto run = BenchSupport::curlToFile(url, output, compressed);
@@ -47,24 +59,34 @@ Result viaCurl(const std::string& url, const std::filesystem::path& output, bool
     return r;
 }
 
-Result viaEngine(const std::string& url, const std::filesystem::path& output, bool inflateOnTheFly) {
+Result viaEngine(const std::string& url, const std::filesystem::path& output, bool inflateOnTheFly, bool synchronous) {
     Result r;
     std::filesystem::remove(output);
     const long before = BenchSupport::statusKiB("VmRSS:");
-    long peak = before;
+    std::atomic<long> peak{before};
+    std::atomic<bool> sampling{true};
+    std::thread sampler([&] {
+        while (sampling) {
+            peak = std::max(peak.load(), BenchSupport::statusKiB("VmRSS:"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const long faultsBefore = minorFaults();
     auto start = Clock::now();
     auto request = RQHTTPRequest::requestWithURL(platform::URL::fromString(url));
     request->setDownloadDestinationPath(output.string());
     request->setShouldWaitToInflateCompressedResponses(!inflateOnTheFly);
     request->setTimeOutSeconds(60);
-    request->startAsynchronous();
-    test::pumpUntil(
-        [&] {
-            peak = std::max(peak, BenchSupport::statusKiB("VmRSS:"));
-            return request->isFinished();
-        },
-        600);
+    if (synchronous) {
+        request->startSynchronous();
+    } else {
+        request->startAsynchronous();
+        test::pumpUntil([&] { return request->isFinished(); }, 600);
+    }
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.pageFaults = minorFaults() - faultsBefore;
+    sampling = false;
+    sampler.join();
     r.ok = request->isFinished() && !request->error() && request->responseStatusCode() == 200;
     if (auto error = request->error()) std::printf("engine: %s\n", error->description().c_str());
     r.fileBytes = BenchSupport::fileSize(output);
@@ -128,10 +150,12 @@ int main(int argc, char** argv) {
         std::uint64_t wireBytes;
         std::uint64_t fileBytes;
         bool compressed;
+        bool synchronous;
     };
     const Case cases[] = {
-        {"download to a file", server.url("/big"), total, total, false},
-        {"gzip inflated on the fly", server.url("/gz"), packed.size(), inflated.size(), true},
+        {"download to a file", server.url("/big"), total, total, false, false},
+        {"gzip on the fly, async", server.url("/gz"), packed.size(), inflated.size(), true, false},
+        {"gzip on the fly, sync", server.url("/gz"), packed.size(), inflated.size(), true, true},
     };
 
     std::printf("request engine beside curl on 127.0.0.1, best of %d rounds\n", rounds);
@@ -146,7 +170,7 @@ int main(int argc, char** argv) {
             Result curl = viaCurl(c.url, home / "curl.out", c.compressed);
             if (curl.ok && curl.fileBytes == c.fileBytes && (bestCurl.seconds == 0 || curl.seconds < bestCurl.seconds))
                 bestCurl = curl;
-            Result engine = viaEngine(c.url, home / "engine.out", c.compressed);
+            Result engine = viaEngine(c.url, home / "engine.out", c.compressed, c.synchronous);
             if (!engine.ok || engine.fileBytes != c.fileBytes) {
                 std::printf("%s: engine failed (%llu bytes in the file)\n", c.name,
                             static_cast<unsigned long long>(engine.fileBytes));
@@ -157,9 +181,10 @@ int main(int argc, char** argv) {
         }
         const double curlRate = mibPerSecond(c.wireBytes, bestCurl.seconds);
         const double engineRate = mibPerSecond(c.wireBytes, bestEngine.seconds);
-        std::printf("%-26s curl %8.1f MiB/s   engine %8.1f MiB/s   ratio %.2f   RSS growth %.1f MiB\n", c.name,
-                    curlRate, engineRate, curlRate > 0 ? engineRate / curlRate : 0.0,
-                    bestEngine.peakGrowthKiB / 1024.0);
+        std::printf("%-26s curl %8.1f MiB/s   engine %8.1f MiB/s   ratio %.2f   RSS growth %.1f MiB   "
+                    "page faults %ld\n",
+                    c.name, curlRate, engineRate, curlRate > 0 ? engineRate / curlRate : 0.0,
+                    bestEngine.peakGrowthKiB / 1024.0, bestEngine.pageFaults);
     }
     std::filesystem::remove_all(home);
     return status;

@@ -7,6 +7,8 @@
 #include "net/request/RQFileCoder.h"
 #include "platform/foundation/Text.h"
 
+#include <zlib.h>
+
 namespace clipora {
 
 using platform::Data;
@@ -14,8 +16,6 @@ using platform::Error;
 using platform::Text;
 
 namespace {
-
-constexpr std::size_t kMinimumOutputSpace = 16 * 1024;
 
 std::atomic<std::uint64_t> defaultCeiling{128ull * 1024 * 1024};
 
@@ -38,77 +38,62 @@ RQDataDecompressor::~RQDataDecompressor() { closeStream(); }
 
 std::optional<Error> RQDataDecompressor::setupStream() {
     if (streamReady_) return std::nullopt;
-    zStream_ = z_stream{};
-    const int status = inflateInit2(&zStream_, 47);
-    if (status != Z_OK) return inflateErrorWithCode(status);
+    inflater_ = std::make_unique<platform::Inflater>(platform::Inflater::Format::GzipOrZlib);
     streamReady_ = true;
-    streamEnded_ = false;
-    sawInput_ = false;
-    totalOut_ = 0;
     return std::nullopt;
 }
 
 std::optional<Error> RQDataDecompressor::closeStream() {
-    if (!streamReady_) return std::nullopt;
     streamReady_ = false;
-    const int status = inflateEnd(&zStream_);
-    if (status != Z_OK) return inflateErrorWithCode(status);
     return std::nullopt;
+}
+
+bool RQDataDecompressor::uncompressBytesLengthIntoError(const std::uint8_t* bytes, std::size_t length,
+                                                        const platform::Inflater::Sink& sink,
+                                                        std::optional<Error>* error) {
+    if (length == 0) return true;
+    if (!streamReady_ || !inflater_) {
+        setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
+        return false;
+    }
+    bool overCeiling = false;
+    auto guarded = [&](const std::uint8_t* out, std::size_t count) {
+        if (maximumOutputLength_ != 0 && inflater_->totalOutput() > maximumOutputLength_) {
+            overCeiling = true;
+            return false;
+        }
+        return sink(out, count);
+    };
+    switch (inflater_->feed(bytes, length, guarded)) {
+    case platform::Inflater::Result::Ok:
+        return true;
+    case platform::Inflater::Result::Invalid:
+        setError(error, inflateErrorWithCode(inflater_->lastStatus()));
+        return false;
+    case platform::Inflater::Result::Stopped:
+        if (!overCeiling) return true;
+        setError(error, RQError::make(RQError::kCompression,
+                                      Text::format("Decompression of data failed: the inflated data exceeds %llu bytes",
+                                                   static_cast<unsigned long long>(maximumOutputLength_))));
+        return false;
+    }
+    return false;
 }
 
 std::optional<Data> RQDataDecompressor::uncompressBytesLengthError(const std::uint8_t* bytes, std::size_t length,
                                                                    std::optional<Error>* error) {
     if (length == 0) return std::nullopt;
-    if (!streamReady_) {
-        setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
-        return std::nullopt;
-    }
-    sawInput_ = true;
-    Data output(std::max(length + length / 2, kMinimumOutputSpace));
-    std::size_t produced = 0;
-    zStream_.next_in = const_cast<Bytef*>(bytes);
-    zStream_.avail_in = static_cast<uInt>(length);
-    for (;;) {
-        if (produced == output.size()) output.resize(output.size() * 2);
-        zStream_.next_out = output.data() + produced;
-        zStream_.avail_out = static_cast<uInt>(output.size() - produced);
-        const std::size_t before = produced;
-        const int status = inflate(&zStream_, Z_NO_FLUSH);
-        produced = output.size() - zStream_.avail_out;
-        totalOut_ += produced - before;
-        if (maximumOutputLength_ != 0 && totalOut_ > maximumOutputLength_) {
-            setError(error, RQError::make(RQError::kCompression,
-                                          Text::format("Decompression of data failed: the inflated data exceeds "
-                                                       "%llu bytes",
-                                                       static_cast<unsigned long long>(maximumOutputLength_))));
-            return std::nullopt;
-        }
-        if (status == Z_STREAM_END) {
-            streamEnded_ = true;
-            if (zStream_.avail_in == 0) break;
-            // Another gzip member follows: one stream as far as HTTP goes.
-            inflateReset(&zStream_);
-            streamEnded_ = false;
-            continue;
-        }
-        if (status == Z_BUF_ERROR) {
-            // No progress possible: out of output space (grow and go on) or
-            // out of input (the piece is done).
-            if (zStream_.avail_out == 0) continue;
-            break;
-        }
-        if (status != Z_OK) {
-            setError(error, inflateErrorWithCode(status));
-            return std::nullopt;
-        }
-        if (zStream_.avail_in == 0 && zStream_.avail_out != 0) break;
-    }
-    output.resize(produced);
+    Data output;
+    auto append = [&output](const std::uint8_t* out, std::size_t count) {
+        output.insert(output.end(), out, out + count);
+        return true;
+    };
+    if (!uncompressBytesLengthIntoError(bytes, length, append, error)) return std::nullopt;
     return output;
 }
 
 std::optional<Error> RQDataDecompressor::finishError() const {
-    if (!sawInput_ || streamEnded_) return std::nullopt;
+    if (!inflater_ || inflater_->complete()) return std::nullopt;
     return RQError::make(RQError::kCompression, "Decompression of data failed: the compressed data ended early");
 }
 

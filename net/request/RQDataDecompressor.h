@@ -6,8 +6,7 @@
 #include <optional>
 #include <string>
 
-#include <zlib.h>
-
+#include "platform/cfnetwork/Inflater.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 
@@ -16,7 +15,9 @@ namespace clipora {
 // Reads gzip or zlib data (the wrapper is detected from the header; gzip
 // members that follow one another are read as one stream) for compressed
 // responses: whole, from file to file, or piece by piece while a response
-// streams in. Failures are code-11 errors of the request engine's domain:
+// streams in. The inflating itself is the platform's Inflater, whose one
+// reused output buffer keeps a long body from growing the heap piece by
+// piece. Failures are code-11 errors of the request engine's domain:
 // zlib errors, data that ends before the compressed stream does, and output
 // beyond the object's ceiling (a few kilobytes of gzip can stand for
 // gigabytes). One thread at a time.
@@ -40,9 +41,14 @@ public:
     // Inflates one piece. None for a length of 0 (no error) or on failure.
     std::optional<platform::Data> uncompressBytesLengthError(const std::uint8_t* bytes, std::size_t length,
                                                              std::optional<platform::Error>* error);
+    // Inflates one piece into `sink` (bytes valid during the call only; a
+    // sink answering false stops with no error of ours). False on failure,
+    // with the error.
+    bool uncompressBytesLengthIntoError(const std::uint8_t* bytes, std::size_t length,
+                                        const platform::Inflater::Sink& sink, std::optional<platform::Error>* error);
 
     // Whether the compressed stream has ended (its trailer was read).
-    bool streamEnded() const { return streamEnded_; }
+    bool streamEnded() const { return inflater_ && inflater_->ended(); }
     // Call when no more input will come: an error when the compressed data
     // stopped before its end (a truncated body). No error when nothing at
     // all was fed.
@@ -51,7 +57,7 @@ public:
     // Total inflated bytes this object may produce; 0 means no ceiling.
     void setMaximumOutputLength(std::uint64_t length) { maximumOutputLength_ = length; }
     std::uint64_t maximumOutputLength() const { return maximumOutputLength_; }
-    std::uint64_t totalOutputLength() const { return totalOut_; }
+    std::uint64_t totalOutputLength() const { return inflater_ ? inflater_->totalOutput() : 0; }
 
     // The ceiling for inflating in memory (one-shot and the objects made by
     // decompressor()); 0 means none. 128 MiB unless changed.
@@ -71,11 +77,8 @@ public:
     static platform::Error inflateErrorWithCode(int code);
 
 private:
-    z_stream zStream_{};
+    std::unique_ptr<platform::Inflater> inflater_;
     bool streamReady_ = false;
-    bool streamEnded_ = false;
-    bool sawInput_ = false;
-    std::uint64_t totalOut_ = 0;
     std::uint64_t maximumOutputLength_ = 0;
 };
 

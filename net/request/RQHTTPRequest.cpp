@@ -1802,9 +1802,9 @@ void RQHTTPRequest::handleBytesAvailable() {
     const bool inflateNow = compressed && !shouldWaitToInflateCompressedResponses();
     const bool passOn = takesReceivedData();
     const bool toFile = bodyGoesToFile_.load();
-    std::optional<Data> inflated;
+    std::shared_ptr<RQDataDecompressor> decompressor;
     if (inflateNow) {
-        auto decompressor = get(dataDecompressor_);
+        decompressor = get(dataDecompressor_);
         if (!decompressor) {
             decompressor = RQDataDecompressor::decompressor();
             // In memory the ceiling guards against a small body that
@@ -1812,13 +1812,15 @@ void RQHTTPRequest::handleBytesAvailable() {
             if (passOn || toFile) decompressor->setMaximumOutputLength(0);
             put(dataDecompressor_, decompressor);
         }
-        std::optional<Error> failure;
-        inflated = decompressor->uncompressBytesLengthError(bytes, count, &failure);
-        if (!inflated) {
-            failWithError(failure.value_or(RQDataDecompressor::inflateErrorWithCode(-1)));
-            return;
-        }
     }
+    // Inflates this piece straight into its destination (the decompressor's
+    // one buffer, no copy per piece); false after failing the request.
+    auto inflateInto = [&](const platform::Inflater::Sink& sink) {
+        std::optional<Error> failure;
+        if (decompressor->uncompressBytesLengthIntoError(bytes, count, sink, &failure)) return true;
+        failWithError(failure.value_or(RQDataDecompressor::inflateErrorWithCode(-1)));
+        return false;
+    };
 
     totalBytesRead_.fetch_add(count);
     put(lastActivityTime_, std::optional<Date>(Date::now()));
@@ -1833,7 +1835,16 @@ void RQHTTPRequest::handleBytesAvailable() {
     if (resumeAlreadyComplete_.load()) return;
 
     if (passOn) {
-        Data data = inflated ? std::move(*inflated) : Data(bytes, bytes + count);
+        Data data;
+        if (!inflateNow) {
+            data.assign(bytes, bytes + count);
+        } else if (!inflateInto([&data](const std::uint8_t* out, std::size_t n) {
+                       data.insert(data.end(), out, out + n);
+                       return true;
+                   })) {
+            return;
+        }
+        if (data.empty()) return;
         auto keep = self();
         performOnMainThread([keep, data = std::move(data)] { keep->passOnReceivedData(data); });
         return;
@@ -1901,19 +1912,29 @@ void RQHTTPRequest::handleBytesAvailable() {
             writeFailed(output, temporaryFileDownloadPath());
             return;
         }
-        if (inflated && inflatedOutput && !inflated->empty() && inflatedOutput->write(*inflated) < 0) {
-            writeFailed(inflatedOutput, temporaryUncompressedDataDownloadPath());
-            return;
+        if (inflateNow && inflatedOutput) {
+            bool writeOK = true;
+            if (!inflateInto([&](const std::uint8_t* out, std::size_t n) {
+                    writeOK = inflatedOutput->write(out, n) >= 0;
+                    return writeOK;
+                }))
+                return;
+            if (!writeOK) writeFailed(inflatedOutput, temporaryUncompressedDataDownloadPath());
         }
         return;
     }
-    std::lock_guard lock(propertyMutex_);
-    if (!rawResponseData_) rawResponseData_ = Data{};
-    if (inflated) {
-        rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
-    } else {
+    if (!inflateNow) {
+        std::lock_guard lock(propertyMutex_);
+        if (!rawResponseData_) rawResponseData_ = Data{};
         rawResponseData_->insert(rawResponseData_->end(), bytes, bytes + count);
+        return;
     }
+    inflateInto([this](const std::uint8_t* out, std::size_t n) {
+        std::lock_guard lock(propertyMutex_);
+        if (!rawResponseData_) rawResponseData_ = Data{};
+        rawResponseData_->insert(rawResponseData_->end(), out, out + n);
+        return true;
+    });
 }
 
 void RQHTTPRequest::handleStreamComplete() {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include <zlib.h>
 
 #include "platform/cfnetwork/HTTPClientCore.h"
+#include "platform/cfnetwork/Inflater.h"
 #include "platform/cfnetwork/HTTPCookie.h"
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
@@ -145,81 +145,6 @@ private:
     }
 
     std::weak_ptr<URLConnection> connection_;
-};
-
-// Removes a gzip or deflate content coding, in pieces of bounded size so
-// that a highly compressed body never balloons in memory.
-class URLConnection::Inflater {
-public:
-    explicit Inflater(bool gzip) : gzip_(gzip) {}
-    ~Inflater() {
-        if (initialized_) inflateEnd(&stream_);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-
-    // False when the data is not valid for the coding.
-    bool feed(const std::uint8_t* data, std::size_t length, const std::function<void(Data&&)>& output) {
-        total_ += length;
-        if (!initialized_) {
-            if (gzip_) {
-                if (!initialize(15 + 32)) return false;
-            } else {
-                // "deflate" comes zlib-wrapped or raw, depending on the
-                // server: the first two bytes tell.
-                head_.insert(head_.end(), data, data + length);
-                if (head_.size() < 2) return true;
-                bool zlibWrapped = (head_[0] & 0x0F) == 8 && ((head_[0] << 8) | head_[1]) % 31 == 0;
-                if (!initialize(zlibWrapped ? 15 : -15)) return false;
-                Data pending = std::move(head_);
-                return run(pending.data(), pending.size(), output);
-            }
-        }
-        return run(data, length, output);
-    }
-
-    // The coded stream ended properly (or nothing came at all).
-    bool complete() const { return ended_ || total_ == 0; }
-
-private:
-    bool initialize(int windowBits) {
-        if (inflateInit2(&stream_, windowBits) != Z_OK) return false;
-        initialized_ = true;
-        return true;
-    }
-
-    bool run(const std::uint8_t* data, std::size_t length, const std::function<void(Data&&)>& output) {
-        if (ended_) return true;  // bytes after the end are ignored
-        stream_.next_in = const_cast<Bytef*>(data);
-        stream_.avail_in = static_cast<uInt>(length);
-        Data out(kReadChunk);
-        for (;;) {
-            stream_.next_out = out.data();
-            stream_.avail_out = static_cast<uInt>(out.size());
-            int result = inflate(&stream_, Z_NO_FLUSH);
-            std::size_t produced = out.size() - stream_.avail_out;
-            if (produced > 0) output(Data(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(produced)));
-            if (result == Z_STREAM_END) {
-                // A gzip body may hold several members one after another.
-                if (gzip_ && stream_.avail_in >= 2 && stream_.next_in[0] == 0x1f && stream_.next_in[1] == 0x8b) {
-                    inflateReset(&stream_);
-                    continue;
-                }
-                ended_ = true;
-                return true;
-            }
-            if (result == Z_BUF_ERROR && stream_.avail_in == 0) return true;
-            if (result != Z_OK) return false;
-            if (stream_.avail_in == 0 && stream_.avail_out != 0) return true;
-        }
-    }
-
-    const bool gzip_;
-    bool initialized_ = false;
-    bool ended_ = false;
-    std::size_t total_ = 0;
-    Data head_;
-    z_stream stream_{};
 };
 
 // ---------------------------------------------------------------------------
@@ -897,9 +822,9 @@ void URLConnection::deliverResponse(const std::shared_ptr<HTTPMessage>& head) {
     std::string coding = Text::lowercase(Text::trimWhitespaceAndNewlines(head->headerFieldValue("Content-Encoding").value_or("")));
     inflater_.reset();
     if (hasBody && (coding == "gzip" || coding == "x-gzip"))
-        inflater_ = std::make_unique<Inflater>(true);
+        inflater_ = std::make_unique<Inflater>(Inflater::Format::GzipOrZlib);
     else if (hasBody && coding == "deflate")
-        inflater_ = std::make_unique<Inflater>(false);
+        inflater_ = std::make_unique<Inflater>(Inflater::Format::Deflate);
     response_ = HTTPURLResponse::fromMessage(*head, url, inflater_ != nullptr);
     headHandled_ = true;
     cacheable_ = method == "GET" && status >= 200 && status < 300;
@@ -938,7 +863,13 @@ bool URLConnection::deliverBody() {
         if (count > 0) {
             piece.resize(static_cast<std::size_t>(count));
             if (inflater_) {
-                if (!inflater_->feed(piece.data(), piece.size(), hand)) {
+                // The inflater's pieces live in its own buffer: each is
+                // copied once, into the piece the delegate keeps.
+                auto handInflated = [&](const std::uint8_t* bytes, std::size_t length) {
+                    hand(Data(bytes, bytes + length));
+                    return !isFinished();
+                };
+                if (inflater_->feed(piece.data(), piece.size(), handInflated) == Inflater::Result::Invalid) {
                     fail(urlError(kURLErrorCannotDecodeRawData, current_->url()));
                     return false;
                 }

@@ -29,6 +29,8 @@
 
 namespace clipora::platform {
 
+class Inflater;
+
 class RunLoop;
 class RunLoopSource;
 
@@ -131,7 +133,6 @@ public:
 
 private:
     class Sender;
-    class Inflater;
     enum class Phase { Created, Starting, Loading, WaitingForAnswer, Done };
     enum class ChallengeKind { Password, ServerTrust, ClientCertificate };
 
