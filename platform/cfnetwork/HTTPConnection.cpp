@@ -446,13 +446,19 @@ void HTTPConnection::readRawBody() {
     if (tx_->shouldPauseReading()) return;
     std::size_t want = kRawReadSize;
     if (rawRemaining_) want = static_cast<std::size_t>(std::min<std::uint64_t>(want, *rawRemaining_));
-    auto [window, length] = tx_->receiveWindow(want);
+    const auto received = tx_->receiveWindow(want);
+    std::uint8_t* const window = received.first;
+    const std::size_t length = received.second;
     if (length == 0) return;  // full: read() resumes us
     reading_ = true;
     auto self = shared_from_this();
     auto gen = generation_;
+    // The read writes into the transaction's buffer: the transaction (and
+    // so the buffer) stays alive until the read has ended, even when it is
+    // aborted meanwhile.
     withStream([&](auto& stream) {
-        stream.async_read_some(asio::buffer(window, length), [self, gen](const error_code& ec, std::size_t n) {
+        stream.async_read_some(asio::buffer(window, length), [self, gen, tx = tx_](const error_code& ec,
+                                                                                    std::size_t n) {
             if (!self->current(gen)) return;
             self->reading_ = false;
             self->touch();

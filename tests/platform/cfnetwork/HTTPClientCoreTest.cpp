@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "platform/cfnetwork/HTTPClientCore.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
@@ -107,6 +108,69 @@ TEST_F(HTTPClientCoreTest, AServerTrustHandlerDecidesBeforeAnyRequestByteIsSent)
         EXPECT_EQ(t->error().has_value(), !proceed);
         EXPECT_EQ(requests.load(), proceed ? 1 : 0);
     }
+}
+
+TEST_F(HTTPClientCoreTest, ATLSReadOutstandingWhenItsTransactionIsDroppedWritesIntoNoFreedBuffer) {
+    // A body framed by its length goes from the TLS stream straight into the
+    // transaction's buffer; the caller cancels and lets go of the
+    // transaction while that read waits for the rest of the body.
+    TestCA ca(home() / "tls");
+    LoopbackServer server(ca.server().certificateFile, ca.server().privateKeyFile);
+    std::atomic<bool> dropped{false};
+    std::atomic<int> served{0};
+    server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(1 << 20, "application/octet-stream",
+                                      [&](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          if (offset >= (64u << 10)) {
+                                              // The rest comes only once the
+                                              // caller has let go.
+                                              for (int i = 0; i < 500 && !dropped; ++i)
+                                                  RawServer::Connection::pauseBriefly(0.01);
+                                              if (dropped) ++served;
+                                              if (offset >= (256u << 10)) return false;
+                                          }
+                                          const std::string piece(16 << 10, 'b');
+                                          return sink.write(piece.data(), piece.size());
+                                      });
+    });
+    server.start();
+    HTTPTransactionOptions options;
+    options.persistentConnection = false;
+    options.serverTrustHandler = [](const platform::TLSPeerTrust&, std::function<void(bool)> answer) { answer(true); };
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        dropped = false;
+        served = 0;
+        auto t = start(server.url(), options);
+        ASSERT_TRUE(pumpUntil([&]() { return t->bytesAvailable() > 0 || finished(t); }));
+        ASSERT_FALSE(t->error());
+        t->cancel();
+        t->release(true);
+        t.reset();
+        dropped = true;
+        // The server sends the rest towards the cancelled connection.
+        ASSERT_TRUE(pumpUntil([&]() { return served.load() > 0; }));
+    }
+}
+
+TEST(HTTPClientCoreExitTest, ExitWhileTheIOThreadSetsUpTLSEndsCleanly) {
+    // A fresh process whose first OpenSSL use comes after the core's first
+    // use: at exit the I/O thread must be stopped before OpenSSL cleans up.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto core = HTTPClientCore::shared();
+            RawServer silent([](RawServer::Connection& c) { c.waitForPeerClose(2); });
+            std::vector<std::shared_ptr<HTTPTransaction>> pending;
+            for (int i = 0; i < 16; ++i) {
+                HTTPTransactionOptions options;
+                options.persistentConnection = false;
+                pending.push_back(core->start(makeRequest("GET", silent.url("/", "localhost").replace(0, 4, "https")),
+                                              options, {}));
+            }
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
