@@ -14,6 +14,7 @@
 #include "net/request/RQDataDecompressor.h"
 #include "net/request/RQError.h"
 #include "net/request/RQInputStream.h"
+#include "net/request/RQProxyResolver.h"
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
 #include "platform/cfnetwork/ProxySettings.h"
@@ -906,6 +907,7 @@ void RQHTTPRequest::resetClassStateForTesting() {
     }
     setShouldThrottleBandwidthForWWAN(false);
     throttle().reset();
+    RQProxyResolver::shared().clear();
 }
 
 // ===========================================================================
@@ -3213,8 +3215,7 @@ void RQHTTPRequest::fetchPACFile() {
         pacRequest->setDownloadCache({});
         if (isSynchronous()) {
             pacRequest->startSynchronous();
-            if (!pacRequest->error()) runPACScript(pacRequest->responseString());
-            startRequest();
+            runPACScript(pacRequest->error() ? std::nullopt : pacRequest->responseString());
             return;
         }
         PACFileRequest_ = pacRequest;
@@ -3246,14 +3247,13 @@ void RQHTTPRequest::finishedDownloadingPACFile(const std::shared_ptr<RQHTTPReque
     performOnRequestThread([keep, pacRequest] {
         std::lock_guard lock(keep->cancelledLock_);
         if (keep->PACFileRequest_ != pacRequest) return;
-        if (!pacRequest->error()) keep->runPACScript(pacRequest->responseString());
         {
             std::lock_guard poolLock(state().connectionsLock);
             auto queue = sharedQueue();
             queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
         }
         keep->PACFileRequest_.reset();
-        keep->startRequest();
+        keep->runPACScript(pacRequest->error() ? std::nullopt : pacRequest->responseString());
     });
 }
 
@@ -3279,13 +3279,13 @@ void RQHTTPRequest::streamHandleEvent(platform::Stream& stream, unsigned event) 
     file->setDelegate({});
     file->close();
     file->removeFromRunLoop(RunLoop::current(), runLoopMode());
+    std::optional<std::string> script;
     if (!failed && PACFileData_) {
-        std::optional<std::string> script = Text::fromUTF8(*PACFileData_);
+        script = Text::fromUTF8(*PACFileData_);
         if (!script) script = Text::decode(*PACFileData_, Text::Encoding::ISOLatin1);
-        runPACScript(script);
     }
     PACFileData_.reset();
-    startRequest();
+    runPACScript(script);
 }
 
 void RQHTTPRequest::timeOutPACRead() {
@@ -3293,18 +3293,31 @@ void RQHTTPRequest::timeOutPACRead() {
 }
 
 void RQHTTPRequest::runPACScript(const std::optional<std::string>& script) {
-    if (!script) return;
     auto requestURL = url();
-    if (!requestURL) return;
-    auto proxies = platform::ProxySettings::proxiesForPACScript(*script, *requestURL);
-    if (!proxies || proxies->empty()) return;
-    const auto& first = proxies->front();
-    using Type = platform::ProxyEntry::Type;
-    if (first.type == Type::None || first.type == Type::AutoConfigurationURL || first.host.empty()) return;
-    setProxyHost(first.host);
-    setProxyPort(first.port);
-    setProxyType(first.type == Type::SOCKS ? kProxyTypeSOCKS : first.type == Type::HTTPS ? kProxyTypeHTTPS
-                                                                                          : kProxyTypeHTTP);
+    if (!script || !requestURL) {
+        startRequest();
+        return;
+    }
+    // The script may take seconds: it runs elsewhere, and the request goes
+    // on on its own thread once the answer is known.
+    auto keep = self();
+    RQProxyResolver::shared().resolve(*script, *requestURL, [keep](std::optional<platform::ProxyEntry> proxy) {
+        keep->performOnRequestThread([keep, proxy] {
+            {
+                std::lock_guard lock(keep->cancelledLock_);
+                if (keep->isCancelled() || keep->error()) return;
+                if (proxy) {
+                    using Type = platform::ProxyEntry::Type;
+                    keep->setProxyHost(proxy->host);
+                    keep->setProxyPort(proxy->port);
+                    keep->setProxyType(proxy->type == Type::SOCKS   ? kProxyTypeSOCKS
+                                       : proxy->type == Type::HTTPS ? kProxyTypeHTTPS
+                                                                    : kProxyTypeHTTP);
+                }
+            }
+            keep->startRequest();
+        });
+    });
 }
 
 // ===========================================================================

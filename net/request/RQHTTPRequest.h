@@ -559,6 +559,9 @@ private:
     void failAuthentication();
     bool configureProxies();
     void fetchPACFile();
+    // Finds the proxy the script names for the URL (off the network thread,
+    // RQProxyResolver), then sends the request on its own thread; without a
+    // script it sends at once.
     void runPACScript(const std::optional<std::string>& script);
     void finishedDownloadingPACFile(const std::shared_ptr<RQHTTPRequest>& pacRequest);
     void timeOutPACRead();

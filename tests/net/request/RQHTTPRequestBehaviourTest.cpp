@@ -9,10 +9,11 @@
 #include "net/request/RQBandwidthThrottle.h"
 #include "net/request/RQError.h"
 #include "net/request/RQHTTPRequest.h"
-#include "platform/system/NetworkReachability.h"
 #include "net/request/RQInputStream.h"
+#include "net/request/RQProxyResolver.h"
 #include "platform/cfnetwork/ProxySettings.h"
 #include "platform/foundation/Thread.h"
+#include "platform/system/NetworkReachability.h"
 #include "tests/net/request/RequestTestSupport.h"
 #include "tests/support/RawServer.h"
 
@@ -248,6 +249,52 @@ TEST_F(BehaviourTest, MobileNetworkThrottlingFollowsReachabilityChanges) {
     pumpPending();
     EXPECT_FALSE(RQHTTPRequest::isBandwidthThrottled()) << "no longer following";
     NR::clearFlagsOverrides();
+}
+
+TEST_F(BehaviourTest, AProxyScriptRunsOffTheNetworkThreadAndItsAnswerIsKept) {
+    // The script takes a second and a half for one URL: the other requests
+    // of the shared network thread must not wait for it.
+    RawServer slowServer([](RawServer::Connection& c) {
+        c.readRequest();
+        c.waitForPeerClose(10);
+    });
+    RawServer quickServer([](RawServer::Connection& c) {
+        while (!c.readRequest().empty()) c.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nquick");
+    });
+    const auto script = home() / "slow.pac";
+    {
+        std::ofstream out(script);
+        out << "function FindProxyForURL(url, host) {\n"
+               "  if (url.indexOf(\"/slow\") >= 0) {\n"
+               "    var start = new Date().getTime();\n"
+               "    while (new Date().getTime() - start < 1500) {}\n"
+               "  }\n"
+               "  return \"DIRECT\";\n}\n";
+    }
+    auto settings = std::make_shared<platform::ProxySettings>();
+    settings->pacURL = script.string();
+    platform::ProxySettings::setSystemProxySettings(settings);
+
+    auto slow = get(slowServer.url("/slow"));
+    slow->startAsynchronous();
+    ASSERT_TRUE(pumpUntil([&] { return slow->isExecuting(); }));
+    auto quick = get(quickServer.url("/quick"));
+    ASSERT_TRUE(runAsync(quick, 20));
+    ASSERT_FALSE(quick->error()) << quick->error()->localizedDescription();
+    EXPECT_EQ(text(quick->responseData()), "quick");
+    EXPECT_EQ(slowServer.connectionsAccepted(), 0u) << "the quick request waited for the slow script";
+
+    // The same script and URL again: the answer kept is used.
+    const auto evaluations = RQProxyResolver::shared().evaluations();
+    auto again = get(quickServer.url("/quick"));
+    ASSERT_TRUE(runAsync(again, 20));
+    EXPECT_EQ(text(again->responseData()), "quick");
+    EXPECT_EQ(RQProxyResolver::shared().evaluations(), evaluations);
+    EXPECT_FALSE(RQProxyResolver::answersMayBeKept("function FindProxyForURL(u, h) { "
+                                                   "return timeRange(8, 18) ? \"PROXY a:1\" : \"DIRECT\"; }"));
+
+    slow->cancel();
+    ASSERT_TRUE(pumpUntil([&] { return slow->isFinished(); }, 10));
 }
 
 TEST_F(BehaviourTest, ClearedDelegatesHearNothing) {
