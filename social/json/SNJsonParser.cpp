@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <system_error>
 #include <utility>
@@ -34,6 +35,26 @@ constexpr std::array<bool, 256> kStringStop = [] {
     table['\\'] = true;
     return table;
 }();
+
+// The first byte at or after p that kStringStop holds (or end): eight bytes
+// at a time while none of them stops the run.
+const char* skipPlainRun(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        // A high bit in `stops` marks a byte below 0x20, a quote, a
+        // backslash or a byte from 0x80.
+        const std::uint64_t quote = word ^ (kOnes * '"');
+        const std::uint64_t backslash = word ^ (kOnes * '\\');
+        const std::uint64_t stops = ((word - kOnes * 0x20) | (quote - kOnes) | (backslash - kOnes) | word) & kHighs;
+        if (stops) break;
+        p += 8;
+    }
+    while (p < end && !kStringStop[static_cast<unsigned char>(*p)]) ++p;
+    return p;
+}
 
 inline bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
@@ -101,7 +122,10 @@ std::optional<Value> SNJsonParser::fragmentWithString(std::optional<std::string_
     c_ = text->data();
     end_ = c_ + text->size();
     Value value;
-    if (!scanValue(value)) return std::nullopt;
+    const bool parsed = scanValue(value);
+    // A failure leaves the elements of the arrays it was in on the stack.
+    stack_.clear();
+    if (!parsed) return std::nullopt;
     if (!scanIsAtEnd()) {
         addErrorWithCodeDescription(kErrorGarbage, "Garbage after JSON");
         return std::nullopt;
@@ -205,8 +229,9 @@ bool SNJsonParser::scanRestOfNull(Value& out) {
 
 bool SNJsonParser::scanRestOfArray(Value& out) {
     if (!enterContainer()) return false;
-    Value::Array items;
-    items.reserve(8);
+    // The elements gather on the parser's stack of values, shared by every
+    // array being parsed, so that each array is allocated once at its size.
+    const std::size_t base = stack_.size();
     for (;;) {
         if (c_ == end_) {
             addErrorWithCodeDescription(kErrorEndOfInput, "End of input while parsing array");
@@ -216,15 +241,19 @@ bool SNJsonParser::scanRestOfArray(Value& out) {
         if (c_ < end_ && *c_ == ']') {
             ++c_;
             --depth_;
+            Value::Array items(std::make_move_iterator(stack_.begin() + static_cast<std::ptrdiff_t>(base)),
+                               std::make_move_iterator(stack_.end()));
+            stack_.resize(base);
             out = Value(std::move(items));
             return true;
         }
+        // Not parsed in place: a nested array may move the stack.
         Value item;
         if (!scanValue(item)) {
             addErrorWithCodeDescription(kErrorParse, "Expected value while parsing array");
             return false;
         }
-        items.push_back(std::move(item));
+        stack_.push_back(std::move(item));
         skipWhitespace();
         if (c_ < end_ && *c_ == ',') {
             ++c_;
@@ -263,12 +292,14 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
             return false;
         }
         ++c_;
-        Value item;
-        if (!scanValue(item)) {
-            addErrorWithCodeDescription(kErrorParse, platform::Text::format("Object value expected for key: %@", key));
+        // Parsed in place; a later duplicate key replaces the earlier value.
+        const auto [slot, added] = pairs.try_emplace(std::move(key));
+        if (!added) slot->second = Value();
+        if (!scanValue(slot->second)) {
+            addErrorWithCodeDescription(kErrorParse,
+                                        platform::Text::format("Object value expected for key: %@", slot->first));
             return false;
         }
-        pairs.insert_or_assign(std::move(key), std::move(item));
         skipWhitespace();
         if (c_ < end_ && *c_ == ',') {
             ++c_;
@@ -282,6 +313,24 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
 }
 
 bool SNJsonParser::scanRestOfString(std::string& out) {
+    // Most strings hold no escape: they are taken from the input in one
+    // piece. The others are put together in a buffer that lives as long as
+    // the parser, so only the finished string is allocated.
+    const char* start = c_;
+    c_ = skipPlainRun(c_, end_);
+    if (c_ < end_ && *c_ == '"') {
+        out.assign(start, c_);
+        ++c_;
+        return true;
+    }
+    c_ = start;
+    scratch_.clear();
+    if (!scanRestOfEscapedString(scratch_)) return false;
+    out.assign(scratch_);
+    return true;
+}
+
+bool SNJsonParser::scanRestOfEscapedString(std::string& out) {
     for (;;) {
         // The longest plain run, multi-byte characters included, in one step.
         const char* run = c_;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/foundation/Value.h"
 #include "social/json/SNJsonBase.h"
@@ -38,6 +39,7 @@ private:
     bool scanRestOfArray(platform::Value& out);
     bool scanRestOfDictionary(platform::Value& out);
     bool scanRestOfString(std::string& out);
+    bool scanRestOfEscapedString(std::string& out);
     bool scanUnicodeChar(std::string& out);
     bool scanHexQuad(char32_t& out);
     bool scanNumber(platform::Value& out);
@@ -48,6 +50,8 @@ private:
 
     const char* c_ = nullptr;    // read position
     const char* end_ = nullptr;  // end of the input
+    std::string scratch_;             // a string with escapes, being decoded
+    std::vector<platform::Value> stack_;  // elements of the arrays being parsed
 };
 
 }  // namespace clipora

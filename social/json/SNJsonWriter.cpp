@@ -2,10 +2,12 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <typeinfo>
 
@@ -50,26 +52,45 @@ std::string unsupportedName(const Value& value) {
     }
 }
 
-void appendReal(double real, std::string& out) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, real);
-    out.append(buffer, result.ptr);
-    // Keep a fraction or an exponent so that the text reads back as a real.
-    for (const char* p = buffer; p < result.ptr; ++p)
-        if (*p == '.' || *p == 'e') return;
-    out.append(".0");
-}
+// Room for the longest integer or shortest-form double, plus ".0".
+constexpr std::size_t kNumberRoom = 40;
 
 }  // namespace
+
+SNJsonWriter::Output::Output(std::size_t capacity) : text_(capacity, '\0') {
+    cursor_ = text_.data();
+    end_ = cursor_ + text_.size();
+}
+
+void SNJsonWriter::Output::put(const char* bytes, std::size_t count) {
+    char* at = reserve(count);
+    std::memcpy(at, bytes, count);
+    cursor_ = at + count;
+}
+
+void SNJsonWriter::Output::grow(std::size_t bytes) {
+    const std::size_t used = size();
+    text_.resize(std::max(text_.size() * 2, used + bytes + 4096));
+    cursor_ = text_.data() + used;
+    end_ = text_.data() + text_.size();
+}
+
+std::string SNJsonWriter::Output::take() {
+    text_.resize(size());
+    cursor_ = end_ = nullptr;
+    return std::move(text_);
+}
 
 std::optional<std::string> SNJsonWriter::stringWithFragment(const Value& value) {
     clearErrorTrace();
     depth_ = 0;
     proxyDepth_ = 0;
-    std::string out;
-    out.reserve(128);
+    // A little above the last size, so that a document of the same shape
+    // fits without growing.
+    Output out(lastSize_ + lastSize_ / 8 + 256);
     if (!appendValueInto(value, out)) return std::nullopt;
-    return out;
+    lastSize_ = out.size();
+    return out.take();
 }
 
 std::optional<std::string> SNJsonWriter::stringWithObject(const Value& value) {
@@ -101,25 +122,38 @@ bool SNJsonWriter::enterContainer() {
     return true;
 }
 
-bool SNJsonWriter::appendValueInto(const Value& value, std::string& out) {
+bool SNJsonWriter::appendValueInto(const Value& value, Output& out) {
     switch (value.kind()) {
         case Value::Kind::Dictionary: return appendDictionaryInto(*value.dictionary(), out);
         case Value::Kind::Array: return appendArrayInto(*value.array(), out);
         case Value::Kind::String: appendStringInto(*value.string(), out); return true;
-        case Value::Kind::Bool: out.append(*value.boolean() ? "true" : "false"); return true;
-        case Value::Kind::Null: out.append("null"); return true;
+        case Value::Kind::Bool:
+            if (*value.boolean()) {
+                out.put("true", 4);
+            } else {
+                out.put("false", 5);
+            }
+            return true;
+        case Value::Kind::Null: out.put("null", 4); return true;
         case Value::Kind::Integer: {
-            char buffer[24];
+            char* at = out.reserve(kNumberRoom);
             const auto result = value.isUnsignedInteger()
-                                    ? std::to_chars(buffer, buffer + sizeof buffer, *value.unsignedInteger())
-                                    : std::to_chars(buffer, buffer + sizeof buffer, *value.integer());
-            out.append(buffer, result.ptr);
+                                    ? std::to_chars(at, at + kNumberRoom, *value.unsignedInteger())
+                                    : std::to_chars(at, at + kNumberRoom, *value.integer());
+            out.advanceTo(result.ptr);
             return true;
         }
         case Value::Kind::Real: {
             const double real = *value.real();
             if (!std::isfinite(real)) break;  // no JSON text for NaN or infinities
-            appendReal(real, out);
+            char* at = out.reserve(kNumberRoom);
+            char* end = std::to_chars(at, at + kNumberRoom, real).ptr;
+            // Keep a fraction or an exponent so that the text reads back as a real.
+            if (std::find_if(at, end, [](char ch) { return ch == '.' || ch == 'e'; }) == end) {
+                *end++ = '.';
+                *end++ = '0';
+            }
+            out.advanceTo(end);
             return true;
         }
         case Value::Kind::Object: {
@@ -143,37 +177,37 @@ bool SNJsonWriter::appendValueInto(const Value& value, std::string& out) {
     return false;
 }
 
-bool SNJsonWriter::appendArrayInto(const Value::Array& array, std::string& out) {
+bool SNJsonWriter::appendArrayInto(const Value::Array& array, Output& out) {
     if (!enterContainer()) return false;
-    out.push_back('[');
+    out.put('[');
     bool first = true;
     for (const Value& item : array) {
-        if (!first) out.push_back(',');
+        if (!first) out.put(',');
         first = false;
         if (humanReadable_) indent(out);
         if (!appendValueInto(item, out)) return false;
     }
     --depth_;
     if (humanReadable_ && !array.empty()) indent(out);
-    out.push_back(']');
+    out.put(']');
     return true;
 }
 
-bool SNJsonWriter::appendDictionaryInto(const Value::Dictionary& dictionary, std::string& out) {
+bool SNJsonWriter::appendDictionaryInto(const Value::Dictionary& dictionary, Output& out) {
     if (!enterContainer()) return false;
-    out.push_back('{');
+    out.put('{');
     // Keys are always texts, and the dictionary keeps them in ascending
     // byte order, so sortKeys needs no work of its own.
     bool first = true;
     for (const auto& [key, item] : dictionary) {
-        if (!first) out.push_back(',');
+        if (!first) out.put(',');
         first = false;
         if (humanReadable_) indent(out);
         appendStringInto(key, out);
         if (humanReadable_) {
-            out.append(" : ");
+            out.put(" : ", 3);
         } else {
-            out.push_back(':');
+            out.put(':');
         }
         if (!appendValueInto(item, out)) {
             addErrorWithCodeDescription(kErrorUnsupported,
@@ -183,42 +217,54 @@ bool SNJsonWriter::appendDictionaryInto(const Value::Dictionary& dictionary, std
     }
     --depth_;
     if (humanReadable_ && !dictionary.empty()) indent(out);
-    out.push_back('}');
+    out.put('}');
     return true;
 }
 
-void SNJsonWriter::appendStringInto(const std::string& text, std::string& out) {
-    out.push_back('"');
+void SNJsonWriter::appendStringInto(const std::string& text, Output& out) {
     const char* p = text.data();
     const char* end = p + text.size();
+    // Room for the text and its quotes; an escape asks for more as it comes.
+    char* o = out.reserve(text.size() + 2);
+    *o++ = '"';
     for (;;) {
         // Runs without characters to escape are copied whole.
         const char* run = p;
         while (p < end && !kNeedsEscape[static_cast<unsigned char>(*p)]) ++p;
-        out.append(run, p);
+        std::memcpy(o, run, static_cast<std::size_t>(p - run));
+        o += p - run;
         if (p == end) break;
         const auto ch = static_cast<unsigned char>(*p++);
+        // Six bytes for the escape, and the rest of the text with its closing quote.
+        out.advanceTo(o);
+        o = out.reserve(6 + static_cast<std::size_t>(end - p) + 1);
+        *o++ = '\\';
         switch (ch) {
-            case '"': out.append("\\\""); break;
-            case '\\': out.append("\\\\"); break;
-            case '\b': out.append("\\b"); break;
-            case '\t': out.append("\\t"); break;
-            case '\n': out.append("\\n"); break;
-            case '\f': out.append("\\f"); break;
-            case '\r': out.append("\\r"); break;
+            case '"': *o++ = '"'; break;
+            case '\\': *o++ = '\\'; break;
+            case '\b': *o++ = 'b'; break;
+            case '\t': *o++ = 't'; break;
+            case '\n': *o++ = 'n'; break;
+            case '\f': *o++ = 'f'; break;
+            case '\r': *o++ = 'r'; break;
             default: {
                 static constexpr char kHex[] = "0123456789abcdef";
-                const char escape[] = {'\\', 'u', '0', '0', kHex[ch >> 4], kHex[ch & 0xF]};
-                out.append(escape, sizeof escape);
+                const char escape[] = {'u', '0', '0', kHex[ch >> 4], kHex[ch & 0xF]};
+                std::memcpy(o, escape, sizeof escape);
+                o += sizeof escape;
             }
         }
     }
-    out.push_back('"');
+    *o++ = '"';
+    out.advanceTo(o);
 }
 
-void SNJsonWriter::indent(std::string& out) const {
-    out.push_back('\n');
-    out.append(static_cast<std::size_t>(depth_) * 2, ' ');
+void SNJsonWriter::indent(Output& out) const {
+    const std::size_t width = static_cast<std::size_t>(depth_) * 2;
+    char* o = out.reserve(width + 1);
+    *o++ = '\n';
+    std::memset(o, ' ', width);
+    out.advanceTo(o + width);
 }
 
 }  // namespace clipora

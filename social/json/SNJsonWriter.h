@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -36,16 +37,43 @@ public:
     void setHumanReadable(bool humanReadable) { humanReadable_ = humanReadable; }
 
 private:
-    bool appendValueInto(const platform::Value& value, std::string& out);
-    bool appendArrayInto(const platform::Value::Array& array, std::string& out);
-    bool appendDictionaryInto(const platform::Value::Dictionary& dictionary, std::string& out);
-    void appendStringInto(const std::string& text, std::string& out);
-    void indent(std::string& out) const;
+    // The text being written: a string sized ahead of the writes and filled
+    // through a cursor, so that growing it copies only a doubling's worth
+    // and each write is a bounds check and a copy.
+    class Output {
+    public:
+        explicit Output(std::size_t capacity);
+        // Room for at least `bytes` more.
+        char* reserve(std::size_t bytes) {
+            if (static_cast<std::size_t>(end_ - cursor_) < bytes) grow(bytes);
+            return cursor_;
+        }
+        void advanceTo(char* cursor) { cursor_ = cursor; }
+        void put(char ch) { *reserve(1) = ch; ++cursor_; }
+        void put(const char* bytes, std::size_t count);
+        std::size_t size() const { return static_cast<std::size_t>(cursor_ - text_.data()); }
+        std::string take();
+
+    private:
+        void grow(std::size_t bytes);
+        std::string text_;
+        char* cursor_;
+        char* end_;
+    };
+
+    bool appendValueInto(const platform::Value& value, Output& out);
+    bool appendArrayInto(const platform::Value::Array& array, Output& out);
+    bool appendDictionaryInto(const platform::Value::Dictionary& dictionary, Output& out);
+    void appendStringInto(const std::string& text, Output& out);
+    void indent(Output& out) const;
     bool enterContainer();
 
     bool sortKeys_ = false;
     bool humanReadable_ = false;
     unsigned proxyDepth_ = 0;  // proxies being written, one inside the other
+    // The size of the last text written, the first guess for the next one:
+    // a writer tends to write documents of one shape.
+    std::size_t lastSize_ = 0;
 };
 
 }  // namespace clipora
