@@ -4,12 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <system_error>
 #include <utility>
 
 #include "platform/foundation/Text.h"
+#include "social/json/SNJsonScan.h"
 
 namespace clipora {
 
@@ -23,38 +23,6 @@ constexpr std::array<bool, 256> kWhitespace = [] {
     for (unsigned char ch : {' ', '\t', '\n', '\v', '\f', '\r'}) table[ch] = true;
     return table;
 }();
-
-// Bytes that end a plain run inside a string: quote, backslash, control
-// characters (0 to 31) and the lead bytes of multi-byte UTF-8 sequences,
-// which are checked as they are met.
-constexpr std::array<bool, 256> kStringStop = [] {
-    std::array<bool, 256> table{};
-    for (int ch = 0; ch < 32; ++ch) table[static_cast<std::size_t>(ch)] = true;
-    for (int ch = 0x80; ch < 256; ++ch) table[static_cast<std::size_t>(ch)] = true;
-    table['"'] = true;
-    table['\\'] = true;
-    return table;
-}();
-
-// The first byte at or after p that kStringStop holds (or end): eight bytes
-// at a time while none of them stops the run.
-const char* skipPlainRun(const char* p, const char* end) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        // A high bit in `stops` marks a byte below 0x20, a quote, a
-        // backslash or a byte from 0x80.
-        const std::uint64_t quote = word ^ (kOnes * '"');
-        const std::uint64_t backslash = word ^ (kOnes * '\\');
-        const std::uint64_t stops = ((word - kOnes * 0x20) | (quote - kOnes) | (backslash - kOnes) | word) & kHighs;
-        if (stops) break;
-        p += 8;
-    }
-    while (p < end && !kStringStop[static_cast<unsigned char>(*p)]) ++p;
-    return p;
-}
 
 inline bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
@@ -317,7 +285,7 @@ bool SNJsonParser::scanRestOfString(std::string& out) {
     // piece. The others are put together in a buffer that lives as long as
     // the parser, so only the finished string is allocated.
     const char* start = c_;
-    c_ = skipPlainRun(c_, end_);
+    c_ = SNJsonScan::skipPlainRun(c_, end_);
     if (c_ < end_ && *c_ == '"') {
         out.assign(start, c_);
         ++c_;
@@ -335,7 +303,7 @@ bool SNJsonParser::scanRestOfEscapedString(std::string& out) {
         // The longest plain run, multi-byte characters included, in one step.
         const char* run = c_;
         for (;;) {
-            while (c_ < end_ && !kStringStop[static_cast<unsigned char>(*c_)]) ++c_;
+            c_ = SNJsonScan::skipPlainRun(c_, end_);
             if (c_ < end_ && static_cast<unsigned char>(*c_) >= 0x80) {
                 const std::size_t length = utf8SequenceLength(c_, end_);
                 if (length == 0) {

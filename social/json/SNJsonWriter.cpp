@@ -30,7 +30,9 @@ constexpr std::array<bool, 256> kNeedsEscape = [] {
     return table;
 }();
 
-std::string className(const platform::Object& object) {
+}  // namespace
+
+std::string SNJsonWriter::className(const platform::Object& object) {
     const char* mangled = typeid(object).name();
     int status = 0;
     std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
@@ -38,12 +40,14 @@ std::string className(const platform::Object& object) {
     return status == 0 && demangled ? std::string(demangled.get()) : std::string(mangled);
 }
 
+namespace {
+
 // The name a value's kind goes by in "not supported" errors.
 std::string unsupportedName(const Value& value) {
     switch (value.kind()) {
         case Value::Kind::Data: return "Data";
         case Value::Kind::Date: return "Date";
-        case Value::Kind::Object: return className(*value.object());
+        case Value::Kind::Object: return SNJsonWriter::className(*value.object());
         case Value::Kind::Real: {
             const double real = *value.real();
             return std::isnan(real) ? "nan" : real > 0 ? "inf" : "-inf";
@@ -56,30 +60,6 @@ std::string unsupportedName(const Value& value) {
 constexpr std::size_t kNumberRoom = 40;
 
 }  // namespace
-
-SNJsonWriter::Output::Output(std::size_t capacity) : text_(capacity, '\0') {
-    cursor_ = text_.data();
-    end_ = cursor_ + text_.size();
-}
-
-void SNJsonWriter::Output::put(const char* bytes, std::size_t count) {
-    char* at = reserve(count);
-    std::memcpy(at, bytes, count);
-    cursor_ = at + count;
-}
-
-void SNJsonWriter::Output::grow(std::size_t bytes) {
-    const std::size_t used = size();
-    text_.resize(std::max(text_.size() * 2, used + bytes + 4096));
-    cursor_ = text_.data() + used;
-    end_ = text_.data() + text_.size();
-}
-
-std::string SNJsonWriter::Output::take() {
-    text_.resize(size());
-    cursor_ = end_ = nullptr;
-    return std::move(text_);
-}
 
 std::optional<std::string> SNJsonWriter::stringWithFragment(const Value& value) {
     clearErrorTrace();

@@ -6,6 +6,7 @@
 
 #include "platform/foundation/Value.h"
 #include "social/json/SNJsonBase.h"
+#include "social/json/SNJsonOutput.h"
 
 namespace clipora {
 
@@ -31,35 +32,16 @@ public:
     // fails with error 4.
     std::optional<std::string> stringWithObject(const platform::Value& value);
 
+    // The name an object's class goes by in "not supported" errors.
+    static std::string className(const platform::Object& object);
+
     bool sortKeys() const { return sortKeys_; }
     void setSortKeys(bool sortKeys) { sortKeys_ = sortKeys; }
     bool humanReadable() const { return humanReadable_; }
     void setHumanReadable(bool humanReadable) { humanReadable_ = humanReadable; }
 
 private:
-    // The text being written: a string sized ahead of the writes and filled
-    // through a cursor, so that growing it copies only a doubling's worth
-    // and each write is a bounds check and a copy.
-    class Output {
-    public:
-        explicit Output(std::size_t capacity);
-        // Room for at least `bytes` more.
-        char* reserve(std::size_t bytes) {
-            if (static_cast<std::size_t>(end_ - cursor_) < bytes) grow(bytes);
-            return cursor_;
-        }
-        void advanceTo(char* cursor) { cursor_ = cursor; }
-        void put(char ch) { *reserve(1) = ch; ++cursor_; }
-        void put(const char* bytes, std::size_t count);
-        std::size_t size() const { return static_cast<std::size_t>(cursor_ - text_.data()); }
-        std::string take();
-
-    private:
-        void grow(std::size_t bytes);
-        std::string text_;
-        char* cursor_;
-        char* end_;
-    };
+    using Output = SNJsonOutput;
 
     bool appendValueInto(const platform::Value& value, Output& out);
     bool appendArrayInto(const platform::Value::Array& array, Output& out);
