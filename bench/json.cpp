@@ -1,5 +1,7 @@
-// Parse and write of a ~1 MiB reply shaped like an FQL video list, with the
-// JSON codec beside nlohmann::json and RapidJSON in the same run.
+// Parse and write of a ~1 MiB reply shaped like an FQL video list, with both
+// JSON codecs (the social network's SNJSON into platform values, the sharing
+// framework's JSONDecoder / JCSerializer into its own pooled collections)
+// beside nlohmann::json and RapidJSON in the same run.
 #include <benchmark/benchmark.h>
 
 #include <nlohmann/json.hpp>
@@ -12,6 +14,8 @@
 #include <string>
 
 #include "platform/foundation/Value.h"
+#include "share/json/JCSerializer.h"
+#include "share/json/JSONDecoder.h"
 #include "social/json/SNJsonParser.h"
 #include "social/json/SNJsonWriter.h"
 
@@ -75,6 +79,16 @@ void BM_Parse_SNJSON(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply().size()));
 }
 
+void BM_Parse_JSONDecoder(benchmark::State& state) {
+    clipora::JSONDecoder decoder;
+    for (auto _ : state) {
+        auto object = decoder.objectWithUTF8StringLengthError(reply().data(), reply().size());
+        if (!object) state.SkipWithError("parse failed");
+        benchmark::DoNotOptimize(object);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply().size()));
+}
+
 void BM_Parse_nlohmann(benchmark::State& state) {
     for (auto _ : state) {
         auto value = nlohmann::json::parse(reply());
@@ -106,6 +120,21 @@ void BM_Write_SNJSON(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 
+void BM_Write_JCSerializer(benchmark::State& state) {
+    const auto object = clipora::JSONDecoder::objectFromJSONStringWithParseOptionsError(reply());
+    const clipora::JCValue root = clipora::JSONDecoder::rootValue(*object);
+    clipora::JCSerializer serializer;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        auto text = serializer.serializeValueOptionsEncodeOptionError(root, 0, clipora::JCSerializer::kEncodeAsString,
+                                                                      nullptr);
+        if (!text) state.SkipWithError("write failed");
+        bytes = text->string()->size();
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
 void BM_Write_nlohmann(benchmark::State& state) {
     const auto value = nlohmann::json::parse(reply());
     std::size_t bytes = 0;
@@ -132,9 +161,11 @@ void BM_Write_RapidJSON(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Parse_SNJSON)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parse_JSONDecoder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Parse_nlohmann)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Parse_RapidJSON)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write_SNJSON)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write_JCSerializer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write_nlohmann)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write_RapidJSON)->Unit(benchmark::kMillisecond);
 
