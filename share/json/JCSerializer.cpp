@@ -90,16 +90,7 @@ public:
                 return true;
             case Value::Kind::Real: return writeReal(*value.real());
             case Value::Kind::String: return writeString(*value.string());
-            case Value::Kind::Array: {
-                if (!enter('[')) return false;
-                bool first = true;
-                for (const Value& element : *value.array()) {
-                    separate(first);
-                    if (!write(element)) return false;
-                }
-                leave(']');
-                return true;
-            }
+            case Value::Kind::Array: return writeArray(*value.array());
             case Value::Kind::Dictionary: {
                 if (!enter('{')) return false;
                 // Kept in ascending key order already, which is also the
@@ -131,16 +122,7 @@ public:
             case JCValue::Kind::UnsignedInteger: writeInteger(value.unsignedValue()); return true;
             case JCValue::Kind::Real: return writeReal(value.real());
             case JCValue::Kind::String: return writeString(value.text());
-            case JCValue::Kind::Array: {
-                if (!enter('[')) return false;
-                bool first = true;
-                for (const JCValue& element : *value.array()) {
-                    separate(first);
-                    if (!write(element)) return false;
-                }
-                leave(']');
-                return true;
-            }
+            case JCValue::Kind::Array: return writeArray(*value.array());
             case JCValue::Kind::Dictionary: {
                 const JCDictionary& dictionary = *value.dictionary();
                 if (!enter('{')) return false;
@@ -182,6 +164,18 @@ public:
     SNJsonOutput& output() { return out_; }
 
 private:
+    template <class Elements>
+    bool writeArray(const Elements& elements) {
+        if (!enter('[')) return false;
+        bool first = true;
+        for (const auto& element : elements) {
+            separate(first);
+            if (!write(element)) return false;
+        }
+        leave(']');
+        return true;
+    }
+
     void writeBool(bool value) {
         if (value) {
             out_.put("true", 4);

@@ -319,48 +319,19 @@ struct JSONDecoder::ParseState {
         return Token::Number;
     }
 
+    // Plain bytes and valid UTF-8 up to the closing quote are taken as they
+    // stand; the first escape or UTF-8 fault switches to copying the
+    // decoded text into the scratch buffer.
     Token readString() {
         const unsigned char* start = p + 1;
         const unsigned char* q = start;
-        // Fast path: plain bytes and valid UTF-8 up to the closing quote are
-        // taken as they stand.
-        for (;;) {
-            q = reinterpret_cast<const unsigned char*>(
-                SNJsonScan::skipPlainRun(reinterpret_cast<const char*>(q), reinterpret_cast<const char*>(end)));
-            if (q == end) {
-                failHere("Invalid string.", q);
-                return Token::Failed;
-            }
-            const unsigned char ch = *q;
-            if (ch == '"') {
-                p = q + 1;
-                return makeString(std::string_view(reinterpret_cast<const char*>(start),
-                                                   static_cast<std::size_t>(q - start)));
-            }
-            if (ch < 0x20) {
-                failHere(platform::Text::format("Invalid character < 0x20 found in string: 0x%2.2x.", ch), q);
-                return Token::Failed;
-            }
-            if (ch >= 0x80) {
-                const int length = JCUTF8::sequenceLength(q, end, nullptr);
-                if (length > 0) {
-                    q += length;
-                    continue;
-                }
-            }
-            break;  // an escape or a UTF-8 fault: the copying path decides
-        }
-        scratch.assign(reinterpret_cast<const char*>(start), static_cast<std::size_t>(q - start));
-        return readEscapedString(q);
-    }
-
-    Token readEscapedString(const unsigned char* q) {
         const bool loose = options & kParseOptionLooseUnicode;
+        bool copying = false;
         for (;;) {
             const unsigned char* run = q;
             q = reinterpret_cast<const unsigned char*>(
                 SNJsonScan::skipPlainRun(reinterpret_cast<const char*>(q), reinterpret_cast<const char*>(end)));
-            scratch.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(q - run));
+            if (copying) scratch.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(q - run));
             if (q == end) {
                 failHere("Invalid string.", q);
                 return Token::Failed;
@@ -368,11 +339,24 @@ struct JSONDecoder::ParseState {
             const unsigned char ch = *q;
             if (ch == '"') {
                 p = q + 1;
-                return makeString(scratch);
+                return makeString(copying ? std::string_view(scratch)
+                                          : std::string_view(reinterpret_cast<const char*>(start),
+                                                             static_cast<std::size_t>(q - start)));
             }
             if (ch < 0x20) {
                 failHere(platform::Text::format("Invalid character < 0x20 found in string: 0x%2.2x.", ch), q);
                 return Token::Failed;
+            }
+            if (!copying) {
+                if (ch >= 0x80) {
+                    const int length = JCUTF8::sequenceLength(q, end, nullptr);
+                    if (length > 0) {
+                        q += length;
+                        continue;
+                    }
+                }
+                scratch.assign(reinterpret_cast<const char*>(start), static_cast<std::size_t>(q - start));
+                copying = true;
             }
             if (ch >= 0x80) {
                 const int length = JCUTF8::sequenceLength(q, end, nullptr);
