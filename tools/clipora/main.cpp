@@ -47,15 +47,23 @@ int main(int argc, char** argv) {
     }
 
     options.echoCommands = !script.empty();
-    DeviceProgram program(options);
-    program.launch();
+    std::ifstream file;
     if (!script.empty()) {
-        std::ifstream file(script);
+        file.open(script);
         if (!file) {
             std::cerr << "clipora: cannot read " << script << "\n";
             return 2;
         }
-        return program.run(file, std::cout, false);
     }
-    return program.run(std::cin, std::cout, true);
+    DeviceProgram program(options);
+    program.launch();
+    const int status = script.empty() ? program.run(std::cin, std::cout, true) : program.run(file, std::cout, false);
+    // The application has terminated (its list is archived), but loads it
+    // started (thumbnails, a token extension) may still be at work on other
+    // threads; the clean-up that exit() runs (static objects, the TLS
+    // library's tables) would be pulled from under them. The process ends
+    // here and the system takes the rest back.
+    std::cout.flush();
+    std::cerr.flush();
+    std::_Exit(status);
 }
