@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace clipora {
 
@@ -50,6 +51,20 @@ struct AppConfig {
     // opened when no microblog client is installed).
     std::string microblogWebHost = "web.microblog.test";
     std::string microblogMobileHost = "mobile.microblog.test";
+    // The maker's pages and accounts shown by the about screen.
+    std::string makerSiteURL = "https://www.quorbel.test";
+    std::string makerSupportEmail = "support@quorbel.test";
+    std::string makerVideoChannelURL = "https://videos.quorbel.test/channel";
+    std::string makerFanPageID = "100000000000001";
+    std::string makerFanPageURL = "https://www.social.test/quorbel";
+    std::string makerMicroblogAccount = "quorbel";
+    std::string productHashtag = "#clipora";
+    // Store pages of the maker's other products (the first is the one the
+    // about screen's product button shows).
+    std::vector<std::string> otherProductLinks = {
+        "https://click.affiliate.test/fs-bin/click?id=Clipora0001&offerid=146261.2&type=10&tmpid=3909&u1=Uplonix2",
+        "https://click.affiliate.test/fs-bin/click?id=Clipora0001&offerid=146261.3&type=10&tmpid=3909&u1=Other2",
+        "https://click.affiliate.test/fs-bin/click?id=Clipora0001&offerid=146261.4&type=10&tmpid=3909&u1=Other3"};
 
     // The link shortener: host, account login and API key. Login and key
     // come from $CLIPORA_SHORTENER_LOGIN and $CLIPORA_SHORTENER_KEY when set

@@ -1,6 +1,7 @@
 #include "app/CinevueAppDelegate.h"
 
 #include "app/AppConfig.h"
+#include "app/CinevueViewController.h"
 #include "app/ContentManager.h"
 #include "app/OptionListViewController.h"
 #include "app/ReviewRequest.h"
@@ -231,6 +232,12 @@ void CinevueAppDelegate::shareAppOnFacebook() {
 
 void CinevueAppDelegate::thereAreNewsUpdate() {
     if (viewController_) viewController_->showURLWithTitle(AppConfig::current().newsPageURL, kNewsTitle);
+}
+
+void CinevueAppDelegate::showBrowser() {
+    if (!browser_) browser_ = std::make_shared<CinevueViewController>();
+    if (navController_ && !browser_->presentingViewController())
+        navController_->presentModalViewControllerAnimated(browser_, true);
 }
 
 void CinevueAppDelegate::isThereUpdate() {

@@ -18,6 +18,7 @@
 
 namespace clipora {
 
+class CinevueViewController;
 class OptionListViewController;
 
 // The application's delegate and the owner of what lives as long as the
@@ -104,6 +105,9 @@ public:
     void thereAreNewsUpdate();
     // Starts the content checker on the remote update and news list.
     void isThereUpdate();
+    // The browser screen family (made once), presented over the root menu.
+    void showBrowser();
+    const std::shared_ptr<CinevueViewController>& browser() const { return browser_; }
 
 private:
     void buildInterface();
@@ -115,6 +119,7 @@ private:
     std::shared_ptr<Facebook> facebook_;
     std::shared_ptr<FBLoginButton> fbButton_;
     std::shared_ptr<VideoDownloader> videoDownloader_;
+    std::shared_ptr<CinevueViewController> browser_;
     bool observing_ = false;
 };
 

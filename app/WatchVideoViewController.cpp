@@ -8,6 +8,7 @@
 #include "app/ProgressHUD.h"
 #include "app/ProportionalFill.h"
 #include "app/ReviewRequest.h"
+#include "app/MailComposer.h"
 #include "app/TextEscaping.h"
 #include "platform/cfnetwork/URLConnection.h"
 #include "platform/cfnetwork/URLRequest.h"
@@ -345,20 +346,8 @@ void WatchVideoViewController::emailVideoLink(const std::shared_ptr<Video>& vide
 
 void WatchVideoViewController::sendEmailWithBodyIsHtmlTo(const std::string& subject, const std::string& body,
                                                          bool isHTML, const std::vector<std::string>& recipients) {
-    auto composer = MailComposeViewController::canSendMail() ? MailComposeViewController::create() : nullptr;
-    if (!composer) {
-        auto alert = std::make_shared<AlertView>("Note", "Unable to send email because it is not set up!",
-                                                 std::weak_ptr<AlertViewDelegate>(), std::string("OK"));
-        alert->show();
-        return;
-    }
-    composer->setMailComposeDelegate(weakAs<MailComposeViewControllerDelegate>());
-    composer->setSubject(subject);
-    composer->setMessageBodyIsHTML(body, isHTML);
-    composer->setToRecipients(recipients);
-    if (Device::currentDevice()->userInterfaceIdiom() == Device::UserInterfaceIdiomPad)
-        composer->setModalPresentationStyle(ModalPresentationStylePageSheet);
-    presentModalViewControllerAnimated(composer, true);
+    MailComposer::presentFrom(self(), weakAs<MailComposeViewControllerDelegate>(), subject, body, isHTML, recipients,
+                              "Note");
 }
 
 void WatchVideoViewController::mailComposeControllerDidFinishWithResultError(

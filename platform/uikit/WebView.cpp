@@ -341,6 +341,8 @@ void WebView::commit(const std::shared_ptr<Load>& load, std::string html) {
     pageRequest_ = load->request;
     response_ = load->response;
     documentHTML_ = std::move(html);
+    document_ = HTMLDocument::parse(documentHTML_);
+    pageFunctions_.clear();
     Entry entry{load->request, load->html};
     if (load->historyTarget && *load->historyTarget < history_.size()) {
         index_ = *load->historyTarget;
@@ -429,8 +431,64 @@ void WebView::loaderDidFail(std::uint64_t id, const Error& error) {
 
 std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& script) {
     scripts_.push_back(script);
-    std::string s = Text::trimWhitespaceAndNewlines(script);
-    while (!s.empty() && s.back() == ';') s = Text::trimWhitespaceAndNewlines(s.substr(0, s.size() - 1));
+    return evaluateStatements(script, 0);
+}
+
+namespace {
+
+// The statements of a script: split at ";" outside strings, brackets and
+// comments, and after the closing brace of a top-level function body.
+std::vector<std::string> splitStatements(const std::string& script) {
+    std::vector<std::string> out;
+    std::string current;
+    int depth = 0;
+    char quote = 0;
+    auto flush = [&] {
+        std::string piece = Text::trimWhitespaceAndNewlines(current);
+        if (!piece.empty()) out.push_back(std::move(piece));
+        current.clear();
+    };
+    for (std::size_t i = 0; i < script.size(); ++i) {
+        const char c = script[i];
+        if (quote) {
+            current += c;
+            if (c == '\\' && i + 1 < script.size()) current += script[++i];
+            else if (c == quote) quote = 0;
+            continue;
+        }
+        if (c == '/' && i + 1 < script.size() && script[i + 1] == '/') {
+            while (i < script.size() && script[i] != '\n') ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < script.size() && script[i + 1] == '*') {
+            const std::size_t end = script.find("*/", i + 2);
+            i = end == std::string::npos ? script.size() : end + 1;
+            continue;
+        }
+        if (c == '"' || c == '\'') quote = c;
+        if (c == '{' || c == '(' || c == '[') ++depth;
+        if (c == '}' || c == ')' || c == ']') depth = depth > 0 ? depth - 1 : 0;
+        if (c == ';' && depth == 0) {
+            flush();
+            continue;
+        }
+        current += c;
+        if (c == '}' && depth == 0 && Text::hasPrefix(Text::trimWhitespaceAndNewlines(current), "function")) flush();
+    }
+    flush();
+    return out;
+}
+
+}  // namespace
+
+std::string WebView::evaluateStatements(const std::string& script, int depth) {
+    std::string answer;
+    for (const std::string& statement : splitStatements(script)) answer = evaluateStatement(statement, depth);
+    return answer;
+}
+
+std::string WebView::evaluateStatement(const std::string& statement, int depth) {
+    std::string s = statement;
     if (s == "document.title") {
         auto title = elementContent(documentHTML_, "title", false);
         return title ? collapseWhitespace(decodeEntities(*title)) : std::string();
@@ -456,7 +514,69 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& s
         auto content = elementByIdContent(documentHTML_, match[2].str());
         return content ? *content : std::string();
     }
+    static const std::regex definition(R"re(^function\s+([A-Za-z_$][\w$]*)\s*\(\s*\)\s*\{([\s\S]*)\}$)re");
+    if (std::regex_match(s, match, definition)) {
+        const std::string name = match[1].str();
+        std::erase_if(pageFunctions_, [&](const auto& entry) { return entry.first == name; });
+        pageFunctions_.emplace_back(name, match[2].str());
+        return std::string();
+    }
+    static const std::regex call(R"re(^([A-Za-z_$][\w$]*)\s*\(\s*\)$)re");
+    if (std::regex_match(s, match, call)) {
+        // Calls nest only as deep as a sane page script would.
+        if (depth >= 16) return std::string();
+        for (const auto& [name, body] : pageFunctions_)
+            if (name == match[1].str()) {
+                const std::string code = body;  // the body may redefine the function
+                return evaluateStatements(code, depth + 1);
+            }
+        return std::string();
+    }
+    static const std::regex count(R"re(^document\.querySelectorAll\(\s*(['"])(.*?)\1\s*\)\.length$)re");
+    if (std::regex_match(s, match, count)) {
+        auto found = document_.querySelectorAll(match[2].str());
+        return found ? std::to_string(found->size()) : std::string();
+    }
+    static const std::regex edit(
+        R"re(^document\.querySelectorAll\(\s*(['"])(.*?)\1\s*\)\.forEach\(\s*function\s*\(\s*([A-Za-z_$][\w$]*)\s*\)\s*\{\s*\3\.(removeAttribute|setAttribute)\(\s*(['"])([^'"]*)\5\s*(?:,\s*(['"])([^'"]*)\7\s*)?\)\s*;?\s*\}\s*\)$)re");
+    if (std::regex_match(s, match, edit)) {
+        auto found = document_.querySelectorAll(match[2].str());
+        if (!found) return std::string();
+        const bool remove = match[4].str() == "removeAttribute";
+        if (!remove && !match[8].matched) return std::string();
+        for (std::size_t index : *found) {
+            auto& element = document_.elements()[index];
+            if (remove) element.removeAttribute(match[6].str());
+            else element.setAttribute(match[6].str(), match[8].str());
+        }
+        return std::string();
+    }
     return std::string();
+}
+
+
+std::vector<WebView::Link> WebView::links() const {
+    std::vector<Link> out;
+    for (const auto& element : document_.elements()) {
+        if (element.tag != "a") continue;
+        auto href = element.attribute("href");
+        if (!href) continue;
+        out.push_back(Link{*href, element.attribute("target"), element.text});
+    }
+    return out;
+}
+
+bool WebView::opensNewWindow(const Link& link) {
+    if (!link.target || link.target->empty()) return false;
+    const std::string target = Text::lowercase(*link.target);
+    return target != "_self" && target != "_top" && target != "_parent";
+}
+
+bool WebView::tapLinkAtIndex(std::size_t index) {
+    auto all = links();
+    if (index >= all.size() || opensNewWindow(all[index])) return false;
+    simulateLinkClick(all[index].href);
+    return true;
 }
 
 }  // namespace clipora::platform

@@ -13,6 +13,7 @@
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
+#include "platform/uikit/HTMLDocument.h"
 #include "platform/uikit/View.h"
 #include "platform/uikit/WebViewDelegate.h"
 
@@ -23,9 +24,10 @@ namespace clipora::platform {
 // apply; file URLs from disk; "about:blank" as an empty page; HTML strings
 // as given), keeps a history, asks its delegate before every navigation and
 // redirect, and tells it of each load's start, finish and failure. Nothing
-// is rendered and no script runs: stringByEvaluatingJavaScriptFromString()
-// answers a few expressions from the loaded page's HTML (see there) and
-// records every script it is given.
+// is rendered and there is no script engine: each page is parsed into a
+// document model (HTMLDocument), and stringByEvaluatingJavaScriptFromString()
+// understands the few scripts the application uses (see there) and records
+// every script it is given.
 //
 // Failures: a load replaced by another or stopped fails with
 // Error::kURLErrorCancelled (-999); a redirect the delegate refuses ends the
@@ -83,7 +85,17 @@ public:
     // text), "document.body.innerHTML", "document.documentElement.outerHTML"
     // and ".innerHTML", "document.getElementById('id').innerHTML",
     // "document.URL" / "window.location.href" / "document.location.href".
-    // Any other script answers "". Every script is recorded.
+    // A script of several statements (split at top-level ";" and after
+    // function bodies) is run statement by statement and answers its last
+    // statement's value. Statements understood besides those queries:
+    //  - "function NAME() { BODY }" defines NAME for the page shown (a new
+    //    page forgets it); "NAME()" runs BODY;
+    //  - "document.querySelectorAll(SEL).length";
+    //  - "document.querySelectorAll(SEL).forEach(function (e) {
+    //    e.removeAttribute('A'); })" and the same with
+    //    "e.setAttribute('A', 'V')", editing the document model;
+    // where SEL is a list of simple selectors (HTMLDocument). Any other
+    // statement does nothing and answers "". Every script is recorded.
     std::string stringByEvaluatingJavaScriptFromString(const std::string& script);
     const std::vector<std::string>& evaluatedScripts() const { return scripts_; }
 
@@ -92,10 +104,27 @@ public:
     unsigned dataDetectorTypes() const { return dataDetectorTypes_; }
     void setDataDetectorTypes(unsigned types) { dataDetectorTypes_ = types; }
 
+    // The document model of the page shown (edited by the scripts run).
+    const HTMLDocument& document() const { return document_; }
+    // The page's links ("a" elements with an href), in document order.
+    struct Link {
+        std::string href;
+        std::optional<std::string> target;
+        std::string text;
+    };
+    std::vector<Link> links() const;
+    // Whether a link opens a new window ("_blank", "_new" or a named
+    // window): such a link is not followed, as the view has one window.
+    static bool opensNewWindow(const Link& link);
+
     // --- Test and device-program hook ---
     // The user taps a link to `href` (resolved against the page shown):
     // a navigation of type "link clicked".
     void simulateLinkClick(std::string_view href);
+    // The user taps link `index` of links(): followed like
+    // simulateLinkClick() unless it opens a new window. Answers whether a
+    // navigation was asked for.
+    bool tapLinkAtIndex(std::size_t index);
 
     std::string className() const override { return "WebView"; }
 
@@ -143,6 +172,12 @@ private:
     std::shared_ptr<HTTPURLResponse> response_;
     std::string documentHTML_;
     std::vector<std::string> scripts_;
+    HTMLDocument document_;
+    // Functions the page's scripts defined: name -> body.
+    std::vector<std::pair<std::string, std::string>> pageFunctions_;
+
+    std::string evaluateStatements(const std::string& script, int depth);
+    std::string evaluateStatement(const std::string& statement, int depth);
     bool scalesPageToFit_ = false;
     unsigned dataDetectorTypes_ = DataDetectorTypePhoneNumber;
 };

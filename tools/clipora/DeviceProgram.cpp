@@ -33,6 +33,7 @@
 #include "platform/uikit/ScreenReader.h"
 #include "platform/uikit/TableView.h"
 #include "platform/uikit/TextField.h"
+#include "platform/uikit/WebView.h"
 #include "platform/uikit/Window.h"
 #include "social/sdk/FBHosts.h"
 #include "social/sdk/FBLoginButton.h"
@@ -76,6 +77,20 @@ std::string buttonTitle(const std::shared_ptr<platform::Button>& button) {
     return button->currentTitle().value_or("Button");
 }
 
+// The page of a screen that shows one (the browser screens), if any.
+std::shared_ptr<WebView> findWebView(const std::shared_ptr<View>& view) {
+    if (!view || view->isHidden()) return nullptr;
+    if (auto web = std::dynamic_pointer_cast<WebView>(view)) return web;
+    for (const auto& subview : view->subviews())
+        if (auto web = findWebView(subview)) return web;
+    return nullptr;
+}
+
+std::shared_ptr<WebView> topWebView() {
+    auto top = ScreenReader::topViewController();
+    return top && top->isViewLoaded() ? findWebView(top->view()) : nullptr;
+}
+
 std::string percent(double fraction) {
     return std::to_string(static_cast<int>(std::floor(std::max(0.0, std::min(1.0, fraction)) * 100))) + "%";
 }
@@ -86,8 +101,12 @@ DeviceProgram::DeviceProgram(Options options) : options_(std::move(options)) {}
 
 void DeviceProgram::launch() {
     if (!options_.caFile.empty()) ::setenv("CLIPORA_CA_FILE", options_.caFile.c_str(), 1);
-    if (options_.standinPort != 0)
+    if (options_.standinPort != 0) {
         for (const auto& host : FBHosts::current().hostNames()) HostResolver::setOverride(host, options_.standinPort);
+        // The browser screen's mobile and main web hosts.
+        for (const auto& host : {AppConfig::current().siteMobileHost, AppConfig::current().siteWebHost})
+            HostResolver::setOverride(host, options_.standinPort);
+    }
     // The maker's remote lists are not played by the stand-in.
     AppConfig config = AppConfig::current();
     config.versionsListURL.clear();
@@ -218,6 +237,16 @@ std::string DeviceProgram::screenText() {
             }
             if (section.footer && !section.footer->empty()) out << "   (" << *section.footer << ")\n";
         }
+        if (auto web = topWebView()) {
+            // The page: its address, whether it loads, and its links.
+            auto page = web->mainDocumentURL();
+            out << "  page: " << (page ? page->absoluteString() : std::string("(none)"))
+                << (web->isLoading() ? " (loading)" : "") << "\n";
+            auto links = web->links();
+            for (std::size_t i = 0; i < links.size(); ++i)
+                out << "  [l " << (i + 1) << "] " << (links[i].text.empty() ? links[i].href : links[i].text)
+                    << (WebView::opensNewWindow(links[i]) ? " (new window)" : "") << "\n";
+        }
         if (shot.alert) {
             out << (shot.alert->isActionSheet ? "Sheet" : "Alert") << " \"" << shot.alert->title << "\"";
             if (!shot.alert->message.empty()) out << ": " << shot.alert->message;
@@ -334,6 +363,21 @@ bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
         const bool done = verb == "toggle" ? RowControls::toggle(cell)
                                            : words.size() == 2 && RowControls::slide(cell, static_cast<float>(Text::doubleValue(words[1])));
         if (!done) output << "(row " << argument << " has no " << (verb == "toggle" ? "switch" : "slider") << ")\n";
+    } else if (verb == "browser") {
+        if (delegate_) delegate_->showBrowser();
+    } else if (verb == "close") {
+        auto top = ScreenReader::topViewController();
+        auto presenter = top ? top->presentingViewController() : nullptr;
+        if (!presenter && top && top->navigationController()) presenter = top->navigationController()->presentingViewController();
+        if (presenter) presenter->dismissModalViewControllerAnimated(true);
+        else output << "(nothing to close)\n";
+    } else if (verb == "link") {
+        auto web = topWebView();
+        auto index = Text::parseInt64(argument);
+        if (!web || !index || *index < 1 || static_cast<std::size_t>(*index) > web->links().size())
+            output << "(no link " << argument << ")\n";
+        else if (!web->tapLinkAtIndex(static_cast<std::size_t>(*index - 1)))
+            output << "(link " << argument << " opens a new window)\n";
     } else if (verb == "wait") {
         // "wait TEXT": until the screen shows TEXT; "wait !TEXT": until it no longer does.
         const bool absent = !argument.empty() && argument[0] == '!';
@@ -345,7 +389,7 @@ bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
         if (!done()) output << "(still waiting for \"" << argument << "\")\n";
     } else {
         output << "(unknown command: " << command
-               << "; commands: N, back, b N, type TEXT, open URL, delete N, settings, toggle N, slide N V, down, up, wait TEXT, quit)\n";
+               << "; commands: N, back, b N, type TEXT, open URL, delete N, settings, toggle N, slide N V, down, up, browser, link N, close, wait TEXT, quit)\n";
     }
     return true;
 }

@@ -64,6 +64,9 @@ StandinReply StandinWeb::handle(const StandinRequest& request) {
         return StandinReply::errorPage(404, "The login host takes only the login form.");
     }
     if (path == "/video/video.php" && request.method == "GET") return videoPage(request);
+    if (role == StandinHost::Www && path == "/home.php" && request.method == "GET") return videoHome(request);
+    if (role == StandinHost::Www && path == "/common/blank.html") return StandinReply::html(page("", ""));
+    if (role == StandinHost::Web && path == "/login.php" && request.method == "GET") return mobileLogin(request);
     if (role == StandinHost::Web) {
         if (path == "/dialog/oauth" && request.method == "GET") return oauth(request, false);
         if (path == "/app/authorize" && request.method == "GET") return oauth(request, true);
@@ -299,13 +302,53 @@ StandinReply StandinWeb::videoPage(const StandinRequest& request) {
     };
     variable("video_owner_name", ownerName);
     variable("video_title", title);
-    variable("thumb_url", StandinActions::text(video->value("thumbnail_link", Json())));
+    // The picture's address is written with the page script's own escapes
+    // ("\u00253A" for ":"), which readers of the page must undo.
+    {
+        std::string thumb = StandinText::percentEscape(StandinActions::text(video->value("thumbnail_link", Json())));
+        std::string escaped;
+        for (char c : thumb) escaped += c == '%' ? std::string("\\u0025") : std::string(1, c);
+        if (!thumb.empty()) script += "swf.addVariable(\"thumb_url\", \"" + escaped + "\");\n";
+    }
     variable("video_src", StandinActions::text(video->value("src", Json())));
     variable("highqual_src", StandinActions::text(video->value("src_hq", Json())));
     script += "</script>\n";
     std::string body = "<h1 id=\"video_title\">" + StandinText::htmlEscape(title) + "</h1>\n<p id=\"video_owner\">" +
                        StandinText::htmlEscape(ownerName) + "</p>\n" + script;
     return StandinReply::html(page(title, body));
+}
+
+StandinReply StandinWeb::mobileLogin(const StandinRequest& request) {
+    std::string next = request.param("next");
+    if (next.empty()) next = data_.hosts().baseURL(StandinHost::Www) + "home.php?sk=video";
+    if (signedInUser(request)) return StandinReply::redirect(next);
+    return loginForm(next, {});
+}
+
+StandinReply StandinWeb::videoHome(const StandinRequest& request) {
+    auto uid = signedInUser(request);
+    const std::string www = data_.hosts().baseURL(StandinHost::Www);
+    if (!uid) {
+        return StandinReply::redirect(webBase() + "/login.php?next=" +
+                                      StandinText::percentEscape(www.substr(0, www.size() - 1) + request.target));
+    }
+    // The user's own videos and their friends', newest first; every other
+    // link opens "a new window", as the network's pages do.
+    std::string body = "<h1>Videos</h1>\n<ul>\n";
+    int n = 0;
+    for (const auto& video : data_.table("video")) {
+        const std::string owner = StandinActions::text(video["owner"]);
+        bool friendOf = false;
+        for (const auto& f : data_.table("friend"))
+            friendOf = friendOf || (StandinActions::text(f["uid1"]) == *uid && StandinActions::text(f["uid2"]) == owner);
+        if (owner != *uid && !friendOf) continue;
+        const std::string vid = StandinActions::text(video["vid"]);
+        body += std::string("<li><a href=\"") + www + "video/video.php?v=" + vid + "\"" +
+                (n++ % 2 ? " target=\"_blank\"" : "") + ">" +
+                StandinText::htmlEscape(StandinActions::text(video.value("title", Json()))) + "</a></li>\n";
+    }
+    body += "</ul>\n<p><a href=\"" + www + "common/blank.html\">Blank</a></p>\n";
+    return StandinReply::html(page("Videos", body));
 }
 
 }  // namespace clipora::standin

@@ -50,6 +50,11 @@ private:
     StandinReply dialog(const StandinRequest& request, const std::string& action);
     StandinReply login(const StandinRequest& request);
     StandinReply videoPage(const StandinRequest& request);
+    // The mobile site's pages for the in-app browser: the login page
+    // ("/login.php?next=..." on the web host) and the video home
+    // ("/home.php?sk=video" on the www host), plus the blank page.
+    StandinReply mobileLogin(const StandinRequest& request);
+    StandinReply videoHome(const StandinRequest& request);
 
     StandinReply loginForm(const std::string& next, const std::string& message, int status = 200) const;
     std::optional<std::string> signedInUser(const StandinRequest& request) const;

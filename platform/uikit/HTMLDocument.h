@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace clipora::platform {
+
+// The elements of an HTML page as a browser's parser finds them (gumbo,
+// with its error recovery), in document order, with their attributes and
+// text. Enough of a document model for the few page scripts the web view
+// understands: simple selectors, attribute edits and the links of the page.
+class HTMLDocument {
+public:
+    struct Element {
+        std::string tag;  // lower case
+        std::vector<std::pair<std::string, std::string>> attributes;
+        std::string text;  // the text of the element and its descendants, blanks collapsed
+
+        std::optional<std::string> attribute(std::string_view name) const;
+        void setAttribute(const std::string& name, const std::string& value);
+        void removeAttribute(std::string_view name);
+    };
+
+    HTMLDocument() = default;
+    static HTMLDocument parse(std::string_view html);
+
+    const std::vector<Element>& elements() const { return elements_; }
+    std::vector<Element>& elements() { return elements_; }
+    // Indices of the elements that match a selector list: comma-separated
+    // "tag", "*", "[attr]", "[attr=value]" (the value quoted or not) and a tag
+    // followed by one such attribute test. std::nullopt for a selector
+    // outside that grammar.
+    std::optional<std::vector<std::size_t>> querySelectorAll(std::string_view selectors) const;
+
+private:
+    std::vector<Element> elements_;
+};
+
+}  // namespace clipora::platform
