@@ -300,6 +300,8 @@ bool CinevueViewController::webViewShouldStartLoadWithRequestNavigationType(cons
         refreshBackForward();
         return false;
     }
+    // Any request outside the first rule ends an unwrapped link's load.
+    isYouTubeVideoURL_ = false;
     // The login page, whatever its scheme: back to the site's own address.
     const platform::URL& url = request->url();
     if (Text::equalsCaseInsensitive(url.host(), config.siteMobileHost) && url.path() == "/login.php" &&
@@ -308,7 +310,6 @@ bool CinevueViewController::webViewShouldStartLoadWithRequestNavigationType(cons
         refreshBackForward();
         return false;
     }
-    isYouTubeVideoURL_ = false;
     if (Text::contains(u, ".mp4")) {
         playVideo(currentVideo_);
         return false;

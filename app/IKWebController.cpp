@@ -178,9 +178,9 @@ void IKWebController::webViewDidFailLoadWithError(const std::shared_ptr<WebView>
 
 void IKWebController::shareAction() {
     if (actionSheet_ && actionSheet_->isVisible()) {
-        actionSheet_->dismissWithClickedButtonIndexAnimated(actionSheet_->cancelButtonIndex(), true);
-        actionSheet_->setDelegate({});
-        actionSheet_ = nullptr;
+        auto sheet = std::move(actionSheet_);
+        sheet->setDelegate({});
+        sheet->dismissWithClickedButtonIndexAnimated(sheet->cancelButtonIndex(), true);
         actionSheetURL_.reset();
         return;
     }

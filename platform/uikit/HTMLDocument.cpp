@@ -11,21 +11,6 @@ namespace clipora::platform {
 
 namespace {
 
-std::string collapse(const std::string& text) {
-    std::string out;
-    bool space = false;
-    for (char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            space = true;
-            continue;
-        }
-        if (space && !out.empty()) out += ' ';
-        space = false;
-        out += c;
-    }
-    return out;
-}
-
 std::string tagName(const GumboElement& element) {
     if (element.tag != GUMBO_TAG_UNKNOWN) return gumbo_normalized_tagname(element.tag);
     GumboStringPiece original = element.original_tag;
@@ -52,7 +37,7 @@ std::string collect(const GumboNode* node, std::vector<HTMLDocument::Element>& o
     if (depth < 256 && element.tag != GUMBO_TAG_SCRIPT && element.tag != GUMBO_TAG_STYLE)
         for (unsigned i = 0; i < element.children.length; ++i)
             text += collect(static_cast<const GumboNode*>(element.children.data[i]), out, depth + 1);
-    out[index].text = collapse(text);
+    out[index].text = HTMLDocument::collapseWhitespace(text);
     return text;
 }
 
@@ -83,6 +68,21 @@ bool matches(const Simple& simple, const HTMLDocument::Element& element) {
 }
 
 }  // namespace
+
+std::string HTMLDocument::collapseWhitespace(std::string_view text) {
+    std::string out;
+    bool space = false;
+    for (char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            space = true;
+            continue;
+        }
+        if (space && !out.empty()) out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
 
 std::optional<std::string> HTMLDocument::Element::attribute(std::string_view name) const {
     for (const auto& [key, value] : attributes)

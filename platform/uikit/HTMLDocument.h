@@ -26,6 +26,8 @@ public:
     };
 
     HTMLDocument() = default;
+    // Runs of white space as one blank, none at either end.
+    static std::string collapseWhitespace(std::string_view text);
     static HTMLDocument parse(std::string_view html);
 
     const std::vector<Element>& elements() const { return elements_; }

@@ -105,21 +105,6 @@ std::string decodeEntities(const std::string& text) {
     return out;
 }
 
-std::string collapseWhitespace(const std::string& text) {
-    std::string out;
-    bool space = false;
-    for (char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            space = true;
-            continue;
-        }
-        if (space && !out.empty()) out += ' ';
-        space = false;
-        out += c;
-    }
-    return out;
-}
-
 // The inner HTML of the element whose id attribute is `id`.
 std::optional<std::string> elementByIdContent(const std::string& html, const std::string& id) {
     const std::string l = lower(html);
@@ -491,7 +476,7 @@ std::string WebView::evaluateStatement(const std::string& statement, int depth) 
     std::string s = statement;
     if (s == "document.title") {
         auto title = elementContent(documentHTML_, "title", false);
-        return title ? collapseWhitespace(decodeEntities(*title)) : std::string();
+        return title ? HTMLDocument::collapseWhitespace(decodeEntities(*title)) : std::string();
     }
     if (s == "document.body.innerHTML") {
         auto body = elementContent(documentHTML_, "body", true);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -39,10 +40,15 @@ protected:
         browser->view();
         ASSERT_TRUE(pageIs("home.php?sk=video"));
     }
+    // Until the page is shown and the screen has handled its end (the
+    // screen's last act is its link script).
     bool pageIs(const std::string& part) {
+        const std::size_t before = browser->webView() ? browser->webView()->evaluatedScripts().size() : 0;
         return pumpUntil([&] {
-            auto page = browser->webView()->mainDocumentURL();
-            return !browser->webView()->isLoading() && page && page->absoluteString().find(part) != std::string::npos;
+            auto web = browser->webView();
+            auto page = web->mainDocumentURL();
+            return !web->isLoading() && page && page->absoluteString().find(part) != std::string::npos &&
+                   web->evaluatedScripts().size() > before && web->evaluatedScripts().back() == "Quorbel_ModifyLinkTargets()";
         }, 10);
     }
     void choose(const std::string& title) {
@@ -73,6 +79,10 @@ TEST_F(BrowserTest, AVideoPageIsRecognisedFromTheSignedInHome) {
     EXPECT_EQ(site->name(), std::optional<std::string>("Facebook"));
     EXPECT_FALSE(browser->addButton()->isEnabled());
     // Links that open a new window were made to open in the page.
+    ASSERT_TRUE(pumpUntil([&] {
+        auto all = browser->webView()->links();
+        return !all.empty() && std::none_of(all.begin(), all.end(), [](const auto& l) { return WebView::opensNewWindow(l); });
+    }));
     auto links = browser->webView()->links();
     ASSERT_GE(links.size(), 2u);
     for (const auto& link : links) EXPECT_FALSE(WebView::opensNewWindow(link)) << link.href;
@@ -150,7 +160,7 @@ TEST_F(BrowserTest, AFailedDownloadIsReportedAndDoesNotBlockTheNext) {
 
     openVideo("400001");
     choose("Download Video");
-    ASSERT_TRUE(pumpUntil([&] { return site->downloadList()->size() == 1; }, 15));
+    ASSERT_TRUE(pumpUntil([&] { return site->downloadList()->size() == 1; }, 15)) << alertMessage();
     EXPECT_FALSE(AlertRegistry::topAlert());
 
     // One at a time: a second download while one is being prepared waits.

@@ -87,19 +87,19 @@ TEST_F(IKContainersTest, TheCacheExpiresAndTracksUse) {
     auto b = std::make_shared<Item>(2);
     cache.storeObjectWithName(a, "a");
     advanceClock(1);
-    cache.storeObjectWithNameExpiresAfter(b, "b", Date::now() + 10);
+    cache.storeObjectWithNameExpiresAfter(b, "b", Date::now().addingTimeInterval(10));
     EXPECT_EQ(cache.nameOfLeastRecentlyUsedObject(), std::optional<std::string>("a"));
     EXPECT_EQ(cache.objectWithName("a"), a);  // touched: now the most recent
     EXPECT_EQ(cache.nameOfMostRecentlyUsedObject(), std::optional<std::string>("a"));
     EXPECT_EQ(cache.nameOfLeastRecentlyUsedObject(), std::optional<std::string>("b"));
 
-    cache.storeObjectWithNameExpiresAfter(std::make_shared<Item>(3), "c", Date::now() - 1);
+    cache.storeObjectWithNameExpiresAfter(std::make_shared<Item>(3), "c", Date::now().addingTimeInterval(-1));
     EXPECT_FALSE(cache.containsObjectWithName("c"));
     advanceClock(10);
     EXPECT_FALSE(cache.objectWithName("b"));  // expired, and gone
     EXPECT_EQ(cache.count(), 1u);
 
-    cache.storeObjectWithNameExpiresAfter(b, "b", Date::now() + 1);
+    cache.storeObjectWithNameExpiresAfter(b, "b", Date::now().addingTimeInterval(1));
     advanceClock(5);
     NotificationCenter::defaultCenter().post(Application::kDidReceiveMemoryWarningNotification);
     EXPECT_EQ(cache.count(), 1u);

@@ -141,6 +141,21 @@ TEST_F(CliporaEndToEndTest, TheSettingsChooseTheSourceOfTheNextDownload) {
     EXPECT_EQ(server->requestsTo("/files/videos/400011.mp4").size(), 1u);
     EXPECT_TRUE(server->requestsTo("/files/videos/400011_hd.mp4").empty());
     EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 2u);
+
+TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
+    const std::string out = runScript("browser.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("page: https://www.social.test/home.php?sk=video")) << out;
+    EXPECT_TRUE(shows("page: https://www.social.test/video/video.php?v=")) << out;
+    EXPECT_TRUE(shows("-- Downloaded Videos --")) << out;
+    EXPECT_TRUE(shows("Posted by: ")) << out;
+    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+    EXPECT_FALSE(shows("opens a new window")) << out;
+    const fs::path documents = home / "device" / "Documents";
+    bool video = false;
+    for (const auto& name : filesIn(documents)) video = video || name.ends_with(".mp4");
+    EXPECT_TRUE(video);
 }
 
 }  // namespace
