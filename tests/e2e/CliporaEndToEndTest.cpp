@@ -141,6 +141,7 @@ TEST_F(CliporaEndToEndTest, TheSettingsChooseTheSourceOfTheNextDownload) {
     EXPECT_EQ(server->requestsTo("/files/videos/400011.mp4").size(), 1u);
     EXPECT_TRUE(server->requestsTo("/files/videos/400011_hd.mp4").empty());
     EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 2u);
+}
 
 TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
     const std::string out = runScript("browser.txt");
