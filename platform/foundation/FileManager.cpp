@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace clipora::platform {
@@ -337,6 +338,27 @@ bool FileManager::setPermissions(const Path& path, unsigned mode, std::optional<
         return false;
     }
     return true;
+}
+
+bool FileManager::setExtendedAttribute(const Path& path, const std::string& name, const Data& value,
+                                       std::optional<Error>* error) {
+    const std::string key = "user." + name;
+    if (::setxattr(path.c_str(), key.c_str(), value.data(), value.size(), 0) != 0) {
+        report(error, errno, path);
+        return false;
+    }
+    return true;
+}
+
+std::optional<Data> FileManager::extendedAttribute(const Path& path, const std::string& name) {
+    const std::string key = "user." + name;
+    const ssize_t size = ::getxattr(path.c_str(), key.c_str(), nullptr, 0);
+    if (size < 0) return std::nullopt;
+    Data value(static_cast<std::size_t>(size));
+    const ssize_t read = ::getxattr(path.c_str(), key.c_str(), value.data(), value.size());
+    if (read < 0) return std::nullopt;
+    value.resize(static_cast<std::size_t>(read));
+    return value;
 }
 
 }  // namespace clipora::platform

@@ -92,6 +92,14 @@ public:
     static bool makePrivate(const Path& path, std::optional<Error>* error = nullptr) {
         return setPermissions(path, 0600, error);
     }
+
+    // ---- Extended attributes ----
+    // Named attributes of a file (a backup-exclusion mark, say). They live in
+    // the file system's "user." namespace; a file system without them makes
+    // the set fail (ENOTSUP) and the read answer std::nullopt.
+    static bool setExtendedAttribute(const Path& path, const std::string& name, const Data& value,
+                                     std::optional<Error>* error = nullptr);
+    static std::optional<Data> extendedAttribute(const Path& path, const std::string& name);
 };
 
 }  // namespace clipora::platform

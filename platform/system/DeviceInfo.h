@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -23,6 +25,14 @@ public:
     static void setHardwareModel(std::optional<std::string> model);
 
     static std::string systemName() { return kSystemName; }
+    // The link-level (hardware) address of the named network interface, six
+    // bytes; std::nullopt when the system has no such interface or it has no
+    // six-byte address.
+    static std::optional<std::array<std::uint8_t, 6>> hardwareAddress(const std::string& interfaceName);
+    // Installed memory in bytes (64-bit: machines have more than 4 GiB).
+    static std::uint64_t physicalMemory();
+    // The processor's nominal clock in hertz; 0 when the system does not say.
+    static std::uint64_t cpuFrequency();
     static std::string systemVersion() { return kSystemVersion; }
 };
 

@@ -1,5 +1,11 @@
 #include "platform/uikit/Pasteboard.h"
 
+#include <filesystem>
+
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/Text.h"
+
 namespace clipora::platform {
 
 namespace {
@@ -11,7 +17,69 @@ std::shared_ptr<Pasteboard>& shared() {
     static std::shared_ptr<Pasteboard> pasteboard = std::make_shared<Pasteboard>();
     return pasteboard;
 }
+// Named pasteboards by home folder and name.
+std::map<std::string, std::shared_ptr<Pasteboard>>& named() {
+    static std::map<std::string, std::shared_ptr<Pasteboard>> pasteboards;
+    return pasteboards;
+}
+std::string fileForName(const std::string& name) {
+    return FileManager::libraryDirectory() + "/Pasteboards/" + Text::percentEscape(name) + ".plist";
+}
 }  // namespace
+
+std::shared_ptr<Pasteboard> Pasteboard::pasteboardWithNameCreate(const std::string& name, bool create) {
+    const std::string file = fileForName(name);
+    std::lock_guard lock(sharedMutex());
+    auto& slot = named()[file];
+    if (slot) return slot;
+    auto stored = FileManager::fileExists(file) ? PropertyList::fromFile(file) : std::nullopt;
+    if (!create && !stored) {
+        named().erase(file);
+        return nullptr;
+    }
+    auto pasteboard = std::make_shared<Pasteboard>();
+    pasteboard->name_ = name;
+    pasteboard->file_ = file;
+    if (stored && stored->dictionary()) {
+        pasteboard->persistent_ = true;
+        for (const auto& [type, value] : *stored->dictionary())
+            if (value.data()) pasteboard->items_[type] = *value.data();
+    }
+    slot = pasteboard;
+    return pasteboard;
+}
+
+bool Pasteboard::isPersistent() const {
+    std::lock_guard lock(mutex_);
+    return persistent_;
+}
+
+void Pasteboard::setPersistent(bool persistent) {
+    std::lock_guard lock(mutex_);
+    persistent_ = persistent && !file_.empty();
+    if (persistent_) writeLocked();
+}
+
+std::optional<Data> Pasteboard::dataForPasteboardType(const std::string& type) const {
+    std::lock_guard lock(mutex_);
+    auto it = items_.find(type);
+    if (it == items_.end()) return std::nullopt;
+    return it->second;
+}
+
+void Pasteboard::setDataForPasteboardType(const Data& data, const std::string& type) {
+    std::lock_guard lock(mutex_);
+    items_[type] = data;
+    ++changeCount_;
+    if (persistent_) writeLocked();
+}
+
+void Pasteboard::writeLocked() const {
+    Value::Dictionary items;
+    for (const auto& [type, data] : items_) items.emplace(type, Value(data));
+    FileManager::createDirectory(std::filesystem::path(file_).parent_path(), true);
+    PropertyList::writeToFile(Value(std::move(items)), file_, PropertyList::Format::Binary);
+}
 
 std::shared_ptr<Pasteboard> Pasteboard::generalPasteboard() {
     std::lock_guard lock(sharedMutex());
@@ -21,6 +89,7 @@ std::shared_ptr<Pasteboard> Pasteboard::generalPasteboard() {
 void Pasteboard::reset() {
     std::lock_guard lock(sharedMutex());
     shared() = std::make_shared<Pasteboard>();
+    named().clear();
 }
 
 std::optional<std::string> Pasteboard::string() const {

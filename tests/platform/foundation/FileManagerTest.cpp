@@ -291,5 +291,18 @@ TEST_F(StreamTest, ScheduledStreamTellsItsDelegateOnTheRunLoop) {
     EXPECT_EQ(second->events, std::vector<unsigned>{Stream::ErrorOccurred});
 }
 
+TEST_F(FileManagerTest, ExtendedAttributesAreSetAndReadBack) {
+    const std::string file = FileManager::documentsDirectory() + "/marked";
+    ASSERT_TRUE(FileManager::createFile(file));
+    EXPECT_EQ(FileManager::extendedAttribute(file, "com.example.mark"), std::nullopt);
+    std::optional<Error> error;
+    if (!FileManager::setExtendedAttribute(file, "com.example.mark", Data{1}, &error)) {
+        ASSERT_TRUE(error);
+        GTEST_SKIP() << "no user attributes on this file system: " << error->description();
+    }
+    EXPECT_EQ(FileManager::extendedAttribute(file, "com.example.mark"), (Data{1}));
+    EXPECT_FALSE(FileManager::setExtendedAttribute(file + ".missing", "com.example.mark", Data{1}, &error));
+}
+
 }  // namespace
 }  // namespace clipora::platform

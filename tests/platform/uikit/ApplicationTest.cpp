@@ -220,3 +220,24 @@ TEST_F(ApplicationTest, GeneralPasteboardHoldsOneItem) {
     EXPECT_EQ(board->string(), "copied");
     EXPECT_EQ(board->changeCount(), 2);
 }
+
+TEST_F(ApplicationTest, NamedPasteboardsHoldBytesByTypeAndPersistWhenAsked) {
+    EXPECT_EQ(Pasteboard::pasteboardWithNameCreate("board", false), nullptr);
+    auto board = Pasteboard::pasteboardWithNameCreate("board", true);
+    ASSERT_TRUE(board);
+    EXPECT_EQ(Pasteboard::pasteboardWithNameCreate("board", false), board);
+    board->setDataForPasteboardType({1, 2}, "t");
+    EXPECT_EQ(board->dataForPasteboardType("t"), (Data{1, 2}));
+    EXPECT_EQ(board->dataForPasteboardType("other"), std::nullopt);
+    Pasteboard::reset();  // a new process: a pasteboard that was not persistent is gone
+    EXPECT_EQ(Pasteboard::pasteboardWithNameCreate("board", false), nullptr);
+
+    auto kept = Pasteboard::pasteboardWithNameCreate("kept/name", true);
+    kept->setPersistent(true);
+    kept->setDataForPasteboardType({3}, "t");
+    Pasteboard::reset();
+    auto again = Pasteboard::pasteboardWithNameCreate("kept/name", false);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->isPersistent());
+    EXPECT_EQ(again->dataForPasteboardType("t"), (Data{3}));
+}
