@@ -10,7 +10,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
-#include "platform/uikit/Rect.h"
+#include "platform/foundation/Rect.h"
 
 namespace clipora::platform {
 class View;
