@@ -57,6 +57,7 @@ void TallyImageCache::reset() {
 }
 
 std::shared_ptr<TallyImageCache> TallyImageCache::initWithFileCache(std::shared_ptr<TallyFileCache> fileCache) {
+    registerCoding();  // so that it can be archived
     auto cache = std::make_shared<TallyImageCache>();
     cache->fileCache_ = std::move(fileCache);
     cache->lru_.reserve(kDefaultCapacity);

@@ -200,6 +200,7 @@ void TallySession::resetClassState() {
 
 std::shared_ptr<TallySession> TallySession::initWithAPIKeyAppVersion(const std::string& apiKey,
                                                                      const std::string& appVersion) {
+    registerCoding();  // a session archives itself at once
     auto session = std::make_shared<TallySession>();
     session->startTime_ = Date::now();
     session->apiKey_ = apiKey;
