@@ -1,5 +1,6 @@
 #include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXCopy.h"
+#include "share/Sharers/SXFlickr.h"
 #include "share/Sharers/SXLogout.h"
 #include "share/Sharers/SXMail.h"
 #include "share/Sharers/SXPhotoAlbum.h"
@@ -16,6 +17,7 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXSafari>("SXSafari");
     SXSharerRegistry::registerClass<SXPhotoAlbum>("SXPhotoAlbum");
     SXSharerRegistry::registerClass<SXLogout>("SXLogout");
+    SXSharerRegistry::registerClass<SXFlickr>("SXFlickr");
 }
 
 }  // namespace clipora

@@ -59,6 +59,9 @@ public:
         auto rest = [this](const httplib::Request& r, httplib::Response& response) { answer(r, response); };
         s.Get("/services/rest/", rest);
         s.Post("/services/rest/", rest);
+        s.Get("/services/auth/", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><title>Sign in</title></html>", "text/html");
+        });
         server_.start();
     }
 
@@ -77,6 +80,10 @@ public:
     void setNextReply(std::string body) {
         std::lock_guard lock(mutex_);
         nextReply_ = std::move(body);
+    }
+    void setUploadRefused(bool refused) {
+        std::lock_guard lock(mutex_);
+        uploadRefused_ = refused;
     }
     void setTokenValid(bool valid) {
         std::lock_guard lock(mutex_);
@@ -166,6 +173,8 @@ private:
                 body = tokenValid_ && call.params["auth_token"] == kToken
                            ? ok(std::string("<auth><token>") + kToken + "</token><user nsid=\"1@N0\" username=\"pat\"/></auth>")
                            : refusal(98, "Invalid auth token");
+            } else if (call.method == "upload" && uploadRefused_) {
+                body = refusal(5, "Filetype was not recognised");
             } else if (call.method == "upload") {
                 body = call.params["auth_token"] == kToken ? ok("<photoid>4321</photoid>") : refusal(98, "Invalid auth token");
             } else {
@@ -180,6 +189,7 @@ private:
     std::vector<Call> calls_;
     std::string nextReply_;
     bool tokenValid_ = true;
+    bool uploadRefused_ = false;
     LoopbackServer server_;
     RawServer uploads_;
 };
