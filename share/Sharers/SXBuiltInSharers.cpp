@@ -1,9 +1,12 @@
 #include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXCopy.h"
 #include "share/Sharers/SXFlickr.h"
+#include "share/Sharers/SXInstapaper.h"
 #include "share/Sharers/SXLogout.h"
 #include "share/Sharers/SXMail.h"
 #include "share/Sharers/SXPhotoAlbum.h"
+#include "share/Sharers/SXPinboard.h"
+#include "share/Sharers/SXReadItLater.h"
 #include "share/Sharers/SXSafari.h"
 #include "share/Sharers/SXTextMessage.h"
 
@@ -18,6 +21,9 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXPhotoAlbum>("SXPhotoAlbum");
     SXSharerRegistry::registerClass<SXLogout>("SXLogout");
     SXSharerRegistry::registerClass<SXFlickr>("SXFlickr");
+    SXSharerRegistry::registerClass<SXInstapaper>("SXInstapaper");
+    SXSharerRegistry::registerClass<SXPinboard>("SXPinboard");
+    SXSharerRegistry::registerClass<SXReadItLater>("SXReadItLater");
 }
 
 }  // namespace clipora
