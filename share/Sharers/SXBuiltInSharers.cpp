@@ -1,6 +1,7 @@
 #include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXCopy.h"
 #include "share/Sharers/SXFlickr.h"
+#include "share/Sharers/SXGoogleReader.h"
 #include "share/Sharers/SXInstapaper.h"
 #include "share/Sharers/SXLogout.h"
 #include "share/Sharers/SXMail.h"
@@ -9,6 +10,7 @@
 #include "share/Sharers/SXReadItLater.h"
 #include "share/Sharers/SXSafari.h"
 #include "share/Sharers/SXTextMessage.h"
+#include "share/Sharers/SXTumblr.h"
 
 namespace clipora {
 
@@ -24,6 +26,8 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXInstapaper>("SXInstapaper");
     SXSharerRegistry::registerClass<SXPinboard>("SXPinboard");
     SXSharerRegistry::registerClass<SXReadItLater>("SXReadItLater");
+    SXSharerRegistry::registerClass<SXTumblr>("SXTumblr");
+    SXSharerRegistry::registerClass<SXGoogleReader>("SXGoogleReader");
 }
 
 }  // namespace clipora

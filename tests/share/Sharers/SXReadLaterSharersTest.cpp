@@ -2,7 +2,6 @@
 
 #include "platform/foundation/Base64.h"
 #include "share/Core/SX.h"
-#include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXInstapaper.h"
 #include "share/Sharers/SXPinboard.h"
 #include "share/Sharers/SXReadItLater.h"
@@ -41,6 +40,11 @@ protected:
     static std::shared_ptr<SXItem> link() {
         auto item = SXItem::URLTitle(platform::URL::fromString("http://example.com/v?a=1&b=2"), "Say \"hi\" \\ 1+1");
         return item;
+    }
+    static std::shared_ptr<SXSharer> make(const std::string& id) {
+        if (id == "SXInstapaper") return SXSharer::make<SXInstapaper>();
+        if (id == "SXPinboard") return SXSharer::make<SXPinboard>();
+        return SXSharer::make<SXReadItLater>();
     }
     static void storeLogin(const std::string& sharerId) {
         SX::setAuthValueForKeyForSharer("al ice", "username", sharerId);
@@ -135,21 +139,8 @@ TEST_F(ReadLaterTest, SendOutcomesFollowTheStatus) {
         SCOPED_TRACE(std::string(c.sharer) + " " + std::to_string(c.reply.status) + " " + c.reply.body);
         service().reply(c.path, c.reply);
         storeLogin(c.sharer);
-        notes_.events.clear();
-        platform::AlertRegistry::reset();
-        auto sharer = SXSharerRegistry::create(c.sharer);
-        ASSERT_TRUE(sharer);
-        sharer->setItem(link());
-        ASSERT_TRUE(sharer->tryToSend());
-        ASSERT_TRUE(waitForEvents(2));
-        EXPECT_EQ(notes_.events, (Events{"start", *c.alert ? "fail" : "finish"}));
-        if (*c.alert) {
-            EXPECT_EQ(topAlertText(), std::string("Error: ") + c.alert);
-            // A refused login brings the login form back.
-            EXPECT_EQ(form() != nullptr, c.relogin);
-        }
-        SX::currentHelper()->hideCurrentViewControllerAnimated(false);
-        settle();
+        sendNow(make(c.sharer), link());
+        expectOutcome(c.alert, c.relogin);
     }
 }
 
@@ -206,11 +197,7 @@ TEST_F(ReadLaterTest, ReadItLaterSendsJSONThatSurvivesQuotes) {
 
     auto tagged = link();
     tagged->setTags("x\",\"evil\":\"1");
-    auto again = SXSharerRegistry::create("SXReadItLater");
-    again->setItem(tagged);
-    notes_.events.clear();
-    ASSERT_TRUE(again->tryToSend());
-    ASSERT_TRUE(waitForEvents(2));
+    sendNow(SXSharer::make<SXReadItLater>(), tagged);
     EXPECT_EQ(entryField(service().last().param("update_tags"), "tags"), "x\",\"evil\":\"1");
 }
 

@@ -30,6 +30,7 @@ public:
         std::string method, path, body;
         std::multimap<std::string, std::string> params;  // query and form fields, decoded
         httplib::Headers headers;
+        std::multimap<std::string, httplib::MultipartFormData> parts;  // a multipart body, by name
         std::string param(const std::string& name) const {
             auto it = params.find(name);
             return it == params.end() ? std::string("<none>") : it->second;
@@ -52,8 +53,9 @@ public:
             Reply reply;
             {
                 std::lock_guard lock(mutex_);
-                Seen seen{request.method, request.path, request.body, {}, request.headers};
+                Seen seen{request.method, request.path, request.body, {}, request.headers, {}};
                 for (const auto& [name, value] : request.params) seen.params.emplace(name, value);
+                for (const auto& [name, part] : request.files) seen.parts.emplace(name, part);
                 seen_.push_back(std::move(seen));
                 if (auto it = replies_.find(request.path); it != replies_.end()) reply = it->second;
             }
@@ -137,6 +139,27 @@ protected:
         std::vector<std::string> keys;
         for (const auto& row : form->sections().at(0).rows) keys.push_back(row->key());
         return keys;
+    }
+    // Sends the item through the sharer (its login stored) and waits for
+    // the outcome.
+    void sendNow(const std::shared_ptr<SXSharer>& sharer, const std::shared_ptr<SXItem>& item) {
+        notes_.events.clear();
+        platform::AlertRegistry::reset();
+        sharer->setItem(item);
+        ASSERT_TRUE(sharer->tryToSend());
+        ASSERT_TRUE(pumpUntil([&] { return !notes_.events.empty() && notes_.events.back() != "start"; }, 10));
+    }
+    // The share started and finished, or failed with the alert (`alert`
+    // not empty); a refused login brings the login form back. Clears the
+    // screens for the next case.
+    void expectOutcome(const std::string& alert, bool relogin) {
+        EXPECT_EQ(notes_.events, (std::vector<std::string>{"start", alert.empty() ? "finish" : "fail"}));
+        if (!alert.empty()) {
+            EXPECT_EQ(topAlertText(), "Error: " + alert);
+        }
+        EXPECT_EQ(form() != nullptr, relogin);
+        SX::currentHelper()->hideCurrentViewControllerAnimated(false);
+        settle();
     }
     // Pumps until the recorder saw `count` events.
     bool waitForEvents(std::size_t count, double seconds = 10) {

@@ -28,6 +28,17 @@ struct MailStandIn : SXSharer {
 class SXShareMenuTest : public test::ShareTest {
 protected:
     static std::shared_ptr<SXItem> link() { return SXItem::URLTitle(platform::URL::fromString("http://e.com/"), "T"); }
+    // The titles the sheet offers before "More...": the link favourites
+    // that are sharers here and can share.
+    static Names usableFavourites() {
+        Names titles;
+        for (const auto& id : SX::favoriteSharersForType(1)) {
+            if (auto sharer = SXSharerRegistry::create(id); sharer && sharer->canShare()) titles.push_back(sharer->sharerTitle());
+        }
+        titles.push_back("More...");
+        titles.push_back("Cancel");
+        return titles;
+    }
     static Names names(const std::vector<SXShareMenu::Row>& rows) {
         Names out;
         for (const auto& row : rows) out.push_back(row.name);
@@ -39,14 +50,15 @@ protected:
 TEST_F(SXShareMenuTest, TheSheetOffersUsableFavouritesThenMore) {
     platform::Pasteboard::reset();
     auto sheet = SXActionSheet::actionSheetForType(1);
-    // None of the link favourites is a sharer here.
-    EXPECT_EQ(sheet->buttonTitles(), (Names{"More...", "Cancel"}));
-    EXPECT_EQ(sheet->cancelButtonIndex(), 1);
+    // Link favourites that are not sharers here are left out.
+    auto offered = usableFavourites();
+    EXPECT_EQ(sheet->buttonTitles(), offered);
+    EXPECT_EQ(sheet->cancelButtonIndex(), static_cast<int>(offered.size()) - 1);
 
     auto image = SXItem::imageTitle(nullptr, "P");
     sheet = SXActionSheet::actionSheetForItem(link());
     sheet->showInView(window_);
-    EXPECT_EQ(sheet->buttonTitles(), (Names{"More...", "Cancel"}));
+    EXPECT_EQ(sheet->buttonTitles(), offered);
     sheet->pressButtonWithTitle("More...");
     settle();
     auto navigation = std::dynamic_pointer_cast<platform::NavigationController>(presented());
@@ -71,10 +83,11 @@ TEST_F(SXShareMenuTest, SwitchingASharerOffLogsItOutAndHidesItAfterDone) {
     SX::currentHelper()->showViewController(menu);
     // Sorted by title; the photo album cannot take a link.
     EXPECT_EQ(names(menu->tableData()[0]), (Names{"Copy", "Email", "Logout", "Open in Safari", "SMS"}));
-    EXPECT_TRUE(menu->tableData()[1].empty());
+    // Services: only those that take a link.
+    for (const auto& row : menu->tableData()[1]) EXPECT_TRUE(SXSharerRegistry::create(row.className)->canShareURL()) << row.name;
     auto table = menu->tableView();
     EXPECT_EQ(table->headerTitleForSection(0), "Actions");
-    EXPECT_FALSE(table->headerTitleForSection(1));
+    EXPECT_EQ(table->headerTitleForSection(1).has_value(), !menu->tableData()[1].empty());
 
     SX::setAuthValueForKeyForSharer(std::string("x"), "username", "SXMail");
     SXSharerRegistry::registerClass<MailStandIn>("SXMail");
