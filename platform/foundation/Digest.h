@@ -21,6 +21,12 @@ public:
     static constexpr std::size_t kSHA1Length = 20;
     static constexpr std::size_t kSHA256Length = 32;
 
+    static constexpr std::size_t kMD4Length = 16;
+
+    // MD4 (RFC 1320) is computed here rather than by the crypto library,
+    // whose builds may leave it out; it serves NTLM only, never as a
+    // security hash of its own.
+    static Data md4(std::span<const std::uint8_t> bytes);
     static Data md5(std::span<const std::uint8_t> bytes);
     static Data md5(std::string_view text);
     static Data sha1(std::span<const std::uint8_t> bytes);
@@ -29,6 +35,7 @@ public:
     static Data sha256(std::string_view text);
 
     // HMAC (RFC 2104). Any key length works; longer keys are hashed first.
+    static Data hmacMD5(std::span<const std::uint8_t> key, std::span<const std::uint8_t> message);
     static Data hmacSHA1(std::span<const std::uint8_t> key, std::span<const std::uint8_t> message);
     static Data hmacSHA1(std::string_view key, std::string_view message);
     static Data hmacSHA256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> message);

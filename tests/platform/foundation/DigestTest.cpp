@@ -39,6 +39,35 @@ TEST(DigestTest, MD5MatchesRFC1321TestSuite) {
     EXPECT_EQ(Digest::md5("abc").size(), Digest::kMD5Length);
 }
 
+TEST(DigestTest, MD4MatchesRFC1320TestSuite) {
+    // Lengths around the padding boundaries (55, 56, 64 bytes) included.
+    const DigestCase cases[] = {
+        {"", "31d6cfe0d16ae931b73c59d7e0c089c0"},
+        {"a", "bde52cb31de33e46245e05fbdbd6fb24"},
+        {"abc", "a448017aaf21d8525fc10ae87aa6729d"},
+        {"message digest", "d9130a8164549fe818874806e1c7014b"},
+        {"abcdefghijklmnopqrstuvwxyz", "d79e1c308aa5bbcdeea8ed63df412da9"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "043f8582f241db351ce627e153e7f0e4"},
+        {repeat("1234567890", 8), "e33b4ddc9c38f2199c3e7b164fcc0536"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Digest::hex(Digest::md4(fromString(c.input))), c.hex) << '"' << c.input << '"';
+}
+
+TEST(DigestTest, HMACMD5MatchesRFC2202TestCases) {
+    const struct {
+        Data key;
+        Data data;
+        std::string hex;
+    } cases[] = {
+        {bytes(16, 0x0b), fromString("Hi There"), "9294727a3638bb1c13f48ef8158bfc9d"},
+        {fromString("Jefe"), fromString("what do ya want for nothing?"), "750c783e6ab0b503eaa86e310a5db738"},
+        {bytes(16, 0xaa), bytes(50, 0xdd), "56be34521d144c88dbb8c733f0e8b3f6"},
+        {bytes(80, 0xaa), fromString("Test Using Larger Than Block-Size Key - Hash Key First"),
+         "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Digest::hex(Digest::hmacMD5(c.key, c.data)), c.hex);
+}
+
 TEST(DigestTest, SHA1MatchesRFC3174TestSuite) {
     const DigestCase cases[] = {
         {"abc", "A9993E364706816ABA3E25717850C26C9CD0D89D"},
