@@ -180,6 +180,7 @@ std::optional<HTTPAuthentication::Algorithm> HTTPAuthentication::digestAlgorithm
 
 bool HTTPAuthentication::isSupported(const Challenge& challenge) {
     if (Text::equalsCaseInsensitive(challenge.scheme, kSchemeBasic)) return true;
+    if (Text::equalsCaseInsensitive(challenge.scheme, kSchemeNTLM)) return true;
     if (!Text::equalsCaseInsensitive(challenge.scheme, kSchemeDigest)) return false;
     if (!challenge.parameters.count("nonce") || !digestAlgorithm(challenge)) return false;
     // Only qop=auth is spoken; a server that insists on auth-int alone is
@@ -200,28 +201,46 @@ std::shared_ptr<HTTPAuthentication> HTTPAuthentication::createFromResponse(const
     bool proxy = status == 407;
     auto field = response.headerFieldValue(fieldNameFor(proxy, true));
     if (!field) return nullptr;
+    auto rank = [](const Challenge& challenge) {
+        if (Text::equalsCaseInsensitive(challenge.scheme, kSchemeDigest)) return 3;
+        if (Text::equalsCaseInsensitive(challenge.scheme, kSchemeNTLM)) return 2;
+        return 1;
+    };
     std::optional<Challenge> best;
     for (Challenge& challenge : parseChallenges(*field)) {
         if (!isSupported(challenge)) continue;
-        bool digest = Text::equalsCaseInsensitive(challenge.scheme, kSchemeDigest);
-        if (!best || (digest && !Text::equalsCaseInsensitive(best->scheme, kSchemeDigest))) best = std::move(challenge);
+        if (!best || rank(challenge) > rank(*best)) best = std::move(challenge);
     }
     if (!best) return nullptr;
     return std::make_shared<HTTPAuthentication>(Passkey{}, proxy, std::move(*best));
 }
 
 HTTPAuthentication::HTTPAuthentication(Passkey, bool proxy, Challenge challenge)
-    : proxy_(proxy), challenge_(std::move(challenge)) {
-    if (Text::equalsCaseInsensitive(challenge_.scheme, kSchemeDigest)) algorithm_ = digestAlgorithm(challenge_);
+    : proxy_(proxy),
+      scheme_(Text::equalsCaseInsensitive(challenge.scheme, kSchemeDigest) ? Scheme::Digest
+              : Text::equalsCaseInsensitive(challenge.scheme, kSchemeNTLM) ? Scheme::NTLM
+                                                                            : Scheme::Basic),
+      challenge_(std::move(challenge)) {
+    if (scheme_ == Scheme::Digest) algorithm_ = digestAlgorithm(challenge_);
 }
 
 std::string HTTPAuthentication::method() const {
+    switch (scheme_) {
+        case Scheme::Digest: return std::string(kSchemeDigest);
+        case Scheme::NTLM: return std::string(kSchemeNTLM);
+        case Scheme::Basic: break;
+    }
+    return std::string(kSchemeBasic);
+}
+
+bool HTTPAuthentication::awaitsNTLMAnswer() const {
     std::lock_guard lock(mutex_);
-    return std::string(algorithm_ ? kSchemeDigest : kSchemeBasic);
+    return scheme_ == Scheme::NTLM && ntlmStep_ == NTLMStep::Challenged && !invalidError_;
 }
 
 std::optional<std::string> HTTPAuthentication::realm() const {
     std::lock_guard lock(mutex_);
+    if (scheme_ == Scheme::NTLM) return std::nullopt;
     auto it = challenge_.parameters.find("realm");
     if (it == challenge_.parameters.end()) return std::nullopt;
     return it->second;
@@ -258,6 +277,62 @@ std::string HTTPAuthentication::digestTarget(const HTTPMessage& request) const {
     return request.requestTarget(false);
 }
 
+// Called with mutex_ held.
+std::string HTTPAuthentication::digestField(const HTTPMessage& request, const std::string& user,
+                                            const std::string& password) {
+    const auto& params = challenge_.parameters;
+    auto param = [&](const char* name) -> std::optional<std::string> {
+        auto it = params.find(name);
+        return it == params.end() ? std::nullopt : std::optional<std::string>(it->second);
+    };
+    std::string realm = param("realm").value_or("");
+    std::string nonce = param("nonce").value_or("");
+    bool useQop = params.count("qop") > 0;
+    std::string cnonce = fixedClientNonce_ ? *fixedClientNonce_ : Digest::hex(Digest::randomBytes(16));
+    char nc[9];
+    std::snprintf(nc, sizeof nc, "%08x", ++nonceCount_);
+    std::string uri = digestTarget(request);
+
+    std::string ha1 = hash(user + ":" + realm + ":" + password);
+    if (algorithm_ == Algorithm::MD5Session || algorithm_ == Algorithm::SHA256Session)
+        ha1 = hash(ha1 + ":" + nonce + ":" + cnonce);
+    std::string ha2 = hash(request.requestMethod() + ":" + uri);
+    std::string response = useQop ? hash(ha1 + ":" + nonce + ":" + nc + ":" + cnonce + ":auth:" + ha2)
+                                  : hash(ha1 + ":" + nonce + ":" + ha2);
+
+    bool userhash = Text::equalsCaseInsensitive(param("userhash").value_or(""), "true");
+    std::string userField = userhash ? hash(user + ":" + realm) : user;
+    auto algorithmParam = param("algorithm");
+
+    std::string value = "Digest username=" + quoted(userField) + ", realm=" + quoted(realm) + ", uri=" + quoted(uri);
+    if (algorithmParam) value += ", algorithm=" + *algorithmParam;
+    value += ", nonce=" + quoted(nonce);
+    if (useQop) value += ", nc=" + std::string(nc) + ", cnonce=" + quoted(cnonce) + ", qop=auth";
+    value += ", response=" + quoted(response);
+    if (auto opaque = param("opaque")) value += ", opaque=" + quoted(*opaque);
+    if (userhash) value += ", userhash=true";
+    return value;
+}
+
+// Called with mutex_ held. The negotiate message opens a handshake; once
+// the server's challenge is in, the authenticate message answers it.
+std::string HTTPAuthentication::ntlmField(const std::string& user, const std::string& password,
+                                          const std::string& domain) {
+    if (ntlmStep_ == NTLMStep::Challenged && ntlmChallenge_) {
+        const Data clientChallenge = Digest::randomBytes(8);
+        auto message = NTLM::authenticateMessage(*ntlmChallenge_, {user, domain, password, ""},
+                                                 std::span<const std::uint8_t, 8>(clientChallenge.data(), 8),
+                                                 NTLM::currentFileTime());
+        if (message) {
+            ntlmStep_ = NTLMStep::AuthenticateSent;
+            return "NTLM " + Base64::encode(*message);
+        }
+    }
+    ntlmChallenge_.reset();
+    ntlmStep_ = NTLMStep::NegotiateSent;
+    return "NTLM " + Base64::encode(NTLM::negotiateMessage());
+}
+
 bool HTTPAuthentication::applyCredentials(const std::shared_ptr<HTTPMessage>& request,
                                           const Value::Dictionary& credentials, std::optional<Error>* error) {
     auto user = credentials.find(kCredentialUsername);
@@ -269,11 +344,15 @@ bool HTTPAuthentication::applyCredentials(const std::shared_ptr<HTTPMessage>& re
                                               "The credentials lack a user name or a password");
         return false;
     }
-    return applyCredentials(request, *user->second.string(), *password->second.string(), error);
+    std::optional<std::string> domain;
+    if (auto it = credentials.find(kCredentialAccountDomain); it != credentials.end() && it->second.string())
+        domain = *it->second.string();
+    return applyCredentials(request, *user->second.string(), *password->second.string(), error, domain);
 }
 
 bool HTTPAuthentication::applyCredentials(const std::shared_ptr<HTTPMessage>& request, const std::string& user,
-                                          const std::string& password, std::optional<Error>* error) {
+                                          const std::string& password, std::optional<Error>* error,
+                                          const std::optional<std::string>& domain) {
     if (!request || !request->isRequest()) {
         if (error) *error = HTTPStreamError::network(HTTPStreamError::kParseFailure, "Not a request message");
         return false;
@@ -286,40 +365,21 @@ bool HTTPAuthentication::applyCredentials(const std::shared_ptr<HTTPMessage>& re
             return false;
         }
         lastUser_ = user;
-        if (!algorithm_) {
-            value = "Basic " + Base64::encode(user + ":" + password);
-        } else {
-            const auto& params = challenge_.parameters;
-            auto param = [&](const char* name) -> std::optional<std::string> {
-                auto it = params.find(name);
-                return it == params.end() ? std::nullopt : std::optional<std::string>(it->second);
-            };
-            std::string realm = param("realm").value_or("");
-            std::string nonce = param("nonce").value_or("");
-            bool useQop = params.count("qop") > 0;
-            std::string cnonce = fixedClientNonce_ ? *fixedClientNonce_ : Digest::hex(Digest::randomBytes(16));
-            char nc[9];
-            std::snprintf(nc, sizeof nc, "%08x", ++nonceCount_);
-            std::string uri = digestTarget(*request);
-
-            std::string ha1 = hash(user + ":" + realm + ":" + password);
-            if (algorithm_ == Algorithm::MD5Session || algorithm_ == Algorithm::SHA256Session)
-                ha1 = hash(ha1 + ":" + nonce + ":" + cnonce);
-            std::string ha2 = hash(request->requestMethod() + ":" + uri);
-            std::string response = useQop ? hash(ha1 + ":" + nonce + ":" + nc + ":" + cnonce + ":auth:" + ha2)
-                                          : hash(ha1 + ":" + nonce + ":" + ha2);
-
-            bool userhash = Text::equalsCaseInsensitive(param("userhash").value_or(""), "true");
-            std::string userField = userhash ? hash(user + ":" + realm) : user;
-            auto algorithmParam = param("algorithm");
-
-            value = "Digest username=" + quoted(userField) + ", realm=" + quoted(realm) + ", uri=" + quoted(uri);
-            if (algorithmParam) value += ", algorithm=" + *algorithmParam;
-            value += ", nonce=" + quoted(nonce);
-            if (useQop) value += ", nc=" + std::string(nc) + ", cnonce=" + quoted(cnonce) + ", qop=auth";
-            value += ", response=" + quoted(response);
-            if (auto opaque = param("opaque")) value += ", opaque=" + quoted(*opaque);
-            if (userhash) value += ", userhash=true";
+        switch (scheme_) {
+            case Scheme::Basic: value = "Basic " + Base64::encode(user + ":" + password); break;
+            case Scheme::Digest: value = digestField(*request, user, password); break;
+            case Scheme::NTLM: {
+                std::string ntlmUser = user;
+                std::string ntlmDomain = domain.value_or("");
+                if (ntlmDomain.empty()) {
+                    if (auto parts = Text::split(user, "\\"); parts.size() == 2) {
+                        ntlmDomain = parts[0];
+                        ntlmUser = parts[1];
+                    }
+                }
+                value = ntlmField(ntlmUser, password, ntlmDomain);
+                break;
+            }
         }
     }
     if (!request->setHeaderFieldValue(fieldNameFor(proxy_, false), value)) {
@@ -342,8 +402,10 @@ void HTTPAuthentication::responseArrived(const HTTPMessage& response) {
     int status = response.responseStatusCode();
     if (status != (proxy_ ? 407 : 401)) {
         // The credentials got through: a later stale nonce may be renewed
-        // again.
+        // again, and a later NTLM signature begins a new handshake.
         staleRefreshUsed_ = false;
+        ntlmStep_ = NTLMStep::Start;
+        ntlmChallenge_.reset();
         return;
     }
     if (invalidError_) return;
@@ -357,6 +419,7 @@ void HTTPAuthentication::responseArrived(const HTTPMessage& response) {
                                                  "The server no longer offers the authentication scheme");
         return;
     }
+    if (scheme_ == Scheme::NTLM) return ntlmResponseArrived(*same);
     auto stale = same->parameters.find("stale");
     if (algorithm_ && stale != same->parameters.end() && Text::equalsCaseInsensitive(stale->second, "true") &&
         !staleRefreshUsed_) {
@@ -367,11 +430,37 @@ void HTTPAuthentication::responseArrived(const HTTPMessage& response) {
         nonceCount_ = 0;
         return;
     }
-    invalidError_ = lastUser_.empty()
-                        ? HTTPStreamError::network(HTTPStreamError::kAuthenticationBadUserName,
-                                                   "The user name was not accepted")
-                        : HTTPStreamError::network(HTTPStreamError::kAuthenticationBadPassword,
-                                                   "The user name or password was not accepted");
+    invalidError_ = refusalError();
+}
+
+Error HTTPAuthentication::refusalError() const {
+    return lastUser_.empty() ? HTTPStreamError::network(HTTPStreamError::kAuthenticationBadUserName,
+                                                        "The user name was not accepted")
+                             : HTTPStreamError::network(HTTPStreamError::kAuthenticationBadPassword,
+                                                        "The user name or password was not accepted");
+}
+
+// Called with mutex_ held, for a 401/407 that still offers NTLM.
+void HTTPAuthentication::ntlmResponseArrived(const Challenge& challenge) {
+    const bool expectingChallenge = ntlmStep_ == NTLMStep::NegotiateSent;
+    ntlmStep_ = NTLMStep::Start;
+    ntlmChallenge_.reset();
+    if (expectingChallenge && !challenge.token68.empty()) {
+        auto bytes = Base64::decode(challenge.token68);
+        auto parsed = bytes ? NTLM::parseChallenge(*bytes) : std::nullopt;
+        if (!parsed) {
+            invalidError_ = HTTPStreamError::network(HTTPStreamError::kAuthenticationTypeUnsupported,
+                                                     "The server's NTLM challenge cannot be read");
+        } else if (parsed->targetInfo.empty() && !(parsed->flags & NTLM::kNegotiateExtendedSessionSecurity)) {
+            invalidError_ = HTTPStreamError::network(HTTPStreamError::kAuthenticationTypeUnsupported,
+                                                     "The server accepts only NTLM responses that are not safe");
+        } else {
+            ntlmChallenge_ = std::move(parsed);
+            ntlmStep_ = NTLMStep::Challenged;
+        }
+        return;
+    }
+    invalidError_ = refusalError();
 }
 
 }  // namespace clipora::platform

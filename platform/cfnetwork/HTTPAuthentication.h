@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/cfnetwork/HTTPMessage.h"
+#include "platform/cfnetwork/NTLM.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 
@@ -20,17 +21,25 @@ namespace clipora::platform {
 // from the response that asked, it signs later request messages with an
 // "Authorization" (or "Proxy-Authorization") field.
 //
-// Schemes: Basic, and Digest (RFC 7616: MD5, MD5-sess, SHA-256,
+// Schemes: Basic; Digest (RFC 7616: MD5, MD5-sess, SHA-256,
 // SHA-256-sess; qop=auth when the server offers it, else the older form
 // without qop; a fresh random cnonce per message, a per-nonce nc counter,
-// opaque echoed, userhash honoured). NTLM and Negotiate are not supported:
-// a server that offers nothing else gives no object.
+// opaque echoed, userhash honoured); and NTLM (see NTLM.h), whose
+// handshake takes two signed messages on one kept-alive connection: the
+// first signature is the negotiate message, the server's 401 carries its
+// challenge (noteResponse takes it), and the next signature answers it.
+// Negotiate is not supported: a server that offers nothing else gives no
+// object.
 //
 // Validity: an object turns invalid when a later 401/407 answers a message
 // it signed (the credentials were refused: error -1002 of the HTTP-stream
 // domain, -1001 when no user name was given; -1000 when the server no
 // longer offers the scheme). A Digest server that only says its nonce went
 // stale (stale=true) gets the new nonce once and the object stays valid.
+// An NTLM 401 that carries the challenge to the negotiate message keeps it
+// valid; a bare one (after either message) is a refusal, and a challenge
+// that only allows the old NTLMv1 or LM responses is -1000. Any other
+// answer ends the handshake: the next signature starts a new one.
 // The code that reads responses tells objects about them through
 // noteResponse(); the URL connection and the read stream do.
 //
@@ -58,32 +67,40 @@ public:
 
     // From a 401 ("WWW-Authenticate") or 407 ("Proxy-Authenticate")
     // response head; null for another status or when no supported scheme is
-    // offered. Preference: Digest, then Basic.
+    // offered. Preference: Digest, then NTLM, then Basic (which shows the
+    // password to anyone on the path).
     static std::shared_ptr<HTTPAuthentication> createFromResponse(const HTTPMessage& response);
 
     // Tells every object that signed `request` about the response that
     // answered it (see Validity above). Cheap for other messages.
     static void noteResponse(const std::shared_ptr<HTTPMessage>& request, const HTTPMessage& response);
 
-    // The scheme: kSchemeBasic or kSchemeDigest.
+    // The scheme: kSchemeBasic, kSchemeDigest or kSchemeNTLM.
     std::string method() const;
+    // NTLM has no realm.
     std::optional<std::string> realm() const;
     bool isProxy() const { return proxy_; }
-    // Only NTLM needs one; never here.
-    bool requiresAccountDomain() const { return false; }
+    // NTLM wants a domain (kCredentialAccountDomain; may be empty).
+    bool requiresAccountDomain() const { return scheme_ == Scheme::NTLM; }
     bool requiresUserAndPassword() const { return true; }
     // Whether messages must go one after another on one connection (NTLM).
-    bool requiresOrderedRequests() const { return false; }
+    bool requiresOrderedRequests() const { return scheme_ == Scheme::NTLM; }
 
     bool isValid(std::optional<Error>* error = nullptr) const;
 
     // Adds the credentials field to the request; false (and an error) when
     // the object is invalid, the message is not a request, or user name or
-    // password is missing from `credentials`.
+    // password is missing from `credentials`. For NTLM without a domain, a
+    // user name "DOMAIN\user" gives both.
     bool applyCredentials(const std::shared_ptr<HTTPMessage>& request, const Value::Dictionary& credentials,
                           std::optional<Error>* error = nullptr);
     bool applyCredentials(const std::shared_ptr<HTTPMessage>& request, const std::string& user,
-                          const std::string& password, std::optional<Error>* error = nullptr);
+                          const std::string& password, std::optional<Error>* error = nullptr,
+                          const std::optional<std::string>& domain = std::nullopt);
+    // NTLM: the server's challenge arrived and the next signature answers
+    // it (the caller sends the request again at once, without asking
+    // anyone for credentials).
+    bool awaitsNTLMAnswer() const;
 
     // Tests: every later Digest signature uses this client nonce instead of
     // a random one.
@@ -94,15 +111,23 @@ public:
     HTTPAuthentication(Passkey, bool proxy, Challenge challenge);
 
 private:
+    enum class Scheme { Basic, Digest, NTLM };
     enum class Algorithm { MD5, MD5Session, SHA256, SHA256Session };
+    // Where an NTLM handshake stands.
+    enum class NTLMStep { Start, NegotiateSent, Challenged, AuthenticateSent };
 
     static std::optional<Algorithm> digestAlgorithm(const Challenge& challenge);
     static bool isSupported(const Challenge& challenge);
     void responseArrived(const HTTPMessage& response);
     std::string hash(std::string_view text) const;
     std::string digestTarget(const HTTPMessage& request) const;
+    std::string digestField(const HTTPMessage& request, const std::string& user, const std::string& password);
+    std::string ntlmField(const std::string& user, const std::string& password, const std::string& domain);
+    void ntlmResponseArrived(const Challenge& challenge);
+    Error refusalError() const;
 
     const bool proxy_;
+    const Scheme scheme_;
     mutable std::mutex mutex_;
     Challenge challenge_;
     std::optional<Algorithm> algorithm_;
@@ -111,6 +136,8 @@ private:
     std::optional<Error> invalidError_;
     std::string lastUser_;
     std::optional<std::string> fixedClientNonce_;
+    NTLMStep ntlmStep_ = NTLMStep::Start;
+    std::optional<NTLM::Challenge> ntlmChallenge_;
 };
 
 }  // namespace clipora::platform

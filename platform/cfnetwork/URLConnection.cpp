@@ -301,6 +301,7 @@ void URLConnection::sendRequest(std::shared_ptr<URLRequest> request) {
         current_ = request;
     }
     headHandled_ = false;
+    ntlmDraining_ = false;
     inflater_.reset();
     response_.reset();
     bodyReported_ = 0;
@@ -441,6 +442,7 @@ void URLConnection::pump() {
     reportUploadProgress();
     if (isFinished()) return;
 
+    if (ntlmDraining_) return drainForNTLM(transaction);
     if (!headHandled_) {
         auto head = transaction->response();
         if (!head) {
@@ -465,7 +467,10 @@ void URLConnection::pump() {
             }
             return;
         }
-        if (!handleHead(head)) return;
+        if (!handleHead(head)) {
+            if (ntlmDraining_) drainForNTLM(transaction);
+            return;
+        }
     }
     if (!deliverBody()) return;
     if (transaction->atEnd()) finish();
@@ -542,6 +547,10 @@ bool URLConnection::handleHead(const std::shared_ptr<HTTPMessage>& head) {
             }
         }
     }
+    if ((status == 401 || status == 407) && continuesNTLM(status == 407)) {
+        ntlmDraining_ = true;
+        return false;
+    }
     if ((status == 401 || status == 407) && authenticationAttempts_ < kMaxAuthenticationAttempts) {
         challengePassword(head);
         return false;
@@ -593,6 +602,31 @@ void URLConnection::redirect(const std::shared_ptr<HTTPMessage>& head, const URL
     sendRequest(next);
 }
 
+bool URLConnection::continuesNTLM(bool proxy) const {
+    return std::any_of(applied_.begin(), applied_.end(), [&](const AppliedAuthentication& applied) {
+        return applied.space.isProxy() == proxy && applied.authentication->awaitsNTLMAnswer();
+    });
+}
+
+void URLConnection::drainForNTLM(const std::shared_ptr<HTTPTransaction>& transaction) {
+    std::uint8_t scrap[16384];
+    for (;;) {
+        const std::ptrdiff_t count = transaction->read(scrap, sizeof scrap);
+        if (count > 0) continue;
+        if (count < 0) {
+            return fail(urlErrorFromStreamError(transaction->error().value_or(HTTPStreamError::network(
+                                                    HTTPStreamError::kConnectionLost, "The network connection was lost")),
+                                                current_->url()));
+        }
+        break;
+    }
+    if (!transaction->atEnd()) return;
+    // The whole answer is read, so the connection goes back to the pool
+    // and carries the next message.
+    dropTransaction();
+    sendRequest(current_);
+}
+
 void URLConnection::challengePassword(const std::shared_ptr<HTTPMessage>& head) {
     auto self = shared_from_this();
     const URL url = current_->url();
@@ -604,9 +638,10 @@ void URLConnection::challengePassword(const std::shared_ptr<HTTPMessage>& head) 
     std::string_view method = URLProtectionSpace::kAuthenticationMethodDefault;
     std::optional<std::string> realm;
     if (authentication) {
-        method = authentication->method() == HTTPAuthentication::kSchemeDigest
-                     ? URLProtectionSpace::kAuthenticationMethodHTTPDigest
-                     : URLProtectionSpace::kAuthenticationMethodHTTPBasic;
+        const std::string scheme = authentication->method();
+        method = scheme == HTTPAuthentication::kSchemeDigest ? URLProtectionSpace::kAuthenticationMethodHTTPDigest
+                 : scheme == HTTPAuthentication::kSchemeNTLM ? URLProtectionSpace::kAuthenticationMethodNTLM
+                                                             : URLProtectionSpace::kAuthenticationMethodHTTPBasic;
         realm = authentication->realm();
     } else {
         for (const auto& challenge : challenges) {

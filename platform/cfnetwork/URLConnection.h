@@ -166,6 +166,10 @@ private:
     bool handleHead(const std::shared_ptr<HTTPMessage>& head);
     void redirect(const std::shared_ptr<HTTPMessage>& head, const URL& target);
     void challengePassword(const std::shared_ptr<HTTPMessage>& head);
+    // Whether an NTLM handshake of ours awaits its answer to this 401/407.
+    bool continuesNTLM(bool proxy) const;
+    // Reads the challenge's body away, then sends the answer.
+    void drainForNTLM(const std::shared_ptr<HTTPTransaction>& transaction);
     void challengeServerTrust(PendingTrust trust);
     void challengeClientCertificate(const Error& error, bool certain);
     void deliverResponse(const std::shared_ptr<HTTPMessage>& head);
@@ -203,6 +207,9 @@ private:
     std::shared_ptr<HTTPMessage> message_;
     HTTPProxy proxy_;
     bool headHandled_ = false;
+    // An NTLM challenge arrived: its 401 body is read to the end so that
+    // the answer goes on the same connection.
+    bool ntlmDraining_ = false;
     std::int64_t bodyExpected_ = 0;
     std::uint64_t bodyReported_ = 0;
     bool bodyStreamUsed_ = false;

@@ -10,6 +10,7 @@
 #include "platform/uikit/Application.h"
 #include "platform/uikit/Window.h"
 #include "tests/net/request/RequestTestSupport.h"
+#include "tests/support/NTLMServer.h"
 #include "tests/support/TestCA.h"
 #include "tests/support/TestProxy.h"
 
@@ -133,6 +134,31 @@ TEST_F(AuthenticationDialogTest, CancelFailsTheRequest) {
     ASSERT_TRUE(request->error());
     EXPECT_TRUE(RQError::is(*request->error(), RQError::kAuthenticationNeeded));
     EXPECT_FALSE(RQAuthenticationDialog::currentDialog());
+}
+
+TEST_F(AuthenticationDialogTest, AnNTLMChallengeAsksForTheDomainToo) {
+    NTLMServer server("ann", "CORP", "secret");
+    auto request = get(server.url("/"));
+    request->setShouldPresentAuthenticationDialog(true);
+    request->startAsynchronous();
+    auto dialog = waitForDialog();
+    ASSERT_TRUE(dialog);
+    auto table = dialog->tableView();
+    ASSERT_EQ(dialog->numberOfSectionsInTableView(table), 2);
+    EXPECT_EQ(dialog->tableViewNumberOfRowsInSection(table, 1), 1);
+    ASSERT_TRUE(dialog->domainField());
+    EXPECT_EQ(dialog->domainField()->placeholder(), "Domain");
+    EXPECT_FALSE(dialog->tableViewTitleForFooterInSection(table, 0));
+    EXPECT_EQ(footer(dialog), "Password will be sent securely.");
+    dialog->usernameField()->setText("ann");
+    dialog->passwordField()->setText("secret");
+    dialog->domainField()->setText("CORP");
+    ASSERT_TRUE(dialog->loginButton()->tap());
+    ASSERT_TRUE(pumpUntil([&] { return request->isFinished(); }));
+    ASSERT_FALSE(request->error()) << request->error()->localizedDescription();
+    EXPECT_EQ(request->domain(), "CORP");
+    EXPECT_EQ(text(request->responseData()), "Welcome, ann.");
+    EXPECT_EQ(server.accepted(), 1);
 }
 
 TEST_F(AuthenticationDialogTest, ProxyChallengeThroughTheProxyDialog) {

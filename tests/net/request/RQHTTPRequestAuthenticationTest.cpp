@@ -11,6 +11,7 @@
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/Digest.h"
 #include "tests/net/request/RequestTestSupport.h"
+#include "tests/support/NTLMServer.h"
 
 namespace clipora::test {
 namespace {
@@ -150,6 +151,54 @@ TEST_F(AuthenticationTest, CredentialsSetOnTheRequest) {
     EXPECT_TRUE(RQError::is(*wrong->error(), RQError::kAuthenticationNeeded));
     EXPECT_EQ(wrong->error()->localizedDescription(), "Authentication needed");
     EXPECT_EQ(strict.withCredentials(), 1);
+}
+
+// The engine answers the server's NTLM challenge itself: the three
+// messages go on one kept-alive connection (the server only accepts the
+// answer there), for each way of giving the domain, synchronous too.
+TEST_F(AuthenticationTest, NTLMHandshakeOnOneConnection) {
+    NTLMServer server("ann", "CORP", "secret");
+    const struct {
+        const char* user;
+        const char* domain;
+        bool synchronous;
+    } cases[] = {
+        {"ann", "CORP", false},
+        {"CORP\\ann", nullptr, false},
+        {"ann", "CORP", true},
+    };
+    int accepted = 0;
+    for (const auto& c : cases) {
+        const std::size_t connectionsBefore = server.connectionsAccepted();
+        auto request = get(server.url("/report"));
+        request->setUsername(std::string(c.user));
+        request->setPassword(std::string("secret"));
+        if (c.domain) request->setDomain(std::string(c.domain));
+        request->setUseSessionPersistence(false);
+        if (c.synchronous) {
+            request->startSynchronous();
+        } else {
+            ASSERT_TRUE(runAsync(request));
+        }
+        ASSERT_FALSE(request->error()) << c.user << ": " << request->error()->localizedDescription();
+        EXPECT_EQ(request->responseStatusCode(), 200);
+        EXPECT_EQ(text(request->responseData()), "Welcome, ann.");
+        EXPECT_EQ(request->authenticationScheme(), "NTLM");
+        EXPECT_EQ(server.accepted(), ++accepted);
+        EXPECT_LE(server.connectionsAccepted() - connectionsBefore, 2u) << c.user;
+    }
+    EXPECT_EQ(server.refused(), 0);
+
+    // A wrong password with nobody to ask: the answer is refused once and
+    // the request fails with code 3.
+    auto wrong = get(server.url("/report"));
+    wrong->setUsername(std::string("CORP\\ann"));
+    wrong->setPassword(std::string("guess"));
+    wrong->setUseSessionPersistence(false);
+    ASSERT_TRUE(runAsync(wrong));
+    ASSERT_TRUE(wrong->error());
+    EXPECT_TRUE(RQError::is(*wrong->error(), RQError::kAuthenticationNeeded));
+    EXPECT_EQ(server.refused(), 1);
 }
 
 TEST_F(AuthenticationTest, CredentialsInTheURLAndInTheKeychain) {

@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -6,8 +7,10 @@
 #include "platform/cfnetwork/HTTPAuthentication.h"
 #include "platform/cfnetwork/HTTPMessage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
+#include "platform/foundation/Base64.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/URL.h"
+#include "tests/support/NTLMServer.h"
 
 namespace clipora::platform {
 namespace {
@@ -97,8 +100,16 @@ TEST(HTTPAuthTest, ChoosesTheSchemeAndAnswersProxies) {
     EXPECT_EQ(both->method(), "Digest");
     EXPECT_FALSE(both->requiresAccountDomain());
 
-    // NTLM (or Negotiate) alone is not answered.
-    EXPECT_FALSE(HTTPAuthentication::createFromResponse(*response(401, "WWW-Authenticate", "NTLM")));
+    // NTLM before Basic; it wants a domain and has no realm. Negotiate
+    // alone is not answered.
+    for (const char* offer : {"NTLM", "Negotiate, NTLM", "Basic realm=\"b\", NTLM"}) {
+        auto ntlm = HTTPAuthentication::createFromResponse(*response(401, "WWW-Authenticate", offer));
+        ASSERT_TRUE(ntlm) << offer;
+        EXPECT_EQ(ntlm->method(), "NTLM") << offer;
+        EXPECT_TRUE(ntlm->requiresAccountDomain());
+        EXPECT_TRUE(ntlm->requiresOrderedRequests());
+        EXPECT_FALSE(ntlm->realm());
+    }
     EXPECT_FALSE(HTTPAuthentication::createFromResponse(*response(401, "WWW-Authenticate", "Negotiate abc==")));
     EXPECT_FALSE(HTTPAuthentication::createFromResponse(
         *response(401, "WWW-Authenticate", "Digest realm=\"d\", nonce=\"x\", qop=\"auth-int\"")));
@@ -144,6 +155,76 @@ TEST(HTTPAuthTest, TurnsInvalidWhenItsCredentialsAreRefused) {
     HTTPAuthentication::noteResponse(m, *response(401, "WWW-Authenticate", "Bearer realm=\"r\""));
     EXPECT_FALSE(other->isValid(&error));
     EXPECT_EQ(error->code(), HTTPStreamError::kAuthenticationTypeUnsupported);
+}
+
+// The NTLM handshake as the object sees it: its two signatures and the
+// answers between them.
+TEST(HTTPAuthTest, NTLMHandshakeAndItsRefusals) {
+    const std::array<std::uint8_t, 8> serverChallenge = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::string challengeOffer =
+        "NTLM " + Base64::encode(test::NTLMServer::challengeMessage(
+                      serverChallenge, test::NTLMServer::targetInfo("CORP", "WEB", std::nullopt)));
+    auto token = [](const std::shared_ptr<HTTPMessage>& message) {
+        auto field = message->headerFieldValue("Authorization").value_or("");
+        EXPECT_EQ(field.rfind("NTLM ", 0), 0u) << field;
+        return Base64::decode(field.substr(std::min<std::size_t>(5, field.size()))).value_or(Data());
+    };
+    auto start = [&](std::shared_ptr<HTTPAuthentication>& auth) {
+        auth = HTTPAuthentication::createFromResponse(*response(401, "WWW-Authenticate", "Negotiate, NTLM"));
+        auto first = request("http://h/");
+        EXPECT_TRUE(auth->applyCredentials(first, "CORP\\ann", "pw"));
+        EXPECT_EQ(token(first).at(8), 1);  // negotiate
+        return first;
+    };
+
+    std::shared_ptr<HTTPAuthentication> auth;
+    auto first = start(auth);
+    EXPECT_FALSE(auth->awaitsNTLMAnswer());
+    HTTPAuthentication::noteResponse(first, *response(401, "WWW-Authenticate", challengeOffer));
+    EXPECT_TRUE(auth->isValid());
+    EXPECT_TRUE(auth->awaitsNTLMAnswer());
+    auto second = request("http://h/");
+    ASSERT_TRUE(auth->applyCredentials(second, "CORP\\ann", "pw"));
+    auto answer = test::NTLMServer::parseAuthenticate(token(second));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->user, "ann");
+    EXPECT_EQ(answer->domain, "CORP");
+    EXPECT_TRUE(test::NTLMServer::verify(*answer, serverChallenge, "pw"));
+    EXPECT_FALSE(auth->awaitsNTLMAnswer());
+    // Accepted: the next signature opens a new handshake.
+    HTTPAuthentication::noteResponse(second, *response(200, "X", "y"));
+    auto third = request("http://h/");
+    ASSERT_TRUE(auth->applyCredentials(third, Value::Dictionary{{"Username", "ann"}, {"Password", "pw"}, {"AccountDomain", "CORP"}}));
+    EXPECT_EQ(token(third).at(8), 1);
+
+    // Refusals: a bare 401 after either message; a challenge that cannot
+    // be read, or that leaves only the unsafe old responses.
+    Data oldOnly = test::NTLMServer::challengeMessage(serverChallenge, {});
+    oldOnly[22] &= ~0x80;  // no target information
+    oldOnly[22] &= ~0x08;  // no extended session security
+    const struct {
+        const char* what;
+        bool afterChallenge;
+        std::string offer;
+        std::int64_t code;
+    } refusals[] = {
+        {"refused negotiate", false, "NTLM", HTTPStreamError::kAuthenticationBadPassword},
+        {"refused answer", true, "NTLM", HTTPStreamError::kAuthenticationBadPassword},
+        {"unreadable challenge", false, "NTLM AAAA", HTTPStreamError::kAuthenticationTypeUnsupported},
+        {"NTLMv1 only", false, "NTLM " + Base64::encode(oldOnly), HTTPStreamError::kAuthenticationTypeUnsupported},
+    };
+    for (const auto& c : refusals) {
+        auto message = start(auth);
+        if (c.afterChallenge) {
+            HTTPAuthentication::noteResponse(message, *response(401, "WWW-Authenticate", challengeOffer));
+            ASSERT_TRUE(auth->applyCredentials(message, "CORP\\ann", "pw"));
+        }
+        HTTPAuthentication::noteResponse(message, *response(401, "WWW-Authenticate", c.offer));
+        std::optional<Error> error;
+        EXPECT_FALSE(auth->isValid(&error)) << c.what;
+        ASSERT_TRUE(error) << c.what;
+        EXPECT_EQ(error->code(), c.code) << c.what;
+    }
 }
 
 TEST(HTTPAuthTest, StaleDigestNonceIsRenewedOnce) {
