@@ -1,10 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/foundation/Date.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/Exception.h"
+#include "platform/foundation/Value.h"
+
+namespace clipora::platform {
+class ViewController;
+}
 
 namespace clipora {
 
@@ -21,6 +29,41 @@ public:
     static constexpr const char* kPlainServerURL = "http://collector.clipora.example/aas.do";
 
     TallyAnalytics() = delete;
+
+    // ---- Starting and the life cycle ----
+    // Starts the agent once per process: heartbeat, file cache, a first
+    // session with its upload, and the three life-cycle observers.
+    static void startSession(const std::string& apiKey);
+    static void createAndSendSession();
+    static void pauseSession();
+    static void resumeSession();
+    static void endSession();
+    static std::string getTallyAgentVersion();
+    static void setMaxSessionsSaved(std::int32_t count);
+    static void setAppVersion(const std::string& version);
+
+    // ---- Recording (nothing happens while no session is current) ----
+    static void logEvent(const std::string& eventName);
+    static void logEventWithParameters(const std::string& eventName, const platform::Value::Dictionary& parameters);
+    static void logEventTimed(const std::string& eventName, bool timed);
+    static void logEventWithParametersTimed(const std::string& eventName, const platform::Value::Dictionary& parameters,
+                                            bool timed);
+    static void endTimedEventWithParameters(const std::string& eventName,
+                                            const std::optional<platform::Value::Dictionary>& parameters);
+    static void logErrorMessageException(const std::string& errorId, const std::string& message,
+                                         const std::optional<platform::Exception>& exception);
+    static void logErrorMessageError(const std::string& errorId, const std::string& message,
+                                     const std::optional<platform::Error>& error);
+    static void logAllPageViews(const std::shared_ptr<platform::ViewController>& controller);
+    static void logPageView();
+    static void setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude,
+                                                                     float horizontalAccuracy, float verticalAccuracy);
+    static void setUserID(const std::string& userID);
+    static void setGender(const std::string& gender);
+    static void setAge(std::int32_t age);
+    static void setEventLoggingEnabled(bool enabled);
+    static void setSessionReportsOnCloseEnabled(bool enabled);
+    static void setSessionReportsOnPauseEnabled(bool enabled);
 
     // ---- Settings ----
     static void setDebugLogEnabled(bool enabled);
@@ -49,8 +92,15 @@ public:
     // first.
     static void stopBackgroundTask();
 
-    // Every setting back to its initial value and the agent not started (tests).
+    // Upload threads started by the interface that have not finished yet.
+    static int uploadsInFlight();
+
+    // Every setting back to its initial value and the agent not started,
+    // its observers removed (tests).
     static void resetSettings();
+
+private:
+    static const void* observerOwner();
 };
 
 }  // namespace clipora

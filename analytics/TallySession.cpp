@@ -6,7 +6,12 @@
 
 #include <zlib.h>
 
+#include "analytics/TallyAdParser.h"
 #include "analytics/TallyAnalytics.h"
+#include "analytics/TallyFileCache.h"
+#include "analytics/TallyHTTPEater.h"
+#include "analytics/TallyHTTPResponse.h"
+#include "analytics/TallyImageCache.h"
 #include "analytics/TallyAutoIncrement.h"
 #include "analytics/TallyEvent.h"
 #include "analytics/TallyProtocolData.h"
@@ -21,10 +26,13 @@
 #include "platform/foundation/Locale.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/Text.h"
+#include "platform/foundation/Thread.h"
 #include "platform/foundation/TimeZone.h"
 #include "platform/foundation/UUID.h"
 #include "platform/system/DeviceInfo.h"
+#include "platform/uikit/Device.h"
 #include "platform/uikit/Pasteboard.h"
+#include "platform/uikit/Screen.h"
 
 namespace clipora {
 
@@ -66,6 +74,9 @@ std::mutex& identifierMutex() {
     static std::mutex mutex;
     return mutex;
 }
+
+// The parser slots and the callback list (defined with the upload below).
+void resetUploadState();
 
 const KeyedUnarchiver::ClassList& sessionClasses() {
     static const KeyedUnarchiver::ClassList classes{
@@ -191,8 +202,11 @@ void TallySession::resetClassState() {
         state().apiKey.reset();
         state().maxSessions = kDefaultMaxSessions;
     }
-    std::lock_guard lock(pageViewMutex());
-    lastPageViewTime().reset();
+    {
+        std::lock_guard lock(pageViewMutex());
+        lastPageViewTime().reset();
+    }
+    resetUploadState();
 }
 
 // ---------------------------------------------------------------------------
@@ -325,15 +339,18 @@ void TallySession::resumeSession() {
 void TallySession::endSession() { endSessionAndSendRemoveCurrentSession(true, true); }
 
 void TallySession::endSessionAndSendRemoveCurrentSession(bool send, bool removeCurrent) {
-    (void)send;
     Date end;
+    bool upload = false;
     {
         std::lock_guard lock(mutex_);
         end = Date::now();
         endTime_ = end;
         TallyUtil::debugLog("TallyAnalytics: Ending session with endTime[%@]", Value(end));
         endTimedEvents();
+        upload = sessionReportsOnCloseEnabled_ && send;
     }
+    // The upload serializes this session again, under its own lock.
+    if (upload) sendSessionsToServerForEndOfSession();
     if (removeCurrent) saveSession();
     TallyUtil::debugLog("TallyAnalytics: Ending session with endTime[%@] complete", Value(end));
 }
@@ -820,6 +837,460 @@ std::optional<Data> TallySession::data() const {
         for (const auto& block : *list) data.insert(data.end(), block.begin(), block.end());
     }
     return data;
+}
+
+// ---------------------------------------------------------------------------
+// Upload body
+
+namespace {
+
+constexpr std::uint16_t kProtocolVersion = 22;
+constexpr std::uint16_t kAgentVersionNumber = 79;
+
+void appendRecord(const Value& element, Data& records, std::uint16_t& count) {
+    std::optional<Data> record;
+    if (auto session = element.objectAs<TallySession>())
+        record = session->data();
+    else if (const Data* stored = element.data())
+        record = *stored;
+    if (!record) return;
+    records.insert(records.end(), record->begin(), record->end());
+    ++count;
+}
+
+}  // namespace
+
+Data TallySession::dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAds(
+    const Value::Array& sessions, bool requestAdRing, bool requestVideo, bool requestAdSlot, bool requestRevisit) {
+    auto current = currentSession();
+    Data body;
+    TallyProtocolData::appendUshortToData(kProtocolVersion, body);
+    if (requestAdRing || requestVideo || requestAdSlot || requestRevisit) {
+        auto files = TallyFileCache::createInstanceWithApiKeyAgentVersion(current ? current->apiKey() : "",
+                                                                         getAgentVersion());
+        TallyImageCache::createInstanceWithFileCache(files);
+        const std::uint16_t main = requestRevisit ? 5 : requestVideo ? 3 : requestAdRing ? 1 : 0;
+        TallyProtocolData::appendUshortToData(3, body);
+        TallyProtocolData::appendUshortToData(main, body);
+        TallyProtocolData::appendUshortToData(requestAdSlot ? 1 : 0, body);
+    } else {
+        TallyProtocolData::appendUshortToData(0, body);
+    }
+    auto images = TallyImageCache::instance();
+    TallyProtocolData::appendLongToData(images ? images->cacheUpdateTimestamp() : 0, body);
+    const auto ids = images ? images->storedIds() : std::vector<std::string>{};
+    TallyProtocolData::appendUshortToData(static_cast<std::uint16_t>(ids.size()), body);
+    for (const auto& id : ids) {
+        TallyProtocolData::appendByteToData(1, body);
+        TallyProtocolData::appendLongToData(Text::longLongValue(id), body);
+    }
+    TallyProtocolData::appendUshortToData(TallyUtil::isIPad() ? 8 : 2, body);
+    TallyProtocolData::appendUshortToData(kAgentVersionNumber, body);
+    TallyProtocolData::appendTimestampToData(Date::now(), body);
+    TallyProtocolData::appendStringToData(current ? current->apiKey() : "", body);
+    TallyProtocolData::appendStringToData(current ? current->appVersion() : "", body);
+    TallyProtocolData::appendUshortToData(3, body);
+    TallyProtocolData::appendUshortToData(2, body);
+    TallyProtocolData::appendShortDataToData(getMACBasedUID(), body);
+    TallyProtocolData::appendUshortToData(4, body);
+    TallyProtocolData::appendShortDataToData(getMACUID(), body);
+    int status = 0;
+    const std::string identifier = getCFUUIDBasedUIDAndStatus(status);
+    TallyProtocolData::appendUshortToData(3, body);
+    TallyProtocolData::appendStringToData(identifier, body);
+    TallyProtocolData::appendByteToData(static_cast<std::int8_t>(status), body);
+    TallyProtocolData::appendTimestampToData(initialTimestamp(), body);
+    if (current)
+        TallyProtocolData::appendTimestampToData(current->startTime(), body);
+    else
+        TallyProtocolData::appendLongToData(0, body);
+    const Rect screen = Screen::mainScreen()->bounds();
+    const Value::Dictionary properties{
+        {"device.model.1", Value(devicePlatform())},
+        {"device.os.version", Value(Device::currentDevice()->systemVersion())},
+        {"scr.width", Value(std::to_string(static_cast<long long>(screen.size.width)))},
+        {"scr.height", Value(std::to_string(static_cast<long long>(screen.size.height)))},
+    };
+    TallyProtocolData::appendUshortToData(static_cast<std::uint16_t>(properties.size()), body);
+    for (const auto& [key, value] : properties) {
+        TallyProtocolData::appendStringToData(key, body);
+        TallyProtocolData::appendStringToData(*value.string(), body);
+    }
+    Data records;
+    std::uint16_t count = 0;
+    for (const auto& element : sessions) TallyUtil::guarded([&] { appendRecord(element, records, count); });
+    TallyProtocolData::appendUshortToData(count, body);
+    body.insert(body.end(), records.begin(), records.end());
+    appendSessionsDataChecksum(body);
+    return body;
+}
+
+Data TallySession::dataForSessions(const Value::Array& sessions) {
+    return dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAds(sessions, true, true, true,
+                                                                                          true);
+}
+
+std::uint32_t TallySession::appendSessionsDataChecksum(Data& body) {
+    // zlib's CRC-32 needs no table built first, so no body goes out with a
+    // trailer computed from an empty table.
+    const auto checksum = static_cast<std::uint32_t>(
+        crc32(crc32(0L, Z_NULL, 0), body.data(), static_cast<uInt>(body.size())));
+    TallyProtocolData::appendIntToData(static_cast<std::int32_t>(checksum), body);
+    return checksum;
+}
+
+// ---------------------------------------------------------------------------
+// Upload
+
+namespace {
+
+struct ParserSlots {
+    std::mutex mutex;
+    std::weak_ptr<TallyAdParser> adRing, video, adSlot, revisit;
+};
+ParserSlots& parsers() {
+    static ParserSlots* slots = new ParserSlots;
+    return *slots;
+}
+
+std::shared_ptr<TallyAdParser> parserIn(std::weak_ptr<TallyAdParser> ParserSlots::*slot) {
+    std::lock_guard lock(parsers().mutex);
+    return (parsers().*slot).lock();
+}
+
+struct ParserNames {
+    const char* before;  // may be null
+    const char* with;
+    const char* after;
+    const char* noAnswer;
+    const char* none;  // may be null
+};
+constexpr ParserNames kAdRingNames{"TallyAnalytics: about to invoke AdRing ad parser",
+                                   "TallyAnalytics: gAdRingAdParser class [%@] address [%p]",
+                                   "TallyAnalytics: AdRing ad parser finished. aggregate bytes scanned [%d]",
+                                   "TallyAnalytics: AdRing ad parser did not respond to parseData:bufferLength.",
+                                   "TallyAnalytics: AdRing ad parser is not available."};
+constexpr ParserNames kVideoNames{"TallyAnalytics: about to invoke Reel ad parser",
+                                  "TallyAnalytics: gVideoAdParser class [%@] address [%p]",
+                                  "TallyAnalytics: Reel ad parser finished. aggregate bytes scanned [%d]",
+                                  "TallyAnalytics: Reel ad parser did not respond to parseData:bufferLength.",
+                                  "TallyAnalytics: Reel ad parser is not available."};
+constexpr ParserNames kRevisitNames{nullptr, "TallyAnalytics: gRevisitAdParser class [%@] address [%p]",
+                                    "TallyAnalytics: Revisit ad parser finished. aggregate bytes scanned [%d]",
+                                    "TallyAnalytics: Revisit ad parser did not respond to parseData:bufferLength.",
+                                    nullptr};
+constexpr ParserNames kAdSlotNames{"TallyAnalytics: about to invoke AdSlot ad parser",
+                                   "TallyAnalytics: gAdSlotAdParser class [%@] address [%p]",
+                                   "TallyAnalytics: AdSlot ad parser finished. aggregate bytes scanned [%d]",
+                                   "TallyAnalytics: AdSlot ad parser did not respond to parseData:bufferLength.",
+                                   "TallyAnalytics: AdSlot ad parser is not available."};
+
+// Calls one parser; answers false when the parsing must end after this block.
+// A returned position is taken only when it moved forward and stays inside
+// the body.
+bool runParser(std::weak_ptr<TallyAdParser> ParserSlots::*slot, const ParserNames& names, const std::uint8_t* from,
+               std::int32_t remaining, const std::uint8_t* begin, const std::uint8_t* end, const std::uint8_t*& position) {
+    if (names.before) TallyUtil::debugLog(names.before);
+    auto parser = parserIn(slot);
+    if (!parser) {
+        if (names.none) TallyUtil::debugLog(names.none);
+        return false;
+    }
+    TallyUtil::debugLog(names.with, std::string("TallyAdParser"), static_cast<const void*>(parser.get()));
+    auto answer = parser->parseDataBufferLength(from, remaining);
+    if (!answer) {
+        TallyUtil::debugLog(names.noAnswer);
+        return false;
+    }
+    if (*answer <= position || *answer > end) return false;
+    position = *answer;
+    TallyUtil::debugLog(names.after, static_cast<long long>(position - begin));
+    return true;
+}
+
+}  // namespace
+
+std::mutex& TallySession::getNetworkLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
+void TallySession::setAdRingAdParser(std::weak_ptr<TallyAdParser> parser) {
+    std::lock_guard lock(parsers().mutex);
+    parsers().adRing = std::move(parser);
+    TallyUtil::debugLog("TallyAnalytics: AdRingAdParser set");
+}
+void TallySession::setVideoAdParser(std::weak_ptr<TallyAdParser> parser) {
+    std::lock_guard lock(parsers().mutex);
+    parsers().video = std::move(parser);
+    TallyUtil::debugLog("TallyAnalytics: ReelVideoAdParser set");
+}
+void TallySession::setAdSlotAdParser(std::weak_ptr<TallyAdParser> parser) {
+    std::lock_guard lock(parsers().mutex);
+    parsers().adSlot = std::move(parser);
+    TallyUtil::debugLog("TallyAnalytics: AdSlotAdParser set");
+}
+void TallySession::setRevisitAdParser(std::weak_ptr<TallyAdParser> parser) {
+    std::lock_guard lock(parsers().mutex);
+    parsers().revisit = std::move(parser);
+    TallyUtil::debugLog("TallyAnalytics: RevisitAdParser set");
+}
+
+void TallySession::parseReplyBlocks(const Data& body, bool requestAdRing, bool requestVideo, bool requestAdSlot,
+                                    bool requestRevisit) {
+    const std::uint8_t* begin = body.data();
+    const std::uint8_t* end = begin + body.size();
+    const std::uint8_t* position = begin;
+    const auto length = static_cast<std::int32_t>(std::min<std::size_t>(body.size(), INT32_MAX));
+    std::int32_t remaining = length;
+    TallyUtil::debugLog("TallyAnalytics: about to invoke Parser(s). bufferLength [%d] remainingBufferLength [%d]",
+                        length, remaining);
+    // A tag needs two bytes; a shorter tail ends the parsing.
+    while (end - position >= 2) {
+        const auto tag = static_cast<std::uint16_t>((position[0] << 8) | position[1]);
+        const std::uint8_t* blockStart = position;
+        bool goOn = true;
+        if (tag == 0x0102) {
+            // These modules' contract: each is handed the start of the body.
+            if (requestAdRing) goOn &= runParser(&ParserSlots::adRing, kAdRingNames, begin, remaining, begin, end, position);
+            if (requestVideo) goOn &= runParser(&ParserSlots::video, kVideoNames, begin, remaining, begin, end, position);
+            if (requestRevisit)
+                goOn &= runParser(&ParserSlots::revisit, kRevisitNames, begin, remaining, begin, end, position);
+        } else if (tag == 0x0201) {
+            if (requestAdSlot) goOn &= runParser(&ParserSlots::adSlot, kAdSlotNames, position, remaining, begin, end, position);
+        } else {
+            TallyUtil::debugLog("TallyAnalytics: unrecognized block tag [%d].", static_cast<int>(static_cast<std::int16_t>(tag)));
+            return;
+        }
+        remaining = length - static_cast<std::int32_t>(position - begin);
+        TallyUtil::debugLog("TallyAnalytics: buffer length [%d] remaining buffer length [%d].", length, remaining);
+        // A block no parser consumed would be read again for ever.
+        if (remaining <= 0 || !goOn || position == blockStart) return;
+    }
+}
+
+void TallySession::removeSentSessions(const Value::Array& sent) {
+    std::lock_guard lock(savedSessionsMutex());
+    auto saved = savedSessions();
+    for (const auto& record : sent) {
+        auto found = std::find(saved.begin(), saved.end(), record);
+        if (found != saved.end()) saved.erase(found);
+    }
+    setSavedSessions(saved);
+}
+
+void TallySession::sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+    bool shortTimeout, bool useWebView, bool requestAdRing, bool requestVideo, bool requestAdSlot, bool requestRevisit,
+    bool sendCurrentSession) {
+    std::unique_lock network(getNetworkLock(), std::try_to_lock);
+    if (!network.owns_lock()) {
+        TallyUtil::debugLog("Could not acquire network lock. Skipping");
+        return;
+    }
+    TallyUtil::guarded([&] {
+        TallyUtil::debugLog("TallyAnalytics: Sending sessions to server withTimeout[%d]", shortTimeout ? 1 : 0);
+        const Value::Array saved = savedSessions();
+        Value::Array sessions = saved;
+        auto current = currentSession();
+        if (sendCurrentSession && current)
+            if (auto record = current->data()) sessions.emplace_back(std::move(*record));
+        const Value::Dictionary headers{{"Content-Type", Value("application/octet-stream")}};
+        const double timeout = shortTimeout ? kShortTimeout : kLongTimeout;
+        std::shared_ptr<TallyHTTPResponse> reply;
+        if (auto stored = TallyAnalytics::savedResponseURL()) {
+            reply = TallyHTTPResponse::readFromURL(*stored);
+        } else {
+            const Data body = dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAds(
+                sessions, requestAdRing, requestVideo, requestAdSlot, requestRevisit);
+            auto url = URL::fromString(TallyAnalytics::serverURL());
+            if (!url) throw Error::withDescription("TallyAnalytics", 1, "The server URL is not a URL.");
+            reply = TallyHTTPEater::sendMethodToBodyHeaderFieldsTimeoutIntervalUseWebView("POST", *url, body, headers,
+                                                                                         timeout, useWebView);
+            if (reply && TallyUtil::isDebugLogEnabled()) reply->saveToDisk();
+        }
+        if (shortTimeout || !reply) return;
+        if (reply->isSuccess()) {
+            if (current) current->setInternetAvailable(true);
+            // A final redirect (a captive portal, a 304) reached something,
+            // but not the collector: what it carried is still unsent.
+            if (reply->isAccepted()) {
+                removeSentSessions(saved);
+                setSentSession();
+                TallyUtil::debugLog("TallyAnalytics: Sent %d session(s).", static_cast<int>(sessions.size()));
+            }
+        } else {
+            if (current) current->setInternetAvailable(false);
+            TallyUtil::debugLog("TallyAnalytics: Could not connect to server.");
+        }
+        const bool anyAds = requestAdRing || requestVideo || requestAdSlot || requestRevisit;
+        if (!anyAds || !reply->isSuccess() || !reply->body() || reply->body()->empty()) return;
+        parseReplyBlocks(*reply->body(), requestAdRing, requestVideo, requestAdSlot, requestRevisit);
+    });
+}
+
+void TallySession::sendSessionsToServerForAdRing() {
+    const bool ring = TallyAnalytics::appCircleEnabled(), video = TallyAnalytics::videoAdsEnabled(),
+               slot = TallyAnalytics::appSpotEnabled(), revisit = TallyAnalytics::reEngageEnabled();
+    sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+        false, false, ring, video, slot, revisit, false);
+    if (ring || video || slot || revisit) sendSavedAdStateCallbacks();
+}
+
+void TallySession::sendSessionsToServerForSessionPause() {
+    sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+        true, false, false, false, false, false, true);
+    TallyAnalytics::stopBackgroundTask();
+}
+
+void TallySession::sendSessionsToServerForEndOfSession() {
+    sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+        true, false, false, false, false, false, true);
+}
+
+void TallySession::sendSessionsToServerForAdditionalInfo() {
+    sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+        true, true, false, false, false, false, false);
+}
+
+// ---------------------------------------------------------------------------
+// Ad-state callbacks
+
+namespace {
+
+// The in-memory list of callbacks still to deliver; loaded once, under its
+// lock, on first use.
+struct Callbacks {
+    std::mutex mutex;
+    bool loaded = false;
+    Value::Array list;
+};
+Callbacks& callbacks() {
+    static Callbacks* shared = new Callbacks;
+    return *shared;
+}
+
+void loadCallbacksLocked() {
+    auto& c = callbacks();
+    if (c.loaded) return;
+    c.loaded = true;
+    const std::string path = TallySession::adStateCallbacksFilePath();
+    if (!FileManager::fileExists(path)) return;
+    std::optional<Error> error;
+    auto root = KeyedUnarchiver::unarchivedObjectFromFile(
+        path, {Coding::kArrayClass, Coding::kDictionaryClass, Coding::kStringClass, Coding::kNumberClass},
+        KeyedArchiver::kRootKey, &error);
+    if (root && root->array()) {
+        c.list = *root->array();
+        return;
+    }
+    TallyUtil::debugLog("main: Caught %@: %@", std::string("NSInvalidArchiveOperationException"),
+                        error ? error->localizedDescription() : std::string("not a list"));
+    FileManager::removeItem(path);
+}
+
+void writeCallbacksLocked() { archive(Value(callbacks().list), TallySession::adStateCallbacksFilePath()); }
+
+void resetUploadState() {
+    {
+        std::lock_guard lock(parsers().mutex);
+        parsers().adRing.reset();
+        parsers().video.reset();
+        parsers().adSlot.reset();
+        parsers().revisit.reset();
+    }
+    std::lock_guard lock(callbacks().mutex);
+    callbacks().loaded = false;
+    callbacks().list.clear();
+}
+
+}  // namespace
+
+void TallySession::asyncNotifyAdStateCompleted(const std::string& url) {
+    const Value::Dictionary callback{{"url", Value(url)}, {"attempts", Value(0)}};
+    Thread::detach([callback] { TallyUtil::guarded([&] { sendAdStateCompleted(callback); }); }, "Tally ad state");
+}
+
+void TallySession::sendAdStateCompleted(const Value::Dictionary& callback) {
+    bool loaded = false;
+    {
+        std::lock_guard lock(callbacks().mutex);
+        loaded = callbacks().loaded;
+    }
+    sendAdStateCompletedSaveData(callback, !loaded);
+}
+
+void TallySession::sendAdStateCompletedSaveData(const Value::Dictionary& callback, bool save) {
+    (void)save;  // every addition is written at once (see addToSavedAdStateCallbacks)
+    Value::Dictionary copy = callback;
+    const Value* url = copy.count("url") ? &copy.at("url") : nullptr;
+    const std::string address = url && url->string() ? *url->string() : std::string();
+    auto reply = TallyHTTPEater::getHeaderFields(address, std::nullopt);
+    TallyUtil::debugLog("Tally: HTTP Response for ad state notification [%@]", reply->description());
+    if (reply->isSuccess()) {
+        TallyUtil::debugLog("Tally: sent ad state completed to server at url[%@]", address);
+        return;
+    }
+    TallyUtil::debugLog("Tally: could not send ad state completed to server for url [%@]", address);
+    const std::int64_t attempts = (copy.count("attempts") ? copy.at("attempts").longLongValue() : 0) + 1;
+    if (attempts < kMaxAdStateAttempts) {
+        copy["attempts"] = Value(attempts);
+        addToSavedAdStateCallbacks(copy);
+    } else {
+        TallyUtil::debugLog("Exceeded number of attempts for callback[%@]", Value(copy));
+    }
+}
+
+Value::Array TallySession::savedAdStateCallbacks() {
+    std::lock_guard lock(callbacks().mutex);
+    loadCallbacksLocked();
+    return callbacks().list;
+}
+
+void TallySession::setSavedAdStateCallbacks(const Value::Array& list) {
+    std::lock_guard lock(callbacks().mutex);
+    archive(Value(list), adStateCallbacksFilePath());
+}
+
+void TallySession::addToSavedAdStateCallbacks(const Value::Dictionary& callback) {
+    TallyUtil::debugLog("Tally: Add ad state callback [%@] to saved callbacks", Value(callback));
+    std::lock_guard lock(callbacks().mutex);
+    loadCallbacksLocked();
+    callbacks().list.emplace_back(callback);
+    removeOldAdStateCallbacksIfNecessary(callbacks().list);
+    // Written now, so that a callback is not lost when the process ends
+    // before the next batch.
+    writeCallbacksLocked();
+}
+
+Value::Array& TallySession::removeOldAdStateCallbacksIfNecessary(Value::Array& list) {
+    if (list.size() > kMaxAdStateCallbacks) {
+        const std::size_t excess = list.size() - kMaxAdStateCallbacks;
+        TallyUtil::debugLog("Tally: Max ad states allowed[%d] exceeded", static_cast<int>(kMaxAdStateCallbacks));
+        TallyUtil::debugLog("Tally: Removing [%d] callbacks from saved callbacks", static_cast<int>(excess));
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(excess));
+    }
+    return list;
+}
+
+void TallySession::removeAdStateCallbackIfExists(const Value::Dictionary& callback) {
+    std::lock_guard lock(callbacks().mutex);
+    loadCallbacksLocked();
+    std::erase(callbacks().list, Value(callback));
+}
+
+void TallySession::sendSavedAdStateCallbacks() {
+    TallyUtil::guarded([] {
+        const auto all = savedAdStateCallbacks();
+        const Value::Array batch(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(kAdStateBatch, all.size())));
+        for (const auto& callback : batch) {
+            TallyUtil::debugLog("Attempting to send saved callback[%@]", callback);
+            if (const auto* dictionary = callback.dictionary()) sendAdStateCompletedSaveData(*dictionary, false);
+        }
+        std::lock_guard lock(callbacks().mutex);
+        TallyUtil::debugLog("Discarded Items count[%d]", static_cast<int>(batch.size()));
+        for (const auto& callback : batch) std::erase(callbacks().list, callback);
+        writeCallbacksLocked();
+    });
 }
 
 // ---------------------------------------------------------------------------

@@ -21,6 +21,7 @@ class KeyedUnarchiver;
 
 namespace clipora {
 
+class TallyAdParser;
 class TallyEvent;
 
 // One analytics session: what the agent records between the start of a use
@@ -166,6 +167,54 @@ public:
     // ---- Record ----
     // The session's binary record; std::nullopt when it cannot be built.
     std::optional<platform::Data> data() const;
+
+    // ---- Upload body ----
+    // The body for `sessions` (each a TallySession or a stored record as
+    // data) and the ad kinds asked for, with its CRC-32 trailer.
+    static platform::Data dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAds(
+        const platform::Value::Array& sessions, bool requestAdRing, bool requestVideo, bool requestAdSlot,
+        bool requestRevisit);
+    static platform::Data dataForSessions(const platform::Value::Array& sessions);
+    // The checksum is zlib's CRC-32, ready before any use: nothing to build.
+    static void generateChecksumTable() {}
+    static std::uint32_t appendSessionsDataChecksum(platform::Data& body);
+
+    // ---- Upload ----
+    static constexpr double kLongTimeout = 20;
+    static constexpr double kShortTimeout = 5;
+    static void sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+        bool shortTimeout, bool useWebView, bool requestAdRing, bool requestVideo, bool requestAdSlot,
+        bool requestRevisit, bool sendCurrentSession);
+    static void sendSessionsToServerForAdRing();
+    static void sendSessionsToServerForSessionPause();
+    static void sendSessionsToServerForEndOfSession();
+    static void sendSessionsToServerForAdditionalInfo();
+    static std::mutex& getNetworkLock();
+    static void setAdRingAdParser(std::weak_ptr<TallyAdParser> parser);
+    static void setVideoAdParser(std::weak_ptr<TallyAdParser> parser);
+    static void setAdSlotAdParser(std::weak_ptr<TallyAdParser> parser);
+    static void setRevisitAdParser(std::weak_ptr<TallyAdParser> parser);
+    // Walks the reply's blocks through the registered parsers, never past
+    // the end of `body`.
+    static void parseReplyBlocks(const platform::Data& body, bool requestAdRing, bool requestVideo,
+                                 bool requestAdSlot, bool requestRevisit);
+    // Removes from the saved list the records an accepted upload carried
+    // (and nothing saved since).
+    static void removeSentSessions(const platform::Value::Array& sent);
+
+    // ---- Ad-state callbacks ----
+    static constexpr std::size_t kMaxAdStateCallbacks = 100;
+    static constexpr std::int64_t kMaxAdStateAttempts = 5;
+    static constexpr std::size_t kAdStateBatch = 5;
+    static void asyncNotifyAdStateCompleted(const std::string& url);
+    static void sendAdStateCompleted(const platform::Value::Dictionary& callback);
+    static void sendAdStateCompletedSaveData(const platform::Value::Dictionary& callback, bool save);
+    static platform::Value::Array savedAdStateCallbacks();
+    static void setSavedAdStateCallbacks(const platform::Value::Array& callbacks);
+    static void addToSavedAdStateCallbacks(const platform::Value::Dictionary& callback);
+    static platform::Value::Array& removeOldAdStateCallbacksIfNecessary(platform::Value::Array& callbacks);
+    static void removeAdStateCallbackIfExists(const platform::Value::Dictionary& callback);
+    static void sendSavedAdStateCallbacks();
 
     // ---- Fields ----
     std::int32_t serializationVersion() const;

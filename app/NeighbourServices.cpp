@@ -1,5 +1,6 @@
 #include "app/NeighbourServices.h"
 
+#include "analytics/TallyAnalytics.h"
 #include "platform/foundation/Log.h"
 
 namespace clipora {
@@ -13,11 +14,6 @@ NeighbourServices::ShareHook& shareHook() {
     return hook;
 }
 
-NeighbourServices::EventHook& eventHook() {
-    static NeighbourServices::EventHook hook;
-    return hook;
-}
-
 }  // namespace
 
 void NeighbourServices::shareURLTitle(const URL& url, const std::string& title) {
@@ -25,12 +21,8 @@ void NeighbourServices::shareURLTitle(const URL& url, const std::string& title) 
     Log::format("Sharing on the microblog service is not available yet: %@", url.absoluteString());
 }
 
-void NeighbourServices::logEvent(const std::string& eventName) {
-    if (auto& hook = eventHook()) hook(eventName);
-}
+void NeighbourServices::logEvent(const std::string& eventName) { TallyAnalytics::logEvent(eventName); }
 
 void NeighbourServices::setShareHook(ShareHook hook) { shareHook() = std::move(hook); }
-
-void NeighbourServices::setEventHook(EventHook hook) { eventHook() = std::move(hook); }
 
 }  // namespace clipora

@@ -11,6 +11,7 @@
 #include "analytics/TallyFileCache.h"
 #include "analytics/TallyHeartBeater.h"
 #include "analytics/TallyImageCache.h"
+#include "analytics/TallyPageViewDelegate.h"
 #include "analytics/TallySession.h"
 #include "analytics/TallyUtil.h"
 #include "platform/foundation/Value.h"
@@ -30,6 +31,8 @@ protected:
         resetAgent();
     }
     void TearDown() override {
+        // Upload threads the interface started finish before the home goes.
+        pumpUntil([] { return TallyAnalytics::uploadsInFlight() == 0; }, 30);
         resetAgent();
         PlatformTest::TearDown();
     }
@@ -41,6 +44,7 @@ protected:
         TallyFileCache::reset();
         TallyImageCache::reset();
         TallyHeartBeater::reset();
+        TallyPageViewDelegate::reset();
         platform::Pasteboard::reset();
         platform::Device::reset();
         platform::Application::reset();
