@@ -1,6 +1,7 @@
 #include <mutex>
 
 #include "analytics/TallySession.h"
+#include "platform/cfnetwork/HTTPClientCore.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "tests/analytics/AnalyticsTest.h"
@@ -24,6 +25,8 @@ protected:
         TallySession::createActiveTallySession("KEY");
     }
     void TearDown() override {
+        // Kept-alive connections would hold the server's workers at stop().
+        HTTPClientCore::shared()->closeIdleConnections();
         server.stop();
         AnalyticsTest::TearDown();
     }

@@ -7,6 +7,7 @@
 #include "platform/uikit/AlertView.h"
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/TabBarController.h"
+#include "platform/uikit/Window.h"
 #include "tests/analytics/AnalyticsTest.h"
 
 namespace clipora {
@@ -71,7 +72,7 @@ TEST_F(TallyAnalyticsTest, FollowsTheApplicationsLifeCycle) {
     EXPECT_EQ(TallySession::currentSession(), first);  // exactly 10,000 ms: the same session
 
     post(Application::kWillResignActiveNotification);
-    advanceClock(10.001);
+    advanceClock(10.0015);  // 10,001 ms (milliseconds are truncated)
     post(Application::kDidBecomeActiveNotification);
     auto second = TallySession::currentSession();
     ASSERT_TRUE(second);
@@ -119,6 +120,9 @@ TEST_F(TallyAnalyticsTest, PageViewsAreCountedThroughTheControllersDelegates) {
     auto session = TallySession::currentSession();
     auto navigation = std::make_shared<NavigationController>();
     navigation->initWithRootViewController(std::make_shared<ViewController>());
+    auto window = std::make_shared<Window>();  // transitions are told only on screen
+    window->addSubview(navigation->view());
+    window->makeKeyAndVisible();
     auto recorder = std::make_shared<Recorder>();
     navigation->setDelegate(recorder);
     TallyAnalytics::logAllPageViews(navigation);

@@ -7,6 +7,7 @@
 #include "analytics/TallyHTTPEater.h"
 #include "analytics/TallyHTTPResponse.h"
 #include "analytics/TallySession.h"
+#include "platform/cfnetwork/HTTPClientCore.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -64,6 +65,8 @@ protected:
         TallyAnalytics::setServerURL(server.url("/aas.do"));
     }
     void TearDown() override {
+        // Kept-alive connections would hold the server's workers at stop().
+        HTTPClientCore::shared()->closeIdleConnections();
         server.stop();
         DeviceInfo::setHardwareModel(std::nullopt);
         AnalyticsTest::TearDown();
@@ -158,7 +161,7 @@ TEST_F(TallyUploadTest, BodyAndRecordByteForByteWithTheirChecksum) {
                     .u16(3)
                     .str(identifier)
                     .raw({2})
-                    .ms(start)  // the first session's start is the initial timestamp
+                    .ms(current->startTime())  // the first body built: the initial timestamp
                     .ms(current->startTime())
                     .u16(4)
                     .str("device.model.1")
@@ -173,7 +176,8 @@ TEST_F(TallyUploadTest, BodyAndRecordByteForByteWithTheirChecksum) {
                     .block(record.data);
     const auto crc = crc32(crc32(0L, Z_NULL, 0), body.data.data(), static_cast<uInt>(body.data.size()));
     body.i32(static_cast<std::int64_t>(crc));
-    EXPECT_EQ(received()[0], body.data);
+    const Data sent = received()[0];
+    EXPECT_EQ(sent, body.data);
     // The accepted upload cleared what it sent.
     EXPECT_TRUE(TallySession::savedSessions().empty());
     EXPECT_TRUE(TallySession::sentSession());
@@ -280,7 +284,8 @@ TEST_F(TallyUploadTest, ReplyBlocksReachTheParsersAfterAnAcceptedUpload) {
     TallySession::sendSessionsToServerForAdRing();
     EXPECT_EQ(slot->calls, 2);
     ASSERT_EQ(received().size(), 1u);
-    EXPECT_EQ(Data(received()[0].begin() + 2, received()[0].begin() + 8), bytes({0, 3, 0, 0, 0, 1}));
+    const Data sent = received()[0];
+    EXPECT_EQ(Data(sent.begin() + 2, sent.begin() + 8), bytes({0, 3, 0, 0, 0, 1}));
 }
 
 TEST_F(TallyUploadTest, TheExchange) {
@@ -320,10 +325,10 @@ TEST_F(TallyUploadTest, ATricklingPeerMeetsTheDeadline) {
     test::LoopbackServer slow;
     std::atomic<bool> stop{false};
     slow.server().Get("/slow", [&](const httplib::Request&, httplib::Response& response) {
-        response.set_chunked_content_provider("text/plain", [&](std::size_t, httplib::DataSink& sink) {
+        response.set_chunked_content_provider("application/octet-stream", [&](std::size_t, httplib::DataSink& sink) {
             while (!stop) {
                 sink.write("x", 1);
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
             sink.done();
             return true;
@@ -332,10 +337,14 @@ TEST_F(TallyUploadTest, ATricklingPeerMeetsTheDeadline) {
     slow.start();
     const auto started = std::chrono::steady_clock::now();
     auto response = TallyHTTPEater::sendMethodToBodyHeaderFieldsTimeoutIntervalUseWebView(
-        "GET", *URL::fromString(slow.url("/slow")), std::nullopt, std::nullopt, 0.5, false);
+        "GET", *URL::fromString(slow.url("/slow")), std::nullopt, std::nullopt, 0.2, false);
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     stop = true;
+    // Bytes kept coming, so the idle limit never struck: the deadline did.
+    EXPECT_GE(took, 0.2 * TallyHTTPEater::kDeadlineFactor);
     EXPECT_LT(took, 5.0);
+    ASSERT_TRUE(response->body());
+    EXPECT_FALSE(response->body()->empty());
     ASSERT_TRUE(response->error());
     EXPECT_EQ(response->error()->code(), Error::kURLErrorTimedOut);
 }
