@@ -11,7 +11,7 @@ namespace clipora {
 // a link on the microblog service through the sharing framework, and the
 // analytics agent's event log. Until the sharing framework is linked in, the
 // share goes to a hook that does nothing but log (tests install their own);
-// neighbouring subsystems are wired here, and only here.
+// the sharing framework and the analytics agent are wired here, and only here.
 class NeighbourServices {
 public:
     using ShareHook = std::function<void(const platform::URL& url, const std::string& title)>;
@@ -20,7 +20,7 @@ public:
 
     // "Share Video on Twitter" and the settings screen's "shareTwitter".
     static void shareURLTitle(const platform::URL& url, const std::string& title);
-    // One event with no parameters ("Watch Video" after a playback), for the
+    // One event with no parameters ("Watch Video" after a playback) in the
     // analytics agent's current session; nothing is recorded without one.
     static void logEvent(const std::string& eventName);
 

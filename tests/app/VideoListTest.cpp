@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/NeighbourServices.h"
+#include "analytics/TallyEvent.h"
+#include "analytics/TallySession.h"
 #include "app/PRRefreshTableHeaderView.h"
 #include "app/ProgressHUD.h"
 #include "app/WatchVideoViewController.h"
@@ -22,7 +23,7 @@ namespace {
 class VideoListTest : public test::StandinAppTest {
 protected:
     void TearDown() override {
-        NeighbourServices::setEventHook({});
+        TallySession::resetClassState();
         MoviePlayerController::setFinishesImmediately(false);
         StandinAppTest::TearDown();
     }
@@ -101,20 +102,32 @@ TEST_F(VideoListTest, TheWallPostsOutcomeIsWhatTheHUDShows) {
 
 TEST_F(VideoListTest, PlaybackOfferedSourcesAndTheEventAfterIt) {
     auto screen = openFriendsVideos();
-    std::vector<std::string> events;
-    NeighbourServices::setEventHook([&](const std::string& name) { events.push_back(name); });
     MoviePlayerController::clearPlaybackLog();
     MoviePlayerController::setFinishesImmediately(true);
-    ASSERT_TRUE(screen->tableView()->tapRowAtIndexPath(IndexPath{0, 0}));
-    auto sheet = ScreenReader::read().alert;
-    ASSERT_TRUE(sheet);
-    EXPECT_EQ(sheet->title, "What do you want to do?");
-    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("Watch HD Video"));
-    ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
-    EXPECT_EQ(events, std::vector<std::string>{"Watch Video"});
-    ASSERT_EQ(MoviePlayerController::playbackLog().size(), 1u);
+    auto play = [&] {
+        const auto before = MoviePlayerController::playbackLog().size();
+        ASSERT_TRUE(screen->tableView()->tapRowAtIndexPath(IndexPath{0, 0}));
+        auto sheet = ScreenReader::read().alert;
+        ASSERT_TRUE(sheet);
+        EXPECT_EQ(sheet->title, "What do you want to do?");
+        ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("Watch HD Video"));
+        ASSERT_TRUE(pumpUntil([&] {
+            return MoviePlayerController::playbackLog().size() > before && ScreenReader::read().controller == screen;
+        }));
+        pumpPending();
+    };
+    // The application never starts an analytics session: nothing is recorded.
+    play();
+    EXPECT_FALSE(TallySession::currentSession());
+    EXPECT_TRUE(TallySession::savedSessions().empty());
+    // With a session current, the playback's event lands in it.
+    auto session = TallySession::createActiveTallySession("KEY");
+    play();
+    EXPECT_EQ(session->eventCounts(), (Value::Dictionary{{"Watch Video", Value(1)}}));
+    ASSERT_EQ(session->eventLog().size(), 1u);
+    EXPECT_EQ(session->eventLog()[0]->name(), "Watch Video");
+    ASSERT_EQ(MoviePlayerController::playbackLog().size(), 2u);
     EXPECT_EQ(MoviePlayerController::playbackLog().front(), *screen->videoList().front()->srcHD());
-    EXPECT_EQ(ScreenReader::read().controller, screen);  // the player went away
 }
 
 TEST(VideoListEmailTest, NetworkTextsAreEscapedInTheBody) {
