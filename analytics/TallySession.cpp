@@ -735,7 +735,9 @@ std::string TallySession::getCFUUIDBasedUIDAndStatus(int& status) {
     // Two threads reading at once must not both make a new identifier.
     std::lock_guard lock(identifierMutex());
     auto pasteboard = Pasteboard::pasteboardWithNameCreate(kPasteboardName, true);
-    pasteboard->setPersistent(true);
+    // Making it persistent writes its file; once is enough (every upload body
+    // reads the identifier).
+    if (!pasteboard->isPersistent()) pasteboard->setPersistent(true);
     if (auto stored = pasteboard->dataForPasteboardType(kPasteboardType); !stored) {
         status = UIDCreated;
     } else {
@@ -847,15 +849,14 @@ namespace {
 constexpr std::uint16_t kProtocolVersion = 22;
 constexpr std::uint16_t kAgentVersionNumber = 79;
 
-void appendRecord(const Value& element, Data& records, std::uint16_t& count) {
-    std::optional<Data> record;
-    if (auto session = element.objectAs<TallySession>())
-        record = session->data();
-    else if (const Data* stored = element.data())
-        record = *stored;
-    if (!record) return;
-    records.insert(records.end(), record->begin(), record->end());
-    ++count;
+// The record an element of the list to send stands for: a live session is
+// serialized, a stored record is taken as it is (without copying it).
+const Data* recordOf(const Value& element, std::optional<Data>& serialized) {
+    if (auto session = element.objectAs<TallySession>()) {
+        serialized = session->data();
+        return serialized ? &*serialized : nullptr;
+    }
+    return element.data();
 }
 
 }  // namespace
@@ -916,11 +917,23 @@ Data TallySession::dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAd
         TallyProtocolData::appendStringToData(key, body);
         TallyProtocolData::appendStringToData(*value.string(), body);
     }
-    Data records;
-    std::uint16_t count = 0;
-    for (const auto& element : sessions) TallyUtil::guarded([&] { appendRecord(element, records, count); });
-    TallyProtocolData::appendUshortToData(count, body);
-    body.insert(body.end(), records.begin(), records.end());
+    // Records are gathered first (the count precedes them) and copied into
+    // the body once, into room reserved for all of them and the trailer.
+    std::vector<std::optional<Data>> serialized(sessions.size());
+    std::vector<const Data*> records;
+    records.reserve(sessions.size());
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        TallyUtil::guarded([&] {
+            if (const Data* record = recordOf(sessions[i], serialized[i])) {
+                records.push_back(record);
+                total += record->size();
+            }
+        });
+    }
+    TallyProtocolData::appendUshortToData(static_cast<std::uint16_t>(records.size()), body);
+    body.reserve(body.size() + total + 4);
+    for (const Data* record : records) body.insert(body.end(), record->begin(), record->end());
     appendSessionsDataChecksum(body);
     return body;
 }
