@@ -11,6 +11,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/Thread.h"
 #include "platform/uikit/WebView.h"
+#include "platform/uikit/WebViewDelegate.h"
 
 namespace clipora {
 
@@ -31,6 +32,33 @@ std::string joinQuery(const Value::Dictionary& query, bool escape) {
     }
     return Text::join(pairs, "&");
 }
+
+// Keeps an off-screen web view alive until its load is over: nothing else
+// holds it once the sender has returned. Main thread only.
+class OffScreenLoad : public WebViewDelegate, public std::enable_shared_from_this<OffScreenLoad> {
+public:
+    static void start(const URLRequest& request) {
+        auto load = std::make_shared<OffScreenLoad>();
+        load->view_ = std::make_shared<WebView>(Rect{10, 10, 10, 10});
+        load->view_->setDelegate(load);
+        running().push_back(load);
+        load->view_->loadRequest(request);
+    }
+    void webViewDidFinishLoad(const std::shared_ptr<WebView>&) override { finish(); }
+    void webViewDidFailLoadWithError(const std::shared_ptr<WebView>&, const Error&) override { finish(); }
+
+private:
+    static std::vector<std::shared_ptr<OffScreenLoad>>& running() {
+        static std::vector<std::shared_ptr<OffScreenLoad>> loads;
+        return loads;
+    }
+    // Let go on a later turn of the main loop: the view is still inside the
+    // callback that tells of the end.
+    void finish() {
+        Thread::performOnMainThread([self = shared_from_this()] { std::erase(running(), self); }, false);
+    }
+    std::shared_ptr<WebView> view_;
+};
 
 }  // namespace
 
@@ -69,12 +97,7 @@ std::shared_ptr<TallyHTTPResponse> TallyHTTPEater::sendMethodToBodyHeaderFieldsT
     request.setHTTPShouldHandleCookies(false);
 
     if (useWebView) {
-        Thread::performOnMainThread(
-            [request] {
-                auto webView = std::make_shared<WebView>(Rect{10, 10, 10, 10});
-                webView->loadRequest(request);
-            },
-            true);
+        Thread::performOnMainThread([request] { OffScreenLoad::start(request); }, true);
         return nullptr;
     }
 

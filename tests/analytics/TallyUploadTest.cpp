@@ -218,6 +218,17 @@ TEST_F(TallyUploadTest, RedirectsAndFailuresClearNothing) {
     EXPECT_FALSE(TallySession::sentSession());
 }
 
+TEST_F(TallyUploadTest, TheWebViewFormSendsWithoutExaminingTheReply) {
+    endedSession()->saveSession();
+    TallySession::createActiveTallySession("KEY");
+    TallySession::sendSessionsToServerForAdditionalInfo();
+    ASSERT_TRUE(pumpUntil([&] { return !received().empty(); }));
+    const Data sent = received()[0];
+    EXPECT_EQ(Data(sent.begin(), sent.begin() + 4), bytes({0, 22, 0, 0}));
+    EXPECT_FALSE(TallySession::savedSessions().empty());
+    EXPECT_FALSE(TallySession::sentSession());
+}
+
 TEST_F(TallyUploadTest, OnlyOneUploadAtATime) {
     TallySession::createActiveTallySession("KEY");
     std::unique_lock busy(TallySession::getNetworkLock());
