@@ -1,3 +1,5 @@
+#include <stdexcept>
+
 #include "analytics/TallyAnalytics.h"
 #include "analytics/TallyEvent.h"
 #include "analytics/TallyPageViewDelegate.h"
@@ -100,6 +102,7 @@ public:
     void navigationControllerDidShowViewControllerAnimated(const std::shared_ptr<NavigationController>&,
                                                            const std::shared_ptr<ViewController>&, bool) override {
         ++shown;
+        if (fails) throw std::runtime_error("delegate failed");
     }
     bool tabBarControllerShouldSelectViewController(const std::shared_ptr<TabBarController>&,
                                                     const std::shared_ptr<ViewController>&) override {
@@ -113,6 +116,7 @@ public:
     int shown = 0;
     int customized = 0;
     bool allow = true;
+    bool fails = false;
 };
 
 TEST_F(TallyAnalyticsTest, PageViewsAreCountedThroughTheControllersDelegates) {
@@ -133,6 +137,21 @@ TEST_F(TallyAnalyticsTest, PageViewsAreCountedThroughTheControllersDelegates) {
     advanceClock(0.31);
     navigation->popViewControllerAnimated(false);
     EXPECT_EQ(session->pageViewCount(), 2);
+    // A second proxy chains in front of the first: the transition reaches
+    // the host's delegate once, and the second count falls within 0.3 s.
+    TallyAnalytics::logAllPageViews(navigation);
+    advanceClock(1);
+    navigation->pushViewControllerAnimated(std::make_shared<ViewController>(), false);
+    EXPECT_EQ(recorder->shown, 4);
+    EXPECT_EQ(session->pageViewCount(), 3);
+    // What the host's delegate throws stays inside the proxy that called it,
+    // which skips its count; the outer proxy carries on and counts.
+    recorder->fails = true;
+    advanceClock(1);
+    EXPECT_NO_THROW(navigation->popViewControllerAnimated(false));
+    EXPECT_EQ(recorder->shown, 5);
+    EXPECT_EQ(session->pageViewCount(), 4);
+    recorder->fails = false;
 
     auto tabs = std::make_shared<TabBarController>();
     auto a = std::make_shared<ViewController>(), b = std::make_shared<ViewController>();
@@ -142,10 +161,10 @@ TEST_F(TallyAnalyticsTest, PageViewsAreCountedThroughTheControllersDelegates) {
     recorder->allow = false;
     advanceClock(1);
     EXPECT_FALSE(tabs->tapViewController(b));  // refused: nothing counted
-    EXPECT_EQ(session->pageViewCount(), 2);
+    EXPECT_EQ(session->pageViewCount(), 4);
     recorder->allow = true;
     EXPECT_TRUE(tabs->tapViewController(b));
-    EXPECT_EQ(session->pageViewCount(), 3);
+    EXPECT_EQ(session->pageViewCount(), 5);
     tabs->beginCustomizing();
     tabs->endCustomizing(true);
     EXPECT_EQ(recorder->customized, 1);
@@ -156,7 +175,7 @@ TEST_F(TallyAnalyticsTest, PageViewsAreCountedThroughTheControllersDelegates) {
     TallyAnalytics::logAllPageViews(bare);
     advanceClock(1);
     EXPECT_TRUE(bare->tapViewController(b));
-    EXPECT_EQ(session->pageViewCount(), 4);
+    EXPECT_EQ(session->pageViewCount(), 6);
     EXPECT_FALSE(TallyPageViewDelegate::createDelegateOnTarget(std::make_shared<ViewController>()));
     EXPECT_TRUE(pumpUntil([] { return TallyAnalytics::uploadsInFlight() == 0; }, 30));
 }
