@@ -11,6 +11,7 @@
 #include "share/Sharers/SXSafari.h"
 #include "share/Sharers/SXTextMessage.h"
 #include "share/Sharers/SXTumblr.h"
+#include "share/Sharers/SXVkontakte.h"
 
 namespace clipora {
 
@@ -28,6 +29,7 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXReadItLater>("SXReadItLater");
     SXSharerRegistry::registerClass<SXTumblr>("SXTumblr");
     SXSharerRegistry::registerClass<SXGoogleReader>("SXGoogleReader");
+    SXSharerRegistry::registerClass<SXVkontakte>("SXVkontakte");
 }
 
 }  // namespace clipora
