@@ -1,6 +1,7 @@
 #include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXCopy.h"
 #include "share/Sharers/SXFlickr.h"
+#include "share/Sharers/SXFoursquareV2.h"
 #include "share/Sharers/SXGoogleReader.h"
 #include "share/Sharers/SXInstapaper.h"
 #include "share/Sharers/SXLogout.h"
@@ -29,6 +30,7 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXReadItLater>("SXReadItLater");
     SXSharerRegistry::registerClass<SXTumblr>("SXTumblr");
     SXSharerRegistry::registerClass<SXGoogleReader>("SXGoogleReader");
+    SXSharerRegistry::registerClass<SXFoursquareV2>("SXFoursquareV2");
     SXSharerRegistry::registerClass<SXVkontakte>("SXVkontakte");
 }
 

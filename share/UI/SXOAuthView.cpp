@@ -20,16 +20,20 @@ std::shared_ptr<SXOAuthView> SXOAuthView::self() { return sharedAs<SXOAuthView>(
 std::shared_ptr<SXOAuthView> SXOAuthView::initWithURLDelegate(const platform::URL& url,
                                                               std::shared_ptr<SXOAuthViewDelegate> delegate) {
     auto view = std::make_shared<SXOAuthView>();
-    auto cancelItem = std::make_shared<platform::BarButtonItem>(platform::BarButtonItem::SystemItemCancel);
-    cancelItem->setTargetAction(view, &SXOAuthView::cancel);
-    view->navigationItem()->setLeftBarButtonItemAnimated(cancelItem, false);
-    view->setDelegate(std::move(delegate));
-    view->webView_ = std::make_shared<platform::WebView>(platform::Rect());
-    view->webView_->setDelegate(view->sharedAs<platform::WebViewDelegate>());
-    view->webView_->setScalesPageToFit(true);
-    view->webView_->setDataDetectorTypes(platform::WebView::DataDetectorTypeNone);
-    view->webView_->loadRequest(platform::URLRequest(url));
+    view->setUpWithURLDelegate(url, std::move(delegate));
     return view;
+}
+
+void SXOAuthView::setUpWithURLDelegate(const platform::URL& url, std::shared_ptr<SXOAuthViewDelegate> delegate) {
+    auto cancelItem = std::make_shared<platform::BarButtonItem>(platform::BarButtonItem::SystemItemCancel);
+    cancelItem->setTargetAction(self(), &SXOAuthView::cancel);
+    navigationItem()->setLeftBarButtonItemAnimated(cancelItem, false);
+    setDelegate(std::move(delegate));
+    webView_ = std::make_shared<platform::WebView>(platform::Rect());
+    webView_->setDelegate(sharedAs<platform::WebViewDelegate>());
+    webView_->setScalesPageToFit(true);
+    webView_->setDataDetectorTypes(platform::WebView::DataDetectorTypeNone);
+    webView_->loadRequest(platform::URLRequest(url));
 }
 
 std::shared_ptr<SXOAuthViewDelegate> SXOAuthView::delegate() const {

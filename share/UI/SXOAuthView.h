@@ -64,6 +64,11 @@ public:
 
     std::string description() const override { return "SXOAuthView"; }
 
+protected:
+    // The Cancel button, the delegate and the page's load (for the makers of
+    // subclasses).
+    void setUpWithURLDelegate(const platform::URL& url, std::shared_ptr<SXOAuthViewDelegate> delegate);
+
 private:
     std::shared_ptr<SXOAuthView> self();
 
