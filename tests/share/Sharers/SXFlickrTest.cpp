@@ -16,7 +16,7 @@
 #include "share/UI/SXFormFieldCell.h"
 #include "share/UI/SXOAuthView.h"
 #include "tests/share/ShareTest.h"
-#include "tests/share/Sharers/ServiceConfigurator.h"
+#include "tests/share/Sharers/ServiceStandIn.h"
 #include "tests/share/Sharers/photo/PhotoServiceStandIn.h"
 
 namespace clipora {
@@ -32,11 +32,11 @@ protected:
         ca_.emplace(home());
         ca_->trust();
         service_.emplace(*ca_);
-        test::ServiceConfigurator::install({{"flickrConsumerKey", platform::Value(Service::kKey)},
-                                            {"flickrSecretKey", platform::Value(Service::kSecret)},
-                                            {SXFlickr::kRESTAPIEndpointKey, platform::Value(service_->url("/services/rest/"))},
-                                            {SXFlickr::kAuthEndpointKey, platform::Value(service_->url("/services/auth/"))},
-                                            {SXFlickr::kUploadEndpointKey, platform::Value(service_->uploadURL())}});
+        test::StandInConfigurator::install({{"flickrConsumerKey", Service::kKey},
+                                            {"flickrSecretKey", Service::kSecret},
+                                            {SXFlickr::kRESTAPIEndpointKey, service_->url("/services/rest/")},
+                                            {SXFlickr::kAuthEndpointKey, service_->url("/services/auth/")},
+                                            {SXFlickr::kUploadEndpointKey, service_->uploadURL()}});
     }
     void TearDown() override {
         service_.reset();

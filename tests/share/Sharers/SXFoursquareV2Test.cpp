@@ -21,7 +21,7 @@
 #include "share/Sharers/SXFoursquareV2Venue.h"
 #include "share/Sharers/SXFoursquareV2VenuesForm.h"
 #include "tests/share/ShareTest.h"
-#include "tests/share/Sharers/ServiceConfigurator.h"
+#include "tests/share/Sharers/ServiceStandIn.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestCA.h"
 
@@ -110,11 +110,11 @@ protected:
         ca_.emplace(home());
         ca_->trust();
         service_.emplace(*ca_);
-        test::ServiceConfigurator::install({{"foursquareV2ClientId", platform::Value("client 1")},
-                                            {"foursquareV2RedirectURI", platform::Value("app://fsq")},
-                                            {SXFoursquareV2Request::kAPIBaseKey, platform::Value(service_->url("/v2"))},
+        test::StandInConfigurator::install({{"foursquareV2ClientId", "client 1"},
+                                            {"foursquareV2RedirectURI", "app://fsq"},
+                                            {SXFoursquareV2Request::kAPIBaseKey, service_->url("/v2")},
                                             {SXFoursquareV2::kAuthorizeURLKey,
-                                             platform::Value(service_->url("/oauth2/authenticate"))}});
+                                             service_->url("/oauth2/authenticate")}});
     }
     void TearDown() override {
         LocationManager::resetDevice();

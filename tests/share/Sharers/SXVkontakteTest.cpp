@@ -16,7 +16,7 @@
 #include "share/Core/SXItem.h"
 #include "share/Sharers/SXVkontakteOAuthView.h"
 #include "tests/share/ShareTest.h"
-#include "tests/share/Sharers/ServiceConfigurator.h"
+#include "tests/share/Sharers/ServiceStandIn.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/RawServer.h"
 #include "tests/support/TestCA.h"
@@ -151,8 +151,8 @@ protected:
         ca_.emplace(home());
         ca_->trust();
         service_.emplace(*ca_);
-        test::ServiceConfigurator::install({{"vkontakteAppId", platform::Value("app 5")},
-                                            {SXVkontakte::kServiceURLKey, platform::Value(service_->base())}});
+        test::StandInConfigurator::install({{"vkontakteAppId", "app 5"},
+                                            {SXVkontakte::kServiceURLKey, service_->base()}});
     }
     void TearDown() override {
         service_.reset();
@@ -310,7 +310,7 @@ TEST_F(SXVkontakteTest, SendsEveryShareTypeAndMapsTheReplies) {
     EXPECT_EQ(notes_.events, (Events{"start", "fail"}));
 
     // No connection is no success.
-    test::ServiceConfigurator::install({{SXVkontakte::kServiceURLKey, platform::Value("https://127.0.0.1:1")}});
+    test::StandInConfigurator::install({{SXVkontakte::kServiceURLKey, "https://127.0.0.1:1"}});
     send(text("hi"));
     EXPECT_EQ(notes_.events, (Events{"start", "fail"}));
 }

@@ -107,6 +107,11 @@ public:
     explicit StandInConfigurator(const std::map<std::string, std::string>& values) {
         for (const auto& [key, value] : values) mutableConfiguration()[key] = platform::Value(value);
     }
+    // Puts one in force, in place of the configuration there is.
+    static void install(const std::map<std::string, std::string>& values) {
+        SXConfiguration::resetSharedInstance();
+        SXConfiguration::sharedInstanceWithConfigurator(std::make_shared<StandInConfigurator>(values));
+    }
 };
 
 // A share test against one stand-in service, configured under the keys.
