@@ -1,7 +1,7 @@
 #include "app/NeighbourServices.h"
 
 #include "analytics/TallyAnalytics.h"
-#include "platform/foundation/Log.h"
+#include "share/Sharers/SXTwitter.h"
 
 namespace clipora {
 
@@ -18,7 +18,9 @@ NeighbourServices::ShareHook& shareHook() {
 
 void NeighbourServices::shareURLTitle(const URL& url, const std::string& title) {
     if (auto& hook = shareHook()) return hook(url, title);
-    Log::format("Sharing on the microblog service is not available yet: %@", url.absoluteString());
+    // The sharer keeps itself alive until its outcome; nothing comes back
+    // to the screen: the framework's own alerts and notifications tell it.
+    SXTwitter::shareURLTitle(url, title);
 }
 
 void NeighbourServices::logEvent(const std::string& eventName) { TallyAnalytics::logEvent(eventName); }

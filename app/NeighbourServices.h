@@ -8,9 +8,9 @@
 namespace clipora {
 
 // The two services of neighbouring subsystems that the screens call: posting
-// a link on the microblog service through the sharing framework, and the
-// analytics agent's event log. Until the sharing framework is linked in, the
-// share goes to a hook that does nothing but log (tests install their own);
+// a link on the microblog service through the sharing framework's
+// SXTwitter::shareURLTitle, and the analytics agent's event log. Tests may
+// install their own share hook;
 // the sharing framework and the analytics agent are wired here, and only here.
 class NeighbourServices {
 public:
@@ -18,7 +18,8 @@ public:
 
     NeighbourServices() = delete;
 
-    // "Share Video on Twitter" and the settings screen's "shareTwitter".
+    // "Share Video on Twitter", the settings screen's "shareTwitter" and the
+    // browser screens' tweets.
     static void shareURLTitle(const platform::URL& url, const std::string& title);
     // One event with no parameters ("Watch Video" after a playback) in the
     // analytics agent's current session; nothing is recorded without one.

@@ -12,6 +12,7 @@
 #include "share/Sharers/SXSafari.h"
 #include "share/Sharers/SXTextMessage.h"
 #include "share/Sharers/SXTumblr.h"
+#include "share/Sharers/SXTwitter.h"
 #include "share/Sharers/SXVkontakte.h"
 
 namespace clipora {
@@ -32,6 +33,7 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXGoogleReader>("SXGoogleReader");
     SXSharerRegistry::registerClass<SXFoursquareV2>("SXFoursquareV2");
     SXSharerRegistry::registerClass<SXVkontakte>("SXVkontakte");
+    SXSharerRegistry::registerClass<SXTwitter>("SXTwitter");
 }
 
 }  // namespace clipora
