@@ -369,19 +369,20 @@ void SXTwitter::sendUserInfoDidFinishWithData(const OAServiceTicket& ticket, con
     sendDidFinish();
 }
 
-void SXTwitter::convertNSNullsToEmptyStrings(Value& dictionary) {
-    // Iterative: the depth of a reply must not decide the depth of our stack.
-    std::vector<Value::Dictionary*> pending;
-    if (auto* top = dictionary.dictionary()) pending.push_back(top);
+void SXTwitter::convertNSNullsToEmptyStrings(Value& details) {
+    // Iterative: the depth of a reply must not decide the depth of our
+    // stack. Nulls inside arrays go too: the user defaults cannot keep a
+    // null anywhere, and one left would make the whole record unstorable.
+    std::vector<Value*> pending{&details};
     while (!pending.empty()) {
-        auto* current = pending.back();
+        Value* current = pending.back();
         pending.pop_back();
-        for (auto& [key, value] : *current) {
-            if (value.isNull()) {
-                value = Value(std::string());
-            } else if (auto* nested = value.dictionary()) {
-                pending.push_back(nested);
-            }
+        if (current->isNull()) {
+            *current = Value(std::string());
+        } else if (auto* dictionary = current->dictionary()) {
+            for (auto& entry : *dictionary) pending.push_back(&entry.second);
+        } else if (auto* array = current->array()) {
+            for (auto& element : *array) pending.push_back(&element);
         }
     }
 }

@@ -110,9 +110,9 @@ public:
     // "error" text as an error of domain "Twitter", code 2.
     void handleUnsuccessfulTicket(const platform::Data& data);
 
-    // Every null in the dictionary (and its nested dictionaries, to any
-    // depth) becomes the empty string; arrays are left as they are.
-    static void convertNSNullsToEmptyStrings(platform::Value& dictionary);
+    // Every null in the account details, at any depth, becomes the empty
+    // string, so that the user defaults can keep them.
+    static void convertNSNullsToEmptyStrings(platform::Value& details);
     // The picture as JPEG: quality 0.9, lowered by 0.1 while the bytes are
     // more than `maxBytes` and the quality above 0.1.
     static platform::Data jpegForUpload(const platform::Image& image, std::size_t maxBytes = kMaxPictureBytes);
