@@ -8,11 +8,15 @@
 #include "app/PRRefreshTableHeaderView.h"
 #include "app/ProgressHUD.h"
 #include "app/WatchVideoViewController.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/media/MoviePlayerController.h"
+#include "platform/media/TweetComposeViewController.h"
 #include "platform/uikit/AlertRegistry.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/ScreenReader.h"
+#include "share/Core/SX.h"
+#include "share/UI/SXActivityIndicator.h"
 #include "tests/app/StandinAppTest.h"
 
 using namespace clipora;
@@ -25,6 +29,9 @@ protected:
     void TearDown() override {
         TallySession::resetClassState();
         MoviePlayerController::setFinishesImmediately(false);
+        TweetComposeViewController::clearSentTweets();
+        SX::reset();
+        SXActivityIndicator::reset();
         StandinAppTest::TearDown();
     }
     // Signed in, "My Friends Videos" opened and loaded.
@@ -98,6 +105,32 @@ TEST_F(VideoListTest, TheWallPostsOutcomeIsWhatTheHUDShows) {
     ASSERT_FALSE(posts.empty());
     EXPECT_EQ(posts.front().params.at("comment"), "Check out this cool video!");
     EXPECT_NE(posts.front().params.at("url").find("/video/video.php?v="), std::string::npos);
+}
+
+TEST_F(VideoListTest, TheTweetReachesTheSheetWithTheVideosPageAndForgetsTheOwnLogin) {
+    auto screen = openFriendsVideos();
+    // A login of the sharing framework's own route, left from earlier.
+    SX::setAuthValueForKeyForSharer(std::string("token"), "accessKey", "SXTwitter");
+    SX::setAuthValueForKeyForSharer(std::string("secret"), "accessSecret", "SXTwitter");
+    UserDefaults::standardUserDefaults()->setObject(Value::makeDictionary({{"screen_name", Value("robin")}}),
+                                                    "kSXTwitterUserInfo");
+    ASSERT_TRUE(screen->tableView()->tapRowAtIndexPath(IndexPath{0, 0}));
+    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("Share Video on Twitter"));
+
+    auto sheet = std::dynamic_pointer_cast<TweetComposeViewController>(ScreenReader::topViewController());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->initialText(), "Check out this cool video!");
+    ASSERT_EQ(sheet->urls().size(), 1u);
+    EXPECT_EQ(sheet->urls()[0].absoluteString(),
+              "https://web.social.test/video/video.php?v=" + screen->videoList().front()->videoID().value_or(""));
+    EXPECT_FALSE(SX::getAuthValueForKeyForSharer("accessKey", "SXTwitter"));
+    EXPECT_FALSE(SX::getAuthValueForKeyForSharer("accessSecret", "SXTwitter"));
+    EXPECT_FALSE(UserDefaults::standardUserDefaults()->objectForKey("kSXTwitterUserInfo"));
+
+    sheet->send();
+    ASSERT_EQ(TweetComposeViewController::sentTweets().size(), 1u);
+    EXPECT_EQ(TweetComposeViewController::sentTweets()[0].text, "Check out this cool video!");
+    EXPECT_EQ(ScreenReader::topViewController(), screen);
 }
 
 TEST_F(VideoListTest, PlaybackOfferedSourcesAndTheEventAfterIt) {

@@ -159,4 +159,14 @@ TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
     EXPECT_TRUE(video);
 }
 
+TEST_F(CliporaEndToEndTest, AVideoIsTweetedThroughTheSystemsTweetSheet) {
+    const std::string out = runScript("tweet.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("== Tweet ==\n  Check out this cool video!\n  link: https://web.social.test/video/video.php?v=")) << out;
+    EXPECT_TRUE(shows("[b 1] Send [b 2] Cancel")) << out;
+    EXPECT_TRUE(shows("<Share \u2713 Saved!>")) << out;
+    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+}
+
 }  // namespace

@@ -23,6 +23,7 @@
 #include "platform/media/MailComposeViewController.h"
 #include "platform/media/MoviePlayerController.h"
 #include "platform/media/MoviePlayerViewController.h"
+#include "platform/media/TweetComposeViewController.h"
 #include "platform/uikit/AlertRegistry.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/BarButtonItem.h"
@@ -33,8 +34,11 @@
 #include "platform/uikit/ScreenReader.h"
 #include "platform/uikit/TableView.h"
 #include "platform/uikit/TextField.h"
+#include "platform/uikit/TextView.h"
 #include "platform/uikit/WebView.h"
 #include "platform/uikit/Window.h"
+#include "share/UI/SXActivityIndicator.h"
+#include "share/UI/SXFormControllerLargeTextField.h"
 #include "social/sdk/FBHosts.h"
 #include "social/sdk/FBLoginButton.h"
 
@@ -187,6 +191,11 @@ std::vector<DeviceProgram::Button> DeviceProgram::buttons() {
         list.push_back({"Cancel", [composer] { composer->cancel(); }});
         return list;
     }
+    if (auto sheet = std::dynamic_pointer_cast<TweetComposeViewController>(top)) {
+        list.push_back({"Send", [sheet] { sheet->send(); }});
+        list.push_back({"Cancel", [sheet] { sheet->cancel(); }});
+        return list;
+    }
     auto shot = ScreenReader::read();
     for (const auto& item : {shot.leftItem, shot.rightItem}) {
         const std::string title = itemTitle(item);
@@ -215,6 +224,10 @@ std::string DeviceProgram::screenText() {
     } else if (auto composer = std::dynamic_pointer_cast<MailComposeViewController>(top)) {
         const auto& message = composer->message();
         out << "== New Message ==\n  Subject: " << message.subject << "\n  " << message.body << "\n";
+    } else if (auto sheet = std::dynamic_pointer_cast<TweetComposeViewController>(top)) {
+        out << "== Tweet ==\n  " << sheet->initialText() << "\n";
+        for (const auto& url : sheet->urls()) out << "  link: " << url.absoluteString() << "\n";
+        if (!sheet->images().empty()) out << "  [picture]\n";
     } else {
         auto shot = ScreenReader::read();
         out << "== " << shot.title << " ==\n";
@@ -247,6 +260,9 @@ std::string DeviceProgram::screenText() {
                 out << "  [l " << (i + 1) << "] " << (links[i].text.empty() ? links[i].href : links[i].text)
                     << (WebView::opensNewWindow(links[i]) ? " (new window)" : "") << "\n";
         }
+        if (auto compose = std::dynamic_pointer_cast<SXFormControllerLargeTextField>(top)) {
+            out << "  text: " << compose->textView()->text() << "\n";
+        }
         if (shot.alert) {
             out << (shot.alert->isActionSheet ? "Sheet" : "Alert") << " \"" << shot.alert->title << "\"";
             if (!shot.alert->message.empty()) out << ": " << shot.alert->message;
@@ -264,6 +280,11 @@ std::string DeviceProgram::screenText() {
         if (auto mark = hud->markImageName()) out << (*mark == ProgressHUD::kErrorImage ? " (error)" : " (done)");
         else out << " (busy)";
         out << ">\n";
+    }
+    // The sharing framework's indicator ("Saved!" with a check mark).
+    if (auto indicator = SXActivityIndicator::currentIndicator(); indicator->superview() && indicator->alpha() > 0) {
+        const auto text = indicator->centerMessageLabel()->text() + " " + indicator->subMessageLabel()->text();
+        out << "  <Share " << Text::trimWhitespaceAndNewlines(text) << ">\n";
     }
     if (delegate_ && delegate_->viewController() && top == delegate_->viewController()) {
         for (const auto& row : delegate_->viewController()->downloadList())
@@ -322,6 +343,8 @@ bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
             handOver_->type(argument);
         } else if (auto field = std::dynamic_pointer_cast<TextField>(Responder::firstResponder())) {
             field->typeText(argument);
+        } else if (auto textView = std::dynamic_pointer_cast<TextView>(Responder::firstResponder())) {
+            textView->typeText(argument);
         } else {
             output << "(no field has the keyboard)\n";
         }
