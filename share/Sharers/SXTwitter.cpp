@@ -142,6 +142,9 @@ bool SXTwitter::isAuthorized() {
 }
 
 void SXTwitter::promptAuthorization() {
+    // Whether this is the first login or a new one after the service
+    // refused the token, the share goes on once the login is done.
+    setPendingAction(PendingActionShareAgain);
     if (twitterFrameworkAvailable()) {
         // The sheet logs in, not this sharer: the attempt ends here.
         authDidFinish(false);

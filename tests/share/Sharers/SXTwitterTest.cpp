@@ -146,6 +146,7 @@ struct Seen {
 struct Reply {
     int status = 200;
     std::string body;
+    int times = -1;  // how many requests get this reply (-1: all)
 };
 
 class SXTwitterTest : public test::ShareTest {
@@ -175,8 +176,11 @@ protected:
                                                   seen.headers["Authorization"], "cs", "as");
             std::lock_guard lock(mutex_);
             seen_.push_back(seen);
-            auto reply = replies_.find(request.path);
-            return reply == replies_.end() ? Reply{} : reply->second;
+            auto it = replies_.find(request.path);
+            if (it == replies_.end()) return Reply{};
+            Reply reply = it->second;
+            if (it->second.times > 0 && --it->second.times == 0) replies_.erase(it);
+            return reply;
         };
         auto answer = [record](bool form, std::string fallback) {
             return [record, form, fallback](const httplib::Request& request, httplib::Response& response) {
@@ -506,6 +510,33 @@ TEST_F(SXTwitterTest, ARefusedXAuthLoginShowsTheServiceTextAndEndsTheAttempt) {
     pumpPending();
     EXPECT_TRUE(weak.expired());
     EXPECT_FALSE(hasToken());
+}
+
+TEST_F(SXTwitterTest, ARefusedTokenBringsTheLoginBackAndTheShareGoesOn) {
+    storeToken();
+    platform::UserDefaults::standardUserDefaults()->setObject(Value::makeDictionary(), SXTwitter::kUserInfoKey);
+    reply("/1/statuses/update.json", {401, R"({"error":"Could not authenticate with OAuth."})", 1});
+    std::weak_ptr<SXTwitter> weak = SXSharer::shareText<SXTwitter>(std::string("Hello"));
+    auto form = waitForForm();
+    ASSERT_TRUE(form);
+    form->navigationItem()->rightBarButtonItem()->tap();
+    ASSERT_TRUE(waitFor("auth yes"));
+    EXPECT_EQ(topAlertText(), "Error: Could not authenticate you. Please relogin.");
+    // After the new login the compose form comes back with the text.
+    std::shared_ptr<SXTwitterForm> again;
+    ASSERT_TRUE(pumpUntil([&] {
+        settle();
+        again = top<SXTwitterForm>();
+        return again && again != form;
+    }));
+    EXPECT_EQ(again->textView()->text(), "Hello");
+    again->navigationItem()->rightBarButtonItem()->tap();
+    ASSERT_TRUE(waitFor("finish"));
+    EXPECT_EQ(notes_.events, (Events{"start", "fail", "auth yes", "start", "finish"}));
+    EXPECT_EQ(seen("/oauth/request_token").size(), 1u);
+    EXPECT_EQ(seen("/1/statuses/update.json").size(), 2u);
+    pumpPending();
+    EXPECT_TRUE(weak.expired());
 }
 
 // --- The compose form ---
