@@ -20,6 +20,7 @@
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/TextField.h"
 #include "share/Core/LegacySXConfigurator.h"
+#include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXTwitterForm.h"
 #include "share/Sharers/SXiOS5Twitter.h"
 #include "share/UI/SXFormController.h"
@@ -213,6 +214,9 @@ protected:
                                  {"twitterSecret", Value("cs")},            {"twitterCallbackUrl", Value("http://callback.example/done")},
                                  {"bitLyLogin", Value("shortlogin")},       {"bitLyKey", Value("k&y")}};
         SXConfiguration::sharedInstanceWithConfigurator(configurator_);
+        // The account details after a login are fetched by a sharer made by
+        // name; another test may have replaced that name meanwhile.
+        SXSharerRegistry::registerClass<SXTwitter>("SXTwitter");
         TweetComposeViewController::setAvailable(false);
         TweetComposeViewController::clearSentTweets();
     }
