@@ -2,23 +2,11 @@
 
 #include <cstdio>
 
+#include "platform/foundation/MarkupEscaping.h"
+
 namespace clipora {
 
-std::string TextEscaping::html(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
+std::string TextEscaping::html(std::string_view text) { return platform::MarkupEscaping::escaped(text); }
 
 std::string TextEscaping::jsonString(std::string_view text) {
     std::string out;

@@ -1,5 +1,6 @@
 #include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXCopy.h"
+#include "share/Sharers/SXEvernote.h"
 #include "share/Sharers/SXFlickr.h"
 #include "share/Sharers/SXFoursquareV2.h"
 #include "share/Sharers/SXGoogleReader.h"
@@ -34,6 +35,7 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXFoursquareV2>("SXFoursquareV2");
     SXSharerRegistry::registerClass<SXVkontakte>("SXVkontakte");
     SXSharerRegistry::registerClass<SXTwitter>("SXTwitter");
+    SXSharerRegistry::registerClass<SXEvernote>("SXEvernote");
 }
 
 }  // namespace clipora

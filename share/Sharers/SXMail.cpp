@@ -1,5 +1,6 @@
 #include "share/Sharers/SXMail.h"
 
+#include "platform/foundation/MarkupEscaping.h"
 #include "platform/foundation/Text.h"
 #include "platform/media/MailComposeViewController.h"
 #include "platform/uikit/Image.h"
@@ -10,26 +11,6 @@
 namespace clipora {
 
 using platform::Text;
-
-namespace {
-
-// Element text of an HTML body: a "<" or "&" in a title must not become
-// markup.
-std::string escapeHTML(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-}  // namespace
 
 bool SXMail::canShare() const { return platform::MailComposeViewController::canSendMail(); }
 
@@ -42,15 +23,15 @@ bool SXMail::send() {
 std::string SXMail::mailBody() const {
     if (auto body = item()->customValueForKey("body"); body && body->isString()) return *body->string();
     std::vector<std::string> parts;
-    if (item()->text()) parts.push_back(escapeHTML(*item()->text()));
-    if (item()->URL()) parts.push_back(escapeHTML(item()->displayURLString()));
+    if (item()->text()) parts.push_back(platform::MarkupEscaping::escaped(*item()->text()));
+    if (item()->URL()) parts.push_back(platform::MarkupEscaping::escaped(item()->displayURLString()));
     if (item()->data()) {
-        parts.push_back(escapeHTML(localizedShareFormat("Attached: %@", item()->title().value_or(
+        parts.push_back(platform::MarkupEscaping::escaped(localizedShareFormat("Attached: %@", item()->title().value_or(
                                                                              item()->filename().value_or("")))));
     }
     auto body = Text::join(parts, "<br/><br/>");
     if (SXConfiguration::boolValue("sharedWithSignature")) {
-        body += "<br/><br/>" + escapeHTML(localizedShareFormat("Sent from %@", SXConfiguration::stringValue("appName")));
+        body += "<br/><br/>" + platform::MarkupEscaping::escaped(localizedShareFormat("Sent from %@", SXConfiguration::stringValue("appName")));
     }
     return body;
 }

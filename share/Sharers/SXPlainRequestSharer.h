@@ -12,10 +12,10 @@
 
 namespace clipora {
 
-// The base of sharers that speak to their service with plain HTTPS requests
-// and keep a user name (or e-mail) and password from the login form in the
-// keychain: the service addresses, the request plumbing and the login
-// form's refusal. Main thread only.
+// The base of sharers that keep a user name (or e-mail) and password from
+// the login form in the keychain and mostly speak to their service with
+// plain HTTPS requests: the service addresses, the request plumbing and the
+// login form's outcome. Main thread only.
 class SXPlainRequestSharer : public SXSharer {
 public:
     using Finished = void (SXPlainRequestSharer::*)(const std::shared_ptr<SXRequest>& request);
