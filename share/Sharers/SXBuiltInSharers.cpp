@@ -5,6 +5,7 @@
 #include "share/Sharers/SXFoursquareV2.h"
 #include "share/Sharers/SXGoogleReader.h"
 #include "share/Sharers/SXInstapaper.h"
+#include "share/Sharers/SXLinkedIn.h"
 #include "share/Sharers/SXLogout.h"
 #include "share/Sharers/SXMail.h"
 #include "share/Sharers/SXPhotoAlbum.h"
@@ -36,6 +37,7 @@ void registerBuiltInSharers() {
     SXSharerRegistry::registerClass<SXVkontakte>("SXVkontakte");
     SXSharerRegistry::registerClass<SXTwitter>("SXTwitter");
     SXSharerRegistry::registerClass<SXEvernote>("SXEvernote");
+    SXSharerRegistry::registerClass<SXLinkedIn>("SXLinkedIn");
 }
 
 }  // namespace clipora

@@ -2,9 +2,12 @@
 
 #include "platform/foundation/Base64.h"
 #include "share/Core/SX.h"
+#include "share/Sharers/SXGoogleReader.h"
 #include "share/Sharers/SXInstapaper.h"
+#include "share/Sharers/SXLinkedIn.h"
 #include "share/Sharers/SXPinboard.h"
 #include "share/Sharers/SXReadItLater.h"
+#include "share/Sharers/SXTumblr.h"
 #include "share/json/JSONDecoder.h"
 #include "tests/share/Sharers/ServiceStandIn.h"
 
@@ -207,7 +210,11 @@ TEST_F(ReadLaterTest, ServicesDefaultToHttps) {
     SXConfiguration::resetSharedInstance();
     for (auto [key, base] : {std::pair{SXInstapaper::kBaseURLKey, SXInstapaper::kDefaultBaseURL},
                              {SXPinboard::kBaseURLKey, SXPinboard::kDefaultBaseURL},
-                             {SXReadItLater::kBaseURLKey, SXReadItLater::kDefaultBaseURL}}) {
+                             {SXReadItLater::kBaseURLKey, SXReadItLater::kDefaultBaseURL},
+                             {SXTumblr::kBaseURLKey, SXTumblr::kDefaultBaseURL},
+                             {SXGoogleReader::kAccountsURLKey, SXGoogleReader::kDefaultBaseURL},
+                             {SXLinkedIn::kAPIBaseURLKey, SXLinkedIn::kDefaultAPIBaseURL},
+                             {SXLinkedIn::kSiteBaseURLKey, SXLinkedIn::kDefaultSiteBaseURL}}) {
         auto url = SXPlainRequestSharer::serviceURL(key, base, "/p?q=1");
         ASSERT_TRUE(url) << key;
         EXPECT_EQ(url->scheme(), "https") << key;

@@ -1,0 +1,137 @@
+#include "share/Sharers/SXLinkedIn.h"
+
+#include "platform/foundation/MarkupEscaping.h"
+#include "platform/foundation/Text.h"
+#include "share/Core/Helpers/OAuth/OAAsynchronousDataFetcher.h"
+#include "share/Core/Helpers/OAuth/OAHMAC_SHA1SignatureProvider.h"
+#include "share/Core/Helpers/OAuth/OAMutableURLRequest.h"
+#include "share/Core/SX.h"
+#include "share/Core/SXConfiguration.h"
+#include "share/Sharers/SXPlainRequestSharer.h"
+#include "share/UI/SXFormController.h"
+#include "share/UI/SXFormFieldSettings.h"
+
+namespace clipora {
+
+using platform::Text;
+
+namespace {
+
+std::optional<platform::URL> apiURL(std::string_view path) {
+    return SXPlainRequestSharer::serviceURL(SXLinkedIn::kAPIBaseURLKey, SXLinkedIn::kDefaultAPIBaseURL, path);
+}
+
+}  // namespace
+
+void SXLinkedIn::init() {
+    SXOAuthSharer::init();
+    setConsumerKey(SXConfiguration::stringValue("linkedInConsumerKey"));
+    setSecretKey(SXConfiguration::stringValue("linkedInSecret"));
+    auto callback = SXConfiguration::stringValue("linkedInCallbackUrl");
+    setAuthorizeCallbackURL(callback.empty() ? std::nullopt : platform::URL::fromString(callback));
+    setRequestURL(apiURL("/uas/oauth/requestToken"));
+    setAuthorizeURL(SXPlainRequestSharer::serviceURL(kSiteBaseURLKey, kDefaultSiteBaseURL, "/uas/oauth/authorize"));
+    setAccessURL(apiURL("/uas/oauth/accessToken"));
+    setSignatureProvider(std::make_shared<OAHMAC_SHA1SignatureProvider>());
+}
+
+void SXLinkedIn::tokenAccessModifyRequest(const std::shared_ptr<OAMutableURLRequest>& request) {
+    if (const auto& vars = authorizeResponseQueryVars()) {
+        if (auto verifier = vars->find("oauth_verifier"); verifier != vars->end()) {
+            request->setOAuthParameterNameWithValue("oauth_verifier", verifier->second);
+        }
+    }
+    if (auto callback = authorizeCallbackURL(); callback && !callback->absoluteString().empty()) {
+        request->setOAuthParameterNameWithValue("oauth_callback", callback->absoluteString());
+    }
+}
+
+std::vector<std::shared_ptr<SXFormFieldSettings>> SXLinkedIn::shareFormFieldsForType(int type) {
+    using F = SXFormFieldSettings;
+    if (type == SXItem::SXShareTypeURL) {
+        return {F::labelKeyTypeStart(localizedShareString("Title"), "title", F::SXFormFieldTypeText, item()->title())};
+    }
+    if (type == SXItem::SXShareTypeText) {
+        return {F::labelKeyTypeStart(localizedShareString("Text"), "text", F::SXFormFieldTypeText, item()->text())};
+    }
+    return {};
+}
+
+void SXLinkedIn::shareFormValidate(const std::shared_ptr<SXFormController>& form) {
+    auto values = form->formValues();
+    const auto& message = values[item()->shareType() == SXItem::SXShareTypeURL ? "title" : "text"];
+    auto characters = Text::decodeUTF8(message);
+    if (Text::trimWhitespaceAndNewlines(message).empty()) {
+        showAlert(localizedShareString("Message is empty"), localizedShareString("You must enter a message in order to post."));
+    } else if (characters && characters->size() > kMaxLength) {
+        showAlert(localizedShareString("Message is too long"),
+                  localizedShareString("LinkedIn posts can only be 700 characters in length."));
+    } else {
+        form->saveForm();
+    }
+}
+
+bool SXLinkedIn::validateItem() {
+    if (!SXOAuthSharer::validateItem()) return false;
+    if (item()->shareType() != SXItem::SXShareTypeURL) return true;
+    return item()->title() && !item()->title()->empty();
+}
+
+std::string SXLinkedIn::shareBody() const {
+    using Markup = platform::MarkupEscaping;
+    bool isLink = item()->shareType() == SXItem::SXShareTypeURL;
+    auto comment = (isLink ? item()->title() : item()->text()).value_or("");
+    std::string content;
+    if (isLink && item()->URL()) {
+        content = Text::format("<content><submitted-url>%@</submitted-url></content>",
+                               Markup::escaped(item()->URL()->absoluteString()));
+    }
+    std::string visibility = "anyone";
+    if (auto code = item()->customValueForKey("visibility.code"); code && code->string()) visibility = *code->string();
+    return Text::format("<?xml version=\"1.0\" encoding=\"UTF-8\"?><share><comment>%@</comment>%@<visibility><code>%@"
+                        "</code></visibility></share>",
+                        Markup::escaped(comment), content, Markup::escaped(visibility));
+}
+
+bool SXLinkedIn::send() {
+    if (!validateItem()) return false;
+    auto type = item()->shareType();
+    if (type != SXItem::SXShareTypeURL && type != SXItem::SXShareTypeText) return false;
+    auto url = apiURL("/v1/people/~/shares");
+    // The stored token, also for a share that did not pass the login check
+    // (an offline replay).
+    if (!url || !restoreAccessToken()) return false;
+    auto request = signedRequest(*url, accessToken());
+    request->prepare();
+    // The XML body is not a form: it takes no part in the signature.
+    request->setHTTPBody(Text::toData(shareBody()));
+    request->setValueForHTTPHeaderField("text/xml;charset=UTF-8", "Content-Type");
+    std::weak_ptr<SXLinkedIn> weak = std::static_pointer_cast<SXLinkedIn>(self());
+    auto fetcher = OAAsynchronousDataFetcher::asynchronousFetcherWithRequestDelegateDidFinishSelectorDidFailSelector(
+        request, weak,
+        [weak](const OAServiceTicket& ticket, const platform::Data& data) {
+            if (auto sharer = weak.lock()) sharer->sendTicketDidFinishWithData(ticket, data);
+        },
+        [weak](const OAServiceTicket& ticket, const std::optional<platform::Error>& error) {
+            if (auto sharer = weak.lock()) sharer->sendTicketDidFailWithError(ticket, error);
+        });
+    sendDidStart();
+    fetcher->start();
+    return true;
+}
+
+void SXLinkedIn::sendTicketDidFinishWithData(const OAServiceTicket& ticket, const platform::Data&) {
+    auto keep = self();
+    if (ticket.didSucceed()) {
+        sendDidFinish();
+    } else {
+        sendDidFailWithErrorShouldRelogin(SX::error("Why it failed"), false);
+    }
+}
+
+void SXLinkedIn::sendTicketDidFailWithError(const OAServiceTicket&, const std::optional<platform::Error>& error) {
+    auto keep = self();
+    sendDidFailWithErrorShouldRelogin(error ? error : SX::error("There was an error while sharing"), false);
+}
+
+}  // namespace clipora

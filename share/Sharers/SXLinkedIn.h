@@ -1,0 +1,43 @@
+#pragma once
+
+#include "share/Core/Helpers/OAuth/SXOAuthSharer.h"
+
+namespace clipora {
+
+// Shares a link (with its title as the comment) or a text as a status share
+// on the professional network, logged in with OAuth 1.0a. The item's custom
+// value "visibility.code" chooses who sees it ("anyone" without one).
+class SXLinkedIn : public SXOAuthSharer {
+public:
+    static constexpr const char* kAPIBaseURLKey = "linkedInAPIBaseURL";
+    static constexpr const char* kDefaultAPIBaseURL = "https://api.linkedin.com";
+    static constexpr const char* kSiteBaseURLKey = "linkedInSiteBaseURL";
+    static constexpr const char* kDefaultSiteBaseURL = "https://www.linkedin.com";
+    static constexpr std::size_t kMaxLength = 700;
+
+    void init() override;
+    std::string sharerTitle() const override { return "LinkedIn"; }
+    std::string sharerId() const override { return "SXLinkedIn"; }
+    bool canShareURL() const override { return true; }
+    bool canShareText() const override { return true; }
+    bool canAutoShare() const override { return false; }
+
+    // The verifier of the authorization and the callback join the access
+    // token request's OAuth parameters (signed once, like every other).
+    void tokenAccessModifyRequest(const std::shared_ptr<OAMutableURLRequest>& request) override;
+
+    // The share form: the comment (a link's title or the text), at most
+    // kMaxLength characters and not empty.
+    std::vector<std::shared_ptr<SXFormFieldSettings>> shareFormFieldsForType(int type) override;
+    void shareFormValidate(const std::shared_ptr<SXFormController>& form) override;
+
+    bool validateItem() override;
+    bool send() override;
+    void sendTicketDidFinishWithData(const OAServiceTicket& ticket, const platform::Data& data);
+    void sendTicketDidFailWithError(const OAServiceTicket& ticket, const std::optional<platform::Error>& error);
+
+    // The share's XML body for the item.
+    std::string shareBody() const;
+};
+
+}  // namespace clipora

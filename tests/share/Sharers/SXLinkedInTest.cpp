@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Text.h"
+#include "share/Core/Helpers/OAuth/OAHMAC_SHA1SignatureProvider.h"
+#include "share/Core/Helpers/OAuth/OAURLEncoding.h"
+#include "share/Core/SX.h"
+#include "share/Sharers/SXLinkedIn.h"
+#include "tests/share/Sharers/ServiceStandIn.h"
+
+namespace clipora {
+namespace {
+
+using Events = std::vector<std::string>;
+using Reply = test::ServiceStandIn::Reply;
+using platform::Text;
+
+// The receiving side of an OAuth 1.0 signature, written from RFC 5849
+// alone (the stand-in's server has already percent-decoded header values): the "Authorization" header's parameters (but the signature and
+// the realm) and the query's, each percent-encoded once, sorted, joined and
+// signed with the consumer and token secrets.
+struct Signed {
+    std::map<std::string, std::string> oauth;
+    bool valid = false;
+};
+
+Signed checkSignature(const test::ServiceStandIn::Seen& seen, const std::string& url, const std::string& tokenSecret) {
+    Signed result;
+    auto header = seen.header("Authorization");
+    if (!Text::hasPrefix(header, "OAuth ")) return result;
+    for (auto piece : Text::split(header.substr(6), ",")) {
+        piece = Text::trimWhitespaceAndNewlines(piece);
+        auto pair = Text::splitAtFirst(piece, "=");
+        if (!pair) continue;
+        result.oauth[OAURLEncoding::URLDecodedString(pair->first)] =
+            OAURLEncoding::URLDecodedString(Text::trim(pair->second, "\""));
+    }
+    std::vector<std::string> pairs;
+    auto add = [&](const std::string& name, const std::string& value) {
+        pairs.push_back(OAURLEncoding::URLEncodedString(name) + "=" + OAURLEncoding::URLEncodedString(value));
+    };
+    for (const auto& [name, value] : result.oauth)
+        if (name != "oauth_signature" && name != "realm") add(name, value);
+    for (const auto& [name, value] : seen.params) add(name, value);
+    std::sort(pairs.begin(), pairs.end());
+    auto base = seen.method + "&" + OAURLEncoding::URLEncodedString(url) + "&" +
+                OAURLEncoding::URLEncodedString(Text::join(pairs, "&"));
+    auto expected = OAHMAC_SHA1SignatureProvider().signClearTextWithSecret(base, "cs&" + OAURLEncoding::URLEncodedString(tokenSecret));
+    result.valid = expected == result.oauth["oauth_signature"];
+    return result;
+}
+
+class SXLinkedInTest : public test::SharerTest {
+protected:
+    void SetUp() override {
+        SharerTest::SetUp();
+        configure({{SXLinkedIn::kAPIBaseURLKey, service().base()},
+                   {SXLinkedIn::kSiteBaseURLKey, service().base()},
+                   {"linkedInConsumerKey", "ck"},
+                   {"linkedInSecret", "cs"},
+                   {"linkedInCallbackUrl", "app://linkedin/done?x=1"}});
+    }
+    static void storeAccessToken() {
+        SX::setAuthValueForKeyForSharer("at", "accessKey", "SXLinkedIn");
+        SX::setAuthValueForKeyForSharer("as", "accessSecret", "SXLinkedIn");
+    }
+    std::string url(const std::string& path) const { return standIn_->base() + path; }
+};
+
+TEST_F(SXLinkedInTest, TheAccessTokenRequestSignsVerifierAndCallbackOnce) {
+    service().reply("/uas/oauth/accessToken", Reply{200, "oauth_token=at&oauth_token_secret=as", {}});
+    auto sharer = SXSharer::make<SXLinkedIn>();
+    sharer->setRequestToken(OAToken("rt", "r+s"));
+    // A verifier with characters that need escaping: encoded twice it would
+    // no longer match what the service signs.
+    sharer->setAuthorizeResponseQueryVars(SXOAuthViewDelegate::QueryParams{{"oauth_verifier", "v+1/=&"}});
+    sharer->tokenAccess();
+    ASSERT_TRUE(waitForEvents(1));
+    EXPECT_EQ(notes_.events, (Events{"auth yes"}));
+    EXPECT_EQ(SX::getAuthValueForKeyForSharer("accessSecret", "SXLinkedIn"), "as");
+
+    auto seen = service().last();
+    EXPECT_EQ(seen.method, "POST");
+    EXPECT_EQ(seen.path, "/uas/oauth/accessToken");
+    auto check = checkSignature(seen, url("/uas/oauth/accessToken"), "r+s");
+    EXPECT_TRUE(check.valid) << seen.header("Authorization");
+    EXPECT_EQ(check.oauth["oauth_verifier"], "v+1/=&");
+    EXPECT_EQ(check.oauth["oauth_callback"], "app://linkedin/done?x=1");
+    EXPECT_EQ(check.oauth["oauth_token"], "rt");
+    EXPECT_EQ(check.oauth["oauth_consumer_key"], "ck");
+}
+
+TEST_F(SXLinkedInTest, SharesLinksAndTextsAsEscapedXML) {
+    storeAccessToken();
+    struct Case {
+        std::shared_ptr<SXItem> item;
+        std::string body;
+    };
+    auto link = SXItem::URLTitle(platform::URL::fromString("http://example.com/v?a=1&b=2"), "Tom & \"Jerry\"");
+    link->setCustomValueForKey(platform::Value("connections</code><x>"), "visibility.code");
+    Case cases[] = {
+        {SXItem::text("a < b & c"),
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><share><comment>a &lt; b &amp; c</comment><visibility><code>anyone"
+         "</code></visibility></share>"},
+        {link,
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><share><comment>Tom &amp; &quot;Jerry&quot;</comment><content>"
+         "<submitted-url>http://example.com/v?a=1&amp;b=2</submitted-url></content><visibility><code>"
+         "connections&lt;/code&gt;&lt;x&gt;</code></visibility></share>"},
+    };
+    service().reply("/v1/people/~/shares", Reply{201, "", {}});
+    for (const auto& c : cases) {
+        sendNow(SXSharer::make<SXLinkedIn>(), c.item);
+        EXPECT_EQ(notes_.events, (Events{"start", "finish"}));
+        auto seen = service().last();
+        EXPECT_EQ(seen.path, "/v1/people/~/shares");
+        EXPECT_EQ(seen.header("Content-Type"), "text/xml;charset=UTF-8");
+        EXPECT_EQ(seen.body, c.body);
+        auto check = checkSignature(seen, url("/v1/people/~/shares"), "as");
+        EXPECT_TRUE(check.valid) << seen.header("Authorization");
+        EXPECT_EQ(check.oauth["oauth_token"], "at");
+    }
+
+    // The comment is edited in the share form: neither empty nor beyond 700
+    // characters (not bytes).
+    notes_.events.clear();
+    auto sharer = SXSharer::shareText<SXLinkedIn>("x");
+    auto share = form();
+    ASSERT_TRUE(share);
+    EXPECT_EQ(keysOf(share), (std::vector<std::string>{"text"}));
+    struct Edit {
+        std::string text;
+        std::string alert;
+    } edits[] = {
+        {"  ", "Message is empty: You must enter a message in order to post."},
+        {std::string(701, 'a'), "Message is too long: LinkedIn posts can only be 700 characters in length."},
+    };
+    for (const auto& edit : edits) {
+        platform::AlertRegistry::reset();
+        fill(share, {{"text", edit.text}});
+        share->validateForm();
+        EXPECT_EQ(topAlertText(), edit.alert);
+        EXPECT_EQ(form(), share);
+    }
+    std::string accented;
+    for (int i = 0; i < 700; ++i) accented += "\xc3\xa9";
+    fill(share, {{"text", accented}});
+    share->validateForm();
+    ASSERT_TRUE(waitForEvents(2));
+    EXPECT_NE(service().last().body.find("<comment>" + accented + "</comment>"), std::string::npos);
+    SX::currentHelper()->hideCurrentViewControllerAnimated(false);
+    settle();
+
+    // A link needs a title.
+    EXPECT_FALSE(SXSharer::make<SXLinkedIn>()->tryToSend());
+    auto untitled = SXSharer::make<SXLinkedIn>();
+    untitled->setItem(SXItem::URLTitle(platform::URL::fromString("http://example.com/"), ""));
+    EXPECT_FALSE(untitled->validateItem());
+
+    // A refusal reports the fixed text and never asks for a new login.
+    service().reply("/v1/people/~/shares", Reply{401, "<error/>", {}});
+    sendNow(SXSharer::make<SXLinkedIn>(), SXItem::text("t"));
+    expectOutcome("Why it failed", false);
+}
+
+}  // namespace
+}  // namespace clipora
