@@ -130,6 +130,13 @@ private:
     bool failed_ = false;
 };
 
+// The sharer and the item are main-thread objects: a worker hands its last
+// references back, so that neither is ever destroyed on the worker.
+template <class... Objects>
+void releaseOnMainThread(Objects&&... objects) {
+    platform::Thread::performOnMainThread([... held = std::move(objects)] { (void)sizeof...(held); }, false);
+}
+
 }  // namespace
 
 SXEvernote::Settings SXEvernote::Settings::current() {
@@ -148,8 +155,9 @@ void SXEvernote::authorizationFormValidate(const std::shared_ptr<SXFormControlle
     auto values = form->formValues();
     auto keep = std::static_pointer_cast<SXEvernote>(self());
     platform::Thread::detach([keep, username = values["username"], password = values["password"],
-                              settings = Settings::current()] {
+                              settings = Settings::current()]() mutable {
         keep->_authorizationFormValidate(username, password, settings);
+        releaseOnMainThread(std::move(keep));
     });
 }
 
@@ -214,9 +222,10 @@ bool SXEvernote::send() {
     auto username = getAuthValueForKey("username");
     auto password = getAuthValueForKey("password");
     platform::Thread::detach([keep, item = item(), jpeg = std::move(jpeg), username, password,
-                              settings = Settings::current()] {
+                              settings = Settings::current()]() mutable {
         auto result = keep->_send(item, jpeg, username, password, settings);
         platform::Thread::performOnMainThread([keep, result] { keep->_sendFinished(result); }, true);
+        releaseOnMainThread(std::move(keep), std::move(item));
     });
     return true;
 }
