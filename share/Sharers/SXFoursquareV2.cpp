@@ -4,6 +4,7 @@
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/foundation/Text.h"
 #include "platform/system/LocationManager.h"
+#include "platform/uikit/TextView.h"
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
 #include "share/Sharers/SXFoursquareV2CheckInForm.h"
@@ -123,6 +124,12 @@ void SXFoursquareV2::showFoursquareV2VenuesForm() {
 
 void SXFoursquareV2::showFoursquareV2CheckInForm() {
     pushViewControllerAnimated(SXFoursquareV2CheckInForm::initWithDelegate(sharedAs<SXFoursquareV2>()), true);
+}
+
+void SXFoursquareV2::sendForm(const std::shared_ptr<SXFormControllerLargeTextField>& form) {
+    auto keep = sharedAs<SXFoursquareV2>();
+    if (item()) item()->setText(form->textView()->text());
+    startCheckInRequest();
 }
 
 void SXFoursquareV2::startCheckInRequest() {

@@ -6,6 +6,7 @@
 
 #include "platform/system/Location.h"
 #include "share/Core/SXSharer.h"
+#include "share/UI/SXFormControllerLargeTextFieldDelegate.h"
 #include "share/UI/SXOAuthViewDelegate.h"
 
 namespace clipora {
@@ -17,7 +18,7 @@ class SXFoursquareV2Venue;
 // a web sign-in whose token is kept in the keychain, a screen of places
 // found from the device's location, a screen for the message, then the
 // check-in.
-class SXFoursquareV2 : public SXSharer, public SXOAuthViewDelegate {
+class SXFoursquareV2 : public SXSharer, public SXOAuthViewDelegate, public SXFormControllerLargeTextFieldDelegate {
 public:
     static constexpr const char* kAccessTokenKey = "accessToken";
     // Configuration key of the authorization page.
@@ -48,6 +49,9 @@ public:
     void showFoursquareV2VenuesForm();
     void showFoursquareV2CheckInForm();
     void startCheckInRequest();
+    // The message screen's text becomes the item's; then the check-in.
+    void sendForm(const std::shared_ptr<SXFormControllerLargeTextField>& form) override;
+    void sendDidCancel() override { SXSharer::sendDidCancel(); }
     void finishCheckInRequest(const std::shared_ptr<SXFoursquareV2Request>& request);
 
     void tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>& view, bool success,

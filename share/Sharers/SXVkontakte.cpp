@@ -16,7 +16,9 @@
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
 #include "share/Core/SXRequest.h"
+#include "share/Sharers/SXVkontakteForm.h"
 #include "share/Sharers/SXVkontakteOAuthView.h"
+#include "platform/uikit/TextView.h"
 #include "share/json/JCObject.h"
 #include "share/json/JSONDecoder.h"
 
@@ -129,9 +131,21 @@ void SXVkontakte::show() {
 }
 
 void SXVkontakte::showVkontakteForm() {
-    // Provisional: the text goes as it is until the compose screen exists.
     auto keep = sharedAs<SXVkontakte>();
-    if (!tryToSend()) sendDidFailWithError(SX::error(kGenericFailure));
+    auto form = SXFormControllerLargeTextField::initWithDelegate<SXVkontakteForm>(
+        std::static_pointer_cast<SXFormControllerLargeTextFieldDelegate>(keep));
+    form->textView()->setText(item()->text().value_or(""));
+    if (auto tint = SXConfiguration::sharedInstance()->barTintForView(form)) navigationBar()->setTintColor(*tint);
+    if (viewControllers().empty()) {
+        pushViewControllerAnimated(form, false);
+    } else {
+        setViewControllers({form});
+    }
+    SX::currentHelper()->showViewController(keep);
+}
+
+void SXVkontakte::sendForm(const std::shared_ptr<SXFormControllerLargeTextField>& form) {
+    sendFormText(form->textView()->text());
 }
 
 void SXVkontakte::sendFormText(const std::string& text) {

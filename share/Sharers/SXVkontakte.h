@@ -9,6 +9,7 @@
 #include "platform/foundation/Value.h"
 #include "platform/uikit/AlertViewDelegate.h"
 #include "share/Core/SXSharer.h"
+#include "share/UI/SXFormControllerLargeTextFieldDelegate.h"
 
 namespace clipora {
 
@@ -18,7 +19,7 @@ namespace clipora {
 // keychain, the expiry in the defaults. The calls of one share run one
 // after another on a worker thread; the outcome, the captcha alert and
 // every screen stay on the main thread.
-class SXVkontakte : public SXSharer, public platform::AlertViewDelegate {
+class SXVkontakte : public SXSharer, public platform::AlertViewDelegate, public SXFormControllerLargeTextFieldDelegate {
 public:
     static constexpr const char* kUserIdKey = "kSXVkontakteUserId";
     static constexpr const char* kAccessTokenKey = "kSXVkontakteAccessToken";
@@ -60,6 +61,8 @@ public:
     void showVkontakteForm();
     // The composed text becomes the item's; then it is sent.
     void sendFormText(const std::string& text);
+    void sendForm(const std::shared_ptr<SXFormControllerLargeTextField>& form) override;
+    void sendDidCancel() override { SXSharer::sendDidCancel(); }
     bool send() override;
 
     // The service's address ("https://host").

@@ -78,7 +78,10 @@ void SXFormControllerLargeTextField::keyboardWillShow(const platform::Notificati
     auto deviceOrientation = platform::Device::currentDevice()->orientation();
     const bool portrait = deviceOrientation == platform::Device::OrientationPortrait ||
                           deviceOrientation == platform::Device::OrientationPortraitUpsideDown;
-    const float k = portrait ? keyboard->size.height : keyboard->size.width;
+    fitTextViewAboveKeyboardHeight(portrait ? keyboard->size.height : keyboard->size.width);
+}
+
+void SXFormControllerLargeTextField::fitTextViewAboveKeyboardHeight(float k) {
     auto application = platform::Application::sharedApplication();
     const int o = static_cast<int>(application->statusBarOrientation());
     const bool landscape = o == 3 || o == 4;

@@ -32,6 +32,9 @@ public:
 
     // Fits the text view above the keyboard.
     virtual void keyboardWillShow(const platform::Notification& notification);
+    // Ends the text view where a keyboard of that height begins (status-bar
+    // orientation, application frame and status bar taken into account).
+    void fitTextViewAboveKeyboardHeight(float keyboardHeight);
     void cancel();
     virtual void save();
 

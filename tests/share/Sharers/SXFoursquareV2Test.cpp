@@ -10,7 +10,10 @@
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/Text.h"
 #include "platform/system/LocationManager.h"
+#include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/Label.h"
+#include "platform/uikit/NavigationItem.h"
+#include "platform/uikit/TextView.h"
 #include "platform/uikit/SearchBar.h"
 #include "platform/uikit/TableView.h"
 #include "platform/uikit/TableViewCell.h"
@@ -183,7 +186,27 @@ TEST_F(SXFoursquareV2Test, FindsNearbyPlacesFromTheLocationAndChecksIn) {
     EXPECT_EQ(s->venue()->venueId, "v1");
     EXPECT_EQ(s->location()->latitude, 48.86);
 
-    s->startCheckInRequest();
+    auto message = std::dynamic_pointer_cast<SXFoursquareV2CheckInForm>(s->topViewController());
+    EXPECT_EQ(message->title(), "Foursquare");
+    EXPECT_EQ(message->navigationItem()->rightBarButtonItem()->title(), "Check In");
+    EXPECT_EQ(message->textView()->text(), "at the cafe");
+    // 141 characters are one too many; 140 go.
+    message->textView()->setText(std::string(141, 'x'));
+    message->updateCounter();
+    EXPECT_EQ(message->counter()->text(), "-1");
+    EXPECT_EQ(message->counter()->textColor(), platform::Color::redColor());
+    message->navigationItem()->rightBarButtonItem()->tap();
+    EXPECT_EQ(topAlertText(), "Message is too long: Foursquare posts can only be 140 characters in length.");
+    platform::AlertRegistry::reset();
+    message->textView()->setText("");
+    message->navigationItem()->rightBarButtonItem()->tap();
+    EXPECT_EQ(topAlertText(), "Message is empty: You must enter a message in order to post.");
+    platform::AlertRegistry::reset();
+    message->textView()->setText(std::string(139, 'x') + " ");
+    message->updateCounter();
+    EXPECT_EQ(message->counter()->text(), "0");
+    message->textView()->setText("at the cafe");
+    message->navigationItem()->rightBarButtonItem()->tap();
     ASSERT_TRUE(waitForOutcome());
     EXPECT_EQ(notes_.events, (Events{"start", "finish"}));
     auto checkIn = service_->calls().back();

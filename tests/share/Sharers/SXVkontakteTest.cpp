@@ -10,10 +10,16 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/Bitmap.h"
 #include "platform/uikit/Image.h"
+#include "platform/uikit/BarButtonItem.h"
+#include "platform/uikit/GeometryValue.h"
 #include "platform/uikit/ImageView.h"
+#include "platform/uikit/Keyboard.h"
+#include "platform/uikit/NavigationItem.h"
+#include "platform/uikit/TextView.h"
 #include "platform/uikit/TextField.h"
 #include "platform/uikit/WebView.h"
 #include "share/Core/SXItem.h"
+#include "share/Sharers/SXVkontakteForm.h"
 #include "share/Sharers/SXVkontakteOAuthView.h"
 #include "tests/share/ShareTest.h"
 #include "tests/share/Sharers/ServiceStandIn.h"
@@ -359,6 +365,42 @@ TEST_F(SXVkontakteTest, AnExpiredOrForgottenLoginAsksAgain) {
     EXPECT_EQ(SXVkontakteOAuthView::stringBetweenStringAndStringInnerString("a=", "&", "x#a=12"), "12");
     EXPECT_FALSE(SXVkontakteOAuthView::stringBetweenStringAndStringInnerString("a=", "&", "x#a="));
     EXPECT_FALSE(SXVkontakteOAuthView::stringBetweenStringAndStringInnerString("c=", "&", "x#a=1"));
+}
+
+
+TEST_F(SXVkontakteTest, TextsAreComposedOnItsOwnScreen) {
+    SXVkontakte::storeLogin("42", "T1");
+    std::weak_ptr<SXVkontakte> weak = SXSharer::shareText<SXVkontakte>("draft");
+    settle();
+    auto sharer = std::dynamic_pointer_cast<SXVkontakte>(presented());
+    ASSERT_TRUE(sharer);
+    auto form = std::dynamic_pointer_cast<SXVkontakteForm>(sharer->topViewController());
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->textView()->text(), "draft");
+    EXPECT_EQ(form->navigationItem()->rightBarButtonItem()->title(), "Send to Vkontakte");
+    // The keyboard's height is that of its bounds, as they are.
+    auto keyboard = [&](float height) {
+        platform::NotificationCenter::defaultCenter().post(
+            platform::Keyboard::kWillShowNotification, platform::Value(),
+            platform::Value::makeDictionary(
+                {{platform::Keyboard::kBoundsUserInfoKey, platform::GeometryValue::valueWithRect({0, 0, 320, height})}}));
+        return form->textView()->frame().size.height;
+    };
+    EXPECT_FLOAT_EQ(keyboard(162) - keyboard(216), 54);
+
+    form->textView()->setText("");
+    form->navigationItem()->rightBarButtonItem()->tap();
+    EXPECT_EQ(topAlertText(), "Message is empty: You must enter a message in order to post.");
+    platform::AlertRegistry::reset();
+    form->textView()->setText("composed");
+    form->navigationItem()->rightBarButtonItem()->tap();
+    ASSERT_TRUE(waitForOutcome());
+    EXPECT_EQ(notes_.events, (Events{"start", "finish"}));
+    EXPECT_EQ(service_->calls().back().params["message"], "composed");
+    form.reset();
+    sharer.reset();
+    settle();
+    EXPECT_TRUE(weak.expired());
 }
 
 }  // namespace
