@@ -102,11 +102,16 @@ void SXVkontakte::promptAuthorization() {
     auto keep = sharedAs<SXVkontakte>();
     auto view = SXVkontakteOAuthView::initWithAppIDDelegate(SXConfiguration::stringValue("vkontakteAppId"), keep);
     view->view();
-    if (auto tint = SXConfiguration::sharedInstance()->barTintForView(view)) navigationBar()->setTintColor(*tint);
+    present(view);
+}
+
+void SXVkontakte::present(const std::shared_ptr<platform::ViewController>& screen) {
+    auto keep = sharedAs<SXVkontakte>();
+    if (auto tint = SXConfiguration::sharedInstance()->barTintForView(screen)) navigationBar()->setTintColor(*tint);
     if (viewControllers().empty()) {
-        pushViewControllerAnimated(view, false);
+        pushViewControllerAnimated(screen, false);
     } else {
-        setViewControllers({view});
+        setViewControllers({screen});
     }
     SX::currentHelper()->showViewController(keep);
 }
@@ -135,13 +140,7 @@ void SXVkontakte::showVkontakteForm() {
     auto form = SXFormControllerLargeTextField::initWithDelegate<SXVkontakteForm>(
         std::static_pointer_cast<SXFormControllerLargeTextFieldDelegate>(keep));
     form->textView()->setText(item()->text().value_or(""));
-    if (auto tint = SXConfiguration::sharedInstance()->barTintForView(form)) navigationBar()->setTintColor(*tint);
-    if (viewControllers().empty()) {
-        pushViewControllerAnimated(form, false);
-    } else {
-        setViewControllers({form});
-    }
-    SX::currentHelper()->showViewController(keep);
+    present(form);
 }
 
 void SXVkontakte::sendForm(const std::shared_ptr<SXFormControllerLargeTextField>& form) {

@@ -111,6 +111,8 @@ private:
     Outcome sendImageAction(const std::string& base, const std::string& userId, const std::string& token, const std::optional<std::string>& title,
                             const platform::Data& jpeg);
     void loadCaptchaImage(const std::string& url);
+    // Tinted, as the sharer's only screen, shown through the hub.
+    void present(const std::shared_ptr<platform::ViewController>& screen);
     void demandCaptcha(const Captcha& captcha);
     // The address with the stored captcha id and the user's code appended.
     static std::string captchaAnswered(const std::string& url);
