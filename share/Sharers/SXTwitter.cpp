@@ -452,6 +452,9 @@ void SXTwitter::sendImage() {
     body.insert(body.end(), picture.begin(), picture.end());
     body.insert(body.end(), tail.begin(), tail.end());
     request->setHTTPBody(std::move(body));
+    // The upload announces itself, and send() does so again after it: an
+    // image share posts the start twice, as listeners have always seen it.
+    sendDidStart();
     fetch(request, &SXTwitter::sendImageTicketDidFinishWithData);
 }
 
