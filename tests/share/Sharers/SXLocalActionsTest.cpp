@@ -177,7 +177,8 @@ TEST_F(SXLocalActionsTest, LogoutReachesEveryServiceOfTheList) {
     EXPECT_EQ(loggedOut, (std::vector<std::string>{"SXTwitter", "SXPinboard"}));
     EXPECT_EQ(notes_.events, Events{"finish"});
     EXPECT_EQ(SXActivityIndicator::currentIndicator()->subMessageLabel()->text(), "Logged Out!");
-    for (const char* id : {"SXTwitter", "SXPinboard"}) SXSharerRegistry::unregisterClass(id);
+    // Put the real services back for the tests that run after this one.
+    registerBuiltInSharers();
 }
 
 }  // namespace
