@@ -34,21 +34,7 @@ using StringMap = std::optional<std::map<std::string, std::string>>;
 // longer list still reads, growing as its elements actually arrive.
 constexpr std::size_t kBlindReservation = 4096;
 
-TType wireType(FieldKind kind) {
-    switch (kind) {
-    case FieldKind::Bool: return apache::thrift::protocol::T_BOOL;
-    case FieldKind::I16: return apache::thrift::protocol::T_I16;
-    case FieldKind::I32: return apache::thrift::protocol::T_I32;
-    case FieldKind::I64: return apache::thrift::protocol::T_I64;
-    case FieldKind::Double: return apache::thrift::protocol::T_DOUBLE;
-    case FieldKind::String:
-    case FieldKind::Binary: return apache::thrift::protocol::T_STRING;
-    case FieldKind::Struct: return apache::thrift::protocol::T_STRUCT;
-    case FieldKind::List: return apache::thrift::protocol::T_LIST;
-    case FieldKind::Map: return apache::thrift::protocol::T_MAP;
-    }
-    return apache::thrift::protocol::T_STOP;
-}
+TType wireType(FieldKind kind) { return static_cast<TType>(wireTypeCode(kind)); }
 
 // The fewest bytes one element of a kind takes in the binary protocol.
 std::size_t minimumSize(FieldKind kind) {
@@ -76,6 +62,22 @@ struct BinaryLimits : TBinaryProtocol {
 };
 
 }  // namespace
+
+std::int8_t wireTypeCode(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Bool: return apache::thrift::protocol::T_BOOL;
+    case FieldKind::I16: return apache::thrift::protocol::T_I16;
+    case FieldKind::I32: return apache::thrift::protocol::T_I32;
+    case FieldKind::I64: return apache::thrift::protocol::T_I64;
+    case FieldKind::Double: return apache::thrift::protocol::T_DOUBLE;
+    case FieldKind::String:
+    case FieldKind::Binary: return apache::thrift::protocol::T_STRING;
+    case FieldKind::Struct: return apache::thrift::protocol::T_STRUCT;
+    case FieldKind::List: return apache::thrift::protocol::T_LIST;
+    case FieldKind::Map: return apache::thrift::protocol::T_MAP;
+    }
+    return apache::thrift::protocol::T_STOP;
+}
 
 struct Record::Codec {
     TProtocol& protocol;

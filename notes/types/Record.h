@@ -31,6 +31,12 @@ class Record;
 // What one field holds. Enumerations are I32 on the wire and in memory.
 enum class FieldKind : std::uint8_t { Bool, I16, I32, I64, Double, String, Binary, Struct, List, Map };
 
+// The type number the protocol puts on the wire for a field of this kind,
+// as a plain integer so that this header needs no protocol header. Code that
+// writes or checks structs by hand (tests, tools) uses it rather than a table
+// of its own.
+std::int8_t wireTypeCode(FieldKind kind);
+
 struct RecordType;
 
 // How the engine reaches record-valued slots (a struct field, or a list of

@@ -20,12 +20,7 @@ namespace {
 
 using apache::thrift::TApplicationException;
 using test::Bytes;
-
-Bytes hex(std::initializer_list<int> bytes) {
-    Bytes out;
-    for (int b : bytes) out.push_back(static_cast<char>(b));
-    return out;
-}
+using test::hex;
 
 std::string hexOf(const std::string& bytes) {
     static const char* digits = "0123456789abcdef";
@@ -594,22 +589,10 @@ TEST_F(NoteStoreTest, ProcessorEchoesSequenceIdsAndRejectsUnknownNames) {
         SCOPED_TRACE(c.name + " " + std::to_string(c.sequenceID));
         EDAMgetAccountSize_args args;
         args.setAuthenticationToken(std::string("T"));
-        test::MemoryProtocol in(test::message(c.name, c.type, c.sequenceID, test::written(args))), out;
-        EXPECT_TRUE(processor_->processOnInputProtocolOutputProtocol(*in.protocol, *out.protocol));
-        EXPECT_EQ(in.buffer->available_read(), 0u);
-        test::MemoryProtocol reply(out.bytes());
-        std::string name;
-        apache::thrift::protocol::TMessageType type;
-        std::int32_t sequenceID;
-        reply.protocol->readMessageBegin(name, type, sequenceID);
-        EXPECT_EQ(name, c.name);
-        EXPECT_EQ(type, c.replyType);
-        EXPECT_EQ(sequenceID, c.sequenceID);
+        test::MemoryProtocol reply = test::processCall(
+            *processor_, test::message(c.name, c.type, c.sequenceID, test::written(args)), c.name, c.replyType, c.sequenceID);
         if (c.replyType == 3) {
-            TApplicationException e;
-            e.read(reply.protocol.get());
-            EXPECT_EQ(e.getType(), TApplicationException::UNKNOWN_METHOD);
-            EXPECT_EQ(std::string(e.what()), "Invalid method name: '" + c.name + "'");
+            test::expectUnknownMethod(reply, c.name);
         } else {
             EDAMGetAccountSize_result result;
             result.read(*reply.protocol);

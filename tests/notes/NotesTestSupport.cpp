@@ -1,5 +1,7 @@
 #include "tests/notes/NotesTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -7,6 +9,8 @@
 #include <unistd.h>
 
 #include <cstring>
+
+#include <thrift/TApplicationException.h>
 
 #include "notes/types/ServiceProcessor.h"
 
@@ -22,6 +26,12 @@ MemoryProtocol::MemoryProtocol(const Bytes& bytes) {
     buffer = std::make_shared<TMemoryBuffer>();
     if (!bytes.empty()) buffer->write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     protocol = std::make_shared<TBinaryProtocol>(buffer, 0, 0, false, false);
+}
+
+Bytes hex(std::initializer_list<int> bytes) {
+    Bytes out;
+    for (int b : bytes) out.push_back(static_cast<char>(b));
+    return out;
 }
 
 Bytes written(const Record& record) {
@@ -73,21 +83,7 @@ std::shared_ptr<TBinaryProtocol> loopbackProtocol(std::shared_ptr<ServiceProcess
 
 namespace {
 
-TType wire(FieldKind kind) {
-    switch (kind) {
-    case FieldKind::Bool: return apache::thrift::protocol::T_BOOL;
-    case FieldKind::I16: return apache::thrift::protocol::T_I16;
-    case FieldKind::I32: return apache::thrift::protocol::T_I32;
-    case FieldKind::I64: return apache::thrift::protocol::T_I64;
-    case FieldKind::Double: return apache::thrift::protocol::T_DOUBLE;
-    case FieldKind::String:
-    case FieldKind::Binary: return apache::thrift::protocol::T_STRING;
-    case FieldKind::Struct: return apache::thrift::protocol::T_STRUCT;
-    case FieldKind::List: return apache::thrift::protocol::T_LIST;
-    case FieldKind::Map: return apache::thrift::protocol::T_MAP;
-    }
-    return apache::thrift::protocol::T_STOP;
-}
+TType wire(FieldKind kind) { return static_cast<TType>(wireTypeCode(kind)); }
 
 void writeSample(TBinaryProtocol& out, const RecordType& type, int seed);
 
@@ -146,6 +142,29 @@ Bytes message(const std::string& name, int type, std::int32_t sequenceID, const 
     MemoryProtocol out;
     out.protocol->writeMessageBegin(name, static_cast<apache::thrift::protocol::TMessageType>(type), sequenceID);
     return out.bytes() + body;
+}
+
+MemoryProtocol processCall(ServiceProcessor& processor, const Bytes& request, const std::string& name, int replyType,
+                           std::int32_t sequenceID) {
+    MemoryProtocol in(request), out;
+    EXPECT_TRUE(processor.processOnInputProtocolOutputProtocol(*in.protocol, *out.protocol));
+    EXPECT_EQ(in.buffer->available_read(), 0u) << "the call is consumed whole";
+    MemoryProtocol reply(out.bytes());
+    std::string replyName;
+    apache::thrift::protocol::TMessageType type;
+    std::int32_t replySequenceID;
+    reply.protocol->readMessageBegin(replyName, type, replySequenceID);
+    EXPECT_EQ(replyName, name);
+    EXPECT_EQ(type, replyType);
+    EXPECT_EQ(replySequenceID, sequenceID);
+    return reply;
+}
+
+void expectUnknownMethod(MemoryProtocol& reply, const std::string& name) {
+    apache::thrift::TApplicationException e;
+    e.read(reply.protocol.get());
+    EXPECT_EQ(e.getType(), apache::thrift::TApplicationException::UNKNOWN_METHOD);
+    EXPECT_EQ(std::string(e.what()), "Invalid method name: '" + name + "'");
 }
 
 PythonServer::PythonServer(const std::string& service, const std::string& certificateFile, const std::string& keyFile) {

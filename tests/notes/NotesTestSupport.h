@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct MemoryProtocol {
     std::shared_ptr<apache::thrift::transport::TMemoryBuffer> buffer;
     std::shared_ptr<apache::thrift::protocol::TBinaryProtocol> protocol;
 };
+
+// The bytes with these values, written as a list of numbers.
+Bytes hex(std::initializer_list<int> bytes);
 
 // The bytes `record.write` produces.
 Bytes written(const Record& record);
@@ -68,6 +72,14 @@ Bytes sampleStruct(const RecordType& type, int seed = 1);
 
 // A reply message (name, type, sequence id) holding `body` bytes as its struct.
 Bytes message(const std::string& name, int type, std::int32_t sequenceID, const Bytes& body);
+
+// Hands the call message `request` to `processor` and expects it read whole
+// and answered by a message headed (name, replyType, sequenceID); returns the
+// reply positioned at its body.
+MemoryProtocol processCall(ServiceProcessor& processor, const Bytes& request, const std::string& name, int replyType,
+                           std::int32_t sequenceID);
+// Expects the reply body to be the processor's unknown-method exception for `name`.
+void expectUnknownMethod(MemoryProtocol& reply, const std::string& name);
 
 // The note-service test server of python3-thrift (the compiler's Python code
 // for our interface definition), serving `service` ("userstore" or

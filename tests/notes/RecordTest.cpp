@@ -17,14 +17,9 @@ namespace clipora {
 namespace {
 
 using test::Bytes;
+using test::hex;
 using test::readInto;
 using test::written;
-
-Bytes hex(std::initializer_list<int> bytes) {
-    Bytes out;
-    for (int b : bytes) out.push_back(static_cast<char>(b));
-    return out;
-}
 
 std::shared_ptr<Record> archivedCopy(const std::shared_ptr<Record>& record) {
     auto data = platform::KeyedArchiver::archivedData(platform::Value(std::static_pointer_cast<platform::Object>(record)));

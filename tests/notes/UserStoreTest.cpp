@@ -24,12 +24,7 @@ namespace {
 using apache::thrift::TApplicationException;
 using apache::thrift::transport::TTransportException;
 using test::Bytes;
-
-Bytes hex(std::initializer_list<int> bytes) {
-    Bytes out;
-    for (int b : bytes) out.push_back(static_cast<char>(b));
-    return out;
-}
+using test::hex;
 
 // A user store that answers from fixed data and records what it was given.
 class FakeUserStore final : public EDAMUserStore {
@@ -189,22 +184,10 @@ TEST_F(UserStoreTest, ProcessorRepliesAndRejectsUnknownMethods) {
         EDAMcheckVersion_args args;
         args.setEdamVersionMajor(1);
         args.setEdamVersionMinor(16);
-        test::MemoryProtocol in(test::message(c.name, 1, c.sequenceID, test::written(args))), out;
-        EXPECT_TRUE(processor_->processOnInputProtocolOutputProtocol(*in.protocol, *out.protocol));
-        EXPECT_EQ(in.buffer->available_read(), 0u) << "the call is consumed whole";
-        test::MemoryProtocol reply(out.bytes());
-        std::string name;
-        apache::thrift::protocol::TMessageType type;
-        std::int32_t sequenceID;
-        reply.protocol->readMessageBegin(name, type, sequenceID);
-        EXPECT_EQ(name, c.name);
-        EXPECT_EQ(type, c.replyType);
-        EXPECT_EQ(sequenceID, c.sequenceID);
+        test::MemoryProtocol reply = test::processCall(
+            *processor_, test::message(c.name, 1, c.sequenceID, test::written(args)), c.name, c.replyType, c.sequenceID);
         if (c.replyType == 3) {
-            TApplicationException e;
-            e.read(reply.protocol.get());
-            EXPECT_EQ(e.getType(), TApplicationException::UNKNOWN_METHOD);
-            EXPECT_EQ(std::string(e.what()), "Invalid method name: '" + c.name + "'");
+            test::expectUnknownMethod(reply, c.name);
         } else {
             EDAMCheckVersion_result result;
             result.read(*reply.protocol);
