@@ -8,6 +8,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/Thread.h"
+#include "social/graph/GetPhotos.h"
 #include "social/graph/GraphReply.h"
 #include "social/graph/PhotoRows.h"
 #include "social/json/SNJsonWriter.h"
@@ -240,20 +241,7 @@ std::vector<std::shared_ptr<Comment>> NewProfilePhotos::processCommentsUserInfo(
 }
 
 std::vector<std::shared_ptr<User>> NewProfilePhotos::processLikesUserInfo(const Rows& likes, const Rows& users) {
-    std::vector<std::shared_ptr<User>> result;
-    for (const Value& like : likes) {
-        std::optional<std::string> liker = GraphReply::text(like, "user_id");
-        if (!liker) continue;
-        for (const Value& user : users) {
-            if (GraphReply::text(user, "uid") != liker) continue;
-            auto person = std::make_shared<User>();
-            person->setName(GraphReply::text(user, "name"));
-            person->setUid(liker);
-            person->setObjectID(GraphReply::text(like, "object_id"));
-            result.push_back(std::move(person));
-        }
-    }
-    return result;
+    return GetPhotos::processLikesUserInfo(likes, users);
 }
 
 void NewProfilePhotos::processProfilePhotosUserInfoCommentsLikesProfilePhoto(

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/Value.h"
+#include "social/graph/ArchivedText.h"
 
 namespace clipora {
 
@@ -14,15 +15,6 @@ const bool gRegistered = [] {
 
 void writeText(platform::KeyedArchiver& coder, const std::optional<std::string>& text, std::string_view key) {
     if (text) coder.encodeObject(std::optional<platform::Value>(platform::Value(*text)), key);
-}
-
-// A text field; a stored value of another plain kind reads as absent.
-std::optional<std::string> readText(platform::KeyedUnarchiver& coder, std::string_view key) {
-    auto value = coder.decodeObject(key, {platform::Coding::kStringClass, platform::Coding::kNumberClass,
-                                          platform::Coding::kDataClass, platform::Coding::kDateClass,
-                                          platform::Coding::kNullClass});
-    if (!value || !value->isString()) return std::nullopt;
-    return *value->string();
 }
 
 }  // namespace
@@ -58,11 +50,11 @@ void Page::encodeWithCoder(platform::KeyedArchiver& coder) const {
 
 std::shared_ptr<Page> Page::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto page = std::make_shared<Page>();
-    page->setPageID(readText(coder, "PagePageID"));
-    page->setName(readText(coder, "PageName"));
-    page->setLastPostID(readText(coder, "PageLastPostID"));
-    page->setCategory(readText(coder, "PageCategory"));
-    page->setAccessToken(readText(coder, "PageAccessToken"));
+    page->setPageID(ArchivedText::read(coder, "PagePageID"));
+    page->setName(ArchivedText::read(coder, "PageName"));
+    page->setLastPostID(ArchivedText::read(coder, "PageLastPostID"));
+    page->setCategory(ArchivedText::read(coder, "PageCategory"));
+    page->setAccessToken(ArchivedText::read(coder, "PageAccessToken"));
     return coder.failed() ? nullptr : page;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/Value.h"
+#include "social/graph/ArchivedText.h"
 
 namespace clipora {
 
@@ -15,15 +16,6 @@ const bool gRegistered = [] {
 std::optional<platform::Value> textValue(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
     return platform::Value(*text);
-}
-
-// A text field; a stored value of another plain kind reads as absent.
-std::optional<std::string> readText(platform::KeyedUnarchiver& coder, std::string_view key) {
-    auto value = coder.decodeObject(key, {platform::Coding::kStringClass, platform::Coding::kNumberClass,
-                                          platform::Coding::kDataClass, platform::Coding::kDateClass,
-                                          platform::Coding::kNullClass});
-    if (!value || !value->isString()) return std::nullopt;
-    return *value->string();
 }
 
 }  // namespace
@@ -42,8 +34,8 @@ void Tag::encodeWithCoder(platform::KeyedArchiver& coder) const {
 
 std::shared_ptr<Tag> Tag::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto tag = std::make_shared<Tag>();
-    tag->setTagName(readText(coder, "TagName"));
-    tag->setTagUID(readText(coder, "TagUID"));
+    tag->setTagName(ArchivedText::read(coder, "TagName"));
+    tag->setTagUID(ArchivedText::read(coder, "TagUID"));
     tag->setLocation(coder.decodePoint("TagLocation"));
     return coder.failed() ? nullptr : tag;
 }

@@ -49,15 +49,6 @@ void UploadPhoto::executeAlbumIDInContext(std::shared_ptr<Photo> photo, const st
     }
 }
 
-void UploadPhoto::requestDidSendBodyDataTotalBytesExpectedToWrite(const std::shared_ptr<FBRequest>& request,
-                                                                  std::int64_t bytesSent,
-                                                                  std::int64_t totalBytesExpected) {
-    if (!isRunning() || request != fbRequest()) return;
-    bytesWritten_ += bytesSent;
-    totalBytesWritten_ += bytesSent;
-    if (totalBytesExpectedToWrite_ == 0) totalBytesExpectedToWrite_ = totalBytesExpected;
-}
-
 void UploadPhoto::didLoadResult(const std::shared_ptr<FBRequest>& request, const Value& result) {
     auto self = std::static_pointer_cast<UploadPhoto>(shared_from_this());
     if (inContext_ != 0) {

@@ -6,7 +6,7 @@
 
 #include "platform/uikit/Image.h"
 #include "platform/uikit/Size.h"
-#include "social/graph/FBBaseClass.h"
+#include "social/graph/FBUploadOperation.h"
 #include "social/graph/Photo.h"
 #include "social/graph/TagPhoto.h"
 #include "social/graph/TagPhotoDelegate.h"
@@ -29,7 +29,7 @@ class Facebook;
 // hears once per run, with the photo, also after a failure; a failed tagging
 // still reports the upload as a success. The operation keeps itself alive
 // while it tags.
-class UploadPhoto : public FBBaseClass, public TagPhotoDelegate {
+class UploadPhoto : public FBUploadOperation, public TagPhotoDelegate {
 public:
     UploadPhoto() = default;
     ~UploadPhoto() override;
@@ -38,11 +38,6 @@ public:
 
     void executeAlbumIDInContext(std::shared_ptr<Photo> photo, const std::string& albumID, std::int32_t inContext);
 
-    // Upload progress of the file route: the bytes just sent and the body's
-    // whole length.
-    void requestDidSendBodyDataTotalBytesExpectedToWrite(const std::shared_ptr<FBRequest>& request,
-                                                         std::int64_t bytesSent,
-                                                         std::int64_t totalBytesExpected) override;
     // TagPhotoDelegate
     void finishTaggingPhoto(const std::shared_ptr<TagPhoto>& tagPhoto) override;
     // Stops the upload (its form request included) or the tagging under way,
@@ -63,12 +58,6 @@ public:
     // Kept for the caller.
     std::int32_t imageIndex() const { return imageIndex_; }
     void setImageIndex(std::int32_t index) { imageIndex_ = index; }
-    std::int64_t bytesWritten() const { return bytesWritten_; }
-    void setBytesWritten(std::int64_t bytes) { bytesWritten_ = bytes; }
-    std::int64_t totalBytesWritten() const { return totalBytesWritten_; }
-    void setTotalBytesWritten(std::int64_t bytes) { totalBytesWritten_ = bytes; }
-    std::int64_t totalBytesExpectedToWrite() const { return totalBytesExpectedToWrite_; }
-    void setTotalBytesExpectedToWrite(std::int64_t bytes) { totalBytesExpectedToWrite_ = bytes; }
     // The tagging under way, if any.
     const std::shared_ptr<TagPhoto>& tagPhoto() const { return tagPhoto_; }
 
@@ -86,9 +75,6 @@ private:
     platform::Size imageSize_;
     std::int32_t inContext_ = 0;
     std::int32_t imageIndex_ = 0;
-    std::int64_t bytesWritten_ = 0;
-    std::int64_t totalBytesWritten_ = 0;
-    std::int64_t totalBytesExpectedToWrite_ = 0;
     std::shared_ptr<TagPhoto> tagPhoto_;
     // Keeps the operation alive while it tags.
     std::shared_ptr<UploadPhoto> taggingHold_;

@@ -61,7 +61,7 @@ void UploadVideo::executeUidInContext(std::shared_ptr<Video> video, const std::s
     setTimeToWaitBeforeTimeout(kNoTimeout);
     video_ = std::move(video);
     FBFormUploadRoute::installIfNeeded();
-    totalBytesExpectedToWrite_ = 0;
+    setTotalBytesExpectedToWrite(0);
     signedRoute_ = false;
     // Without a file the request would go out as an ordinary graph post.
     if (!video_ || !video_->videoPath() || !video_->videoPath()->isFileURL() || video_->videoPath()->path().empty())
@@ -179,15 +179,6 @@ std::string UploadVideo::videoRestEndpoint() {
 }
 
 void UploadVideo::setVideoRestEndpoint(std::optional<std::string> url) { endpointSetting() = std::move(url); }
-
-void UploadVideo::requestDidSendBodyDataTotalBytesExpectedToWrite(const std::shared_ptr<FBRequest>& request,
-                                                                  std::int64_t bytesSent,
-                                                                  std::int64_t totalBytesExpected) {
-    if (!isRunning() || request != fbRequest()) return;
-    bytesWritten_ += bytesSent;
-    totalBytesWritten_ += bytesSent;
-    if (totalBytesExpectedToWrite_ == 0) totalBytesExpectedToWrite_ = totalBytesExpected;
-}
 
 void UploadVideo::didLoadResult(const std::shared_ptr<FBRequest>& request, const Value& result) {
     auto self = std::static_pointer_cast<UploadVideo>(shared_from_this());

@@ -9,7 +9,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/Size.h"
-#include "social/graph/FBBaseClass.h"
+#include "social/graph/FBUploadOperation.h"
 #include "social/graph/UploadVideoDelegate.h"
 #include "social/graph/Video.h"
 
@@ -36,7 +36,7 @@ class Facebook;
 //
 // No watchdog on either route. The delegate hears once per run, with the
 // video, also after a failure.
-class UploadVideo : public FBBaseClass {
+class UploadVideo : public FBUploadOperation {
 public:
     static constexpr const char* kSignedUploadMethod = "facebook.video.upload";
     static constexpr const char* kSignedUploadPath = "/restserver.php";
@@ -70,11 +70,6 @@ public:
     static std::string videoRestEndpoint();
     static void setVideoRestEndpoint(std::optional<std::string> url);
 
-    // Upload progress of the file route: the bytes just sent and the body's
-    // whole length.
-    void requestDidSendBodyDataTotalBytesExpectedToWrite(const std::shared_ptr<FBRequest>& request,
-                                                         std::int64_t bytesSent,
-                                                         std::int64_t totalBytesExpected) override;
 
     // The error of a video without a file to upload.
     static platform::Error noVideoFileError();
@@ -88,12 +83,6 @@ public:
     // Kept for the caller.
     platform::Size imageSize() const { return imageSize_; }
     void setImageSize(platform::Size size) { imageSize_ = size; }
-    std::int64_t bytesWritten() const { return bytesWritten_; }
-    void setBytesWritten(std::int64_t bytes) { bytesWritten_ = bytes; }
-    std::int64_t totalBytesWritten() const { return totalBytesWritten_; }
-    void setTotalBytesWritten(std::int64_t bytes) { totalBytesWritten_ = bytes; }
-    std::int64_t totalBytesExpectedToWrite() const { return totalBytesExpectedToWrite_; }
-    void setTotalBytesExpectedToWrite(std::int64_t bytes) { totalBytesExpectedToWrite_ = bytes; }
     const std::optional<std::string>& accessToken() const { return accessToken_; }
     void setAccessToken(std::optional<std::string> token) { accessToken_ = std::move(token); }
     const std::optional<std::string>& apiKey() const { return apiKey_; }
@@ -113,9 +102,6 @@ private:
     std::weak_ptr<UploadVideoDelegate> delegate_;
     std::shared_ptr<Video> video_;
     platform::Size imageSize_;
-    std::int64_t bytesWritten_ = 0;
-    std::int64_t totalBytesWritten_ = 0;
-    std::int64_t totalBytesExpectedToWrite_ = 0;
     std::optional<std::string> accessToken_;
     std::optional<std::string> apiKey_;
     std::optional<std::string> appSecret_;
