@@ -97,7 +97,7 @@ void STAppSettingsViewController::reload() {
     RunLoop::main()->performAfterDelay(
         0.5,
         [weak] {
-            if (auto s = weak.lock(); s && s->tableView_) s->tableView_->reloadData();
+            if (auto s = weak.lock(); s && s->tableView()) s->tableView()->reloadData();
         },
         this, kReloadTag);
 }
@@ -133,27 +133,17 @@ void STAppSettingsViewController::textChanged(const std::shared_ptr<STTextField>
 
 // --- View ---------------------------------------------------------------------------
 
-void STAppSettingsViewController::loadView() {
-    ViewController::loadView();
-    tableView_ = std::make_shared<TableView>(view()->bounds(), TableView::StyleGrouped);
-    tableView_->setAutoresizingMask(View::AutoresizingFlexibleWidth | View::AutoresizingFlexibleHeight);
-    tableView_->setDataSource(weakAs<TableViewDataSource>());
-    tableView_->setDelegate(weakAs<TableViewDelegate>());
-    view()->addSubview(tableView_);
-}
-
 void STAppSettingsViewController::viewDidUnload() {
-    ViewController::viewDidUnload();
-    tableView_.reset();
+    STSettingsPaneController::viewDidUnload();
     valuesPane_.reset();
     childPane_.reset();
 }
 
 void STAppSettingsViewController::viewWillAppear(bool animated) {
     ViewController::viewWillAppear(animated);
-    if (tableView_) {
-        tableView_->reloadData();
-        tableView_->setFrame(view()->bounds());
+    if (tableView()) {
+        tableView()->reloadData();
+        tableView()->setFrame(view()->bounds());
     }
     navigationItem()->setRightBarButtonItem(nullptr);
     if (auto nav = navigationController()) nav->setDelegate(weakAs<NavigationControllerDelegate>());
@@ -163,16 +153,16 @@ void STAppSettingsViewController::viewWillAppear(bool animated) {
         navigationItem()->setRightBarButtonItemAnimated(done, animated);
     }
     if (title().empty()) setTitle(localizedMain("Settings"));
-    if (currentIndexPath_ && animated && tableView_) {
-        tableView_->selectRowAtIndexPathAnimatedScrollPosition(*currentIndexPath_, false, TableView::ScrollPositionNone);
-        tableView_->deselectRowAtIndexPathAnimated(*currentIndexPath_, true);
+    if (currentIndexPath_ && animated && tableView()) {
+        tableView()->selectRowAtIndexPathAnimatedScrollPosition(*currentIndexPath_, false, TableView::ScrollPositionNone);
+        tableView()->deselectRowAtIndexPathAnimated(*currentIndexPath_, true);
     }
     currentIndexPath_.reset();
 }
 
 void STAppSettingsViewController::viewDidAppear(bool animated) {
     ViewController::viewDidAppear(animated);
-    if (tableView_) tableView_->flashScrollIndicators();
+    if (tableView()) tableView()->flashScrollIndicators();
     if (observing_) return;
     observing_ = true;
     std::weak_ptr<STAppSettingsViewController> weak = self();
@@ -220,7 +210,7 @@ Size STAppSettingsViewController::contentSizeForViewInPopover() { return view()-
 
 void STAppSettingsViewController::keyboardWillShow(const Notification& notification) {
     auto nav = navigationController();
-    if (!nav || nav->topViewController().get() != this || !tableView_) return;
+    if (!nav || nav->topViewController().get() != this || !tableView()) return;
     std::optional<Rect> keyboard;
     if (auto* bounds = notification.userInfo.find(Keyboard::kBoundsUserInfoKey)) keyboard = GeometryValue::rectFrom(*bounds);
     if (!keyboard)
@@ -228,7 +218,7 @@ void STAppSettingsViewController::keyboardWillShow(const Notification& notificat
     auto window = Application::sharedApplication()->keyWindow();
     if (!keyboard || !window) return;
     Rect windowBounds = window->bounds();
-    Rect tableInWindow = tableView_->convertRectToView(tableView_->bounds(), window);
+    Rect tableInWindow = tableView()->convertRectToView(tableView()->bounds(), window);
     const int orientation = Application::sharedApplication()->statusBarOrientation();
     if (interfaceOrientationIsLandscape(orientation)) {
         std::swap(windowBounds.origin.x, windowBounds.origin.y);
@@ -236,30 +226,30 @@ void STAppSettingsViewController::keyboardWillShow(const Notification& notificat
         std::swap(tableInWindow.origin.x, tableInWindow.origin.y);
         std::swap(tableInWindow.size.width, tableInWindow.size.height);
     }
-    Rect frame = tableView_->frame();
+    Rect frame = tableView()->frame();
     const float covered = keyboard->size.height - (windowBounds.maxY() - tableInWindow.maxY());
     if (covered > 0) frame.size.height -= covered;
-    tableView_->setFrame(frame);
+    tableView()->setFrame(frame);
     RunLoop::main()->cancelPreviousPerformRequests(this);
     if (currentFirstResponder_) {
         auto cell = currentFirstResponder_->superview() ? currentFirstResponder_->superview()->superview() : nullptr;
-        if (auto row = tableView_->indexPathForCell(std::dynamic_pointer_cast<TableViewCell>(cell)))
-            tableView_->scrollToRowAtIndexPathAtScrollPositionAnimated(*row, TableView::ScrollPositionMiddle, true);
+        if (auto row = tableView()->indexPathForCell(std::dynamic_pointer_cast<TableViewCell>(cell)))
+            tableView()->scrollToRowAtIndexPathAtScrollPositionAnimated(*row, TableView::ScrollPositionMiddle, true);
     }
 }
 
 void STAppSettingsViewController::keyboardWillHide(const Notification&) {
     auto nav = navigationController();
-    if (!nav || nav->topViewController().get() != this || !tableView_) return;
-    tableView_->setFrame(view()->bounds());
+    if (!nav || nav->topViewController().get() != this || !tableView()) return;
+    tableView()->setFrame(view()->bounds());
     if (!topmostRowBeforeKeyboardWasShown_) return;
     std::weak_ptr<STAppSettingsViewController> weak = self();
     const IndexPath row = *topmostRowBeforeKeyboardWasShown_;
     RunLoop::main()->performAfterDelay(
         0.1,
         [weak, row] {
-            if (auto s = weak.lock(); s && s->tableView_)
-                s->tableView_->scrollToRowAtIndexPathAtScrollPositionAnimated(row, TableView::ScrollPositionTop, true);
+            if (auto s = weak.lock(); s && s->tableView())
+                s->tableView()->scrollToRowAtIndexPathAtScrollPositionAnimated(row, TableView::ScrollPositionTop, true);
         },
         this, kScrollTag);
 }
@@ -598,7 +588,7 @@ bool STAppSettingsViewController::textFieldShouldBeginEditing(const std::shared_
 
 void STAppSettingsViewController::textFieldDidBeginEditing(const std::shared_ptr<TextField>& textField) {
     currentFirstResponder_ = textField;
-    auto visible = tableView_ ? tableView_->indexPathsForVisibleRows() : std::vector<IndexPath>{};
+    auto visible = tableView() ? tableView()->indexPathsForVisibleRows() : std::vector<IndexPath>{};
     if (visible.empty()) {
         topmostRowBeforeKeyboardWasShown_ = IndexPath{0, 0};
         textField->resignFirstResponder();

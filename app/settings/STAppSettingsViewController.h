@@ -5,18 +5,15 @@
 #include <string>
 
 #include "app/settings/STSettingsDelegate.h"
+#include "app/settings/STSettingsPaneController.h"
 #include "app/settings/STSettingsReader.h"
 #include "app/settings/STSettingsStore.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/MailComposeViewControllerDelegate.h"
 #include "platform/uikit/IndexPath.h"
 #include "platform/uikit/NavigationControllerDelegate.h"
-#include "platform/uikit/TableView.h"
-#include "platform/uikit/TableViewDataSource.h"
-#include "platform/uikit/TableViewDelegate.h"
 #include "platform/uikit/TextField.h"
 #include "platform/uikit/TextFieldDelegate.h"
-#include "platform/uikit/ViewController.h"
 
 namespace clipora {
 
@@ -32,9 +29,7 @@ class STTextField;
 // URL rows open the URL; mail rows open a composer; buttons and custom rows
 // go to the delegate. Every edit is stored at once and announced with
 // kAppSettingChanged (object: the key; user info: {key: new value}).
-class STAppSettingsViewController : public platform::ViewController,
-                                    public platform::TableViewDataSource,
-                                    public platform::TableViewDelegate,
+class STAppSettingsViewController : public STSettingsPaneController,
                                     public platform::TextFieldDelegate,
                                     public platform::NavigationControllerDelegate,
                                     public platform::MailComposeViewControllerDelegate {
@@ -49,7 +44,6 @@ public:
 
     std::shared_ptr<STSettingsDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<STSettingsDelegate> delegate) { delegate_ = std::move(delegate); }
-    const std::shared_ptr<platform::TableView>& tableView() const { return tableView_; }
     const std::optional<platform::IndexPath>& currentIndexPath() const { return currentIndexPath_; }
     // Made from file() on first use.
     std::shared_ptr<STSettingsReader> settingsReader();
@@ -83,7 +77,6 @@ public:
     static void announce(const std::optional<std::string>& key, const platform::Value& value);
 
     // --- View ---
-    void loadView() override;
     void viewDidUnload() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
@@ -149,7 +142,6 @@ private:
     void stopObserving();
 
     std::weak_ptr<STSettingsDelegate> delegate_;
-    std::shared_ptr<platform::TableView> tableView_;
     std::shared_ptr<STSpecifierValuesViewController> valuesPane_;
     std::shared_ptr<STAppSettingsViewController> childPane_;
     std::optional<platform::IndexPath> currentIndexPath_;

@@ -35,7 +35,7 @@ void STSpecifierValuesViewController::userDefaultsDidChange() {
     if (!currentSpecifier_) return;
     const auto before = checkedItem_;
     updateCheckedItem();
-    if (before != checkedItem_ && tableView_) tableView_->reloadData();
+    if (before != checkedItem_ && tableView()) tableView()->reloadData();
 }
 
 void STSpecifierValuesViewController::selectCell(const std::shared_ptr<TableViewCell>& cell) {
@@ -50,36 +50,22 @@ void STSpecifierValuesViewController::deselectCell(const std::shared_ptr<TableVi
     cell->textLabel()->setTextColor(Color::darkTextColor());
 }
 
-void STSpecifierValuesViewController::loadView() {
-    ViewController::loadView();
-    tableView_ = std::make_shared<TableView>(view()->bounds(), TableView::StyleGrouped);
-    tableView_->setAutoresizingMask(View::AutoresizingFlexibleWidth | View::AutoresizingFlexibleHeight);
-    tableView_->setDataSource(weakAs<TableViewDataSource>());
-    tableView_->setDelegate(weakAs<TableViewDelegate>());
-    view()->addSubview(tableView_);
-}
-
-void STSpecifierValuesViewController::viewDidUnload() {
-    ViewController::viewDidUnload();
-    tableView_.reset();
-}
-
 void STSpecifierValuesViewController::viewWillAppear(bool animated) {
     ViewController::viewWillAppear(animated);
     if (currentSpecifier_) {
         setTitle(currentSpecifier_->title());
         updateCheckedItem();
     }
-    if (tableView_) {
-        tableView_->reloadData();
+    if (tableView()) {
+        tableView()->reloadData();
         // A value none of the rows stands for checks nothing and scrolls nowhere.
-        if (checkedItem_) tableView_->scrollToRowAtIndexPathAtScrollPositionAnimated(*checkedItem_, TableView::ScrollPositionMiddle, false);
+        if (checkedItem_) tableView()->scrollToRowAtIndexPathAtScrollPositionAnimated(*checkedItem_, TableView::ScrollPositionMiddle, false);
     }
 }
 
 void STSpecifierValuesViewController::viewDidAppear(bool animated) {
     ViewController::viewDidAppear(animated);
-    if (tableView_) tableView_->flashScrollIndicators();
+    if (tableView()) tableView()->flashScrollIndicators();
     if (observing_) return;
     observing_ = true;
     std::weak_ptr<STSpecifierValuesViewController> weak = sharedAs<STSpecifierValuesViewController>();

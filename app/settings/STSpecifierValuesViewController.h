@@ -3,14 +3,11 @@
 #include <memory>
 #include <optional>
 
+#include "app/settings/STSettingsPaneController.h"
 #include "app/settings/STSettingsReader.h"
 #include "app/settings/STSettingsStore.h"
 #include "app/settings/STSpecifier.h"
 #include "platform/uikit/IndexPath.h"
-#include "platform/uikit/TableView.h"
-#include "platform/uikit/TableViewDataSource.h"
-#include "platform/uikit/TableViewDelegate.h"
-#include "platform/uikit/ViewController.h"
 
 namespace clipora {
 
@@ -18,9 +15,7 @@ namespace clipora {
 // Tapping another row stores its value at once, writes the store and
 // announces the change. When the current value is none of the values, no
 // row is checked and nothing is scrolled to.
-class STSpecifierValuesViewController : public platform::ViewController,
-                                        public platform::TableViewDataSource,
-                                        public platform::TableViewDelegate {
+class STSpecifierValuesViewController : public STSettingsPaneController {
 public:
     static constexpr const char* kCellIdentifier = "kCellValue";
     static constexpr const char* kInterfaceFile = "STSpecifierValuesView";
@@ -28,7 +23,6 @@ public:
     STSpecifierValuesViewController() = default;
     ~STSpecifierValuesViewController() override;
 
-    const std::shared_ptr<platform::TableView>& tableView() const { return tableView_; }
     const std::shared_ptr<STSpecifier>& currentSpecifier() const { return currentSpecifier_; }
     void setCurrentSpecifier(std::shared_ptr<STSpecifier> specifier) { currentSpecifier_ = std::move(specifier); }
     const std::optional<platform::IndexPath>& checkedItem() const { return checkedItem_; }
@@ -43,8 +37,6 @@ public:
     static void selectCell(const std::shared_ptr<platform::TableViewCell>& cell);
     static void deselectCell(const std::shared_ptr<platform::TableViewCell>& cell);
 
-    void loadView() override;
-    void viewDidUnload() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
@@ -59,7 +51,6 @@ public:
                                           const platform::IndexPath& indexPath) override;
 
 private:
-    std::shared_ptr<platform::TableView> tableView_;
     std::shared_ptr<STSpecifier> currentSpecifier_;
     std::optional<platform::IndexPath> checkedItem_;
     std::shared_ptr<STSettingsReader> settingsReader_;
