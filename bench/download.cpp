@@ -34,23 +34,7 @@ using namespace clipora;
 
 using bench::BenchSupport;
 using Clock = BenchSupport::Clock;
-
-struct Result {
-    double seconds = 0;
-    std::uint64_t bytes = 0;
-    long peakKiB = 0;
-    long peakGrowthKiB = 0;
-    bool ok = false;
-};
-
-Result viaCurl(const std::string& url, const std::filesystem::path& file) {
-    const auto run = BenchSupport::curlToFile(url, file);
-    Result r;
-    r.ok = run.ok;
-    r.seconds = run.seconds;
-    r.bytes = run.fileBytes;
-    return r;
-}
+using Result = BenchSupport::Run;
 
 Result viaDownloader(const std::shared_ptr<VideoDownloader>& downloader, const std::string& url,
                      const std::filesystem::path& file) {
@@ -74,8 +58,6 @@ Result viaDownloader(const std::shared_ptr<VideoDownloader>& downloader, const s
     return r;
 }
 
-double mibPerSecond(const Result& r) { return r.seconds > 0 ? r.bytes / 1048576.0 / r.seconds : 0; }
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,11 +65,8 @@ int main(int argc, char** argv) {
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const std::uint64_t size = mib * 1024 * 1024;
 
-    test::RawServer server([size](test::RawServer::Connection& c) {
-        if (c.readRequest().empty()) return;
-        BenchSupport::sendFillerResponse(c, "video/mp4", size);
-    });
-    const std::string url = server.url("/video.mp4");
+    const auto server = BenchSupport::fillerServer("video/mp4", size);
+    const std::string url = server->url("/video.mp4");
 
     const auto directory = std::filesystem::temp_directory_path() / ("bench_download." + std::to_string(::getpid()));
     std::filesystem::create_directories(directory);
@@ -97,7 +76,7 @@ int main(int argc, char** argv) {
     long peakKiB = 0, peakGrowthKiB = 0;
     bool allOk = true;
     for (int round = 0; round < rounds; ++round) {
-        const Result curl = viaCurl(url, directory / "curl.mp4");
+        const Result curl = BenchSupport::curlToFile(url, directory / "curl.mp4");
         const Result engine = viaDownloader(downloader, url, directory / "engine.mp4");
         allOk = allOk && curl.ok && engine.ok && curl.bytes == size && engine.bytes == size;
         if (!bestCurl || curl.seconds < bestCurl->seconds) bestCurl = curl;
@@ -105,15 +84,15 @@ int main(int argc, char** argv) {
         peakKiB = std::max(peakKiB, engine.peakKiB);
         peakGrowthKiB = std::max(peakGrowthKiB, engine.peakGrowthKiB);
         std::printf("round %d: curl %.0f MiB/s, VideoDownloader %.0f MiB/s, peak RSS %.1f MiB\n", round + 1,
-                    mibPerSecond(curl), mibPerSecond(engine), engine.peakKiB / 1024.0);
+                    BenchSupport::mibPerSecond(curl), BenchSupport::mibPerSecond(engine), engine.peakKiB / 1024.0);
     }
     std::filesystem::remove_all(directory);
 
-    const double ratio = mibPerSecond(*bestEngine) / mibPerSecond(*bestCurl);
+    const double ratio = BenchSupport::mibPerSecond(*bestEngine) / BenchSupport::mibPerSecond(*bestCurl);
     std::printf("\n%llu MiB into a file, best of %d\n", static_cast<unsigned long long>(mib), rounds);
     std::printf("| curl -o       | VideoDownloader | ratio to curl | peak RSS  | peak growth |\n");
-    std::printf("| %7.0f MiB/s | %9.0f MiB/s | %13.2f | %5.1f MiB | %7.1f MiB |\n", mibPerSecond(*bestCurl),
-                mibPerSecond(*bestEngine), ratio, peakKiB / 1024.0, peakGrowthKiB / 1024.0);
+    std::printf("| %7.0f MiB/s | %9.0f MiB/s | %13.2f | %5.1f MiB | %7.1f MiB |\n", BenchSupport::mibPerSecond(*bestCurl),
+                BenchSupport::mibPerSecond(*bestEngine), ratio, peakKiB / 1024.0, peakGrowthKiB / 1024.0);
     std::printf("%s\n", allOk ? "all transfers complete" : "SOME TRANSFERS FAILED OR WERE SHORT");
     return allOk ? 0 : 1;
 }

@@ -30,14 +30,7 @@ using namespace clipora;
 
 using bench::BenchSupport;
 using Clock = BenchSupport::Clock;
-
-struct Result {
-    double seconds = 0;
-    std::uint64_t bytes = 0;
-    long peakGrowthKiB = 0;
-    long peakKiB = 0;
-    bool ok = false;
-};
+using Result = BenchSupport::Run;
 
 Result viaCurl(const std::string& url) {
     Result r;
@@ -122,19 +115,14 @@ Result viaURLConnection(const std::string& url) {
     return r;
 }
 
-double mibPerSecond(const Result& r) { return r.seconds > 0 ? static_cast<double>(r.bytes) / (1024.0 * 1024.0) / r.seconds : 0; }
-
 }  // namespace
 
 int main(int argc, char** argv) {
     std::uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 256;
     int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const std::uint64_t total = mib * 1024 * 1024;
-    test::RawServer server([total](test::RawServer::Connection& c) {
-        if (c.readRequest().empty()) return;
-        BenchSupport::sendFillerResponse(c, "application/octet-stream", total);
-    });
-    const std::string url = server.url("/download.bin");
+    const auto server = BenchSupport::fillerServer("application/octet-stream", total);
+    const std::string url = server->url("/download.bin");
 
     struct Variant {
         const char* name;
@@ -158,10 +146,10 @@ int main(int argc, char** argv) {
             if (best[i].seconds == 0 || r.seconds < best[i].seconds) best[i] = r;
         }
     }
-    std::printf("%-16s %9.1f MiB/s\n", "curl", mibPerSecond(bestCurl));
+    std::printf("%-16s %9.1f MiB/s\n", "curl", BenchSupport::mibPerSecond(bestCurl));
     for (std::size_t i = 0; i < variants.size(); ++i) {
         std::printf("%-16s %9.1f MiB/s  ratio to curl %.2f  peak RSS %.1f MiB (growth during the download %.1f MiB)\n",
-                    variants[i].name, mibPerSecond(best[i]), mibPerSecond(best[i]) / mibPerSecond(bestCurl),
+                    variants[i].name, BenchSupport::mibPerSecond(best[i]), BenchSupport::mibPerSecond(best[i]) / BenchSupport::mibPerSecond(bestCurl),
                     best[i].peakKiB / 1024.0, best[i].peakGrowthKiB / 1024.0);
     }
     return 0;

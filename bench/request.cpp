@@ -35,28 +35,12 @@ namespace {
 using namespace clipora;
 using bench::BenchSupport;
 using Clock = BenchSupport::Clock;
-
-struct Result {
-    double seconds = 0;
-    std::uint64_t fileBytes = 0;
-    long peakGrowthKiB = 0;
-    long pageFaults = 0;
-    bool ok = false;
-};
+using Result = BenchSupport::Run;
 
 long minorFaults() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_minflt;
-}
-
-Result viaCurl(const std::string& url, const std::filesystem::path& output, bool compressed) {
-    const auto run = BenchSupport::curlToFile(url, output, compressed);
-    Result r;
-    r.ok = run.ok;
-    r.seconds = run.seconds;
-    r.fileBytes = run.fileBytes;
-    return r;
 }
 
 Result viaEngine(const std::string& url, const std::filesystem::path& output, bool inflateOnTheFly, bool synchronous) {
@@ -89,13 +73,9 @@ Result viaEngine(const std::string& url, const std::filesystem::path& output, bo
     sampler.join();
     r.ok = request->isFinished() && !request->error() && request->responseStatusCode() == 200;
     if (auto error = request->error()) std::printf("engine: %s\n", error->description().c_str());
-    r.fileBytes = BenchSupport::fileSize(output);
+    r.bytes = BenchSupport::fileSize(output);
     r.peakGrowthKiB = peak - before;
     return r;
-}
-
-double mibPerSecond(std::uint64_t bytes, double seconds) {
-    return seconds > 0 ? static_cast<double>(bytes) / (1024.0 * 1024.0) / seconds : 0;
 }
 
 // Text with enough variety that it compresses like a real body (about 4:1).
@@ -167,20 +147,20 @@ int main(int argc, char** argv) {
         Result bestCurl;
         Result bestEngine;
         for (int round = 0; round < rounds; ++round) {
-            Result curl = viaCurl(c.url, home / "curl.out", c.compressed);
-            if (curl.ok && curl.fileBytes == c.fileBytes && (bestCurl.seconds == 0 || curl.seconds < bestCurl.seconds))
+            Result curl = BenchSupport::curlToFile(c.url, home / "curl.out", c.compressed);
+            if (curl.ok && curl.bytes == c.fileBytes && (bestCurl.seconds == 0 || curl.seconds < bestCurl.seconds))
                 bestCurl = curl;
             Result engine = viaEngine(c.url, home / "engine.out", c.compressed, c.synchronous);
-            if (!engine.ok || engine.fileBytes != c.fileBytes) {
+            if (!engine.ok || engine.bytes != c.fileBytes) {
                 std::printf("%s: engine failed (%llu bytes in the file)\n", c.name,
-                            static_cast<unsigned long long>(engine.fileBytes));
+                            static_cast<unsigned long long>(engine.bytes));
                 status = 1;
                 break;
             }
             if (bestEngine.seconds == 0 || engine.seconds < bestEngine.seconds) bestEngine = engine;
         }
-        const double curlRate = mibPerSecond(c.wireBytes, bestCurl.seconds);
-        const double engineRate = mibPerSecond(c.wireBytes, bestEngine.seconds);
+        const double curlRate = BenchSupport::mibPerSecond(c.wireBytes, bestCurl.seconds);
+        const double engineRate = BenchSupport::mibPerSecond(c.wireBytes, bestEngine.seconds);
         std::printf("%-26s curl %8.1f MiB/s   engine %8.1f MiB/s   ratio %.2f   RSS growth %.1f MiB   "
                     "page faults %ld\n",
                     c.name, curlRate, engineRate, curlRate > 0 ? engineRate / curlRate : 0.0,
