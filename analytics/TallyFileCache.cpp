@@ -1,7 +1,6 @@
 #include "analytics/TallyFileCache.h"
 
-#include <mutex>
-
+#include "analytics/TallyShared.h"
 #include "analytics/TallyUtil.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
@@ -14,15 +13,6 @@ namespace clipora {
 using namespace platform;
 
 namespace {
-
-std::mutex& sharedMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-std::shared_ptr<TallyFileCache>& shared() {
-    static std::shared_ptr<TallyFileCache> cache;
-    return cache;
-}
 
 // A part of a file name that stays inside the folder: as it is when safe,
 // else "x" and its bytes in hexadecimal (which no safe part can look like,
@@ -40,20 +30,13 @@ std::string safeNamePart(const std::string& part) {
 
 std::shared_ptr<TallyFileCache> TallyFileCache::createInstanceWithApiKeyAgentVersion(const std::string& apiKey,
                                                                                    const std::string& agentVersion) {
-    std::lock_guard lock(sharedMutex());
-    if (!shared()) shared() = std::make_shared<TallyFileCache>(apiKey, agentVersion);
-    return shared();
+    return TallyShared<TallyFileCache>::getOrMake(
+        [&] { return std::make_shared<TallyFileCache>(apiKey, agentVersion); });
 }
 
-std::shared_ptr<TallyFileCache> TallyFileCache::instance() {
-    std::lock_guard lock(sharedMutex());
-    return shared();
-}
+std::shared_ptr<TallyFileCache> TallyFileCache::instance() { return TallyShared<TallyFileCache>::get(); }
 
-void TallyFileCache::reset() {
-    std::lock_guard lock(sharedMutex());
-    shared().reset();
-}
+void TallyFileCache::reset() { TallyShared<TallyFileCache>::reset(); }
 
 TallyFileCache::TallyFileCache(std::string apiKey, std::string agentVersion)
     : apiKey_(std::move(apiKey)), agentVersion_(std::move(agentVersion)) {}

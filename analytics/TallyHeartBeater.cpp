@@ -1,7 +1,6 @@
 #include "analytics/TallyHeartBeater.h"
 
-#include <mutex>
-
+#include "analytics/TallyShared.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Timer.h"
 
@@ -9,36 +8,17 @@ namespace clipora {
 
 using namespace platform;
 
-namespace {
-std::mutex& sharedMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-std::shared_ptr<TallyHeartBeater>& shared() {
-    static std::shared_ptr<TallyHeartBeater> heartBeater;
-    return heartBeater;
-}
-}  // namespace
-
 std::shared_ptr<TallyHeartBeater> TallyHeartBeater::createAndStartInstance(double interval) {
-    std::lock_guard lock(sharedMutex());
-    if (!shared()) {
-        shared() = std::make_shared<TallyHeartBeater>();
-        shared()->start(interval);
-    }
-    return shared();
+    return TallyShared<TallyHeartBeater>::getOrMake([interval] {
+        auto heartBeater = std::make_shared<TallyHeartBeater>();
+        heartBeater->start(interval);
+        return heartBeater;
+    });
 }
 
-std::shared_ptr<TallyHeartBeater> TallyHeartBeater::instance() {
-    std::lock_guard lock(sharedMutex());
-    return shared();
-}
+std::shared_ptr<TallyHeartBeater> TallyHeartBeater::instance() { return TallyShared<TallyHeartBeater>::get(); }
 
-void TallyHeartBeater::reset() {
-    std::shared_ptr<TallyHeartBeater> old;
-    std::lock_guard lock(sharedMutex());
-    old.swap(shared());
-}
+void TallyHeartBeater::reset() { TallyShared<TallyHeartBeater>::reset(); }
 
 TallyHeartBeater::~TallyHeartBeater() {
     if (timer_) timer_->invalidate();

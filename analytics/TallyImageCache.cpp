@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analytics/TallyFileCache.h"
+#include "analytics/TallyShared.h"
 #include "analytics/TallyUtil.h"
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -14,30 +15,21 @@ using namespace platform;
 
 namespace {
 constexpr const char* kStoredName = "imageCache";
-
-std::mutex& sharedMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-std::shared_ptr<TallyImageCache>& shared() {
-    static std::shared_ptr<TallyImageCache> cache;
-    return cache;
-}
 }  // namespace
 
 std::shared_ptr<TallyImageCache> TallyImageCache::createInstanceWithFileCache(std::shared_ptr<TallyFileCache> fileCache) {
     registerCoding();
-    std::lock_guard lock(sharedMutex());
-    if (shared()) return shared();
-    std::shared_ptr<TallyImageCache> loaded;
-    if (auto files = TallyFileCache::instance())
-        if (auto stored = files->getForCurentAgentVersion(kStoredName, false)) loaded = stored->objectAs<TallyImageCache>();
-    if (loaded)
-        loaded->setFileCache(std::move(fileCache));
-    else
-        loaded = initWithFileCache(std::move(fileCache));
-    shared() = loaded;
-    return loaded;
+    return TallyShared<TallyImageCache>::getOrMake([&] {
+        std::shared_ptr<TallyImageCache> loaded;
+        if (auto files = TallyFileCache::instance())
+            if (auto stored = files->getForCurentAgentVersion(kStoredName, false))
+                loaded = stored->objectAs<TallyImageCache>();
+        if (loaded)
+            loaded->setFileCache(std::move(fileCache));
+        else
+            loaded = initWithFileCache(std::move(fileCache));
+        return loaded;
+    });
 }
 
 std::shared_ptr<TallyImageCache> TallyImageCache::recreateInstanceWithFileCache(
@@ -46,15 +38,9 @@ std::shared_ptr<TallyImageCache> TallyImageCache::recreateInstanceWithFileCache(
     return createInstanceWithFileCache(std::move(fileCache));
 }
 
-std::shared_ptr<TallyImageCache> TallyImageCache::instance() {
-    std::lock_guard lock(sharedMutex());
-    return shared();
-}
+std::shared_ptr<TallyImageCache> TallyImageCache::instance() { return TallyShared<TallyImageCache>::get(); }
 
-void TallyImageCache::reset() {
-    std::lock_guard lock(sharedMutex());
-    shared().reset();
-}
+void TallyImageCache::reset() { TallyShared<TallyImageCache>::reset(); }
 
 std::shared_ptr<TallyImageCache> TallyImageCache::initWithFileCache(std::shared_ptr<TallyFileCache> fileCache) {
     registerCoding();  // so that it can be archived

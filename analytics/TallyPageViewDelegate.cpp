@@ -33,6 +33,21 @@ std::string describeList(const std::vector<std::shared_ptr<ViewController>>& con
     return Value(std::move(list)).description();
 }
 
+using EndCustomizing = void (TabBarControllerDelegate::*)(const std::shared_ptr<TabBarController>&,
+                                                          const std::vector<std::shared_ptr<ViewController>>&, bool);
+
+// The two ends of a customisation (will end, did end) are logged alike and
+// handed on to the application's own delegate.
+void forwardEndCustomizing(const std::shared_ptr<TabBarControllerDelegate>& next, EndCustomizing call,
+                           const std::shared_ptr<TabBarController>& controller,
+                           const std::vector<std::shared_ptr<ViewController>>& controllers, bool changed) {
+    TallyUtil::guarded([&] {
+        TallyUtil::debugLog("Tally: TallyPageViewDelegate [%@] [%@] [%d]", describe(controller),
+                            describeList(controllers), changed ? 1 : 0);
+        if (next) (next.get()->*call)(controller, controllers, changed);
+    });
+}
+
 }  // namespace
 
 std::shared_ptr<TallyPageViewDelegate> TallyPageViewDelegate::createDelegateOnTarget(
@@ -130,23 +145,15 @@ void TallyPageViewDelegate::tabBarControllerWillBeginCustomizingViewControllers(
 void TallyPageViewDelegate::tabBarControllerWillEndCustomizingViewControllersChanged(
     const std::shared_ptr<TabBarController>& controller, const std::vector<std::shared_ptr<ViewController>>& controllers,
     bool changed) {
-    TallyUtil::guarded([&] {
-        TallyUtil::debugLog("Tally: TallyPageViewDelegate [%@] [%@] [%d]", describe(controller),
-                            describeList(controllers), changed ? 1 : 0);
-        if (tabBarDelegate_)
-            tabBarDelegate_->tabBarControllerWillEndCustomizingViewControllersChanged(controller, controllers, changed);
-    });
+    forwardEndCustomizing(tabBarDelegate_, &TabBarControllerDelegate::tabBarControllerWillEndCustomizingViewControllersChanged,
+                          controller, controllers, changed);
 }
 
 void TallyPageViewDelegate::tabBarControllerDidEndCustomizingViewControllersChanged(
     const std::shared_ptr<TabBarController>& controller, const std::vector<std::shared_ptr<ViewController>>& controllers,
     bool changed) {
-    TallyUtil::guarded([&] {
-        TallyUtil::debugLog("Tally: TallyPageViewDelegate [%@] [%@] [%d]", describe(controller),
-                            describeList(controllers), changed ? 1 : 0);
-        if (tabBarDelegate_)
-            tabBarDelegate_->tabBarControllerDidEndCustomizingViewControllersChanged(controller, controllers, changed);
-    });
+    forwardEndCustomizing(tabBarDelegate_, &TabBarControllerDelegate::tabBarControllerDidEndCustomizingViewControllersChanged,
+                          controller, controllers, changed);
 }
 
 }  // namespace clipora
