@@ -7,22 +7,11 @@
 #include "platform/uikit/Image.h"
 #include "platform/uikit/Screen.h"
 #include "platform/uikit/Window.h"
+#include "tests/platform/media/OnScreen.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora::platform {
 namespace {
-
-// A visible window whose root is the returned controller, so that what it
-// presents appears on screen.
-struct OnScreen {
-    std::shared_ptr<Window> window = std::make_shared<Window>(Screen::mainScreen()->bounds());
-    std::shared_ptr<ViewController> presenter = std::make_shared<ViewController>();
-    OnScreen() {
-        window->setRootViewController(presenter);
-        window->makeKeyAndVisible();
-    }
-    ~OnScreen() { window->setHidden(true); }
-};
 
 class ComposerTest : public test::PlatformTest {
 protected:
@@ -128,7 +117,7 @@ TEST_F(ComposerTest, TextMessageIsHeldUntilSent) {
 }
 
 TEST_F(ComposerTest, TweetSheetTakesTextLinksAndPicturesUntilShownAndReportsItsResult) {
-    OnScreen screenOn;
+    test::OnScreen screenOn;
     auto presenter = screenOn.presenter;
     auto sheet = std::make_shared<TweetComposeViewController>();
     EXPECT_FALSE(sheet->setInitialText(std::string(141, 'x')));

@@ -6,22 +6,11 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/uikit/Screen.h"
 #include "platform/uikit/Window.h"
+#include "tests/platform/media/OnScreen.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora::platform {
 namespace {
-
-// A visible window whose root is the returned controller, so that what it
-// presents appears on screen.
-struct OnScreen {
-    std::shared_ptr<Window> window = std::make_shared<Window>(Screen::mainScreen()->bounds());
-    std::shared_ptr<ViewController> presenter = std::make_shared<ViewController>();
-    OnScreen() {
-        window->setRootViewController(presenter);
-        window->makeKeyAndVisible();
-    }
-    ~OnScreen() { window->setHidden(true); }
-};
 
 class MoviePlayerTest : public test::PlatformTest {
 protected:
@@ -79,7 +68,7 @@ TEST_F(MoviePlayerTest, PlainPlayerRecordsWhatItPlaysAndPostsTheFinishWithItself
 }
 
 TEST_F(MoviePlayerTest, FullScreenPlayerPlaysWhenPresentedAndDoneEndsIt) {
-    OnScreen screenOn;
+    test::OnScreen screenOn;
     auto presenter = screenOn.presenter;
     auto screen = std::make_shared<MoviePlayerViewController>(url("http://video.example/hd.mp4"));
     Finish finish;
