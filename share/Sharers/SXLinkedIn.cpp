@@ -8,8 +8,8 @@
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
 #include "share/Sharers/SXPlainRequestSharer.h"
-#include "share/UI/SXFormController.h"
-#include "share/UI/SXFormFieldSettings.h"
+#include "platform/uikit/TextView.h"
+#include "share/Sharers/SXLinkedInTextForm.h"
 
 namespace clipora {
 
@@ -46,29 +46,39 @@ void SXLinkedIn::tokenAccessModifyRequest(const std::shared_ptr<OAMutableURLRequ
     }
 }
 
-std::vector<std::shared_ptr<SXFormFieldSettings>> SXLinkedIn::shareFormFieldsForType(int type) {
-    using F = SXFormFieldSettings;
-    if (type == SXItem::SXShareTypeURL) {
-        return {F::labelKeyTypeStart(localizedShareString("Title"), "title", F::SXFormFieldTypeText, item()->title())};
+void SXLinkedIn::show() {
+    auto type = item() ? item()->shareType() : SXItem::SXShareTypeUndefined;
+    if (type == SXItem::SXShareTypeURL || type == SXItem::SXShareTypeText) {
+        showLinkedInTextForm();
+        return;
     }
-    if (type == SXItem::SXShareTypeText) {
-        return {F::labelKeyTypeStart(localizedShareString("Text"), "text", F::SXFormFieldTypeText, item()->text())};
-    }
-    return {};
+    // Nothing else can be shared here; the share must still end.
+    sendDidFailWithError(SX::error("There was an error while sharing"));
 }
 
-void SXLinkedIn::shareFormValidate(const std::shared_ptr<SXFormController>& form) {
-    auto values = form->formValues();
-    const auto& message = values[item()->shareType() == SXItem::SXShareTypeURL ? "title" : "text"];
-    auto characters = Text::decodeUTF8(message);
-    if (Text::trimWhitespaceAndNewlines(message).empty()) {
-        showAlert(localizedShareString("Message is empty"), localizedShareString("You must enter a message in order to post."));
-    } else if (characters && characters->size() > kMaxLength) {
-        showAlert(localizedShareString("Message is too long"),
-                  localizedShareString("LinkedIn posts can only be 700 characters in length."));
+void SXLinkedIn::showLinkedInTextForm() {
+    auto keep = self();
+    auto form = SXFormControllerLargeTextField::initWithDelegate<SXLinkedInTextForm>(
+        std::weak_ptr<SXFormControllerLargeTextFieldDelegate>(std::static_pointer_cast<SXLinkedIn>(keep)));
+    bool isLink = item()->shareType() == SXItem::SXShareTypeURL;
+    form->textView()->setText((isLink ? item()->title() : item()->text()).value_or(""));
+    if (viewControllers().empty()) {
+        pushViewControllerAnimated(form, false);
     } else {
-        form->saveForm();
+        setViewControllers({form});
     }
+    SX::currentHelper()->showViewController(keep);
+}
+
+void SXLinkedIn::sendForm(const std::shared_ptr<SXFormControllerLargeTextField>& form) {
+    auto keep = self();
+    if (item()->shareType() == SXItem::SXShareTypeURL) {
+        item()->setTitle(form->textView()->text());
+    } else {
+        item()->setText(form->textView()->text());
+    }
+    // The user's text must not vanish without a word.
+    if (!tryToSend()) sendDidFailWithError(SX::error("There was an error while sharing"));
 }
 
 bool SXLinkedIn::validateItem() {

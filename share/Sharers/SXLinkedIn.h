@@ -1,19 +1,19 @@
 #pragma once
 
 #include "share/Core/Helpers/OAuth/SXOAuthSharer.h"
+#include "share/UI/SXFormControllerLargeTextFieldDelegate.h"
 
 namespace clipora {
 
 // Shares a link (with its title as the comment) or a text as a status share
 // on the professional network, logged in with OAuth 1.0a. The item's custom
 // value "visibility.code" chooses who sees it ("anyone" without one).
-class SXLinkedIn : public SXOAuthSharer {
+class SXLinkedIn : public SXOAuthSharer, public SXFormControllerLargeTextFieldDelegate {
 public:
     static constexpr const char* kAPIBaseURLKey = "linkedInAPIBaseURL";
     static constexpr const char* kDefaultAPIBaseURL = "https://api.linkedin.com";
     static constexpr const char* kSiteBaseURLKey = "linkedInSiteBaseURL";
     static constexpr const char* kDefaultSiteBaseURL = "https://www.linkedin.com";
-    static constexpr std::size_t kMaxLength = 700;
 
     void init() override;
     std::string sharerTitle() const override { return "LinkedIn"; }
@@ -26,10 +26,12 @@ public:
     // token request's OAuth parameters (signed once, like every other).
     void tokenAccessModifyRequest(const std::shared_ptr<OAMutableURLRequest>& request) override;
 
-    // The share form: the comment (a link's title or the text), at most
-    // kMaxLength characters and not empty.
-    std::vector<std::shared_ptr<SXFormFieldSettings>> shareFormFieldsForType(int type) override;
-    void shareFormValidate(const std::shared_ptr<SXFormController>& form) override;
+    // The compose screen (SXLinkedInTextForm) for the comment: a link's
+    // title or the text.
+    void show() override;
+    void showLinkedInTextForm();
+    void sendForm(const std::shared_ptr<SXFormControllerLargeTextField>& form) override;
+    void sendDidCancel() override { SXSharer::sendDidCancel(); }
 
     bool validateItem() override;
     bool send() override;

@@ -4,7 +4,11 @@
 #include "share/Core/Helpers/OAuth/OAHMAC_SHA1SignatureProvider.h"
 #include "share/Core/Helpers/OAuth/OAURLEncoding.h"
 #include "share/Core/SX.h"
+#include "platform/uikit/Label.h"
+#include "platform/uikit/NavigationController.h"
+#include "platform/uikit/TextView.h"
 #include "share/Sharers/SXLinkedIn.h"
+#include "share/Sharers/SXLinkedInTextForm.h"
 #include "tests/share/Sharers/ServiceStandIn.h"
 
 namespace clipora {
@@ -119,34 +123,40 @@ TEST_F(SXLinkedInTest, SharesLinksAndTextsAsEscapedXML) {
         EXPECT_EQ(check.oauth["oauth_token"], "at");
     }
 
-    // The comment is edited in the share form: neither empty nor beyond 700
-    // characters (not bytes).
+    // The comment is edited in the compose screen: neither empty nor beyond
+    // 700 characters (not bytes); the counter shows what is left.
     notes_.events.clear();
     auto sharer = SXSharer::shareText<SXLinkedIn>("x");
-    auto share = form();
-    ASSERT_TRUE(share);
-    EXPECT_EQ(keysOf(share), (std::vector<std::string>{"text"}));
+    auto navigation = std::dynamic_pointer_cast<platform::NavigationController>(presented());
+    ASSERT_TRUE(navigation);
+    auto compose = std::dynamic_pointer_cast<SXLinkedInTextForm>(navigation->topViewController());
+    ASSERT_TRUE(compose);
+    EXPECT_EQ(compose->textView()->text(), "x");
+    EXPECT_EQ(compose->counter()->text(), "699");
     struct Edit {
         std::string text;
         std::string alert;
+        std::string counter;
     } edits[] = {
-        {"  ", "Message is empty: You must enter a message in order to post."},
-        {std::string(701, 'a'), "Message is too long: LinkedIn posts can only be 700 characters in length."},
+        {"", "Message is empty: You must enter a message in order to post.", "700"},
+        {std::string(701, 'a'), "Message is too long: LinkedIn posts can only be 700 characters in length.", "-1"},
     };
     for (const auto& edit : edits) {
         platform::AlertRegistry::reset();
-        fill(share, {{"text", edit.text}});
-        share->validateForm();
+        compose->textView()->setText(edit.text);
+        compose->textViewDidChange(compose->textView());
+        EXPECT_EQ(compose->counter()->text(), edit.counter);
+        compose->save();
         EXPECT_EQ(topAlertText(), edit.alert);
-        EXPECT_EQ(form(), share);
+        EXPECT_TRUE(notes_.events.empty());
     }
     std::string accented;
     for (int i = 0; i < 700; ++i) accented += "\xc3\xa9";
-    fill(share, {{"text", accented}});
-    share->validateForm();
+    compose->textView()->setText(accented);
+    compose->save();
     ASSERT_TRUE(waitForEvents(2));
+    EXPECT_EQ(notes_.events, (Events{"start", "finish"}));
     EXPECT_NE(service().last().body.find("<comment>" + accented + "</comment>"), std::string::npos);
-    SX::currentHelper()->hideCurrentViewControllerAnimated(false);
     settle();
 
     // A link needs a title.
