@@ -137,9 +137,9 @@ bool SNJsonParser::scanValue(Value& out) {
     switch (*c_) {
         case '"': {
             ++c_;
-            std::string text;
+            std::string_view text;
             if (!scanRestOfString(text)) return false;
-            out = Value(std::move(text));
+            out = Value(std::string(text));
             return true;
         }
         case '{': ++c_; return scanRestOfDictionary(out);
@@ -249,7 +249,7 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
             out = Value(std::move(pairs));
             return true;
         }
-        std::string key;
+        std::string_view key;
         if (c_ == end_ || *c_ != '"' || (++c_, !scanRestOfString(key))) {
             addErrorWithCodeDescription(kErrorParse, "Object key string expected");
             return false;
@@ -261,7 +261,7 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
         }
         ++c_;
         // Parsed in place; a later duplicate key replaces the earlier value.
-        const auto [slot, added] = pairs.try_emplace(std::move(key));
+        const auto [slot, added] = pairs.try_emplace(std::string(key));
         if (!added) slot->second = Value();
         if (!scanValue(slot->second)) {
             addErrorWithCodeDescription(kErrorParse,
@@ -280,21 +280,21 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
     }
 }
 
-bool SNJsonParser::scanRestOfString(std::string& out) {
-    // Most strings hold no escape: they are taken from the input in one
-    // piece. The others are put together in a buffer that lives as long as
-    // the parser, so only the finished string is allocated.
+bool SNJsonParser::scanRestOfString(std::string_view& out) {
+    // Most strings hold no escape: they are a piece of the input. The others
+    // are put together in a buffer that lives as long as the parser. Either
+    // way the caller makes the one string it keeps straight from the text.
     const char* start = c_;
     c_ = SNJsonScan::skipPlainRun(c_, end_);
     if (c_ < end_ && *c_ == '"') {
-        out.assign(start, c_);
+        out = std::string_view(start, static_cast<std::size_t>(c_ - start));
         ++c_;
         return true;
     }
     c_ = start;
     scratch_.clear();
     if (!scanRestOfEscapedString(scratch_)) return false;
-    out.assign(scratch_);
+    out = scratch_;
     return true;
 }
 

@@ -38,7 +38,8 @@ private:
     bool scanRestOfNull(platform::Value& out);
     bool scanRestOfArray(platform::Value& out);
     bool scanRestOfDictionary(platform::Value& out);
-    bool scanRestOfString(std::string& out);
+    // The text stays valid until the next string is scanned.
+    bool scanRestOfString(std::string_view& out);
     bool scanRestOfEscapedString(std::string& out);
     bool scanUnicodeChar(std::string& out);
     bool scanHexQuad(char32_t& out);

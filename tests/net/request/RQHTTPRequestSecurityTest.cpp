@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -50,6 +52,47 @@ TEST_F(SecurityTest, AChallengeOfAnUnknownSchemeIsCode7) {
     ASSERT_TRUE(request->error());
     EXPECT_TRUE(RQError::is(*request->error(), RQError::kUnableToApplyCredentials));
     EXPECT_EQ(request->error()->localizedDescription(), "Failed to get authentication object from response headers");
+}
+
+// Requests that must fail before a byte leaves the machine: no usable URL
+// (code 5, its shared text), and a download that would replace something
+// other than a file (code 8), which stays as it was.
+TEST_F(SecurityTest, RequestsRefusedBeforeAnythingIsSent) {
+    RawServer server([](RawServer::Connection& c) {
+        c.readRequest();
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nvideo");
+    });
+    const auto folder = home() / "Documents" / "clips";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "kept.txt") << "kept";
+
+    auto withDestination = [&](const std::string& path) {
+        auto request = get(server.url("/video"));
+        request->setDownloadDestinationPath(path);
+        return request;
+    };
+    const struct {
+        const char* what;
+        std::shared_ptr<RQHTTPRequest> request;
+        std::int64_t code;
+    } cases[] = {
+        {"no URL", RQHTTPRequest::requestWithURL(std::nullopt), RQError::kUnableToCreateRequest},
+        {"not http", RQHTTPRequest::requestWithURL(platform::URL::fromString("file:///etc/passwd")),
+         RQError::kUnableToCreateRequest},
+        {"onto a folder", withDestination(folder.string()), RQError::kFileManagement},
+        {"onto a device", withDestination("/dev/null"), RQError::kFileManagement},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(runAsync(c.request)) << c.what;
+        ASSERT_TRUE(c.request->error()) << c.what;
+        EXPECT_TRUE(RQError::is(*c.request->error(), c.code)) << c.what << ": " << c.request->error()->localizedDescription();
+        if (c.code == RQError::kUnableToCreateRequest) {
+            EXPECT_EQ(c.request->error()->localizedDescription(), "Unable to create request (bad url?)") << c.what;
+        }
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(fileText(folder / "kept.txt"), "kept");
 }
 
 // A request class whose body cannot be built.
