@@ -316,17 +316,16 @@ std::string HTTPAuthentication::digestField(const HTTPMessage& request, const st
 
 // Called with mutex_ held. The negotiate message opens a handshake; once
 // the server's challenge is in, the authenticate message answers it.
-std::string HTTPAuthentication::ntlmField(const std::string& user, const std::string& password,
-                                          const std::string& domain) {
+std::optional<std::string> HTTPAuthentication::ntlmField(const std::string& user, const std::string& password,
+                                                         const std::string& domain) {
     if (ntlmStep_ == NTLMStep::Challenged && ntlmChallenge_) {
         const Data clientChallenge = Digest::randomBytes(8);
         auto message = NTLM::authenticateMessage(*ntlmChallenge_, {user, domain, password, ""},
                                                  std::span<const std::uint8_t, 8>(clientChallenge.data(), 8),
                                                  NTLM::currentFileTime());
-        if (message) {
-            ntlmStep_ = NTLMStep::AuthenticateSent;
-            return "NTLM " + Base64::encode(*message);
-        }
+        if (!message) return std::nullopt;
+        ntlmStep_ = NTLMStep::AuthenticateSent;
+        return "NTLM " + Base64::encode(*message);
     }
     ntlmChallenge_.reset();
     ntlmStep_ = NTLMStep::NegotiateSent;
@@ -377,7 +376,16 @@ bool HTTPAuthentication::applyCredentials(const std::shared_ptr<HTTPMessage>& re
                         ntlmUser = parts[1];
                     }
                 }
-                value = ntlmField(ntlmUser, password, ntlmDomain);
+                auto field = ntlmField(ntlmUser, password, ntlmDomain);
+                if (!field) {
+                    // Starting over would only bring the same challenge
+                    // back: the handshake ends here.
+                    invalidError_ = HTTPStreamError::network(HTTPStreamError::kAuthenticationBadUserName,
+                                                             "The user name or domain cannot be sent by NTLM");
+                    if (error) *error = invalidError_;
+                    return false;
+                }
+                value = std::move(*field);
                 break;
             }
         }

@@ -122,7 +122,8 @@ private:
     std::string hash(std::string_view text) const;
     std::string digestTarget(const HTTPMessage& request) const;
     std::string digestField(const HTTPMessage& request, const std::string& user, const std::string& password);
-    std::string ntlmField(const std::string& user, const std::string& password, const std::string& domain);
+    std::optional<std::string> ntlmField(const std::string& user, const std::string& password,
+                                         const std::string& domain);
     void ntlmResponseArrived(const Challenge& challenge);
     Error refusalError() const;
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 
@@ -187,12 +188,16 @@ std::optional<Data> NTLM::authenticateMessage(const Challenge& challenge, const 
     auto text = [&](const std::string& value) {
         return (flags & kNegotiateUnicode) ? utf16(value) : Data(value.begin(), value.end());
     };
+    const Data domain = text(identity.domain), user = text(identity.user), workstation = text(identity.workstation);
+    // Every field's length is 16 bits wide.
+    for (const Data* field : std::initializer_list<const Data*>{&domain, &user, &workstation, &lm, &nt})
+        if (field->size() > 0xffff) return std::nullopt;
 
     MessageWriter writer(3, 64);
     writer.word(60, flags);
-    writer.field(28, text(identity.domain));
-    writer.field(36, text(identity.user));
-    writer.field(44, text(identity.workstation));
+    writer.field(28, domain);
+    writer.field(36, user);
+    writer.field(44, workstation);
     writer.field(12, lm);
     writer.field(20, nt);
     writer.field(52, {});

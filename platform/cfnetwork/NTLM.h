@@ -63,7 +63,8 @@ public:
     // The authenticate (type 3) message for `challenge`, with the client's
     // random challenge and its time (FILETIME: 100 ns since 1601; the
     // server's own time is used instead when it sent one). std::nullopt
-    // when the server offers no response this side will send.
+    // when the server offers no response this side will send, or a name
+    // does not fit the message.
     static std::optional<Data> authenticateMessage(const Challenge& challenge, const Identity& identity,
                                                    std::span<const std::uint8_t, 8> clientChallenge,
                                                    std::uint64_t fileTime);

@@ -225,6 +225,15 @@ TEST(HTTPAuthTest, NTLMHandshakeAndItsRefusals) {
         ASSERT_TRUE(error) << c.what;
         EXPECT_EQ(error->code(), c.code) << c.what;
     }
+
+    // A name too long for the message ends the handshake instead of
+    // starting it over and over.
+    auto message = start(auth);
+    HTTPAuthentication::noteResponse(message, *response(401, "WWW-Authenticate", challengeOffer));
+    std::optional<Error> error;
+    EXPECT_FALSE(auth->applyCredentials(message, std::string(40000, 'a'), "pw", &error));
+    ASSERT_TRUE(error);
+    EXPECT_FALSE(auth->isValid());
 }
 
 TEST(HTTPAuthTest, StaleDigestNonceIsRenewedOnce) {
