@@ -1279,6 +1279,10 @@ void RQHTTPRequest::buildPostBody() {
         const std::string method = requestMethod();
         if (method == "GET" || method == "DELETE" || method == "HEAD") setRequestMethod("POST");
         addRequestHeaderValue("Content-Length", std::to_string(postLength()));
+    } else if (const std::string method = requestMethod(); method == "POST" || method == "PUT") {
+        // An empty body is said out loud: servers may refuse a body-carrying
+        // method without a length (411) instead of reading it as empty.
+        addRequestHeaderValue("Content-Length", "0");
     }
     setHaveBuiltPostBody(true);
 }

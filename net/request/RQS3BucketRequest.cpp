@@ -1,7 +1,5 @@
 #include "net/request/RQS3BucketRequest.h"
 
-#include <algorithm>
-
 #include "platform/foundation/Text.h"
 
 namespace clipora {
@@ -63,47 +61,38 @@ void RQS3BucketRequest::copyS3SettingsTo(RQS3Request& other) const {
     }
 }
 
-void RQS3BucketRequest::parserDidStartElementNamespaceURIQualifiedNameAttributes(XMLParser& parser,
-                                                                                const std::string& elementName,
-                                                                                const std::string& namespaceURI,
-                                                                                const std::string& qualifiedName,
-                                                                                const Attributes& attributes) {
-    if (elementName == "Contents") currentObject_ = RQS3BucketObject::objectWithBucket(bucket());
-    RQS3Request::parserDidStartElementNamespaceURIQualifiedNameAttributes(parser, elementName, namespaceURI,
-                                                                         qualifiedName, attributes);
+void RQS3BucketRequest::elementStarted(const std::string& name) {
+    if (name == "Contents") currentObject_ = RQS3BucketObject::objectWithBucket(bucket());
 }
 
-void RQS3BucketRequest::parserDidEndElementNamespaceURIQualifiedName(XMLParser& parser, const std::string& elementName,
-                                                                    const std::string& namespaceURI,
-                                                                    const std::string& qualifiedName) {
-    const std::string text = currentXMLElementContent();
-    const auto& stack = currentXMLElementStack();
-    const bool inCommonPrefixes = stack.size() >= 2 && stack[stack.size() - 2] == "CommonPrefixes";
-    if (elementName == "Contents" && currentObject_) {
+void RQS3BucketRequest::elementEnded(XMLParser& parser, const std::string& name) {
+    const std::string& text = elementText();
+    const bool inCommonPrefixes = !openElements().empty() && openElements().back() == "CommonPrefixes";
+    if (name == "Contents" && currentObject_) {
         auto list = get(objects_);
         list.push_back(*currentObject_);
         put(objects_, std::move(list));
         currentObject_.reset();
-    } else if (currentObject_ && elementName == "Key") {
+    } else if (currentObject_ && name == "Key") {
         currentObject_->key = text;
-    } else if (currentObject_ && elementName == "ETag") {
+    } else if (currentObject_ && name == "ETag") {
         currentObject_->ETag = text;
-    } else if (currentObject_ && elementName == "ID") {
+    } else if (currentObject_ && name == "ID") {
         currentObject_->ownerID = text;
-    } else if (currentObject_ && elementName == "DisplayName") {
+    } else if (currentObject_ && name == "DisplayName") {
         currentObject_->ownerName = text;
-    } else if (currentObject_ && elementName == "LastModified") {
+    } else if (currentObject_ && name == "LastModified") {
         currentObject_->lastModified = dateFromReplyString(text);
-    } else if (currentObject_ && elementName == "Size") {
-        currentObject_->size = static_cast<std::uint64_t>(std::max<std::int64_t>(0, Text::longLongValue(text)));
-    } else if (elementName == "Prefix" && inCommonPrefixes) {
+    } else if (currentObject_ && name == "Size") {
+        currentObject_->size = elementUnsignedValue();
+    } else if (name == "Prefix" && inCommonPrefixes) {
         auto list = get(commonPrefixes_);
         list.push_back(text);
         put(commonPrefixes_, std::move(list));
-    } else if (elementName == "IsTruncated") {
+    } else if (name == "IsTruncated") {
         put(isTruncated_, text == "true");
     }
-    RQS3Request::parserDidEndElementNamespaceURIQualifiedName(parser, elementName, namespaceURI, qualifiedName);
+    RQS3Request::elementEnded(parser, name);
 }
 
 }  // namespace clipora

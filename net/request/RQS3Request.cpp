@@ -101,12 +101,7 @@ Data RQS3Request::HMACSHA1withKeyForString(const std::string& key, const std::st
 
 std::string RQS3Request::stringByURLEncodingForS3Path(const std::optional<std::string>& path) {
     if (!path) return "/";
-    std::string encoded;
-    const auto segments = Text::split(*path, "/");
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-        if (i > 0) encoded += "/";
-        encoded += Text::percentEscape(segments[i], "~");
-    }
+    std::string encoded = URL::percentEscapePath(*path, "~");
     if (encoded.empty() || encoded[0] != '/') encoded.insert(0, "/");
     return encoded;
 }
@@ -152,33 +147,15 @@ void RQS3Request::requestFinished() {
 void RQS3Request::parseResponseXML() {
     auto body = responseData();
     if (!body || body->empty()) return;
-    currentXMLElementStack_.clear();
-    currentXMLElementContent_.clear();
-    stopParsing_ = false;
-    XMLParser parser(*body);
-    parser.setShouldProcessNamespaces(false);
-    parser.setDelegate(std::dynamic_pointer_cast<XMLParserDelegate>(shared_from_this()));
-    parser.parse();
+    resetReader();
+    RQXMLReplyReader::parse(*body, std::dynamic_pointer_cast<XMLParserDelegate>(shared_from_this()));
 }
 
-void RQS3Request::parserDidStartElementNamespaceURIQualifiedNameAttributes(XMLParser&, const std::string& elementName,
-                                                                          const std::string&, const std::string&,
-                                                                          const Attributes&) {
-    currentXMLElementContent_.clear();
-    currentXMLElementStack_.push_back(elementName);
-}
-
-void RQS3Request::parserFoundCharacters(XMLParser&, const std::string& characters) {
-    currentXMLElementContent_ += characters;
-}
-
-void RQS3Request::parserDidEndElementNamespaceURIQualifiedName(XMLParser& parser, const std::string& elementName,
-                                                              const std::string&, const std::string&) {
-    if (!currentXMLElementStack_.empty()) currentXMLElementStack_.pop_back();
-    if (elementName == "Code" && currentXMLElementContent_ == "RequestTimeout") {
+void RQS3Request::elementEnded(XMLParser& parser, const std::string& name) {
+    if (name == "Code" && elementText() == "RequestTimeout") {
         if (retryUsingNewConnection()) parser.abortParsing();
-    } else if (elementName == "Message") {
-        failWithError(RQError::make(kServiceError, currentXMLElementContent_));
+    } else if (name == "Message") {
+        failWithError(RQError::make(kServiceError, elementText()));
         parser.abortParsing();
     }
 }

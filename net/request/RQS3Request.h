@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "net/request/RQHTTPRequest.h"
+#include "net/request/RQXMLReplyReader.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/XMLParser.h"
-#include "platform/foundation/XMLParserDelegate.h"
 
 namespace clipora {
 
@@ -24,7 +24,7 @@ namespace clipora {
 // Requests go over https unless the caller picks "http" (setRequestScheme):
 // the signature covers no body digest, so only the transport protects what
 // is stored.
-class RQS3Request : public RQHTTPRequest, public platform::XMLParserDelegate {
+class RQS3Request : public RQHTTPRequest, public RQXMLReplyReader {
 public:
     static constexpr int kReplyUnreadable = 1;
     static constexpr int kServiceError = 2;
@@ -71,15 +71,6 @@ public:
     void buildRequestHeaders() override;
 
     // --- Reading replies ---
-    void parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
-                                                                 const std::string& elementName,
-                                                                 const std::string& namespaceURI,
-                                                                 const std::string& qualifiedName,
-                                                                 const Attributes& attributes) override;
-    void parserDidEndElementNamespaceURIQualifiedName(platform::XMLParser& parser, const std::string& elementName,
-                                                      const std::string& namespaceURI,
-                                                      const std::string& qualifiedName) override;
-    void parserFoundCharacters(platform::XMLParser& parser, const std::string& characters) override;
     void parserParseErrorOccurred(platform::XMLParser& parser, const platform::Error& error) override;
 
 protected:
@@ -89,9 +80,9 @@ protected:
     // Gives a new request of the same class this request's own settings.
     virtual void copyS3SettingsTo(RQS3Request& other) const;
     virtual std::shared_ptr<RQS3Request> makeEmpty(std::optional<platform::URL> url) const;
-    // The text of the element that just ended, and the names of those still open.
-    const std::string& currentXMLElementContent() const { return currentXMLElementContent_; }
-    const std::vector<std::string>& currentXMLElementStack() const { return currentXMLElementStack_; }
+    // The error document's "Code" and "Message"; subclasses read their own
+    // elements first and hand the others on.
+    void elementEnded(platform::XMLParser& parser, const std::string& name) override;
     // Parses a date of the replies ("2012-06-01T12:00:00.000Z").
     static std::optional<platform::Date> dateFromReplyString(const std::string& text);
 
@@ -101,9 +92,6 @@ private:
     std::string requestScheme_ = "https";
     std::string dateString_;
     std::string accessPolicy_;
-    std::string currentXMLElementContent_;
-    std::vector<std::string> currentXMLElementStack_;
-    bool stopParsing_ = false;
 };
 
 }  // namespace clipora

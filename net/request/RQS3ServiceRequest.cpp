@@ -10,36 +10,28 @@ std::shared_ptr<RQS3ServiceRequest> RQS3ServiceRequest::serviceRequest() {
 
 void RQS3ServiceRequest::buildURL() { setURL(URL::fromString(requestScheme() + "://" + S3Host())); }
 
-void RQS3ServiceRequest::parserDidStartElementNamespaceURIQualifiedNameAttributes(XMLParser& parser,
-                                                                                 const std::string& elementName,
-                                                                                 const std::string& namespaceURI,
-                                                                                 const std::string& qualifiedName,
-                                                                                 const Attributes& attributes) {
+void RQS3ServiceRequest::elementStarted(const std::string& name) {
     // The owner comes before the buckets.
-    if (elementName == "Bucket") currentBucket_ = RQS3Bucket::bucketWithOwnerIDOwnerName(ownerID(), ownerName());
-    RQS3Request::parserDidStartElementNamespaceURIQualifiedNameAttributes(parser, elementName, namespaceURI,
-                                                                         qualifiedName, attributes);
+    if (name == "Bucket") currentBucket_ = RQS3Bucket::bucketWithOwnerIDOwnerName(ownerID(), ownerName());
 }
 
-void RQS3ServiceRequest::parserDidEndElementNamespaceURIQualifiedName(XMLParser& parser, const std::string& elementName,
-                                                                     const std::string& namespaceURI,
-                                                                     const std::string& qualifiedName) {
-    const std::string text = currentXMLElementContent();
-    if (elementName == "Bucket" && currentBucket_) {
+void RQS3ServiceRequest::elementEnded(XMLParser& parser, const std::string& name) {
+    const std::string& text = elementText();
+    if (name == "Bucket" && currentBucket_) {
         auto list = get(buckets_);
         list.push_back(*currentBucket_);
         put(buckets_, std::move(list));
         currentBucket_.reset();
-    } else if (elementName == "Name" && currentBucket_) {
+    } else if (name == "Name" && currentBucket_) {
         currentBucket_->name = text;
-    } else if (elementName == "CreationDate" && currentBucket_) {
+    } else if (name == "CreationDate" && currentBucket_) {
         currentBucket_->creationDate = dateFromReplyString(text);
-    } else if (elementName == "ID") {
+    } else if (name == "ID") {
         put(ownerID_, text);
-    } else if (elementName == "DisplayName") {
+    } else if (name == "DisplayName") {
         put(ownerName_, text);
     }
-    RQS3Request::parserDidEndElementNamespaceURIQualifiedName(parser, elementName, namespaceURI, qualifiedName);
+    RQS3Request::elementEnded(parser, name);
 }
 
 }  // namespace clipora

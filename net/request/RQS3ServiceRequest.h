@@ -18,16 +18,10 @@ public:
     std::string ownerName() const { return get(ownerName_); }
 
     void buildURL() override;
-    void parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
-                                                                 const std::string& elementName,
-                                                                 const std::string& namespaceURI,
-                                                                 const std::string& qualifiedName,
-                                                                 const Attributes& attributes) override;
-    void parserDidEndElementNamespaceURIQualifiedName(platform::XMLParser& parser, const std::string& elementName,
-                                                      const std::string& namespaceURI,
-                                                      const std::string& qualifiedName) override;
 
 protected:
+    void elementStarted(const std::string& name) override;
+    void elementEnded(platform::XMLParser& parser, const std::string& name) override;
     std::shared_ptr<RQS3Request> makeEmpty(std::optional<platform::URL> url) const override {
         return std::make_shared<RQS3ServiceRequest>(std::move(url));
     }

@@ -146,13 +146,6 @@ std::string decodedOrRaw(std::string_view text) {
     return std::string(text);
 }
 
-// Escapes each '/'-separated piece; the slashes stay.
-std::string escapePath(std::string_view path) {
-    std::vector<std::string> pieces = Text::split(path, "/");
-    for (auto& piece : pieces) piece = Text::percentEscape(piece);
-    return Text::join(pieces, "/");
-}
-
 }  // namespace
 
 std::optional<URL::Parts> URL::split(std::string_view text) {
@@ -288,7 +281,7 @@ URL URL::fileURLWithPath(std::string_view path) {
     Parts parts;
     parts.scheme = "file";
     parts.authority = std::string();
-    parts.path = escapePath(absolute);
+    parts.path = percentEscapePath(absolute);
     // Escaped text always makes a valid URL.
     URL url = *make(std::move(parts), {});
     url.relative_ = url.absolute_;
@@ -339,11 +332,17 @@ URL URL::URLByAppendingPathComponent(std::string_view component) const {
     while (!component.empty() && component.front() == '/' && !parts.path.empty() && parts.path.back() == '/') {
         component.remove_prefix(1);
     }
-    parts.path += escapePath(component);
+    parts.path += percentEscapePath(component);
     // Only escaped text was added, so the parts still make a URL.
     URL url = *make(std::move(parts), {});
     url.relative_ = url.absolute_;
     return url;
+}
+
+std::string URL::percentEscapePath(std::string_view path, std::string_view alsoEscape) {
+    std::vector<std::string> pieces = Text::split(path, "/");
+    for (auto& piece : pieces) piece = Text::percentEscape(piece, alsoEscape);
+    return Text::join(pieces, "/");
 }
 
 bool operator==(const URL& a, const URL& b) {

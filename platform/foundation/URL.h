@@ -69,6 +69,12 @@ public:
     // query and fragment stay.
     URL URLByAppendingPathComponent(std::string_view component) const;
 
+    // The path with each '/'-separated segment percent-escaped (everything
+    // but ALPHA, DIGIT and "-._~", and the bytes in `alsoEscape`); the
+    // slashes stay. Text that would change the URL's meaning ("?", "#",
+    // "&", "%") can never leave a path built this way.
+    static std::string percentEscapePath(std::string_view path, std::string_view alsoEscape = {});
+
     // Same scheme and host (without regard to case), user information, port,
     // path, query and fragment.
     friend bool operator==(const URL& a, const URL& b);

@@ -211,6 +211,7 @@ TEST(URLTest, AppendingPathComponents) {
         EXPECT_EQ(url.absoluteString(), result);
     }
     EXPECT_EQ(URL::fileURLWithPath("/tmp").URLByAppendingPathComponent("a b").path(), "/tmp/a b");
+    EXPECT_EQ(URL::percentEscapePath("/a b/~c?#&=/", "~"), "/a%20b/%7Ec%3F%23%26%3D/");
 }
 
 TEST(URLTest, EqualityIgnoresCaseOfSchemeAndHostOnly) {
