@@ -366,9 +366,12 @@ TEST_F(TallyUploadTest, ATricklingPeerMeetsTheDeadline) {
         "GET", *URL::fromString(slow.url("/slow")), std::nullopt, std::nullopt, 0.5, false);
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     stop = true;
-    // Bytes kept coming, so the idle limit never struck: the deadline did.
+    // Bytes kept coming, so the idle limit never struck: the deadline did. The
+    // trickle never ends by itself, so returning at all shows the cut; the upper
+    // bound only guards against a deadline far past its value, loose enough for
+    // a loaded or instrumented run.
     EXPECT_GE(took, 0.5 * TallyHTTPEater::kDeadlineFactor);
-    EXPECT_LT(took, 5.0);
+    EXPECT_LT(took, 30.0);
     ASSERT_TRUE(response->body());
     EXPECT_FALSE(response->body()->empty());
     ASSERT_TRUE(response->error());

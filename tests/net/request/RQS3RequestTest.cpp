@@ -180,6 +180,9 @@ TEST_F(RQS3RequestTest, SignsWhatTheServiceChecks) {
     auto plainListing = RQS3BucketRequest::requestWithBucket("photos");
     plainListing->setPrefix("p");
     plainListing->setMaxResultCount(100);
+    // A caller may still choose plain http; the signature does not change.
+    auto plainHTTP = RQS3ObjectRequest::requestWithBucketKey("photos", "a b.txt");
+    plainHTTP->setRequestScheme("http");
     const std::vector<Case> cases = {
         {RQS3ObjectRequest::requestWithBucketKey("photos", "a b.txt"), "https://photos.s3.storage.test/a%20b.txt",
          "GET\n\n\nDATE\n/photos/a%20b.txt"},
@@ -190,6 +193,7 @@ TEST_F(RQS3RequestTest, SignsWhatTheServiceChecks) {
         {listing, "https://photos.s3.storage.test/?acl&prefix=a%26b&max-keys=100", "GET\n\n\nDATE\n/photos/?acl"},
         {plainListing, "https://photos.s3.storage.test?prefix=p&max-keys=100", "GET\n\n\nDATE\n/photos/"},
         {RQS3ServiceRequest::serviceRequest(), "https://s3.storage.test", "GET\n\n\nDATE\n/"},
+        {plainHTTP, "http://photos.s3.storage.test/a%20b.txt", "GET\n\n\nDATE\n/photos/a%20b.txt"},
     };
     for (const auto& c : cases) {
         c.request->setDate(date);
