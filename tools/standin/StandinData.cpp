@@ -1,10 +1,16 @@
 #include "tools/standin/StandinData.h"
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/foundation/Base64.h"
 #include "platform/foundation/Date.h"
+#include "platform/foundation/Digest.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 
 namespace clipora::standin {
 
@@ -17,6 +23,8 @@ std::string textOf(const Json& value) {
     if (value.is_boolean()) return value.get<bool>() ? "1" : "0";
     return {};
 }
+
+constexpr int kStateVersion = 1;
 
 }  // namespace
 
@@ -37,6 +45,9 @@ void StandinData::loadText(const std::string& text) {
     if (root.is_discarded() || !root.is_object() || !root.contains("tables") || !root["tables"].is_object()) {
         throw std::runtime_error("stand-in: the data set is not a JSON object with \"tables\"");
     }
+    std::string digestInput = text;
+    for (StandinHost role : StandinHosts::kAll) digestInput += "\n" + hosts_.baseURL(role);
+    const platform::Data digest = platform::Digest::sha1(digestInput);
     double loadTime = now();
     expand(root, loadTime);
     for (auto& [name, rows] : root["tables"].items()) {
@@ -73,6 +84,152 @@ void StandinData::loadText(const std::string& text) {
     }
     sessions_.clear();
     files_.clear();
+    dataSetDigest_ = platform::Digest::hex(digest);
+}
+
+void StandinData::setStateFile(const std::filesystem::path& file) {
+    std::lock_guard saving(saveMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        stateFile_ = file;
+    }
+    if (file.empty()) return;
+    std::error_code code;
+    if (!std::filesystem::exists(file, code)) return;
+    std::string problem;
+    std::optional<platform::Error> error;
+    if (auto bytes = platform::FileManager::contentsOfFile(file, &error)) {
+        Json state = Json::parse(bytes->begin(), bytes->end(), nullptr, false);
+        if (state.is_discarded()) {
+            problem = "it is not JSON";
+        } else {
+            applyState(state, problem);
+        }
+    } else {
+        problem = "it cannot be read";
+    }
+    if (!problem.empty())
+        platform::Log::format("stand-in: the state file %@ is damaged (%@); starting without it", file.string(),
+                              problem);
+}
+
+std::filesystem::path StandinData::stateFile() const {
+    std::lock_guard lock(mutex_);
+    return stateFile_;
+}
+
+bool StandinData::applyState(const Json& state, std::string& problem) {
+    // Everything is checked before anything is taken, so a damaged file
+    // leaves the data set as it was loaded.
+    auto fail = [&problem](std::string why) {
+        problem = std::move(why);
+        return false;
+    };
+    if (!state.is_object()) return fail("not an object");
+    if (state.value("version", Json()) != Json(kStateVersion)) return fail("unknown version");
+    const Json& tokens = state.value("tokens", Json::array());
+    const Json& sessions = state.value("sessions", Json::object());
+    if (!tokens.is_array() || !sessions.is_object()) return fail("tokens or sessions of the wrong kind");
+    std::map<std::string, Token> takenTokens;
+    for (const auto& entry : tokens) {
+        if (!entry.is_object() || !entry.value("access_token", Json()).is_string() ||
+            !entry.value("uid", Json("")).is_string() || !entry.value("page_id", Json("")).is_string() ||
+            !entry.value("expires_at", Json(0)).is_number())
+            return fail("a token of the wrong kind");
+        Token token;
+        token.accessToken = entry["access_token"].get<std::string>();
+        token.uid = entry.value("uid", std::string());
+        token.pageId = entry.value("page_id", std::string());
+        token.expiresAt = entry.value("expires_at", 0.0);
+        if (token.accessToken.empty()) return fail("a token without text");
+        takenTokens[token.accessToken] = token;
+    }
+    std::map<std::string, std::string> takenSessions;
+    for (const auto& [xs, uid] : sessions.items()) {
+        if (!uid.is_string()) return fail("a session of the wrong kind");
+        takenSessions[xs] = uid.get<std::string>();
+    }
+
+    const bool sameDataSet = state.value("data_set", Json()) == Json(dataSetDigest_);
+    Json tables;
+    std::map<std::string, UploadedFile> takenFiles;
+    std::uint64_t nextId = 0;
+    if (sameDataSet) {
+        tables = state.value("tables", Json());
+        if (!tables.is_object()) return fail("no tables");
+        for (const auto& [name, rows] : tables.items()) {
+            if (!rows.is_array()) return fail("table " + name + " is not an array");
+            for (const auto& row : rows)
+                if (!row.is_object()) return fail("table " + name + " has a row that is not an object");
+        }
+        const Json& files = state.value("files", Json::object());
+        if (!files.is_object()) return fail("files of the wrong kind");
+        for (const auto& [name, entry] : files.items()) {
+            if (!entry.is_object() || !entry.value("content_type", Json()).is_string() ||
+                !entry.value("data", Json()).is_string())
+                return fail("file " + name + " of the wrong kind");
+            auto bytes = platform::Base64::decode(entry["data"].get<std::string>());
+            if (!bytes) return fail("file " + name + " is not Base64");
+            takenFiles[name] = {entry["content_type"].get<std::string>(), std::string(bytes->begin(), bytes->end())};
+        }
+        const Json& id = state.value("next_id", Json());
+        if (!id.is_number_unsigned()) return fail("no next id");
+        nextId = id.get<std::uint64_t>();
+    }
+
+    std::lock_guard lock(mutex_);
+    for (auto& [text, token] : takenTokens) tokens_[text] = std::move(token);
+    for (auto& [xs, uid] : takenSessions) sessions_[xs] = std::move(uid);
+    if (sameDataSet) {
+        tables_ = std::move(tables);
+        files_ = std::move(takenFiles);
+        nextId_ = std::max(nextId_, nextId);
+    } else if (state.contains("tables")) {
+        platform::Log::write("stand-in: the data set changed since the state file was written; its posts are dropped");
+    }
+    return true;
+}
+
+Json StandinData::stateLocked() const {
+    Json state = Json::object();
+    state["version"] = kStateVersion;
+    state["data_set"] = dataSetDigest_;
+    Json tokens = Json::array();
+    for (const auto& [text, token] : tokens_) {
+        tokens.push_back({{"access_token", token.accessToken},
+                          {"uid", token.uid},
+                          {"page_id", token.pageId},
+                          {"expires_at", token.expiresAt}});
+    }
+    state["tokens"] = std::move(tokens);
+    Json sessions = Json::object();
+    for (const auto& [xs, uid] : sessions_) sessions[xs] = uid;
+    state["sessions"] = std::move(sessions);
+    state["tables"] = tables_;
+    Json files = Json::object();
+    for (const auto& [name, file] : files_)
+        files[name] = {{"content_type", file.contentType}, {"data", platform::Base64::encode(file.data)}};
+    state["files"] = std::move(files);
+    state["next_id"] = nextId_;
+    return state;
+}
+
+void StandinData::saveState() {
+    std::lock_guard saving(saveMutex_);
+    std::string text;
+    std::filesystem::path file;
+    {
+        std::lock_guard lock(mutex_);
+        if (stateFile_.empty()) return;
+        file = stateFile_;
+        text = stateLocked().dump();
+    }
+    std::error_code code;
+    if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), code);
+    std::optional<platform::Error> error;
+    if (!platform::FileManager::writePrivateData(file, platform::Data(text.begin(), text.end()), &error))
+        platform::Log::format("stand-in: cannot write the state file %@: %@", file.string(),
+                              error ? error->localizedDescription() : std::string());
 }
 
 void StandinData::expand(Json& value, double loadTime) const {
@@ -129,47 +286,61 @@ std::optional<Json> StandinData::findRow(const std::string& table, const std::st
 }
 
 void StandinData::insertRow(const std::string& table, Json row) {
-    std::lock_guard lock(mutex_);
-    Json& rows = tables_[table];
-    if (!rows.is_array()) rows = Json::array();
-    rows.push_back(std::move(row));
+    {
+        std::lock_guard lock(mutex_);
+        Json& rows = tables_[table];
+        if (!rows.is_array()) rows = Json::array();
+        rows.push_back(std::move(row));
+    }
+    saveState();
 }
 
 std::size_t StandinData::removeRows(const std::string& table, const std::function<bool(const Json&)>& match) {
-    std::lock_guard lock(mutex_);
-    auto it = tables_.find(table);
-    if (it == tables_.end()) return 0;
-    Json kept = Json::array();
     std::size_t removed = 0;
-    for (auto& row : *it) {
-        if (match(row)) {
-            ++removed;
-        } else {
-            kept.push_back(std::move(row));
+    {
+        std::lock_guard lock(mutex_);
+        auto it = tables_.find(table);
+        if (it == tables_.end()) return 0;
+        Json kept = Json::array();
+        for (auto& row : *it) {
+            if (match(row)) {
+                ++removed;
+            } else {
+                kept.push_back(std::move(row));
+            }
         }
+        *it = std::move(kept);
     }
-    *it = std::move(kept);
+    if (removed > 0) saveState();
     return removed;
 }
 
 std::size_t StandinData::updateRows(const std::string& table, const std::function<bool(const Json&)>& match,
                                     const std::function<void(Json&)>& change) {
-    std::lock_guard lock(mutex_);
-    auto it = tables_.find(table);
-    if (it == tables_.end()) return 0;
     std::size_t changed = 0;
-    for (auto& row : *it) {
-        if (match(row)) {
-            change(row);
-            ++changed;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = tables_.find(table);
+        if (it == tables_.end()) return 0;
+        for (auto& row : *it) {
+            if (match(row)) {
+                change(row);
+                ++changed;
+            }
         }
     }
+    if (changed > 0) saveState();
     return changed;
 }
 
 std::string StandinData::newId() {
-    std::lock_guard lock(mutex_);
-    return std::to_string(nextId_++);
+    std::string id;
+    {
+        std::lock_guard lock(mutex_);
+        id = std::to_string(nextId_++);
+    }
+    saveState();
+    return id;
 }
 
 StandinData::TokenCheck StandinData::checkToken(const std::string& accessToken, Token* token) const {
@@ -184,28 +355,37 @@ StandinData::TokenCheck StandinData::checkToken(const std::string& accessToken, 
 
 std::string StandinData::issueToken(const std::string& uid, std::optional<double> lifetime,
                                     const std::string& pageId) {
-    std::lock_guard lock(mutex_);
-    double seconds = lifetime.value_or(tokenLifetime_);
     Token token;
-    token.uid = uid;
-    token.pageId = pageId;
-    token.expiresAt = seconds == 0 ? 0 : now() + seconds;
-    // The shape of the network's tokens: three pieces joined by "|", the
-    // second naming the session.
-    token.accessToken =
-        "standin|2." + randomHex(8) + "-" + (pageId.empty() ? uid : pageId) + "|" + randomHex(10);
-    tokens_[token.accessToken] = token;
+    {
+        std::lock_guard lock(mutex_);
+        double seconds = lifetime.value_or(tokenLifetime_);
+        token.uid = uid;
+        token.pageId = pageId;
+        token.expiresAt = seconds == 0 ? 0 : now() + seconds;
+        // The shape of the network's tokens: three pieces joined by "|", the
+        // second naming the session.
+        token.accessToken =
+            "standin|2." + randomHex(8) + "-" + (pageId.empty() ? uid : pageId) + "|" + randomHex(10);
+        tokens_[token.accessToken] = token;
+    }
+    saveState();
     return token.accessToken;
 }
 
 void StandinData::revokeToken(const std::string& accessToken) {
-    std::lock_guard lock(mutex_);
-    tokens_.erase(accessToken);
+    {
+        std::lock_guard lock(mutex_);
+        tokens_.erase(accessToken);
+    }
+    saveState();
 }
 
 void StandinData::revokeAllTokens() {
-    std::lock_guard lock(mutex_);
-    tokens_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        tokens_.clear();
+    }
+    saveState();
 }
 
 double StandinData::tokenLifetime() const {
@@ -235,9 +415,13 @@ std::optional<std::string> StandinData::checkLogin(const std::string& email, con
 }
 
 std::string StandinData::openSession(const std::string& uid) {
-    std::lock_guard lock(mutex_);
-    std::string xs = randomHex(16);
-    sessions_[xs] = uid;
+    std::string xs;
+    {
+        std::lock_guard lock(mutex_);
+        xs = randomHex(16);
+        sessions_[xs] = uid;
+    }
+    saveState();
     return xs;
 }
 
@@ -249,13 +433,19 @@ std::optional<std::string> StandinData::sessionUser(const std::string& cUser, co
 }
 
 void StandinData::closeAllSessions() {
-    std::lock_guard lock(mutex_);
-    sessions_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        sessions_.clear();
+    }
+    saveState();
 }
 
 void StandinData::storeFile(const std::string& name, UploadedFile file) {
-    std::lock_guard lock(mutex_);
-    files_[name] = std::move(file);
+    {
+        std::lock_guard lock(mutex_);
+        files_[name] = std::move(file);
+    }
+    saveState();
 }
 
 std::optional<StandinData::UploadedFile> StandinData::file(const std::string& name) const {

@@ -23,6 +23,12 @@ using Json = nlohmann::ordered_json;
 // likes, posts), the accounts that can sign in, the access tokens, and the
 // files uploaded. Loaded from a JSON file (tools/standin/data.json) and
 // changed by the posting and upload calls. Safe from any thread.
+//
+// With a state file (setStateFile) what one life of the stand-in issued
+// outlives it: the tokens, the browser sessions, the tables as the posting
+// calls left them and the uploaded files are written to that file after
+// every change (atomically, readable by its owner only) and read back by
+// the next stand-in, so a client that kept a token is still signed in.
 class StandinData {
 public:
     struct Token {
@@ -43,6 +49,15 @@ public:
     // std::runtime_error for a file that cannot be read or is not a data set.
     void load(const std::filesystem::path& file);
     void loadText(const std::string& text);
+
+    // Takes in what an earlier life left in `file` and keeps it there from
+    // now on. Tokens and sessions are always taken; the tables, files and
+    // ids only when the file was written for the same data set and host
+    // names (else the data set as loaded stands). A missing file is an empty
+    // state; a damaged one too, with a log line, and is replaced at the next
+    // change. Call after load().
+    void setStateFile(const std::filesystem::path& file);
+    std::filesystem::path stateFile() const;
 
     // Seconds since 1970 by the platform clock (which tests may set).
     static double now();
@@ -93,6 +108,12 @@ public:
 
 private:
     void expand(Json& value, double loadTime) const;
+    // The state as written to the state file; under mutex_.
+    Json stateLocked() const;
+    // Applies a state read back; false (nothing applied) when it is not one.
+    bool applyState(const Json& state, std::string& problem);
+    // Writes the state file when there is one.
+    void saveState();
     std::string randomHex(std::size_t bytes);
 
     StandinHosts hosts_;
@@ -106,6 +127,13 @@ private:
     double tokenLifetime_ = 60.0 * 86400;
     std::uint64_t nextId_ = 900001;
     std::mt19937_64 random_;
+    // Tells the data set (and the host names it was expanded with) that a
+    // state file's tables belong to.
+    std::string dataSetDigest_;
+    std::filesystem::path stateFile_;
+    // Held from taking the snapshot to its write, so a later snapshot is
+    // never overwritten by an earlier one. Taken before mutex_.
+    std::mutex saveMutex_;
 };
 
 }  // namespace clipora::standin

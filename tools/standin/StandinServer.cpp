@@ -309,6 +309,7 @@ StandinServer::StandinServer() : StandinServer(Options()) {}
 StandinServer::StandinServer(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {
     Impl& d = *impl_;
     d.data.load(d.options.dataFile.empty() ? defaultDataFile() : d.options.dataFile);
+    if (!d.options.stateFile.empty()) d.data.setStateFile(d.options.stateFile);
     d.meToken = d.data.issueToken(d.data.meUid(), 0);
 }
 

@@ -38,6 +38,10 @@ public:
         std::map<StandinHost, std::string> hostNames;
         // Empty: the repository's tools/standin/data.json.
         std::filesystem::path dataFile;
+        // Where what this server issues (tokens, sessions, posts, uploads)
+        // is kept for the next server with the same file. Empty: nothing
+        // outlives the server.
+        std::filesystem::path stateFile;
         // Where the CA and the server certificate are written. Empty: a new
         // temporary folder, removed when the server goes.
         std::filesystem::path directory;

@@ -1,7 +1,7 @@
 // clipora-standin: the local stand-in of the social network as a program.
 //
-//   clipora-standin [--port N] [--ca-out FILE] [--data FILE] [--domain NAME]
-//                   [--host ROLE=NAME]...
+//   clipora-standin [--port N] [--ca-out FILE] [--data FILE] [--state FILE]
+//                   [--domain NAME] [--host ROLE=NAME]...
 //
 // Serves every host of the network over HTTPS on 127.0.0.1:N (an ephemeral
 // port when N is 0 or absent), writes the CA certificate clients must trust
@@ -9,6 +9,11 @@
 // "port <N>", and runs until SIGINT or SIGTERM. Clients map each host name
 // to 127.0.0.1:N themselves (the device program does so through the
 // platform's resolver override).
+//
+// What it issues (tokens, browser sessions, posts, uploads) is kept in the
+// state file, by default "standin/state.json" in the application's home
+// (the same home the device program uses), so that the next start still
+// knows the token a client kept.
 
 #include <csignal>
 #include <cstdlib>
@@ -16,14 +21,15 @@
 #include <iostream>
 #include <string>
 
+#include "platform/foundation/FileManager.h"
 #include "tools/standin/StandinServer.h"
 
 namespace {
 
 int usage(const std::string& problem) {
     std::cerr << "clipora-standin: " << problem << "\n"
-              << "usage: clipora-standin [--port N] [--ca-out FILE] [--data FILE] [--domain NAME] "
-                 "[--host ROLE=NAME]...\n"
+              << "usage: clipora-standin [--port N] [--ca-out FILE] [--data FILE] [--state FILE] "
+                 "[--domain NAME] [--host ROLE=NAME]...\n"
               << "roles: web www login rest graph video\n";
     return 2;
 }
@@ -54,6 +60,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--data") {
             options.dataFile = value();
             if (options.dataFile.empty()) return usage("--data needs a file");
+        } else if (arg == "--state") {
+            options.stateFile = value();
+            if (options.stateFile.empty()) return usage("--state needs a file");
         } else if (arg == "--domain") {
             options.domain = value();
             if (options.domain.empty()) return usage("--domain needs a name");
@@ -77,6 +86,9 @@ int main(int argc, char** argv) {
             return usage("unknown argument " + arg);
         }
     }
+
+    if (options.stateFile.empty())
+        options.stateFile = std::filesystem::path(clipora::platform::FileManager::homeDirectory()) / "standin" / "state.json";
 
     // Block the stop signals in every thread the server starts; the main
     // thread takes them with sigwait.

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -7,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/cfnetwork/HTTPURLResponse.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/cfnetwork/URLConnection.h"
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/URL.h"
@@ -212,6 +215,16 @@ protected:
                "&query=" + StandinText::percentEscape(query);
     }
 
+    // The form of a video upload titled `title` (without its closing
+    // delimiter unless `closed`), boundary "B0undary".
+    static std::string videoUploadBody(const std::string& title, const std::string& video, bool closed = true) {
+        std::string b = "--B0undary\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\n" + title + "\r\n"
+                        "--B0undary\r\nContent-Disposition: form-data; name=\"privacy\"\r\n\r\n{\"value\":\"EVERYONE\"}\r\n"
+                        "--B0undary\r\nContent-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
+                        "Content-Type: video/mp4\r\n\r\n" + video + "\r\n--B0undary";
+        return b + (closed ? "--\r\n" : "\r\n");
+    }
+
     std::unique_ptr<StandinServer> server_;
 };
 
@@ -326,13 +339,7 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
 
 TEST_F(StandinServerTest, TakesAVideoUploadAndServesItBack) {
     std::string video = StandinMedia::mp4("upload", 2048, 320, 240);
-    auto body = [&](bool closed) {
-        std::string b = "--B0undary\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\nMy clip\r\n"
-                        "--B0undary\r\nContent-Disposition: form-data; name=\"privacy\"\r\n\r\n{\"value\":\"EVERYONE\"}\r\n"
-                        "--B0undary\r\nContent-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
-                        "Content-Type: video/mp4\r\n\r\n" + video + "\r\n--B0undary";
-        return b + (closed ? "--\r\n" : "\r\n");
-    };
+    auto body = [&](bool closed) { return videoUploadBody("My clip", video, closed); };
     const std::string path = "/me/videos?format=json&access_token=" + StandinText::percentEscape(server_->accessToken());
     auto videoHost = client(StandinHost::VideoGraph);
 
@@ -404,6 +411,127 @@ TEST_F(StandinServerTest, MisbehavesAsTheKnobsSay) {
     server_->releaseHeld();
     waiting.join();
     EXPECT_EQ(status, 200);
+}
+
+
+// ---------------------------------------------------------------- state between lives
+
+class StandinStateTest : public StandinServerTest {
+protected:
+    // Replaces the running server by a new one keeping its state in `file`
+    // (and, when given, speaking for another domain).
+    void relaunch(const std::filesystem::path& file, const std::string& domain = "social.test") {
+        server_.reset();
+        StandinServer::Options options;
+        options.stateFile = file;
+        options.domain = domain;
+        server_ = std::make_unique<StandinServer>(options);
+        server_->start();
+    }
+    Json fql(const std::string& query, const std::string& token) const {
+        auto res = client(StandinHost::Rest)->Get(fqlPath(query, token).c_str());
+        return res ? Json::parse(res->body, nullptr, false) : Json();
+    }
+    static bool refused(const Json& reply) { return reply.is_object() && reply.value("error_code", 0) == 190; }
+};
+
+// Two lives of the stand-in on one home: the second knows the tokens, the
+// browser sessions, the posts and the uploads of the first; what the first
+// revoked stays revoked.
+TEST_F(StandinStateTest, TheNextLifeKnowsWhatTheLastOneIssued) {
+    const auto file = home() / "standin" / "state.json";
+    relaunch(file);
+    const std::string kept = server_->issueToken(server_->meUid(), 3600);
+    const std::string revoked = server_->issueToken(server_->meUid(), 0);
+    server_->revokeToken(revoked);
+    const auto cookies = server_->signIn(server_->meUid());
+    auto post = client(StandinHost::Rest)->Post(
+        "/method/links.post", "format=json&url=https%3A%2F%2Fexample.test%2Fclip&comment=kept&access_token=" +
+                                  StandinText::percentEscape(kept),
+        "application/x-www-form-urlencoded");
+    ASSERT_TRUE(post);
+    ASSERT_EQ(post->status, 200);
+    const std::string video = StandinMedia::mp4("kept", 1024, 160, 120);
+    auto upload = client(StandinHost::VideoGraph)
+                      ->Post(("/me/videos?format=json&access_token=" + StandinText::percentEscape(kept)).c_str(),
+                             videoUploadBody("Kept clip", video), "multipart/form-data; boundary=B0undary");
+    ASSERT_TRUE(upload);
+    ASSERT_EQ(upload->status, 200) << upload->body;
+    const std::string vid = Json::parse(upload->body)["id"];
+    EXPECT_EQ(platform::FileManager::permissions(file), 0600u);
+
+    relaunch(file);
+    EXPECT_FALSE(refused(fql("SELECT name FROM user WHERE uid = me()", kept)));
+    EXPECT_EQ(fql("SELECT name FROM user WHERE uid = me()", kept)[0]["name"], "Robin Standin");
+    EXPECT_TRUE(refused(fql("SELECT name FROM user WHERE uid = me()", revoked)));
+    auto link = fql("SELECT url, comment FROM stream WHERE type = 'link'", kept);
+    ASSERT_EQ(link.size(), 1u) << link.dump();
+    EXPECT_EQ(link[0]["comment"], "kept");
+    auto row = server_->data().findRow("video", "vid", vid);
+    ASSERT_TRUE(row);
+    const std::string src = (*row)["src"];
+    auto served = client(StandinHost::Graph)->Get(src.substr(server_->baseURL(StandinHost::Graph).size() - 1).c_str());
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->body, video);
+    // New ids do not repeat the last life's.
+    EXPECT_NE(server_->data().newId(), vid);
+    // The browser that signed in is still signed in: the dialog goes
+    // straight back to the application.
+    std::string cookieHeader;
+    for (const auto& cookie : cookies) cookieHeader += (cookieHeader.empty() ? "" : "; ") + cookie.substr(0, cookie.find(';'));
+    auto dialog = client(StandinHost::Web)->Get(
+        "/dialog/oauth?client_id=123&redirect_uri=fbconnect%3A%2F%2Fsuccess", {{"Cookie", cookieHeader}});
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->status, 302);
+
+    // A stand-in without the file knows none of it.
+    server_.reset();
+    server_ = std::make_unique<StandinServer>();
+    server_->start();
+    EXPECT_TRUE(refused(fql("SELECT name FROM user WHERE uid = me()", kept)));
+
+    // One made for other host names takes the tokens but not the posts,
+    // whose addresses name the old hosts.
+    relaunch(file, "other.test");
+    EXPECT_EQ(server_->data().checkToken(kept), StandinData::TokenCheck::Valid);
+    EXPECT_FALSE(server_->data().findRow("video", "vid", vid));
+    EXPECT_FALSE(server_->data().findRow("stream", "comment", "kept"));
+}
+
+// A state file that cannot be read as one is an empty state, with a log
+// line; the data set stands as loaded and the file is replaced by a sound
+// one at the next change.
+TEST_F(StandinStateTest, ADamagedStateFileCountsAsEmpty) {
+    const auto file = home() / "standin" / "state.json";
+    StandinData loaded{StandinHosts()};
+    loaded.load(StandinServer::defaultDataFile());
+    const std::string cases[] = {
+        "",
+        "{\"version\": 1, \"tokens\": [",
+        "[1, 2]",
+        "{\"version\": 99, \"tokens\": []}",
+        "{\"version\": 1, \"tokens\": [{\"access_token\": 5}]}",
+        "{\"version\": 1, \"tokens\": [{\"access_token\": \"t\", \"uid\": \"100001\"}], \"sessions\": []}",
+        std::string("\x00\xff\xfe", 3),
+    };
+    for (const auto& text : cases) {
+        std::filesystem::create_directories(file.parent_path());
+        ASSERT_TRUE(platform::FileManager::writeData(file, platform::Data(text.begin(), text.end())));
+        platform::Log::Capture log;
+        relaunch(file);
+        EXPECT_TRUE(log.contains("the state file")) << text;
+        EXPECT_NE(server_->data().checkToken("t"), StandinData::TokenCheck::Valid) << text;
+        EXPECT_EQ(server_->data().table("video"), loaded.table("video"));
+        EXPECT_FALSE(refused(fql("SELECT name FROM user WHERE uid = me()", server_->accessToken()))) << text;
+        // The server's own token was the next change.
+        auto bytes = platform::FileManager::contentsOfFile(file);
+        ASSERT_TRUE(bytes);
+        Json written = Json::parse(bytes->begin(), bytes->end(), nullptr, false);
+        ASSERT_TRUE(written.is_object()) << text;
+        EXPECT_EQ(written["version"], 1);
+        server_.reset();
+        std::filesystem::remove(file);
+    }
 }
 
 }  // namespace
