@@ -65,8 +65,23 @@ const std::shared_ptr<OperationQueue>& WatchVideoViewController::operationQueue(
 
 // --- The list --------------------------------------------------------------------
 
+std::optional<std::string> WatchVideoViewController::sessionToken() {
+    auto delegate = CinevueAppDelegate::shared();
+    auto session = delegate ? delegate->facebook() : nullptr;
+    return session ? session->accessToken() : std::nullopt;
+}
+
 void WatchVideoViewController::setVideoOption(const std::shared_ptr<Option>& option) {
-    if (option == videoOption_) return;
+    const auto token = sessionToken();
+    if (option == videoOption_ && listIsCurrent_ && listToken_ == token) return;
+    if (option != videoOption_ || listToken_ != token) {
+        // The list on screen is another option's or another session's: it
+        // goes before the fetch, so neither the wait nor a failure shows it.
+        videoList_.clear();
+        listToken_ = token;
+        listIsCurrent_ = false;
+        if (tableView()) tableView()->reloadData();
+    }
     videoOption_ = option;
     setTitle(option ? option->name() : std::string());
     ProgressHUD::showInViewStatusNetworkIndicatorPosYMaskType(view(), std::string("Retrieving..."), true, -1,
@@ -79,6 +94,7 @@ void WatchVideoViewController::retrieveVideos() {
         auto delegate = CinevueAppDelegate::shared();
         query_ = GetVideo::initWithDelegate(delegate ? delegate->facebook() : nullptr, weakAs<GetVideoDelegate>());
     }
+    queryToken_ = sessionToken();
     query_->executeForWhoIsOldGen(fbUID_, videoOption_ ? videoOption_->forWho() : 0, false);
 }
 
@@ -104,9 +120,12 @@ void WatchVideoViewController::finishGetVideoVideos(const std::shared_ptr<GetVid
     if (getVideo && getVideo->success()) {
         videoList_.clear();
         videoList_ = videos.value_or(std::vector<std::shared_ptr<Video>>{});
+        listToken_ = queryToken_;
+        listIsCurrent_ = true;
         doneLoadingTableViewData();
         return;
     }
+    listIsCurrent_ = false;
     ProgressHUD::dismissWithErrorAfterDelay(std::string("Error"), 1.0);
     auto alert = std::make_shared<AlertView>("Error", kRetrieveFailedMessage, weakAs<AlertViewDelegate>(),
                                              std::string("OK"));

@@ -36,6 +36,12 @@ class OptionListViewController;
 // wall post and an e-mail. After a playback it may ask for a rating and logs
 // the event "Watch Video". Pull-to-refresh fetches the list again; a failed
 // fetch ends the pull as well, so the next pull works.
+//
+// The one screen serves every option: the list it shows always belongs to
+// the option in its title and to the session it was fetched with. Another
+// option or another session starts from an empty list, so a failed fetch
+// never leaves someone else's list on screen; the same option again skips
+// the fetch only when its list was fetched, successfully, in this session.
 class WatchVideoViewController : public QRBBaseViewController,
                                  public GetVideoDelegate,
                                  public StreamPublishDelegate,
@@ -58,7 +64,8 @@ public:
     void setVideoList(std::vector<std::shared_ptr<Video>> list) { videoList_ = std::move(list); }
     const std::shared_ptr<Option>& videoOption() const { return videoOption_; }
     // A new option: shown in the title, the HUD shows and its list is fetched.
-    // The same option again: nothing.
+    // The same option again: nothing, unless its last fetch failed or the
+    // session changed since (a new sign-in), which fetch it again.
     void setVideoOption(const std::shared_ptr<Option>& option);
     const std::string& fbUID() const { return fbUID_; }
     void setFbUID(std::string uid) { fbUID_ = std::move(uid); }
@@ -124,6 +131,8 @@ public:
 private:
     std::shared_ptr<WatchVideoViewController> self();
     std::shared_ptr<Video> selectedVideo() const;
+    // The token of the session the queries go out with (none: signed out).
+    static std::optional<std::string> sessionToken();
     void endPull();
     void finishRetrievingAlbumCover(const std::shared_ptr<AlbumCell>& cell, const std::shared_ptr<Video>& video,
                                     const std::shared_ptr<platform::Image>& image,
@@ -132,6 +141,11 @@ private:
     std::vector<std::shared_ptr<Video>> videoList_;
     std::shared_ptr<Option> videoOption_;
     std::string fbUID_;
+    // The session videoList_ belongs to, the one the query under way was
+    // started in, and whether the list is the answer of the last query.
+    std::optional<std::string> listToken_;
+    std::optional<std::string> queryToken_;
+    bool listIsCurrent_ = false;
     int selectedIndex_ = 0;
     std::shared_ptr<GetVideo> query_;
     std::shared_ptr<platform::MoviePlayerViewController> fullScreenPlayer_;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "analytics/TallyEvent.h"
 #include "analytics/TallySession.h"
+#include "app/AppConfig.h"
 #include "app/PRRefreshTableHeaderView.h"
 #include "app/ProgressHUD.h"
 #include "app/WatchVideoViewController.h"
@@ -18,6 +20,7 @@
 #include "share/Core/SX.h"
 #include "share/UI/SXActivityIndicator.h"
 #include "tests/app/StandinAppTest.h"
+#include "tools/standin/StandinText.h"
 
 using namespace clipora;
 using namespace clipora::platform;
@@ -44,6 +47,25 @@ protected:
         EXPECT_TRUE(screen);
         EXPECT_TRUE(pumpUntil([&] { return !screen->videoList().empty(); }, 10));
         return screen;
+    }
+    // Back on the root menu, row `row` tapped: answers the video list.
+    std::shared_ptr<WatchVideoViewController> openFromMenu(int row) {
+        auto navigation = delegate->navController();
+        while (navigation->viewControllers().size() > 1) navigation->popViewControllerAnimated(false);
+        auto shot = ScreenReader::read();
+        EXPECT_TRUE(shot.table->tapRowAtIndexPath(shot.rows()[static_cast<std::size_t>(row)].indexPath));
+        auto screen = menu()->viewVideoController();
+        EXPECT_TRUE(screen);
+        EXPECT_EQ(ScreenReader::read().controller, screen);
+        return screen;
+    }
+    bool loaded(const std::shared_ptr<WatchVideoViewController>& screen) {
+        return pumpUntil([&] { return !screen->videoList().empty() && !ProgressHUD::isVisible(); }, 10);
+    }
+    std::vector<std::string> titles(const std::shared_ptr<WatchVideoViewController>& screen) {
+        std::vector<std::string> out;
+        for (const auto& video : screen->videoList()) out.push_back(video->title().value_or(""));
+        return out;
     }
     // A pull released far enough down.
     static void pull(const std::shared_ptr<WatchVideoViewController>& screen) {
@@ -86,6 +108,88 @@ TEST_F(VideoListTest, PullToRefreshWorksAgainAfterAFailedQuery) {
     ASSERT_TRUE(pumpUntil([&] { return !screen->isReloading(); }, 10));
     EXPECT_GT(server->requestsTo("/method/fql.query").size(), failed);
     EXPECT_FALSE(AlertRegistry::topAlert());
+}
+
+// The one screen serves every option: a failed query keeps the option's own
+// list, never the one of the option shown before.
+TEST_F(VideoListTest, AFailedQueryKeepsOnlyTheOptionsOwnList) {
+    auto screen = openFriendsVideos();
+    const auto friends = titles(screen);
+    ASSERT_FALSE(friends.empty());
+
+    server->stop();  // no network peer any more
+    openFromMenu(0);
+    ASSERT_TRUE(pumpUntil([] { return AlertRegistry::topAlert() != nullptr; }, 10));
+    EXPECT_EQ(AlertRegistry::topAlert()->message(), WatchVideoViewController::kRetrieveFailedMessage);
+    auto shot = ScreenReader::read();
+    EXPECT_EQ(shot.title, "My Videos");
+    EXPECT_TRUE(shot.rows().empty());
+    EXPECT_TRUE(screen->videoList().empty());
+    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("OK"));
+
+    // Back with the network: the option whose fetch failed is fetched again
+    // (it is the same option), and a later failure keeps that list.
+    server->start();
+    openFromMenu(0);
+    ASSERT_TRUE(loaded(screen));
+    const auto own = titles(screen);
+    EXPECT_EQ(own.front(), "Robin cooks");
+    server->stop();
+    pull(screen);
+    ASSERT_TRUE(pumpUntil([] { return AlertRegistry::topAlert() != nullptr; }, 10));
+    EXPECT_EQ(titles(screen), own);
+    EXPECT_EQ(ScreenReader::read().rows().size(), own.size());
+    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("OK"));
+}
+
+// A token the network refuses (error 190) signs the application out; after
+// the next sign-in every list loads, the one that failed included, and a
+// sign-in as someone else shows that person's list, not the last one.
+TEST_F(VideoListTest, AfterARefusedTokenTheNextSignInLoadsEveryList) {
+    storeSignIn();
+    launch();
+    server->revokeToken(server->accessToken());
+    auto screen = openFromMenu(2);
+    ASSERT_TRUE(pumpUntil([] { return AlertRegistry::topAlert() != nullptr; }, 10));
+    EXPECT_FALSE(delegate->canAppContinue());
+    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("OK"));
+
+    auto signIn = [&](const std::string& uid) {
+        const auto url = URL::fromString(AppConfig::current().urlScheme() + "://authorize#access_token=" +
+                                         standin::StandinText::percentEscape(server->issueToken(uid, 0)) +
+                                         "&expires_in=0");
+        ASSERT_TRUE(url);
+        ASSERT_TRUE(Application::sharedApplication()->handleIncomingURL(*url));
+        ASSERT_TRUE(delegate->canAppContinue());
+    };
+    signIn(server->meUid());
+    // The newest video of each option, in the menu's order.
+    const std::vector<std::string> newest = {"Robin cooks", "Dana's party", "Blair plays piano",
+                                             "Standin Films trailer", "Club meetup"};
+    for (int row : {2, 0, 1, 3, 4}) {
+        const auto sent = server->requestsTo("/method/fql.query").size();
+        openFromMenu(row);
+        ASSERT_TRUE(loaded(screen)) << row;
+        EXPECT_FALSE(AlertRegistry::topAlert()) << row;
+        EXPECT_EQ(titles(screen).front(), newest[static_cast<std::size_t>(row)]) << row;
+        EXPECT_GT(server->requestsTo("/method/fql.query").size(), sent) << row;
+    }
+    // A list fetched in this session is not fetched again.
+    const auto sent = server->requestsTo("/method/fql.query").size();
+    openFromMenu(4);
+    pumpPending();
+    EXPECT_EQ(server->requestsTo("/method/fql.query").size(), sent);
+    EXPECT_EQ(titles(screen).front(), "Club meetup");
+
+    // Robin's friends' list was on the screen; Alex signs in.
+    openFromMenu(2);
+    ASSERT_TRUE(loaded(screen));
+    delegate->logout();
+    signIn("100002");
+    openFromMenu(2);
+    ASSERT_TRUE(loaded(screen));
+    const auto alexFriends = titles(screen);
+    EXPECT_NE(std::find(alexFriends.begin(), alexFriends.end(), "Robin cooks"), alexFriends.end());
 }
 
 TEST_F(VideoListTest, TheWallPostsOutcomeIsWhatTheHUDShows) {
