@@ -278,7 +278,12 @@ void HTTPConnection::startTLS() {
     if (!TLSTrust::configureContext(tlsContext_->native_handle(), options.clientIdentity, &problem)) {
         return failExchange(HTTPStreamError::tls(HTTPStreamError::kTLSBadCertificate, problem));
     }
-    tls_ = std::make_unique<TLSStream>(std::move(socket_), *tlsContext_);
+    std::weak_ptr<HTTPConnection> watcher = shared_from_this();
+    tls_ = std::make_unique<TLSStream>(WatchedSocket(std::move(socket_),
+                                                     [watcher] {
+                                                         if (auto connection = watcher.lock()) connection->touch();
+                                                     }),
+                                       *tlsContext_);
     bool enforce = options.validatesCertificateChain && !options.serverTrustHandler;
     TLSTrust::configureSession(tls_->native_handle(), plan_.host, enforce);
     auto self = shared_from_this();

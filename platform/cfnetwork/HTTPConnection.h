@@ -24,6 +24,43 @@ namespace clipora::platform {
 
 class HTTPClientCore;
 
+// The TCP socket under a TLS stream, telling its owner of every raw read.
+// A record that crosses a slow link arrives a few bytes at a time, and none
+// of its bytes can be handed on before the whole record is in: the socket's
+// own reads are the only sign that the transfer is alive meanwhile.
+class WatchedSocket {
+public:
+    using executor_type = boost::asio::ip::tcp::socket::executor_type;
+    using lowest_layer_type = boost::asio::ip::tcp::socket::lowest_layer_type;
+
+    WatchedSocket(boost::asio::ip::tcp::socket socket, std::function<void()> onBytes)
+        : socket_(std::move(socket)), onBytes_(std::move(onBytes)) {}
+
+    executor_type get_executor() { return socket_.get_executor(); }
+    lowest_layer_type& lowest_layer() { return socket_.lowest_layer(); }
+    const lowest_layer_type& lowest_layer() const { return socket_.lowest_layer(); }
+    boost::asio::ip::tcp::socket& socket() { return socket_; }
+
+    template <class MutableBuffers, class Handler>
+    void async_read_some(const MutableBuffers& buffers, Handler&& handler) {
+        // A copy of the callback: the handler may run after this object is
+        // gone (an aborted read), and then reports no bytes.
+        socket_.async_read_some(buffers, [onBytes = onBytes_, handler = std::forward<Handler>(handler)](
+                                             const boost::system::error_code& ec, std::size_t n) mutable {
+            if (n > 0 && onBytes) onBytes();
+            handler(ec, n);
+        });
+    }
+    template <class ConstBuffers, class Handler>
+    void async_write_some(const ConstBuffers& buffers, Handler&& handler) {
+        socket_.async_write_some(buffers, std::forward<Handler>(handler));
+    }
+
+private:
+    boost::asio::ip::tcp::socket socket_;
+    std::function<void()> onBytes_;
+};
+
 // What the core prepared for one exchange: the request head as it goes on
 // the wire and what follows it.
 struct HTTPExchangePlan {
@@ -105,14 +142,14 @@ public:
 private:
     enum class State { Fresh, Connecting, Ready, Busy, Closed };
     using Parser = boost::beast::http::response_parser<HTTPSinkBody>;
-    using TLSStream = boost::asio::ssl::stream<boost::asio::ip::tcp::socket>;
+    using TLSStream = boost::asio::ssl::stream<WatchedSocket>;
 
     template <class F>
     void withStream(F&& f) {
         if (tls_) f(*tls_);
         else f(socket_);
     }
-    boost::asio::ip::tcp::socket& lowestLayer() { return tls_ ? tls_->next_layer() : socket_; }
+    boost::asio::ip::tcp::socket& lowestLayer() { return tls_ ? tls_->next_layer().socket() : socket_; }
 
     void connect();
     void onConnected();

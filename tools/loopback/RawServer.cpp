@@ -57,7 +57,7 @@ std::string RawServer::Connection::readExactly(std::size_t n) {
     return out;
 }
 
-bool RawServer::Connection::relayTo(std::uint16_t port) {
+bool RawServer::Connection::relayTo(std::uint16_t port, std::size_t piece, double pause) {
     int upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -71,7 +71,7 @@ bool RawServer::Connection::relayTo(std::uint16_t port) {
         std::lock_guard lock(server_.mutex_);
         server_.openFds_.push_back(upstream);
     }
-    auto pump = [](int from, int to, std::string first) {
+    auto pump = [](int from, int to, std::string first, std::size_t piece, double pause) {
         std::string_view pending = first;
         while (!pending.empty()) {
             ssize_t n = ::send(to, pending.data(), pending.size(), MSG_NOSIGNAL);
@@ -85,15 +85,17 @@ bool RawServer::Connection::relayTo(std::uint16_t port) {
             if (n <= 0) break;
             std::string_view out(buf, static_cast<std::size_t>(n));
             while (!out.empty()) {
-                ssize_t sent = ::send(to, out.data(), out.size(), MSG_NOSIGNAL);
+                const std::size_t size = piece > 0 ? std::min(piece, out.size()) : out.size();
+                ssize_t sent = ::send(to, out.data(), size, MSG_NOSIGNAL);
                 if (sent <= 0) return;
                 out.remove_prefix(static_cast<std::size_t>(sent));
+                if (piece > 0) pauseBriefly(pause);
             }
         }
         ::shutdown(to, SHUT_WR);
     };
-    std::thread back(pump, upstream, fd_, std::string());
-    pump(fd_, upstream, std::move(pending_));
+    std::thread back(pump, upstream, fd_, std::string(), piece, pause);
+    pump(fd_, upstream, std::move(pending_), 0, 0.0);
     pending_.clear();
     back.join();
     {

@@ -39,8 +39,10 @@ public:
         std::string readExactly(std::size_t n);
         // Connects to 127.0.0.1:port and relays bytes both ways (what was
         // read but not consumed goes first) until both sides have closed.
-        // False when the upstream connection cannot be made.
-        bool relayTo(std::uint16_t port);
+        // False when the upstream connection cannot be made. A slow link
+        // towards the client: with `piece` set, the upstream's bytes go on
+        // at most `piece` at a time with `pause` seconds after each.
+        bool relayTo(std::uint16_t port, std::size_t piece = 0, double pause = 0);
         void send(std::string_view bytes);
         // Sends `total` bytes of filler (for large bodies).
         void sendFiller(std::uint64_t total, char fill = 'x');

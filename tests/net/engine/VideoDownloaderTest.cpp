@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -120,6 +122,138 @@ TEST_F(VideoDownloaderTest, StreamsIntoTheFileWithProgressAndCompletionOnMain) {
     EXPECT_EQ(operation->downloadedDataSize(), body.size());
     EXPECT_FALSE(operation->responseData());  // nothing kept in memory
     EXPECT_NE(userAgent.find('/'), std::string::npos);
+}
+
+// A peer that trickles its body a few bytes at a time, each piece written
+// (one TLS record each over HTTPS) only once the test asks for it, so the
+// test sees what the downloader made of every piece before the next comes,
+// whatever the link's speed.
+class TricklingPeer {
+public:
+    enum class Framing { Length, Chunked, UntilClose };
+
+    TricklingPeer(std::string body, std::size_t piece, Framing framing, TestCA* ca)
+        : body_(std::move(body)), piece_(piece),
+          server_(ca ? LoopbackServer(ca->server().certificateFile, ca->server().privateKeyFile) : LoopbackServer()) {
+        server_.server().Get("/slow.mp4", [this, framing](const httplib::Request&, httplib::Response& response) {
+            auto provide = [this](std::size_t offset, httplib::DataSink& sink) {
+                if (!waitForTurn()) return false;
+                const std::size_t n = std::min(piece_, body_.size() - offset);
+                sink.write(body_.data() + offset, n);
+                if (offset + n == body_.size() && !sink.is_writable()) return false;
+                return true;
+            };
+            switch (framing) {
+                case Framing::Length:
+                    response.set_content_provider(body_.size(), "video/mp4",
+                                                  [provide](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                                      return provide(offset, sink);
+                                                  });
+                    break;
+                case Framing::Chunked:
+                case Framing::UntilClose: {
+                    auto offset = std::make_shared<std::size_t>(0);
+                    auto pieceWise = [this, provide, offset](std::size_t, httplib::DataSink& sink) {
+                        if (*offset == body_.size()) {
+                            sink.done();
+                            return true;
+                        }
+                        const bool more = provide(*offset, sink);
+                        *offset += std::min(piece_, body_.size() - *offset);
+                        return more;
+                    };
+                    if (framing == Framing::Chunked)
+                        response.set_chunked_content_provider("video/mp4", pieceWise);
+                    else
+                        response.set_content_provider("video/mp4", pieceWise);
+                    break;
+                }
+            }
+        });
+        closeAfterEachResponse(server_);
+        server_.start();
+    }
+    ~TricklingPeer() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        server_.stop();
+    }
+    std::string url() const { return server_.url("/slow.mp4"); }
+    // Lets the next piece go.
+    void sendNext() {
+        {
+            std::lock_guard lock(mutex_);
+            ++allowed_;
+        }
+        wake_.notify_all();
+    }
+    std::size_t pieces() const { return (body_.size() + piece_ - 1) / piece_; }
+    std::size_t sentAfter(std::size_t pieces) const { return std::min(body_.size(), pieces * piece_); }
+
+private:
+    bool waitForTurn() {
+        std::unique_lock lock(mutex_);
+        if (!wake_.wait_for(lock, std::chrono::seconds(10), [&] { return stopping_ || allowed_ > 0; }) || stopping_)
+            return false;
+        --allowed_;
+        return true;
+    }
+
+    const std::string body_;
+    const std::size_t piece_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::size_t allowed_ = 0;
+    bool stopping_ = false;
+    LoopbackServer server_;
+};
+
+TEST_F(VideoDownloaderTest, ProgressAndTheFileFollowATricklingBodyPieceByPiece) {
+    TestCA ca(home());
+    ca.trust();
+    const auto path = cachesFile("slow.mp4");
+    // The bytes received so far, wherever the download keeps them until it
+    // is whole (the destination itself only appears at the end).
+    auto bytesOnDisk = [&]() -> std::string {
+        for (const auto& entry : std::filesystem::directory_iterator(path.parent_path()))
+            if (entry.path().filename().string().find("slow.mp4") != std::string::npos) return readFile(entry.path());
+        return {};
+    };
+    using Framing = TricklingPeer::Framing;
+    struct Case {
+        const char* name;
+        Framing framing;
+        bool secure;
+    };
+    for (const Case& c : {Case{"length", Framing::Length, false}, Case{"chunked", Framing::Chunked, false},
+                          Case{"until close", Framing::UntilClose, false}, Case{"length, TLS", Framing::Length, true},
+                          Case{"chunked, TLS", Framing::Chunked, true}}) {
+        SCOPED_TRACE(c.name);
+        const std::string body = makeBody(2000);
+        TricklingPeer peer(body, 100, c.framing, c.secure ? &ca : nullptr);
+        auto operation = downloader_->downloadVideoToFile(peer.url(), path.string());
+        Outcome outcome;
+        outcome.attach(operation);
+        for (std::size_t piece = 1; piece <= peer.pieces(); ++piece) {
+            peer.sendNext();
+            const std::size_t sent = peer.sentAfter(piece);
+            ASSERT_TRUE(pumpUntil([&] { return operation->downloadedDataSize() == sent; }, 10)) << "piece " << piece;
+            EXPECT_TRUE(bytesOnDisk() == body.substr(0, sent)) << "piece " << piece;
+            if (c.framing == Framing::Length) {
+                ASSERT_FALSE(outcome.progress.empty()) << "piece " << piece;
+                EXPECT_DOUBLE_EQ(outcome.progress.back(), static_cast<double>(sent) / static_cast<double>(body.size()));
+            } else {
+                EXPECT_TRUE(outcome.progress.empty());  // no length, no fraction
+            }
+        }
+        ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }, 10));
+        EXPECT_EQ(outcome.completions, 1);
+        EXPECT_TRUE(readFile(path) == body);
+        platform::FileManager::removeItem(path);
+    }
 }
 
 TEST_F(VideoDownloaderTest, AStaleFileAtTheDestinationIsReplacedNotAppendedTo) {

@@ -63,6 +63,28 @@ TEST_F(HTTPClientCoreTest, InactivityTimeOutFailsAStalledExchangeButNotASlowStea
     std::uint8_t buffer[16];
     EXPECT_EQ(steady->read(buffer, sizeof buffer), 6);
     EXPECT_TRUE(steady->atEnd());
+
+    // Over TLS a reply sent in one record can be handed on only when the
+    // whole record is in; while it crosses a slow link its bytes keep the
+    // exchange alive all the same.
+    TestCA ca(home());
+    ca.trust();
+    const std::string body(3000, 'v');
+    LoopbackServer tls(ca.server().certificateFile, ca.server().privateKeyFile);
+    tls.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(body, "video/mp4");
+    });
+    tls.server().set_keep_alive_max_count(1);
+    tls.start();
+    RawServer slowLink([&](RawServer::Connection& c) { c.relayTo(tls.port(), 100, 0.02); });
+    auto slow = start("https://localhost:" + std::to_string(slowLink.port()) + "/", options);
+    ASSERT_TRUE(pumpUntil([&]() { return finished(slow); }, 20));
+    EXPECT_FALSE(slow->error()) << slow->error()->localizedDescription();
+    std::string received(4000, '\0');
+    const auto count = slow->read(reinterpret_cast<std::uint8_t*>(received.data()), received.size());
+    ASSERT_EQ(count, static_cast<std::ptrdiff_t>(body.size()));
+    received.resize(body.size());
+    EXPECT_EQ(received, body);
 }
 
 TEST_F(HTTPClientCoreTest, CancelStopsAtOnceWithoutFurtherNews) {

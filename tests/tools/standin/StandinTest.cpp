@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -411,6 +413,29 @@ TEST_F(StandinServerTest, MisbehavesAsTheKnobsSay) {
     server_->releaseHeld();
     waiting.join();
     EXPECT_EQ(status, 200);
+
+    // A video goes out in small records, each readable on its own as it
+    // arrives; a rate knob makes them smaller still and spaces them out.
+    StandinKnob slow;
+    slow.bytesPerSecond = 5000;
+    server_->setKnob("/files/videos/400022.mp4", slow);
+    for (const auto& [video, largest] : {std::pair<std::string, std::size_t>{"/files/videos/400021.mp4", 1024},
+                                         std::pair<std::string, std::size_t>{"/files/videos/400022.mp4", 500}}) {
+        SCOPED_TRACE(video);
+        std::string body;
+        std::size_t pieces = 0, biggest = 0;
+        auto got = client(StandinHost::Graph)->Get(video.c_str(), [&](const char* bytes, std::size_t length) {
+            body.append(bytes, length);
+            ++pieces;
+            biggest = std::max(biggest, length);
+            return true;
+        });
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->status, 200);
+        EXPECT_EQ(body.size(), std::stoul(got->get_header_value("Content-Length")));
+        EXPECT_LE(biggest, largest);
+        EXPECT_GE(pieces, body.size() / largest);
+    }
 }
 
 
