@@ -12,6 +12,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/Control.h"
 #include "platform/uikit/Screen.h"
+#include "social/sdk/FBFormUploadRoute.h"
 
 namespace clipora {
 
@@ -37,10 +38,6 @@ std::shared_ptr<CinevueAppDelegate> CinevueAppDelegate::create() {
     auto delegate = std::make_shared<CinevueAppDelegate>();
     delegate->buildInterface();
     return delegate;
-}
-
-std::shared_ptr<CinevueAppDelegate> CinevueAppDelegate::shared() {
-    return std::dynamic_pointer_cast<CinevueAppDelegate>(Application::sharedApplication()->delegate());
 }
 
 void CinevueAppDelegate::initialize() {
@@ -84,6 +81,12 @@ void CinevueAppDelegate::buildInterface() {
 bool CinevueAppDelegate::applicationDidFinishLaunchingWithOptions(const std::shared_ptr<Application>&, const Value&) {
     const AppConfig& config = AppConfig::current();
     videoDownloader_ = VideoDownloader::initWithHostNameCustomHeaderFields(std::nullopt, std::nullopt);
+    // The list starts empty at every launch: a download file left in Caches
+    // belongs to a run that ended before its download did.
+    downloads_ = DownloadList::create(videoDownloader_);
+    downloads_->removeUnownedFiles();
+    // Photo and video uploads go through the request engine's form request.
+    FBFormUploadRoute::install();
     fbButton_ = std::make_shared<FBLoginButton>();
     facebook_ = Facebook::initWithAppIdUrlSchemeSuffixAndDelegate(config.facebookAppId, config.urlSchemeSuffix,
                                                                  weak_from_this());
@@ -97,6 +100,9 @@ bool CinevueAppDelegate::applicationDidFinishLaunchingWithOptions(const std::sha
     fbButton_->updateImage();
 
     if (!window_) buildInterface();
+    viewController_->setSession(facebook_);
+    viewController_->setDownloads(downloads_);
+    viewController_->setServices(weak_from_this());
     window_->addSubview(navController_->view());
     window_->makeKeyAndVisible();
 

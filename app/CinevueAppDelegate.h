@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ApplicationServices.h"
+#include "app/DownloadList.h"
 #include "net/engine/VideoDownloader.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
@@ -28,24 +30,28 @@ class OptionListViewController;
 // ("FBAccessTokenKey", "FBExpirationDateKey"; the preferences file is made
 // readable by its owner only, and the token is never logged), hands every
 // URL opened in the application to the session, and asks for a rating at
-// launch and on each return to the foreground. Screens reach it through the
-// application object's delegate (shared()). Main thread.
+// launch and on each return to the foreground. Main thread.
+//
+// It is the one place that wires the application: at launch it makes the
+// download list on the engine (removing the download files no row owns),
+// installs the session's upload route, and hands the session, the download
+// list and itself (ApplicationServices) to the root menu, which passes them
+// on to the screens it makes. No screen looks the delegate up.
 class CinevueAppDelegate : public platform::ApplicationDelegate,
+                           public ApplicationServices,
                            public FBSessionDelegate,
                            public std::enable_shared_from_this<CinevueAppDelegate> {
 public:
     static constexpr const char* kAccessTokenKey = "FBAccessTokenKey";
     static constexpr const char* kExpirationDateKey = "FBExpirationDateKey";
     static constexpr const char* kInitializeKey = "initialize";
-    static constexpr const char* kDownloadHDKey = "downloadHD";
+    static constexpr const char* kDownloadHDKey = DownloadList::kDownloadHDKey;
     static constexpr const char* kNewsUpdateNotification = "NewsUpdateNotificationName";
     static constexpr const char* kNewsTitle = "Movara Latest Update";
 
     // The delegate with its window, navigation controller and root menu,
     // after the class initializer ran.
     static std::shared_ptr<CinevueAppDelegate> create();
-    // The application object's delegate, when it is one of these.
-    static std::shared_ptr<CinevueAppDelegate> shared();
 
     // The class initializer: the "downloadHD" default (stored as NO only when
     // nothing is stored, so the user's choice survives relaunches; a stored
@@ -62,9 +68,11 @@ public:
     const std::shared_ptr<platform::NavigationController>& navController() const { return navController_; }
     const std::shared_ptr<OptionListViewController>& viewController() const { return viewController_; }
     const std::shared_ptr<Facebook>& facebook() const { return facebook_; }
-    const std::shared_ptr<FBLoginButton>& fbButton() const { return fbButton_; }
+    const std::shared_ptr<FBLoginButton>& fbButton() const override { return fbButton_; }
     const std::shared_ptr<VideoDownloader>& videoDownloader() const { return videoDownloader_; }
     void setVideoDownloader(std::shared_ptr<VideoDownloader> downloader) { videoDownloader_ = std::move(downloader); }
+    // The download list on the engine (made at launch).
+    const std::shared_ptr<DownloadList>& downloads() const { return downloads_; }
 
     // --- ApplicationDelegate ---
     bool applicationDidFinishLaunchingWithOptions(const std::shared_ptr<platform::Application>& application,
@@ -78,14 +86,14 @@ public:
                                                        const platform::Value& annotation) override;
 
     // --- Session ---
-    void login();
+    void login() override;
     void logout();
-    void fbButtonClick(const std::shared_ptr<platform::Button>& sender);
+    void fbButtonClick(const std::shared_ptr<platform::Button>& sender) override;
     void saveFacebookSession();
     void clearFacebookSession();
     void restoreFacebookSession();
-    bool isConnectToFacebook() const;
-    bool canAppContinue() const;
+    bool isConnectToFacebook() const override;
+    bool canAppContinue() const override;
     void refreshFaceboookStatus() {}
 
     // FBSessionDelegate
@@ -99,7 +107,7 @@ public:
     void fbSessionInvalidated() override;
 
     // The post that recommends the application (a web dialog).
-    void shareAppOnFacebook();
+    void shareAppOnFacebook() override;
     // The parameters of that post.
     static platform::Value::Dictionary recommendationPostParams();
     void thereAreNewsUpdate();
@@ -119,6 +127,7 @@ private:
     std::shared_ptr<Facebook> facebook_;
     std::shared_ptr<FBLoginButton> fbButton_;
     std::shared_ptr<VideoDownloader> videoDownloader_;
+    std::shared_ptr<DownloadList> downloads_;
     std::shared_ptr<CinevueViewController> browser_;
     bool observing_ = false;
 };

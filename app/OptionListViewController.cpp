@@ -4,25 +4,16 @@
 
 #include "app/AlbumCell.h"
 #include "app/AppConfig.h"
-#include "app/CinevueAppDelegate.h"
 #include "app/NeighbourServices.h"
 #include "app/QRBCustomNavViewController.h"
 #include "app/SettingViewController.h"
 #include "app/TextEscaping.h"
-#include "app/Utility.h"
 #include "app/WatchVideoViewController.h"
 #include "app/WebViewController.h"
-#include "net/engine/VideoDownloader.h"
 #include "platform/foundation/Bundle.h"
-#include "platform/foundation/Digest.h"
-#include "platform/foundation/DispatchQueue.h"
-#include "platform/foundation/FileManager.h"
-#include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
-#include "platform/foundation/UserDefaults.h"
-#include "platform/media/PhotoAlbum.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/Color.h"
 #include "platform/uikit/Device.h"
@@ -40,13 +31,6 @@ namespace {
 constexpr const char* kRecommendationTitle =
     "Watch, bookmark, download and share Facebook Videos(even Flash videos) on iOS! Check it out now! #movara";
 
-bool isPlainWord(const std::string& text) {
-    if (text.empty()) return false;
-    return std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
-    });
-}
-
 }  // namespace
 
 OptionListViewController::~OptionListViewController() {
@@ -57,14 +41,20 @@ std::shared_ptr<OptionListViewController> OptionListViewController::self() {
     return sharedAs<OptionListViewController>();
 }
 
-std::shared_ptr<CinevueAppDelegate> OptionListViewController::appDelegate() const { return CinevueAppDelegate::shared(); }
+const std::vector<std::shared_ptr<OptionListViewController::DownloadRow>>& OptionListViewController::downloadList() const {
+    static const std::vector<std::shared_ptr<DownloadRow>> none;
+    return downloads_ ? downloads_->rows() : none;
+}
 
-std::string OptionListViewController::downloadPathForVideo(const Video& video) {
-    // The id comes from the network: only a plain word may name a file;
-    // anything else ("/", "..", empty) is replaced by its digest.
-    const std::string id = video.videoID().value_or(std::string());
-    const std::string name = isPlainWord(id) ? id : Digest::hex(Digest::sha1(id));
-    return FileManager::cachesDirectory() + "/" + name + ".mp4";
+void OptionListViewController::setDownloads(std::shared_ptr<DownloadList> downloads) {
+    if (downloads_) downloads_->setChangeHandler(nullptr);
+    downloads_ = std::move(downloads);
+    if (!downloads_) return;
+    std::weak_ptr<OptionListViewController> weak = self();
+    downloads_->setChangeHandler([weak] {
+        if (auto s = weak.lock(); s && !s->deletingRow_) s->reloadTable();
+    });
+    reloadTable();
 }
 
 // --- View --------------------------------------------------------------------------
@@ -96,13 +86,13 @@ void OptionListViewController::viewDidLoad() {
     if (auto background = Image::imageNamed(Text::format("Default%@.png", pad ? "@2x" : "")))
         view()->setBackgroundColor(Color::colorWithPatternImage(background));
 
-    if (auto delegate = appDelegate()) {
-        if (auto button = delegate->fbButton()) {
-            button->removeTargetForControlEvents(delegate.get(), Control::EventTouchUpInside);
-            button->addTargetActionForControlEvents(delegate, &CinevueAppDelegate::fbButtonClick,
+    if (auto services = services_.lock()) {
+        if (auto button = services->fbButton()) {
+            button->removeTargetForControlEvents(services.get(), Control::EventTouchUpInside);
+            button->addTargetActionForControlEvents(services, &ApplicationServices::fbButtonClick,
                                                     Control::EventTouchUpInside);
             const float width = view()->bounds().size.width;
-            if (delegate->isConnectToFacebook()) button->setFrame(Rect(width - 91, 7, 81, 29));
+            if (services->isConnectToFacebook()) button->setFrame(Rect(width - 91, 7, 81, 29));
             else button->setFrame(Rect(width - 82, 7, 72, 29));
             bottomBar_->addSubview(button);
         }
@@ -155,19 +145,19 @@ void OptionListViewController::reloadTable() {
 int OptionListViewController::numberOfSectionsInTableView(const std::shared_ptr<TableView>&) { return 2; }
 
 int OptionListViewController::tableViewNumberOfRowsInSection(const std::shared_ptr<TableView>&, int section) {
-    return section == 0 ? static_cast<int>(options_.size()) : static_cast<int>(downloadList_.size());
+    return section == 0 ? static_cast<int>(options_.size()) : static_cast<int>(downloadList().size());
 }
 
 std::optional<std::string> OptionListViewController::tableViewTitleForHeaderInSection(const std::shared_ptr<TableView>&,
                                                                                      int section) {
     if (section == 0) return std::string("Facebook");
-    return std::string(downloadList_.empty() ? "Download - Videos will be save to Photo Album when done."
+    return std::string(downloadList().empty() ? "Download - Videos will be save to Photo Album when done."
                                              : "Downloading...");
 }
 
 std::optional<std::string> OptionListViewController::tableViewTitleForFooterInSection(const std::shared_ptr<TableView>&,
                                                                                      int section) {
-    if (section == 1 && !downloadList_.empty())
+    if (section == 1 && !downloadList().empty())
         return std::string("Note: Videos will still be downloading even if you exit Movara.");
     return std::nullopt;
 }
@@ -188,8 +178,8 @@ std::shared_ptr<TableViewCell> OptionListViewController::tableViewCellForRowAtIn
     }
     auto cell = std::dynamic_pointer_cast<AlbumCell>(tableView->dequeueReusableCellWithIdentifier(AlbumCell::kReuseIdentifier));
     if (!cell) cell = AlbumCell::create();
-    if (row >= downloadList_.size()) return cell;
-    const auto& entry = downloadList_[row];
+    if (row >= downloadList().size()) return cell;
+    const auto& entry = downloadList()[row];
     cell->textLabel()->setText(entry->video ? entry->video->title().value_or(std::string()) : std::string());
     cell->detailTextLabel()->setText(entry->status);
     cell->detailTextLabel()->setBackgroundColor(Color::clearColor());
@@ -215,41 +205,27 @@ void OptionListViewController::tableViewCommitEditingStyleForRowAtIndexPath(cons
                                                                            const IndexPath& indexPath) {
     if (indexPath.section != 1 || style != TableViewCell::EditingStyleDelete) return;
     const auto row = static_cast<std::size_t>(indexPath.row);
-    if (row >= downloadList_.size()) return;
-    auto entry = downloadList_[row];
-    if (entry->operation) entry->operation->cancel();
-    downloadList_.erase(downloadList_.begin() + static_cast<std::ptrdiff_t>(row));
+    if (!downloads_ || row >= downloadList().size()) return;
+    // The table is not redrawn from the list's news here: the row goes with
+    // its animation first.
+    deletingRow_ = true;
+    downloads_->deleteRow(row);
+    deletingRow_ = false;
     tableView->deleteRowsAtIndexPathsWithRowAnimation(
-        {indexPath}, downloadList_.empty() ? TableView::RowAnimationNone : TableView::RowAnimationFade);
+        {indexPath}, downloadList().empty() ? TableView::RowAnimationNone : TableView::RowAnimationFade);
     tableView->reloadData();
 }
 
 void OptionListViewController::tableViewDidSelectRowAtIndexPath(const std::shared_ptr<TableView>& tableView,
                                                                 const IndexPath& indexPath) {
     tableView->deselectRowAtIndexPathAnimated(indexPath, true);
-    auto delegate = appDelegate();
+    auto services = services_.lock();
     if (indexPath.section == 0) {
-        if (delegate && delegate->canAppContinue()) pushControllerForSelectedIndex(indexPath.row);
-        else if (delegate) delegate->login();
+        if (services && services->canAppContinue()) pushControllerForSelectedIndex(indexPath.row);
+        else if (services) services->login();
         return;
     }
-    const auto row = static_cast<std::size_t>(indexPath.row);
-    if (row >= downloadList_.size()) return;
-    auto entry = downloadList_[row];
-    const bool stopped = !entry->operation || entry->operation->isCancelled() || entry->status == kStatusFailed;
-    if (stopped) {
-        // A restart: the standard source into a fresh file.
-        entry->status = kStatusDownloading;
-        entry->progress = 0;
-        entry->path = downloadPathForVideo(*entry->video);
-        FileManager::removeItem(entry->path);
-        const auto source = entry->video->src();
-        if (!source || !startDownload(entry, *source)) entry->status = kStatusFailed;
-    } else {
-        entry->operation->cancel();
-        entry->status = kStatusCancelled;
-    }
-    reloadTable();
+    if (downloads_) downloads_->restartOrCancelRow(static_cast<std::size_t>(indexPath.row));
 }
 
 // --- Screens -----------------------------------------------------------------------
@@ -257,8 +233,10 @@ void OptionListViewController::tableViewDidSelectRowAtIndexPath(const std::share
 void OptionListViewController::showVideosWithOptionFor(const std::shared_ptr<Option>& option, const std::string& uid) {
     if (!viewVideoController_) {
         viewVideoController_ = std::make_shared<WatchVideoViewController>();
-        viewVideoController_->setParent(self());
     }
+    viewVideoController_->setSession(session_);
+    viewVideoController_->setDownloads(downloads_);
+    viewVideoController_->setServices(services_);
     auto nav = navigationController();
     if (!nav) return;
     // Already on screen (a second tap before the first push finished): only
@@ -312,7 +290,7 @@ void OptionListViewController::info() {
 bool OptionListViewController::settingsViewControllerButtonTappedForKey(const std::shared_ptr<STAppSettingsViewController>&,
                                                                         const std::optional<std::string>& key) {
     if (key == "shareFacebook") {
-        if (auto delegate = appDelegate()) delegate->shareAppOnFacebook();
+        if (auto services = services_.lock()) services->shareAppOnFacebook();
     } else if (key == "shareTwitter") {
         if (auto url = URL::fromString(AppConfig::current().storeLink))
             NeighbourServices::shareURLTitle(*url, kRecommendationTitle);
@@ -342,129 +320,13 @@ void OptionListViewController::home() {
 // --- Downloads ---------------------------------------------------------------------
 
 bool OptionListViewController::downloadVideo(const std::shared_ptr<Video>& video) {
-    if (!video) return false;
-    const std::string path = downloadPathForVideo(*video);
-    for (const auto& entry : downloadList_) {
-        if (entry->path == path) {
-            // Two downloads of one video would write into one file.
-            Log::format("Already in the download list: %@", video->title().value_or(std::string()));
-            return false;
-        }
-    }
-    std::optional<std::string> source = video->src();
-    if (UserDefaults::standardUserDefaults()->boolForKey(CinevueAppDelegate::kDownloadHDKey) && video->srcHD())
-        source = video->srcHD();
-
-    auto entry = std::make_shared<DownloadRow>();
-    entry->video = video;
-    entry->status = kStatusDownloading;
-    entry->path = path;
-    // Whatever an earlier run left at the path is not part of this download.
-    FileManager::removeItem(path);
-    if (!source || !startDownload(entry, *source)) entry->status = kStatusFailed;
-    downloadList_.push_back(entry);
-    reloadTable();
-    return true;
-}
-
-bool OptionListViewController::startDownload(const std::shared_ptr<DownloadRow>& entry, const std::string& source) {
-    auto delegate = appDelegate();
-    auto engine = delegate ? delegate->videoDownloader() : nullptr;
-    if (!engine) return false;
-    auto operation = engine->downloadVideoToFile(source, entry->path);
-    if (!operation) return false;
-    operation->setFreezable(true);
-    entry->operation = operation;
-
-    std::weak_ptr<OptionListViewController> weakSelf = self();
-    std::weak_ptr<BKNetworkOperation> weakOperation = operation;
-    std::weak_ptr<DownloadRow> weakRow = entry;
-    const std::string path = entry->path;
-    operation->onCompletionOnError(
-        [weakSelf, path](const std::shared_ptr<BKNetworkOperation>& completed) {
-            DispatchQueue::main()->async([weakSelf, completed, path] {
-                if (auto s = weakSelf.lock()) s->downloadFinishedOnMain(completed, path);
-            });
-        },
-        [weakSelf, weakOperation](const Error&) {
-            auto s = weakSelf.lock();
-            auto op = weakOperation.lock();
-            if (s && op) s->downloadFailed(op);
-        });
-    operation->onDownloadProgressChanged([weakRow](double progress) {
-        if (auto row = weakRow.lock()) row->progress = progress;
-    });
-    return true;
-}
-
-std::shared_ptr<OptionListViewController::DownloadRow> OptionListViewController::rowForOperation(
-    const std::shared_ptr<BKNetworkOperation>& operation) const {
-    for (const auto& entry : downloadList_)
-        if (operation && entry->operation == operation) return entry;
-    return nullptr;
-}
-
-void OptionListViewController::downloadFailed(const std::shared_ptr<BKNetworkOperation>& operation) {
-    auto entry = rowForOperation(operation);
-    if (!entry) return;
-    operation->cancel();
-    entry->status = kStatusFailed;
-    reloadTable();
-}
-
-void OptionListViewController::downloadFinishedOnMain(const std::shared_ptr<BKNetworkOperation>& operation,
-                                                      const std::string& path) {
-    auto entry = rowForOperation(operation);
-    const URL fileURL = URL::fileURLWithPath(path);
-    if (!PhotoAlbum::videoAtPathIsCompatibleWithSavedPhotosAlbum(fileURL)) {
-        // Not a movie the album takes (an error page, a damaged file): the
-        // row shows the failure so the user can try again.
-        FileManager::removeItem(path);
-        if (entry) {
-            if (entry->operation) entry->operation->cancel();
-            entry->status = kStatusFailed;
-            reloadTable();
-        }
-        return;
-    }
-    std::weak_ptr<OptionListViewController> weakSelf = self();
-    PhotoAlbum::writeVideoAtPathToSavedPhotosAlbum(
-        fileURL, [weakSelf, entry, path](const std::optional<URL>&, const std::optional<Error>& error) {
-            if (auto s = weakSelf.lock()) s->photoAlbumSaveCompletion(entry, path, error);
-        });
-}
-
-void OptionListViewController::photoAlbumSaveCompletion(const std::shared_ptr<DownloadRow>& entry,
-                                                        const std::string& path, const std::optional<Error>& error) {
-    if (!entry || std::find(downloadList_.begin(), downloadList_.end(), entry) == downloadList_.end()) return;
-    if (error) {
-        if (entry->operation) entry->operation->cancel();
-        entry->status = kStatusFailed;
-        reloadTable();
-        return;
-    }
-    removeRow(entry);
-    FileManager::removeItem(path);
-    reloadTable();
-}
-
-void OptionListViewController::removeRow(const std::shared_ptr<DownloadRow>& entry) {
-    downloadList_.erase(std::remove(downloadList_.begin(), downloadList_.end(), entry), downloadList_.end());
+    return downloads_ && downloads_->downloadVideo(video);
 }
 
 // --- Life cycle --------------------------------------------------------------------
 
 void OptionListViewController::saveDownloadList() {
-    Value::Array rows;
-    for (const auto& entry : downloadList_) {
-        Value::Dictionary row;
-        if (entry->video) row.emplace("video", Value(std::static_pointer_cast<Object>(entry->video)));
-        row.emplace("status", Value(entry->status));
-        row.emplace("path", Value(entry->path));
-        rows.emplace_back(std::move(row));
-    }
-    Utility::saveFileToDiskKeyPath(Value(std::move(rows)), kDownloadListKey,
-                                   FileManager::documentsDirectory() + "/" + kDownloadListKey);
+    if (downloads_) downloads_->save();
 }
 
 void OptionListViewController::applicationWillTerminate() { saveDownloadList(); }

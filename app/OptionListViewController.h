@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "app/ApplicationServices.h"
+#include "app/DownloadList.h"
 #include "app/Option.h"
 #include "app/settings/STSettingsDelegate.h"
-#include "net/engine/BKNetworkOperation.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/Button.h"
@@ -18,44 +19,33 @@
 #include "platform/uikit/TableViewDelegate.h"
 #include "platform/uikit/ViewController.h"
 #include "social/graph/Video.h"
+#include "social/sdk/Facebook.h"
 
 namespace clipora {
 
-class CinevueAppDelegate;
 class WatchVideoViewController;
 class WebViewController;
 
 // The first screen: the five video sources of the signed-in user and the
-// download list, the videos on their way into the photo album. Choosing a
-// source opens the video list screen, which hands videos back to
-// downloadVideo(). The login button sits in the bottom bar. The download list
-// is archived to Documents/DownloadList when the application terminates.
+// download list (a DownloadList, the videos on their way into the photo
+// album). Choosing a source opens the video list screen, which adds to the
+// download list. The login button sits in the bottom bar.
 //
-// Each video is downloaded at most once at a time, into a file of its own in
-// Caches whose name is the video id when that is a plain word, else a digest
-// of it. Download failures are recorded when they happen (not when a row is
-// drawn); a finished file the album refuses marks its row failed and is
-// removed.
+// The application delegate that makes this screen hands it the session,
+// the download list and the application's services; it passes them on to
+// the video list screen it makes.
 class OptionListViewController : public platform::ViewController,
                                  public platform::TableViewDataSource,
                                  public platform::TableViewDelegate,
                                  public STSettingsDelegate {
 public:
-    static constexpr const char* kStatusDownloading = "Downloading...";
-    static constexpr const char* kStatusCancelled = "Cancelled...";
-    static constexpr const char* kStatusFailed = "Failed to download! Try again?";
-    static constexpr const char* kDownloadListKey = "DownloadList";
+    static constexpr const char* kStatusDownloading = DownloadList::kStatusDownloading;
+    static constexpr const char* kStatusCancelled = DownloadList::kStatusCancelled;
+    static constexpr const char* kStatusFailed = DownloadList::kStatusFailed;
+    static constexpr const char* kDownloadListKey = DownloadList::kArchiveKey;
     static constexpr float kBottomBarHeight = 44;
 
-    // One row of the download list.
-    struct DownloadRow {
-        std::shared_ptr<Video> video;
-        std::shared_ptr<BKNetworkOperation> operation;
-        std::string status;
-        std::string path;
-        // Fraction received, 0 to 1 (for the device program's display).
-        double progress = 0;
-    };
+    using DownloadRow = DownloadList::Row;
 
     OptionListViewController() = default;
     ~OptionListViewController() override;
@@ -68,12 +58,18 @@ public:
     void setType(std::int32_t type) { type_ = type; }
     const std::shared_ptr<WatchVideoViewController>& viewVideoController() const { return viewVideoController_; }
     const std::vector<std::shared_ptr<Option>>& options() const { return options_; }
-    const std::vector<std::shared_ptr<DownloadRow>>& downloadList() const { return downloadList_; }
+    // The rows of the download list (none before the list is handed over).
+    const std::vector<std::shared_ptr<DownloadRow>>& downloadList() const;
+    const std::shared_ptr<DownloadList>& downloads() const { return downloads_; }
+    const std::shared_ptr<Facebook>& session() const { return session_; }
+    // The wiring, done by whoever makes the screen (the application
+    // delegate at launch): the table follows the download list's changes.
+    void setDownloads(std::shared_ptr<DownloadList> downloads);
+    void setSession(std::shared_ptr<Facebook> session) { session_ = std::move(session); }
+    void setServices(std::weak_ptr<ApplicationServices> services) { services_ = std::move(services); }
     const std::shared_ptr<WebViewController>& webPageController() const { return webPageController_; }
 
-    // Starts a download of the video (HD when "downloadHD" is on and the
-    // video has an HD source) and adds its row. A video already in the list
-    // is not downloaded a second time: answers false.
+    // DownloadList::downloadVideo on the screen's list.
     bool downloadVideo(const std::shared_ptr<Video>& video);
     void showVideosWithOptionFor(const std::shared_ptr<Option>& option, const std::string& uid);
     void pushControllerForSelectedIndex(int index);
@@ -95,7 +91,7 @@ public:
     void applicationWillEnterForeground();
 
     // The file a video is downloaded into: Caches/<name>.mp4.
-    static std::string downloadPathForVideo(const Video& video);
+    static std::string downloadPathForVideo(const Video& video) { return DownloadList::downloadPathForVideo(video); }
 
     void loadView() override;
     void viewDidLoad() override;
@@ -124,17 +120,7 @@ public:
                                           const platform::IndexPath& indexPath) override;
 
 private:
-    std::shared_ptr<CinevueAppDelegate> appDelegate() const;
     std::shared_ptr<OptionListViewController> self();
-    // Starts the engine's download of `source` for the row and attaches the
-    // blocks; false when there is no engine or no source.
-    bool startDownload(const std::shared_ptr<DownloadRow>& row, const std::string& source);
-    std::shared_ptr<DownloadRow> rowForOperation(const std::shared_ptr<BKNetworkOperation>& operation) const;
-    void downloadFinishedOnMain(const std::shared_ptr<BKNetworkOperation>& operation, const std::string& path);
-    void downloadFailed(const std::shared_ptr<BKNetworkOperation>& operation);
-    void photoAlbumSaveCompletion(const std::shared_ptr<DownloadRow>& row, const std::string& path,
-                                  const std::optional<platform::Error>& error);
-    void removeRow(const std::shared_ptr<DownloadRow>& row);
     void reloadTable();
 
     std::shared_ptr<platform::TableView> tableView_;
@@ -143,7 +129,10 @@ private:
     std::shared_ptr<WatchVideoViewController> viewVideoController_;
     std::shared_ptr<platform::ImageView> bottomBar_;
     std::shared_ptr<platform::Button> infoButton_;
-    std::vector<std::shared_ptr<DownloadRow>> downloadList_;
+    std::shared_ptr<DownloadList> downloads_;
+    std::shared_ptr<Facebook> session_;
+    std::weak_ptr<ApplicationServices> services_;
+    bool deletingRow_ = false;
     std::shared_ptr<WebViewController> webPageController_;
     bool observing_ = false;
 };

@@ -1,10 +1,8 @@
 #include "app/WatchVideoViewController.h"
 
 #include "app/AppConfig.h"
-#include "app/CinevueAppDelegate.h"
 #include "app/LimitedFetch.h"
 #include "app/NeighbourServices.h"
-#include "app/OptionListViewController.h"
 #include "app/ProgressHUD.h"
 #include "app/ProportionalFill.h"
 #include "app/ReviewRequest.h"
@@ -65,10 +63,8 @@ const std::shared_ptr<OperationQueue>& WatchVideoViewController::operationQueue(
 
 // --- The list --------------------------------------------------------------------
 
-std::optional<std::string> WatchVideoViewController::sessionToken() {
-    auto delegate = CinevueAppDelegate::shared();
-    auto session = delegate ? delegate->facebook() : nullptr;
-    return session ? session->accessToken() : std::nullopt;
+std::optional<std::string> WatchVideoViewController::sessionToken() const {
+    return session_ ? session_->accessToken() : std::nullopt;
 }
 
 void WatchVideoViewController::setVideoOption(const std::shared_ptr<Option>& option) {
@@ -91,8 +87,7 @@ void WatchVideoViewController::setVideoOption(const std::shared_ptr<Option>& opt
 
 void WatchVideoViewController::retrieveVideos() {
     if (!query_) {
-        auto delegate = CinevueAppDelegate::shared();
-        query_ = GetVideo::initWithDelegate(delegate ? delegate->facebook() : nullptr, weakAs<GetVideoDelegate>());
+        query_ = GetVideo::initWithDelegate(session_, weakAs<GetVideoDelegate>());
     }
     queryToken_ = sessionToken();
     query_->executeForWhoIsOldGen(fbUID_, videoOption_ ? videoOption_->forWho() : 0, false);
@@ -254,7 +249,7 @@ void WatchVideoViewController::actionSheetClickedButtonAtIndex(const std::shared
     const std::string choice = sheet->buttonTitleAtIndex(index);
     const bool fiveButtons = sheet->numberOfButtons() == 6;
     if (choice == kDownload) {
-        if (auto menu = parent()) menu->downloadVideo(video);
+        if (auto downloads = downloads_.lock()) downloads->downloadVideo(video);
     } else if (choice == kWatchStandard) {
         // With one source for both qualities the common source plays.
         playVideo(fiveButtons ? video->srcHD() : video->src());
@@ -266,9 +261,7 @@ void WatchVideoViewController::actionSheetClickedButtonAtIndex(const std::shared
     } else if (choice == kShareFacebook) {
         ProgressHUD::showInViewStatusNetworkIndicatorPosYMaskType(view(), std::string("Sharing Video..."), true, -1,
                                                                   ProgressHUD::MaskTypeGradient);
-        auto delegate = CinevueAppDelegate::shared();
-        auto post = StreamPublish::initWithDelegate(delegate ? delegate->facebook() : nullptr,
-                                                    weakAs<StreamPublishDelegate>());
+        auto post = StreamPublish::initWithDelegate(session_, weakAs<StreamPublishDelegate>());
         post->postLinkWithComment(pageAddressForVideo(*video), std::string(kShareComment));
     } else if (choice == kShareEmail) {
         emailVideoLink(video);
@@ -426,7 +419,7 @@ void WatchVideoViewController::webViewDidFinishLoad(const std::shared_ptr<WebVie
 
 void WatchVideoViewController::finishGetVideoDuration(long long seconds) {
     if (seconds == 0) {
-        if (auto delegate = CinevueAppDelegate::shared()) delegate->login();
+        if (auto services = services_.lock()) services->login();
     } else if (seconds < kLongestCellularVideo) {
         showOptionForVideo(selectedVideo());
     } else {

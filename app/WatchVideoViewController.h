@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/AlbumCell.h"
+#include "app/ApplicationServices.h"
+#include "app/DownloadList.h"
 #include "app/Option.h"
 #include "app/QRBBaseViewController.h"
 #include "platform/foundation/Notification.h"
@@ -23,16 +25,15 @@
 #include "social/graph/GetVideo.h"
 #include "social/graph/GetVideoDelegate.h"
 #include "social/graph/StreamPublish.h"
+#include "social/sdk/Facebook.h"
 #include "social/graph/StreamPublishDelegate.h"
 #include "social/graph/Video.h"
 
 namespace clipora {
 
-class OptionListViewController;
-
 // The videos of one menu option, newest first, with thumbnails loaded in the
-// background. For a video it offers: download into the photo album (through
-// the root menu), playback of the standard or HD source, a microblog post, a
+// background. For a video it offers: download into the photo album (into
+// the download list), playback of the standard or HD source, a microblog post, a
 // wall post and an e-mail. After a playback it may ask for a rating and logs
 // the event "Watch Video". Pull-to-refresh fetches the list again; a failed
 // fetch ends the pull as well, so the next pull works.
@@ -71,8 +72,14 @@ public:
     void setFbUID(std::string uid) { fbUID_ = std::move(uid); }
     int selectedIndex() const { return selectedIndex_; }
     const std::shared_ptr<platform::OperationQueue>& operationQueue();
-    std::shared_ptr<OptionListViewController> parent() const { return parent_.lock(); }
-    void setParent(std::weak_ptr<OptionListViewController> parent) { parent_ = std::move(parent); }
+    // The wiring, handed over by the screen that makes this one: the
+    // session the lists and posts go through, the download list "Download
+    // Video" adds to, and the application's services (the login).
+    const std::shared_ptr<Facebook>& session() const { return session_; }
+    void setSession(std::shared_ptr<Facebook> session) { session_ = std::move(session); }
+    std::shared_ptr<DownloadList> downloads() const { return downloads_.lock(); }
+    void setDownloads(std::weak_ptr<DownloadList> downloads) { downloads_ = std::move(downloads); }
+    void setServices(std::weak_ptr<ApplicationServices> services) { services_ = std::move(services); }
     const std::shared_ptr<GetVideo>& query() const { return query_; }
 
     void retrieveVideos();
@@ -132,7 +139,7 @@ private:
     std::shared_ptr<WatchVideoViewController> self();
     std::shared_ptr<Video> selectedVideo() const;
     // The token of the session the queries go out with (none: signed out).
-    static std::optional<std::string> sessionToken();
+    std::optional<std::string> sessionToken() const;
     void endPull();
     void finishRetrievingAlbumCover(const std::shared_ptr<AlbumCell>& cell, const std::shared_ptr<Video>& video,
                                     const std::shared_ptr<platform::Image>& image,
@@ -151,7 +158,9 @@ private:
     std::shared_ptr<platform::MoviePlayerViewController> fullScreenPlayer_;
     std::shared_ptr<platform::MoviePlayerController> plainPlayer_;
     std::shared_ptr<platform::OperationQueue> operationQueue_;
-    std::weak_ptr<OptionListViewController> parent_;
+    std::shared_ptr<Facebook> session_;
+    std::weak_ptr<DownloadList> downloads_;
+    std::weak_ptr<ApplicationServices> services_;
 };
 
 }  // namespace clipora

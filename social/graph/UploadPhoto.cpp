@@ -3,7 +3,6 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "social/graph/GraphReply.h"
-#include "social/sdk/FBFormUploadRoute.h"
 #include "social/sdk/FBRequest.h"
 #include "social/sdk/Facebook.h"
 
@@ -29,7 +28,6 @@ void UploadPhoto::executeAlbumIDInContext(std::shared_ptr<Photo> photo, const st
     cancelRequest();
     setTimeToWaitBeforeTimeout(kNoTimeout);
     photo_ = std::move(photo);
-    FBFormUploadRoute::installIfNeeded();
     inContext_ = inContext;
     Value::Dictionary params;
     params["caption"] = Value(photo_ && photo_->caption() ? *photo_->caption() : std::string());

@@ -12,7 +12,6 @@
 #include "social/graph/RESTAppCredentials.h"
 #include "social/json/SNJsonWriter.h"
 #include "social/sdk/FBHosts.h"
-#include "social/sdk/FBFormUploadRoute.h"
 #include "social/sdk/FBRequest.h"
 #include "social/sdk/FBXMLHandler.h"
 #include "social/sdk/Facebook.h"
@@ -60,7 +59,6 @@ void UploadVideo::executeUidInContext(std::shared_ptr<Video> video, const std::s
     cancelRequest();
     setTimeToWaitBeforeTimeout(kNoTimeout);
     video_ = std::move(video);
-    FBFormUploadRoute::installIfNeeded();
     setTotalBytesExpectedToWrite(0);
     signedRoute_ = false;
     // Without a file the request would go out as an ordinary graph post.
@@ -91,7 +89,6 @@ void UploadVideo::startUploadWithVideoParamsDelegate(std::shared_ptr<Video>, Val
     cancelRequest();
     // A form upload gives no response head to disarm a watchdog.
     setTimeToWaitBeforeTimeout(kNoTimeout);
-    FBFormUploadRoute::installIfNeeded();
     signedRoute_ = true;
     std::optional<std::string> session = sessionID();
     if (!session) {

@@ -18,10 +18,6 @@ std::shared_ptr<FBUploadRoute> FBFormUploadRoute::make(const platform::URL& url)
 
 void FBFormUploadRoute::install() { FBRequest::setUploadRouteFactory(&FBFormUploadRoute::make); }
 
-void FBFormUploadRoute::installIfNeeded() {
-    if (!FBRequest::uploadRouteFactory()) install();
-}
-
 FBFormUploadRoute::FBFormUploadRoute(const platform::URL& url) : request_(RQFormDataRequest::requestWithURL(url)) {
     request_->setRequestMethod("POST");
 }

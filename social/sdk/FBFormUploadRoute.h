@@ -34,8 +34,6 @@ public:
     static std::shared_ptr<FBUploadRoute> make(const platform::URL& url);
     // Makes this the route of every FBRequest that carries a file.
     static void install();
-    // install() unless some route is installed already.
-    static void installIfNeeded();
 
     explicit FBFormUploadRoute(const platform::URL& url);
     ~FBFormUploadRoute() override;

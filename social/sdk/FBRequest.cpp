@@ -1,6 +1,5 @@
 #include "social/sdk/FBRequest.h"
 
-#include "social/sdk/FBFormUploadRoute.h"
 
 #include <algorithm>
 #include <random>
@@ -29,10 +28,10 @@ namespace {
 // Characters escaped in parameter values beyond those never legal in a URL.
 constexpr std::string_view kValueEscapes = "!*'();:@&=+$,/?%#[]";
 
-// Uploads go through the request engine's form request unless a caller
-// (a test) installs another route.
+// None until the application installs one at launch (the request
+// engine's form request, FBFormUploadRoute) or a test installs its own.
 FBUploadRoute::Factory& uploadFactory() {
-    static FBUploadRoute::Factory factory = &FBFormUploadRoute::make;
+    static FBUploadRoute::Factory factory;
     return factory;
 }
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/OptionListViewController.h"
 #include "app/Utility.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/UUID.h"
 #include "platform/media/PhotoAlbum.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/NavigationController.h"
@@ -25,6 +28,19 @@ protected:
         v->setSrc(server->baseURL(standin::StandinHost::Graph) + "files/videos/" + id + ".mp4");
         v->setSrcHD(server->baseURL(standin::StandinHost::Graph) + "files/videos/" + id + "_hd.mp4");
         return v;
+    }
+    // The files in Caches that belong to the video with this id.
+    static std::vector<std::string> filesOfVideo(const std::string& id) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(FileManager::cachesDirectory()))
+            if (entry.path().filename().string().find(id + ".mp4") != std::string::npos)
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+    static standin::StandinKnob slowBodyKnob() {
+        standin::StandinKnob knob;
+        knob.bodyDelay = std::chrono::seconds(30);  // the head at once, the body never (the stop ends it)
+        return knob;
     }
     std::vector<std::string> rowTexts() {
         std::vector<std::string> texts;
@@ -114,6 +130,56 @@ TEST_F(RootMenuTest, TheDownloadListIsArchivedAtTermination) {
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->title(), std::optional<std::string>("Road trip"));
     EXPECT_EQ(*archived->array()->at(1).dictionary()->at("status").string(), "Cancelled...");
+}
+
+TEST_F(RootMenuTest, CancelledDeletedAndFailedDownloadsLeaveNoFileBehind) {
+    storeSignIn();
+    launch();
+    server->setKnob("/files/videos/400031.mp4", slowBodyKnob());
+    server->setKnob("/files/videos/400041.mp4", slowBodyKnob());
+    standin::StandinKnob cut;
+    cut.truncateAfter = 1000;
+    server->setKnob("/files/videos/400101.mp4", cut);
+    ASSERT_TRUE(menu()->downloadVideo(video("400031", "Garden")));
+    ASSERT_TRUE(menu()->downloadVideo(video("400041", "Party")));
+    ASSERT_TRUE(menu()->downloadVideo(video("400101", "Trailer")));
+    // The two slow ones have their (empty) files open.
+    ASSERT_TRUE(pumpUntil([&] { return !filesOfVideo("400031").empty() && !filesOfVideo("400041").empty(); }, 10));
+
+    ASSERT_TRUE(ScreenReader::read().table->tapRowAtIndexPath(IndexPath{1, 0}));  // cancel
+    EXPECT_EQ(menu()->downloadList().front()->status, OptionListViewController::kStatusCancelled);
+    auto table = menu()->tableView();
+    table->dataSource()->tableViewCommitEditingStyleForRowAtIndexPath(table, TableViewCell::EditingStyleDelete,
+                                                                       IndexPath{1, 1});  // delete
+    ASSERT_TRUE(pumpUntil([&] { return menu()->downloadList().back()->status == OptionListViewController::kStatusFailed; }, 10));
+    ASSERT_EQ(menu()->downloadList().size(), 2u);
+
+    for (const std::string id : {"400031", "400041", "400101"}) {
+        EXPECT_TRUE(pumpUntil([&] { return filesOfVideo(id).empty(); })) << id << ": " << filesOfVideo(id).front();
+    }
+    EXPECT_EQ(rowTexts().back(), "Trailer | Failed to download! Try again?");
+}
+
+TEST_F(RootMenuTest, ALaunchRemovesTheDownloadFilesOfAKilledRunAndNothingElse) {
+    const std::string caches = FileManager::cachesDirectory();
+    const std::string uuid = UUID::newUUIDString();
+    const std::vector<std::string> leftByAKilledRun = {
+        "400031.mp4", "." "400031.mp4." + uuid + ".download", "0123456789abcdef0123456789abcdef01234567.mp4",
+        ".400041.mp4." + std::string("01234567-89ab-cdef-0123-456789ABCDEF") + ".download"};
+    const std::vector<std::string> others = {
+        "notes.txt", "400031.mp4.txt", ".400031.mp4.download", "a b.mp4", ".mp4", "x.mp4." + uuid + ".download",
+        ".x.mp4." + uuid + ".partial", "BKNetworkCache/400031.mp4"};
+    for (const auto& name : leftByAKilledRun) FileManager::writeData(caches + "/" + name, Data(10, 'v'));
+    for (const auto& name : others) {
+        std::filesystem::create_directories(std::filesystem::path(caches + "/" + name).parent_path());
+        FileManager::writeData(caches + "/" + name, Data(10, 'k'));
+    }
+    std::filesystem::create_directories(caches + "/folder.mp4");
+
+    launch();
+    for (const auto& name : leftByAKilledRun) EXPECT_FALSE(FileManager::fileExists(caches + "/" + name)) << name;
+    for (const auto& name : others) EXPECT_TRUE(FileManager::fileExists(caches + "/" + name)) << name;
+    EXPECT_TRUE(FileManager::fileExists(caches + "/folder.mp4"));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "social/graph/TagPhoto.h"
 #include "social/graph/UploadPhoto.h"
 #include "social/graph/UploadVideo.h"
+#include "social/sdk/FBFormUploadRoute.h"
 #include "social/sdk/FBRequest.h"
 #include "tests/social/graph/GraphTest.h"
 
@@ -125,6 +126,8 @@ class PhotoGraphTest : public GraphTest {
 protected:
     void SetUp() override {
         GraphTest::SetUp();
+        // The route the application installs at launch.
+        FBFormUploadRoute::install();
         photos_ = std::make_shared<PhotoRecorder>();
     }
     void TearDown() override {
