@@ -201,4 +201,38 @@ TEST_F(CliporaEndToEndTest, AVideoIsTweetedThroughTheSystemsTweetSheet) {
     EXPECT_FALSE(shows("(no ")) << out;
 }
 
+// Over a slow link a download's row shows its progress moving, then its
+// outcome: gone to the album when it arrived whole, failed when cut off.
+TEST_F(CliporaEndToEndTest, ASlowDownloadShowsItsProgressAndThenItsOutcome) {
+    // A 6 KB video in pieces of 1 KB, 0.4 s apart: the screen holds still
+    // between pieces long enough for the script to show it.
+    StandinKnob slow;
+    slow.tricklePiece = 1024;
+    slow.trickleInterval = std::chrono::milliseconds(400);
+    server->setKnob("/files/videos/400021.mp4", slow);
+    StandinKnob cut = slow;
+    cut.truncateAfter = 3000;
+    server->setKnob("/files/videos/400011.mp4", cut);
+
+    const std::string out = runScript("slow-download.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    // A percentage strictly between the start and the end was on screen.
+    bool moved = false;
+    const std::string line = "download Blair plays piano: ";
+    for (auto at = out.find(line); at != std::string::npos; at = out.find(line, at + 1)) {
+        const int shown = std::atoi(out.c_str() + at + line.size());
+        moved = moved || (shown > 0 && shown < 100);
+    }
+    EXPECT_TRUE(moved) << out;
+    EXPECT_TRUE(shows("Alex skates | Failed to download! Try again?")) << out;
+    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+    // The whole one is in the album, and nothing of either is left in Caches.
+    EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 1u);
+    for (const auto& name : filesIn(home / "device/Library/Caches")) {
+        EXPECT_EQ(name.find("400021.mp4"), std::string::npos) << name;
+        EXPECT_EQ(name.find("400011.mp4"), std::string::npos) << name;
+    }
+}
+
 }  // namespace

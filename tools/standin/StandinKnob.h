@@ -33,10 +33,11 @@ struct StandinKnob {
     std::optional<std::size_t> truncateAfter;
     // Send the head at once and wait this long before sending the body.
     std::chrono::milliseconds bodyDelay{0};
-    // A slow link: the body goes out at about this many bytes a second, in
-    // ten small pieces a second (each its own TLS record, so the client can
-    // hand on every piece as it arrives). 0: at full speed.
-    std::size_t bytesPerSecond = 0;
+    // A slow link: the body goes out this many bytes at a time, each piece
+    // its own TLS record (so the client can hand it on as it arrives), with
+    // `trickleInterval` between pieces. 0: at full speed.
+    std::size_t tricklePiece = 0;
+    std::chrono::milliseconds trickleInterval{100};
     // Applies to this many requests and is then dropped; negative: always.
     int times = -1;
 };

@@ -257,7 +257,7 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
     // (a single record of the whole file is only readable once all of it
     // is in). A range request is left to the library.
     const bool video = StandinText::startsWith(reply.contentType, "video/") && !req.has_header("Range");
-    const bool shaped = knob && (knob->truncateAfter || knob->bodyDelay.count() > 0 || knob->bytesPerSecond > 0);
+    const bool shaped = knob && (knob->truncateAfter || knob->bodyDelay.count() > 0 || knob->tricklePiece > 0);
     if (!shaped && !video) {
         res.set_content(reply.body, reply.contentType.c_str());
         return;
@@ -267,15 +267,16 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
         knob && knob->truncateAfter ? std::min(*knob->truncateAfter, shared->size()) : shared->size();
     const bool truncated = send < shared->size();
     const auto bodyDelay = knob ? knob->bodyDelay : std::chrono::milliseconds(0);
-    const std::size_t rate = knob ? knob->bytesPerSecond : 0;
     constexpr std::size_t kVideoPiece = 1024;
-    const std::size_t piece = rate > 0 ? std::max<std::size_t>(1, rate / 10) : kVideoPiece;
+    const bool trickle = knob && knob->tricklePiece > 0;
+    const std::size_t piece = trickle ? knob->tricklePiece : kVideoPiece;
+    const auto interval = trickle ? knob->trickleInterval : std::chrono::milliseconds(0);
     res.set_content_provider(
         shared->size(), reply.contentType,
-        [this, shared, send, truncated, bodyDelay, rate, piece](std::size_t offset, std::size_t,
-                                                                httplib::DataSink& sink) {
+        [this, shared, send, truncated, bodyDelay, piece, interval](std::size_t offset, std::size_t,
+                                                                    httplib::DataSink& sink) {
             if (offset == 0 && bodyDelay.count() > 0 && !wait(bodyDelay, false)) return false;
-            if (offset > 0 && rate > 0 && !wait(std::chrono::milliseconds(100), false)) return false;
+            if (offset > 0 && interval.count() > 0 && !wait(interval, false)) return false;
             // Giving up mid-body makes the library close the connection.
             if (offset >= send) return !truncated;
             return sink.write(shared->data() + offset, std::min(piece, send - offset));

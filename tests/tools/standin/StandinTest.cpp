@@ -415,9 +415,10 @@ TEST_F(StandinServerTest, MisbehavesAsTheKnobsSay) {
     EXPECT_EQ(status, 200);
 
     // A video goes out in small records, each readable on its own as it
-    // arrives; a rate knob makes them smaller still and spaces them out.
+    // arrives; a trickle knob sets their size and spaces them out.
     StandinKnob slow;
-    slow.bytesPerSecond = 5000;
+    slow.tricklePiece = 500;
+    slow.trickleInterval = std::chrono::milliseconds(10);
     server_->setKnob("/files/videos/400022.mp4", slow);
     for (const auto& [video, largest] : {std::pair<std::string, std::size_t>{"/files/videos/400021.mp4", 1024},
                                          std::pair<std::string, std::size_t>{"/files/videos/400022.mp4", 500}}) {
