@@ -56,12 +56,9 @@ namespace {
 // Process-wide state of the engine. Made once and never destroyed: the
 // network thread may still touch it while the process exits.
 struct ClassState {
-    std::recursive_mutex connectionsLock;
-    std::vector<std::shared_ptr<RQHTTPRequest::ConnectionRecord>> pool;
-    int nextConnectionNumber = 0;
-    std::uint64_t nextRequestNumber = 0;
-    int runningRequestCount = 0;
-    bool shouldUpdateNetworkActivityIndicator = true;
+    // Changes of the shared queue's width (PAC requests run beside the
+    // requests that wait for them).
+    std::mutex queueWidthLock;
 
     std::recursive_mutex progressLock;
     std::recursive_mutex cookiesLock;
@@ -101,7 +98,15 @@ ClassState& state() {
 
 RQBandwidthThrottle& throttle() { return RQBandwidthThrottle::shared(); }
 
-constexpr std::string_view kStreamIDProperty = "RQStreamID";
+RQConnectionPool& pool() { return RQConnectionPool::shared(); }
+
+// A PAC request runs beside the requests waiting for it: the shared queue
+// grows by one while it runs.
+void widenSharedQueue(int by) {
+    std::lock_guard lock(state().queueWidthLock);
+    auto queue = state().sharedQueue;
+    queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() + by);
+}
 constexpr std::size_t kMaxPACScriptSize = platform::ProxySettings::kMaxPACScriptSize;
 
 std::string lower(std::string_view text) { return Text::lowercase(text); }
@@ -268,10 +273,7 @@ RQHTTPRequest::~RQHTTPRequest() {
         readStream_->setClient(0, nullptr);
         if (!connectionCanBeReused_.load()) readStream_->close();
     }
-    if (readStreamIsScheduled_) {
-        std::lock_guard lock(state().connectionsLock);
-        --state().runningRequestCount;
-    }
+    if (readStreamIsScheduled_) pool().streamUnscheduled(false);
     if (postBodyReadStream_) postBodyReadStream_->close();
     if (fileDownloadOutputStream_) fileDownloadOutputStream_->close();
     if (inflatedFileDownloadOutputStream_) inflatedFileDownloadOutputStream_->close();
@@ -464,7 +466,6 @@ void RQHTTPRequest::setProxyAuthenticationNeededBlock(BasicBlock block) {
 void RQHTTPRequest::setRequestRedirectedBlock(BasicBlock block) { put(requestRedirectedBlock_, std::move(block)); }
 
 std::optional<int> RQHTTPRequest::connectionID() const {
-    std::lock_guard lock(state().connectionsLock);
     auto record = get(connectionInfo_);
     if (!record) return std::nullopt;
     return record->id;
@@ -531,34 +532,11 @@ std::shared_ptr<Thread> RQHTTPRequest::threadForRequest(const std::shared_ptr<RQ
 
 std::shared_ptr<platform::OperationQueue> RQHTTPRequest::sharedQueue() { return state().sharedQueue; }
 
-bool RQHTTPRequest::isNetworkInUse() {
-    std::lock_guard lock(state().connectionsLock);
-    return state().runningRequestCount != 0;
-}
-
-void RQHTTPRequest::expirePersistentConnections() {
-    auto& st = state();
-    std::lock_guard lock(st.connectionsLock);
-    const Date now = Date::now();
-    for (std::size_t i = 0; i < st.pool.size();) {
-        auto& record = st.pool[i];
-        if (!record->request && (!record->expires || !(*record->expires > now))) {
-            if (record->stream) record->stream->close();
-            st.pool.erase(st.pool.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
-        ++i;
-    }
-}
-
-std::size_t RQHTTPRequest::connectionPoolSize() {
-    std::lock_guard lock(state().connectionsLock);
-    return state().pool.size();
-}
-
+bool RQHTTPRequest::isNetworkInUse() { return pool().isNetworkInUse(); }
+void RQHTTPRequest::expirePersistentConnections() { pool().expire(); }
+std::size_t RQHTTPRequest::connectionPoolSize() { return pool().size(); }
 void RQHTTPRequest::setShouldUpdateNetworkActivityIndicator(bool value) {
-    std::lock_guard lock(state().connectionsLock);
-    state().shouldUpdateNetworkActivityIndicator = value;
+    pool().setShouldUpdateNetworkActivityIndicator(value);
 }
 
 void RQHTTPRequest::showNetworkActivityIndicator() {
@@ -573,10 +551,7 @@ void RQHTTPRequest::hideNetworkActivityIndicatorAfterDelay() {
     RunLoop::current()->performAfterDelay(0.5, [] { hideNetworkActivityIndicatorIfNeeeded(); });
 }
 
-void RQHTTPRequest::hideNetworkActivityIndicatorIfNeeeded() {
-    std::lock_guard lock(state().connectionsLock);
-    if (state().runningRequestCount == 0) hideNetworkActivityIndicator();
-}
+void RQHTTPRequest::hideNetworkActivityIndicatorIfNeeeded() { pool().hideNetworkActivityIndicatorIfNeeded(); }
 
 double RQHTTPRequest::defaultTimeOutSeconds() {
     std::lock_guard lock(state().defaultsMutex);
@@ -882,14 +857,7 @@ void RQHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(std::string*
 
 void RQHTTPRequest::resetClassStateForTesting() {
     auto& st = state();
-    {
-        std::lock_guard lock(st.connectionsLock);
-        for (auto& record : st.pool) {
-            if (record->stream && !record->request) record->stream->close();
-        }
-        st.pool.clear();
-        st.shouldUpdateNetworkActivityIndicator = true;
-    }
+    pool().reset();
     {
         std::lock_guard lock(st.credentialsLock);
         st.sessionCredentials.clear();
@@ -1443,62 +1411,19 @@ void RQHTTPRequest::startRequest() {
     }
 
     // The connection pool.
-    expirePersistentConnections();
+    pool().expire();
     std::shared_ptr<HTTPReadStream> oldStream;
-    {
-        auto& st = state();
-        std::lock_guard poolLock(st.connectionsLock);
-        if (requestURL->host().empty() || requestURL->scheme().empty()) {
-            put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
-            setShouldAttemptPersistentConnection(false);
-        }
-        if (shouldAttemptPersistentConnection()) {
-            const std::string scheme = requestURL->scheme();
-            const std::string urlHost = requestURL->host();
-            const int urlPort = requestURL->port().value_or(0);
-            const bool validates = validatesSecureCertificate();
-            const auto identity = clientCertificateIdentity();
-            const auto matches = [&](const ConnectionRecord& record) {
-                return record.host == urlHost && record.scheme == scheme && record.port == urlPort &&
-                       record.validatesSecureCertificate == validates && record.clientIdentity == identity &&
-                       record.proxyHost == host && record.proxyPort == port && record.proxyType == type;
-            };
-            auto record = get(connectionInfo_);
-            const auto myID = requestID();
-            if (record) {
-                const bool expired = record->expires && *record->expires < Date::now();
-                const bool ours = !record->request || (myID && *record->request == *myID);
-                if (!matches(*record) || expired || !ours) {
-                    if (matches(*record) && expired) std::erase(st.pool, record);
-                    record.reset();
-                }
-            }
-            if (!record) {
-                for (const auto& candidate : st.pool) {
-                    if (!candidate->request && matches(*candidate)) record = candidate;
-                }
-            }
-            if (record && record->stream) oldStream = record->stream;
-            if (!record) {
-                record = std::make_shared<ConnectionRecord>();
-                record->id = ++st.nextConnectionNumber;
-                record->host = urlHost;
-                record->port = urlPort;
-                record->scheme = scheme;
-                record->validatesSecureCertificate = validates;
-                record->clientIdentity = identity;
-                record->proxyHost = host;
-                record->proxyPort = port;
-                record->proxyType = type;
-                st.pool.push_back(record);
-            }
-            if (!myID) put(requestID_, std::optional<std::uint64_t>(++st.nextRequestNumber));
-            record->request = requestID();
-            record->stream = stream;
-            stream->setPersistentConnection(true);
-            stream->setProperty(std::string(kStreamIDProperty), Value(record->id));
-            put(connectionInfo_, record);
-        }
+    if (requestURL->host().empty() || requestURL->scheme().empty()) {
+        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+        setShouldAttemptPersistentConnection(false);
+    }
+    if (shouldAttemptPersistentConnection()) {
+        RQConnectionPool::Key key{requestURL->scheme(), requestURL->host(),   requestURL->port().value_or(0),
+                                  validatesSecureCertificate(), clientCertificateIdentity(), host, port, type};
+        auto attached = pool().attach(key, get(connectionInfo_), requestID(), stream);
+        oldStream = std::move(attached.previousStream);
+        put(requestID_, std::optional<std::uint64_t>(attached.requestNumber));
+        put(connectionInfo_, std::move(attached.record));
     }
 
     if (!readStreamIsScheduled_ && !throttle().isSleeping()) scheduleReadStream();
@@ -1555,12 +1480,7 @@ void RQHTTPRequest::updateStatus() {
 void RQHTTPRequest::scheduleReadStream() {
     auto stream = readStream();
     if (!stream || readStreamIsScheduled_) return;
-    {
-        auto& st = state();
-        std::lock_guard lock(st.connectionsLock);
-        ++st.runningRequestCount;
-        if (st.shouldUpdateNetworkActivityIndicator) showNetworkActivityIndicator();
-    }
+    pool().streamScheduled();
     put(lastActivityTime_, std::optional<Date>(Date::now()));
     std::weak_ptr<Operation> weak = weak_from_this();
     stream->setClient(HTTPReadStream::kDefaultEvents, [weak](HTTPReadStream& s, unsigned event) {
@@ -1574,13 +1494,7 @@ void RQHTTPRequest::scheduleReadStream() {
 void RQHTTPRequest::unscheduleReadStream() {
     auto stream = readStream();
     if (!stream || !readStreamIsScheduled_) return;
-    {
-        auto& st = state();
-        std::lock_guard lock(st.connectionsLock);
-        --st.runningRequestCount;
-        if (st.shouldUpdateNetworkActivityIndicator && st.runningRequestCount == 0)
-            Thread::performOnMainThread([] { hideNetworkActivityIndicatorAfterDelay(); }, RunLoop::isMainThread());
-    }
+    pool().streamUnscheduled();
     stream->setClient(0, nullptr);
     stream->unscheduleFromRunLoop(RunLoop::current(), runLoopMode());
     readStreamIsScheduled_ = false;
@@ -1623,9 +1537,7 @@ void RQHTTPRequest::cancelLoad() {
         pac->setCompletionBlock(nullptr);
         pac->setFailedBlock(nullptr);
         pac->cancel();
-        auto queue = sharedQueue();
-        std::lock_guard lock(state().connectionsLock);
-        queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
+        widenSharedQueue(-1);
     }
     destroyReadStream();
     if (auto body = get(postBodyReadStream_)) {
@@ -1683,14 +1595,8 @@ void RQHTTPRequest::retryAfterTimeOut() {
     // its download streams (so the file is rewritten, or resumed only with a
     // "Range" the server honours).
     retryCount_.fetch_add(1);
-    {
-        std::lock_guard lock(state().connectionsLock);
-        if (auto record = get(connectionInfo_)) {
-            record->request.reset();
-            std::erase(state().pool, record);
-        }
-        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
-    }
+    pool().discard(get(connectionInfo_));
+    put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
     connectionCanBeReused_.store(false);
     setStatusTimer(nullptr);
     destroyReadStream();
@@ -1731,14 +1637,8 @@ bool RQHTTPRequest::shouldTimeOut() {
 
 bool RQHTTPRequest::retryUsingNewConnection() {
     if (retryCount() != 0) return false;
-    {
-        std::lock_guard lock(state().connectionsLock);
-        if (auto record = get(connectionInfo_)) {
-            record->request.reset();
-            std::erase(state().pool, record);
-        }
-        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
-    }
+    pool().discard(get(connectionInfo_));
+    put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
     retryCount_.fetch_add(1);
     startRequest();
     return true;
@@ -2037,15 +1937,9 @@ void RQHTTPRequest::handleStreamComplete() {
         if (auto cache = downloadCache(); cache && !didUseCachedResponse() && !fromCache && !fileError)
             cache->storeResponseForRequestMaxAge(*this, secondsToCache());
     }
-    {
-        std::lock_guard lock(state().connectionsLock);
-        if (!connectionCanBeReused()) unscheduleReadStream();
-        if (auto record = get(connectionInfo_)) {
-            record->request.reset();
-            record->expires = Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds());
-            if (!connectionCanBeReused()) record->stream.reset();
-        }
-    }
+    if (!connectionCanBeReused()) unscheduleReadStream();
+    pool().release(get(connectionInfo_), Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds()),
+                   connectionCanBeReused());
     if (!authenticationPending) destroyReadStream();
 
     if (fromCache) {
@@ -2750,11 +2644,7 @@ void RQHTTPRequest::failWithError(const Error& failure) {
     const bool keepsConnection = RQError::is(failure, RQError::kAuthenticationNeeded) ||
                                  RQError::is(failure, RQError::kTooManyRedirects);
     if (!keepsConnection) {
-        std::lock_guard poolLock(state().connectionsLock);
-        if (auto record = get(connectionInfo_)) {
-            record->request.reset();
-            std::erase(state().pool, record);
-        }
+        pool().discard(get(connectionInfo_));
         put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
         // The stream goes with its record: nothing else would close it.
         connectionCanBeReused_.store(false);
@@ -2762,11 +2652,8 @@ void RQHTTPRequest::failWithError(const Error& failure) {
     destroyReadStream();
     setStatusTimer(nullptr);
     removeTemporaryFilesAfterFailure();
-    if (connectionCanBeReused()) {
-        std::lock_guard poolLock(state().connectionsLock);
-        if (auto record = get(connectionInfo_))
-            record->expires = Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds());
-    }
+    if (connectionCanBeReused())
+        pool().setExpiry(get(connectionInfo_), Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds()));
     if (cancelled_.load() || error()) return;
     if (auto cache = downloadCache();
         cache && (cachePolicy() & RQCacheDelegate::kFallbackToCacheIfLoadFails) &&
@@ -3233,11 +3120,7 @@ void RQHTTPRequest::fetchPACFile() {
         };
         pacRequest->setCompletionBlock(finished);
         pacRequest->setFailedBlock(finished);
-        {
-            std::lock_guard lock(state().connectionsLock);
-            auto queue = sharedQueue();
-            queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() + 1);
-        }
+        widenSharedQueue(1);
         pacRequest->startAsynchronous();
         return;
     }
@@ -3251,11 +3134,7 @@ void RQHTTPRequest::finishedDownloadingPACFile(const std::shared_ptr<RQHTTPReque
     performOnRequestThread([keep, pacRequest] {
         std::lock_guard lock(keep->cancelledLock_);
         if (keep->PACFileRequest_ != pacRequest) return;
-        {
-            std::lock_guard poolLock(state().connectionsLock);
-            auto queue = sharedQueue();
-            queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
-        }
+        widenSharedQueue(-1);
         keep->PACFileRequest_.reset();
         keep->runPACScript(pacRequest->error() ? std::nullopt : pacRequest->responseString());
     });

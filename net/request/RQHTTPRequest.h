@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/request/RQCacheDelegate.h"
+#include "net/request/RQConnectionPool.h"
 #include "net/request/RQHTTPRequestDelegate.h"
 #include "net/request/RQProgressDelegate.h"
 #include "platform/cfnetwork/HTTPAuthentication.h"
@@ -79,24 +80,8 @@ public:
     using SizeBlock = std::function<void(std::int64_t amount)>;
     using DataBlock = std::function<void(const platform::Data&)>;
 
-    // The pooled-connection record: which connection ("RQStreamID") a
-    // request's stream rides on. A record is shared only by requests with
-    // the same scheme, host, port, certificate validation, client identity
-    // and proxy.
-    struct ConnectionRecord {
-        int id = 0;
-        std::string host;
-        int port = 0;
-        std::string scheme;
-        bool validatesSecureCertificate = true;
-        std::shared_ptr<platform::TLSIdentity> clientIdentity;
-        std::string proxyHost;
-        int proxyPort = 0;
-        std::string proxyType;
-        std::optional<std::uint64_t> request;  // the request using it; none while idle
-        std::shared_ptr<platform::HTTPReadStream> stream;
-        std::optional<platform::Date> expires;
-    };
+    // The pooled-connection record (RQConnectionPool).
+    using ConnectionRecord = RQConnectionPool::Record;
 
     // Credentials that worked, kept for the session.
     struct SessionCredentials {
