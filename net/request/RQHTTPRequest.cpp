@@ -15,11 +15,10 @@
 #include "net/request/RQError.h"
 #include "net/request/RQInputStream.h"
 #include "net/request/RQProxyResolver.h"
+#include "net/request/RQSessionCookieStore.h"
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
 #include "platform/cfnetwork/ProxySettings.h"
-#include "platform/cfnetwork/URLCredentialStorage.h"
-#include "platform/cfnetwork/URLProtectionSpace.h"
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/DateFormatter.h"
@@ -61,13 +60,6 @@ struct ClassState {
     std::mutex queueWidthLock;
 
     std::recursive_mutex progressLock;
-    std::recursive_mutex cookiesLock;
-    std::recursive_mutex credentialsLock;
-    std::recursive_mutex delegateAuthenticationLock;
-
-    std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> sessionCredentials;
-    std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> sessionProxyCredentials;
-    std::optional<std::vector<std::shared_ptr<HTTPCookie>>> sessionCookies;
 
     std::mutex defaultsMutex;
     std::optional<std::string> defaultUserAgent;
@@ -157,78 +149,15 @@ std::string uniqueTemporaryPath() {
     return (std::filesystem::path(FileManager::temporaryDirectory()) / platform::UUID::newUUIDString()).string();
 }
 
-Value::Dictionary credentialsDictionary(const std::string& user, const std::string& password,
-                                        const std::optional<std::string>& domain) {
-    Value::Dictionary credentials;
-    credentials[std::string(HTTPAuthentication::kCredentialUsername)] = user;
-    credentials[std::string(HTTPAuthentication::kCredentialPassword)] = password;
-    if (domain) credentials[std::string(HTTPAuthentication::kCredentialAccountDomain)] = *domain;
-    return credentials;
-}
+using Side = RQSessionCredentialStore::Side;
+RQSessionCredentialStore& credentialStore() { return RQSessionCredentialStore::shared(); }
+RQSessionCookieStore& cookieStore() { return RQSessionCookieStore::shared(); }
 
 std::string credentialString(const Value::Dictionary& credentials, std::string_view key) {
-    auto it = credentials.find(key);
-    if (it == credentials.end() || !it->second.string()) return {};
-    return *it->second.string();
+    return RQSessionCredentialStore::entry(credentials, key);
 }
 
 bool isNTLM(const std::string& scheme) { return scheme == HTTPAuthentication::kSchemeNTLM; }
-
-// The credentials dictionary for a challenge. A scheme that wants an
-// account domain takes the request's own (`ownDomain`, asked only then) or
-// else one written into the user name as "DOMAIN\user".
-std::shared_ptr<const Value::Dictionary> credentialsForChallenge(
-    const HTTPAuthentication* authentication, std::string user, const std::string& pass,
-    const std::function<std::optional<std::string>()>& ownDomain) {
-    std::optional<std::string> accountDomain;
-    if (authentication && authentication->requiresAccountDomain()) {
-        auto domain = ownDomain();
-        if (domain && !domain->empty()) {
-            accountDomain = domain;
-        } else {
-            auto parts = Text::split(user, "\\");
-            if (parts.size() == 2) {
-                accountDomain = parts[0];
-                user = parts[1];
-            } else {
-                accountDomain = std::string();
-            }
-        }
-    }
-    return std::make_shared<const Value::Dictionary>(credentialsDictionary(user, pass, accountDomain));
-}
-
-using SessionStore = std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>>;
-
-void storeInSessionStore(SessionStore& store, std::shared_ptr<RQHTTPRequest::SessionCredentials> record) {
-    std::lock_guard lock(state().credentialsLock);
-    std::erase_if(store, [&](const auto& r) { return r->credentials == record->credentials; });
-    store.push_back(std::move(record));
-}
-
-void removeFromSessionStore(SessionStore& store, const std::shared_ptr<const Value::Dictionary>& credentials) {
-    if (!credentials) return;
-    std::lock_guard lock(state().credentialsLock);
-    auto it = std::find_if(store.begin(), store.end(), [&](const auto& r) { return r->credentials == credentials; });
-    if (it != store.end()) store.erase(it);
-}
-
-platform::URLCredential permanentCredential(const Value::Dictionary& credentials) {
-    return platform::URLCredential(credentialString(credentials, HTTPAuthentication::kCredentialUsername),
-                                   credentialString(credentials, HTTPAuthentication::kCredentialPassword),
-                                   platform::URLCredential::Persistence::Permanent);
-}
-
-platform::URLProtectionSpace proxyProtectionSpace(const std::string& host, int port,
-                                                  const std::optional<std::string>& realm) {
-    return platform::URLProtectionSpace::proxySpace(host, port, platform::URLProtectionSpace::kProxyTypeHTTP, realm);
-}
-
-void removeDefaultCredential(const platform::URLProtectionSpace& space) {
-    auto storage = platform::URLCredentialStorage::sharedCredentialStorage();
-    if (auto credential = storage->defaultCredentialForProtectionSpace(space))
-        storage->removeCredentialForProtectionSpace(*credential, space);
-}
 
 bool idempotentMethod(const std::string& method) {
     return method == "GET" || method == "HEAD" || method == "PUT" || method == "DELETE" || method == "OPTIONS" ||
@@ -616,148 +545,91 @@ bool RQHTTPRequest::isMultitaskingSupported() {
     return device->answersMultitaskingSupported() && device->isMultitaskingSupported();
 }
 
-// --- Session credentials ---
+// --- Session credentials, permanent credentials, cookies ---
 
 std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> RQHTTPRequest::sessionCredentialsStore() {
-    std::lock_guard lock(state().credentialsLock);
-    return state().sessionCredentials;
+    return credentialStore().records(Side::Server);
 }
 
 std::vector<std::shared_ptr<RQHTTPRequest::SessionCredentials>> RQHTTPRequest::sessionProxyCredentialsStore() {
-    std::lock_guard lock(state().credentialsLock);
-    return state().sessionProxyCredentials;
+    return credentialStore().records(Side::Proxy);
 }
 
 void RQHTTPRequest::storeAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record) {
-    storeInSessionStore(state().sessionCredentials, std::move(record));
+    credentialStore().store(Side::Server, std::move(record));
 }
 
 void RQHTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(std::shared_ptr<SessionCredentials> record) {
-    storeInSessionStore(state().sessionProxyCredentials, std::move(record));
+    credentialStore().store(Side::Proxy, std::move(record));
 }
 
 void RQHTTPRequest::removeAuthenticationCredentialsFromSessionStore(
     const std::shared_ptr<const Value::Dictionary>& credentials) {
-    removeFromSessionStore(state().sessionCredentials, credentials);
+    credentialStore().remove(Side::Server, credentials);
 }
 
 void RQHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(
     const std::shared_ptr<const Value::Dictionary>& credentials) {
-    removeFromSessionStore(state().sessionProxyCredentials, credentials);
+    credentialStore().remove(Side::Proxy, credentials);
 }
 
 std::shared_ptr<RQHTTPRequest::SessionCredentials> RQHTTPRequest::findSessionAuthenticationCredentials() {
     auto requestURL = url();
     if (!requestURL) return nullptr;
-    const int status = responseStatusCode();
-    const auto realm = authenticationRealm();
-    std::lock_guard lock(state().credentialsLock);
-    auto realmMatches = [&](const SessionCredentials& record) {
-        if (status == 0 || !record.authenticationRealm) return true;
-        return realm && *record.authenticationRealm == *realm;
-    };
-    for (const auto& record : state().sessionCredentials) {
-        if (record->url && *record->url == *requestURL && realmMatches(*record)) return record;
-    }
-    for (const auto& record : state().sessionCredentials) {
-        if (!record->url) continue;
-        const URL& other = *record->url;
-        if (other.host() != requestURL->host()) continue;
-        if (other.port().has_value() != requestURL->port().has_value()) continue;
-        if (requestURL->port() && *requestURL->port() != *other.port()) continue;
-        if (other.scheme() != requestURL->scheme()) continue;
-        if (realmMatches(*record)) return record;
-    }
-    return nullptr;
+    return credentialStore().findForServer(*requestURL, responseStatusCode() != 0, authenticationRealm());
 }
 
 std::shared_ptr<RQHTTPRequest::SessionCredentials> RQHTTPRequest::findSessionProxyAuthenticationCredentials() {
-    const std::string host = proxyHost();
-    const int port = proxyPort();
-    std::lock_guard lock(state().credentialsLock);
-    for (const auto& record : state().sessionProxyCredentials) {
-        if (record->host == host && record->port == port) return record;
-    }
-    return nullptr;
+    return credentialStore().findForProxy(proxyHost(), proxyPort());
 }
 
 void RQHTTPRequest::clearSession() {
-    {
-        std::lock_guard lock(state().credentialsLock);
-        state().sessionCredentials.clear();
-    }
+    credentialStore().clear(Side::Server);
     setSessionCookies({});
     if (auto cache = defaultCache()) cache->clearCachedResponsesForStoragePolicy(0);
 }
-
-// --- Keychain (permanent) credentials ---
 
 void RQHTTPRequest::saveCredentialsForHostPortProtocolRealm(const platform::URLCredential& credential,
                                                             const std::string& host, int port,
                                                             const std::string& protocol,
                                                             const std::optional<std::string>& realm) {
-    platform::URLProtectionSpace space(host, port, protocol, realm);
-    platform::URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(credential,
-                                                                                                       space);
+    RQSessionCredentialStore::savePermanentServerCredential(credential, host, port, protocol, realm);
 }
 
 void RQHTTPRequest::saveCredentialsForProxyPortRealm(const platform::URLCredential& credential,
                                                      const std::string& host, int port,
                                                      const std::optional<std::string>& realm) {
-    platform::URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(
-        credential, proxyProtectionSpace(host, port, realm));
+    RQSessionCredentialStore::savePermanentProxyCredential(credential, host, port, realm);
 }
 
 std::optional<platform::URLCredential> RQHTTPRequest::savedCredentialsForHostPortProtocolRealm(
     const std::string& host, int port, const std::string& protocol, const std::optional<std::string>& realm) {
-    platform::URLProtectionSpace space(host, port, protocol, realm);
-    return platform::URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(space);
+    return RQSessionCredentialStore::permanentServerCredential(host, port, protocol, realm);
 }
 
 std::optional<platform::URLCredential> RQHTTPRequest::savedCredentialsForProxyPortProtocolRealm(
     const std::string& host, int port, const std::string&, const std::optional<std::string>& realm) {
-    return platform::URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(
-        proxyProtectionSpace(host, port, realm));
+    return RQSessionCredentialStore::permanentProxyCredential(host, port, realm);
 }
 
 void RQHTTPRequest::removeCredentialsForHostPortProtocolRealm(const std::string& host, int port,
                                                               const std::string& protocol,
                                                               const std::optional<std::string>& realm) {
-    removeDefaultCredential(platform::URLProtectionSpace(host, port, protocol, realm));
+    RQSessionCredentialStore::removePermanentServerCredential(host, port, protocol, realm);
 }
 
 void RQHTTPRequest::removeCredentialsForProxyPortRealm(const std::string& host, int port,
                                                        const std::optional<std::string>& realm) {
-    removeDefaultCredential(proxyProtectionSpace(host, port, realm));
+    RQSessionCredentialStore::removePermanentProxyCredential(host, port, realm);
 }
 
-// --- Session cookies ---
-
-std::vector<std::shared_ptr<HTTPCookie>> RQHTTPRequest::sessionCookies() {
-    std::lock_guard lock(state().cookiesLock);
-    if (!state().sessionCookies) setSessionCookies({});
-    return *state().sessionCookies;
-}
+std::vector<std::shared_ptr<HTTPCookie>> RQHTTPRequest::sessionCookies() { return cookieStore().cookies(); }
 
 void RQHTTPRequest::setSessionCookies(std::vector<std::shared_ptr<HTTPCookie>> cookies) {
-    std::lock_guard lock(state().cookiesLock);
-    if (state().sessionCookies) {
-        auto storage = HTTPCookieStorage::sharedHTTPCookieStorage();
-        for (const auto& cookie : *state().sessionCookies) storage->deleteCookie(*cookie);
-    }
-    state().sessionCookies = std::move(cookies);
+    cookieStore().setCookies(std::move(cookies));
 }
 
-void RQHTTPRequest::addSessionCookie(const std::shared_ptr<HTTPCookie>& cookie) {
-    std::lock_guard lock(state().cookiesLock);
-    if (!state().sessionCookies) state().sessionCookies.emplace();
-    auto& list = *state().sessionCookies;
-    auto it = std::find_if(list.begin(), list.end(), [&](const auto& c) {
-        return c->domain() == cookie->domain() && c->path() == cookie->path() && c->name() == cookie->name();
-    });
-    if (it != list.end()) list.erase(it);
-    list.push_back(cookie);
-}
+void RQHTTPRequest::addSessionCookie(const std::shared_ptr<HTTPCookie>& cookie) { cookieStore().add(cookie); }
 
 // --- Bandwidth ---
 
@@ -858,15 +730,9 @@ void RQHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(std::string*
 void RQHTTPRequest::resetClassStateForTesting() {
     auto& st = state();
     pool().reset();
-    {
-        std::lock_guard lock(st.credentialsLock);
-        st.sessionCredentials.clear();
-        st.sessionProxyCredentials.clear();
-    }
-    {
-        std::lock_guard lock(st.cookiesLock);
-        st.sessionCookies.reset();
-    }
+    credentialStore().clear(Side::Server);
+    credentialStore().clear(Side::Proxy);
+    cookieStore().reset();
     {
         std::lock_guard lock(st.defaultsMutex);
         st.defaultUserAgent.reset();
@@ -2031,7 +1897,7 @@ void RQHTTPRequest::readResponseHeaders() {
         useSessionPersistence()) {
         auto record = std::make_shared<SessionCredentials>();
         record->credentials =
-            std::make_shared<const Value::Dictionary>(credentialsDictionary(*username(), *password(), std::nullopt));
+            std::make_shared<const Value::Dictionary>(RQSessionCredentialStore::dictionary(*username(), *password(), std::nullopt));
         record->url = url();
         record->authenticationScheme = std::string(HTTPAuthentication::kSchemeBasic);
         storeAuthenticationCredentialsInSessionStore(record);
@@ -2284,7 +2150,7 @@ std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findCredentials() {
         }
     }
     if (!user || !pass) return nullptr;
-    return credentialsForChallenge(get(requestAuthentication_).get(), *user, *pass, [this] {
+    return RQSessionCredentialStore::forChallenge(get(requestAuthentication_).get(), *user, *pass, [this] {
         auto mainReq = mainRequest();
         return mainReq ? mainReq->domain() : domain();
     });
@@ -2306,7 +2172,7 @@ std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findProxyCredentials() {
         }
     }
     if (!user || !pass) return nullptr;
-    return credentialsForChallenge(get(proxyAuthentication_).get(), *user, *pass,
+    return RQSessionCredentialStore::forChallenge(get(proxyAuthentication_).get(), *user, *pass,
                                    [&source] { return source.proxyDomain(); });
 }
 
@@ -2359,13 +2225,13 @@ bool RQHTTPRequest::applyProxyCredentials(const std::shared_ptr<const Value::Dic
 void RQHTTPRequest::saveCredentialsToKeychain(const Value::Dictionary& credentials) {
     auto requestURL = url();
     if (!requestURL) return;
-    const auto credential = permanentCredential(credentials);
+    const auto credential = RQSessionCredentialStore::permanentCredential(credentials);
     saveCredentialsForHostPortProtocolRealm(credential, requestURL->host(), effectivePort(*requestURL),
                                             requestURL->scheme(), authenticationRealm());
 }
 
 void RQHTTPRequest::saveProxyCredentialsToKeychain(const Value::Dictionary& credentials) {
-    const auto credential = permanentCredential(credentials);
+    const auto credential = RQSessionCredentialStore::permanentCredential(credentials);
     saveCredentialsForProxyPortRealm(credential, proxyHost(), proxyPort(), proxyAuthenticationRealm());
 }
 
@@ -2457,7 +2323,7 @@ void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side
         if (invalid && invalid->domain() == platform::HTTPStreamError::kNetworkDomain &&
             (invalid->code() == platform::HTTPStreamError::kAuthenticationBadUserName ||
              invalid->code() == platform::HTTPStreamError::kAuthenticationBadPassword)) {
-            std::lock_guard authenticationLock(state().delegateAuthenticationLock);
+            std::lock_guard authenticationLock(credentialStore().challengeLock());
             side.removeFromSessionStore(get(this->*side.credentials));
             put(this->*side.credentials, std::shared_ptr<const Value::Dictionary>());
             if (error() || isCancelled()) return;
@@ -2515,7 +2381,7 @@ void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side
     }
 
     if (!authentication->requiresUserAndPassword()) return;
-    std::lock_guard authenticationLock(state().delegateAuthenticationLock);
+    std::lock_guard authenticationLock(credentialStore().challengeLock());
     if (error() || isCancelled()) return;
     if (retries() >= kMaximumAuthenticationRetries) {
         failWithError(RQError::authenticationNeeded());

@@ -13,6 +13,7 @@
 #include "net/request/RQConnectionPool.h"
 #include "net/request/RQHTTPRequestDelegate.h"
 #include "net/request/RQProgressDelegate.h"
+#include "net/request/RQSessionCredentialStore.h"
 #include "platform/cfnetwork/HTTPAuthentication.h"
 #include "platform/cfnetwork/HTTPCookie.h"
 #include "platform/cfnetwork/HTTPHeaders.h"
@@ -83,18 +84,8 @@ public:
     // The pooled-connection record (RQConnectionPool).
     using ConnectionRecord = RQConnectionPool::Record;
 
-    // Credentials that worked, kept for the session.
-    struct SessionCredentials {
-        std::shared_ptr<platform::HTTPAuthentication> authentication;  // none for up-front Basic
-        std::shared_ptr<const platform::Value::Dictionary> credentials;
-        // Server records.
-        std::optional<platform::URL> url;
-        std::optional<std::string> authenticationRealm;
-        // Proxy records.
-        std::string host;
-        int port = 0;
-        std::string authenticationScheme;
-    };
+    // Credentials that worked, kept for the session (RQSessionCredentialStore).
+    using SessionCredentials = RQSessionCredentialStore::Record;
 
     // Proxy types.
     static constexpr const char* kProxyTypeHTTP = "HTTP";
