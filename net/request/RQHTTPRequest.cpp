@@ -172,18 +172,6 @@ bool idempotentMethod(const std::string& method) {
 
 RQHTTPRequest::RQHTTPRequest(std::optional<URL> url) {
     timeOutSeconds_.store(defaultTimeOutSeconds());
-    didStartSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestStarted(r); };
-    didReceiveResponseHeadersSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const HTTPHeaders& h) {
-        d.requestDidReceiveResponseHeaders(r, h);
-    };
-    willRedirectSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const URL& u) {
-        d.requestWillRedirectToURL(r, u);
-    };
-    didFinishSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestFinished(r); };
-    didFailSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestFailed(r); };
-    didReceiveDataSelector_ = [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const Data& data) {
-        d.requestDidReceiveData(r, data);
-    };
     url_ = std::move(url);
     downloadCache_ = defaultCache();
 }
@@ -214,7 +202,7 @@ RQHTTPRequest::~RQHTTPRequest() {
         if (!compressedPostBodyFilePath_.empty()) FileManager::removeItem(compressedPostBodyFilePath_);
     }
     // Blocks may capture objects that must be released on the main thread.
-    auto blocks = takeBlocks();
+    auto blocks = listeners_.takeBlocks();
     if (!RunLoop::isMainThread()) {
         Thread::performOnMainThread([blocks]() mutable { blocks.reset(); }, false);
     }
@@ -247,7 +235,7 @@ std::shared_ptr<RQHTTPRequest> RQHTTPRequest::self() {
 
 std::shared_ptr<RQHTTPRequest> RQHTTPRequest::copy() const {
     auto c = makeRequestOfSameClass(url());
-    c->setDelegate(get(delegate_));
+    c->setDelegate(listeners_.weakDelegate());
     c->setRequestMethod(requestMethod());
     c->setPostBody(postBody());
     c->setShouldStreamPostDataFromDisk(shouldStreamPostDataFromDisk());
@@ -269,19 +257,13 @@ std::shared_ptr<RQHTTPRequest> RQHTTPRequest::copy() const {
     c->setProxyHost(proxyHost());
     c->setProxyPort(proxyPort());
     c->setProxyType(proxyType());
-    c->setUploadProgressDelegate(get(uploadProgressDelegate_));
-    c->setDownloadProgressDelegate(get(downloadProgressDelegate_));
+    c->setUploadProgressDelegate(listeners_.weakProgressDelegate(true));
+    c->setDownloadProgressDelegate(listeners_.weakProgressDelegate(false));
     c->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
     c->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
     c->setPostLength(postLength());
     c->setHaveBuiltPostBody(haveBuiltPostBody());
-    {
-        std::lock_guard lock(propertyMutex_);
-        std::lock_guard otherLock(c->propertyMutex_);
-        c->didStartSelector_ = didStartSelector_;
-        c->didFinishSelector_ = didFinishSelector_;
-        c->didFailSelector_ = didFailSelector_;
-    }
+    listeners_.copySelectorsTo(c->listeners_);
     c->setTimeOutSeconds(timeOutSeconds());
     c->setShouldResetDownloadProgress(shouldResetDownloadProgress());
     c->setShouldResetUploadProgress(shouldResetUploadProgress());
@@ -323,77 +305,6 @@ void RQHTTPRequest::setURL(std::optional<URL> newURL) {
     redirectURL_.reset();
 }
 
-std::shared_ptr<RQHTTPRequestDelegate> RQHTTPRequest::delegate() const {
-    std::lock_guard lock(cancelledLock_);
-    return get(delegate_).lock();
-}
-
-void RQHTTPRequest::setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate) {
-    std::lock_guard lock(cancelledLock_);
-    put(delegate_, std::move(delegate));
-}
-
-std::shared_ptr<RQHTTPRequestDelegate> RQHTTPRequest::queue() const {
-    std::lock_guard lock(cancelledLock_);
-    return get(queue_);
-}
-
-void RQHTTPRequest::setQueue(std::shared_ptr<RQHTTPRequestDelegate> queue) {
-    std::lock_guard lock(cancelledLock_);
-    put(queue_, std::move(queue));
-}
-
-std::shared_ptr<RQProgressDelegate> RQHTTPRequest::uploadProgressDelegate() const {
-    std::lock_guard lock(cancelledLock_);
-    return get(uploadProgressDelegate_).lock();
-}
-
-void RQHTTPRequest::setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
-    std::lock_guard lock(cancelledLock_);
-    put(uploadProgressDelegate_, std::move(delegate));
-}
-
-std::shared_ptr<RQProgressDelegate> RQHTTPRequest::downloadProgressDelegate() const {
-    std::lock_guard lock(cancelledLock_);
-    return get(downloadProgressDelegate_).lock();
-}
-
-void RQHTTPRequest::setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
-    std::lock_guard lock(cancelledLock_);
-    put(downloadProgressDelegate_, std::move(delegate));
-}
-
-void RQHTTPRequest::setWillRedirectSelector(RedirectSelector selector) {
-    std::lock_guard lock(propertyMutex_);
-    customWillRedirectSelector_ = static_cast<bool>(selector);
-    willRedirectSelector_ = std::move(selector);
-}
-
-void RQHTTPRequest::setDidReceiveDataSelector(DataSelector selector) {
-    std::lock_guard lock(propertyMutex_);
-    customDidReceiveDataSelector_ = static_cast<bool>(selector);
-    didReceiveDataSelector_ = std::move(selector);
-}
-
-void RQHTTPRequest::setStartedBlock(BasicBlock block) { put(startedBlock_, std::move(block)); }
-void RQHTTPRequest::setHeadersReceivedBlock(HeadersBlock block) { put(headersReceivedBlock_, std::move(block)); }
-void RQHTTPRequest::setCompletionBlock(BasicBlock block) { put(completionBlock_, std::move(block)); }
-void RQHTTPRequest::setFailedBlock(BasicBlock block) { put(failureBlock_, std::move(block)); }
-void RQHTTPRequest::setBytesReceivedBlock(ProgressBlock block) { put(bytesReceivedBlock_, std::move(block)); }
-void RQHTTPRequest::setBytesSentBlock(ProgressBlock block) { put(bytesSentBlock_, std::move(block)); }
-void RQHTTPRequest::setDownloadSizeIncrementedBlock(SizeBlock block) {
-    put(downloadSizeIncrementedBlock_, std::move(block));
-}
-void RQHTTPRequest::setUploadSizeIncrementedBlock(SizeBlock block) { put(uploadSizeIncrementedBlock_, std::move(block)); }
-void RQHTTPRequest::setDataReceivedBlock(DataBlock block) { put(dataReceivedBlock_, std::move(block)); }
-void RQHTTPRequest::setAuthenticationNeededBlock(BasicBlock block) {
-    put(authenticationNeededBlock_, std::move(block));
-}
-void RQHTTPRequest::setProxyAuthenticationNeededBlock(BasicBlock block) {
-    put(proxyAuthenticationNeededBlock_, std::move(block));
-}
-void RQHTTPRequest::setRequestRedirectedBlock(BasicBlock block) { put(requestRedirectedBlock_, std::move(block)); }
-
 std::optional<int> RQHTTPRequest::connectionID() const {
     auto record = get(connectionInfo_);
     if (!record) return std::nullopt;
@@ -408,32 +319,6 @@ bool RQHTTPRequest::isCancelled() const {
 void RQHTTPRequest::addRequestHeaderValue(const std::string& header, const std::string& value) {
     std::lock_guard lock(propertyMutex_);
     requestHeaders_.set(header, value);
-}
-
-bool RQHTTPRequest::respondsToWillRedirect() const {
-    bool custom;
-    {
-        std::lock_guard lock(propertyMutex_);
-        custom = customWillRedirectSelector_;
-    }
-    // The request's own delegate decides when it takes part; otherwise the
-    // queue's delegate may.
-    if (auto d = delegate(); d && (custom || d->respondsToWillRedirectToURL())) return true;
-    if (auto q = queue()) return q->respondsToWillRedirectToURL();
-    return false;
-}
-
-bool RQHTTPRequest::takesReceivedData() const {
-    bool custom;
-    bool block;
-    {
-        std::lock_guard lock(propertyMutex_);
-        custom = customDidReceiveDataSelector_;
-        block = static_cast<bool>(dataReceivedBlock_);
-    }
-    if (block) return true;
-    if (auto d = delegate()) return custom || d->respondsToDidReceiveData();
-    return false;
 }
 
 bool RQHTTPRequest::isSameOriginAsOriginal() const { return sameOrigin(url(), originalURL()); }
@@ -942,51 +827,14 @@ void RQHTTPRequest::cancelOnRequestThread() {
 void RQHTTPRequest::clearDelegatesAndCancel() {
     {
         std::lock_guard lock(cancelledLock_);
-        put(delegate_, std::weak_ptr<RQHTTPRequestDelegate>());
-        put(queue_, std::shared_ptr<RQHTTPRequestDelegate>());
-        put(uploadProgressDelegate_, std::weak_ptr<RQProgressDelegate>());
-        put(downloadProgressDelegate_, std::weak_ptr<RQProgressDelegate>());
+        listeners_.clearDelegates();
         releaseBlocksOnMainThread();
     }
     cancel();
 }
 
-std::shared_ptr<void> RQHTTPRequest::takeBlocks() {
-    struct Blocks {
-        BasicBlock a, b, c, d, e, f;
-        HeadersBlock g;
-        ProgressBlock h, i;
-        SizeBlock j, k;
-        DataBlock l;
-    };
-    auto blocks = std::make_shared<Blocks>(Blocks{std::move(completionBlock_), std::move(failureBlock_),
-                                                  std::move(startedBlock_), std::move(proxyAuthenticationNeededBlock_),
-                                                  std::move(authenticationNeededBlock_),
-                                                  std::move(requestRedirectedBlock_), std::move(headersReceivedBlock_),
-                                                  std::move(bytesReceivedBlock_), std::move(bytesSentBlock_),
-                                                  std::move(downloadSizeIncrementedBlock_),
-                                                  std::move(uploadSizeIncrementedBlock_), std::move(dataReceivedBlock_)});
-    completionBlock_ = nullptr;
-    failureBlock_ = nullptr;
-    startedBlock_ = nullptr;
-    proxyAuthenticationNeededBlock_ = nullptr;
-    authenticationNeededBlock_ = nullptr;
-    requestRedirectedBlock_ = nullptr;
-    headersReceivedBlock_ = nullptr;
-    bytesReceivedBlock_ = nullptr;
-    bytesSentBlock_ = nullptr;
-    downloadSizeIncrementedBlock_ = nullptr;
-    uploadSizeIncrementedBlock_ = nullptr;
-    dataReceivedBlock_ = nullptr;
-    return blocks;
-}
-
 void RQHTTPRequest::releaseBlocksOnMainThread() {
-    std::shared_ptr<void> blocks;
-    {
-        std::lock_guard lock(propertyMutex_);
-        blocks = takeBlocks();
-    }
+    auto blocks = listeners_.takeBlocks();
     performOnMainThread([blocks]() mutable { blocks.reset(); });
 }
 
@@ -1535,7 +1383,7 @@ void RQHTTPRequest::handleNetworkEvent(unsigned event) {
     lock.unlock();
 
     if (downloadComplete() && needsRedirect_.load()) {
-        if (respondsToWillRedirect()) {
+        if (listeners_.respondsToWillRedirect()) {
             auto target = redirectURL();
             put(redirectURL_, std::optional<URL>());
             if (target) performOnMainThread([keep, target] { keep->requestWillRedirectToURL(*target); });
@@ -1572,7 +1420,7 @@ void RQHTTPRequest::handleBytesAvailable() {
 
     const bool compressed = isResponseCompressed();
     const bool inflateNow = compressed && !shouldWaitToInflateCompressedResponses();
-    const bool passOn = takesReceivedData();
+    const bool passOn = listeners_.takesReceivedData();
     const bool toFile = bodyGoesToFile_.load();
     std::shared_ptr<RQDataDecompressor> decompressor;
     if (inflateNow) {
@@ -2407,56 +2255,22 @@ void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side
 }
 
 bool RQHTTPRequest::willAskDelegateForCredentials() {
-    auto party = delegate();
-    if (!party) party = queue();
-    bool block;
-    {
-        std::lock_guard lock(propertyMutex_);
-        block = static_cast<bool>(authenticationNeededBlock_);
-    }
-    if ((party && party->respondsToAuthenticationNeeded()) || block) {
-        auto keep = self();
-        performOnMainThread([keep] { keep->askDelegateForCredentials(); });
-        return true;
-    }
-    return false;
+    if (!listeners_.answersAuthentication(false)) return false;
+    auto keep = self();
+    performOnMainThread([keep] { keep->askDelegateForCredentials(); });
+    return true;
 }
 
 bool RQHTTPRequest::willAskDelegateForProxyCredentials() {
-    auto party = delegate();
-    if (!party) party = queue();
-    bool block;
-    {
-        std::lock_guard lock(propertyMutex_);
-        block = static_cast<bool>(proxyAuthenticationNeededBlock_);
-    }
-    if ((party && party->respondsToProxyAuthenticationNeeded()) || block) {
-        auto keep = self();
-        performOnMainThread([keep] { keep->askDelegateForProxyCredentials(); });
-        return true;
-    }
-    return false;
+    if (!listeners_.answersAuthentication(true)) return false;
+    auto keep = self();
+    performOnMainThread([keep] { keep->askDelegateForProxyCredentials(); });
+    return true;
 }
 
-void RQHTTPRequest::askDelegateForCredentials() {
-    auto party = delegate();
-    if (!party) party = queue();
-    if (party && party->respondsToAuthenticationNeeded()) {
-        party->authenticationNeededForRequest(*this);
-        return;
-    }
-    if (auto block = get(authenticationNeededBlock_)) block();
-}
+void RQHTTPRequest::askDelegateForCredentials() { listeners_.askForCredentials(*this, false); }
 
-void RQHTTPRequest::askDelegateForProxyCredentials() {
-    auto party = delegate();
-    if (!party) party = queue();
-    if (party && party->respondsToProxyAuthenticationNeeded()) {
-        party->proxyAuthenticationNeededForRequest(*this);
-        return;
-    }
-    if (auto block = get(proxyAuthenticationNeededBlock_)) block();
-}
+void RQHTTPRequest::askDelegateForProxyCredentials() { listeners_.askForCredentials(*this, true); }
 
 bool RQHTTPRequest::showAuthenticationDialog() {
     if (!shouldPresentAuthenticationDialog()) return false;
@@ -2675,40 +2489,19 @@ bool RQHTTPRequest::removeTemporaryCompressedUploadFile() {
 // ===========================================================================
 
 void RQHTTPRequest::requestStarted() {
-    if (error() || mainRequest()) return;
-    if (auto d = delegate()) {
-        if (auto selector = get(didStartSelector_)) selector(*d, *this);
-    }
-    if (auto block = get(startedBlock_)) block();
-    if (auto q = queue()) q->requestStarted(*this);
+    if (!error() && !mainRequest()) listeners_.started(*this);
 }
 
 void RQHTTPRequest::requestReceivedResponseHeaders(const HTTPHeaders& headers) {
-    if (error() || mainRequest()) return;
-    if (auto d = delegate()) {
-        if (auto selector = get(didReceiveResponseHeadersSelector_)) selector(*d, *this, headers);
-    }
-    if (auto block = get(headersReceivedBlock_)) block(headers);
-    if (auto q = queue()) q->requestDidReceiveResponseHeaders(*this, headers);
+    if (!error() && !mainRequest()) listeners_.receivedResponseHeaders(*this, headers);
 }
 
 void RQHTTPRequest::requestWillRedirectToURL(const URL& target) {
-    if (error() || mainRequest()) return;
-    bool custom;
-    {
-        std::lock_guard lock(propertyMutex_);
-        custom = customWillRedirectSelector_;
-    }
-    if (auto d = delegate(); d && (custom || d->respondsToWillRedirectToURL())) {
-        if (auto selector = get(willRedirectSelector_)) selector(*d, *this, target);
-    }
-    if (auto q = queue(); q && q->respondsToWillRedirectToURL()) q->requestWillRedirectToURL(*this, target);
+    if (!error() && !mainRequest()) listeners_.willRedirect(*this, target);
 }
 
 void RQHTTPRequest::requestRedirected() {
-    if (error() || mainRequest()) return;
-    if (auto d = delegate()) d->requestRedirected(*this);
-    if (auto block = get(requestRedirectedBlock_)) block();
+    if (!error() && !mainRequest()) listeners_.redirected(*this);
 }
 
 void RQHTTPRequest::requestFinished() {
@@ -2721,33 +2514,11 @@ void RQHTTPRequest::requestFinished() {
     }
 }
 
-void RQHTTPRequest::reportFinished() {
-    if (auto d = delegate()) {
-        if (auto selector = get(didFinishSelector_)) selector(*d, *this);
-    }
-    if (auto block = get(completionBlock_)) block();
-    if (auto q = queue()) q->requestFinished(*this);
-}
+void RQHTTPRequest::reportFinished() { listeners_.finished(*this); }
 
-void RQHTTPRequest::reportFailure() {
-    if (auto d = delegate()) {
-        if (auto selector = get(didFailSelector_)) selector(*d, *this);
-    }
-    if (auto block = get(failureBlock_)) block();
-    if (auto q = queue()) q->requestFailed(*this);
-}
+void RQHTTPRequest::reportFailure() { listeners_.failed(*this); }
 
-void RQHTTPRequest::passOnReceivedData(const Data& data) {
-    bool custom;
-    {
-        std::lock_guard lock(propertyMutex_);
-        custom = customDidReceiveDataSelector_;
-    }
-    if (auto d = delegate(); d && (custom || d->respondsToDidReceiveData())) {
-        if (auto selector = get(didReceiveDataSelector_)) selector(*d, *this, data);
-    }
-    if (auto block = get(dataReceivedBlock_)) block(data);
-}
+void RQHTTPRequest::passOnReceivedData(const Data& data) { listeners_.receivedData(*this, data); }
 
 // ===========================================================================
 // Progress
@@ -2755,14 +2526,10 @@ void RQHTTPRequest::passOnReceivedData(const Data& data) {
 
 void RQHTTPRequest::performProgress(bool upload, std::function<void(RQProgressDelegate&)> call, bool includeQueue) {
     auto keep = self();
+    // The listeners are read again on the main thread: one cleared
+    // meanwhile hears nothing.
     performOnMainThread([keep, upload, call = std::move(call), includeQueue] {
-        // The listeners are read again here: one cleared meanwhile hears
-        // nothing.
-        if (includeQueue) {
-            if (auto q = std::dynamic_pointer_cast<RQProgressDelegate>(keep->queue())) call(*q);
-        }
-        auto target = upload ? keep->uploadProgressDelegate() : keep->downloadProgressDelegate();
-        if (target) call(*target);
+        keep->listeners_.progress(upload, call, includeQueue);
     });
 }
 
@@ -2771,7 +2538,7 @@ void RQHTTPRequest::setProgressOn(bool upload, std::uint64_t progress, std::uint
     const float value = total == 0 ? 1.0f : static_cast<float>(static_cast<double>(progress) / static_cast<double>(total));
     auto keep = self();
     performOnMainThread([keep, upload, value] {
-        auto target = upload ? keep->uploadProgressDelegate() : keep->downloadProgressDelegate();
+        auto target = keep->listeners_.progressDelegate(upload);
         if (!target) return;
         std::lock_guard lock(state().progressLock);
         target->setProgress(value);
@@ -2807,10 +2574,9 @@ void RQHTTPRequest::updateUploadProgress() {
     performProgress(true, [keep, step](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, step); }, true);
     const std::uint64_t buffer = uploadBufferSize();
     setProgressOn(true, sent > buffer ? sent - buffer : 0, length > buffer ? length - buffer : 0);
-    if (get(bytesSentBlock_)) {
-        performOnMainThread([keep, step, length] {
-            if (auto block = keep->get(keep->bytesSentBlock_)) block(static_cast<std::uint64_t>(step), length);
-        });
+    if (listeners_.hasProgressBlock(true)) {
+        performOnMainThread(
+            [keep, step, length] { keep->listeners_.progressBlock(true, static_cast<std::uint64_t>(step), length); });
     }
 }
 
@@ -2830,10 +2596,9 @@ void RQHTTPRequest::updateDownloadProgress() {
     performProgress(false, [keep, step](RQProgressDelegate& d) { d.requestDidReceiveBytes(*keep, step); }, true);
     const std::uint64_t total = contentLength() + partialDownloadSize();
     setProgressOn(false, soFar, total);
-    if (get(bytesReceivedBlock_)) {
-        performOnMainThread([keep, step, total] {
-            if (auto block = keep->get(keep->bytesReceivedBlock_)) block(static_cast<std::uint64_t>(step), total);
-        });
+    if (listeners_.hasProgressBlock(false)) {
+        performOnMainThread(
+            [keep, step, total] { keep->listeners_.progressBlock(false, static_cast<std::uint64_t>(step), total); });
     }
     lastBytesRead_.store(soFar);
 }
@@ -2842,22 +2607,16 @@ void RQHTTPRequest::incrementDownloadSizeBy(std::int64_t amount) {
     auto keep = self();
     performProgress(false, [keep, amount](RQProgressDelegate& d) { d.requestIncrementDownloadSizeBy(*keep, amount); },
                     true);
-    if (get(downloadSizeIncrementedBlock_)) {
-        performOnMainThread([keep, amount] {
-            if (auto block = keep->get(keep->downloadSizeIncrementedBlock_)) block(amount);
-        });
-    }
+    if (listeners_.hasSizeBlock(false))
+        performOnMainThread([keep, amount] { keep->listeners_.sizeBlock(false, amount); });
 }
 
 void RQHTTPRequest::incrementUploadSizeBy(std::int64_t amount) {
     auto keep = self();
     performProgress(true, [keep, amount](RQProgressDelegate& d) { d.requestIncrementUploadSizeBy(*keep, amount); },
                     true);
-    if (get(uploadSizeIncrementedBlock_)) {
-        performOnMainThread([keep, amount] {
-            if (auto block = keep->get(keep->uploadSizeIncrementedBlock_)) block(amount);
-        });
-    }
+    if (listeners_.hasSizeBlock(true))
+        performOnMainThread([keep, amount] { keep->listeners_.sizeBlock(true, amount); });
 }
 
 void RQHTTPRequest::removeUploadProgressSoFar() {
@@ -2866,10 +2625,9 @@ void RQHTTPRequest::removeUploadProgressSoFar() {
     performProgress(true, [keep, amount](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, amount); }, true);
     setProgressOn(true, 0, postLength());
     const std::uint64_t length = postLength();
-    if (get(bytesSentBlock_)) {
-        performOnMainThread([keep, amount, length] {
-            if (auto block = keep->get(keep->bytesSentBlock_)) block(static_cast<std::uint64_t>(amount), length);
-        });
+    if (listeners_.hasProgressBlock(true)) {
+        performOnMainThread(
+            [keep, amount, length] { keep->listeners_.progressBlock(true, static_cast<std::uint64_t>(amount), length); });
     }
 }
 

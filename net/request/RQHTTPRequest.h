@@ -13,6 +13,7 @@
 #include "net/request/RQConnectionPool.h"
 #include "net/request/RQHTTPRequestDelegate.h"
 #include "net/request/RQProgressDelegate.h"
+#include "net/request/RQRequestListeners.h"
 #include "net/request/RQSessionCredentialStore.h"
 #include "platform/cfnetwork/HTTPAuthentication.h"
 #include "platform/cfnetwork/HTTPCookie.h"
@@ -69,17 +70,17 @@ public:
 
     // Selectors: which operation of the delegate hears of an event. The
     // defaults call the delegate protocol's operations.
-    using RequestSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&)>;
-    using HeadersSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&, const platform::HTTPHeaders&)>;
-    using RedirectSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&, const platform::URL&)>;
-    using DataSelector = std::function<void(RQHTTPRequestDelegate&, RQHTTPRequest&, const platform::Data&)>;
+    using RequestSelector = RQRequestListeners::RequestSelector;
+    using HeadersSelector = RQRequestListeners::HeadersSelector;
+    using RedirectSelector = RQRequestListeners::RedirectSelector;
+    using DataSelector = RQRequestListeners::DataSelector;
 
     // Blocks.
-    using BasicBlock = std::function<void()>;
-    using HeadersBlock = std::function<void(const platform::HTTPHeaders&)>;
-    using ProgressBlock = std::function<void(std::uint64_t amount, std::uint64_t total)>;
-    using SizeBlock = std::function<void(std::int64_t amount)>;
-    using DataBlock = std::function<void(const platform::Data&)>;
+    using BasicBlock = RQRequestListeners::BasicBlock;
+    using HeadersBlock = RQRequestListeners::HeadersBlock;
+    using ProgressBlock = RQRequestListeners::ProgressBlock;
+    using SizeBlock = RQRequestListeners::SizeBlock;
+    using DataBlock = RQRequestListeners::DataBlock;
 
     // The pooled-connection record (RQConnectionPool).
     using ConnectionRecord = RQConnectionPool::Record;
@@ -166,40 +167,46 @@ public:
     bool isSynchronous() const { return isSynchronous_.load(); }
     void setSynchronous(bool value) { isSynchronous_.store(value); }
 
-    std::shared_ptr<RQHTTPRequestDelegate> delegate() const;
-    void setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate);
+    std::shared_ptr<RQHTTPRequestDelegate> delegate() const { return listeners_.delegate(); }
+    void setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate) { listeners_.setDelegate(std::move(delegate)); }
     // The queue hears every report after the delegate and the blocks, and
     // the progress messages when it is also an RQProgressDelegate.
-    std::shared_ptr<RQHTTPRequestDelegate> queue() const;
-    void setQueue(std::shared_ptr<RQHTTPRequestDelegate> queue);
-    std::shared_ptr<RQProgressDelegate> uploadProgressDelegate() const;
-    void setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
-    std::shared_ptr<RQProgressDelegate> downloadProgressDelegate() const;
-    void setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
+    std::shared_ptr<RQHTTPRequestDelegate> queue() const { return listeners_.queue(); }
+    void setQueue(std::shared_ptr<RQHTTPRequestDelegate> queue) { listeners_.setQueue(std::move(queue)); }
+    std::shared_ptr<RQProgressDelegate> uploadProgressDelegate() const { return listeners_.progressDelegate(true); }
+    void setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
+        listeners_.setProgressDelegate(true, std::move(delegate));
+    }
+    std::shared_ptr<RQProgressDelegate> downloadProgressDelegate() const { return listeners_.progressDelegate(false); }
+    void setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
+        listeners_.setProgressDelegate(false, std::move(delegate));
+    }
 
-    void setDidStartSelector(RequestSelector selector) { put(didStartSelector_, std::move(selector)); }
+    void setDidStartSelector(RequestSelector selector) { listeners_.setDidStartSelector(std::move(selector)); }
     void setDidReceiveResponseHeadersSelector(HeadersSelector selector) {
-        put(didReceiveResponseHeadersSelector_, std::move(selector));
+        listeners_.setDidReceiveResponseHeadersSelector(std::move(selector));
     }
     // A custom selector makes the request wait for redirectToURL().
-    void setWillRedirectSelector(RedirectSelector selector);
-    void setDidFinishSelector(RequestSelector selector) { put(didFinishSelector_, std::move(selector)); }
-    void setDidFailSelector(RequestSelector selector) { put(didFailSelector_, std::move(selector)); }
+    void setWillRedirectSelector(RedirectSelector selector) { listeners_.setWillRedirectSelector(std::move(selector)); }
+    void setDidFinishSelector(RequestSelector selector) { listeners_.setDidFinishSelector(std::move(selector)); }
+    void setDidFailSelector(RequestSelector selector) { listeners_.setDidFailSelector(std::move(selector)); }
     // A custom selector takes the body bytes: the request keeps none.
-    void setDidReceiveDataSelector(DataSelector selector);
+    void setDidReceiveDataSelector(DataSelector selector) { listeners_.setDidReceiveDataSelector(std::move(selector)); }
 
-    void setStartedBlock(BasicBlock block);
-    void setHeadersReceivedBlock(HeadersBlock block);
-    void setCompletionBlock(BasicBlock block);
-    void setFailedBlock(BasicBlock block);
-    void setBytesReceivedBlock(ProgressBlock block);
-    void setBytesSentBlock(ProgressBlock block);
-    void setDownloadSizeIncrementedBlock(SizeBlock block);
-    void setUploadSizeIncrementedBlock(SizeBlock block);
-    void setDataReceivedBlock(DataBlock block);
-    void setAuthenticationNeededBlock(BasicBlock block);
-    void setProxyAuthenticationNeededBlock(BasicBlock block);
-    void setRequestRedirectedBlock(BasicBlock block);
+    void setStartedBlock(BasicBlock block) { listeners_.setStartedBlock(std::move(block)); }
+    void setHeadersReceivedBlock(HeadersBlock block) { listeners_.setHeadersReceivedBlock(std::move(block)); }
+    void setCompletionBlock(BasicBlock block) { listeners_.setCompletionBlock(std::move(block)); }
+    void setFailedBlock(BasicBlock block) { listeners_.setFailedBlock(std::move(block)); }
+    void setBytesReceivedBlock(ProgressBlock block) { listeners_.setBytesReceivedBlock(std::move(block)); }
+    void setBytesSentBlock(ProgressBlock block) { listeners_.setBytesSentBlock(std::move(block)); }
+    void setDownloadSizeIncrementedBlock(SizeBlock block) { listeners_.setDownloadSizeIncrementedBlock(std::move(block)); }
+    void setUploadSizeIncrementedBlock(SizeBlock block) { listeners_.setUploadSizeIncrementedBlock(std::move(block)); }
+    void setDataReceivedBlock(DataBlock block) { listeners_.setDataReceivedBlock(std::move(block)); }
+    void setAuthenticationNeededBlock(BasicBlock block) { listeners_.setAuthenticationNeededBlock(std::move(block)); }
+    void setProxyAuthenticationNeededBlock(BasicBlock block) {
+        listeners_.setProxyAuthenticationNeededBlock(std::move(block));
+    }
+    void setRequestRedirectedBlock(BasicBlock block) { listeners_.setRequestRedirectedBlock(std::move(block)); }
 
     platform::HTTPHeaders requestHeaders() const { return get(requestHeaders_); }
     void setRequestHeaders(platform::HTTPHeaders headers) { put(requestHeaders_, std::move(headers)); }
@@ -504,9 +511,6 @@ private:
 
     void cancelOnRequestThread();
     void releaseBlocksOnMainThread();
-    // Moves every block out into one holder and clears the fields; the
-    // caller picks the thread the holder dies on.
-    std::shared_ptr<void> takeBlocks();
     void handleNetworkEvent(unsigned event);
     void handleBytesAvailable();
     void handleStreamComplete();
@@ -569,8 +573,6 @@ private:
     // Decides where this attempt's body goes once the head has arrived.
     void decideBodyPlacement(int status, const platform::HTTPHeaders& headers);
     bool isSameOriginAsOriginal() const;
-    bool respondsToWillRedirect() const;
-    bool takesReceivedData() const;
 
     // --- Locks ---
     mutable std::recursive_mutex cancelledLock_;
@@ -588,31 +590,7 @@ private:
     std::atomic<bool> isSynchronous_{false};
 
     // --- Delegation ---
-    std::weak_ptr<RQHTTPRequestDelegate> delegate_;
-    std::shared_ptr<RQHTTPRequestDelegate> queue_;
-    std::weak_ptr<RQProgressDelegate> uploadProgressDelegate_;
-    std::weak_ptr<RQProgressDelegate> downloadProgressDelegate_;
-    RequestSelector didStartSelector_;
-    HeadersSelector didReceiveResponseHeadersSelector_;
-    RedirectSelector willRedirectSelector_;
-    bool customWillRedirectSelector_ = false;
-    RequestSelector didFinishSelector_;
-    RequestSelector didFailSelector_;
-    DataSelector didReceiveDataSelector_;
-    bool customDidReceiveDataSelector_ = false;
-
-    BasicBlock startedBlock_;
-    HeadersBlock headersReceivedBlock_;
-    BasicBlock completionBlock_;
-    BasicBlock failureBlock_;
-    ProgressBlock bytesReceivedBlock_;
-    ProgressBlock bytesSentBlock_;
-    SizeBlock downloadSizeIncrementedBlock_;
-    SizeBlock uploadSizeIncrementedBlock_;
-    DataBlock dataReceivedBlock_;
-    BasicBlock authenticationNeededBlock_;
-    BasicBlock proxyAuthenticationNeededBlock_;
-    BasicBlock requestRedirectedBlock_;
+    RQRequestListeners listeners_;
 
     // --- Request content ---
     platform::HTTPHeaders requestHeaders_;
