@@ -80,28 +80,22 @@ std::string SXTumblr::formBody() const {
     return body;
 }
 
-std::string SXTumblr::photoBody(const platform::Data& jpeg) const {
+SXMultipartForm SXTumblr::photoForm(const platform::Data& jpeg) const {
     const auto& it = *item();
-    const std::string separator = std::string("\r\n--") + kBoundary + "\r\n";
-    std::string body;
-    auto part = [&](const char* name, const std::string& value) {
-        body += separator + "Content-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value;
-    };
-    part("email", credential("email"));
-    part("password", credential("password"));
-    part("type", "photo");
+    // The fixed boundary stays unless a value holds it (see SXMultipartForm).
+    SXMultipartForm form(kBoundary, {.leadingLineEnd = true, .closingLineEnd = true});
+    form.addField("email", credential("email"));
+    form.addField("password", credential("password"));
+    form.addField("type", "photo");
     auto generator = SXConfiguration::stringValue("appName");
-    if (!generator.empty()) part("generator", generator);
-    if (it.tags()) part("tags", *it.tags());
-    if (auto caption = customText(it, "caption")) part("caption", *caption);
-    if (auto slug = customText(it, "slug")) part("slug", *slug);
-    part("private", it.customBoolForSwitchKey("private") ? "1" : "0");
-    part("twitter", it.customBoolForSwitchKey("twitter") ? "auto" : "no");
-    body += separator + "Content-Disposition: form-data; name=\"data\"; filename=\"upload.jpg\"\r\n" +
-            "Content-Transfer-Encoding: image/jpg\r\n\r\n";
-    body.append(jpeg.begin(), jpeg.end());
-    body += std::string("\r\n--") + kBoundary + "--\r\n";
-    return body;
+    if (!generator.empty()) form.addField("generator", generator);
+    if (it.tags()) form.addField("tags", *it.tags());
+    if (auto caption = customText(it, "caption")) form.addField("caption", *caption);
+    if (auto slug = customText(it, "slug")) form.addField("slug", *slug);
+    form.addField("private", it.customBoolForSwitchKey("private") ? "1" : "0");
+    form.addField("twitter", it.customBoolForSwitchKey("twitter") ? "auto" : "no");
+    form.addFile("data", "upload.jpg", {"Content-Transfer-Encoding: image/jpg"}, jpeg);
+    return form;
 }
 
 bool SXTumblr::send() {
@@ -113,11 +107,14 @@ bool SXTumblr::send() {
         sendDidStart();
         startRequest(url, formBody(), "POST", &SXTumblr::sendFinished);
         return true;
-    case SXItem::SXShareTypeImage:
+    case SXItem::SXShareTypeImage: {
         sendDidStart();
-        startRequest(url, photoBody(item()->image()->jpegRepresentation(0.9f)), "POST", &SXTumblr::sendFinished,
-                     {{"Content-Type", platform::Value(std::string("multipart/form-data; boundary=") + kBoundary)}});
+        auto form = photoForm(item()->image()->jpegRepresentation(0.9f));
+        const auto body = form.body();
+        startRequest(url, std::string(body.begin(), body.end()), "POST", &SXTumblr::sendFinished,
+                     {{"Content-Type", platform::Value("multipart/form-data; boundary=" + form.boundary())}});
         return true;
+    }
     default:
         // The blog takes no other kind of post; the share must still end.
         sendDidFailWithError(SX::error("There was an error sending your post to Tumblr."));

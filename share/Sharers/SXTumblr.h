@@ -1,5 +1,6 @@
 #pragma once
 
+#include "share/Core/SXMultipartForm.h"
 #include "share/Sharers/SXPlainRequestSharer.h"
 
 namespace clipora {
@@ -31,8 +32,8 @@ public:
 
     // The form body of a link or text post.
     std::string formBody() const;
-    // The multipart body of a photo post with the JPEG bytes.
-    std::string photoBody(const platform::Data& jpeg) const;
+    // The multipart form of a photo post with the JPEG bytes.
+    SXMultipartForm photoForm(const platform::Data& jpeg) const;
 };
 
 }  // namespace clipora

@@ -12,6 +12,7 @@
 #include "share/Core/Helpers/OAuth/OAMutableURLRequest.h"
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
+#include "share/Core/SXMultipartForm.h"
 #include "share/Core/SXRequest.h"
 #include "share/Sharers/SXTwitterForm.h"
 #include "share/Sharers/SXiOS5Twitter.h"
@@ -434,23 +435,14 @@ void SXTwitter::sendImage() {
                                             "X-Auth-Service-Provider");
         request->setValueForHTTPHeaderField(echo, "X-Verify-Credentials-Authorization");
     }
-    const std::string boundary = kMultipartBoundary;
-    request->setValueForHTTPHeaderField(Text::format("multipart/form-data; boundary=%@", boundary), "Content-Type");
     auto picture = item()->image() ? jpegForUpload(*item()->image()) : platform::Data();
-    std::string head = Text::format("--%@\r\n", boundary);
-    head += profileUpdate ? "Content-Disposition: form-data; name=\"image\"; filename=\"upload.jpg\"\r\n"
-                          : "Content-Disposition: form-data; name=\"media\"; filename=\"upload.jpg\"\r\n";
-    head += "Content-Type: image/jpg\r\n\r\n";
-    std::string tail = "\r\n";
-    if (!profileUpdate) {
-        tail += Text::format("--%@\r\n", boundary);
-        tail += "Content-Disposition: form-data; name=\"message\"\r\n\r\n";
-        tail += status().value_or("") + "\r\n";
-    }
-    tail += Text::format("--%@--\r\n", boundary);
-    platform::Data body(head.begin(), head.end());
-    body.insert(body.end(), picture.begin(), picture.end());
-    body.insert(body.end(), tail.begin(), tail.end());
+    // The fixed boundary stays unless the status (or the picture) holds it.
+    SXMultipartForm form(kMultipartBoundary);
+    form.addFile(profileUpdate ? "image" : "media", "upload.jpg", {"Content-Type: image/jpg"}, std::move(picture));
+    if (!profileUpdate) form.addField("message", status().value_or(""));
+    auto body = form.body();
+    request->setValueForHTTPHeaderField(Text::format("multipart/form-data; boundary=%@", form.boundary()),
+                                        "Content-Type");
     request->setHTTPBody(std::move(body));
     // The upload announces itself, and send() does so again after it: an
     // image share posts the start twice, as listeners have always seen it.

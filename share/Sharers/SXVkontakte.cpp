@@ -15,6 +15,7 @@
 #include "platform/uikit/TextField.h"
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
+#include "share/Core/SXMultipartForm.h"
 #include "share/Core/SXRequest.h"
 #include "share/Sharers/SXVkontakteForm.h"
 #include "share/Sharers/SXVkontakteOAuthView.h"
@@ -306,14 +307,10 @@ Value SXVkontakte::sendRequestWithCaptcha(const std::string& url, bool withCaptc
 }
 
 Value SXVkontakte::sendPOSTRequestWithImageData(const std::string& uploadURL, const Data& jpeg) {
-    const std::string boundary = "0xKhTmLbOuNdArY-" + platform::UUID::newUUIDString();
-    Data body = Text::toData("--" + boundary +
-                             "\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"photo.jpg\"\r\n"
-                             "Content-Type: image/jpg\r\n\r\n");
-    body.insert(body.end(), jpeg.begin(), jpeg.end());
-    auto tail = Text::toData("\r\n--" + boundary + "\r\n");
-    body.insert(body.end(), tail.begin(), tail.end());
-    return fetch(uploadURL, std::move(body), "multipart/form-data;  boundary=" + boundary, nullptr);
+    SXMultipartForm form("0xKhTmLbOuNdArY-" + platform::UUID::newUUIDString());
+    form.addFile("photo", "photo.jpg", {"Content-Type: image/jpg"}, jpeg);
+    Data body = form.body();
+    return fetch(uploadURL, std::move(body), "multipart/form-data;  boundary=" + form.boundary(), nullptr);
 }
 
 Value SXVkontakte::fetch(const std::string& url, std::optional<Data> body, const std::optional<std::string>& contentType,

@@ -1,13 +1,12 @@
 #include "share/Sharers/photo/PSFlickrAPIRequest.h"
 
 #include <filesystem>
-#include <fstream>
-#include <vector>
 
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/InputStream.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UUID.h"
+#include "share/Core/SXMultipartForm.h"
 #include "share/Sharers/photo/PHHTTPRequest.h"
 #include "share/Sharers/photo/PSXMLMapper.h"
 
@@ -69,41 +68,24 @@ bool PSFlickrAPIRequest::uploadImageStreamSuggestedFilenameMIMETypeArguments(
     const std::string& mimeType, const std::optional<PSFlickrAPIContext::Arguments>& arguments) {
     if (isRunning() || context_->authToken().empty() || !imageStream) return false;
 
-    const std::string boundary = platform::UUID::newUUIDString();
-    std::string head;
+    SXMultipartForm form(platform::UUID::newUUIDString(), {.leadingLineEnd = false, .closingLineEnd = false});
     for (const auto& [name, value] :
          context_->signedArgumentComponentsFromArgumentsUseURIEscape(arguments.value_or(PSFlickrAPIContext::Arguments{}), false)) {
-        head += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+        form.addField(name, value);
     }
     const std::string name = filename && !filename->empty() ? *filename : platform::UUID::newUUIDString();
-    head += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"" + name + "\"\r\n";
-    head += "Content-Type: " + mimeType + "\r\n\r\n";
-    const std::string tail = "\r\n--" + boundary + "--";
 
     removeUploadFile();
     const auto path = std::filesystem::path(FileManager::temporaryDirectory()) /
                       (std::string(kUploadFilePrefix) + "." + platform::UUID::newUUIDString());
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        if (!file) return false;
-        uploadTempFilename_ = path.string();
-        file.write(head.data(), static_cast<std::streamsize>(head.size()));
-        imageStream->open();
-        std::vector<std::uint8_t> chunk(kUploadChunkSize);
-        while (imageStream->hasBytesAvailable()) {
-            const auto count = imageStream->read(chunk.data(), chunk.size());
-            if (count <= 0) break;
-            file.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(count));
-        }
-        imageStream->close();
-        file.write(tail.data(), static_cast<std::streamsize>(tail.size()));
-        if (!file.flush()) {
-            removeUploadFile();
-            return false;
-        }
+    uploadTempFilename_ = path.string();
+    if (!form.writeFileWithStreamedFile(path, "photo", name, {"Content-Type: " + mimeType}, *imageStream,
+                                        kUploadChunkSize)) {
+        removeUploadFile();
+        return false;
     }
     const auto size = FileManager::fileSize(path.string()).value_or(0);
-    HTTPRequest_->setContentType("multipart/form-data; boundary=" + boundary);
+    HTTPRequest_->setContentType("multipart/form-data; boundary=" + form.boundary());
     const bool started = HTTPRequest_->performMethodOnURLWithInputStreamKnownContentSize(
         PHHTTPRequest::kMethodPOST, platform::URL::fromString(context_->uploadEndpoint()),
         platform::InputStream::withFile(path),

@@ -89,33 +89,55 @@ TEST_F(SXTumblrTest, LinkAndTextPostsEscapeEveryValue) {
 }
 
 TEST_F(SXTumblrTest, PhotosGoAsMultipart) {
-    storeLogin();
-    auto bitmap = std::make_shared<platform::Bitmap>(2, 2);
-    bitmap->fill({10, 20, 30, 255});
-    auto item = SXItem::imageTitle(platform::Image::imageWithBitmap(bitmap), "ignored");
-    item->setCustomValueForKey(platform::Value("1"), "private");
-    item->setCustomValueForKey(platform::Value("A caption"), "caption");
-    sendNow(item);
-    EXPECT_EQ(notes_.events, (Events{"start", "finish"}));
-    auto post = service().last();
-    EXPECT_EQ(post.header("Content-Type"), "multipart/form-data; boundary=0xKhTmLbOuNdArY");
-    // The parts as the stand-in's multipart reader found them.
-    std::vector<std::pair<std::string, std::string>> parts;
-    for (const auto& [name, part] : post.parts) parts.emplace_back(name, part.content);
-    using Parts = std::vector<std::pair<std::string, std::string>>;
-    auto data = post.parts.find("data");
-    ASSERT_NE(data, post.parts.end());
-    EXPECT_EQ(data->second.filename, "upload.jpg");
-    EXPECT_EQ(data->second.content.substr(0, 2), "\xFF\xD8");  // JPEG bytes
-    std::erase_if(parts, [](const auto& part) { return part.first == "data"; });
-    std::sort(parts.begin(), parts.end());
-    EXPECT_EQ(parts, (Parts{{"caption", "A caption"},
-                            {"email", "me@example.com"},
-                            {"generator", "My App Name"},
-                            {"password", "pa+ss&word"},
-                            {"private", "1"},
-                            {"twitter", "no"},
-                            {"type", "photo"}}));
+    // A value that holds the fixed boundary line must not end its part early
+    // or add a part of its own: then the body goes with a fresh boundary.
+    const std::string line = "\r\n--0xKhTmLbOuNdArY\r\nContent-Disposition: form-data; name=\"private\"\r\n\r\n0";
+    struct Case {
+        const char* name;
+        std::string caption;
+        std::string password;
+        bool fixedBoundary;
+    } cases[] = {
+        {"plain values", "A caption", "pa+ss&word", true},
+        {"caption holds the boundary", "A caption" + line, "pa+ss&word", false},
+        {"password holds the boundary", "A caption", "x--0xKhTmLbOuNdArY--", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        storeLogin();
+        SX::setAuthValueForKeyForSharer(c.password, "password", "SXTumblr");
+        auto bitmap = std::make_shared<platform::Bitmap>(2, 2);
+        bitmap->fill({10, 20, 30, 255});
+        auto item = SXItem::imageTitle(platform::Image::imageWithBitmap(bitmap), "ignored");
+        item->setCustomValueForKey(platform::Value("1"), "private");
+        item->setCustomValueForKey(platform::Value(c.caption), "caption");
+        sendNow(item);
+        EXPECT_EQ(notes_.events, (Events{"start", "finish"}));
+        auto post = service().last();
+        const std::string type = post.header("Content-Type");
+        if (c.fixedBoundary) {
+            EXPECT_EQ(type, "multipart/form-data; boundary=0xKhTmLbOuNdArY");
+        } else {
+            EXPECT_TRUE(type.starts_with("multipart/form-data; boundary=0xKhTmLbOuNdArY-")) << type;
+        }
+        // The parts as the stand-in's multipart reader found them.
+        std::vector<std::pair<std::string, std::string>> parts;
+        for (const auto& [name, part] : post.parts) parts.emplace_back(name, part.content);
+        using Parts = std::vector<std::pair<std::string, std::string>>;
+        auto data = post.parts.find("data");
+        ASSERT_NE(data, post.parts.end());
+        EXPECT_EQ(data->second.filename, "upload.jpg");
+        EXPECT_EQ(data->second.content.substr(0, 2), "\xFF\xD8");  // JPEG bytes
+        std::erase_if(parts, [](const auto& part) { return part.first == "data"; });
+        std::sort(parts.begin(), parts.end());
+        EXPECT_EQ(parts, (Parts{{"caption", c.caption},
+                                {"email", "me@example.com"},
+                                {"generator", "My App Name"},
+                                {"password", c.password},
+                                {"private", "1"},
+                                {"twitter", "no"},
+                                {"type", "photo"}}));
+    }
 }
 
 TEST_F(SXTumblrTest, OutcomesFollowTheStatus) {

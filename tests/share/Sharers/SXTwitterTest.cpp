@@ -691,6 +691,26 @@ TEST_F(SXTwitterTest, APictureGoesToTheImageHostByOAuthEchoThenItsLinkIsPosted) 
     EXPECT_TRUE(weak.expired());
 }
 
+TEST_F(SXTwitterTest, AStatusHoldingTheBoundaryLineStaysOnePart) {
+    storeToken();
+    const std::string status = "Look\r\n--0xKhTmLbOuNdArY\r\nContent-Disposition: form-data; name=\"media\"\r\n\r\nx";
+    SXSharer::shareImageTitle<SXTwitter>(noisyImage(64), status);
+    auto form = waitForForm();
+    ASSERT_TRUE(form);
+    form->navigationItem()->rightBarButtonItem()->tap();
+    ASSERT_TRUE(waitFor("finish"));
+    auto uploads = seen("/api/2/upload.xml");
+    ASSERT_EQ(uploads.size(), 1u);
+    auto& upload = uploads[0];
+    // A fresh boundary, so the status is one value and the picture the other.
+    EXPECT_TRUE(upload.headers["Content-Type"].starts_with("multipart/form-data; boundary=0xKhTmLbOuNdArY-"))
+        << upload.headers["Content-Type"];
+    ASSERT_EQ(upload.parts.size(), 2u);
+    EXPECT_EQ(upload.parts["message"], "||" + status);
+    EXPECT_EQ(upload.parts["media"].substr(0, 23), "upload.jpg|image/jpg|\xFF\xD8");
+    pumpPending();
+}
+
 TEST_F(SXTwitterTest, AnUploadReplyWithoutALinkOrARefusedUploadEndsInAFailure) {
     storeToken();
     for (Reply r : {Reply{200, "<rsp><mediaid>9</mediaid></rsp>"}, Reply{401, "<error>no</error>"}}) {

@@ -64,7 +64,7 @@ public:
                   const std::string start = "--" + boundary +
                                             "\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"photo.jpg\"\r\n"
                                             "Content-Type: image/jpg\r\n\r\n\xFF\xD8";
-                  const std::string end = "\r\n--" + boundary + "\r\n";
+                  const std::string end = "\r\n--" + boundary + "--\r\n";
                   if (Text::hasPrefix(body, start) && Text::hasSuffix(body, end)) {
                       std::lock_guard lock(mutex_);
                       calls_.push_back({"/upload", {}});
