@@ -1,5 +1,7 @@
 #include "share/Sharers/SXVkontakte.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 
@@ -53,6 +55,7 @@ public:
     explicit WallStandIn(test::TestCA& ca)
         : uploads_([this](test::RawServer::Connection& c) {
               const std::string raw = c.readRequest();
+              awaitLetGo();
               const auto split = raw.find("\r\n\r\n");
               const std::string head = raw.substr(0, split);
               const std::string body = split == std::string::npos ? "" : raw.substr(split + 4);
@@ -82,6 +85,7 @@ public:
         s.Get("/blank.html", page);
         s.Get("/captcha.png", [](const httplib::Request&, httplib::Response& r) { r.set_content(png(), "image/png"); });
         s.Get(R"(/method/(.*))", [this](const httplib::Request& r, httplib::Response& response) {
+            awaitLetGo();
             Call call{r.path, {}};
             for (const auto& [name, value] : r.params) call.params[name] = value;
             std::string reply;
@@ -116,7 +120,36 @@ public:
         uploadServerReply_ = std::move(reply);
     }
 
+    // From now on every call waits, unanswered, until the test lets it go
+    // (or five seconds passed: then timedOut() tells).
+    void holdCalls() {
+        std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+    int heldCalls() const {
+        std::lock_guard lock(mutex_);
+        return arrived_;
+    }
+    void letGo() {
+        {
+            std::lock_guard lock(mutex_);
+            ++letGo_;
+        }
+        released_.notify_all();
+    }
+    bool timedOut() const {
+        std::lock_guard lock(mutex_);
+        return timedOut_;
+    }
+
 private:
+    void awaitLetGo() {
+        std::unique_lock lock(mutex_);
+        if (!holding_) return;
+        const int ticket = ++arrived_;
+        if (!released_.wait_for(lock, std::chrono::seconds(5), [&] { return letGo_ >= ticket; })) timedOut_ = true;
+    }
+
     std::string answer(const Call& call) {
         auto p = call.params;
         if (p["access_token"] != "T1" || p["owner_id"] != "42") return R"({"error":{"error_msg":"User authorization failed"}})";
@@ -142,6 +175,11 @@ private:
     }
 
     mutable std::mutex mutex_;
+    std::condition_variable released_;
+    bool holding_ = false;
+    int arrived_ = 0;
+    int letGo_ = 0;
+    bool timedOut_ = false;
     std::vector<Call> calls_;
     std::string uploadReply_ = R"({"server":77,"photo":"[{\"photo\":\"a b\",\"size\":\"s\"}]","hash":"h&1"})";
     std::string uploadServerReply_;
@@ -319,6 +357,40 @@ TEST_F(SXVkontakteTest, SendsEveryShareTypeAndMapsTheReplies) {
     test::StandInConfigurator::install({{SXVkontakte::kServiceURLKey, "https://127.0.0.1:1"}});
     send(text("hi"));
     EXPECT_EQ(notes_.events, (Events{"start", "fail"}));
+}
+
+TEST_F(SXVkontakteTest, TheCallsRunWhileTheMainThreadGoesOn) {
+    // Every call is held unanswered until the test, on the main thread and
+    // outside any call, lets it go: a call made on the main thread would
+    // wait there for an answer that cannot come until it gives up.
+    SXVkontakte::storeLogin("42", "T1");
+    struct Case {
+        const char* name;
+        std::shared_ptr<SXItem> item;
+        int calls;
+    } cases[] = {
+        {"text", SXItem::text(std::string("hi")), 1},
+        {"link", SXItem::URLTitle(platform::URL::fromString("https://example.com/x"), "T"), 1},
+        {"image", SXItem::imageTitle(picture(), std::string("caption")), 4},
+    };
+    service_->holdCalls();
+    int held = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        notes_.events.clear();
+        auto sharer = SXSharer::make<SXVkontakte>();
+        sharer->setItem(c.item);
+        ASSERT_TRUE(sharer->tryToSend());
+        for (int call = 1; call <= c.calls; ++call) {
+            ASSERT_TRUE(pumpUntil([&] { return service_->heldCalls() == held + call; }));
+            EXPECT_EQ(notes_.events, (Events{"start"}));
+            service_->letGo();
+        }
+        held += c.calls;
+        ASSERT_TRUE(waitForOutcome());
+        EXPECT_EQ(notes_.events, (Events{"start", "finish"}));
+        EXPECT_FALSE(service_->timedOut());
+    }
 }
 
 TEST_F(SXVkontakteTest, ACaptchaDemandFailsAndOKRepeatsTheCallWithTheCode) {
