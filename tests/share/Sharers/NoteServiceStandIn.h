@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <thrift/TApplicationException.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 
@@ -31,6 +32,9 @@ struct NoteServiceState {
     // Thrown by createNote instead of storing the note, when set.
     std::shared_ptr<EDAMUserException> userError;
     std::shared_ptr<EDAMSystemException> systemError;
+    std::shared_ptr<EDAMNotFoundException> notFoundError;
+    // Answered by createNote as a protocol-level exception message, when set.
+    std::optional<apache::thrift::TApplicationException> applicationError;
     // Seen.
     std::vector<std::string> calls;  // "checkVersion ShareCore EDMA 1.16", "authenticate user key", ...
     std::vector<std::shared_ptr<EDAMNote>> created;
@@ -43,6 +47,8 @@ struct NoteServiceState {
         notebooks.clear();
         userError.reset();
         systemError.reset();
+        notFoundError.reset();
+        applicationError.reset();
         calls.clear();
         created.clear();
     }
@@ -97,6 +103,8 @@ public:
         state_.calls.push_back("createNote " + authenticationToken.value_or(""));
         if (state_.userError) throw *state_.userError;
         if (state_.systemError) throw *state_.systemError;
+        if (state_.notFoundError) throw *state_.notFoundError;
+        if (state_.applicationError) throw *state_.applicationError;
         state_.created.push_back(note);
         return note;
     }
@@ -163,7 +171,8 @@ private:
 // our user-store processor, "/edam/note/s<digits>" (a shard) our note-store
 // processor; other paths are not found.
 // A service exception thrown by a stand-in goes back as the call's declared
-// exception (field 1 user, 2 system, 3 not found of the result).
+// exception (field 1 user, 2 system, 3 not found of the result); an
+// application exception goes back as an exception message instead of a reply.
 class NoteServiceStandIn {
 public:
     explicit NoteServiceStandIn(const std::filesystem::path& home)
@@ -194,7 +203,8 @@ private:
         auto in = std::make_shared<TMemoryBuffer>(bytes, static_cast<std::uint32_t>(body.size()), TMemoryBuffer::COPY);
         auto out = std::make_shared<TMemoryBuffer>();
         TBinaryProtocol input(in, 0, 0, false, false), output(out, 0, 0, false, false);
-        auto declared = [&](std::int16_t field, const Record& exception) {
+        // The reply's message header names the call and its sequence.
+        auto begin = [&](apache::thrift::protocol::TMessageType kind) {
             auto header = std::make_shared<TMemoryBuffer>(bytes, static_cast<std::uint32_t>(body.size()), TMemoryBuffer::COPY);
             TBinaryProtocol peek(header, 0, 0, false, false);
             std::string name;
@@ -202,7 +212,10 @@ private:
             std::int32_t sequenceID = 0;
             peek.readMessageBegin(name, type, sequenceID);
             out->resetBuffer();
-            output.writeMessageBegin(name, apache::thrift::protocol::T_REPLY, sequenceID);
+            output.writeMessageBegin(name, kind, sequenceID);
+        };
+        auto declared = [&](std::int16_t field, const Record& exception) {
+            begin(apache::thrift::protocol::T_REPLY);
             output.writeStructBegin("result");
             output.writeFieldBegin("exception", apache::thrift::protocol::T_STRUCT, field);
             exception.write(output);
@@ -217,6 +230,12 @@ private:
             declared(1, e);
         } catch (const EDAMSystemException& e) {
             declared(2, e);
+        } catch (const EDAMNotFoundException& e) {
+            declared(3, e);
+        } catch (const apache::thrift::TApplicationException& e) {
+            begin(apache::thrift::protocol::T_EXCEPTION);
+            e.write(&output);
+            output.writeMessageEnd();
         }
         response.set_content(out->getBufferAsString(), "application/x-thrift");
     }

@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "notes/types/EDAMTypes.h"
@@ -129,6 +131,22 @@ TEST_F(SXEvernoteTest, SignsInAfterTheVersionCheckAndCreatesTheNote) {
     EXPECT_EQ(seen.back(), "createNote S=s1:token");
 }
 
+TEST_F(SXEvernoteTest, ARefusedVersionIsAlertedFromTheMainThread) {
+    // The worker's part runs on a thread of the test's own and is joined
+    // while the main run loop stands still: an alert shown by the worker
+    // would be up before the main thread turned its loop once.
+    service_->state.acceptVersion = false;
+    auto sharer = SXSharer::make<SXEvernote>();
+    const auto settings = SXEvernote::Settings::current();
+    SXEvernote::Record result;
+    std::thread worker([&] { result = sharer->_send(link(), {}, std::string("u"), std::string("secret"), settings); });
+    worker.join();
+    EXPECT_EQ(result, (SXEvernote::Record{{"success", "0"}, {"errorMessage", "EDMA Version is too old."}, {"shouldRelogin", "0"}}));
+    EXPECT_TRUE(platform::AlertRegistry::shownAlerts().empty());
+    ASSERT_TRUE(pumpUntil([] { return alertShown("EDMA Error"); }));
+    EXPECT_EQ(calls(), (std::vector<std::string>{"checkVersion ShareCore EDMA 1.16"}));
+}
+
 TEST_F(SXEvernoteTest, PicturesAndFilesBecomeResources) {
     storeLogin();
     auto item = SXItem::imageTitle(picture(3, 2), "");
@@ -253,6 +271,10 @@ TEST_F(SXEvernoteTest, FailuresEndTheShareWithAReadableMessage) {
          "Could not authenticate you. Please relogin.", true},
         {"system, quota", [](auto& s) { s.systemError = EDAMSystemException::initWithErrorCodeMessage(7, std::string("full")); },
          "Evernote Error: Quota Reached full", false},
+        {"not found", [](auto& s) { s.notFoundError = EDAMNotFoundException::initWithIdentifierKey(std::string("Notebook.guid"), std::string("nb-2")); },
+         "Evernote Error: not found: Notebook.guid", false},
+        {"application exception", [](auto& s) { s.applicationError.emplace(apache::thrift::TApplicationException::INTERNAL_ERROR, "createNote failed"); },
+         "There was a problem sharing with Evernote", false},
         {"version refused", [](auto& s) { s.acceptVersion = false; }, "EDMA Version is too old.", false},
         {"password changed", [](auto& s) { s.password = "new"; }, "Could not authenticate you. Please relogin.", true},
         {"unreachable note store", [](auto& s) { s.shard = "gone"; }, "There was a problem sharing with Evernote", false},
