@@ -1,67 +1,30 @@
 #include "platform/cfnetwork/HostResolver.h"
 
-#include <map>
 #include <memory>
-#include <mutex>
 #include <utility>
 
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/post.hpp>
 
 #include "platform/cfnetwork/HTTPStreamError.h"
+#include "platform/system/HostTable.h"
 
 namespace clipora::platform {
-
-namespace {
-
-std::string lowered(std::string s) {
-    for (auto& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c | 0x20);
-    }
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s;
-}
-
-struct OverrideTable {
-    std::mutex mutex;
-    std::map<std::pair<std::string, std::uint16_t>, std::uint16_t> entries;  // (host, url port or 0) -> loopback port
-};
-
-OverrideTable& table() {
-    // Never destroyed: the HTTP core's I/O thread reads it.
-    static OverrideTable& t = *new OverrideTable;
-    return t;
-}
-
-}  // namespace
 
 void HostResolver::setOverride(const std::string& host, std::uint16_t loopbackPort) { setOverride(host, 0, loopbackPort); }
 
 void HostResolver::setOverride(const std::string& host, std::uint16_t urlPort, std::uint16_t loopbackPort) {
-    std::lock_guard lock(table().mutex);
-    table().entries[{lowered(host), urlPort}] = loopbackPort;
+    HostTable::set(host, urlPort, loopbackPort);
 }
 
-void HostResolver::removeOverride(const std::string& host) {
-    std::lock_guard lock(table().mutex);
-    auto name = lowered(host);
-    for (auto it = table().entries.begin(); it != table().entries.end();) {
-        it = it->first.first == name ? table().entries.erase(it) : std::next(it);
-    }
-}
+void HostResolver::removeOverride(const std::string& host) { HostTable::remove(host); }
 
-void HostResolver::removeAllOverrides() {
-    std::lock_guard lock(table().mutex);
-    table().entries.clear();
-}
+void HostResolver::removeAllOverrides() { HostTable::removeAll(); }
 
 std::optional<boost::asio::ip::tcp::endpoint> HostResolver::overrideFor(const std::string& host, std::uint16_t port) {
-    std::lock_guard lock(table().mutex);
-    auto name = lowered(host);
-    auto it = table().entries.find({name, port});
-    if (it == table().entries.end()) it = table().entries.find({name, 0});
-    if (it == table().entries.end()) return std::nullopt;
-    return boost::asio::ip::tcp::endpoint(boost::asio::ip::address_v4::loopback(), it->second);
+    auto loopbackPort = HostTable::loopbackPortFor(host, port);
+    if (!loopbackPort) return std::nullopt;
+    return boost::asio::ip::tcp::endpoint(boost::asio::ip::address_v4::loopback(), *loopbackPort);
 }
 
 void HostResolver::resolve(boost::asio::io_context& io, const std::string& host, std::uint16_t port, Completion completion) {

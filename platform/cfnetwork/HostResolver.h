@@ -20,7 +20,8 @@ namespace clipora::platform {
 // named hosts on loopback: a host name (any letter case) maps to
 // 127.0.0.1:<port>, for every URL port or for one URL port only. The URL's
 // host still decides SNI, certificate matching and the "Host" header. The
-// table is process-wide and safe from any thread.
+// table is the system's `HostTable` (reachability reads it too), so it is
+// process-wide and safe from any thread.
 class HostResolver {
 public:
     using Endpoints = std::vector<boost::asio::ip::tcp::endpoint>;

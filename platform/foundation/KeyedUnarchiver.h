@@ -13,8 +13,8 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Object.h"
 #include "platform/foundation/PlistNode.h"
+#include "platform/foundation/Point.h"
 #include "platform/foundation/Value.h"
-#include "platform/uikit/Point.h"
 
 namespace clipora::platform {
 

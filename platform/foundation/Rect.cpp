@@ -1,4 +1,4 @@
-#include "platform/uikit/Rect.h"
+#include "platform/foundation/Rect.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/uikit/EdgeInsets.h"
-#include "platform/uikit/Point.h"
-#include "platform/uikit/Size.h"
+#include "platform/foundation/EdgeInsets.h"
+#include "platform/foundation/Point.h"
+#include "platform/foundation/Size.h"
 
 namespace clipora::platform {
 

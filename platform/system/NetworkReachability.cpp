@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/cfnetwork/HostResolver.h"
 #include "platform/foundation/Text.h"
+#include "platform/system/HostTable.h"
 
 namespace clipora::platform {
 
@@ -254,8 +254,7 @@ bool NetworkReachability::isLocalHost(std::string_view host) {
     if (!name.empty() && name.back() == '.') name.pop_back();
     if (name == "localhost" || Text::hasSuffix(name, ".localhost")) return true;
     for (std::uint16_t port : {std::uint16_t(80), std::uint16_t(443)}) {
-        auto endpoint = HostResolver::overrideFor(name, port);
-        if (endpoint && endpoint->address().is_loopback()) return true;
+        if (HostTable::loopbackPortFor(name, port)) return true;
     }
     return false;
 }
