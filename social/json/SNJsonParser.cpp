@@ -1,11 +1,15 @@
 #include "social/json/SNJsonParser.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 #include "platform/foundation/Text.h"
@@ -21,6 +25,20 @@ namespace {
 constexpr std::array<bool, 256> kWhitespace = [] {
     std::array<bool, 256> table{};
     for (unsigned char ch : {' ', '\t', '\n', '\v', '\f', '\r'}) table[ch] = true;
+    return table;
+}();
+
+// What each one-character escape stands for (0: not one).
+constexpr std::array<char, 256> kEscapes = [] {
+    std::array<char, 256> table{};
+    table['"'] = '"';
+    table['\\'] = '\\';
+    table['/'] = '/';
+    table['b'] = '\b';
+    table['f'] = '\f';
+    table['n'] = '\n';
+    table['r'] = '\r';
+    table['t'] = '\t';
     return table;
 }();
 
@@ -53,22 +71,28 @@ std::size_t utf8SequenceLength(const char* p, const char* end) {
     return 0;
 }
 
-void appendUTF8(std::string& out, char32_t cp) {
+// Writes the UTF-8 form of cp (at most four bytes) and answers its length.
+std::size_t encodeUTF8(char* out, char32_t cp) {
     if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        out[0] = static_cast<char>(cp);
+        return 1;
     }
+    if (cp < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
 }
 
 int hexValue(char ch) {
@@ -79,6 +103,32 @@ int hexValue(char ch) {
 }
 
 }  // namespace
+
+// Inline: every key and string value passes here, most of them in the
+// first few lines.
+inline bool SNJsonParser::scanRestOfString(std::string_view& out) {
+    // Most strings hold no escape: they are a piece of the input. The others
+    // are put together in a buffer that lives as long as the parser. Either
+    // way the caller makes the one string it keeps straight from the text.
+    const char* start = c_;
+    c_ = SNJsonScan::skipPlainRun(c_, end_);
+    if (c_ < end_ && *c_ == '"') {
+        out = std::string_view(start, static_cast<std::size_t>(c_ - start));
+        ++c_;
+        return true;
+    }
+    // The plain run found so far is kept; decoding goes on from where it
+    // stopped.
+    std::size_t length = 0;
+    if (!scanRestOfEscapedString(start, length)) return false;
+    out = std::string_view(scratch_.data(), length);
+    return true;
+}
+
+inline char* SNJsonParser::scratchRoom(std::size_t used, std::size_t more) {
+    if (scratch_.size() - used < more) scratch_.resize(std::max(2 * scratch_.size(), used + more));
+    return scratch_.data() + used;
+}
 
 std::optional<Value> SNJsonParser::fragmentWithString(std::optional<std::string_view> text) {
     clearErrorTrace();
@@ -91,8 +141,10 @@ std::optional<Value> SNJsonParser::fragmentWithString(std::optional<std::string_
     end_ = c_ + text->size();
     Value value;
     const bool parsed = scanValue(value);
-    // A failure leaves the elements of the arrays it was in on the stack.
+    // A failure leaves the elements of the arrays and the entries of the
+    // objects it was in on the stacks.
     stack_.clear();
+    slots_.clear();
     if (!parsed) return std::nullopt;
     if (!scanIsAtEnd()) {
         addErrorWithCodeDescription(kErrorGarbage, "Garbage after JSON");
@@ -236,6 +288,12 @@ bool SNJsonParser::scanRestOfArray(Value& out) {
 
 bool SNJsonParser::scanRestOfDictionary(Value& out) {
     if (!enterContainer()) return false;
+    const unsigned depth = depth_;
+    if (keyOrders_.size() <= depth) keyOrders_.resize(depth + 1);
+    const std::size_t base = slots_.size();
+    // Whether every key went where the last object at this depth had it.
+    bool predicted = true;
+    bool duplicate = false;
     Value::Dictionary pairs;
     for (;;) {
         if (c_ == end_) {
@@ -246,6 +304,9 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
         if (c_ < end_ && *c_ == '}') {
             ++c_;
             --depth_;
+            if (slots_.size() - base != keyOrders_[depth].next.size()) predicted = false;
+            if (!predicted && !duplicate) rememberKeyOrder(depth, base, pairs);
+            slots_.resize(base);
             out = Value(std::move(pairs));
             return true;
         }
@@ -260,13 +321,56 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
             return false;
         }
         ++c_;
-        // Parsed in place; a later duplicate key replaces the earlier value.
-        const auto [slot, added] = pairs.try_emplace(std::string(key));
-        if (!added) slot->second = Value();
-        if (!scanValue(slot->second)) {
-            addErrorWithCodeDescription(kErrorParse,
-                                        platform::Text::format("Object value expected for key: %@", slot->first));
-            return false;
+        // The entry goes in front of the one the last object's order names
+        // (the dictionary checks that hint with two comparisons and searches
+        // only when it is wrong).
+        const std::size_t index = slots_.size() - base;
+        const auto& next = keyOrders_[depth].next;
+        auto hint = pairs.end();
+        if (index < next.size()) {
+            if (next[index] != KeyOrder::kNone) hint = slots_[base + next[index]];
+        } else {
+            predicted = false;
+        }
+        const std::size_t count = pairs.size();
+        // A string value (the commonest) is read first and made straight in
+        // the entry, unless the key waits in the escape buffer that the
+        // value would overwrite. Other values are parsed in place. A later
+        // duplicate key replaces the earlier value. (emplace_hint checks
+        // the hint once; try_emplace would check it twice.)
+        skipWhitespace();
+        const bool keyInScratch = key.data() == scratch_.data();
+        if (c_ < end_ && *c_ == '"' && !keyInScratch) {
+            ++c_;
+            std::string_view text;
+            if (!scanRestOfString(text)) {
+                addErrorWithCodeDescription(kErrorParse,
+                                            platform::Text::format("Object value expected for key: %@", std::string(key)));
+                return false;
+            }
+            const auto slot = pairs.emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(key),
+                                                 std::forward_as_tuple(std::string(text)));
+            if (pairs.size() == count) {
+                duplicate = true;
+                slot->second = Value(std::string(text));
+            } else if (std::next(slot) != hint) {
+                predicted = false;
+            }
+            slots_.push_back(slot);
+        } else {
+            const auto slot = pairs.emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(key), std::tuple<>());
+            if (pairs.size() == count) {
+                duplicate = true;
+                slot->second = Value();
+            } else if (std::next(slot) != hint) {
+                predicted = false;
+            }
+            slots_.push_back(slot);
+            if (!scanValue(slot->second)) {
+                addErrorWithCodeDescription(kErrorParse,
+                                            platform::Text::format("Object value expected for key: %@", slot->first));
+                return false;
+            }
         }
         skipWhitespace();
         if (c_ < end_ && *c_ == ',') {
@@ -280,49 +384,64 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
     }
 }
 
-bool SNJsonParser::scanRestOfString(std::string_view& out) {
-    // Most strings hold no escape: they are a piece of the input. The others
-    // are put together in a buffer that lives as long as the parser. Either
-    // way the caller makes the one string it keeps straight from the text.
-    const char* start = c_;
-    c_ = SNJsonScan::skipPlainRun(c_, end_);
-    if (c_ < end_ && *c_ == '"') {
-        out = std::string_view(start, static_cast<std::size_t>(c_ - start));
-        ++c_;
-        return true;
+void SNJsonParser::rememberKeyOrder(unsigned depth, std::size_t base, const Value::Dictionary& pairs) {
+    auto& next = keyOrders_[depth].next;
+    const std::size_t count = slots_.size() - base;
+    if (count > KeyOrder::kMaxKeys) {
+        next.clear();
+        return;
     }
-    c_ = start;
-    scratch_.clear();
-    if (!scanRestOfEscapedString(scratch_)) return false;
-    out = scratch_;
-    return true;
+    // The rank of each key (in input order) among the keys of the object.
+    ranks_.assign(count, 0);
+    std::uint32_t rank = 0;
+    for (auto entry = pairs.begin(); entry != pairs.end(); ++entry, ++rank) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (slots_[base + i] == entry) ranks_[i] = rank;
+        }
+    }
+    next.assign(count, KeyOrder::kNone);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t nearest = UINT32_MAX;
+        for (std::size_t j = 0; j < i; ++j) {
+            if (ranks_[j] > ranks_[i] && ranks_[j] < nearest) {
+                nearest = ranks_[j];
+                next[i] = static_cast<std::uint32_t>(j);
+            }
+        }
+    }
 }
 
-bool SNJsonParser::scanRestOfEscapedString(std::string& out) {
+bool SNJsonParser::scanRestOfEscapedString(const char* run, std::size_t& length) {
+    // The read position is kept in a local while the text is plain and
+    // handed back to c_ for every step that reads on its own or fails.
+    const char* p = c_;
     for (;;) {
         // The longest plain run, multi-byte characters included, in one step.
-        const char* run = c_;
         for (;;) {
-            c_ = SNJsonScan::skipPlainRun(c_, end_);
-            if (c_ < end_ && static_cast<unsigned char>(*c_) >= 0x80) {
-                const std::size_t length = utf8SequenceLength(c_, end_);
-                if (length == 0) {
-                    addErrorWithCodeDescription(kErrorParse, "Invalid UTF-8 in string");
-                    return false;
-                }
-                c_ += length;
-                continue;
+            p = SNJsonScan::skipPlainRun(p, end_);
+            if (p == end_ || static_cast<unsigned char>(*p) < 0x80) break;
+            const std::size_t sequence = utf8SequenceLength(p, end_);
+            if (sequence == 0) {
+                c_ = p;
+                addErrorWithCodeDescription(kErrorParse, "Invalid UTF-8 in string");
+                return false;
             }
-            break;
+            p += sequence;
         }
-        out.append(run, c_);
-        if (c_ == end_) {
+        // Room for the run and for the longest character an escape gives.
+        const auto runLength = static_cast<std::size_t>(p - run);
+        char* out = scratchRoom(length, runLength + 4);
+        std::memcpy(out, run, runLength);
+        out += runLength;
+        length += runLength;
+        c_ = p;
+        if (p == end_) {
             addErrorWithCodeDescription(kErrorEndOfInput, "Unexpected EOF while parsing string");
             return false;
         }
-        const auto ch = static_cast<unsigned char>(*c_);
+        const auto ch = static_cast<unsigned char>(*p);
         if (ch == '"') {
-            ++c_;
+            c_ = p + 1;
             return true;
         }
         if (ch != '\\') {
@@ -330,36 +449,35 @@ bool SNJsonParser::scanRestOfEscapedString(std::string& out) {
                                         platform::Text::format("Unescaped control character '0x%x'", ch));
             return false;
         }
-        ++c_;
-        if (c_ == end_) {
+        ++p;
+        if (p == end_) {
+            c_ = p;
             addErrorWithCodeDescription(kErrorEndOfInput, "Unexpected EOF while parsing string");
             return false;
         }
-        const auto escaped = static_cast<unsigned char>(*c_++);
-        switch (escaped) {
-            case '"':
-            case '\\':
-            case '/': out.push_back(static_cast<char>(escaped)); break;
-            case 'b': out.push_back('\b'); break;
-            case 'f': out.push_back('\f'); break;
-            case 'n': out.push_back('\n'); break;
-            case 'r': out.push_back('\r'); break;
-            case 't': out.push_back('\t'); break;
-            case 'u':
-                if (!scanUnicodeChar(out)) {
-                    addErrorWithCodeDescription(kErrorUnicode, "Broken unicode character");
-                    return false;
-                }
-                break;
-            default:
-                addErrorWithCodeDescription(kErrorEscape,
-                                            platform::Text::format("Illegal escape sequence '0x%x'", escaped));
+        const auto escaped = static_cast<unsigned char>(*p++);
+        if (const char decoded = kEscapes[escaped]) {
+            *out = decoded;
+            ++length;
+        } else if (escaped == 'u') {
+            c_ = p;
+            char32_t codePoint = 0;
+            if (!scanUnicodeChar(codePoint)) {
+                addErrorWithCodeDescription(kErrorUnicode, "Broken unicode character");
                 return false;
+            }
+            p = c_;
+            length += encodeUTF8(out, codePoint);
+        } else {
+            c_ = p;
+            addErrorWithCodeDescription(kErrorEscape, platform::Text::format("Illegal escape sequence '0x%x'", escaped));
+            return false;
         }
+        run = p;
     }
 }
 
-bool SNJsonParser::scanUnicodeChar(std::string& out) {
+bool SNJsonParser::scanUnicodeChar(char32_t& out) {
     char32_t high = 0;
     if (!scanHexQuad(high)) return false;
     if (high >= 0xDC00 && high <= 0xDFFF) {
@@ -367,7 +485,7 @@ bool SNJsonParser::scanUnicodeChar(std::string& out) {
         return false;
     }
     if (high < 0xD800 || high > 0xDFFF) {
-        appendUTF8(out, high);
+        out = high;
         return true;
     }
     char32_t low = 0;
@@ -384,7 +502,7 @@ bool SNJsonParser::scanUnicodeChar(std::string& out) {
         addErrorWithCodeDescription(kErrorUnicode, "Invalid low surrogate char");
         return false;
     }
-    appendUTF8(out, 0x10000 + (high - 0xD800) * 0x400 + (low - 0xDC00));
+    out = 0x10000 + (high - 0xD800) * 0x400 + (low - 0xDC00);
     return true;
 }
 

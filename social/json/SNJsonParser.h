@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,8 +42,13 @@ private:
     bool scanRestOfDictionary(platform::Value& out);
     // The text stays valid until the next string is scanned.
     bool scanRestOfString(std::string_view& out);
-    bool scanRestOfEscapedString(std::string& out);
-    bool scanUnicodeChar(std::string& out);
+    // Decodes the rest of a string holding an escape or a multi-byte
+    // character into scratch_, from `run` (the start of the plain run read
+    // last) on; `length` counts the bytes decoded.
+    bool scanRestOfEscapedString(const char* run, std::size_t& length);
+    // Room for `more` bytes after the first `used` bytes of scratch_.
+    char* scratchRoom(std::size_t used, std::size_t more);
+    bool scanUnicodeChar(char32_t& out);
     bool scanHexQuad(char32_t& out);
     bool scanNumber(platform::Value& out);
     bool scanIsAtEnd();
@@ -49,10 +56,28 @@ private:
     void skipWhitespace();
     bool enterContainer();
 
+    // How the keys of the last object parsed at one depth were ordered: for
+    // its i-th key, the position of the earlier key that sorts right after
+    // it (kNone when it sorted after all of them). The rows of a reply repeat
+    // their keys in the same order, so this tells where each key of the next
+    // object at that depth goes in its dictionary.
+    struct KeyOrder {
+        static constexpr std::uint32_t kNone = UINT32_MAX;
+        static constexpr std::size_t kMaxKeys = 64;  // larger objects are not remembered
+        std::vector<std::uint32_t> next;
+    };
+    void rememberKeyOrder(unsigned depth, std::size_t base, const platform::Value::Dictionary& pairs);
+
     const char* c_ = nullptr;    // read position
     const char* end_ = nullptr;  // end of the input
-    std::string scratch_;             // a string with escapes, being decoded
+    // A string with escapes, being decoded; its size is the room it has.
+    std::string scratch_;
     std::vector<platform::Value> stack_;  // elements of the arrays being parsed
+    std::vector<KeyOrder> keyOrders_;     // by depth
+    // The entries of the objects being parsed, in the order of their keys in
+    // the input.
+    std::vector<platform::Value::Dictionary::iterator> slots_;
+    std::vector<std::uint32_t> ranks_;  // scratch of rememberKeyOrder
 };
 
 }  // namespace clipora

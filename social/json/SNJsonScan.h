@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -30,11 +31,18 @@ public:
             std::uint64_t word;
             std::memcpy(&word, p, sizeof word);
             // A high bit marks a byte below 0x20, a quote, a backslash or a
-            // byte from 0x80 (never a miss; a false alarm only ends the fast
-            // part early).
+            // byte from 0x80. A borrow can also mark a byte above one of
+            // those, never one below the first: the lowest mark is exact.
             const std::uint64_t quote = word ^ (kOnes * '"');
             const std::uint64_t backslash = word ^ (kOnes * '\\');
-            if (((word - kOnes * 0x20) | (quote - kOnes) | (backslash - kOnes) | word) & kHighs) break;
+            const std::uint64_t stops = ((word - kOnes * 0x20) | (quote - kOnes) | (backslash - kOnes) | word) & kHighs;
+            if (stops) {
+                if constexpr (std::endian::native == std::endian::little) {
+                    return p + (std::countr_zero(stops) >> 3);
+                } else {
+                    break;
+                }
+            }
             p += 8;
         }
         while (p < end && !kStringStop[static_cast<unsigned char>(*p)]) ++p;

@@ -43,6 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         parser.setMaxDepth(maxDepth);
         const auto value = parser.fragmentWithString(text);
         check(value.has_value() == parser.errorTrace().empty(), "result and error trace disagree");
+        // One parser kept over every input, as a client keeps one: what it
+        // gives may not depend on what it read before.
+        static clipora::SNJsonParser reused;
+        reused.setMaxDepth(maxDepth);
+        const auto again = reused.fragmentWithString(text);
+        check(again.has_value() == value.has_value() && (!value || *again == *value),
+              "a parser that read other texts gives another result");
+        check(reused.errorTrace().size() == parser.errorTrace().size(), "a parser that read other texts fails otherwise");
         const auto object = parser.objectWithString(text);
         check(object.has_value() == (value && (value->isArray() || value->isDictionary())),
               "object form disagrees with fragment form");

@@ -96,6 +96,51 @@ TEST(SNJsonParserTest, IntegersStayExactAndRealsStayReal) {
     EXPECT_TRUE(unsignedMax->isUnsignedInteger());
 }
 
+// A parser keeps state from one object to the next (where the last object's
+// keys went) and from one call to the next: whatever came before, each text
+// gives the dictionaries it spells, later duplicates winning.
+TEST(SNJsonParserTest, ObjectsParseAloneWhateverCameBefore) {
+    const std::vector<ValidCase> cases = {
+        {R"([{"id":1,"name":"a","tags":[{"w":1,"h":2},{"w":3,"h":4}]},{"id":2,"name":"b","tags":[]}])",
+         Value::makeArray({Value::makeDictionary({{"id", 1},
+                                                  {"name", "a"},
+                                                  {"tags", Value::makeArray({Value::makeDictionary({{"w", 1}, {"h", 2}}),
+                                                                             Value::makeDictionary({{"w", 3}, {"h", 4}})})}}),
+                           Value::makeDictionary({{"id", 2}, {"name", "b"}, {"tags", Value::makeArray()}})})},
+        // The same keys in another order, one left out, one added.
+        {R"([{"name":"c","id":3},{"id":4},{"zz":0,"id":5,"aa":"x","name":"d"}])",
+         Value::makeArray({Value::makeDictionary({{"id", 3}, {"name", "c"}}), Value::makeDictionary({{"id", 4}}),
+                           Value::makeDictionary({{"aa", "x"}, {"id", 5}, {"name", "d"}, {"zz", 0}})})},
+        // Duplicates, also of a string value and after the order was learnt.
+        {R"([{"id":1,"id":"one","name":"e"},{"id":1,"name":"f","id":"two"},{"id":1,"name":"g"}])",
+         Value::makeArray({Value::makeDictionary({{"id", "one"}, {"name", "e"}}),
+                           Value::makeDictionary({{"id", "two"}, {"name", "f"}}),
+                           Value::makeDictionary({{"id", 1}, {"name", "g"}})})},
+        // Escaped keys before escaped and plain string values.
+        {R"({"k\u00e9y":"v\nw","caf\u00e9":"plain","\"q\"":{"\/":"\/"}})",
+         Value::makeDictionary({{"k\xC3\xA9y", "v\nw"},
+                                {"caf\xC3\xA9", "plain"},
+                                {"\"q\"", Value::makeDictionary({{"/", "/"}})}})},
+        // A failure in the middle of an object leaves nothing behind.
+        {R"([{"id":1,"name":)", Value()},
+        {R"([{"id":6,"name":"h"},{"name":"i","id":7}])",
+         Value::makeArray({Value::makeDictionary({{"id", 6}, {"name", "h"}}),
+                           Value::makeDictionary({{"id", 7}, {"name", "i"}})})},
+    };
+    SNJsonParser reused;
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& c : cases) {
+            SNJsonParser fresh;
+            const auto alone = fresh.fragmentWithString(c.text);
+            const auto after = reused.fragmentWithString(c.text);
+            ASSERT_EQ(after.has_value(), alone.has_value()) << c.text;
+            if (!alone) continue;
+            EXPECT_EQ(*alone, c.expected) << c.text << " gave " << alone->description();
+            EXPECT_EQ(*after, c.expected) << c.text << " gave " << after->description();
+        }
+    }
+}
+
 struct InvalidCase {
     std::optional<std::string> text;
     bool objectForm;
