@@ -199,17 +199,27 @@ TEST_F(BehaviourTest, SynchronousRequestsNeverHangOnCancel) {
     ASSERT_TRUE(pumpUntil([&] { return done.load(); }));
     EXPECT_TRUE(RQError::is(*waiting->error(), RQError::kRequestCancelled));
 
-    // Cancelled before it starts: returns at once, finished, without ever
-    // reaching the server.
+    // Cancelled before it starts: the cancel alone reports the failure
+    // (once, with code 4); starting it afterwards returns at once, finished,
+    // without ever reaching the server or reporting again.
     auto early = get(stalled.url("/never"));
+    std::vector<std::string> heard;
+    early->setFailedBlock([&heard, request = early.get()] {
+        heard.push_back(request->error() ? request->error()->localizedDescription() : "no error");
+    });
+    ASSERT_FALSE(early->error());
     early->cancel();
-    ASSERT_TRUE(pumpUntil([&] { return early->isCancelled(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !heard.empty(); }));
+    EXPECT_TRUE(early->isCancelled());
+    EXPECT_EQ(heard, std::vector<std::string>{"The request was cancelled"});
     ASSERT_FALSE(early->isFinished());
     early->startSynchronous();
     EXPECT_TRUE(early->isFinished());
     EXPECT_FALSE(early->isExecuting());
     ASSERT_TRUE(early->error());
     EXPECT_TRUE(RQError::is(*early->error(), RQError::kRequestCancelled));
+    pumpPending();
+    EXPECT_EQ(heard.size(), 1u) << "reported once";
     EXPECT_EQ(stalled.connectionsAccepted(), 2u);
 }
 
