@@ -198,6 +198,8 @@ TEST_F(SecurityTest, AnExceptionWhileStartingIsCode10) {
         EXPECT_EQ(error.localizedFailureReason(), c.reason) << c.what;
         ASSERT_TRUE(error.underlyingError()) << c.what;
         EXPECT_TRUE(RQError::is(*error.underlyingError(), RQError::kUnhandledException)) << c.what;
+        ASSERT_TRUE(pumpUntil([&failures] { return failures > 0; })) << c.what;
+        pumpPending();
         EXPECT_EQ(failures, 1) << c.what;
     }
     const platform::Error error = *cases[0].request->error();
