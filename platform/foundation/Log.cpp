@@ -39,22 +39,6 @@ std::string oneLine(std::string_view message) {
     return out;
 }
 
-void writeToStandardError(const std::string& message) {
-    using namespace std::chrono;
-    auto now = system_clock::now();
-    std::time_t seconds = system_clock::to_time_t(now);
-    auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::string line = std::string(stamp) + "." + (millis < 100 ? (millis < 10 ? "00" : "0") : "") +
-                       std::to_string(millis) + " clipora[" + std::to_string(getpid()) + ":" +
-                       std::to_string(syscall(SYS_gettid)) + "] " + message + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 void Log::write(std::string_view message) {
@@ -66,6 +50,22 @@ void Log::write(std::string_view message) {
     } else {
         writeToStandardError(line);
     }
+}
+
+void Log::writeToStandardError(std::string_view message) {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t seconds = system_clock::to_time_t(now);
+    auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    std::string line = std::string(stamp) + "." + (millis < 100 ? (millis < 10 ? "00" : "0") : "") +
+                       std::to_string(millis) + " clipora[" + std::to_string(getpid()) + ":" +
+                       std::to_string(syscall(SYS_gettid)) + "] " + std::string(message) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
 }
 
 Log::Sink Log::setSink(Sink sink) {

@@ -32,6 +32,9 @@ public:
     // an empty sink restores standard error. Answers the previous sink. The
     // sink runs under the log's lock: it must not log.
     static Sink setSink(Sink sink);
+    // Writes one message to standard error as the log does without a sink
+    // (with the time, the process and the thread). A sink may call it.
+    static void writeToStandardError(std::string_view message);
 
     // Collects every message logged while it lives (messages still reach the
     // sink that was installed before). Captures may nest.

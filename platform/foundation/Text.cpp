@@ -642,6 +642,10 @@ bool Text::isValidUTF8(std::string_view bytes) {
     return true;
 }
 
+std::size_t Text::decodeUTF8At(std::string_view bytes, std::size_t offset, char32_t& codePoint) {
+    return decodeOne(bytes, offset, codePoint);
+}
+
 std::optional<std::u32string> Text::decodeUTF8(std::string_view bytes) {
     std::u32string out;
     char32_t cp;

@@ -153,6 +153,9 @@ public:
     // Well-formed UTF-8 (no overlongs, surrogates or values above U+10FFFF).
     static bool isValidUTF8(std::string_view bytes);
     static std::optional<std::u32string> decodeUTF8(std::string_view bytes);
+    // Decodes the one sequence that starts at `offset` (< bytes.size()) into
+    // `codePoint`; answers its length in bytes, 0 when it is not well formed.
+    static std::size_t decodeUTF8At(std::string_view bytes, std::size_t offset, char32_t& codePoint);
     // Bytes to a text; std::nullopt when they are not valid UTF-8.
     static std::optional<std::string> fromUTF8(const Data& bytes);
     static Data toData(std::string_view text);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <iostream>
 #include <cstdlib>
@@ -59,8 +61,9 @@ protected:
         fs::remove_all(home);
     }
 
-    // Runs `clipora --script` with the home of this test; answers its output.
-    std::string runScript(const std::string& script) {
+    // Runs `clipora --script` with the home of this test, expecting the exit
+    // status; answers its output.
+    std::string runScript(const std::string& script, int expectedStatus = 0) {
         const std::string command = "CLIPORA_HOME='" + (home / "device").string() + "' '" CLIPORA_PROGRAM "'" +
                                     " --standin-port " + std::to_string(server->port()) + " --ca-file '" +
                                     server->caFile().string() + "' --script '" CLIPORA_E2E_DIR "/" + script +
@@ -71,7 +74,9 @@ protected:
         char buffer[4096];
         std::size_t n;
         while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-        EXPECT_EQ(::pclose(pipe), 0) << output;
+        const int status = ::pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status)) << output;
+        EXPECT_EQ(WEXITSTATUS(status), expectedStatus) << output;
         return output;
     }
 
@@ -80,7 +85,7 @@ protected:
         for (const char* row : {" 1. Robin cooks | Me", " 1. Dana's party | Me", " 1. Blair plays piano | Blair Brook",
                                 " 1. Standin Films trailer | Standin Films", " 1. Club meetup | Local Hosts Club"})
             EXPECT_NE(out.find(row), std::string::npos) << row << "\n" << out;
-        EXPECT_EQ(out.find("(still waiting"), std::string::npos) << out;
+        EXPECT_EQ(out.find("(timed out"), std::string::npos) << out;
     }
 
     std::vector<std::string> filesIn(const fs::path& folder) {
@@ -103,6 +108,10 @@ TEST_F(CliporaEndToEndTest, SignInWatchDownloadShareQuitAndComeBackSignedIn) {
     const std::string first = runScript("signin-download-share.txt");
     auto shows = [&](const std::string& text) { return first.find(text) != std::string::npos; };
     EXPECT_TRUE(shows("== Browser: web.social.test ==")) << first;
+    // The password is shown as the form shows it, in the echo as well.
+    EXPECT_TRUE(shows("> type *******\n")) << first;
+    EXPECT_TRUE(shows("password: *******\n")) << first;
+    EXPECT_FALSE(shows("type standin")) << first;
     EXPECT_TRUE(shows("[b 1] Log Out"));
     // Newest first, with the owners' names and pictures.
     const auto blair = first.find(" 1. Blair plays piano | Blair Brook");
@@ -114,7 +123,7 @@ TEST_F(CliporaEndToEndTest, SignInWatchDownloadShareQuitAndComeBackSignedIn) {
     EXPECT_TRUE(shows("<HUD  (done)>"));
     EXPECT_TRUE(shows("Alex skates | Failed to download! Try again?"));
     EXPECT_TRUE(shows("Alex and Robin hiking | Cancelled..."));
-    EXPECT_FALSE(shows("(still waiting")) << first;
+    EXPECT_FALSE(shows("(timed out")) << first;
     EXPECT_FALSE(shows("(no ")) << first;
 
     // The wall post went out with the video's page.
@@ -162,7 +171,7 @@ TEST_F(CliporaEndToEndTest, TheSettingsChooseTheSourceOfTheNextDownload) {
     EXPECT_TRUE(shows("Share on Twitter")) << out;
     EXPECT_TRUE(shows("Movara on Twitter [picture]  >")) << out;
     EXPECT_TRUE(shows("Video Browser | Find and save videos on the web [picture]  >")) << out;
-    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
     EXPECT_FALSE(shows("(no ")) << out;
     EXPECT_FALSE(shows("(the settings")) << out;
     if (std::getenv("CLIPORA_E2E_SHOW")) std::cout << out;
@@ -182,7 +191,7 @@ TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
     EXPECT_TRUE(shows("page: https://www.social.test/video/video.php?v=")) << out;
     EXPECT_TRUE(shows("-- Downloaded Videos --")) << out;
     EXPECT_TRUE(shows("Posted by: ")) << out;
-    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
     EXPECT_FALSE(shows("(no ")) << out;
     EXPECT_FALSE(shows("opens a new window")) << out;
     const fs::path documents = home / "device" / "Documents";
@@ -197,7 +206,7 @@ TEST_F(CliporaEndToEndTest, AVideoIsTweetedThroughTheSystemsTweetSheet) {
     EXPECT_TRUE(shows("== Tweet ==\n  Check out this cool video!\n  link: https://web.social.test/video/video.php?v=")) << out;
     EXPECT_TRUE(shows("[b 1] Send [b 2] Cancel")) << out;
     EXPECT_TRUE(shows("<Share \u2713 Saved!>")) << out;
-    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
     EXPECT_FALSE(shows("(no ")) << out;
 }
 
@@ -225,7 +234,7 @@ TEST_F(CliporaEndToEndTest, ASlowDownloadShowsItsProgressAndThenItsOutcome) {
     }
     EXPECT_TRUE(moved) << out;
     EXPECT_TRUE(shows("Alex skates | Failed to download! Try again?")) << out;
-    EXPECT_FALSE(shows("(still waiting")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
     EXPECT_FALSE(shows("(no ")) << out;
     // The whole one is in the album, and nothing of either is left in Caches.
     EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 1u);
@@ -233,6 +242,14 @@ TEST_F(CliporaEndToEndTest, ASlowDownloadShowsItsProgressAndThenItsOutcome) {
         EXPECT_EQ(name.find("400021.mp4"), std::string::npos) << name;
         EXPECT_EQ(name.find("400011.mp4"), std::string::npos) << name;
     }
+}
+
+TEST_F(CliporaEndToEndTest, AScriptStopsAtACommandThatFailsWithANonZeroStatus) {
+    const std::string out = runScript("failing-command.txt", 1);
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("> b 9\n(no button 9)\nclipora: the script failed at line 4: b 9\n")) << out;
+    EXPECT_FALSE(shows("> settings")) << out;
+    EXPECT_FALSE(shows("== Settings ==")) << out;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Text.h"
 #include "platform/uikit/Application.h"
+#include "tools/clipora/TerminalText.h"
 
 namespace clipora::device {
 
@@ -49,7 +50,7 @@ std::string pageText(const std::string& html) {
     }
     std::string folded;
     for (const auto& line : Text::split(unescapeHTML(text), "\n")) {
-        const std::string trimmed = Text::trimWhitespaceAndNewlines(line);
+        const std::string trimmed = TerminalText::printable(Text::trimWhitespaceAndNewlines(line));
         if (!trimmed.empty()) folded += "  " + trimmed + "\n";
     }
     return folded;
@@ -152,16 +153,18 @@ void BrowserHandOver::connectionDidFailWithError(const std::shared_ptr<URLConnec
 }
 
 std::string BrowserHandOver::screenText() const {
-    std::string out = "== Browser: " + host_ + " ==\n";
+    std::string out = "== Browser: " + TerminalText::printable(host_) + " ==\n";
     switch (state_) {
         case State::Idle: return {};
         case State::Loading: return out + "  Loading...\n";
         case State::ShowingForm:
             out += "  Log in to continue to the application.\n";
             if (!message_.empty()) out += "  " + message_ + "\n";
-            out += "  e-mail:   " + (email_.empty() ? std::string("(type it)") : email_) + "\n";
+            out += "  e-mail:   " +
+                   (email_.empty() ? std::string("(type it)") : TerminalText::printable(email_, TerminalText::kEchoLimit)) +
+                   "\n";
             out += "  password: " +
-                   (password_.empty() ? std::string(email_.empty() ? "" : "(type it)") : std::string(password_.size(), '*')) +
+                   (password_.empty() ? std::string(email_.empty() ? "" : "(type it)") : TerminalText::masked(password_)) +
                    "\n";
             out += "  [1] Log In  [2] Cancel\n";
             return out;

@@ -32,6 +32,8 @@ public:
 
     // The login form: the e-mail first, then the password.
     void type(const std::string& text);
+    // Whether the next text typed goes into the password field.
+    bool nextFieldIsSecure() const { return state_ == State::ShowingForm && !email_.empty(); }
     void logIn();
     void cancel();
     // Leaves a page that is not a login form.

@@ -1,6 +1,7 @@
 #include "tools/clipora/DeviceProgram.h"
 
 #include "tools/clipora/RowControls.h"
+#include "tools/clipora/TerminalText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -95,6 +96,11 @@ std::shared_ptr<WebView> topWebView() {
     return top && top->isViewLoaded() ? findWebView(top->view()) : nullptr;
 }
 
+// Every text that came from outside (the network's titles, names and
+// messages, what the user typed) reaches the terminal through these.
+std::string shown(std::string_view text) { return TerminalText::printable(text); }
+std::string echoed(std::string_view text) { return TerminalText::printable(text, TerminalText::kEchoLimit); }
+
 std::string percent(double fraction) {
     return std::to_string(static_cast<int>(std::floor(std::max(0.0, std::min(1.0, fraction)) * 100))) + "%";
 }
@@ -144,13 +150,17 @@ void DeviceProgram::launch() {
     app->launch(delegate_);
 }
 
+void DeviceProgram::turn(std::chrono::milliseconds maxWait) {
+    RunLoop::main()->runOnce(RunLoop::defaultMode, maxWait);
+    if (watcher_) watcher_->look();
+}
+
 void DeviceProgram::settle(double seconds) {
-    auto loop = RunLoop::main();
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     std::string last = screenText();
     auto stableSince = Clock::now();
     while (Clock::now() < deadline) {
-        loop->runOnce(RunLoop::defaultMode, std::chrono::milliseconds(50));
+        turn(std::chrono::milliseconds(50));
         const std::string now = screenText();
         if (now != last) {
             last = now;
@@ -220,63 +230,63 @@ std::string DeviceProgram::screenText() {
     auto top = ScreenReader::topViewController();
     auto list = buttons();
     if (auto player = std::dynamic_pointer_cast<MoviePlayerViewController>(top)) {
-        out << "== Now playing ==\n  " << player->moviePlayer()->contentURL().absoluteString() << "\n";
+        out << "== Now playing ==\n  " << shown(player->moviePlayer()->contentURL().absoluteString()) << "\n";
     } else if (auto composer = std::dynamic_pointer_cast<MailComposeViewController>(top)) {
         const auto& message = composer->message();
-        out << "== New Message ==\n  Subject: " << message.subject << "\n  " << message.body << "\n";
+        out << "== New Message ==\n  Subject: " << shown(message.subject) << "\n  " << shown(message.body) << "\n";
     } else if (auto sheet = std::dynamic_pointer_cast<TweetComposeViewController>(top)) {
-        out << "== Tweet ==\n  " << sheet->initialText() << "\n";
-        for (const auto& url : sheet->urls()) out << "  link: " << url.absoluteString() << "\n";
+        out << "== Tweet ==\n  " << shown(sheet->initialText()) << "\n";
+        for (const auto& url : sheet->urls()) out << "  link: " << shown(url.absoluteString()) << "\n";
         if (!sheet->images().empty()) out << "  [picture]\n";
     } else {
         auto shot = ScreenReader::read();
-        out << "== " << shot.title << " ==\n";
-        if (shot.backButton) out << "  (back: " << *shot.backButton << ")\n";
+        out << "== " << shown(shot.title) << " ==\n";
+        if (shot.backButton) out << "  (back: " << shown(*shot.backButton) << ")\n";
         int number = 1;
         for (const auto& section : shot.sections) {
-            if (section.header && !section.header->empty()) out << "-- " << *section.header << " --\n";
+            if (section.header && !section.header->empty()) out << "-- " << shown(*section.header) << " --\n";
             for (const auto& row : section.rows) {
-                out << (number < 10 ? " " : "") << number << ". " << row.text;
+                out << (number < 10 ? " " : "") << number << ". " << shown(row.text);
                 ++number;
-                if (!row.detail.empty()) out << " | " << row.detail;
+                if (!row.detail.empty()) out << " | " << shown(row.detail);
                 // Pixels cannot be shown: a loaded picture is marked.
                 if (auto cell = shot.table ? shot.table->cellForRowAtIndexPath(row.indexPath) : nullptr) {
-                    out << RowControls::describe(cell);
+                    out << shown(RowControls::describe(cell));
                     auto image = cell->imageView()->image();
                     if (image && image != Image::imageNamed(AlbumCell::kPlaceholderImage)) out << " [picture]";
                 }
                 if (row.accessoryType == TableViewCell::AccessoryDisclosureIndicator) out << "  >";
                 out << "\n";
             }
-            if (section.footer && !section.footer->empty()) out << "   (" << *section.footer << ")\n";
+            if (section.footer && !section.footer->empty()) out << "   (" << shown(*section.footer) << ")\n";
         }
         if (auto web = topWebView()) {
             // The page: its address, whether it loads, and its links.
             auto page = web->mainDocumentURL();
-            out << "  page: " << (page ? page->absoluteString() : std::string("(none)"))
+            out << "  page: " << (page ? shown(page->absoluteString()) : std::string("(none)"))
                 << (web->isLoading() ? " (loading)" : "") << "\n";
             auto links = web->links();
             for (std::size_t i = 0; i < links.size(); ++i)
-                out << "  [l " << (i + 1) << "] " << (links[i].text.empty() ? links[i].href : links[i].text)
+                out << "  [l " << (i + 1) << "] " << shown(links[i].text.empty() ? links[i].href : links[i].text)
                     << (WebView::opensNewWindow(links[i]) ? " (new window)" : "") << "\n";
         }
         if (auto compose = std::dynamic_pointer_cast<SXFormControllerLargeTextField>(top)) {
-            out << "  text: " << compose->textView()->text() << "\n";
+            out << "  text: " << shown(compose->textView()->text()) << "\n";
         }
         if (shot.alert) {
-            out << (shot.alert->isActionSheet ? "Sheet" : "Alert") << " \"" << shot.alert->title << "\"";
-            if (!shot.alert->message.empty()) out << ": " << shot.alert->message;
+            out << (shot.alert->isActionSheet ? "Sheet" : "Alert") << " \"" << shown(shot.alert->title) << "\"";
+            if (!shot.alert->message.empty()) out << ": " << shown(shot.alert->message);
             out << "\n";
         }
     }
     if (!list.empty()) {
         out << " ";
-        for (std::size_t i = 0; i < list.size(); ++i) out << " [b " << (i + 1) << "] " << list[i].title;
+        for (std::size_t i = 0; i < list.size(); ++i) out << " [b " << (i + 1) << "] " << shown(list[i].title);
         out << "\n";
     }
     if (ProgressHUD::isVisible()) {
         auto hud = ProgressHUD::sharedView();
-        out << "  <HUD " << hud->statusText().value_or("");
+        out << "  <HUD " << shown(hud->statusText().value_or(""));
         if (auto mark = hud->markImageName()) out << (*mark == ProgressHUD::kErrorImage ? " (error)" : " (done)");
         else out << " (busy)";
         out << ">\n";
@@ -284,29 +294,30 @@ std::string DeviceProgram::screenText() {
     // The sharing framework's indicator ("Saved!" with a check mark).
     if (auto indicator = SXActivityIndicator::currentIndicator(); indicator->superview() && indicator->alpha() > 0) {
         const auto text = indicator->centerMessageLabel()->text() + " " + indicator->subMessageLabel()->text();
-        out << "  <Share " << Text::trimWhitespaceAndNewlines(text) << ">\n";
+        out << "  <Share " << shown(Text::trimWhitespaceAndNewlines(text)) << ">\n";
     }
     if (delegate_ && delegate_->viewController() && top == delegate_->viewController()) {
         for (const auto& row : delegate_->viewController()->downloadList())
             if (row->status == OptionListViewController::kStatusDownloading)
-                out << "  download " << (row->video ? row->video->title().value_or("") : std::string()) << ": "
+                out << "  download " << shown(row->video ? row->video->title().value_or("") : std::string()) << ": "
                     << percent(row->progress) << "\n";
     }
     return out.str();
 }
 
-void DeviceProgram::tapRow(int number, std::ostream& output) {
+bool DeviceProgram::tapRow(int number, std::ostream& output) {
     auto shot = ScreenReader::read();
     auto rows = shot.rows();
     if (number < 1 || static_cast<std::size_t>(number) > rows.size() || !shot.table) {
         output << "(no row " << number << ")\n";
-        return;
+        return false;
     }
     if (shot.alert) {
         output << "(answer the " << (shot.alert->isActionSheet ? "sheet" : "alert") << " first)\n";
-        return;
+        return false;
     }
     shot.table->tapRowAtIndexPath(rows[static_cast<std::size_t>(number - 1)].indexPath);
+    return true;
 }
 
 void DeviceProgram::terminate() {
@@ -315,29 +326,48 @@ void DeviceProgram::terminate() {
     Application::sharedApplication()->terminate();
 }
 
-bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
+std::string DeviceProgram::echo(const std::string& line) {
     const std::string command = Text::trimWhitespaceAndNewlines(line);
-    if (command.empty() || command[0] == '#') return true;
+    auto split = Text::splitAtFirst(command, " ");
+    if (split && split->first == "type") {
+        // What goes into a secure field is shown as the field shows it.
+        auto field = std::dynamic_pointer_cast<TextField>(Responder::firstResponder());
+        const bool secure = (handOver_ && handOver_->state() == BrowserHandOver::State::ShowingForm)
+                                ? handOver_->nextFieldIsSecure()
+                                : field && field->isSecureTextEntry();
+        if (secure) return "type " + TerminalText::masked(Text::trimWhitespaceAndNewlines(split->second));
+    }
+    return echoed(command);
+}
+
+DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostream& output) {
+    const std::string command = Text::trimWhitespaceAndNewlines(line);
+    if (command.empty() || command[0] == '#') return Outcome::Done;
     auto split = Text::splitAtFirst(command, " ");
     const std::string verb = split ? split->first : command;
     const std::string argument = split ? Text::trimWhitespaceAndNewlines(split->second) : std::string();
+    // Says why the command could not be done.
+    auto fail = [&output](const std::string& why) {
+        output << "(" << why << ")\n";
+        return Outcome::Failed;
+    };
 
     if (verb == "quit") {
         terminate();
-        return false;
+        return Outcome::Quit;
     }
     if (auto number = Text::parseInt64(command)) {
-        if (handOver_ && handOver_->isActive()) output << "(the browser is open: use b N)\n";
-        else tapRow(static_cast<int>(*number), output);
+        if (handOver_ && handOver_->isActive()) return fail("the browser is open: use b N");
+        if (!tapRow(static_cast<int>(*number), output)) return Outcome::Failed;
     } else if (verb == "back") {
         auto shot = ScreenReader::read();
         auto nav = ScreenReader::topViewController() ? ScreenReader::topViewController()->navigationController() : nullptr;
-        if (!shot.backButton || !nav || !nav->navigationBar()->tapBackButton()) output << "(no back button)\n";
+        if (!shot.backButton || !nav || !nav->navigationBar()->tapBackButton()) return fail("no back button");
     } else if (verb == "b") {
         auto list = buttons();
         auto index = Text::parseInt64(argument);
-        if (!index || *index < 1 || static_cast<std::size_t>(*index) > list.size()) output << "(no button " << argument << ")\n";
-        else list[static_cast<std::size_t>(*index - 1)].press();
+        if (!index || *index < 1 || static_cast<std::size_t>(*index) > list.size()) return fail("no button " + echoed(argument));
+        list[static_cast<std::size_t>(*index - 1)].press();
     } else if (verb == "type") {
         if (handOver_ && handOver_->state() == BrowserHandOver::State::ShowingForm) {
             handOver_->type(argument);
@@ -346,34 +376,31 @@ bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
         } else if (auto textView = std::dynamic_pointer_cast<TextView>(Responder::firstResponder())) {
             textView->typeText(argument);
         } else {
-            output << "(no field has the keyboard)\n";
+            return fail("no field has the keyboard");
         }
     } else if (verb == "open") {
         auto url = URL::fromString(argument);
-        if (!url || !Application::sharedApplication()->handleIncomingURL(*url)) output << "(not opened: " << argument << ")\n";
+        if (!url || !Application::sharedApplication()->handleIncomingURL(*url)) return fail("not opened: " + echoed(argument));
     } else if (verb == "delete") {
         auto shot = ScreenReader::read();
         auto rows = shot.rows();
         auto index = Text::parseInt64(argument);
         if (!index || *index < 1 || static_cast<std::size_t>(*index) > rows.size() || !shot.table ||
             !shot.table->tapDeleteAtIndexPath(rows[static_cast<std::size_t>(*index - 1)].indexPath))
-            output << "(row " << argument << " cannot be deleted)\n";
+            return fail("row " + echoed(argument) + " cannot be deleted");
     } else if (verb == "settings") {
         // The root menu's info button.
         auto menu = delegate_ ? delegate_->viewController() : nullptr;
         if (!menu || ScreenReader::topViewController() != menu || !menu->infoButton() || !menu->infoButton()->tap())
-            output << "(the settings open from the root menu)\n";
+            return fail("the settings open from the root menu");
     } else if (verb == "down" || verb == "up") {
         // A finger moving the table by most of a screen.
         auto shot = ScreenReader::read();
-        if (!shot.table) {
-            output << "(nothing to scroll)\n";
-        } else {
-            const float page = shot.table->bounds().size.height * 0.8f;
-            const float limit = std::max(0.0f, shot.table->contentSize().height - shot.table->bounds().size.height);
-            const float y = std::clamp(shot.table->contentOffset().y + (verb == "down" ? page : -page), 0.0f, limit);
-            shot.table->setContentOffset(Point(shot.table->contentOffset().x, y));
-        }
+        if (!shot.table) return fail("nothing to scroll");
+        const float page = shot.table->bounds().size.height * 0.8f;
+        const float limit = std::max(0.0f, shot.table->contentSize().height - shot.table->bounds().size.height);
+        const float y = std::clamp(shot.table->contentOffset().y + (verb == "down" ? page : -page), 0.0f, limit);
+        shot.table->setContentOffset(Point(shot.table->contentOffset().x, y));
     } else if (verb == "toggle" || verb == "slide") {
         // "toggle N": the switch of row N; "slide N VALUE": its slider.
         auto shot = ScreenReader::read();
@@ -385,108 +412,126 @@ bool DeviceProgram::execute(const std::string& line, std::ostream& output) {
                         : nullptr;
         const bool done = verb == "toggle" ? RowControls::toggle(cell)
                                            : words.size() == 2 && RowControls::slide(cell, static_cast<float>(Text::doubleValue(words[1])));
-        if (!done) output << "(row " << argument << " has no " << (verb == "toggle" ? "switch" : "slider") << ")\n";
+        if (!done) return fail("row " + echoed(argument) + " has no " + (verb == "toggle" ? "switch" : "slider"));
     } else if (verb == "browser") {
         if (delegate_) delegate_->showBrowser();
     } else if (verb == "close") {
         auto top = ScreenReader::topViewController();
         auto presenter = top ? top->presentingViewController() : nullptr;
         if (!presenter && top && top->navigationController()) presenter = top->navigationController()->presentingViewController();
-        if (presenter) presenter->dismissModalViewControllerAnimated(true);
-        else output << "(nothing to close)\n";
+        if (!presenter) return fail("nothing to close");
+        presenter->dismissModalViewControllerAnimated(true);
     } else if (verb == "link") {
         auto web = topWebView();
         auto index = Text::parseInt64(argument);
         if (!web || !index || *index < 1 || static_cast<std::size_t>(*index) > web->links().size())
-            output << "(no link " << argument << ")\n";
-        else if (!web->tapLinkAtIndex(static_cast<std::size_t>(*index - 1)))
-            output << "(link " << argument << " opens a new window)\n";
+            return fail("no link " + echoed(argument));
+        if (!web->tapLinkAtIndex(static_cast<std::size_t>(*index - 1)))
+            return fail("link " + echoed(argument) + " opens a new window");
     } else if (verb == "wait") {
         // "wait TEXT": until the screen shows TEXT; "wait !TEXT": until it no longer does.
         const bool absent = !argument.empty() && argument[0] == '!';
         const std::string text = absent ? argument.substr(1) : argument;
         auto done = [&] { return (screenText().find(text) == std::string::npos) == absent; };
-        const auto deadline = Clock::now() + std::chrono::seconds(30);
-        auto loop = RunLoop::main();
-        while (!done() && Clock::now() < deadline) loop->runOnce(RunLoop::defaultMode, std::chrono::milliseconds(50));
-        if (!done()) output << "(still waiting for \"" << argument << "\")\n";
+        const auto limit = std::chrono::duration<double>(options_.waitSeconds);
+        const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(limit);
+        while (!done() && Clock::now() < deadline) turn(std::chrono::milliseconds(50));
+        if (!done()) {
+            std::ostringstream why;
+            why << "timed out after " << options_.waitSeconds << " s waiting for \"" << echoed(argument) << "\"";
+            return fail(why.str());
+        }
     } else {
-        output << "(unknown command: " << command
-               << "; commands: N, back, b N, type TEXT, open URL, delete N, settings, toggle N, slide N V, down, up, browser, link N, close, wait TEXT, quit)\n";
+        return fail("unknown command: " + echoed(command) +
+                    "; commands: N, back, b N, type TEXT, open URL, delete N, settings, toggle N, slide N V, down, up, "
+                    "browser, link N, close, wait TEXT, quit");
     }
-    return true;
+    return Outcome::Done;
 }
 
 int DeviceProgram::run(std::istream& input, std::ostream& output, bool interactive) {
-    settle(15);
-    output << screenText() << std::flush;
-    if (!interactive) {
-        std::string line;
-        while (std::getline(input, line)) {
-            const std::string command = Text::trimWhitespaceAndNewlines(line);
-            if (command.empty() || command[0] == '#') continue;
-            if (options_.echoCommands) output << "> " << command << "\n";
-            if (!execute(command, output)) break;
-            settle(20);
-            output << screenText() << std::flush;
-        }
-        terminate();
-        return 0;
-    }
+    const int status = interactive ? runInteractive(input, output) : runScript(input, output);
+    watcher_.reset();
+    terminate();
+    return status;
+}
 
-    // Interactive: commands come from a reader thread while the run loop
-    // keeps turning, so downloads go on while the user thinks.
-    std::mutex mutex;
-    std::deque<std::string> lines;
-    bool ended = false;
-    std::thread reader([&] {
-        std::string line;
-        while (std::getline(input, line)) {
-            std::lock_guard lock(mutex);
-            lines.push_back(line);
+int DeviceProgram::runScript(std::istream& input, std::ostream& output) {
+    watcher_ = std::make_unique<ScreenWatcher>([this] { return screenText(); },
+                                               [&output](const std::string& screen) { output << screen << std::flush; });
+    settle(15);
+    watcher_->drawSettled();
+    std::string line;
+    for (std::size_t number = 1; std::getline(input, line); ++number) {
+        const std::string command = Text::trimWhitespaceAndNewlines(line);
+        if (command.empty() || command[0] == '#') continue;
+        if (options_.echoCommands) output << "> " << echo(command) << "\n";
+        const Outcome outcome = execute(command, output);
+        if (outcome == Outcome::Quit) return 0;
+        if (outcome == Outcome::Failed) {
+            output << "clipora: the script failed at line " << number << ": " << echoed(command) << "\n" << std::flush;
+            return 1;
         }
-        std::lock_guard lock(mutex);
-        ended = true;
-    });
-    reader.detach();
-    auto loop = RunLoop::main();
-    std::string shown = screenText();
-    auto lastDraw = Clock::now();
-    output << "> " << std::flush;
+        settle(20);
+        watcher_->drawSettled();
+    }
+    return 0;
+}
+
+int DeviceProgram::runInteractive(std::istream& input, std::ostream& output) {
+    // The lines the reader thread has read. Shared with it, since the thread
+    // may still be blocked in a read when the program ends.
+    struct Lines {
+        std::mutex mutex;
+        std::deque<std::string> lines;
+        bool ended = false;
+    };
+    auto lines = std::make_shared<Lines>();
+    // Whether the cursor stands after the prompt; a screen that changed on
+    // its own starts on a line of its own then.
+    bool atPrompt = false;
+    watcher_ = std::make_unique<ScreenWatcher>([this] { return screenText(); },
+                                               [&output, &atPrompt](const std::string& screen) {
+                                                   output << (atPrompt ? "\n" : "") << screen << "> " << std::flush;
+                                                   atPrompt = true;
+                                               });
+    settle(15);
+    watcher_->drawSettled();
+    std::thread([lines, &input] {
+        std::string line;
+        auto loop = RunLoop::main();
+        for (;;) {
+            const bool got = static_cast<bool>(std::getline(input, line));
+            {
+                std::lock_guard lock(lines->mutex);
+                if (got) lines->lines.push_back(line);
+                else lines->ended = true;
+            }
+            loop->wakeUp();
+            if (!got) return;
+        }
+    }).detach();
     for (;;) {
         std::optional<std::string> next;
-        bool finished = false;
         {
-            std::lock_guard lock(mutex);
-            if (!lines.empty()) {
-                next = lines.front();
-                lines.pop_front();
-            } else {
-                finished = ended;
+            std::lock_guard lock(lines->mutex);
+            if (!lines->lines.empty()) {
+                next = std::move(lines->lines.front());
+                lines->lines.pop_front();
+            } else if (lines->ended) {
+                return 0;
             }
         }
-        if (next) {
-            if (!execute(*next, output)) break;
-            settle(20);
-            shown = screenText();
-            output << shown << "> " << std::flush;
-            lastDraw = Clock::now();
+        if (!next) {
+            turn(std::chrono::milliseconds(100));
             continue;
         }
-        if (finished) break;
-        loop->runOnce(RunLoop::defaultMode, std::chrono::milliseconds(100));
-        // Later changes (a download's progress) are drawn at most once a second.
-        if (Clock::now() - lastDraw >= std::chrono::seconds(1)) {
-            const std::string now = screenText();
-            if (now != shown) {
-                shown = now;
-                output << "\n" << shown << "> " << std::flush;
-            }
-            lastDraw = Clock::now();
-        }
+        atPrompt = false;  // the user's Enter ended the line
+        watcher_->mark();
+        if (execute(*next, output) == Outcome::Quit) return 0;
+        settle(20);
+        watcher_->drawSettled();
     }
-    terminate();
-    return 0;
 }
 
 }  // namespace clipora::device

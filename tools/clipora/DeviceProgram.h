@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -11,11 +12,12 @@
 
 #include "app/CinevueAppDelegate.h"
 #include "tools/clipora/BrowserHandOver.h"
+#include "tools/clipora/ScreenWatcher.h"
 
 namespace clipora::device {
 
 // The device: launches the application on the platform layer, draws the
-// topmost screen as text after every change and plays the finger from
+// topmost screen as text whenever it changes and plays the finger from
 // commands. It holds no application logic: every command is a tap, a press
 // or a URL the platform would deliver.
 //
@@ -23,8 +25,10 @@ namespace clipora::device {
 // sheet button), "type TEXT" (the focused field), "open URL" (a URL handed
 // to the application), "delete N" (the delete button of row N), "settings"
 // (the root menu's info button), "toggle N" / "slide N V" (the switch or
-// slider of row N), "down" / "up" (scroll the table), "wait TEXT" (until the screen shows TEXT), "quit" (the
-// platform's termination).
+// slider of row N), "down" / "up" (scroll the table), "browser", "link N",
+// "close", "wait TEXT" (until the screen shows TEXT), "quit" (the platform's
+// termination). A command that cannot be done (no such row, button, field,
+// a wait that timed out, an unknown command) says why and fails.
 class DeviceProgram {
 public:
     struct Options {
@@ -35,16 +39,27 @@ public:
         std::string caFile;
         // Echo each command before its screen (script mode).
         bool echoCommands = false;
+        // How long "wait" waits for its text.
+        double waitSeconds = 30;
     };
+
+    enum class Outcome { Done, Failed, Quit };
 
     explicit DeviceProgram(Options options);
 
     // Launches the application.
     void launch();
-    // Reads commands until "quit" or the end of the input; answers the exit status.
+    // Reads commands until "quit" or the end of the input and answers the
+    // exit status. A script (not interactive) stops at the first command
+    // that fails, says which line it was and answers 1. Interactive input is
+    // read on a thread of its own, so the run loop turns (and the screen is
+    // drawn as it changes) while the user thinks.
     int run(std::istream& input, std::ostream& output, bool interactive);
-    // Runs one command; false when it ends the program.
-    bool execute(const std::string& command, std::ostream& output);
+    // Runs one command, writing what went wrong to `output`.
+    Outcome execute(const std::string& command, std::ostream& output);
+    // The command as the transcript shows it: printable, cut to a readable
+    // length, and with the text typed into a secure field masked.
+    std::string echo(const std::string& command);
     // The screen as drawn.
     std::string screenText();
     // Turns the main run loop until the screen has been still for a moment
@@ -57,12 +72,18 @@ private:
         std::function<void()> press;
     };
     std::vector<Button> buttons();
-    void tapRow(int number, std::ostream& output);
+    bool tapRow(int number, std::ostream& output);
+    // One turn of the main run loop, then a look at the screen.
+    void turn(std::chrono::milliseconds maxWait);
+    int runScript(std::istream& input, std::ostream& output);
+    int runInteractive(std::istream& input, std::ostream& output);
     void terminate();
 
     Options options_;
     std::shared_ptr<CinevueAppDelegate> delegate_;
     std::shared_ptr<BrowserHandOver> handOver_;
+    // Draws the screen while run() runs.
+    std::unique_ptr<ScreenWatcher> watcher_;
     bool terminated_ = false;
 };
 

@@ -8,8 +8,10 @@
 #include <iostream>
 #include <string>
 
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "tools/clipora/DeviceProgram.h"
+#include "tools/clipora/TerminalText.h"
 
 int main(int argc, char** argv) {
     using clipora::device::DeviceProgram;
@@ -38,7 +40,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             std::cout << "usage: clipora [--standin-port N] [--ca-file FILE] [--script FILE]\n"
                          "commands: N (tap row N), back, b N (button N), type TEXT, open URL, delete N,\n"
-                         "          wait TEXT, quit\n";
+                         "          settings, toggle N, slide N V, down, up, browser, link N, close,\n"
+                         "          wait TEXT, wait !TEXT, quit\n"
+                         "A script stops at the first command that fails; the exit status is then 1.\n";
             return 0;
         } else {
             std::cerr << "clipora: unknown argument " << arg << "\n";
@@ -55,6 +59,11 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // The log shares the terminal: what the network sent reaches it only
+    // as printable text.
+    clipora::platform::Log::setSink([](const std::string& message) {
+        clipora::platform::Log::writeToStandardError(clipora::device::TerminalText::printable(message));
+    });
     DeviceProgram program(options);
     program.launch();
     const int status = script.empty() ? program.run(std::cin, std::cout, true) : program.run(file, std::cout, false);
