@@ -204,7 +204,7 @@ void STAppSettingsViewController::stopObserving() {
     observing_ = false;
 }
 
-Size STAppSettingsViewController::contentSizeForViewInPopover() { return view()->sizeThatFits(Size(320, 2000)); }
+Size STAppSettingsViewController::contentSizeForViewInPopover() { return view()->sizeThatFits(Size{320, 2000}); }
 
 // --- Keyboard -----------------------------------------------------------------------
 

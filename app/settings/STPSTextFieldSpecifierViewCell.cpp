@@ -29,7 +29,7 @@ void STPSTextFieldSpecifierViewCell::build() {
 void STPSTextFieldSpecifierViewCell::layoutSubviews() {
     TableViewCell::layoutSubviews();
     const Rect labelFrame = label_->frame();
-    const float fitting = label_->sizeThatFits(Size(0, 0)).width;
+    const float fitting = label_->sizeThatFits(Size{0, 0}).width;
     const float width = std::min(fitting, labelFrame.size.width);
     Rect fieldFrame = textField_->frame();
     fieldFrame.origin.x = label_->text().empty() ? labelFrame.origin.x

@@ -105,7 +105,7 @@ std::shared_ptr<platform::Label> SXActivityIndicator::makeLabel(Rect frame, floa
     label->setTextColor(platform::Color::whiteColor());
     label->setTextAlignment(platform::TextAlignmentCenter);
     label->setShadowColor(platform::Color::darkGrayColor());
-    label->setShadowOffset(platform::Size(1, 1));
+    label->setShadowOffset(platform::Size{1, 1});
     label->setAdjustsFontSizeToFitWidth(true);
     addSubview(label);
     return label;

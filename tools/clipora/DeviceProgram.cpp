@@ -400,7 +400,7 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
         const float page = shot.table->bounds().size.height * 0.8f;
         const float limit = std::max(0.0f, shot.table->contentSize().height - shot.table->bounds().size.height);
         const float y = std::clamp(shot.table->contentOffset().y + (verb == "down" ? page : -page), 0.0f, limit);
-        shot.table->setContentOffset(Point(shot.table->contentOffset().x, y));
+        shot.table->setContentOffset(Point{shot.table->contentOffset().x, y});
     } else if (verb == "toggle" || verb == "slide") {
         // "toggle N": the switch of row N; "slide N VALUE": its slider.
         auto shot = ScreenReader::read();

@@ -232,13 +232,12 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
     }
     if (knob && knob->contentType) reply.contentType = *knob->contentType;
     if (knob) {
-        for (const auto& [name, value] : knob->headers) {
+        for (const auto& header : knob->headers) {
+            const std::string lowered = StandinText::lowercase(header.first);
             reply.headers.erase(std::remove_if(reply.headers.begin(), reply.headers.end(),
-                                               [&](const auto& h) {
-                                                   return StandinText::lowercase(h.first) == StandinText::lowercase(name);
-                                               }),
+                                               [&](const auto& h) { return StandinText::lowercase(h.first) == lowered; }),
                                 reply.headers.end());
-            reply.headers.emplace_back(name, value);
+            reply.headers.emplace_back(header.first, header.second);
         }
     }
 
