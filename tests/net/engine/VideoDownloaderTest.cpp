@@ -414,7 +414,6 @@ TEST_F(VideoDownloaderTest, EqualDownloadsShareOneTransferAndWriteEachChunkOnce)
 
 TEST_F(VideoDownloaderTest, CancelBeforeAndDuringTheTransferCallsNoBlock) {
     // Before: the queue finishes it without a request.
-    std::atomic<bool> holdOpen{true};
     RawServer server([&](RawServer::Connection& c) {
         if (c.readRequest().empty()) return;
         c.send("HTTP/1.1 200 OK\r\nContent-Length: 10000000\r\n\r\n");

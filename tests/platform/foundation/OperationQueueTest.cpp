@@ -153,7 +153,7 @@ TEST_F(OperationQueueTest, ReadyOperationsRunByPriorityThenInOrder) {
                                                                           {10, "ten"},
                                                                           {Operation::Normal, "normal2"},
                                                                           {Operation::VeryHigh, "veryHigh"}}) {
-        auto op = BlockOperation::create([&order, name] { order.push_back(name); });
+        auto op = BlockOperation::create([&order, name = name] { order.push_back(name); });
         op->setQueuePriority(priority);
         queue.addOperation(op);
     }

@@ -31,7 +31,7 @@ TEST_F(RunLoopTest, TimersFireInFireDateOrderAsTheClockAdvances) {
     // Scheduled out of order; two share a fire date (first scheduled fires first).
     for (auto [delay, name] : std::vector<std::pair<double, std::string>>{
              {3, "c"}, {1, "a"}, {2, "b1"}, {2, "b2"}, {10, "late"}}) {
-        loop->addTimer(Timer::create(delay, false, [&fired, name](Timer&) { fired.push_back(name); }));
+        loop->addTimer(Timer::create(delay, false, [&fired, name = name](Timer&) { fired.push_back(name); }));
     }
     pumpPending();
     EXPECT_TRUE(fired.empty());
