@@ -3,9 +3,9 @@
 #include <cmath>
 #include <utility>
 
-#include "net/request/RQHTTPRequest.h"
 #include "platform/cfnetwork/HTTPAuthentication.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/Device.h"
@@ -32,7 +32,7 @@ namespace {
 
 struct DialogState {
     std::shared_ptr<RQAuthenticationDialog> current;
-    std::vector<std::shared_ptr<RQHTTPRequest>> waiting;
+    std::vector<std::shared_ptr<RQChallengedRequest>> waiting;
 };
 
 DialogState& dialogState() {
@@ -55,7 +55,7 @@ bool isPortrait() {
 // ---------------------------------------------------------------------------
 // Class operations
 
-void RQAuthenticationDialog::presentAuthenticationDialogForRequest(const std::shared_ptr<RQHTTPRequest>& request) {
+void RQAuthenticationDialog::presentAuthenticationDialogForRequest(const std::shared_ptr<RQChallengedRequest>& request) {
     auto& state = dialogState();
     if (state.current) {
         state.waiting.push_back(request);
@@ -63,15 +63,15 @@ void RQAuthenticationDialog::presentAuthenticationDialogForRequest(const std::sh
     }
     auto dialog = std::make_shared<RQAuthenticationDialog>();
     dialog->setRequest(request);
-    dialog->setType(request->authenticationNeeded() == RQHTTPRequest::kProxyAuthenticationNeeded ? kProxyCredentials
-                                                                                                 : kServerCredentials);
+    dialog->setType(request->credentialsChallenge().party == RQChallengedRequest::kProxy ? kProxyCredentials
+                                                                                         : kServerCredentials);
     state.current = dialog;
     dialog->show();
 }
 
 std::shared_ptr<RQAuthenticationDialog> RQAuthenticationDialog::currentDialog() { return dialogState().current; }
 
-std::vector<std::shared_ptr<RQHTTPRequest>> RQAuthenticationDialog::waitingRequests() { return dialogState().waiting; }
+std::vector<std::shared_ptr<RQChallengedRequest>> RQAuthenticationDialog::waitingRequests() { return dialogState().waiting; }
 
 void RQAuthenticationDialog::dismissCurrentDialog() {
     if (auto current = dialogState().current) current->dismissModalViewControllerAnimated(true);
@@ -117,11 +117,11 @@ RQAuthenticationDialog::~RQAuthenticationDialog() {
         presentingController_->view()->removeFromSuperview();
 }
 
-std::string RQAuthenticationDialog::scheme() const {
-    if (!request_) return {};
-    // A proxy dialog is about the proxy's scheme, not the server's.
-    return type_ == kProxyCredentials ? request_->proxyAuthenticationScheme() : request_->authenticationScheme();
+RQChallengedRequest::Challenge RQAuthenticationDialog::challenge() const {
+    return request_ ? request_->credentialsChallenge() : RQChallengedRequest::Challenge{};
 }
+
+std::string RQAuthenticationDialog::scheme() const { return challenge().scheme; }
 
 bool RQAuthenticationDialog::isNTLM() const { return scheme() == platform::HTTPAuthentication::kSchemeNTLM; }
 
@@ -136,7 +136,7 @@ void RQAuthenticationDialog::show() {
     bar_->pushNavigationItemAnimated(item_, false);
 
     if (type_ == kProxyCredentials) {
-        item_->setTitle(request_->proxyHost());
+        item_->setTitle(challenge().proxyHost);
     } else {
         auto url = request_->url();
         item_->setTitle(url ? url->host() : std::string());
@@ -213,26 +213,27 @@ std::shared_ptr<platform::BarButtonItem> RQAuthenticationDialog::cancelButton() 
 // ---------------------------------------------------------------------------
 // Answers
 
-std::vector<std::shared_ptr<RQHTTPRequest>> RQAuthenticationDialog::requestsRequiringTheseCredentials() {
-    std::vector<std::shared_ptr<RQHTTPRequest>> result;
+std::vector<std::shared_ptr<RQChallengedRequest>> RQAuthenticationDialog::requestsRequiringTheseCredentials() {
+    std::vector<std::shared_ptr<RQChallengedRequest>> result;
     if (!request_) return result;
-    const auto url = request_->url();
-    const bool proxy = type_ == kProxyCredentials;
-    const auto realm = proxy ? request_->proxyAuthenticationRealm() : request_->authenticationRealm();
+    const auto mine = request_->credentialsChallenge();
+    const auto& url = mine.url;
     for (const auto& other : dialogState().waiting) {
-        if (other == request_ || other->authenticationNeeded() != request_->authenticationNeeded()) continue;
-        if (proxy) {
+        if (other == request_) continue;
+        const auto theirs = other->credentialsChallenge();
+        if (theirs.party != mine.party) continue;
+        if (mine.party == RQChallengedRequest::kProxy) {
             // Proxy credentials belong to the proxy, not to the target.
-            if (other->proxyHost() != request_->proxyHost() || other->proxyPort() != request_->proxyPort()) continue;
-            if (other->proxyAuthenticationRealm() != realm) continue;
+            if (theirs.proxyHost != mine.proxyHost || theirs.proxyPort != mine.proxyPort) continue;
+            if (theirs.realm != mine.realm) continue;
         } else {
-            const auto otherURL = other->url();
+            const auto& otherURL = theirs.url;
             if (!url || !otherURL) continue;
             if (otherURL->host() != url->host()) continue;
             if (otherURL->port().has_value() != url->port().has_value()) continue;
             if (url->port() && *url->port() != *otherURL->port()) continue;
             if (otherURL->scheme() != url->scheme()) continue;
-            if (other->authenticationRealm() != realm) continue;
+            if (theirs.realm != mine.realm) continue;
         }
         result.push_back(other);
     }
@@ -242,24 +243,16 @@ std::vector<std::shared_ptr<RQHTTPRequest>> RQAuthenticationDialog::requestsRequ
 
 void RQAuthenticationDialog::loginWithCredentialsFromDialog() {
     auto keep = shared_from_this();
-    const bool proxy = type_ == kProxyCredentials;
     const bool ntlm = isNTLM();
     auto user = usernameField();
     auto pass = passwordField();
     auto domain = ntlm ? domainField() : nullptr;
     const std::string userText = user ? user->text() : std::string();
     const std::string passText = pass ? pass->text() : std::string();
+    const std::optional<std::string> domainText =
+        ntlm ? std::optional<std::string>(domain ? domain->text() : std::string()) : std::nullopt;
     for (const auto& request : requestsRequiringTheseCredentials()) {
-        if (proxy) {
-            request->setProxyUsername(userText);
-            request->setProxyPassword(passText);
-            if (ntlm) request->setProxyDomain(domain ? domain->text() : std::string());
-        } else {
-            request->setUsername(userText);
-            request->setPassword(passText);
-            if (ntlm) request->setDomain(domain ? domain->text() : std::string());
-        }
-        request->retryUsingSuppliedCredentials();
+        request->retryWithCredentials(userText, passText, domainText);
         std::erase(dialogState().waiting, request);
     }
     dismiss();
@@ -389,7 +382,7 @@ std::optional<float> RQAuthenticationDialog::tableViewHeightForHeaderInSection(c
 std::optional<std::string> RQAuthenticationDialog::tableViewTitleForHeaderInSection(const std::shared_ptr<TableView>&,
                                                                                     int section) {
     if (section != 0 || !request_) return std::nullopt;
-    return type_ == kProxyCredentials ? request_->proxyAuthenticationRealm() : request_->authenticationRealm();
+    return challenge().realm;
 }
 
 std::optional<float> RQAuthenticationDialog::tableViewHeightForFooterInSection(const std::shared_ptr<TableView>& table,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "net/request/RQAutorotatingViewController.h"
+#include "net/request/RQChallengedRequest.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/NavigationBar.h"
@@ -16,8 +17,6 @@
 #include "platform/uikit/TextField.h"
 
 namespace clipora {
-
-class RQHTTPRequest;
 
 // The login sheet the request engine shows when a server (401) or a proxy
 // (407) wants credentials and no delegate answers: user name and password
@@ -31,10 +30,10 @@ class RQAuthenticationDialog : public RQAutorotatingViewController,
 public:
     enum Type : int { kServerCredentials = 0, kProxyCredentials = 1 };
 
-    static void presentAuthenticationDialogForRequest(const std::shared_ptr<RQHTTPRequest>& request);
+    static void presentAuthenticationDialogForRequest(const std::shared_ptr<RQChallengedRequest>& request);
     // The dialog on screen, if any, and the requests waiting for one.
     static std::shared_ptr<RQAuthenticationDialog> currentDialog();
-    static std::vector<std::shared_ptr<RQHTTPRequest>> waitingRequests();
+    static std::vector<std::shared_ptr<RQChallengedRequest>> waitingRequests();
     static void dismissCurrentDialog();
     // Tests: forget the dialog and the waiting list.
     static void reset();
@@ -42,8 +41,8 @@ public:
     RQAuthenticationDialog();
     ~RQAuthenticationDialog() override;
 
-    const std::shared_ptr<RQHTTPRequest>& request() const { return request_; }
-    void setRequest(std::shared_ptr<RQHTTPRequest> request) { request_ = std::move(request); }
+    const std::shared_ptr<RQChallengedRequest>& request() const { return request_; }
+    void setRequest(std::shared_ptr<RQChallengedRequest> request) { request_ = std::move(request); }
     int type() const { return type_; }
     void setType(int type) { type_ = type; }
     const std::shared_ptr<platform::TableView>& tableView() const { return tableView_; }
@@ -53,7 +52,7 @@ public:
     void showTitle();
     void loginWithCredentialsFromDialog();
     void cancelAuthenticationFromDialog();
-    std::vector<std::shared_ptr<RQHTTPRequest>> requestsRequiringTheseCredentials();
+    std::vector<std::shared_ptr<RQChallengedRequest>> requestsRequiringTheseCredentials();
     std::shared_ptr<platform::TextField> usernameField();
     std::shared_ptr<platform::TextField> passwordField();
     std::shared_ptr<platform::TextField> domainField();
@@ -84,12 +83,13 @@ public:
 private:
     static void presentNextDialog();
     std::string scheme() const;
+    RQChallengedRequest::Challenge challenge() const;
     bool isNTLM() const;
     std::shared_ptr<platform::TextField> textFieldInRowSection(int row, int section);
     void keyboardWillShow(const platform::Notification& notification);
     void disappeared();
 
-    std::shared_ptr<RQHTTPRequest> request_;
+    std::shared_ptr<RQChallengedRequest> request_;
     int type_ = kServerCredentials;
     std::shared_ptr<platform::TableView> tableView_;
     bool didEnableRotationNotifications_ = false;

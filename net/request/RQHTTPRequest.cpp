@@ -2301,6 +2301,32 @@ void RQHTTPRequest::retryUsingSuppliedCredentials() {
     });
 }
 
+RQChallengedRequest::Challenge RQHTTPRequest::credentialsChallenge() const {
+    Challenge challenge;
+    challenge.party = static_cast<Party>(authenticationNeeded());
+    challenge.url = url();
+    challenge.proxyHost = proxyHost();
+    challenge.proxyPort = proxyPort();
+    const bool proxy = challenge.party == kProxy;
+    challenge.scheme = proxy ? proxyAuthenticationScheme() : authenticationScheme();
+    challenge.realm = proxy ? proxyAuthenticationRealm() : authenticationRealm();
+    return challenge;
+}
+
+void RQHTTPRequest::retryWithCredentials(const std::string& user, const std::string& password,
+                                         const std::optional<std::string>& domain) {
+    if (authenticationNeeded() == kProxyAuthenticationNeeded) {
+        setProxyUsername(user);
+        setProxyPassword(password);
+        if (domain) setProxyDomain(*domain);
+    } else {
+        setUsername(user);
+        setPassword(password);
+        if (domain) setDomain(*domain);
+    }
+    retryUsingSuppliedCredentials();
+}
+
 void RQHTTPRequest::cancelAuthentication() {
     auto keep = self();
     performOnRequestThread([keep] { keep->failAuthentication(); });

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "net/request/RQCacheDelegate.h"
+#include "net/request/RQChallengedRequest.h"
 #include "net/request/RQConnectionPool.h"
 #include "net/request/RQHTTPRequestDelegate.h"
+#include "net/request/RQInputStream.h"
 #include "net/request/RQProgressDelegate.h"
 #include "net/request/RQRequestListeners.h"
 #include "net/request/RQSessionCredentialStore.h"
@@ -61,7 +63,10 @@ class RQDataDecompressor;
 // Errors: domain "RQHTTPRequestErrorDomain" (RQError). 4xx and 5xx answers
 // are not errors: the request finishes and callers read
 // responseStatusCode().
-class RQHTTPRequest : public platform::Operation, public platform::StreamDelegate {
+class RQHTTPRequest : public platform::Operation,
+                      public platform::StreamDelegate,
+                      public RQInputStreamOwner,
+                      public RQChallengedRequest {
 public:
     // The private run-loop mode of synchronous requests.
     static constexpr const char* kRunLoopMode = "RQHTTPRequestRunLoopMode";
@@ -144,13 +149,17 @@ public:
     // --- Redirects and authentication ---
     void redirectToURL(const platform::URL& url);
     void retryUsingSuppliedCredentials();
-    void cancelAuthentication();
+    void cancelAuthentication() override;
+    // The login dialog's view of a request waiting for credentials.
+    Challenge credentialsChallenge() const override;
+    void retryWithCredentials(const std::string& user, const std::string& password,
+                              const std::optional<std::string>& domain) override;
 
     // --- HEAD companion ---
     std::shared_ptr<RQHTTPRequest> HEADRequest();
 
     // --- Properties ---
-    std::optional<platform::URL> url() const;
+    std::optional<platform::URL> url() const override;
     void setURL(std::optional<platform::URL> url);
     std::optional<platform::URL> originalURL() const { return get(originalURL_); }
     void setOriginalURL(std::optional<platform::URL> url) { put(originalURL_, std::move(url)); }
@@ -436,7 +445,7 @@ public:
     static bool isNetworkReachableViaWWAN();
     static void reachabilityChanged();
     // Sleeps or wakes this request's stream by the bandwidth state.
-    void performThrottling();
+    void performThrottling() override;
 
     static std::optional<std::string> mimeTypeForFileAtPath(const std::string& path);
     static std::string base64forData(const platform::Data& data);

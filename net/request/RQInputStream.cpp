@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "net/request/RQHTTPRequest.h"
+#include "net/request/RQBandwidthThrottle.h"
 
 namespace clipora {
 
@@ -18,16 +18,16 @@ std::mutex& readLock() {
 }  // namespace
 
 std::shared_ptr<RQInputStream> RQInputStream::inputStreamWithFileAtPathRequest(
-    const std::string& path, const std::shared_ptr<RQHTTPRequest>& request) {
+    const std::string& path, const std::shared_ptr<RQInputStreamOwner>& request) {
     return std::make_shared<RQInputStream>(platform::InputStream::withFile(path), request);
 }
 
 std::shared_ptr<RQInputStream> RQInputStream::inputStreamWithDataRequest(platform::Data data,
-                                                                         const std::shared_ptr<RQHTTPRequest>& request) {
+                                                                         const std::shared_ptr<RQInputStreamOwner>& request) {
     return std::make_shared<RQInputStream>(platform::InputStream::withData(std::move(data)), request);
 }
 
-RQInputStream::RQInputStream(std::shared_ptr<platform::InputStream> stream, std::weak_ptr<RQHTTPRequest> request)
+RQInputStream::RQInputStream(std::shared_ptr<platform::InputStream> stream, std::weak_ptr<RQInputStreamOwner> request)
     : stream_(std::move(stream)), request_(std::move(request)) {}
 
 RQInputStream::~RQInputStream() {
@@ -57,12 +57,13 @@ std::int64_t RQInputStream::read(std::uint8_t* buffer, std::size_t maxLength) {
     auto owner = request_.lock();
     {
         std::lock_guard lock(readLock());
-        if (RQHTTPRequest::isBandwidthThrottled()) {
-            const std::uint64_t allowance = RQHTTPRequest::maxUploadReadLength();
+        auto& throttle = RQBandwidthThrottle::shared();
+        if (throttle.isBandwidthThrottled()) {
+            const std::uint64_t allowance = throttle.maxUploadReadLength();
             if (allowance <= length) length = allowance == 0 ? 1 : static_cast<std::size_t>(allowance);
             if (owner) owner->performThrottling();
         }
-        RQHTTPRequest::incrementBandwidthUsedInLastSecond(length);
+        throttle.incrementBandwidthUsedInLastSecond(length);
     }
     const std::int64_t got = stream_->read(buffer, length);
     mirrorStatus();
