@@ -9,6 +9,7 @@
 
 #include "net/request/RQCloudFilesContainer.h"
 #include "net/request/RQHTTPRequest.h"
+#include "net/request/RQLockedProperty.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Error.h"
 
@@ -61,10 +62,10 @@ public:
 
     // The container and the account the request is about (object and CDN
     // requests); the account name is not sent.
-    std::string containerName() const { return get(containerName_); }
-    void setContainerName(std::string name) { put(containerName_, std::move(name)); }
-    std::string accountName() const { return get(accountName_); }
-    void setAccountName(std::string name) { put(accountName_, std::move(name)); }
+    std::string containerName() const { return containerName_.get(); }
+    void setContainerName(std::string name) { containerName_.set(std::move(name)); }
+    std::string accountName() const { return accountName_.get(); }
+    void setAccountName(std::string name) { accountName_.set(std::move(name)); }
 
     // For tests: forgets the credentials, token and endpoints and restores
     // the default authentication host.
@@ -93,8 +94,8 @@ protected:
     virtual std::shared_ptr<RQCloudFilesRequest> makeEmpty(std::optional<platform::URL> url) const;
 
 private:
-    std::string containerName_;
-    std::string accountName_;
+    RQLockedProperty<std::string> containerName_{propertyMutex()};
+    RQLockedProperty<std::string> accountName_{propertyMutex()};
     std::mutex parseMutex_;
     std::shared_ptr<RQCloudFilesContainerXMLParserDelegate> xmlParserDelegate_;
 };

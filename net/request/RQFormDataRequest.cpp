@@ -45,7 +45,7 @@ std::shared_ptr<RQFormDataRequest> RQFormDataRequest::requestWithURL(std::option
 
 RQFormDataRequest::RQFormDataRequest(std::optional<URL> url)
     : RQHTTPRequest(std::move(url)),
-      boundary_(makeBoundary()) {}
+      boundary_(formMutex_, makeBoundary()) {}
 
 std::string RQFormDataRequest::makeBoundary() {
     return MultipartText::randomBoundary(kBoundaryPrefix);
@@ -59,14 +59,14 @@ std::shared_ptr<RQHTTPRequest> RQFormDataRequest::makeRequestOfSameClass(std::op
 
 void RQFormDataRequest::addPostValueForKey(const Value& value, const std::string& key) {
     std::lock_guard lock(formMutex_);
-    if (!postData_) postData_.emplace();
-    postData_->push_back(PostValue{key, value.description()});
+    if (!postData_.unlocked()) postData_.unlocked().emplace();
+    postData_.unlocked()->push_back(PostValue{key, value.description()});
 }
 
 void RQFormDataRequest::setPostValueForKey(const Value& value, const std::string& key) {
     {
         std::lock_guard lock(formMutex_);
-        if (postData_) std::erase_if(*postData_, [&](const PostValue& entry) { return entry.key == key; });
+        if (postData_.unlocked()) std::erase_if(*postData_.unlocked(), [&](const PostValue& entry) { return entry.key == key; });
     }
     addPostValueForKey(value, key);
 }
@@ -75,13 +75,13 @@ void RQFormDataRequest::setPostValueForKey(const Value& value, const std::string
 
 void RQFormDataRequest::appendFileEntry(FileEntry entry) {
     std::lock_guard lock(formMutex_);
-    if (!fileData_) fileData_.emplace();
-    fileData_->push_back(std::move(entry));
+    if (!fileData_.unlocked()) fileData_.unlocked().emplace();
+    fileData_.unlocked()->push_back(std::move(entry));
 }
 
 void RQFormDataRequest::removeFilesForKey(const std::string& key) {
     std::lock_guard lock(formMutex_);
-    if (fileData_) std::erase_if(*fileData_, [&](const FileEntry& entry) { return entry.key == key; });
+    if (fileData_.unlocked()) std::erase_if(*fileData_.unlocked(), [&](const FileEntry& entry) { return entry.key == key; });
 }
 
 void RQFormDataRequest::addFileWithFileNameAndContentTypeForKey(const std::string& path,
@@ -90,7 +90,7 @@ void RQFormDataRequest::addFileWithFileNameAndContentTypeForKey(const std::strin
                                                                 const std::string& key) {
     {
         std::lock_guard lock(formMutex_);
-        if (!fileData_) fileData_.emplace();
+        if (!fileData_.unlocked()) fileData_.unlocked().emplace();
     }
     if (!FileManager::fileExists(path) || FileManager::isDirectory(path)) {
         failWithError(RQError::make(RQError::kInternalError, Text::format("No file exists at %@", path)));
@@ -177,9 +177,9 @@ void RQFormDataRequest::buildPostBody() {
     int format;
     {
         std::lock_guard lock(formMutex_);
-        hasValues = postData_ && !postData_->empty();
-        hasFiles = fileData_ && !fileData_->empty();
-        format = postFormat_;
+        hasValues = postData_.unlocked() && !postData_.unlocked()->empty();
+        hasFiles = fileData_.unlocked() && !fileData_.unlocked()->empty();
+        format = postFormat_.unlocked();
     }
     if (hasValues || hasFiles) {
         if (hasFiles) setShouldStreamPostDataFromDisk(true);
@@ -197,10 +197,10 @@ void RQFormDataRequest::buildURLEncodedPostBody() {
     std::vector<PostValue> values;
     {
         std::lock_guard lock(formMutex_);
-        if (fileData_ && !fileData_->empty()) {
-            postFormat_ = kMultipartFormData;
-        } else if (postData_) {
-            values = *postData_;
+        if (fileData_.unlocked() && !fileData_.unlocked()->empty()) {
+            postFormat_.unlocked() = kMultipartFormData;
+        } else if (postData_.unlocked()) {
+            values = *postData_.unlocked();
         }
     }
     if (postFormat() == kMultipartFormData) {
@@ -223,8 +223,8 @@ void RQFormDataRequest::buildMultipartFormDataPostBody() {
     std::string boundaryText;
     {
         std::lock_guard lock(formMutex_);
-        if (postData_) values = *postData_;
-        if (fileData_) files = *fileData_;
+        if (postData_.unlocked()) values = *postData_.unlocked();
+        if (fileData_.unlocked()) files = *fileData_.unlocked();
         // The boundary is random, but a value can still have been made to
         // hold it; then another is drawn. (Files on disk are not read twice
         // for this: only a party that saw this request's boundary could have
@@ -241,8 +241,8 @@ void RQFormDataRequest::buildMultipartFormDataPostBody() {
             }
             return false;
         };
-        while (contained(boundary_)) boundary_ = makeBoundary();
-        boundaryText = boundary_;
+        while (contained(boundary_.unlocked())) boundary_.unlocked() = makeBoundary();
+        boundaryText = boundary_.unlocked();
     }
     // A file that went away after it was added would leave an empty part
     // behind a request that reports success.
@@ -319,63 +319,16 @@ std::shared_ptr<RQHTTPRequest> RQFormDataRequest::copy() const {
     {
         std::lock_guard lock(formMutex_);
         std::lock_guard otherLock(form->formMutex_);
-        form->postData_ = postData_;
-        form->fileData_ = fileData_;
-        form->postFormat_ = postFormat_;
-        form->stringEncoding_ = stringEncoding_;
+        form->postData_.unlocked() = postData_.unlocked();
+        form->fileData_.unlocked() = fileData_.unlocked();
+        form->postFormat_.unlocked() = postFormat_.unlocked();
+        form->stringEncoding_.unlocked() = stringEncoding_.unlocked();
         // A copied, already built body names this boundary in its
         // Content-Type header.
-        form->boundary_ = boundary_;
+        form->boundary_.unlocked() = boundary_.unlocked();
     }
     form->setRequestMethod(requestMethod());
     return form;
-}
-
-// --- Properties ---
-
-std::optional<std::vector<RQFormDataRequest::PostValue>> RQFormDataRequest::postData() const {
-    std::lock_guard lock(formMutex_);
-    return postData_;
-}
-
-void RQFormDataRequest::setPostData(std::optional<std::vector<PostValue>> values) {
-    std::lock_guard lock(formMutex_);
-    postData_ = std::move(values);
-}
-
-std::optional<std::vector<RQFormDataRequest::FileEntry>> RQFormDataRequest::fileData() const {
-    std::lock_guard lock(formMutex_);
-    return fileData_;
-}
-
-void RQFormDataRequest::setFileData(std::optional<std::vector<FileEntry>> files) {
-    std::lock_guard lock(formMutex_);
-    fileData_ = std::move(files);
-}
-
-int RQFormDataRequest::postFormat() const {
-    std::lock_guard lock(formMutex_);
-    return postFormat_;
-}
-
-void RQFormDataRequest::setPostFormat(int format) {
-    std::lock_guard lock(formMutex_);
-    postFormat_ = format;
-}
-
-Text::Encoding RQFormDataRequest::stringEncoding() const {
-    std::lock_guard lock(formMutex_);
-    return stringEncoding_;
-}
-
-void RQFormDataRequest::setStringEncoding(Text::Encoding encoding) {
-    std::lock_guard lock(formMutex_);
-    stringEncoding_ = encoding;
-}
-
-std::string RQFormDataRequest::boundary() const {
-    std::lock_guard lock(formMutex_);
-    return boundary_;
 }
 
 }  // namespace clipora

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/request/RQHTTPRequest.h"
+#include "net/request/RQLockedProperty.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
@@ -110,16 +111,16 @@ public:
     std::shared_ptr<RQHTTPRequest> copy() const override;
 
     // --- Properties ---
-    std::optional<std::vector<PostValue>> postData() const;
-    void setPostData(std::optional<std::vector<PostValue>> values);
-    std::optional<std::vector<FileEntry>> fileData() const;
-    void setFileData(std::optional<std::vector<FileEntry>> files);
-    int postFormat() const;
-    void setPostFormat(int format);
-    platform::Text::Encoding stringEncoding() const;
-    void setStringEncoding(platform::Text::Encoding encoding);
+    std::optional<std::vector<PostValue>> postData() const { return postData_.get(); }
+    void setPostData(std::optional<std::vector<PostValue>> values) { postData_.set(std::move(values)); }
+    std::optional<std::vector<FileEntry>> fileData() const { return fileData_.get(); }
+    void setFileData(std::optional<std::vector<FileEntry>> files) { fileData_.set(std::move(files)); }
+    int postFormat() const { return postFormat_.get(); }
+    void setPostFormat(int format) { postFormat_.set(format); }
+    platform::Text::Encoding stringEncoding() const { return stringEncoding_.get(); }
+    void setStringEncoding(platform::Text::Encoding encoding) { stringEncoding_.set(encoding); }
     // The boundary of this request's multipart body.
-    std::string boundary() const;
+    std::string boundary() const { return boundary_.get(); }
 
     // A new boundary: the fixed text and 24 random hexadecimal digits.
     static std::string makeBoundary();
@@ -134,11 +135,11 @@ private:
     void removeFilesForKey(const std::string& key);
 
     mutable std::mutex formMutex_;
-    std::optional<std::vector<PostValue>> postData_;
-    std::optional<std::vector<FileEntry>> fileData_;
-    int postFormat_ = kURLEncoded;
-    platform::Text::Encoding stringEncoding_ = platform::Text::Encoding::UTF8;
-    std::string boundary_;
+    RQLockedProperty<std::optional<std::vector<PostValue>>> postData_{formMutex_};
+    RQLockedProperty<std::optional<std::vector<FileEntry>>> fileData_{formMutex_};
+    RQLockedProperty<int> postFormat_{formMutex_, kURLEncoded};
+    RQLockedProperty<platform::Text::Encoding> stringEncoding_{formMutex_, platform::Text::Encoding::UTF8};
+    RQLockedProperty<std::string> boundary_{formMutex_};
 };
 
 }  // namespace clipora

@@ -172,13 +172,13 @@ bool idempotentMethod(const std::string& method) {
 
 RQHTTPRequest::RQHTTPRequest(std::optional<URL> url) {
     timeOutSeconds_.store(defaultTimeOutSeconds());
-    url_ = std::move(url);
-    downloadCache_ = defaultCache();
+    url_.unlocked() = std::move(url);
+    downloadCache_.unlocked() = defaultCache();
 }
 
 RQHTTPRequest::~RQHTTPRequest() {
     // Whatever is still open is closed here; nothing is reported.
-    if (statusTimer_) statusTimer_->invalidate();
+    if (statusTimer_.unlocked()) statusTimer_.unlocked()->invalidate();
     if (PACTimeOutTimer_) PACTimeOutTimer_->invalidate();
     if (PACFileRequest_) {
         PACFileRequest_->setCompletionBlock(nullptr);
@@ -186,20 +186,20 @@ RQHTTPRequest::~RQHTTPRequest() {
         PACFileRequest_->cancel();
     }
     if (PACFileReadStream_) PACFileReadStream_->close();
-    if (readStream_) {
-        readStream_->setClient(0, nullptr);
-        if (!connectionCanBeReused_.load()) readStream_->close();
+    if (readStream_.unlocked()) {
+        readStream_.unlocked()->setClient(0, nullptr);
+        if (!connectionCanBeReused_.load()) readStream_.unlocked()->close();
     }
     if (readStreamIsScheduled_) pool().streamUnscheduled(false);
-    if (postBodyReadStream_) postBodyReadStream_->close();
-    if (fileDownloadOutputStream_) fileDownloadOutputStream_->close();
-    if (inflatedFileDownloadOutputStream_) inflatedFileDownloadOutputStream_->close();
-    if (!temporaryFileDownloadPath_.empty() && !allowResumeForFileDownloads_.load() && !complete_.load())
-        FileManager::removeItem(temporaryFileDownloadPath_);
-    if (!temporaryUncompressedDataDownloadPath_.empty()) FileManager::removeItem(temporaryUncompressedDataDownloadPath_);
+    if (postBodyReadStream_.unlocked()) postBodyReadStream_.unlocked()->close();
+    if (fileDownloadOutputStream_.unlocked()) fileDownloadOutputStream_.unlocked()->close();
+    if (inflatedFileDownloadOutputStream_.unlocked()) inflatedFileDownloadOutputStream_.unlocked()->close();
+    if (!temporaryFileDownloadPath_.unlocked().empty() && !allowResumeForFileDownloads_.load() && !complete_.load())
+        FileManager::removeItem(temporaryFileDownloadPath_.unlocked());
+    if (!temporaryUncompressedDataDownloadPath_.unlocked().empty()) FileManager::removeItem(temporaryUncompressedDataDownloadPath_.unlocked());
     if (didCreateTemporaryPostDataFile_.load()) {
-        if (!postBodyFilePath_.empty()) FileManager::removeItem(postBodyFilePath_);
-        if (!compressedPostBodyFilePath_.empty()) FileManager::removeItem(compressedPostBodyFilePath_);
+        if (!postBodyFilePath_.unlocked().empty()) FileManager::removeItem(postBodyFilePath_.unlocked());
+        if (!compressedPostBodyFilePath_.unlocked().empty()) FileManager::removeItem(compressedPostBodyFilePath_.unlocked());
     }
     // Blocks may capture objects that must be released on the main thread.
     auto blocks = listeners_.takeBlocks();
@@ -291,22 +291,22 @@ std::shared_ptr<RQHTTPRequest> RQHTTPRequest::copy() const {
 
 std::optional<URL> RQHTTPRequest::url() const {
     std::lock_guard lock(cancelledLock_);
-    return get(url_);
+    return url_.get();
 }
 
 void RQHTTPRequest::setURL(std::optional<URL> newURL) {
     std::lock_guard lock(cancelledLock_);
     std::lock_guard propertyLock(propertyMutex_);
-    if (url_ == newURL) return;
-    url_ = std::move(newURL);
-    requestAuthentication_.reset();
-    proxyAuthentication_.reset();
-    request_.reset();
-    redirectURL_.reset();
+    if (url_.unlocked() == newURL) return;
+    url_.unlocked() = std::move(newURL);
+    requestAuthentication_.unlocked().reset();
+    proxyAuthentication_.unlocked().reset();
+    request_.unlocked().reset();
+    redirectURL_.unlocked().reset();
 }
 
 std::optional<int> RQHTTPRequest::connectionID() const {
-    auto record = get(connectionInfo_);
+    auto record = connectionInfo_.get();
     if (!record) return std::nullopt;
     return record->id;
 }
@@ -318,7 +318,7 @@ bool RQHTTPRequest::isCancelled() const {
 
 void RQHTTPRequest::addRequestHeaderValue(const std::string& header, const std::string& value) {
     std::lock_guard lock(propertyMutex_);
-    requestHeaders_.set(header, value);
+    requestHeaders_.unlocked().set(header, value);
 }
 
 bool RQHTTPRequest::isSameOriginAsOriginal() const { return sameOrigin(url(), originalURL()); }
@@ -638,8 +638,8 @@ void RQHTTPRequest::performOnRequestThread(std::function<void()> task) {
     std::string mode;
     {
         std::lock_guard lock(propertyMutex_);
-        thread = requestThread_;
-        mode = runLoopMode_;
+        thread = requestThread_.unlocked();
+        mode = runLoopMode_.unlocked();
     }
     if (!thread) {
         thread = threadForRequest();
@@ -660,11 +660,11 @@ void RQHTTPRequest::performOnMainThread(std::function<void()> task) {
 
 void RQHTTPRequest::startSynchronous() {
     setSynchronous(true);
-    put(runLoopMode_, std::string(kRunLoopMode));
+    runLoopMode_.set(std::string(kRunLoopMode));
     inProgress_.store(true);
     setExecuting(true);
     if (!isCancelled() && !complete()) {
-        put(requestThread_, Thread::current());
+        requestThread_.set(Thread::current());
         main();
         // Until the request has finished, not merely completed an attempt:
         // a request that waits for credentials or a redirect decision keeps
@@ -687,14 +687,14 @@ void RQHTTPRequest::start() {
     setExecuting(true);
     auto keep = self();
     auto thread = threadForRequest(keep);
-    put(requestThread_, thread);
+    requestThread_.set(thread);
     Thread::performOnThread(thread, [keep] { keep->main(); }, false, {RunLoop::defaultMode});
 }
 
 void RQHTTPRequest::main() {
     auto keep = self();
     std::unique_lock lock(cancelledLock_);
-    put(requestThread_, Thread::current());
+    requestThread_.set(Thread::current());
     try {
         if (isMultitaskingSupported() && shouldContinueWhenAppEntersBackground() &&
             backgroundTask_ == platform::Application::kBackgroundTaskInvalid) {
@@ -756,7 +756,7 @@ void RQHTTPRequest::main() {
         auto message = HTTPMessage::createRequest(requestMethod(), *requestURL,
                                                   useHTTPVersionOne() ? HTTPMessage::kVersion10
                                                                       : HTTPMessage::kVersion11);
-        put(request_, message);
+        request_.set(message);
         if (!message) {
             failWithError(RQError::unableToCreateRequest());
             return;
@@ -849,13 +849,13 @@ void RQHTTPRequest::setupPostBody() {
             setDidCreateTemporaryPostDataFile(true);
         }
         std::lock_guard lock(propertyMutex_);
-        if (!postBodyWriteStream_) {
-            postBodyWriteStream_ = platform::OutputStream::toFile(postBodyFilePath_, false);
-            postBodyWriteStream_->open();
+        if (!postBodyWriteStream_.unlocked()) {
+            postBodyWriteStream_.unlocked() = platform::OutputStream::toFile(postBodyFilePath_.unlocked(), false);
+            postBodyWriteStream_.unlocked()->open();
         }
     } else {
         std::lock_guard lock(propertyMutex_);
-        if (!postBody_) postBody_ = Data{};
+        if (!postBody_.unlocked()) postBody_.unlocked() = Data{};
     }
 }
 
@@ -865,13 +865,13 @@ bool RQHTTPRequest::appendToPostBody(const std::uint8_t* bytes, std::size_t leng
     {
         std::lock_guard lock(propertyMutex_);
         if (!shouldStreamPostDataFromDisk()) {
-            postBody_->insert(postBody_->end(), bytes, bytes + length);
+            postBody_.unlocked()->insert(postBody_.unlocked()->end(), bytes, bytes + length);
             return true;
         }
-        if (postBodyWriteStream_ && postBodyWriteStream_->write(bytes, length) == static_cast<std::int64_t>(length))
+        if (postBodyWriteStream_.unlocked() && postBodyWriteStream_.unlocked()->write(bytes, length) == static_cast<std::int64_t>(length))
             return true;
-        writeError = postBodyWriteStream_ ? postBodyWriteStream_->error() : std::nullopt;
-        bodyFile = postBodyFilePath_;
+        writeError = postBodyWriteStream_.unlocked() ? postBodyWriteStream_.unlocked()->error() : std::nullopt;
+        bodyFile = postBodyFilePath_.unlocked();
     }
     // A body cut short must never go out as if it were whole.
     auto error = RQError::make(RQError::kFileManagement, Text::format("Failed to write to file at path '%@'", bodyFile));
@@ -913,17 +913,17 @@ void RQHTTPRequest::buildPostBody() {
     if (!bodyFile.empty()) {
         {
             std::lock_guard lock(propertyMutex_);
-            if (postBodyWriteStream_) {
-                postBodyWriteStream_->close();
-                postBodyWriteStream_.reset();
+            if (postBodyWriteStream_.unlocked()) {
+                postBodyWriteStream_.unlocked()->close();
+                postBodyWriteStream_.unlocked().reset();
             }
         }
         std::string path = bodyFile;
         if (shouldCompressRequestBody()) {
-            std::string compressedPath = get(compressedPostBodyFilePath_);
+            std::string compressedPath = compressedPostBodyFilePath_.get();
             if (compressedPath.empty()) {
                 compressedPath = uniqueTemporaryPath();
-                put(compressedPostBodyFilePath_, compressedPath);
+                compressedPostBodyFilePath_.set(compressedPath);
                 std::optional<Error> failure;
                 if (!RQDataCompressor::compressDataFromFileToFileError(bodyFile, compressedPath, &failure)) {
                     failWithError(failure.value_or(RQDataCompressor::deflateErrorWithCode(-1)));
@@ -952,7 +952,7 @@ void RQHTTPRequest::buildPostBody() {
                 return;
             }
             setPostLength(compressed->size());
-            put(compressedPostBody_, std::move(compressed));
+            compressedPostBody_.set(std::move(compressed));
         } else {
             setPostLength(body ? body->size() : 0);
         }
@@ -1000,7 +1000,7 @@ void RQHTTPRequest::applyCookieHeader() {
     if (useCookiePersistence() && requestURL) {
         auto stored = HTTPCookieStorage::sharedHTTPCookieStorage()->cookiesForURL(*requestURL);
         std::lock_guard lock(propertyMutex_);
-        requestCookies_.insert(requestCookies_.end(), stored.begin(), stored.end());
+        requestCookies_.unlocked().insert(requestCookies_.unlocked().end(), stored.begin(), stored.end());
     }
     auto mainReq = mainRequest();
     auto cookies = mainReq ? mainReq->requestCookies() : requestCookies();
@@ -1054,19 +1054,19 @@ void RQHTTPRequest::startRequest() {
     servedFromCache_.store(false);
     haveExaminedHeaders_ = false;
     connectionCanBeReused_.store(false);
-    put(fileError_, std::optional<Error>());
+    fileError_.set(std::optional<Error>());
     if (redirectCount() == 0) setOriginalURL(url());
     if (lastBytesSent_.load() > 0) removeUploadProgressSoFar();
     lastBytesSent_.store(0);
     contentLength_.store(0);
-    put(responseHeaders_, std::optional<HTTPHeaders>());
+    responseHeaders_.set(std::optional<HTTPHeaders>());
     // A download keeps its body in the file; what the server sends instead
     // (an error page, a redirect's or a challenge's body) stays in memory.
-    put(rawResponseData_, downloadDestinationPath().empty() ? std::optional<Data>(Data{}) : std::nullopt);
+    rawResponseData_.set(downloadDestinationPath().empty() ? std::optional<Data>(Data{}) : std::nullopt);
     readStreamIsScheduled_ = false;
 
     auto requestURL = url();
-    auto message = get(request_);
+    auto message = request_.get();
     if (!requestURL || !message) {
         failWithError(RQError::unableToCreateRequest());
         return;
@@ -1077,23 +1077,23 @@ void RQHTTPRequest::startRequest() {
     const std::string bodyFile = postBodyFilePath();
     if (postLength() > 0) {
         if (!bodyFile.empty() && FileManager::fileExists(bodyFile)) {
-            const std::string compressed = get(compressedPostBodyFilePath_);
+            const std::string compressed = compressedPostBodyFilePath_.get();
             const std::string path =
                 !compressed.empty() && FileManager::fileExists(compressed) ? compressed : bodyFile;
             bodyStream = RQInputStream::inputStreamWithFileAtPathRequest(path, keep);
         } else if (auto body = postBody(); body && !body->empty()) {
-            auto compressed = get(compressedPostBody_);
+            auto compressed = compressedPostBody_.get();
             bodyStream = RQInputStream::inputStreamWithDataRequest(
                 shouldCompressRequestBody() && compressed ? *compressed : *body, keep);
         }
     }
-    put(postBodyReadStream_, bodyStream);
+    postBodyReadStream_.set(bodyStream);
     auto stream = bodyStream ? HTTPReadStream::create(message, bodyStream) : HTTPReadStream::create(message);
     if (!stream) {
         failWithError(RQError::make(RQError::kInternalError, "Unable to create read stream"));
         return;
     }
-    put(readStream_, stream);
+    readStream_.set(stream);
 
     const bool secure = lower(requestURL->scheme()) == "https";
     if (secure) {
@@ -1128,16 +1128,16 @@ void RQHTTPRequest::startRequest() {
     pool().expire();
     std::shared_ptr<HTTPReadStream> oldStream;
     if (requestURL->host().empty() || requestURL->scheme().empty()) {
-        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+        connectionInfo_.set(std::shared_ptr<ConnectionRecord>());
         setShouldAttemptPersistentConnection(false);
     }
     if (shouldAttemptPersistentConnection()) {
         RQConnectionPool::Key key{requestURL->scheme(), requestURL->host(),   requestURL->port().value_or(0),
                                   validatesSecureCertificate(), clientCertificateIdentity(), host, port, type};
-        auto attached = pool().attach(key, get(connectionInfo_), requestID(), stream);
+        auto attached = pool().attach(key, connectionInfo_.get(), requestID(), stream);
         oldStream = std::move(attached.previousStream);
-        put(requestID_, std::optional<std::uint64_t>(attached.requestNumber));
-        put(connectionInfo_, std::move(attached.record));
+        requestID_.set(std::optional<std::uint64_t>(attached.requestNumber));
+        connectionInfo_.set(std::move(attached.record));
     }
 
     if (!readStreamIsScheduled_ && !throttle().isSleeping()) scheduleReadStream();
@@ -1165,7 +1165,7 @@ void RQHTTPRequest::startRequest() {
         if (shouldResetDownloadProgress() && partialDownloadSize() == 0) setProgressOn(false, 0, 1);
     }
 
-    put(lastActivityTime_, std::optional<Date>(Date::now()));
+    lastActivityTime_.set(std::optional<Date>(Date::now()));
     auto timer = Timer::create(0.25, true, [weak](Timer&) {
         if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock())) request->updateStatus();
     });
@@ -1178,9 +1178,9 @@ void RQHTTPRequest::setStatusTimer(std::shared_ptr<Timer> timer) {
     std::shared_ptr<Timer> old;
     {
         std::lock_guard lock(propertyMutex_);
-        if (statusTimer_ == timer) return;
-        old = std::move(statusTimer_);
-        statusTimer_ = std::move(timer);
+        if (statusTimer_.unlocked() == timer) return;
+        old = std::move(statusTimer_.unlocked());
+        statusTimer_.unlocked() = std::move(timer);
     }
     if (old) old->invalidate();
 }
@@ -1195,7 +1195,7 @@ void RQHTTPRequest::scheduleReadStream() {
     auto stream = readStream();
     if (!stream || readStreamIsScheduled_) return;
     pool().streamScheduled();
-    put(lastActivityTime_, std::optional<Date>(Date::now()));
+    lastActivityTime_.set(std::optional<Date>(Date::now()));
     std::weak_ptr<Operation> weak = weak_from_this();
     stream->setClient(HTTPReadStream::kDefaultEvents, [weak](HTTPReadStream& s, unsigned event) {
         auto keepStream = s.shared_from_this();
@@ -1222,18 +1222,18 @@ void RQHTTPRequest::destroyReadStream() {
         stream->setClient(0, nullptr);
         stream->close();
     }
-    put(readStream_, std::shared_ptr<HTTPReadStream>());
+    readStream_.set(std::shared_ptr<HTTPReadStream>());
 }
 
 void RQHTTPRequest::closeDownloadStreams() {
     std::lock_guard lock(propertyMutex_);
-    if (fileDownloadOutputStream_) {
-        fileDownloadOutputStream_->close();
-        fileDownloadOutputStream_.reset();
+    if (fileDownloadOutputStream_.unlocked()) {
+        fileDownloadOutputStream_.unlocked()->close();
+        fileDownloadOutputStream_.unlocked().reset();
     }
-    if (inflatedFileDownloadOutputStream_) {
-        inflatedFileDownloadOutputStream_->close();
-        inflatedFileDownloadOutputStream_.reset();
+    if (inflatedFileDownloadOutputStream_.unlocked()) {
+        inflatedFileDownloadOutputStream_.unlocked()->close();
+        inflatedFileDownloadOutputStream_.unlocked().reset();
     }
 }
 
@@ -1254,21 +1254,21 @@ void RQHTTPRequest::cancelLoad() {
         widenSharedQueue(-1);
     }
     destroyReadStream();
-    if (auto body = get(postBodyReadStream_)) {
+    if (auto body = postBodyReadStream_.get()) {
         body->close();
-        put(postBodyReadStream_, std::shared_ptr<platform::InputStream>());
+        postBodyReadStream_.set(std::shared_ptr<platform::InputStream>());
     }
-    put(rawResponseData_, std::optional<Data>());
+    rawResponseData_.set(std::optional<Data>());
     if (!temporaryFileDownloadPath().empty() || !temporaryUncompressedDataDownloadPath().empty()) {
         closeDownloadStreams();
         if (!allowResumeForFileDownloads()) removeTemporaryDownloadFile();
         removeTemporaryUncompressedDownloadFile();
     }
-    put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
+    dataDecompressor_.set(std::shared_ptr<RQDataDecompressor>());
     // The body files the request made stay until it ends: a retry on a new
     // connection sends the same body again. failWithError and the end of
     // the response remove them.
-    put(responseHeaders_, std::optional<HTTPHeaders>());
+    responseHeaders_.set(std::optional<HTTPHeaders>());
 }
 
 // ===========================================================================
@@ -1296,7 +1296,7 @@ void RQHTTPRequest::checkRequestStatus() {
         const std::uint64_t written = stream->requestBytesWritten();
         totalBytesSent_.store(written);
         if (written > lastBytesSent_.load()) {
-            put(lastActivityTime_, std::optional<Date>(Date::now()));
+            lastActivityTime_.set(std::optional<Date>(Date::now()));
             incrementBandwidthUsedInLastSecond(written - lastBytesSent_.load());
         }
     }
@@ -1309,21 +1309,21 @@ void RQHTTPRequest::retryAfterTimeOut() {
     // its download streams (so the file is rewritten, or resumed only with a
     // "Range" the server honours).
     retryCount_.fetch_add(1);
-    pool().discard(get(connectionInfo_));
-    put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+    pool().discard(connectionInfo_.get());
+    connectionInfo_.set(std::shared_ptr<ConnectionRecord>());
     connectionCanBeReused_.store(false);
     setStatusTimer(nullptr);
     destroyReadStream();
-    if (auto body = get(postBodyReadStream_)) {
+    if (auto body = postBodyReadStream_.get()) {
         body->close();
-        put(postBodyReadStream_, std::shared_ptr<platform::InputStream>());
+        postBodyReadStream_.set(std::shared_ptr<platform::InputStream>());
     }
     closeDownloadStreams();
-    put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
+    dataDecompressor_.set(std::shared_ptr<RQDataDecompressor>());
     partialDownloadSize_.store(0);
     updatePartialDownloadSize();
     if (error()) return;
-    auto message = get(request_);
+    auto message = request_.get();
     if (partialDownloadSize() > 0) {
         if (message)
             message->setHeaderFieldValue(
@@ -1351,8 +1351,8 @@ bool RQHTTPRequest::shouldTimeOut() {
 
 bool RQHTTPRequest::retryUsingNewConnection() {
     if (retryCount() != 0) return false;
-    pool().discard(get(connectionInfo_));
-    put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+    pool().discard(connectionInfo_.get());
+    connectionInfo_.set(std::shared_ptr<ConnectionRecord>());
     retryCount_.fetch_add(1);
     startRequest();
     return true;
@@ -1385,7 +1385,7 @@ void RQHTTPRequest::handleNetworkEvent(unsigned event) {
     if (downloadComplete() && needsRedirect_.load()) {
         if (listeners_.respondsToWillRedirect()) {
             auto target = redirectURL();
-            put(redirectURL_, std::optional<URL>());
+            redirectURL_.set(std::optional<URL>());
             if (target) performOnMainThread([keep, target] { keep->requestWillRedirectToURL(*target); });
         } else {
             performRedirect();
@@ -1424,13 +1424,13 @@ void RQHTTPRequest::handleBytesAvailable() {
     const bool toFile = bodyGoesToFile_.load();
     std::shared_ptr<RQDataDecompressor> decompressor;
     if (inflateNow) {
-        decompressor = get(dataDecompressor_);
+        decompressor = dataDecompressor_.get();
         if (!decompressor) {
             decompressor = RQDataDecompressor::decompressor();
             // In memory the ceiling guards against a small body that
             // inflates to gigabytes; files and delegates take what comes.
             if (passOn || toFile) decompressor->setMaximumOutputLength(0);
-            put(dataDecompressor_, decompressor);
+            dataDecompressor_.set(decompressor);
         }
     }
     // Inflates this piece straight into its destination (the decompressor's
@@ -1443,7 +1443,7 @@ void RQHTTPRequest::handleBytesAvailable() {
     };
 
     totalBytesRead_.fetch_add(count);
-    put(lastActivityTime_, std::optional<Date>(Date::now()));
+    lastActivityTime_.set(std::optional<Date>(Date::now()));
     incrementBandwidthUsedInLastSecond(count);
     if (isPACFileRequest() && totalBytesRead() > kMaxPACScriptSize) {
         failWithError(RQError::make(RQError::kInternalError, "The proxy auto-configuration script is too large"));
@@ -1474,15 +1474,15 @@ void RQHTTPRequest::handleBytesAvailable() {
         std::shared_ptr<platform::OutputStream> inflatedOutput;
         {
             std::lock_guard lock(propertyMutex_);
-            output = fileDownloadOutputStream_;
-            inflatedOutput = inflatedFileDownloadOutputStream_;
+            output = fileDownloadOutputStream_.unlocked();
+            inflatedOutput = inflatedFileDownloadOutputStream_.unlocked();
         }
         if (!output) {
             bool append = false;
             const std::string destination = downloadDestinationPath();
             std::string temporary = temporaryFileDownloadPath();
             if (!temporary.empty()) {
-                auto message = get(request_);
+                auto message = request_.get();
                 const bool rangeSent = message && message->headerFieldValue("Range").has_value();
                 if (allowResumeForFileDownloads() && rangeSent && responseStatusCode() == 206) {
                     // Only a part that starts where the partial file ends
@@ -1518,8 +1518,8 @@ void RQHTTPRequest::handleBytesAvailable() {
                 inflatedOutput->open();
             }
             std::lock_guard lock(propertyMutex_);
-            fileDownloadOutputStream_ = output;
-            inflatedFileDownloadOutputStream_ = inflatedOutput;
+            fileDownloadOutputStream_.unlocked() = output;
+            inflatedFileDownloadOutputStream_.unlocked() = inflatedOutput;
         }
         // A failed write (a full disk) must not pass for a complete file.
         auto writeFailed = [this](const std::shared_ptr<platform::OutputStream>& out, const std::string& path) {
@@ -1545,14 +1545,14 @@ void RQHTTPRequest::handleBytesAvailable() {
     }
     if (!inflateNow) {
         std::lock_guard lock(propertyMutex_);
-        if (!rawResponseData_) rawResponseData_ = Data{};
-        rawResponseData_->insert(rawResponseData_->end(), bytes, bytes + count);
+        if (!rawResponseData_.unlocked()) rawResponseData_.unlocked() = Data{};
+        rawResponseData_.unlocked()->insert(rawResponseData_.unlocked()->end(), bytes, bytes + count);
         return;
     }
     inflateInto([this](const std::uint8_t* out, std::size_t n) {
         std::lock_guard lock(propertyMutex_);
-        if (!rawResponseData_) rawResponseData_ = Data{};
-        rawResponseData_->insert(rawResponseData_->end(), out, out + n);
+        if (!rawResponseData_.unlocked()) rawResponseData_.unlocked() = Data{};
+        rawResponseData_.unlocked()->insert(rawResponseData_.unlocked()->end(), out, out + n);
         return true;
     });
 }
@@ -1581,15 +1581,15 @@ void RQHTTPRequest::handleStreamComplete() {
         // Nothing to send is all sent.
         if (postLength() == 0 && !mainRequest() && !redirectPending && !authenticationPending)
             setProgressOn(true, 0, 0);
-        if (auto body = get(postBodyReadStream_)) {
+        if (auto body = postBodyReadStream_.get()) {
             body->close();
-            put(postBodyReadStream_, std::shared_ptr<platform::InputStream>());
+            postBodyReadStream_.set(std::shared_ptr<platform::InputStream>());
         }
         // A compressed body inflated on the fly must have reached its end:
         // a truncated one is an error, not a shorter success.
-        if (auto decompressor = get(dataDecompressor_)) {
+        if (auto decompressor = dataDecompressor_.get()) {
             if (!redirectPending && !authenticationPending) fileError = decompressor->finishError();
-            put(dataDecompressor_, std::shared_ptr<RQDataDecompressor>());
+            dataDecompressor_.set(std::shared_ptr<RQDataDecompressor>());
         }
         // A redirect that keeps its method sends the same body again.
         if (didCreateTemporaryPostDataFile() && !authenticationPending && !redirectPending) {
@@ -1652,7 +1652,7 @@ void RQHTTPRequest::handleStreamComplete() {
             cache->storeResponseForRequestMaxAge(*this, secondsToCache());
     }
     if (!connectionCanBeReused()) unscheduleReadStream();
-    pool().release(get(connectionInfo_), Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds()),
+    pool().release(connectionInfo_.get(), Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds()),
                    connectionCanBeReused());
     if (!authenticationPending) destroyReadStream();
 
@@ -1723,9 +1723,9 @@ void RQHTTPRequest::readResponseHeaders() {
     receivedResponseBytes_.store(true);
 
     HTTPHeaders headers = head->allHeaderFields();
-    put(responseHeaders_, std::optional<HTTPHeaders>(headers));
+    responseHeaders_.set(std::optional<HTTPHeaders>(headers));
     responseStatusCode_.store(head->responseStatusCode());
-    put(responseStatusMessage_, head->responseStatusLine());
+    responseStatusMessage_.set(head->responseStatusLine());
 
     if (auto cache = downloadCache(); cache && cache->canUseCachedDataForRequest(*this)) {
         // The cached body answers once this exchange has ended, so that its
@@ -1740,7 +1740,7 @@ void RQHTTPRequest::readResponseHeaders() {
     if (status == 401) authenticationNeeded_.store(kHTTPAuthenticationNeeded);
     if (status == 407) authenticationNeeded_.store(kProxyAuthenticationNeeded);
 
-    if (authenticationNeeded() == kNoAuthenticationNeeded && !get(requestAuthentication_) &&
+    if (authenticationNeeded() == kNoAuthenticationNeeded && !requestAuthentication_.get() &&
         authenticationScheme() == HTTPAuthentication::kSchemeBasic && username() && password() &&
         useSessionPersistence()) {
         auto record = std::make_shared<SessionCredentials>();
@@ -1756,7 +1756,7 @@ void RQHTTPRequest::readResponseHeaders() {
     auto requestURL = url();
     if (requestURL) {
         auto cookies = HTTPCookie::cookiesWithResponseHeaderFields(headers, *requestURL);
-        put(responseCookies_, cookies);
+        responseCookies_.set(cookies);
         if (useCookiePersistence()) {
             HTTPCookieStorage::sharedHTTPCookieStorage()->setCookiesForURL(cookies, *requestURL, std::nullopt);
             for (const auto& cookie : cookies) addSessionCookie(cookie);
@@ -1781,7 +1781,7 @@ void RQHTTPRequest::readResponseHeaders() {
                 setRequestHeaders(std::move(kept));
                 setHaveBuiltRequestHeaders(false);
             }
-            put(redirectURL_, std::optional<URL>(URL::fromString(target->absoluteString())));
+            redirectURL_.set(std::optional<URL>(URL::fromString(target->absoluteString())));
             needsRedirect_.store(true);
             setRequestCookies({});
         }
@@ -1853,7 +1853,7 @@ void RQHTTPRequest::decideBodyPlacement(int status, const HTTPHeaders& headers) 
     if (status != 416 || !allowResumeForFileDownloads() || partialDownloadSize() == 0 ||
         temporaryFileDownloadPath().empty())
         return;
-    auto message = get(request_);
+    auto message = request_.get();
     if (!message || !message->headerFieldValue("Range")) return;
     auto range = headers.value("Content-Range");
     auto length = range ? unsatisfiedRangeLength(*range) : std::nullopt;
@@ -1869,7 +1869,7 @@ void RQHTTPRequest::parseStringEncodingFromHeaders() {
     auto headers = responseHeaders();
     parseMimeTypeAndResponseEncodingFromContentType(&mime, &found,
                                                     headers ? headers->value("Content-Type") : std::nullopt);
-    put(responseEncoding_, found);
+    responseEncoding_.set(found);
 }
 
 bool RQHTTPRequest::isResponseCompressed() const {
@@ -1880,7 +1880,7 @@ bool RQHTTPRequest::isResponseCompressed() const {
 }
 
 void RQHTTPRequest::redirectToURL(const URL& target) {
-    put(redirectURL_, std::optional<URL>(target));
+    redirectURL_.set(std::optional<URL>(target));
     auto keep = self();
     performOnRequestThread([keep] { keep->performRedirect(); });
 }
@@ -1902,11 +1902,11 @@ void RQHTTPRequest::performRedirect() {
         // new origin are applied again by the next attempt.
         {
             std::lock_guard propertyLock(propertyMutex_);
-            requestHeaders_.remove("Authorization");
-            requestHeaders_.remove("Cookie");
-            requestCredentials_.reset();
-            authenticationScheme_.clear();
-            authenticationRealm_.reset();
+            requestHeaders_.unlocked().remove("Authorization");
+            requestHeaders_.unlocked().remove("Cookie");
+            requestCredentials_.unlocked().reset();
+            authenticationScheme_.unlocked().clear();
+            authenticationRealm_.unlocked().reset();
         }
         authenticationRetryCount_.store(0);
     }
@@ -1914,7 +1914,7 @@ void RQHTTPRequest::performRedirect() {
         // Headers were kept (307): the cookies are those of the new URL.
         {
             std::lock_guard propertyLock(propertyMutex_);
-            requestHeaders_.remove("Cookie");
+            requestHeaders_.unlocked().remove("Cookie");
         }
         applyCookieHeader();
     }
@@ -1943,7 +1943,7 @@ void RQHTTPRequest::applyAuthorizationHeader() {
         isSameOriginAsOriginal()) {
         addBasicAuthenticationHeaderWithUsernameAndPassword(*user, *pass);
     }
-    auto message = get(request_);
+    auto message = request_.get();
     if (record && !requestHeaders().contains("Authorization") && message) {
         if (record->authentication) {
             if (!record->authentication->applyCredentials(message, *record->credentials))
@@ -1998,7 +1998,7 @@ std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findCredentials() {
         }
     }
     if (!user || !pass) return nullptr;
-    return RQSessionCredentialStore::forChallenge(get(requestAuthentication_).get(), *user, *pass, [this] {
+    return RQSessionCredentialStore::forChallenge(requestAuthentication_.get().get(), *user, *pass, [this] {
         auto mainReq = mainRequest();
         return mainReq ? mainReq->domain() : domain();
     });
@@ -2020,14 +2020,14 @@ std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findProxyCredentials() {
         }
     }
     if (!user || !pass) return nullptr;
-    return RQSessionCredentialStore::forChallenge(get(proxyAuthentication_).get(), *user, *pass,
+    return RQSessionCredentialStore::forChallenge(proxyAuthentication_.get().get(), *user, *pass,
                                    [&source] { return source.proxyDomain(); });
 }
 
 bool RQHTTPRequest::applyCredentials(const std::shared_ptr<const Value::Dictionary>& credentials) {
     authenticationRetryCount_.fetch_add(1);
-    auto authentication = get(requestAuthentication_);
-    auto message = get(request_);
+    auto authentication = requestAuthentication_.get();
+    auto message = request_.get();
     if (!credentials || !authentication || !message) return false;
     if (!authentication->applyCredentials(message, *credentials)) {
         removeAuthenticationCredentialsFromSessionStore(credentials);
@@ -2043,14 +2043,14 @@ bool RQHTTPRequest::applyCredentials(const std::shared_ptr<const Value::Dictiona
         record->authenticationRealm = authenticationRealm();
         storeAuthenticationCredentialsInSessionStore(record);
     }
-    put(requestCredentials_, credentials);
+    requestCredentials_.set(credentials);
     return true;
 }
 
 bool RQHTTPRequest::applyProxyCredentials(const std::shared_ptr<const Value::Dictionary>& credentials) {
     proxyAuthenticationRetryCount_.fetch_add(1);
-    auto authentication = get(proxyAuthentication_);
-    auto message = get(request_);
+    auto authentication = proxyAuthentication_.get();
+    auto message = request_.get();
     if (!credentials || !authentication || !message) return false;
     if (!authentication->applyCredentials(message, *credentials)) {
         removeProxyAuthenticationCredentialsFromSessionStore(credentials);
@@ -2066,7 +2066,7 @@ bool RQHTTPRequest::applyProxyCredentials(const std::shared_ptr<const Value::Dic
         record->authenticationScheme = proxyAuthenticationScheme();
         storeProxyAuthenticationCredentialsInSessionStore(record);
     }
-    put(proxyCredentials_, credentials);
+    proxyCredentials_.set(credentials);
     return true;
 }
 
@@ -2086,10 +2086,10 @@ void RQHTTPRequest::saveProxyCredentialsToKeychain(const Value::Dictionary& cred
 // The steps of answering a challenge are the same for the server and for a
 // proxy; what differs is which fields and helpers they work on.
 struct RQHTTPRequest::AuthenticationSide {
-    std::shared_ptr<HTTPAuthentication> RQHTTPRequest::*authentication;
-    std::shared_ptr<const Value::Dictionary> RQHTTPRequest::*credentials;
-    std::string RQHTTPRequest::*scheme;
-    std::optional<std::string> RQHTTPRequest::*realm;
+    RQLockedProperty<std::shared_ptr<HTTPAuthentication>> RQHTTPRequest::*authentication;
+    RQLockedProperty<std::shared_ptr<const Value::Dictionary>> RQHTTPRequest::*credentials;
+    RQLockedProperty<std::string> RQHTTPRequest::*scheme;
+    RQLockedProperty<std::optional<std::string>> RQHTTPRequest::*realm;
     std::atomic<int> RQHTTPRequest::*retryCount;
     void (*removeFromSessionStore)(const std::shared_ptr<const Value::Dictionary>&);
     std::shared_ptr<SessionCredentials> (RQHTTPRequest::*findSessionCredentials)();
@@ -2150,30 +2150,30 @@ void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side
     auto apply = [&](const std::shared_ptr<const Value::Dictionary>& credentials) {
         return (this->*side.applyCredentials)(credentials);
     };
-    auto authentication = get(this->*side.authentication);
+    auto authentication = (this->*side.authentication).get();
     if (!authentication) {
         auto head = responseHead();
         authentication = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-        put(this->*side.authentication, authentication);
+        (this->*side.authentication).set(authentication);
         if (!authentication) {
             cancelLoad();
             failWithError(RQError::make(RQError::kUnableToApplyCredentials,
                                         "Failed to get authentication object from response headers"));
             return;
         }
-        put(this->*side.scheme, authentication->method());
+        (this->*side.scheme).set(authentication->method());
     }
-    put(this->*side.realm, authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
+    (this->*side.realm).set(authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
 
     std::optional<Error> invalid;
     if (!authentication->isValid(&invalid)) {
-        put(this->*side.authentication, std::shared_ptr<HTTPAuthentication>());
+        (this->*side.authentication).set(std::shared_ptr<HTTPAuthentication>());
         if (invalid && invalid->domain() == platform::HTTPStreamError::kNetworkDomain &&
             (invalid->code() == platform::HTTPStreamError::kAuthenticationBadUserName ||
              invalid->code() == platform::HTTPStreamError::kAuthenticationBadPassword)) {
             std::lock_guard authenticationLock(credentialStore().challengeLock());
-            side.removeFromSessionStore(get(this->*side.credentials));
-            put(this->*side.credentials, std::shared_ptr<const Value::Dictionary>());
+            side.removeFromSessionStore((this->*side.credentials).get());
+            (this->*side.credentials).set(std::shared_ptr<const Value::Dictionary>());
             if (error() || isCancelled()) return;
             // A party that keeps refusing gets no endless retries.
             if (retries() >= kMaximumAuthenticationRetries) {
@@ -2188,16 +2188,16 @@ void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side
                     // from this response carries them.
                     auto head = responseHead();
                     auto fresh = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-                    put(this->*side.authentication, fresh);
+                    (this->*side.authentication).set(fresh);
                     if (fresh && apply(record->credentials)) {
                         cancelLoad();
                         startRequest();
                         return;
                     }
-                    put(this->*side.authentication, std::shared_ptr<HTTPAuthentication>());
+                    (this->*side.authentication).set(std::shared_ptr<HTTPAuthentication>());
                 }
             }
-            put(lastActivityTime_, std::optional<Date>());
+            lastActivityTime_.set(std::optional<Date>());
             // The waiting request is resumed by the answer; asking the same
             // party twice is not needed.
             if ((this->*side.willAskDelegate)() || (this->*side.showDialog)()) return;
@@ -2208,8 +2208,8 @@ void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side
     }
 
     cancelLoad();
-    if (auto applied = get(this->*side.credentials)) {
-        const bool ntlm = isNTLM(get(this->*side.scheme));
+    if (auto applied = (this->*side.credentials).get()) {
+        const bool ntlm = isNTLM((this->*side.scheme).get());
         if (retries() >= kMaximumAuthenticationRetries) {
             failWithError(RQError::authenticationNeeded());
             return;
@@ -2293,7 +2293,7 @@ bool RQHTTPRequest::showProxyAuthenticationDialog() {
 void RQHTTPRequest::retryUsingSuppliedCredentials() {
     auto keep = self();
     performOnRequestThread([keep] {
-        if (keep->get(keep->request_)) {
+        if (keep->request_.get()) {
             keep->attemptToApplyCredentialsAndResume();
         } else {
             keep->main();
@@ -2350,8 +2350,8 @@ void RQHTTPRequest::failWithError(const Error& failure) {
     const bool keepsConnection = RQError::is(failure, RQError::kAuthenticationNeeded) ||
                                  RQError::is(failure, RQError::kTooManyRedirects);
     if (!keepsConnection) {
-        pool().discard(get(connectionInfo_));
-        put(connectionInfo_, std::shared_ptr<ConnectionRecord>());
+        pool().discard(connectionInfo_.get());
+        connectionInfo_.set(std::shared_ptr<ConnectionRecord>());
         // The stream goes with its record: nothing else would close it.
         connectionCanBeReused_.store(false);
     }
@@ -2359,7 +2359,7 @@ void RQHTTPRequest::failWithError(const Error& failure) {
     setStatusTimer(nullptr);
     removeTemporaryFilesAfterFailure();
     if (connectionCanBeReused())
-        pool().setExpiry(get(connectionInfo_), Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds()));
+        pool().setExpiry(connectionInfo_.get(), Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds()));
     if (cancelled_.load() || error()) return;
     if (auto cache = downloadCache();
         cache && (cachePolicy() & RQCacheDelegate::kFallbackToCacheIfLoadFails) &&
@@ -2367,10 +2367,10 @@ void RQHTTPRequest::failWithError(const Error& failure) {
         useDataFromCache();
         return;
     }
-    put(error_, std::optional<Error>(failure));
+    error_.set(std::optional<Error>(failure));
     auto reporting = keep;
     if (auto mainReq = mainRequest()) {
-        mainReq->put(mainReq->error_, std::optional<Error>(failure));
+        mainReq->error_.set(std::optional<Error>(failure));
         reporting = mainReq;
     }
     if (isPACFileRequest()) {
@@ -2416,17 +2416,17 @@ void RQHTTPRequest::useDataFromCache() {
         if (headers && dataPath) {
             responseStatusCode_.store(200);
             didUseCachedResponse_.store(true);
-            target->put(target->responseHeaders_, std::optional<HTTPHeaders>(*headers));
+            target->responseHeaders_.set(std::optional<HTTPHeaders>(*headers));
             if (!target->downloadDestinationPath().empty()) {
                 target->setDownloadDestinationPath(*dataPath);
             } else {
-                target->put(target->rawResponseData_, cache->cachedResponseDataForURL(*requestURL));
+                target->rawResponseData_.set(cache->cachedResponseDataForURL(*requestURL));
             }
             const auto length = parseContentLength(headers->value("Content-Length").value_or("")).value_or(0);
             target->contentLength_.store(length);
             target->totalBytesRead_.store(length);
             target->parseStringEncodingFromHeaders();
-            target->put(target->responseCookies_, HTTPCookie::cookiesWithResponseHeaderFields(*headers, *requestURL));
+            target->responseCookies_.set(HTTPCookie::cookiesWithResponseHeaderFields(*headers, *requestURL));
         }
     }
     target->complete_.store(true);
@@ -2447,11 +2447,11 @@ void RQHTTPRequest::removeTemporaryFilesAfterFailure() {
     std::string compressedBody;
     {
         std::lock_guard lock(propertyMutex_);
-        if (!allowResumeForFileDownloads_.load()) partial = std::exchange(temporaryFileDownloadPath_, {});
-        inflated = std::exchange(temporaryUncompressedDataDownloadPath_, {});
+        if (!allowResumeForFileDownloads_.load()) partial = std::exchange(temporaryFileDownloadPath_.unlocked(), {});
+        inflated = std::exchange(temporaryUncompressedDataDownloadPath_.unlocked(), {});
         if (didCreateTemporaryPostDataFile_.exchange(false)) {
-            body = std::exchange(postBodyFilePath_, {});
-            compressedBody = std::exchange(compressedPostBodyFilePath_, {});
+            body = std::exchange(postBodyFilePath_.unlocked(), {});
+            compressedBody = std::exchange(compressedPostBodyFilePath_.unlocked(), {});
         }
     }
     for (const std::string* path : {&partial, &inflated, &body, &compressedBody})
@@ -2501,12 +2501,12 @@ bool RQHTTPRequest::removeTemporaryUploadFile() {
 }
 
 bool RQHTTPRequest::removeTemporaryCompressedUploadFile() {
-    const std::string path = get(compressedPostBodyFilePath_);
+    const std::string path = compressedPostBodyFilePath_.get();
     if (path.empty()) return true;
     std::optional<Error> failure;
     const bool removed = removeFileAtPathError(path, &failure);
     if (!removed && failure) failWithError(*failure);
-    put(compressedPostBodyFilePath_, std::string());
+    compressedPostBodyFilePath_.set(std::string());
     return removed;
 }
 
@@ -2690,7 +2690,7 @@ bool RQHTTPRequest::configureProxies() {
     auto requestURL = url();
     auto settings = platform::ProxySettings::systemProxySettings();
     if (!settings || !requestURL) {
-        put(readStream_, std::shared_ptr<HTTPReadStream>());
+        readStream_.set(std::shared_ptr<HTTPReadStream>());
         failWithError(RQError::make(RQError::kInternalError,
                                     "Unable to obtain information on proxy servers needed for request"));
         return false;
@@ -2875,7 +2875,7 @@ std::optional<std::string> RQHTTPRequest::responseString() {
 std::shared_ptr<RQHTTPRequest> RQHTTPRequest::HEADRequest() {
     auto head = makeRequestOfSameClass(url());
     head->setRequestMethod("HEAD");
-    head->put(head->mainRequest_, std::weak_ptr<RQHTTPRequest>(self()));
+    head->mainRequest_.set(std::weak_ptr<RQHTTPRequest>(self()));
     head->setRequestHeaders(requestHeaders());
     head->setRequestCookies(requestCookies());
     head->setUseCookiePersistence(useCookiePersistence());

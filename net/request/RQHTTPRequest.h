@@ -14,6 +14,7 @@
 #include "net/request/RQConnectionPool.h"
 #include "net/request/RQHTTPRequestDelegate.h"
 #include "net/request/RQInputStream.h"
+#include "net/request/RQLockedProperty.h"
 #include "net/request/RQProgressDelegate.h"
 #include "net/request/RQRequestListeners.h"
 #include "net/request/RQSessionCredentialStore.h"
@@ -161,16 +162,16 @@ public:
     // --- Properties ---
     std::optional<platform::URL> url() const override;
     void setURL(std::optional<platform::URL> url);
-    std::optional<platform::URL> originalURL() const { return get(originalURL_); }
-    void setOriginalURL(std::optional<platform::URL> url) { put(originalURL_, std::move(url)); }
-    std::optional<platform::URL> redirectURL() const { return get(redirectURL_); }
+    std::optional<platform::URL> originalURL() const { return originalURL_.get(); }
+    void setOriginalURL(std::optional<platform::URL> url) { originalURL_.set(std::move(url)); }
+    std::optional<platform::URL> redirectURL() const { return redirectURL_.get(); }
 
-    std::string requestMethod() const { return get(requestMethod_); }
-    void setRequestMethod(std::string method) { put(requestMethod_, std::move(method)); }
-    std::optional<std::uint64_t> requestID() const { return get(requestID_); }
-    platform::Value userInfo() const { return get(userInfo_); }
-    void setUserInfo(platform::Value info) { put(userInfo_, std::move(info)); }
-    std::shared_ptr<RQHTTPRequest> mainRequest() const { return get(mainRequest_).lock(); }
+    std::string requestMethod() const { return requestMethod_.get(); }
+    void setRequestMethod(std::string method) { requestMethod_.set(std::move(method)); }
+    std::optional<std::uint64_t> requestID() const { return requestID_.get(); }
+    platform::Value userInfo() const { return userInfo_.get(); }
+    void setUserInfo(platform::Value info) { userInfo_.set(std::move(info)); }
+    std::shared_ptr<RQHTTPRequest> mainRequest() const { return mainRequest_.get().lock(); }
     bool isPACFileRequest() const { return isPACFileRequest_.load(); }
     void setIsPACFileRequest(bool value) { isPACFileRequest_.store(value); }
     bool isSynchronous() const { return isSynchronous_.load(); }
@@ -217,23 +218,23 @@ public:
     }
     void setRequestRedirectedBlock(BasicBlock block) { listeners_.setRequestRedirectedBlock(std::move(block)); }
 
-    platform::HTTPHeaders requestHeaders() const { return get(requestHeaders_); }
-    void setRequestHeaders(platform::HTTPHeaders headers) { put(requestHeaders_, std::move(headers)); }
-    std::vector<std::shared_ptr<platform::HTTPCookie>> requestCookies() const { return get(requestCookies_); }
+    platform::HTTPHeaders requestHeaders() const { return requestHeaders_.get(); }
+    void setRequestHeaders(platform::HTTPHeaders headers) { requestHeaders_.set(std::move(headers)); }
+    std::vector<std::shared_ptr<platform::HTTPCookie>> requestCookies() const { return requestCookies_.get(); }
     void setRequestCookies(std::vector<std::shared_ptr<platform::HTTPCookie>> cookies) {
-        put(requestCookies_, std::move(cookies));
+        requestCookies_.set(std::move(cookies));
     }
     bool useCookiePersistence() const { return useCookiePersistence_.load(); }
     void setUseCookiePersistence(bool value) { useCookiePersistence_.store(value); }
 
-    std::optional<platform::Data> postBody() const { return get(postBody_); }
-    void setPostBody(std::optional<platform::Data> body) { put(postBody_, std::move(body)); }
+    std::optional<platform::Data> postBody() const { return postBody_.get(); }
+    void setPostBody(std::optional<platform::Data> body) { postBody_.set(std::move(body)); }
     std::uint64_t postLength() const { return postLength_.load(); }
     void setPostLength(std::uint64_t length) { postLength_.store(length); }
     bool shouldStreamPostDataFromDisk() const { return shouldStreamPostDataFromDisk_.load(); }
     void setShouldStreamPostDataFromDisk(bool value) { shouldStreamPostDataFromDisk_.store(value); }
-    std::string postBodyFilePath() const { return get(postBodyFilePath_); }
-    void setPostBodyFilePath(std::string path) { put(postBodyFilePath_, std::move(path)); }
+    std::string postBodyFilePath() const { return postBodyFilePath_.get(); }
+    void setPostBodyFilePath(std::string path) { postBodyFilePath_.set(std::move(path)); }
     bool didCreateTemporaryPostDataFile() const { return didCreateTemporaryPostDataFile_.load(); }
     void setDidCreateTemporaryPostDataFile(bool value) { didCreateTemporaryPostDataFile_.store(value); }
     bool shouldCompressRequestBody() const { return shouldCompressRequestBody_.load(); }
@@ -246,13 +247,13 @@ public:
     void setHaveBuiltRequestHeaders(bool value) { haveBuiltRequestHeaders_.store(value); }
 
     int responseStatusCode() const { return responseStatusCode_.load(); }
-    std::string responseStatusMessage() const { return get(responseStatusMessage_); }
-    std::optional<platform::HTTPHeaders> responseHeaders() const { return get(responseHeaders_); }
-    std::vector<std::shared_ptr<platform::HTTPCookie>> responseCookies() const { return get(responseCookies_); }
-    std::optional<platform::Data> rawResponseData() const { return get(rawResponseData_); }
-    platform::Text::Encoding defaultResponseEncoding() const { return get(defaultResponseEncoding_); }
-    void setDefaultResponseEncoding(platform::Text::Encoding encoding) { put(defaultResponseEncoding_, encoding); }
-    platform::Text::Encoding responseEncoding() const { return get(responseEncoding_); }
+    std::string responseStatusMessage() const { return responseStatusMessage_.get(); }
+    std::optional<platform::HTTPHeaders> responseHeaders() const { return responseHeaders_.get(); }
+    std::vector<std::shared_ptr<platform::HTTPCookie>> responseCookies() const { return responseCookies_.get(); }
+    std::optional<platform::Data> rawResponseData() const { return rawResponseData_.get(); }
+    platform::Text::Encoding defaultResponseEncoding() const { return defaultResponseEncoding_.get(); }
+    void setDefaultResponseEncoding(platform::Text::Encoding encoding) { defaultResponseEncoding_.set(encoding); }
+    platform::Text::Encoding responseEncoding() const { return responseEncoding_.get(); }
 
     std::uint64_t contentLength() const { return contentLength_.load(); }
     std::uint64_t partialDownloadSize() const { return partialDownloadSize_.load(); }
@@ -265,43 +266,43 @@ public:
     bool shouldWaitToInflateCompressedResponses() const { return shouldWaitToInflateCompressedResponses_.load(); }
     void setShouldWaitToInflateCompressedResponses(bool value) { shouldWaitToInflateCompressedResponses_.store(value); }
 
-    std::string downloadDestinationPath() const { return get(downloadDestinationPath_); }
-    void setDownloadDestinationPath(std::string path) { put(downloadDestinationPath_, std::move(path)); }
-    std::string temporaryFileDownloadPath() const { return get(temporaryFileDownloadPath_); }
-    void setTemporaryFileDownloadPath(std::string path) { put(temporaryFileDownloadPath_, std::move(path)); }
-    std::string temporaryUncompressedDataDownloadPath() const { return get(temporaryUncompressedDataDownloadPath_); }
+    std::string downloadDestinationPath() const { return downloadDestinationPath_.get(); }
+    void setDownloadDestinationPath(std::string path) { downloadDestinationPath_.set(std::move(path)); }
+    std::string temporaryFileDownloadPath() const { return temporaryFileDownloadPath_.get(); }
+    void setTemporaryFileDownloadPath(std::string path) { temporaryFileDownloadPath_.set(std::move(path)); }
+    std::string temporaryUncompressedDataDownloadPath() const { return temporaryUncompressedDataDownloadPath_.get(); }
     void setTemporaryUncompressedDataDownloadPath(std::string path) {
-        put(temporaryUncompressedDataDownloadPath_, std::move(path));
+        temporaryUncompressedDataDownloadPath_.set(std::move(path));
     }
     bool allowResumeForFileDownloads() const { return allowResumeForFileDownloads_.load(); }
     void setAllowResumeForFileDownloads(bool value) { allowResumeForFileDownloads_.store(value); }
     bool downloadComplete() const { return downloadComplete_.load(); }
 
-    std::optional<std::string> username() const { return get(username_); }
-    void setUsername(std::optional<std::string> value) { put(username_, std::move(value)); }
-    std::optional<std::string> password() const { return get(password_); }
-    void setPassword(std::optional<std::string> value) { put(password_, std::move(value)); }
-    std::optional<std::string> domain() const { return get(domain_); }
-    void setDomain(std::optional<std::string> value) { put(domain_, std::move(value)); }
-    std::optional<std::string> proxyUsername() const { return get(proxyUsername_); }
-    void setProxyUsername(std::optional<std::string> value) { put(proxyUsername_, std::move(value)); }
-    std::optional<std::string> proxyPassword() const { return get(proxyPassword_); }
-    void setProxyPassword(std::optional<std::string> value) { put(proxyPassword_, std::move(value)); }
-    std::optional<std::string> proxyDomain() const { return get(proxyDomain_); }
-    void setProxyDomain(std::optional<std::string> value) { put(proxyDomain_, std::move(value)); }
-    std::optional<std::string> userAgent() const { return get(userAgent_); }
-    void setUserAgent(std::optional<std::string> value) { put(userAgent_, std::move(value)); }
+    std::optional<std::string> username() const { return username_.get(); }
+    void setUsername(std::optional<std::string> value) { username_.set(std::move(value)); }
+    std::optional<std::string> password() const { return password_.get(); }
+    void setPassword(std::optional<std::string> value) { password_.set(std::move(value)); }
+    std::optional<std::string> domain() const { return domain_.get(); }
+    void setDomain(std::optional<std::string> value) { domain_.set(std::move(value)); }
+    std::optional<std::string> proxyUsername() const { return proxyUsername_.get(); }
+    void setProxyUsername(std::optional<std::string> value) { proxyUsername_.set(std::move(value)); }
+    std::optional<std::string> proxyPassword() const { return proxyPassword_.get(); }
+    void setProxyPassword(std::optional<std::string> value) { proxyPassword_.set(std::move(value)); }
+    std::optional<std::string> proxyDomain() const { return proxyDomain_.get(); }
+    void setProxyDomain(std::optional<std::string> value) { proxyDomain_.set(std::move(value)); }
+    std::optional<std::string> userAgent() const { return userAgent_.get(); }
+    void setUserAgent(std::optional<std::string> value) { userAgent_.set(std::move(value)); }
 
-    std::string authenticationScheme() const { return get(authenticationScheme_); }
-    void setAuthenticationScheme(std::string value) { put(authenticationScheme_, std::move(value)); }
-    std::optional<std::string> authenticationRealm() const { return get(authenticationRealm_); }
-    std::string proxyAuthenticationScheme() const { return get(proxyAuthenticationScheme_); }
-    std::optional<std::string> proxyAuthenticationRealm() const { return get(proxyAuthenticationRealm_); }
+    std::string authenticationScheme() const { return authenticationScheme_.get(); }
+    void setAuthenticationScheme(std::string value) { authenticationScheme_.set(std::move(value)); }
+    std::optional<std::string> authenticationRealm() const { return authenticationRealm_.get(); }
+    std::string proxyAuthenticationScheme() const { return proxyAuthenticationScheme_.get(); }
+    std::optional<std::string> proxyAuthenticationRealm() const { return proxyAuthenticationRealm_.get(); }
     int authenticationRetryCount() const { return authenticationRetryCount_.load(); }
     int proxyAuthenticationRetryCount() const { return proxyAuthenticationRetryCount_.load(); }
     int authenticationNeeded() const { return authenticationNeeded_.load(); }
-    std::shared_ptr<const platform::Value::Dictionary> requestCredentials() const { return get(requestCredentials_); }
-    std::shared_ptr<const platform::Value::Dictionary> proxyCredentials() const { return get(proxyCredentials_); }
+    std::shared_ptr<const platform::Value::Dictionary> requestCredentials() const { return requestCredentials_.get(); }
+    std::shared_ptr<const platform::Value::Dictionary> proxyCredentials() const { return proxyCredentials_.get(); }
 
     bool shouldPresentAuthenticationDialog() const { return shouldPresentAuthenticationDialog_.load(); }
     void setShouldPresentAuthenticationDialog(bool value) { shouldPresentAuthenticationDialog_.store(value); }
@@ -314,7 +315,7 @@ public:
     bool useSessionPersistence() const { return useSessionPersistence_.load(); }
     void setUseSessionPersistence(bool value) { useSessionPersistence_.store(value); }
 
-    std::string runLoopMode() const { return get(runLoopMode_); }
+    std::string runLoopMode() const { return runLoopMode_.get(); }
     bool connectionCanBeReused() const { return connectionCanBeReused_.load(); }
     bool shouldAttemptPersistentConnection() const { return shouldAttemptPersistentConnection_.load(); }
     void setShouldAttemptPersistentConnection(bool value) { shouldAttemptPersistentConnection_.store(value); }
@@ -322,33 +323,33 @@ public:
     void setPersistentConnectionTimeoutSeconds(double value) { persistentConnectionTimeoutSeconds_.store(value); }
     // The "id" of the request's connection record, if any.
     std::optional<int> connectionID() const;
-    std::shared_ptr<ConnectionRecord> connectionInfo() const { return get(connectionInfo_); }
+    std::shared_ptr<ConnectionRecord> connectionInfo() const { return connectionInfo_.get(); }
     // The read stream of the current attempt (diagnostics and tests).
-    std::shared_ptr<platform::HTTPReadStream> readStream() const { return get(readStream_); }
+    std::shared_ptr<platform::HTTPReadStream> readStream() const { return readStream_.get(); }
 
     bool validatesSecureCertificate() const { return validatesSecureCertificate_.load(); }
     void setValidatesSecureCertificate(bool value) { validatesSecureCertificate_.store(value); }
-    std::shared_ptr<platform::TLSIdentity> clientCertificateIdentity() const { return get(clientCertificateIdentity_); }
+    std::shared_ptr<platform::TLSIdentity> clientCertificateIdentity() const { return clientCertificateIdentity_.get(); }
     void setClientCertificateIdentity(std::shared_ptr<platform::TLSIdentity> identity) {
-        put(clientCertificateIdentity_, std::move(identity));
+        clientCertificateIdentity_.set(std::move(identity));
     }
-    std::vector<platform::Data> clientCertificates() const { return get(clientCertificates_); }
+    std::vector<platform::Data> clientCertificates() const { return clientCertificates_.get(); }
     void setClientCertificates(std::vector<platform::Data> certificates) {
-        put(clientCertificates_, std::move(certificates));
+        clientCertificates_.set(std::move(certificates));
     }
 
-    std::string proxyHost() const { return get(proxyHost_); }
-    void setProxyHost(std::string host) { put(proxyHost_, std::move(host)); }
+    std::string proxyHost() const { return proxyHost_.get(); }
+    void setProxyHost(std::string host) { proxyHost_.set(std::move(host)); }
     int proxyPort() const { return proxyPort_.load(); }
     void setProxyPort(int port) { proxyPort_.store(port); }
-    std::string proxyType() const { return get(proxyType_); }
-    void setProxyType(std::string type) { put(proxyType_, std::move(type)); }
-    std::optional<platform::URL> PACurl() const { return get(PACurl_); }
-    void setPACurl(std::optional<platform::URL> url) { put(PACurl_, std::move(url)); }
+    std::string proxyType() const { return proxyType_.get(); }
+    void setProxyType(std::string type) { proxyType_.set(std::move(type)); }
+    std::optional<platform::URL> PACurl() const { return PACurl_.get(); }
+    void setPACurl(std::optional<platform::URL> url) { PACurl_.set(std::move(url)); }
 
     double timeOutSeconds() const { return timeOutSeconds_.load(); }
     void setTimeOutSeconds(double seconds) { timeOutSeconds_.store(seconds); }
-    std::optional<platform::Date> lastActivityTime() const { return get(lastActivityTime_); }
+    std::optional<platform::Date> lastActivityTime() const { return lastActivityTime_.get(); }
     bool showAccurateProgress() const { return showAccurateProgress_.load(); }
     void setShowAccurateProgress(bool value) { showAccurateProgress_.store(value); }
     bool shouldResetUploadProgress() const { return shouldResetUploadProgress_.load(); }
@@ -364,8 +365,8 @@ public:
     bool shouldUseRFC2616RedirectBehaviour() const { return shouldUseRFC2616RedirectBehaviour_.load(); }
     void setShouldUseRFC2616RedirectBehaviour(bool value) { shouldUseRFC2616RedirectBehaviour_.store(value); }
 
-    std::shared_ptr<RQCacheDelegate> downloadCache() const { return get(downloadCache_).lock(); }
-    void setDownloadCache(std::weak_ptr<RQCacheDelegate> cache) { put(downloadCache_, std::move(cache)); }
+    std::shared_ptr<RQCacheDelegate> downloadCache() const { return downloadCache_.get().lock(); }
+    void setDownloadCache(std::weak_ptr<RQCacheDelegate> cache) { downloadCache_.set(std::move(cache)); }
     int cachePolicy() const { return cachePolicy_.load(); }
     void setCachePolicy(int policy) { cachePolicy_.store(policy); }
     int cacheStoragePolicy() const { return cacheStoragePolicy_.load(); }
@@ -376,7 +377,7 @@ public:
 
     bool complete() const { return complete_.load(); }
     bool inProgress() const { return inProgress_.load(); }
-    std::optional<platform::Error> error() const { return get(error_); }
+    std::optional<platform::Error> error() const { return error_.get(); }
     bool shouldContinueWhenAppEntersBackground() const { return shouldContinueWhenAppEntersBackground_.load(); }
     void setShouldContinueWhenAppEntersBackground(bool value) { shouldContinueWhenAppEntersBackground_.store(value); }
 
@@ -499,16 +500,9 @@ protected:
     void incrementUploadSizeBy(std::int64_t amount);
     void removeUploadProgressSoFar();
 
-    template <class T>
-    T get(const T& field) const {
-        std::lock_guard lock(propertyMutex_);
-        return field;
-    }
-    template <class T, class U>
-    void put(T& field, U&& value) {
-        std::lock_guard lock(propertyMutex_);
-        field = std::forward<U>(value);
-    }
+    // The mutex of the request's properties; subclasses keep theirs under
+    // it too (RQLockedProperty).
+    std::mutex& propertyMutex() const { return propertyMutex_; }
 
 private:
     std::shared_ptr<RQHTTPRequest> self();
@@ -588,13 +582,13 @@ private:
     mutable std::mutex propertyMutex_;
 
     // --- Target and identity ---
-    std::optional<platform::URL> url_;
-    std::optional<platform::URL> originalURL_;
-    std::optional<platform::URL> redirectURL_;
-    std::string requestMethod_ = "GET";
-    std::optional<std::uint64_t> requestID_;
-    platform::Value userInfo_;
-    std::weak_ptr<RQHTTPRequest> mainRequest_;
+    RQLockedProperty<std::optional<platform::URL>> url_{propertyMutex_};
+    RQLockedProperty<std::optional<platform::URL>> originalURL_{propertyMutex_};
+    RQLockedProperty<std::optional<platform::URL>> redirectURL_{propertyMutex_};
+    RQLockedProperty<std::string> requestMethod_{propertyMutex_, "GET"};
+    RQLockedProperty<std::optional<std::uint64_t>> requestID_{propertyMutex_};
+    RQLockedProperty<platform::Value> userInfo_{propertyMutex_};
+    RQLockedProperty<std::weak_ptr<RQHTTPRequest>> mainRequest_{propertyMutex_};
     std::atomic<bool> isPACFileRequest_{false};
     std::atomic<bool> isSynchronous_{false};
 
@@ -602,31 +596,31 @@ private:
     RQRequestListeners listeners_;
 
     // --- Request content ---
-    platform::HTTPHeaders requestHeaders_;
+    RQLockedProperty<platform::HTTPHeaders> requestHeaders_{propertyMutex_};
     std::atomic<bool> haveBuiltRequestHeaders_{false};
-    std::vector<std::shared_ptr<platform::HTTPCookie>> requestCookies_;
+    RQLockedProperty<std::vector<std::shared_ptr<platform::HTTPCookie>>> requestCookies_{propertyMutex_};
     std::atomic<bool> useCookiePersistence_{true};
-    std::optional<platform::Data> postBody_;
-    std::optional<platform::Data> compressedPostBody_;
+    RQLockedProperty<std::optional<platform::Data>> postBody_{propertyMutex_};
+    RQLockedProperty<std::optional<platform::Data>> compressedPostBody_{propertyMutex_};
     std::atomic<std::uint64_t> postLength_{0};
     std::atomic<bool> haveBuiltPostBody_{false};
     std::atomic<bool> shouldStreamPostDataFromDisk_{false};
-    std::string postBodyFilePath_;
-    std::string compressedPostBodyFilePath_;
+    RQLockedProperty<std::string> postBodyFilePath_{propertyMutex_};
+    RQLockedProperty<std::string> compressedPostBodyFilePath_{propertyMutex_};
     std::atomic<bool> didCreateTemporaryPostDataFile_{false};
-    std::shared_ptr<platform::OutputStream> postBodyWriteStream_;
-    std::shared_ptr<platform::InputStream> postBodyReadStream_;
+    RQLockedProperty<std::shared_ptr<platform::OutputStream>> postBodyWriteStream_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<platform::InputStream>> postBodyReadStream_{propertyMutex_};
     std::atomic<bool> shouldCompressRequestBody_{false};
     std::atomic<bool> useHTTPVersionOne_{false};
 
     // --- Response ---
     std::atomic<int> responseStatusCode_{0};
-    std::string responseStatusMessage_;
-    std::optional<platform::HTTPHeaders> responseHeaders_;
-    std::vector<std::shared_ptr<platform::HTTPCookie>> responseCookies_;
-    std::optional<platform::Data> rawResponseData_;
-    platform::Text::Encoding defaultResponseEncoding_ = platform::Text::Encoding::ISOLatin1;
-    platform::Text::Encoding responseEncoding_ = platform::Text::Encoding::ISOLatin1;
+    RQLockedProperty<std::string> responseStatusMessage_{propertyMutex_};
+    RQLockedProperty<std::optional<platform::HTTPHeaders>> responseHeaders_{propertyMutex_};
+    RQLockedProperty<std::vector<std::shared_ptr<platform::HTTPCookie>>> responseCookies_{propertyMutex_};
+    RQLockedProperty<std::optional<platform::Data>> rawResponseData_{propertyMutex_};
+    RQLockedProperty<platform::Text::Encoding> defaultResponseEncoding_{propertyMutex_, platform::Text::Encoding::ISOLatin1};
+    RQLockedProperty<platform::Text::Encoding> responseEncoding_{propertyMutex_, platform::Text::Encoding::ISOLatin1};
     std::atomic<std::uint64_t> contentLength_{0};
     std::atomic<std::uint64_t> partialDownloadSize_{0};
     std::atomic<std::uint64_t> totalBytesRead_{0};
@@ -636,7 +630,7 @@ private:
     std::atomic<std::uint64_t> uploadBufferSize_{0};
     std::atomic<bool> allowCompressedResponse_{true};
     std::atomic<bool> shouldWaitToInflateCompressedResponses_{true};
-    std::shared_ptr<RQDataDecompressor> dataDecompressor_;
+    RQLockedProperty<std::shared_ptr<RQDataDecompressor>> dataDecompressor_{propertyMutex_};
     bool haveExaminedHeaders_ = false;
     // Whether any response byte (head or body) arrived in this attempt.
     std::atomic<bool> receivedResponseBytes_{false};
@@ -649,31 +643,31 @@ private:
     std::atomic<bool> servedFromCache_{false};
 
     // --- Download to a file ---
-    std::string downloadDestinationPath_;
-    std::string temporaryFileDownloadPath_;
-    std::string temporaryUncompressedDataDownloadPath_;
-    std::shared_ptr<platform::OutputStream> fileDownloadOutputStream_;
-    std::shared_ptr<platform::OutputStream> inflatedFileDownloadOutputStream_;
+    RQLockedProperty<std::string> downloadDestinationPath_{propertyMutex_};
+    RQLockedProperty<std::string> temporaryFileDownloadPath_{propertyMutex_};
+    RQLockedProperty<std::string> temporaryUncompressedDataDownloadPath_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<platform::OutputStream>> fileDownloadOutputStream_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<platform::OutputStream>> inflatedFileDownloadOutputStream_{propertyMutex_};
     std::atomic<bool> allowResumeForFileDownloads_{false};
     std::atomic<bool> downloadComplete_{false};
-    std::optional<platform::Error> fileError_;
+    RQLockedProperty<std::optional<platform::Error>> fileError_{propertyMutex_};
 
     // --- Authentication ---
-    std::optional<std::string> username_;
-    std::optional<std::string> password_;
-    std::optional<std::string> domain_;
-    std::optional<std::string> proxyUsername_;
-    std::optional<std::string> proxyPassword_;
-    std::optional<std::string> proxyDomain_;
-    std::optional<std::string> userAgent_;
-    std::shared_ptr<platform::HTTPAuthentication> requestAuthentication_;
-    std::shared_ptr<platform::HTTPAuthentication> proxyAuthentication_;
-    std::shared_ptr<const platform::Value::Dictionary> requestCredentials_;
-    std::shared_ptr<const platform::Value::Dictionary> proxyCredentials_;
-    std::string authenticationScheme_;
-    std::optional<std::string> authenticationRealm_;
-    std::string proxyAuthenticationScheme_;
-    std::optional<std::string> proxyAuthenticationRealm_;
+    RQLockedProperty<std::optional<std::string>> username_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> password_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> domain_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> proxyUsername_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> proxyPassword_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> proxyDomain_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> userAgent_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<platform::HTTPAuthentication>> requestAuthentication_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<platform::HTTPAuthentication>> proxyAuthentication_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<const platform::Value::Dictionary>> requestCredentials_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<const platform::Value::Dictionary>> proxyCredentials_{propertyMutex_};
+    RQLockedProperty<std::string> authenticationScheme_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> authenticationRealm_{propertyMutex_};
+    RQLockedProperty<std::string> proxyAuthenticationScheme_{propertyMutex_};
+    RQLockedProperty<std::optional<std::string>> proxyAuthenticationRealm_{propertyMutex_};
     std::atomic<int> authenticationRetryCount_{0};
     std::atomic<int> proxyAuthenticationRetryCount_{0};
     std::atomic<int> authenticationNeeded_{0};
@@ -684,23 +678,23 @@ private:
     std::atomic<bool> useSessionPersistence_{true};
 
     // --- Connection and transport ---
-    std::shared_ptr<platform::HTTPMessage> request_;
-    std::shared_ptr<platform::HTTPReadStream> readStream_;
+    RQLockedProperty<std::shared_ptr<platform::HTTPMessage>> request_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<platform::HTTPReadStream>> readStream_{propertyMutex_};
     bool readStreamIsScheduled_ = false;
-    std::string runLoopMode_ = platform::RunLoop::defaultMode;
+    RQLockedProperty<std::string> runLoopMode_{propertyMutex_, platform::RunLoop::defaultMode};
     // The thread that runs the current attempt and its run loop.
-    std::shared_ptr<platform::Thread> requestThread_;
-    std::shared_ptr<ConnectionRecord> connectionInfo_;
+    RQLockedProperty<std::shared_ptr<platform::Thread>> requestThread_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<ConnectionRecord>> connectionInfo_{propertyMutex_};
     std::atomic<bool> connectionCanBeReused_{false};
     std::atomic<bool> shouldAttemptPersistentConnection_{true};
     std::atomic<double> persistentConnectionTimeoutSeconds_{60.0};
     std::atomic<bool> validatesSecureCertificate_{true};
-    std::shared_ptr<platform::TLSIdentity> clientCertificateIdentity_;
-    std::vector<platform::Data> clientCertificates_;
-    std::string proxyHost_;
+    RQLockedProperty<std::shared_ptr<platform::TLSIdentity>> clientCertificateIdentity_{propertyMutex_};
+    RQLockedProperty<std::vector<platform::Data>> clientCertificates_{propertyMutex_};
+    RQLockedProperty<std::string> proxyHost_{propertyMutex_};
     std::atomic<int> proxyPort_{0};
-    std::string proxyType_;
-    std::optional<platform::URL> PACurl_;
+    RQLockedProperty<std::string> proxyType_{propertyMutex_};
+    RQLockedProperty<std::optional<platform::URL>> PACurl_{propertyMutex_};
     std::shared_ptr<RQHTTPRequest> PACFileRequest_;
     std::shared_ptr<platform::InputStream> PACFileReadStream_;
     std::optional<platform::Data> PACFileData_;
@@ -708,8 +702,8 @@ private:
 
     // --- Timing, progress, retries and redirects ---
     std::atomic<double> timeOutSeconds_{10.0};
-    std::optional<platform::Date> lastActivityTime_;
-    std::shared_ptr<platform::Timer> statusTimer_;
+    RQLockedProperty<std::optional<platform::Date>> lastActivityTime_{propertyMutex_};
+    RQLockedProperty<std::shared_ptr<platform::Timer>> statusTimer_{propertyMutex_};
     std::atomic<bool> showAccurateProgress_{true};
     std::atomic<bool> updatedProgress_{false};
     std::atomic<bool> shouldResetUploadProgress_{true};
@@ -722,7 +716,7 @@ private:
     std::atomic<bool> shouldUseRFC2616RedirectBehaviour_{false};
 
     // --- Cache ---
-    std::weak_ptr<RQCacheDelegate> downloadCache_;
+    RQLockedProperty<std::weak_ptr<RQCacheDelegate>> downloadCache_{propertyMutex_};
     std::atomic<int> cachePolicy_{0};
     std::atomic<int> cacheStoragePolicy_{0};
     std::atomic<bool> didUseCachedResponse_{false};
@@ -733,7 +727,7 @@ private:
     std::atomic<bool> finished_{false};
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> inProgress_{false};
-    std::optional<platform::Error> error_;
+    RQLockedProperty<std::optional<platform::Error>> error_{propertyMutex_};
     std::atomic<bool> shouldContinueWhenAppEntersBackground_{false};
     std::uint64_t backgroundTask_ = 0;
 };

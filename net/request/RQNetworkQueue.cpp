@@ -40,8 +40,8 @@ void RQNetworkQueue::addOperation(std::shared_ptr<platform::Operation> op) {
     bool accurate;
     {
         std::lock_guard lock(mutex_);
-        ++requestsCount_;
-        accurate = showAccurateProgress_;
+        ++requestsCount_.unlocked();
+        accurate = showAccurateProgress_.unlocked();
     }
     if (accurate) {
         // Building the body may turn the method into POST.
@@ -57,11 +57,11 @@ void RQNetworkQueue::addOperation(std::shared_ptr<platform::Operation> op) {
         }
         request->buildPostBody();
         std::lock_guard lock(mutex_);
-        totalBytesToUpload_ += request->postLength();
+        totalBytesToUpload_.unlocked() += request->postLength();
     } else {
         std::lock_guard lock(mutex_);
-        totalBytesToDownload_ += 1;
-        totalBytesToUpload_ += 1;
+        totalBytesToDownload_.unlocked() += 1;
+        totalBytesToUpload_.unlocked() += 1;
     }
     if (request->shouldResetUploadProgress()) {
         resetProgressDelegate(Direction::Upload);
@@ -85,10 +85,10 @@ void RQNetworkQueue::addHEADOperation(std::shared_ptr<platform::Operation> op) {
 void RQNetworkQueue::cancelAllOperations() {
     {
         std::lock_guard lock(mutex_);
-        bytesUploadedSoFar_ = 0;
-        totalBytesToUpload_ = 0;
-        bytesDownloadedSoFar_ = 0;
-        totalBytesToDownload_ = 0;
+        bytesUploadedSoFar_.unlocked() = 0;
+        totalBytesToUpload_.unlocked() = 0;
+        bytesDownloadedSoFar_.unlocked() = 0;
+        totalBytesToDownload_.unlocked() = 0;
     }
     OperationQueue::cancelAllOperations();
 }
@@ -97,14 +97,14 @@ void RQNetworkQueue::reset() {
     cancelAllOperations();
     {
         std::lock_guard lock(mutex_);
-        delegate_.reset();
-        uploadProgressDelegate_.reset();
-        downloadProgressDelegate_.reset();
-        requestDidStartSelector_ = nullptr;
-        requestDidReceiveResponseHeadersSelector_ = nullptr;
-        requestDidFailSelector_ = nullptr;
-        requestDidFinishSelector_ = nullptr;
-        queueDidFinishSelector_ = nullptr;
+        delegate_.unlocked().reset();
+        uploadProgressDelegate_.unlocked().reset();
+        downloadProgressDelegate_.unlocked().reset();
+        requestDidStartSelector_.unlocked() = nullptr;
+        requestDidReceiveResponseHeadersSelector_.unlocked() = nullptr;
+        requestDidFailSelector_.unlocked() = nullptr;
+        requestDidFinishSelector_.unlocked() = nullptr;
+        queueDidFinishSelector_.unlocked() = nullptr;
     }
     setSuspended(true);
 }
@@ -113,18 +113,18 @@ std::shared_ptr<RQNetworkQueue> RQNetworkQueue::copy() const {
     auto other = queue();
     std::lock_guard lock(mutex_);
     std::lock_guard otherLock(other->mutex_);
-    other->delegate_ = delegate_;
-    other->requestDidStartSelector_ = requestDidStartSelector_;
-    other->requestDidReceiveResponseHeadersSelector_ = requestDidReceiveResponseHeadersSelector_;
-    other->requestWillRedirectSelector_ = requestWillRedirectSelector_;
-    other->requestDidFinishSelector_ = requestDidFinishSelector_;
-    other->requestDidFailSelector_ = requestDidFailSelector_;
-    other->queueDidFinishSelector_ = queueDidFinishSelector_;
-    other->uploadProgressDelegate_ = uploadProgressDelegate_;
-    other->downloadProgressDelegate_ = downloadProgressDelegate_;
-    other->shouldCancelAllRequestsOnFailure_ = shouldCancelAllRequestsOnFailure_;
-    other->showAccurateProgress_ = showAccurateProgress_;
-    other->userInfo_ = userInfo_;
+    other->delegate_.unlocked() = delegate_.unlocked();
+    other->requestDidStartSelector_.unlocked() = requestDidStartSelector_.unlocked();
+    other->requestDidReceiveResponseHeadersSelector_.unlocked() = requestDidReceiveResponseHeadersSelector_.unlocked();
+    other->requestWillRedirectSelector_.unlocked() = requestWillRedirectSelector_.unlocked();
+    other->requestDidFinishSelector_.unlocked() = requestDidFinishSelector_.unlocked();
+    other->requestDidFailSelector_.unlocked() = requestDidFailSelector_.unlocked();
+    other->queueDidFinishSelector_.unlocked() = queueDidFinishSelector_.unlocked();
+    other->uploadProgressDelegate_.unlocked() = uploadProgressDelegate_.unlocked();
+    other->downloadProgressDelegate_.unlocked() = downloadProgressDelegate_.unlocked();
+    other->shouldCancelAllRequestsOnFailure_.unlocked() = shouldCancelAllRequestsOnFailure_.unlocked();
+    other->showAccurateProgress_.unlocked() = showAccurateProgress_.unlocked();
+    other->userInfo_.unlocked() = userInfo_.unlocked();
     return other;
 }
 
@@ -162,7 +162,7 @@ void RQNetworkQueue::requestFinished(RQHTTPRequest& request) {
     int remaining;
     {
         std::lock_guard lock(mutex_);
-        remaining = --requestsCount_;
+        remaining = --requestsCount_.unlocked();
     }
     auto selector = requestDidFinishSelector();
     if (auto d = delegate(); selector && d) selector(*d, request);
@@ -174,7 +174,7 @@ void RQNetworkQueue::requestFailed(RQHTTPRequest& request) {
     int remaining;
     {
         std::lock_guard lock(mutex_);
-        remaining = --requestsCount_;
+        remaining = --requestsCount_.unlocked();
     }
     auto selector = requestDidFailSelector();
     if (auto d = delegate(); selector && d) selector(*d, request);
@@ -212,7 +212,7 @@ bool RQNetworkQueue::respondsToProxyAuthenticationNeeded() const {
 void RQNetworkQueue::requestDidReceiveBytes(RQHTTPRequest&, std::int64_t bytes) {
     {
         std::lock_guard lock(mutex_);
-        bytesDownloadedSoFar_ += static_cast<std::uint64_t>(bytes);
+        bytesDownloadedSoFar_.unlocked() += static_cast<std::uint64_t>(bytes);
     }
     updateProgressIndicator(Direction::Download);
 }
@@ -220,19 +220,19 @@ void RQNetworkQueue::requestDidReceiveBytes(RQHTTPRequest&, std::int64_t bytes) 
 void RQNetworkQueue::requestDidSendBytes(RQHTTPRequest&, std::int64_t bytes) {
     {
         std::lock_guard lock(mutex_);
-        bytesUploadedSoFar_ += static_cast<std::uint64_t>(bytes);
+        bytesUploadedSoFar_.unlocked() += static_cast<std::uint64_t>(bytes);
     }
     updateProgressIndicator(Direction::Upload);
 }
 
 void RQNetworkQueue::requestIncrementDownloadSizeBy(RQHTTPRequest&, std::int64_t amount) {
     std::lock_guard lock(mutex_);
-    totalBytesToDownload_ += static_cast<std::uint64_t>(amount);
+    totalBytesToDownload_.unlocked() += static_cast<std::uint64_t>(amount);
 }
 
 void RQNetworkQueue::requestIncrementUploadSizeBy(RQHTTPRequest&, std::int64_t amount) {
     std::lock_guard lock(mutex_);
-    totalBytesToUpload_ += static_cast<std::uint64_t>(amount);
+    totalBytesToUpload_.unlocked() += static_cast<std::uint64_t>(amount);
 }
 
 void RQNetworkQueue::updateProgressIndicator(Direction direction) {
@@ -242,9 +242,9 @@ void RQNetworkQueue::updateProgressIndicator(Direction direction) {
     {
         std::lock_guard lock(mutex_);
         const bool upload = direction == Direction::Upload;
-        target = (upload ? uploadProgressDelegate_ : downloadProgressDelegate_).lock();
-        soFar = static_cast<std::int64_t>(upload ? bytesUploadedSoFar_ : bytesDownloadedSoFar_);
-        total = static_cast<std::int64_t>(upload ? totalBytesToUpload_ : totalBytesToDownload_);
+        target = (upload ? uploadProgressDelegate_.unlocked() : downloadProgressDelegate_.unlocked()).lock();
+        soFar = static_cast<std::int64_t>(upload ? bytesUploadedSoFar_.unlocked() : bytesDownloadedSoFar_.unlocked());
+        total = static_cast<std::int64_t>(upload ? totalBytesToUpload_.unlocked() : totalBytesToDownload_.unlocked());
     }
     if (!target) return;
     // A bar never runs backwards past empty nor beyond full, even while a
@@ -272,180 +272,14 @@ void RQNetworkQueue::resetProgressDelegate(Direction direction) {
 // Properties
 // ===========================================================================
 
-std::shared_ptr<RQHTTPRequestDelegate> RQNetworkQueue::delegate() const {
-    std::lock_guard lock(mutex_);
-    return delegate_.lock();
-}
-
-void RQNetworkQueue::setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate) {
-    std::lock_guard lock(mutex_);
-    delegate_ = std::move(delegate);
-}
-
-void RQNetworkQueue::setRequestDidStartSelector(RequestSelector selector) {
-    std::lock_guard lock(mutex_);
-    requestDidStartSelector_ = std::move(selector);
-}
-
-void RQNetworkQueue::setRequestDidReceiveResponseHeadersSelector(HeadersSelector selector) {
-    std::lock_guard lock(mutex_);
-    requestDidReceiveResponseHeadersSelector_ = std::move(selector);
-}
-
-void RQNetworkQueue::setRequestWillRedirectSelector(RedirectSelector selector) {
-    std::lock_guard lock(mutex_);
-    requestWillRedirectSelector_ = std::move(selector);
-}
-
-void RQNetworkQueue::setRequestDidFinishSelector(RequestSelector selector) {
-    std::lock_guard lock(mutex_);
-    requestDidFinishSelector_ = std::move(selector);
-}
-
-void RQNetworkQueue::setRequestDidFailSelector(RequestSelector selector) {
-    std::lock_guard lock(mutex_);
-    requestDidFailSelector_ = std::move(selector);
-}
-
-void RQNetworkQueue::setQueueDidFinishSelector(QueueSelector selector) {
-    std::lock_guard lock(mutex_);
-    queueDidFinishSelector_ = std::move(selector);
-}
-
-RQNetworkQueue::RequestSelector RQNetworkQueue::requestDidStartSelector() const {
-    std::lock_guard lock(mutex_);
-    return requestDidStartSelector_;
-}
-
-RQNetworkQueue::HeadersSelector RQNetworkQueue::requestDidReceiveResponseHeadersSelector() const {
-    std::lock_guard lock(mutex_);
-    return requestDidReceiveResponseHeadersSelector_;
-}
-
-RQNetworkQueue::RedirectSelector RQNetworkQueue::requestWillRedirectSelector() const {
-    std::lock_guard lock(mutex_);
-    return requestWillRedirectSelector_;
-}
-
-RQNetworkQueue::RequestSelector RQNetworkQueue::requestDidFinishSelector() const {
-    std::lock_guard lock(mutex_);
-    return requestDidFinishSelector_;
-}
-
-RQNetworkQueue::RequestSelector RQNetworkQueue::requestDidFailSelector() const {
-    std::lock_guard lock(mutex_);
-    return requestDidFailSelector_;
-}
-
-RQNetworkQueue::QueueSelector RQNetworkQueue::queueDidFinishSelector() const {
-    std::lock_guard lock(mutex_);
-    return queueDidFinishSelector_;
-}
-
-std::shared_ptr<RQProgressDelegate> RQNetworkQueue::uploadProgressDelegate() const {
-    std::lock_guard lock(mutex_);
-    return uploadProgressDelegate_.lock();
-}
-
 void RQNetworkQueue::setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
-    {
-        std::lock_guard lock(mutex_);
-        uploadProgressDelegate_ = std::move(delegate);
-    }
+    uploadProgressDelegate_.set(std::move(delegate));
     resetProgressDelegate(Direction::Upload);
 }
 
-std::shared_ptr<RQProgressDelegate> RQNetworkQueue::downloadProgressDelegate() const {
-    std::lock_guard lock(mutex_);
-    return downloadProgressDelegate_.lock();
-}
-
 void RQNetworkQueue::setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate) {
-    {
-        std::lock_guard lock(mutex_);
-        downloadProgressDelegate_ = std::move(delegate);
-    }
+    downloadProgressDelegate_.set(std::move(delegate));
     resetProgressDelegate(Direction::Download);
-}
-
-std::uint64_t RQNetworkQueue::bytesUploadedSoFar() const {
-    std::lock_guard lock(mutex_);
-    return bytesUploadedSoFar_;
-}
-
-void RQNetworkQueue::setBytesUploadedSoFar(std::uint64_t value) {
-    std::lock_guard lock(mutex_);
-    bytesUploadedSoFar_ = value;
-}
-
-std::uint64_t RQNetworkQueue::totalBytesToUpload() const {
-    std::lock_guard lock(mutex_);
-    return totalBytesToUpload_;
-}
-
-void RQNetworkQueue::setTotalBytesToUpload(std::uint64_t value) {
-    std::lock_guard lock(mutex_);
-    totalBytesToUpload_ = value;
-}
-
-std::uint64_t RQNetworkQueue::bytesDownloadedSoFar() const {
-    std::lock_guard lock(mutex_);
-    return bytesDownloadedSoFar_;
-}
-
-void RQNetworkQueue::setBytesDownloadedSoFar(std::uint64_t value) {
-    std::lock_guard lock(mutex_);
-    bytesDownloadedSoFar_ = value;
-}
-
-std::uint64_t RQNetworkQueue::totalBytesToDownload() const {
-    std::lock_guard lock(mutex_);
-    return totalBytesToDownload_;
-}
-
-void RQNetworkQueue::setTotalBytesToDownload(std::uint64_t value) {
-    std::lock_guard lock(mutex_);
-    totalBytesToDownload_ = value;
-}
-
-int RQNetworkQueue::requestsCount() const {
-    std::lock_guard lock(mutex_);
-    return requestsCount_;
-}
-
-void RQNetworkQueue::setRequestsCount(int count) {
-    std::lock_guard lock(mutex_);
-    requestsCount_ = count;
-}
-
-bool RQNetworkQueue::shouldCancelAllRequestsOnFailure() const {
-    std::lock_guard lock(mutex_);
-    return shouldCancelAllRequestsOnFailure_;
-}
-
-void RQNetworkQueue::setShouldCancelAllRequestsOnFailure(bool value) {
-    std::lock_guard lock(mutex_);
-    shouldCancelAllRequestsOnFailure_ = value;
-}
-
-bool RQNetworkQueue::showAccurateProgress() const {
-    std::lock_guard lock(mutex_);
-    return showAccurateProgress_;
-}
-
-void RQNetworkQueue::setShowAccurateProgress(bool value) {
-    std::lock_guard lock(mutex_);
-    showAccurateProgress_ = value;
-}
-
-platform::Value RQNetworkQueue::userInfo() const {
-    std::lock_guard lock(mutex_);
-    return userInfo_;
-}
-
-void RQNetworkQueue::setUserInfo(platform::Value info) {
-    std::lock_guard lock(mutex_);
-    userInfo_ = std::move(info);
 }
 
 }  // namespace clipora

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "net/request/RQHTTPRequest.h"
+#include "net/request/RQLockedProperty.h"
 #include "net/request/RQHTTPRequestDelegate.h"
 #include "net/request/RQProgressDelegate.h"
 #include "platform/cfnetwork/HTTPHeaders.h"
@@ -95,46 +96,46 @@ public:
     void requestIncrementUploadSizeBy(RQHTTPRequest& request, std::int64_t amount) override;
 
     // --- Properties ---
-    std::shared_ptr<RQHTTPRequestDelegate> delegate() const;
-    void setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate);
+    std::shared_ptr<RQHTTPRequestDelegate> delegate() const { return delegate_.get().lock(); }
+    void setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate) { delegate_.set(std::move(delegate)); }
 
-    void setRequestDidStartSelector(RequestSelector selector);
-    void setRequestDidReceiveResponseHeadersSelector(HeadersSelector selector);
-    void setRequestWillRedirectSelector(RedirectSelector selector);
-    void setRequestDidFinishSelector(RequestSelector selector);
-    void setRequestDidFailSelector(RequestSelector selector);
-    void setQueueDidFinishSelector(QueueSelector selector);
-    RequestSelector requestDidStartSelector() const;
-    HeadersSelector requestDidReceiveResponseHeadersSelector() const;
-    RedirectSelector requestWillRedirectSelector() const;
-    RequestSelector requestDidFinishSelector() const;
-    RequestSelector requestDidFailSelector() const;
-    QueueSelector queueDidFinishSelector() const;
+    void setRequestDidStartSelector(RequestSelector selector) { requestDidStartSelector_.set(std::move(selector)); }
+    void setRequestDidReceiveResponseHeadersSelector(HeadersSelector selector) { requestDidReceiveResponseHeadersSelector_.set(std::move(selector)); }
+    void setRequestWillRedirectSelector(RedirectSelector selector) { requestWillRedirectSelector_.set(std::move(selector)); }
+    void setRequestDidFinishSelector(RequestSelector selector) { requestDidFinishSelector_.set(std::move(selector)); }
+    void setRequestDidFailSelector(RequestSelector selector) { requestDidFailSelector_.set(std::move(selector)); }
+    void setQueueDidFinishSelector(QueueSelector selector) { queueDidFinishSelector_.set(std::move(selector)); }
+    RequestSelector requestDidStartSelector() const { return requestDidStartSelector_.get(); }
+    HeadersSelector requestDidReceiveResponseHeadersSelector() const { return requestDidReceiveResponseHeadersSelector_.get(); }
+    RedirectSelector requestWillRedirectSelector() const { return requestWillRedirectSelector_.get(); }
+    RequestSelector requestDidFinishSelector() const { return requestDidFinishSelector_.get(); }
+    RequestSelector requestDidFailSelector() const { return requestDidFailSelector_.get(); }
+    QueueSelector queueDidFinishSelector() const { return queueDidFinishSelector_.get(); }
 
     // Setting a progress delegate also sets its progress to 0.
-    std::shared_ptr<RQProgressDelegate> uploadProgressDelegate() const;
+    std::shared_ptr<RQProgressDelegate> uploadProgressDelegate() const { return uploadProgressDelegate_.get().lock(); }
     void setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
-    std::shared_ptr<RQProgressDelegate> downloadProgressDelegate() const;
+    std::shared_ptr<RQProgressDelegate> downloadProgressDelegate() const { return downloadProgressDelegate_.get().lock(); }
     void setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
 
-    std::uint64_t bytesUploadedSoFar() const;
-    void setBytesUploadedSoFar(std::uint64_t value);
-    std::uint64_t totalBytesToUpload() const;
-    void setTotalBytesToUpload(std::uint64_t value);
-    std::uint64_t bytesDownloadedSoFar() const;
-    void setBytesDownloadedSoFar(std::uint64_t value);
-    std::uint64_t totalBytesToDownload() const;
-    void setTotalBytesToDownload(std::uint64_t value);
+    std::uint64_t bytesUploadedSoFar() const { return bytesUploadedSoFar_.get(); }
+    void setBytesUploadedSoFar(std::uint64_t value) { bytesUploadedSoFar_.set(value); }
+    std::uint64_t totalBytesToUpload() const { return totalBytesToUpload_.get(); }
+    void setTotalBytesToUpload(std::uint64_t value) { totalBytesToUpload_.set(value); }
+    std::uint64_t bytesDownloadedSoFar() const { return bytesDownloadedSoFar_.get(); }
+    void setBytesDownloadedSoFar(std::uint64_t value) { bytesDownloadedSoFar_.set(value); }
+    std::uint64_t totalBytesToDownload() const { return totalBytesToDownload_.get(); }
+    void setTotalBytesToDownload(std::uint64_t value) { totalBytesToDownload_.set(value); }
 
     // Requests added and not yet finished or failed.
-    int requestsCount() const;
-    void setRequestsCount(int count);
-    bool shouldCancelAllRequestsOnFailure() const;
-    void setShouldCancelAllRequestsOnFailure(bool value);
-    bool showAccurateProgress() const;
-    void setShowAccurateProgress(bool value);
-    platform::Value userInfo() const;
-    void setUserInfo(platform::Value info);
+    int requestsCount() const { return requestsCount_.get(); }
+    void setRequestsCount(int count) { requestsCount_.set(count); }
+    bool shouldCancelAllRequestsOnFailure() const { return shouldCancelAllRequestsOnFailure_.get(); }
+    void setShouldCancelAllRequestsOnFailure(bool value) { shouldCancelAllRequestsOnFailure_.set(value); }
+    bool showAccurateProgress() const { return showAccurateProgress_.get(); }
+    void setShowAccurateProgress(bool value) { showAccurateProgress_.set(value); }
+    platform::Value userInfo() const { return userInfo_.get(); }
+    void setUserInfo(platform::Value info) { userInfo_.set(std::move(info)); }
 
 private:
     enum class Direction { Upload, Download };
@@ -145,25 +146,25 @@ private:
     void queueDidFinishIfEmpty(int remaining);
 
     mutable std::mutex mutex_;
-    std::weak_ptr<RQHTTPRequestDelegate> delegate_;
-    RequestSelector requestDidStartSelector_;
-    HeadersSelector requestDidReceiveResponseHeadersSelector_;
-    RedirectSelector requestWillRedirectSelector_;
-    RequestSelector requestDidFinishSelector_;
-    RequestSelector requestDidFailSelector_;
-    QueueSelector queueDidFinishSelector_;
-    std::weak_ptr<RQProgressDelegate> uploadProgressDelegate_;
-    std::weak_ptr<RQProgressDelegate> downloadProgressDelegate_;
+    RQLockedProperty<std::weak_ptr<RQHTTPRequestDelegate>> delegate_{mutex_};
+    RQLockedProperty<RequestSelector> requestDidStartSelector_{mutex_};
+    RQLockedProperty<HeadersSelector> requestDidReceiveResponseHeadersSelector_{mutex_};
+    RQLockedProperty<RedirectSelector> requestWillRedirectSelector_{mutex_};
+    RQLockedProperty<RequestSelector> requestDidFinishSelector_{mutex_};
+    RQLockedProperty<RequestSelector> requestDidFailSelector_{mutex_};
+    RQLockedProperty<QueueSelector> queueDidFinishSelector_{mutex_};
+    RQLockedProperty<std::weak_ptr<RQProgressDelegate>> uploadProgressDelegate_{mutex_};
+    RQLockedProperty<std::weak_ptr<RQProgressDelegate>> downloadProgressDelegate_{mutex_};
     // Byte counters. Steps can be negative (an upload taken back), so they
     // are added with unsigned wrap-around and read as signed for progress.
-    std::uint64_t bytesUploadedSoFar_ = 0;
-    std::uint64_t totalBytesToUpload_ = 0;
-    std::uint64_t bytesDownloadedSoFar_ = 0;
-    std::uint64_t totalBytesToDownload_ = 0;
-    int requestsCount_ = 0;
-    bool shouldCancelAllRequestsOnFailure_ = true;
-    bool showAccurateProgress_ = false;
-    platform::Value userInfo_;
+    RQLockedProperty<std::uint64_t> bytesUploadedSoFar_{mutex_, 0};
+    RQLockedProperty<std::uint64_t> totalBytesToUpload_{mutex_, 0};
+    RQLockedProperty<std::uint64_t> bytesDownloadedSoFar_{mutex_, 0};
+    RQLockedProperty<std::uint64_t> totalBytesToDownload_{mutex_, 0};
+    RQLockedProperty<int> requestsCount_{mutex_, 0};
+    RQLockedProperty<bool> shouldCancelAllRequestsOnFailure_{mutex_, true};
+    RQLockedProperty<bool> showAccurateProgress_{mutex_, false};
+    RQLockedProperty<platform::Value> userInfo_{mutex_};
 };
 
 }  // namespace clipora

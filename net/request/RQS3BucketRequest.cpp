@@ -69,9 +69,9 @@ void RQS3BucketRequest::elementEnded(XMLParser& parser, const std::string& name)
     const std::string& text = elementText();
     const bool inCommonPrefixes = !openElements().empty() && openElements().back() == "CommonPrefixes";
     if (name == "Contents" && currentObject_) {
-        auto list = get(objects_);
+        auto list = objects_.get();
         list.push_back(*currentObject_);
-        put(objects_, std::move(list));
+        objects_.set(std::move(list));
         currentObject_.reset();
     } else if (currentObject_ && name == "Key") {
         currentObject_->key = text;
@@ -86,11 +86,11 @@ void RQS3BucketRequest::elementEnded(XMLParser& parser, const std::string& name)
     } else if (currentObject_ && name == "Size") {
         currentObject_->size = elementUnsignedValue();
     } else if (name == "Prefix" && inCommonPrefixes) {
-        auto list = get(commonPrefixes_);
+        auto list = commonPrefixes_.get();
         list.push_back(text);
-        put(commonPrefixes_, std::move(list));
+        commonPrefixes_.set(std::move(list));
     } else if (name == "IsTruncated") {
-        put(isTruncated_, text == "true");
+        isTruncated_.set(text == "true");
     }
     RQS3Request::elementEnded(parser, name);
 }

@@ -19,23 +19,23 @@ public:
     static std::shared_ptr<RQS3BucketRequest> PUTRequestWithBucket(const std::string& bucket);
     static std::shared_ptr<RQS3BucketRequest> DELETERequestWithBucket(const std::string& bucket);
 
-    std::string bucket() const { return get(bucket_); }
-    void setBucket(std::string value) { put(bucket_, std::move(value)); }
-    std::string subResource() const { return get(subResource_); }
-    void setSubResource(std::string value) { put(subResource_, std::move(value)); }
-    std::string prefix() const { return get(prefix_); }
-    void setPrefix(std::string value) { put(prefix_, std::move(value)); }
-    std::string marker() const { return get(marker_); }
-    void setMarker(std::string value) { put(marker_, std::move(value)); }
-    std::string delimiter() const { return get(delimiter_); }
-    void setDelimiter(std::string value) { put(delimiter_, std::move(value)); }
+    std::string bucket() const { return bucket_.get(); }
+    void setBucket(std::string value) { bucket_.set(std::move(value)); }
+    std::string subResource() const { return subResource_.get(); }
+    void setSubResource(std::string value) { subResource_.set(std::move(value)); }
+    std::string prefix() const { return prefix_.get(); }
+    void setPrefix(std::string value) { prefix_.set(std::move(value)); }
+    std::string marker() const { return marker_.get(); }
+    void setMarker(std::string value) { marker_.set(std::move(value)); }
+    std::string delimiter() const { return delimiter_.get(); }
+    void setDelimiter(std::string value) { delimiter_.set(std::move(value)); }
     // Used when greater than 0.
-    int maxResultCount() const { return get(maxResultCount_); }
-    void setMaxResultCount(int value) { put(maxResultCount_, value); }
+    int maxResultCount() const { return maxResultCount_.get(); }
+    void setMaxResultCount(int value) { maxResultCount_.set(value); }
 
-    std::vector<RQS3BucketObject> objects() const { return get(objects_); }
-    std::vector<std::string> commonPrefixes() const { return get(commonPrefixes_); }
-    bool isTruncated() const { return get(isTruncated_); }
+    std::vector<RQS3BucketObject> objects() const { return objects_.get(); }
+    std::vector<std::string> commonPrefixes() const { return commonPrefixes_.get(); }
+    bool isTruncated() const { return isTruncated_.get(); }
 
     std::string canonicalizedResource() const override;
     void buildURL() override;
@@ -49,16 +49,16 @@ protected:
     void copyS3SettingsTo(RQS3Request& other) const override;
 
 private:
-    std::string bucket_;
-    std::string subResource_;
-    std::string prefix_;
-    std::string marker_;
-    std::string delimiter_;
-    int maxResultCount_ = 0;
+    RQLockedProperty<std::string> bucket_{propertyMutex()};
+    RQLockedProperty<std::string> subResource_{propertyMutex()};
+    RQLockedProperty<std::string> prefix_{propertyMutex()};
+    RQLockedProperty<std::string> marker_{propertyMutex()};
+    RQLockedProperty<std::string> delimiter_{propertyMutex()};
+    RQLockedProperty<int> maxResultCount_{propertyMutex(), 0};
     std::optional<RQS3BucketObject> currentObject_;
-    std::vector<RQS3BucketObject> objects_;
-    std::vector<std::string> commonPrefixes_;
-    bool isTruncated_ = false;
+    RQLockedProperty<std::vector<RQS3BucketObject>> objects_{propertyMutex()};
+    RQLockedProperty<std::vector<std::string>> commonPrefixes_{propertyMutex()};
+    RQLockedProperty<bool> isTruncated_{propertyMutex(), false};
 };
 
 }  // namespace clipora

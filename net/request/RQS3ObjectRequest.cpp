@@ -66,7 +66,7 @@ std::shared_ptr<RQS3ObjectRequest> RQS3ObjectRequest::COPYRequestFromBucketKeyTo
 }
 
 std::string RQS3ObjectRequest::mimeType() const {
-    if (auto stored = get(mimeType_); !stored.empty()) return stored;
+    if (auto stored = mimeType_.get(); !stored.empty()) return stored;
     if (auto file = postBodyFilePath(); !file.empty())
         return mimeTypeForFileAtPath(file).value_or("application/octet-stream");
     return "application/octet-stream";
@@ -105,7 +105,7 @@ void RQS3ObjectRequest::copyS3SettingsTo(RQS3Request& other) const {
     if (auto* request = dynamic_cast<RQS3ObjectRequest*>(&other)) {
         request->setBucket(bucket());
         request->setKey(key());
-        request->setMimeType(get(mimeType_));
+        request->setMimeType(mimeType_.get());
         request->setSourceBucket(sourceBucket());
         request->setSourceKey(sourceKey());
         request->setSubResource(subResource());

@@ -27,21 +27,21 @@ public:
                                                                                   const std::string& bucket,
                                                                                   const std::string& key);
 
-    std::string bucket() const { return get(bucket_); }
-    void setBucket(std::string value) { put(bucket_, std::move(value)); }
-    std::string key() const { return get(key_); }
-    void setKey(std::string value) { put(key_, std::move(value)); }
-    std::string sourceBucket() const { return get(sourceBucket_); }
-    void setSourceBucket(std::string value) { put(sourceBucket_, std::move(value)); }
-    std::string sourceKey() const { return get(sourceKey_); }
-    void setSourceKey(std::string value) { put(sourceKey_, std::move(value)); }
+    std::string bucket() const { return bucket_.get(); }
+    void setBucket(std::string value) { bucket_.set(std::move(value)); }
+    std::string key() const { return key_.get(); }
+    void setKey(std::string value) { key_.set(std::move(value)); }
+    std::string sourceBucket() const { return sourceBucket_.get(); }
+    void setSourceBucket(std::string value) { sourceBucket_.set(std::move(value)); }
+    std::string sourceKey() const { return sourceKey_.get(); }
+    void setSourceKey(std::string value) { sourceKey_.set(std::move(value)); }
     // The stored type; else the body file's type; else "application/octet-stream".
     std::string mimeType() const;
-    void setMimeType(std::string value) { put(mimeType_, std::move(value)); }
-    std::string subResource() const { return get(subResource_); }
-    void setSubResource(std::string value) { put(subResource_, std::move(value)); }
-    std::string storageClass() const { return get(storageClass_); }
-    void setStorageClass(std::string value) { put(storageClass_, std::move(value)); }
+    void setMimeType(std::string value) { mimeType_.set(std::move(value)); }
+    std::string subResource() const { return subResource_.get(); }
+    void setSubResource(std::string value) { subResource_.set(std::move(value)); }
+    std::string storageClass() const { return storageClass_.get(); }
+    void setStorageClass(std::string value) { storageClass_.set(std::move(value)); }
 
     void buildURL() override;
     std::string canonicalizedResource() const override;
@@ -55,13 +55,13 @@ protected:
     void copyS3SettingsTo(RQS3Request& other) const override;
 
 private:
-    std::string bucket_;
-    std::string key_;
-    std::string sourceBucket_;
-    std::string sourceKey_;
-    std::string mimeType_;
-    std::string subResource_;
-    std::string storageClass_;
+    RQLockedProperty<std::string> bucket_{propertyMutex()};
+    RQLockedProperty<std::string> key_{propertyMutex()};
+    RQLockedProperty<std::string> sourceBucket_{propertyMutex()};
+    RQLockedProperty<std::string> sourceKey_{propertyMutex()};
+    RQLockedProperty<std::string> mimeType_{propertyMutex()};
+    RQLockedProperty<std::string> subResource_{propertyMutex()};
+    RQLockedProperty<std::string> storageClass_{propertyMutex()};
 };
 
 }  // namespace clipora

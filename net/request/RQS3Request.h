@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/request/RQHTTPRequest.h"
+#include "net/request/RQLockedProperty.h"
 #include "net/request/RQXMLReplyReader.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/XMLParser.h"
@@ -43,18 +44,18 @@ public:
     static std::string S3Host();
     static void setS3Host(std::string host);
 
-    std::string accessKey() const { return get(accessKey_); }
-    void setAccessKey(std::string key) { put(accessKey_, std::move(key)); }
-    std::string secretAccessKey() const { return get(secretAccessKey_); }
-    void setSecretAccessKey(std::string key) { put(secretAccessKey_, std::move(key)); }
-    std::string requestScheme() const { return get(requestScheme_); }
-    void setRequestScheme(std::string scheme) { put(requestScheme_, std::move(scheme)); }
-    std::string dateString() const { return get(dateString_); }
-    void setDateString(std::string date) { put(dateString_, std::move(date)); }
+    std::string accessKey() const { return accessKey_.get(); }
+    void setAccessKey(std::string key) { accessKey_.set(std::move(key)); }
+    std::string secretAccessKey() const { return secretAccessKey_.get(); }
+    void setSecretAccessKey(std::string key) { secretAccessKey_.set(std::move(key)); }
+    std::string requestScheme() const { return requestScheme_.get(); }
+    void setRequestScheme(std::string scheme) { requestScheme_.set(std::move(scheme)); }
+    std::string dateString() const { return dateString_.get(); }
+    void setDateString(std::string date) { dateString_.set(std::move(date)); }
     // The "Date" header for the date.
     void setDate(platform::Date date);
-    std::string accessPolicy() const { return get(accessPolicy_); }
-    void setAccessPolicy(std::string policy) { put(accessPolicy_, std::move(policy)); }
+    std::string accessPolicy() const { return accessPolicy_.get(); }
+    void setAccessPolicy(std::string policy) { accessPolicy_.set(std::move(policy)); }
 
     // Signature pieces.
     virtual void buildURL() {}
@@ -87,11 +88,11 @@ protected:
     static std::optional<platform::Date> dateFromReplyString(const std::string& text);
 
 private:
-    std::string accessKey_;
-    std::string secretAccessKey_;
-    std::string requestScheme_ = "https";
-    std::string dateString_;
-    std::string accessPolicy_;
+    RQLockedProperty<std::string> accessKey_{propertyMutex()};
+    RQLockedProperty<std::string> secretAccessKey_{propertyMutex()};
+    RQLockedProperty<std::string> requestScheme_{propertyMutex(), "https"};
+    RQLockedProperty<std::string> dateString_{propertyMutex()};
+    RQLockedProperty<std::string> accessPolicy_{propertyMutex()};
 };
 
 }  // namespace clipora

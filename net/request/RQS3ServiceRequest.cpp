@@ -18,18 +18,18 @@ void RQS3ServiceRequest::elementStarted(const std::string& name) {
 void RQS3ServiceRequest::elementEnded(XMLParser& parser, const std::string& name) {
     const std::string& text = elementText();
     if (name == "Bucket" && currentBucket_) {
-        auto list = get(buckets_);
+        auto list = buckets_.get();
         list.push_back(*currentBucket_);
-        put(buckets_, std::move(list));
+        buckets_.set(std::move(list));
         currentBucket_.reset();
     } else if (name == "Name" && currentBucket_) {
         currentBucket_->name = text;
     } else if (name == "CreationDate" && currentBucket_) {
         currentBucket_->creationDate = dateFromReplyString(text);
     } else if (name == "ID") {
-        put(ownerID_, text);
+        ownerID_.set(text);
     } else if (name == "DisplayName") {
-        put(ownerName_, text);
+        ownerName_.set(text);
     }
     RQS3Request::elementEnded(parser, name);
 }

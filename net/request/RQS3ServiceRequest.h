@@ -13,9 +13,9 @@ public:
     using RQS3Request::RQS3Request;
     static std::shared_ptr<RQS3ServiceRequest> serviceRequest();
 
-    std::vector<RQS3Bucket> buckets() const { return get(buckets_); }
-    std::string ownerID() const { return get(ownerID_); }
-    std::string ownerName() const { return get(ownerName_); }
+    std::vector<RQS3Bucket> buckets() const { return buckets_.get(); }
+    std::string ownerID() const { return ownerID_.get(); }
+    std::string ownerName() const { return ownerName_.get(); }
 
     void buildURL() override;
 
@@ -27,10 +27,10 @@ protected:
     }
 
 private:
-    std::vector<RQS3Bucket> buckets_;
+    RQLockedProperty<std::vector<RQS3Bucket>> buckets_{propertyMutex()};
     std::optional<RQS3Bucket> currentBucket_;
-    std::string ownerID_;
-    std::string ownerName_;
+    RQLockedProperty<std::string> ownerID_{propertyMutex()};
+    RQLockedProperty<std::string> ownerName_{propertyMutex()};
 };
 
 }  // namespace clipora
