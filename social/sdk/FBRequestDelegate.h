@@ -13,6 +13,31 @@ class FBRequest;
 
 // What a social-network request reports. Every operation is optional: the
 // default bodies do nothing.
+//
+// Thread: every operation comes on the main thread (requests are made,
+// connected and cancelled there).
+//
+// Order: requestLoading, inside connect(); then upload progress
+// (requestDidSendBodyDataTotalBytesWrittenTotalBytesExpectedToWrite on the
+// ordinary route, requestDidSendBodyDataTotalBytesExpectedToWrite on the
+// file route); then, on the ordinary route, requestDidReceiveResponse for
+// the final response head. The request ends with exactly one of:
+// - requestDidFailWithError alone: the transport failed, the reply was too
+//   long, or the request could not be sent (a bad URL, no file route);
+//   the last two are reported on a later turn of the main run loop, never
+//   inside connect();
+// - requestDidLoadRawResponse with the reply's bytes, then exactly one of
+//   requestDidLoad (the parsed reply) and requestDidFailWithError (the
+//   reply is an error from the network).
+// requestDidLoad and requestDidFailWithError exclude each other; nothing
+// follows the ending, and nothing comes after cancel().
+//
+// Lifetime: on the ordinary route the URL connection keeps the request
+// alive until the ending; a failure reported on a later turn keeps it
+// until then too. On the file route only the caller keeps the request: a
+// request let go before the ending cancels its upload and reports nothing
+// more. The request never keeps its delegate alive: a delegate gone is
+// skipped.
 class FBRequestDelegate {
 public:
     virtual ~FBRequestDelegate() = default;
