@@ -15,6 +15,7 @@
 #include "net/request/RQError.h"
 #include "net/request/RQInputStream.h"
 #include "net/request/RQProxyResolver.h"
+#include "net/request/RQResponseBodyWriter.h"
 #include "net/request/RQSessionCookieStore.h"
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
@@ -192,8 +193,6 @@ RQHTTPRequest::~RQHTTPRequest() {
     }
     if (readStreamIsScheduled_) pool().streamUnscheduled(false);
     if (postBodyReadStream_.unlocked()) postBodyReadStream_.unlocked()->close();
-    if (fileDownloadOutputStream_.unlocked()) fileDownloadOutputStream_.unlocked()->close();
-    if (inflatedFileDownloadOutputStream_.unlocked()) inflatedFileDownloadOutputStream_.unlocked()->close();
     if (!temporaryFileDownloadPath_.unlocked().empty() && !allowResumeForFileDownloads_.load() && !complete_.load())
         FileManager::removeItem(temporaryFileDownloadPath_.unlocked());
     if (!temporaryUncompressedDataDownloadPath_.unlocked().empty()) FileManager::removeItem(temporaryUncompressedDataDownloadPath_.unlocked());
@@ -1225,17 +1224,7 @@ void RQHTTPRequest::destroyReadStream() {
     readStream_.set(std::shared_ptr<HTTPReadStream>());
 }
 
-void RQHTTPRequest::closeDownloadStreams() {
-    std::lock_guard lock(propertyMutex_);
-    if (fileDownloadOutputStream_.unlocked()) {
-        fileDownloadOutputStream_.unlocked()->close();
-        fileDownloadOutputStream_.unlocked().reset();
-    }
-    if (inflatedFileDownloadOutputStream_.unlocked()) {
-        inflatedFileDownloadOutputStream_.unlocked()->close();
-        inflatedFileDownloadOutputStream_.unlocked().reset();
-    }
-}
+void RQHTTPRequest::closeDownloadStreams() { bodyWriter_.closeFiles(); }
 
 void RQHTTPRequest::cancelLoad() {
     if (PACFileReadStream_) {
@@ -1264,7 +1253,7 @@ void RQHTTPRequest::cancelLoad() {
         if (!allowResumeForFileDownloads()) removeTemporaryDownloadFile();
         removeTemporaryUncompressedDownloadFile();
     }
-    dataDecompressor_.set(std::shared_ptr<RQDataDecompressor>());
+    bodyWriter_.finishInflating(false);
     // The body files the request made stay until it ends: a retry on a new
     // connection sends the same body again. failWithError and the end of
     // the response remove them.
@@ -1319,7 +1308,7 @@ void RQHTTPRequest::retryAfterTimeOut() {
         postBodyReadStream_.set(std::shared_ptr<platform::InputStream>());
     }
     closeDownloadStreams();
-    dataDecompressor_.set(std::shared_ptr<RQDataDecompressor>());
+    bodyWriter_.finishInflating(false);
     partialDownloadSize_.store(0);
     updatePartialDownloadSize();
     if (error()) return;
@@ -1422,24 +1411,13 @@ void RQHTTPRequest::handleBytesAvailable() {
     const bool inflateNow = compressed && !shouldWaitToInflateCompressedResponses();
     const bool passOn = listeners_.takesReceivedData();
     const bool toFile = bodyGoesToFile_.load();
-    std::shared_ptr<RQDataDecompressor> decompressor;
-    if (inflateNow) {
-        decompressor = dataDecompressor_.get();
-        if (!decompressor) {
-            decompressor = RQDataDecompressor::decompressor();
-            // In memory the ceiling guards against a small body that
-            // inflates to gigabytes; files and delegates take what comes.
-            if (passOn || toFile) decompressor->setMaximumOutputLength(0);
-            dataDecompressor_.set(decompressor);
-        }
-    }
+    if (inflateNow) bodyWriter_.decompressor(passOn || toFile);
     // Inflates this piece straight into its destination (the decompressor's
     // one buffer, no copy per piece); false after failing the request.
     auto inflateInto = [&](const platform::Inflater::Sink& sink) {
-        std::optional<Error> failure;
-        if (decompressor->uncompressBytesLengthIntoError(bytes, count, sink, &failure)) return true;
-        failWithError(failure.value_or(RQDataDecompressor::inflateErrorWithCode(-1)));
-        return false;
+        auto failure = bodyWriter_.inflate(bytes, count, sink);
+        if (failure) failWithError(*failure);
+        return !failure;
     };
 
     totalBytesRead_.fetch_add(count);
@@ -1470,14 +1448,7 @@ void RQHTTPRequest::handleBytesAvailable() {
         return;
     }
     if (toFile) {
-        std::shared_ptr<platform::OutputStream> output;
-        std::shared_ptr<platform::OutputStream> inflatedOutput;
-        {
-            std::lock_guard lock(propertyMutex_);
-            output = fileDownloadOutputStream_.unlocked();
-            inflatedOutput = inflatedFileDownloadOutputStream_.unlocked();
-        }
-        if (!output) {
+        if (!bodyWriter_.hasOpenFiles()) {
             bool append = false;
             const std::string destination = downloadDestinationPath();
             std::string temporary = temporaryFileDownloadPath();
@@ -1506,41 +1477,19 @@ void RQHTTPRequest::handleBytesAvailable() {
                 temporary = DownloadFile::temporaryPathBeside(destination).string();
                 setTemporaryFileDownloadPath(temporary);
             }
-            output = platform::OutputStream::toFile(temporary, append);
-            output->open();
+            std::string inflatedPath;
             if (inflateNow) {
-                std::string inflatedPath = temporaryUncompressedDataDownloadPath();
+                inflatedPath = temporaryUncompressedDataDownloadPath();
                 if (inflatedPath.empty()) {
                     inflatedPath = DownloadFile::temporaryPathBeside(destination).string();
                     setTemporaryUncompressedDataDownloadPath(inflatedPath);
                 }
-                inflatedOutput = platform::OutputStream::toFile(inflatedPath, append);
-                inflatedOutput->open();
             }
-            std::lock_guard lock(propertyMutex_);
-            fileDownloadOutputStream_.unlocked() = output;
-            inflatedFileDownloadOutputStream_.unlocked() = inflatedOutput;
+            bodyWriter_.openFiles(temporary, inflatedPath, append);
         }
-        // A failed write (a full disk) must not pass for a complete file.
-        auto writeFailed = [this](const std::shared_ptr<platform::OutputStream>& out, const std::string& path) {
-            auto error = RQError::make(RQError::kFileManagement,
-                                       Text::format("Failed to write to file at path '%@'", path));
-            if (auto underlying = out->error()) error = error.withUnderlyingError(*underlying);
-            failWithError(error);
-        };
-        if (output->write(bytes, count) < 0) {
-            writeFailed(output, temporaryFileDownloadPath());
-            return;
-        }
-        if (inflateNow && inflatedOutput) {
-            bool writeOK = true;
-            if (!inflateInto([&](const std::uint8_t* out, std::size_t n) {
-                    writeOK = inflatedOutput->write(out, n) >= 0;
-                    return writeOK;
-                }))
-                return;
-            if (!writeOK) writeFailed(inflatedOutput, temporaryUncompressedDataDownloadPath());
-        }
+        if (auto failure = bodyWriter_.write(bytes, count, inflateNow, temporaryFileDownloadPath(),
+                                             temporaryUncompressedDataDownloadPath()))
+            failWithError(*failure);
         return;
     }
     if (!inflateNow) {
@@ -1587,10 +1536,7 @@ void RQHTTPRequest::handleStreamComplete() {
         }
         // A compressed body inflated on the fly must have reached its end:
         // a truncated one is an error, not a shorter success.
-        if (auto decompressor = dataDecompressor_.get()) {
-            if (!redirectPending && !authenticationPending) fileError = decompressor->finishError();
-            dataDecompressor_.set(std::shared_ptr<RQDataDecompressor>());
-        }
+        fileError = bodyWriter_.finishInflating(!redirectPending && !authenticationPending);
         // A redirect that keeps its method sends the same body again.
         if (didCreateTemporaryPostDataFile() && !authenticationPending && !redirectPending) {
             removeTemporaryUploadFile();
@@ -1618,32 +1564,12 @@ void RQHTTPRequest::handleStreamComplete() {
                     removeTemporaryDownloadFile();
                 } else if (compressed) {
                     const std::string inflatedPath = temporaryUncompressedDataDownloadPath();
-                    if (!fileError) {
-                        std::optional<Error> failure;
-                        if (!removeFileAtPathError(destination, &failure)) {
-                            fileError = failure;
-                        } else if (!FileManager::moveItem(inflatedPath, destination, &failure)) {
-                            auto error = RQError::make(
-                                RQError::kFileManagement,
-                                Text::format("Failed to move file from '%@' to '%@'", inflatedPath, destination));
-                            if (failure) error = error.withUnderlyingError(*failure);
-                            fileError = error;
-                        }
-                    }
+                    if (!fileError) fileError = RQResponseBodyWriter::moveIntoPlace(inflatedPath, destination);
                     if (fileError) FileManager::removeItem(inflatedPath);
                     setTemporaryUncompressedDataDownloadPath({});
                     removeTemporaryDownloadFile();
                 } else {
-                    std::optional<Error> failure;
-                    if (!removeFileAtPathError(destination, &failure)) {
-                        fileError = failure;
-                    } else if (!FileManager::moveItem(temporary, destination, &failure)) {
-                        auto error = RQError::make(
-                            RQError::kFileManagement,
-                            Text::format("Failed to move file from '%@' to '%@'", temporary, destination));
-                        if (failure) error = error.withUnderlyingError(*failure);
-                        fileError = error;
-                    }
+                    fileError = RQResponseBodyWriter::moveIntoPlace(temporary, destination);
                     setTemporaryFileDownloadPath({});
                 }
             }
@@ -2458,24 +2384,13 @@ void RQHTTPRequest::removeTemporaryFilesAfterFailure() {
         if (!path->empty()) FileManager::removeItem(*path);
 }
 
-bool RQHTTPRequest::removeFileAtPathError(const std::string& path, std::optional<Error>* error) {
-    if (path.empty() || !FileManager::fileExists(path)) return true;
-    std::optional<Error> failure;
-    if (FileManager::removeItem(path, &failure)) return true;
-    if (error) {
-        auto made = RQError::make(RQError::kFileManagement, Text::format("Failed to delete file at path '%@'", path));
-        if (failure) made = made.withUnderlyingError(*failure);
-        *error = made;
-    }
-    return false;
-}
 
 bool RQHTTPRequest::removeTemporaryDownloadFile() {
     const std::string path = temporaryFileDownloadPath();
     if (path.empty()) return true;
-    std::optional<Error> failure;
-    const bool removed = removeFileAtPathError(path, &failure);
-    if (!removed && failure) failWithError(*failure);
+    const auto failure = RQResponseBodyWriter::removeFile(path);
+    if (failure) failWithError(*failure);
+    const bool removed = !failure;
     setTemporaryFileDownloadPath({});
     return removed;
 }
@@ -2483,9 +2398,9 @@ bool RQHTTPRequest::removeTemporaryDownloadFile() {
 bool RQHTTPRequest::removeTemporaryUncompressedDownloadFile() {
     const std::string path = temporaryUncompressedDataDownloadPath();
     if (path.empty()) return true;
-    std::optional<Error> failure;
-    const bool removed = removeFileAtPathError(path, &failure);
-    if (!removed && failure) failWithError(*failure);
+    const auto failure = RQResponseBodyWriter::removeFile(path);
+    if (failure) failWithError(*failure);
+    const bool removed = !failure;
     setTemporaryUncompressedDataDownloadPath({});
     return removed;
 }
@@ -2493,9 +2408,9 @@ bool RQHTTPRequest::removeTemporaryUncompressedDownloadFile() {
 bool RQHTTPRequest::removeTemporaryUploadFile() {
     const std::string path = postBodyFilePath();
     if (path.empty()) return true;
-    std::optional<Error> failure;
-    const bool removed = removeFileAtPathError(path, &failure);
-    if (!removed && failure) failWithError(*failure);
+    const auto failure = RQResponseBodyWriter::removeFile(path);
+    if (failure) failWithError(*failure);
+    const bool removed = !failure;
     setPostBodyFilePath({});
     return removed;
 }
@@ -2503,9 +2418,9 @@ bool RQHTTPRequest::removeTemporaryUploadFile() {
 bool RQHTTPRequest::removeTemporaryCompressedUploadFile() {
     const std::string path = compressedPostBodyFilePath_.get();
     if (path.empty()) return true;
-    std::optional<Error> failure;
-    const bool removed = removeFileAtPathError(path, &failure);
-    if (!removed && failure) failWithError(*failure);
+    const auto failure = RQResponseBodyWriter::removeFile(path);
+    if (failure) failWithError(*failure);
+    const bool removed = !failure;
     compressedPostBodyFilePath_.set(std::string());
     return removed;
 }

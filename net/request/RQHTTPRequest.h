@@ -17,6 +17,7 @@
 #include "net/request/RQLockedProperty.h"
 #include "net/request/RQProgressDelegate.h"
 #include "net/request/RQRequestListeners.h"
+#include "net/request/RQResponseBodyWriter.h"
 #include "net/request/RQSessionCredentialStore.h"
 #include "platform/cfnetwork/HTTPAuthentication.h"
 #include "platform/cfnetwork/HTTPCookie.h"
@@ -562,7 +563,6 @@ private:
     bool removeTemporaryUncompressedDownloadFile();
     bool removeTemporaryUploadFile();
     bool removeTemporaryCompressedUploadFile();
-    static bool removeFileAtPathError(const std::string& path, std::optional<platform::Error>* error);
     void closeDownloadStreams();
     // Adds body bytes in memory or to the body file; a write that fails
     // fails the request (code 8) and answers false.
@@ -630,7 +630,6 @@ private:
     std::atomic<std::uint64_t> uploadBufferSize_{0};
     std::atomic<bool> allowCompressedResponse_{true};
     std::atomic<bool> shouldWaitToInflateCompressedResponses_{true};
-    RQLockedProperty<std::shared_ptr<RQDataDecompressor>> dataDecompressor_{propertyMutex_};
     bool haveExaminedHeaders_ = false;
     // Whether any response byte (head or body) arrived in this attempt.
     std::atomic<bool> receivedResponseBytes_{false};
@@ -643,11 +642,10 @@ private:
     std::atomic<bool> servedFromCache_{false};
 
     // --- Download to a file ---
+    RQResponseBodyWriter bodyWriter_;
     RQLockedProperty<std::string> downloadDestinationPath_{propertyMutex_};
     RQLockedProperty<std::string> temporaryFileDownloadPath_{propertyMutex_};
     RQLockedProperty<std::string> temporaryUncompressedDataDownloadPath_{propertyMutex_};
-    RQLockedProperty<std::shared_ptr<platform::OutputStream>> fileDownloadOutputStream_{propertyMutex_};
-    RQLockedProperty<std::shared_ptr<platform::OutputStream>> inflatedFileDownloadOutputStream_{propertyMutex_};
     std::atomic<bool> allowResumeForFileDownloads_{false};
     std::atomic<bool> downloadComplete_{false};
     RQLockedProperty<std::optional<platform::Error>> fileError_{propertyMutex_};
