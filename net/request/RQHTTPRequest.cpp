@@ -16,6 +16,7 @@
 #include "net/request/RQInputStream.h"
 #include "net/request/RQProxyResolver.h"
 #include "net/request/RQResponseBodyWriter.h"
+#include "net/request/RQResponseHead.h"
 #include "net/request/RQSessionCookieStore.h"
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
@@ -115,36 +116,7 @@ bool sameOrigin(const std::optional<URL>& a, const std::optional<URL>& b) {
            effectivePort(*a) == effectivePort(*b);
 }
 
-// "Content-Length" is decimal digits only; anything else means "unknown".
-std::optional<std::uint64_t> parseContentLength(const std::string& text) {
-    std::string value = Text::trimWhitespaceAndNewlines(text);
-    if (value.empty() || value.size() > 19) return std::nullopt;
-    std::uint64_t result = 0;
-    for (char c : value) {
-        if (c < '0' || c > '9') return std::nullopt;
-        result = result * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return result;
-}
-
-// The first byte of a "Content-Range: bytes FIRST-LAST/TOTAL" value.
-std::optional<std::uint64_t> contentRangeStart(const std::string& value) {
-    std::string text = Text::trimWhitespaceAndNewlines(value);
-    if (!Text::hasPrefix(Text::lowercase(text), "bytes ")) return std::nullopt;
-    text = Text::trimWhitespaceAndNewlines(text.substr(6));
-    auto dash = text.find('-');
-    if (dash == std::string::npos) return std::nullopt;
-    return parseContentLength(text.substr(0, dash));
-}
-
-// The complete length of an unsatisfiable range, "bytes */TOTAL".
-std::optional<std::uint64_t> unsatisfiedRangeLength(const std::string& value) {
-    std::string text = Text::trimWhitespaceAndNewlines(value);
-    if (!Text::hasPrefix(Text::lowercase(text), "bytes ")) return std::nullopt;
-    text = Text::trimWhitespaceAndNewlines(text.substr(6));
-    if (!Text::hasPrefix(text, "*/")) return std::nullopt;
-    return parseContentLength(text.substr(2));
-}
+std::optional<std::uint64_t> parseContentLength(const std::string& text) { return RQResponseHead::contentLength(text); }
 
 std::string uniqueTemporaryPath() {
     return (std::filesystem::path(FileManager::temporaryDirectory()) / platform::UUID::newUUIDString()).string();
@@ -589,26 +561,7 @@ std::optional<Date> RQHTTPRequest::dateFromRFC1123String(const std::string& text
 void RQHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(std::string* mimeType,
                                                                     Text::Encoding* encoding,
                                                                     const std::optional<std::string>& contentType) {
-    if (!contentType) return;
-    const std::string& value = *contentType;
-    auto semicolon = value.find(';');
-    if (semicolon == std::string::npos || semicolon == 0) {
-        if (mimeType) *mimeType = Text::trimWhitespaceAndNewlines(value);
-        return;
-    }
-    if (mimeType) *mimeType = Text::trimWhitespaceAndNewlines(value.substr(0, semicolon));
-    // Parameters: name=value pairs separated by ";", names in any case,
-    // values possibly quoted.
-    for (const auto& parameter : Text::split(value.substr(semicolon + 1), ";")) {
-        auto pair = Text::splitAtFirst(parameter, "=");
-        if (!pair) continue;
-        if (!Text::equalsCaseInsensitive(Text::trimWhitespaceAndNewlines(pair->first), "charset")) continue;
-        std::string name = Text::trimWhitespaceAndNewlines(pair->second);
-        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
-        name = Text::trimWhitespaceAndNewlines(name);
-        if (auto found = Text::encodingForCharsetName(name); found && encoding) *encoding = *found;
-        return;
-    }
+    RQResponseHead::mimeTypeAndEncoding(mimeType, encoding, contentType);
 }
 
 void RQHTTPRequest::resetClassStateForTesting() {
@@ -1460,7 +1413,7 @@ void RQHTTPRequest::handleBytesAvailable() {
                     // continues it; any other part would corrupt it.
                     auto headers = responseHeaders();
                     auto range = headers ? headers->value("Content-Range") : std::nullopt;
-                    auto first = range ? contentRangeStart(*range) : std::nullopt;
+                    auto first = range ? RQResponseHead::contentRangeStart(*range) : std::nullopt;
                     if (!first || *first != partialDownloadSize()) {
                         failWithError(RQError::make(
                             RQError::kInternalError,
@@ -1748,27 +1701,11 @@ void RQHTTPRequest::readResponseHeaders() {
 }
 
 void RQHTTPRequest::readConnectionReuse(const HTTPMessage& head, const HTTPHeaders& headers) {
-    if (shouldAttemptPersistentConnection()) {
-        const std::string connection = lower(headers.value("Connection").value_or(""));
-        if ((head.version() != HTTPMessage::kVersion10 || connection == "keep-alive") && connection != "close") {
-            if (auto keepAlive = headers.value("Keep-Alive")) {
-                const std::string text = lower(*keepAlive);
-                auto timeoutAt = text.find("timeout=");
-                if (timeoutAt != std::string::npos) {
-                    const std::int64_t timeout = Text::longLongValue(std::string_view(text).substr(timeoutAt + 8));
-                    auto maxAt = text.find("max=", timeoutAt);
-                    const std::int64_t max =
-                        maxAt == std::string::npos ? 0 : Text::longLongValue(std::string_view(text).substr(maxAt + 4));
-                    if (max > 5) {
-                        connectionCanBeReused_.store(true);
-                        setPersistentConnectionTimeoutSeconds(static_cast<double>(timeout));
-                    }
-                }
-            } else {
-                connectionCanBeReused_.store(true);
-            }
-        }
-    }
+    if (!shouldAttemptPersistentConnection()) return;
+    const auto reuse = RQResponseHead::connectionReuse(head, headers);
+    if (!reuse.reusable) return;
+    connectionCanBeReused_.store(true);
+    if (reuse.timeoutSeconds) setPersistentConnectionTimeoutSeconds(*reuse.timeoutSeconds);
 }
 
 void RQHTTPRequest::decideBodyPlacement(int status, const HTTPHeaders& headers) {
@@ -1782,7 +1719,7 @@ void RQHTTPRequest::decideBodyPlacement(int status, const HTTPHeaders& headers) 
     auto message = request_.get();
     if (!message || !message->headerFieldValue("Range")) return;
     auto range = headers.value("Content-Range");
-    auto length = range ? unsatisfiedRangeLength(*range) : std::nullopt;
+    auto length = range ? RQResponseHead::unsatisfiedRangeLength(*range) : std::nullopt;
     // "Nothing from there on" with a complete length equal to the partial
     // file: the file already holds every byte.
     resumeAlreadyComplete_.store(length && *length == partialDownloadSize());
