@@ -15,6 +15,7 @@
 #include "net/request/RQError.h"
 #include "net/request/RQInputStream.h"
 #include "net/request/RQProxyResolver.h"
+#include "net/request/RQRedirectPolicy.h"
 #include "net/request/RQResponseBodyWriter.h"
 #include "net/request/RQResponseHead.h"
 #include "net/request/RQSessionCookieStore.h"
@@ -105,16 +106,7 @@ constexpr std::size_t kMaxPACScriptSize = platform::ProxySettings::kMaxPACScript
 
 std::string lower(std::string_view text) { return Text::lowercase(text); }
 
-int effectivePort(const URL& url) {
-    if (auto port = url.port()) return *port;
-    return lower(url.scheme()) == "https" ? 443 : 80;
-}
-
-bool sameOrigin(const std::optional<URL>& a, const std::optional<URL>& b) {
-    if (!a || !b) return true;
-    return lower(a->scheme()) == lower(b->scheme()) && lower(a->host()) == lower(b->host()) &&
-           effectivePort(*a) == effectivePort(*b);
-}
+int effectivePort(const URL& url) { return RQRedirectPolicy::effectivePort(url); }
 
 std::optional<std::uint64_t> parseContentLength(const std::string& text) { return RQResponseHead::contentLength(text); }
 
@@ -292,7 +284,7 @@ void RQHTTPRequest::addRequestHeaderValue(const std::string& header, const std::
     requestHeaders_.unlocked().set(header, value);
 }
 
-bool RQHTTPRequest::isSameOriginAsOriginal() const { return sameOrigin(url(), originalURL()); }
+bool RQHTTPRequest::isSameOriginAsOriginal() const { return RQRedirectPolicy::sameOrigin(url(), originalURL()); }
 
 // ===========================================================================
 // Class-level services
@@ -1642,28 +1634,21 @@ void RQHTTPRequest::readResponseHeaders() {
         }
     }
 
-    auto location = headers.value("Location");
-    if (shouldRedirect() && location && requestURL &&
-        (status == 301 || status == 302 || status == 303 || status == 307)) {
-        if (auto target = URL::fromString(*location, *requestURL); target && target->hasAuthority()) {
-            auto keep = self();
-            performOnMainThread([keep] { keep->requestRedirected(); });
-            const bool keepMethod = status == 307 || (shouldUseRFC2616RedirectBehaviour() && status != 303);
-            if (!keepMethod) {
-                setRequestMethod("GET");
-                setPostBody(std::nullopt);
-                setPostLength(0);
-                HTTPHeaders kept;
-                auto current = requestHeaders();
-                if (auto agent = current.value("User-Agent")) kept.set("User-Agent", *agent);
-                if (auto accept = current.value("Accept")) kept.set("Accept", *accept);
-                setRequestHeaders(std::move(kept));
-                setHaveBuiltRequestHeaders(false);
-            }
-            redirectURL_.set(std::optional<URL>(URL::fromString(target->absoluteString())));
-            needsRedirect_.store(true);
-            setRequestCookies({});
+    if (auto target = shouldRedirect() && requestURL
+                          ? RQRedirectPolicy::target(status, headers.value("Location"), *requestURL)
+                          : std::nullopt) {
+        auto keep = self();
+        performOnMainThread([keep] { keep->requestRedirected(); });
+        if (!RQRedirectPolicy::keepsMethod(status, shouldUseRFC2616RedirectBehaviour())) {
+            setRequestMethod("GET");
+            setPostBody(std::nullopt);
+            setPostLength(0);
+            setRequestHeaders(RQRedirectPolicy::headersKeptWhenBecomingGET(requestHeaders()));
+            setHaveBuiltRequestHeaders(false);
         }
+        redirectURL_.set(std::move(target));
+        needsRedirect_.store(true);
+        setRequestCookies({});
     }
 
     if (!needsRedirect_.load()) {
@@ -1759,14 +1744,13 @@ void RQHTTPRequest::performRedirect() {
     complete_.store(true);
     needsRedirect_.store(false);
     const int count = redirectCount_.fetch_add(1) + 1;
-    if (!sameOrigin(previous, target)) {
+    if (!RQRedirectPolicy::sameOrigin(previous, target)) {
         // Nothing meant for the old origin travels to the new one: its
         // credentials and cookies stay behind; session credentials for the
         // new origin are applied again by the next attempt.
         {
             std::lock_guard propertyLock(propertyMutex_);
-            requestHeaders_.unlocked().remove("Authorization");
-            requestHeaders_.unlocked().remove("Cookie");
+            RQRedirectPolicy::removeOriginBoundHeaders(requestHeaders_.unlocked());
             requestCredentials_.unlocked().reset();
             authenticationScheme_.unlocked().clear();
             authenticationRealm_.unlocked().reset();
@@ -1781,7 +1765,7 @@ void RQHTTPRequest::performRedirect() {
         }
         applyCookieHeader();
     }
-    if (count < 6) {
+    if (count <= RQRedirectPolicy::kMaximumRedirects) {
         lock.unlock();
         main();
     } else {

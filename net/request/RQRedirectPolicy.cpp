@@ -1,0 +1,44 @@
+#include "net/request/RQRedirectPolicy.h"
+
+#include "platform/foundation/Text.h"
+
+namespace clipora {
+
+using platform::Text;
+using platform::URL;
+
+std::optional<URL> RQRedirectPolicy::target(int status, const std::optional<std::string>& location, const URL& base) {
+    if (!location || (status != 301 && status != 302 && status != 303 && status != 307)) return std::nullopt;
+    auto resolved = URL::fromString(*location, base);
+    if (!resolved || !resolved->hasAuthority()) return std::nullopt;
+    return URL::fromString(resolved->absoluteString());
+}
+
+bool RQRedirectPolicy::keepsMethod(int status, bool rfc2616Behaviour) {
+    return status == 307 || (rfc2616Behaviour && status != 303);
+}
+
+platform::HTTPHeaders RQRedirectPolicy::headersKeptWhenBecomingGET(const platform::HTTPHeaders& headers) {
+    platform::HTTPHeaders kept;
+    if (auto agent = headers.value("User-Agent")) kept.set("User-Agent", *agent);
+    if (auto accept = headers.value("Accept")) kept.set("Accept", *accept);
+    return kept;
+}
+
+void RQRedirectPolicy::removeOriginBoundHeaders(platform::HTTPHeaders& headers) {
+    headers.remove("Authorization");
+    headers.remove("Cookie");
+}
+
+int RQRedirectPolicy::effectivePort(const URL& url) {
+    if (auto port = url.port()) return *port;
+    return Text::lowercase(url.scheme()) == "https" ? 443 : 80;
+}
+
+bool RQRedirectPolicy::sameOrigin(const std::optional<URL>& a, const std::optional<URL>& b) {
+    if (!a || !b) return true;
+    return Text::lowercase(a->scheme()) == Text::lowercase(b->scheme()) &&
+           Text::lowercase(a->host()) == Text::lowercase(b->host()) && effectivePort(*a) == effectivePort(*b);
+}
+
+}  // namespace clipora
