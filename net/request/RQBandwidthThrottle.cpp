@@ -1,5 +1,7 @@
 #include "net/request/RQBandwidthThrottle.h"
 
+#include "net/reachability/Reachability.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -153,5 +155,47 @@ std::size_t RQBandwidthThrottle::historyCount() const {
     std::lock_guard lock(mutex_);
     return history_.size();
 }
+
+void RQBandwidthThrottle::throttleForWWANUsingLimit(std::uint64_t limit) {
+    setWWANOnly(true);
+    setMaxBandwidthPerSecond(limit);
+    {
+        std::lock_guard lock(reachabilityMutex_);
+        if (!reachability_) reachability_ = Reachability::reachabilityForInternetConnection();
+        // The monitor posts its changes only while its notifier runs.
+        if (reachability_ && !reachability_->isNotifierRunning()) reachability_->startNotifier();
+        if (!reachabilityObserver_) {
+            reachabilityObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
+                kReachabilityChangedNotification, [this](const platform::Notification&) { reachabilityChanged(); });
+        }
+    }
+    reachabilityChanged();
+}
+
+void RQBandwidthThrottle::stopWWANThrottling() {
+    {
+        std::lock_guard lock(reachabilityMutex_);
+        if (reachabilityObserver_) {
+            platform::NotificationCenter::defaultCenter().removeObserver(*reachabilityObserver_);
+            reachabilityObserver_.reset();
+        }
+        if (reachability_) reachability_->stopNotifier();
+    }
+    setMaxBandwidthPerSecond(0);
+    setWWANOnly(false);
+    setWWANThrottled(false);
+}
+
+bool RQBandwidthThrottle::isNetworkReachableViaWWAN() {
+    std::shared_ptr<Reachability> reachability;
+    {
+        std::lock_guard lock(reachabilityMutex_);
+        if (!reachability_) reachability_ = Reachability::reachabilityForInternetConnection();
+        reachability = reachability_;
+    }
+    return reachability && reachability->currentReachabilityStatus() == ReachabilityStatus::ViaCellular;
+}
+
+void RQBandwidthThrottle::reachabilityChanged() { setWWANThrottled(isNetworkReachableViaWWAN()); }
 
 }  // namespace clipora

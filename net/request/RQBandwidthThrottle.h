@@ -2,12 +2,16 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 
 #include "platform/foundation/Date.h"
+#include "platform/foundation/NotificationCenter.h"
 
 namespace clipora {
+
+class Reachability;
 
 // The request engine's bandwidth accounting, shared by every request of the
 // process (RQHTTPRequest's class operations forward here): bytes read and
@@ -57,6 +61,19 @@ public:
     void setWWANThrottled(bool throttled);
     bool isWWANThrottled() const;
 
+    // Cellular-only throttling at `limit` bytes a second: follows the
+    // internet connection's monitor (its notifier runs meanwhile, and each
+    // "kReachabilityChangedNotification" sets the WWAN-throttled flag anew).
+    void throttleForWWANUsingLimit(std::uint64_t limit);
+    // Ends cellular-only throttling and any limit; stops following the
+    // monitor.
+    void stopWWANThrottling();
+    // Whether the internet connection's monitor says "reachable via
+    // cellular".
+    bool isNetworkReachableViaWWAN();
+    // Sets the WWAN-throttled flag from the monitor.
+    void reachabilityChanged();
+
     // For tests and the benchmark: forgets every window, limit and flag.
     void reset();
     std::uint64_t bytesUsedInCurrentWindow() const;
@@ -76,6 +93,12 @@ private:
     std::uint64_t average_ = 0;
     bool wwanThrottled_ = false;
     bool wwanOnly_ = false;
+
+    // The monitor followed for cellular-only throttling, and the observer
+    // of its changes (under their own lock: the monitor calls back).
+    std::mutex reachabilityMutex_;
+    std::shared_ptr<Reachability> reachability_;
+    std::optional<platform::NotificationCenter::ObserverId> reachabilityObserver_;
 };
 
 }  // namespace clipora

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "net/DownloadFile.h"
-#include "net/reachability/Reachability.h"
 #include "net/request/RQAuthenticationDialog.h"
 #include "net/request/RQBandwidthThrottle.h"
 #include "net/request/RQDataCompressor.h"
@@ -72,12 +71,6 @@ struct ClassState {
     std::once_flag threadOnce;
     std::shared_ptr<Thread> networkThread;
     std::shared_ptr<platform::OperationQueue> sharedQueue;
-
-    std::mutex reachabilityMutex;
-    std::optional<platform::NotificationCenter::ObserverId> reachabilityObserver;
-    // The internet connection's monitor; its notifier runs while WWAN
-    // throttling is on.
-    std::shared_ptr<Reachability> reachability;
 
     ClassState() {
         sharedQueue = std::make_shared<platform::OperationQueue>();
@@ -493,49 +486,17 @@ std::uint64_t RQHTTPRequest::averageBandwidthUsedPerSecond() { return throttle()
 
 void RQHTTPRequest::setShouldThrottleBandwidthForWWAN(bool shouldThrottle) {
     if (shouldThrottle) {
-        throttleBandwidthForWWANUsingLimit(RQBandwidthThrottle::kWWANDefaultLimit);
-        return;
+        throttle().throttleForWWANUsingLimit(RQBandwidthThrottle::kWWANDefaultLimit);
+    } else {
+        throttle().stopWWANThrottling();
     }
-    {
-        std::lock_guard lock(state().reachabilityMutex);
-        if (state().reachabilityObserver) {
-            platform::NotificationCenter::defaultCenter().removeObserver(*state().reachabilityObserver);
-            state().reachabilityObserver.reset();
-        }
-        if (state().reachability) state().reachability->stopNotifier();
-    }
-    throttle().setMaxBandwidthPerSecond(0);
-    throttle().setWWANOnly(false);
-    throttle().setWWANThrottled(false);
 }
 
 void RQHTTPRequest::throttleBandwidthForWWANUsingLimit(std::uint64_t limit) {
-    throttle().setWWANOnly(true);
-    throttle().setMaxBandwidthPerSecond(limit);
-    {
-        std::lock_guard lock(state().reachabilityMutex);
-        if (!state().reachability) state().reachability = Reachability::reachabilityForInternetConnection();
-        // The monitor posts its changes only while its notifier runs.
-        if (state().reachability && !state().reachability->isNotifierRunning()) state().reachability->startNotifier();
-        if (!state().reachabilityObserver) {
-            state().reachabilityObserver = platform::NotificationCenter::defaultCenter().addObserver(
-                kReachabilityChangedNotification, [](const platform::Notification&) { reachabilityChanged(); });
-        }
-    }
-    reachabilityChanged();
+    throttle().throttleForWWANUsingLimit(limit);
 }
-
-bool RQHTTPRequest::isNetworkReachableViaWWAN() {
-    std::shared_ptr<Reachability> reachability;
-    {
-        std::lock_guard lock(state().reachabilityMutex);
-        if (!state().reachability) state().reachability = Reachability::reachabilityForInternetConnection();
-        reachability = state().reachability;
-    }
-    return reachability && reachability->currentReachabilityStatus() == ReachabilityStatus::ViaCellular;
-}
-
-void RQHTTPRequest::reachabilityChanged() { throttle().setWWANThrottled(isNetworkReachableViaWWAN()); }
+bool RQHTTPRequest::isNetworkReachableViaWWAN() { return throttle().isNetworkReachableViaWWAN(); }
+void RQHTTPRequest::reachabilityChanged() { throttle().reachabilityChanged(); }
 
 // --- Parsing and encoding ---
 
