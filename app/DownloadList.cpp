@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/Utility.h"
+#include "net/DownloadFile.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
@@ -20,10 +21,6 @@ using namespace platform;
 namespace {
 
 constexpr const char* kExtension = ".mp4";
-// The engine's temporary file beside a destination:
-// ".<destination name>.<36-character UUID>.download".
-constexpr const char* kTemporarySuffix = ".download";
-constexpr std::size_t kUUIDLength = 36;
 
 bool isPlainWord(std::string_view text) {
     if (text.empty()) return false;
@@ -41,19 +38,9 @@ std::optional<std::string> downloadNameOf(std::string_view name) {
                isPlainWord(candidate.substr(0, candidate.size() - std::string_view(kExtension).size()));
     };
     if (isDownloadName(name)) return std::string(name);
-    const std::string_view suffix = kTemporarySuffix;
-    if (name.size() < 1 + kUUIDLength + 1 + suffix.size() || name.front() != '.' || !Text::hasSuffix(name, suffix))
-        return std::nullopt;
-    const std::string_view stem = name.substr(1, name.size() - 1 - suffix.size());  // "<download>.<UUID>"
-    const std::string_view uuid = stem.substr(stem.size() - kUUIDLength);
-    const bool uuidLike = std::all_of(uuid.begin(), uuid.end(), [](char c) {
-        return c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
-    const std::string_view download = stem.substr(0, stem.size() - kUUIDLength);
-    if (!uuidLike || download.empty() || download.back() != '.') return std::nullopt;
-    const std::string_view base = download.substr(0, download.size() - 1);
-    if (!isDownloadName(base)) return std::nullopt;
-    return std::string(base);
+    auto base = DownloadFile::destinationNameOfTemporary(name);
+    if (!base || !isDownloadName(*base)) return std::nullopt;
+    return base;
 }
 
 }  // namespace

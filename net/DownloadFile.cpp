@@ -1,5 +1,6 @@
 #include "net/DownloadFile.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/foundation/FileManager.h"
@@ -22,6 +23,22 @@ DownloadFile::~DownloadFile() { discard(); }
 std::filesystem::path DownloadFile::temporaryPathBeside(const std::filesystem::path& destination) {
     return destination.parent_path() /
            ("." + destination.filename().string() + "." + platform::UUID::newUUIDString() + ".download");
+}
+
+std::optional<std::string> DownloadFile::destinationNameOfTemporary(std::string_view fileName) {
+    constexpr std::string_view kSuffix = ".download";
+    constexpr std::size_t kUUIDLength = 36;
+    if (fileName.size() < 1 + 1 + 1 + kUUIDLength + kSuffix.size() || fileName.front() != '.' ||
+        fileName.substr(fileName.size() - kSuffix.size()) != kSuffix)
+        return std::nullopt;
+    const std::string_view stem = fileName.substr(1, fileName.size() - 1 - kSuffix.size());  // "<name>.<UUID>"
+    const std::string_view uuid = stem.substr(stem.size() - kUUIDLength);
+    const bool uuidLike = std::all_of(uuid.begin(), uuid.end(), [](char c) {
+        return c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
+    const std::string_view named = stem.substr(0, stem.size() - kUUIDLength);
+    if (!uuidLike || named.size() < 2 || named.back() != '.') return std::nullopt;
+    return std::string(named.substr(0, named.size() - 1));
 }
 
 std::optional<Error> DownloadFile::checkDestination(const std::filesystem::path& destination) {

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/OutputStream.h"
@@ -27,6 +29,11 @@ public:
     // The path of a new temporary file beside `destination`:
     // ".<name>.<unique>.download" in the destination's folder.
     static std::filesystem::path temporaryPathBeside(const std::filesystem::path& destination);
+    // The destination's file name that a temporary file named `fileName`
+    // was made for, when the name has the form temporaryPathBeside gives;
+    // none for any other name. Lets an owner of a folder find what a killed
+    // download left behind.
+    static std::optional<std::string> destinationNameOfTemporary(std::string_view fileName);
 
     // Why `destination` may not be replaced by a download: it exists and is
     // not a regular file (a folder, a device). None when it may.
