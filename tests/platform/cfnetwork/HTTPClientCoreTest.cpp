@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -154,18 +155,24 @@ TEST_F(HTTPClientCoreTest, ATLSReadOutstandingWhenItsTransactionIsDroppedWritesI
     TestCA ca(home() / "tls");
     LoopbackServer server(ca.server().certificateFile, ca.server().privateKeyFile);
     std::atomic<bool> dropped{false};
+    std::atomic<bool> holding{false};
     std::atomic<int> served{0};
     server.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
+        // Each answer holds once, so a late call for the previous round's
+        // answer cannot signal the next round.
+        auto held = std::make_shared<bool>(false);
         response.set_content_provider(1 << 20, "application/octet-stream",
-                                      [&](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                          if (offset >= (64u << 10)) {
+                                      [&, held](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          if (offset >= (64u << 10) && !*held) {
                                               // The rest comes only once the
                                               // caller has let go.
+                                              *held = true;
+                                              holding = true;
                                               for (int i = 0; i < 500 && !dropped; ++i)
                                                   RawServer::Connection::pauseBriefly(0.01);
                                               if (dropped) ++served;
-                                              if (offset >= (256u << 10)) return false;
                                           }
+                                          if (offset >= (256u << 10)) return false;
                                           const std::string piece(16 << 10, 'b');
                                           return sink.write(piece.data(), piece.size());
                                       });
@@ -177,9 +184,12 @@ TEST_F(HTTPClientCoreTest, ATLSReadOutstandingWhenItsTransactionIsDroppedWritesI
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
         dropped = false;
+        holding = false;
         served = 0;
         auto t = start(server.url(), options);
-        ASSERT_TRUE(pumpUntil([&]() { return t->bytesAvailable() > 0 || finished(t); }));
+        // Let go only once the server holds back the rest: a connection
+        // closed before that would never be offered the rest at all.
+        ASSERT_TRUE(pumpUntil([&]() { return (t->bytesAvailable() > 0 && holding) || finished(t); }));
         ASSERT_FALSE(t->error());
         t->cancel();
         t->release(true);
