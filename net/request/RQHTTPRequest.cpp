@@ -99,8 +99,6 @@ constexpr std::size_t kMaxPACScriptSize = platform::ProxySettings::kMaxPACScript
 
 std::string lower(std::string_view text) { return Text::lowercase(text); }
 
-int effectivePort(const URL& url) { return RQRedirectPolicy::effectivePort(url); }
-
 std::optional<std::uint64_t> parseContentLength(const std::string& text) { return RQResponseHead::contentLength(text); }
 
 std::string uniqueTemporaryPath() {
@@ -110,12 +108,6 @@ std::string uniqueTemporaryPath() {
 using Side = RQSessionCredentialStore::Side;
 RQSessionCredentialStore& credentialStore() { return RQSessionCredentialStore::shared(); }
 RQSessionCookieStore& cookieStore() { return RQSessionCookieStore::shared(); }
-
-std::string credentialString(const Value::Dictionary& credentials, std::string_view key) {
-    return RQSessionCredentialStore::entry(credentials, key);
-}
-
-bool isNTLM(const std::string& scheme) { return scheme == HTTPAuthentication::kSchemeNTLM; }
 
 bool idempotentMethod(const std::string& method) {
     return method == "GET" || method == "HEAD" || method == "PUT" || method == "DELETE" || method == "OPTIONS" ||
@@ -255,8 +247,7 @@ void RQHTTPRequest::setURL(std::optional<URL> newURL) {
     std::lock_guard propertyLock(propertyMutex_);
     if (url_.unlocked() == newURL) return;
     url_.unlocked() = std::move(newURL);
-    requestAuthentication_.unlocked().reset();
-    proxyAuthentication_.unlocked().reset();
+    challenges_.forgetAuthenticationObjectsLocked();
     request_.unlocked().reset();
     redirectURL_.unlocked().reset();
 }
@@ -276,8 +267,6 @@ void RQHTTPRequest::addRequestHeaderValue(const std::string& header, const std::
     std::lock_guard lock(propertyMutex_);
     requestHeaders_.unlocked().set(header, value);
 }
-
-bool RQHTTPRequest::isSameOriginAsOriginal() const { return RQRedirectPolicy::sameOrigin(url(), originalURL()); }
 
 // ===========================================================================
 // Class-level services
@@ -415,13 +404,11 @@ void RQHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(
 }
 
 std::shared_ptr<RQHTTPRequest::SessionCredentials> RQHTTPRequest::findSessionAuthenticationCredentials() {
-    auto requestURL = url();
-    if (!requestURL) return nullptr;
-    return credentialStore().findForServer(*requestURL, responseStatusCode() != 0, authenticationRealm());
+    return challenges_.findSessionCredentials(Side::Server);
 }
 
 std::shared_ptr<RQHTTPRequest::SessionCredentials> RQHTTPRequest::findSessionProxyAuthenticationCredentials() {
-    return credentialStore().findForProxy(proxyHost(), proxyPort());
+    return challenges_.findSessionCredentials(Side::Proxy);
 }
 
 void RQHTTPRequest::clearSession() {
@@ -685,7 +672,7 @@ void RQHTTPRequest::main() {
             }
         }
 
-        applyAuthorizationHeader();
+        challenges_.applyUpFrontCredentials();
 
         const HTTPHeaders headers = requestHeaders();
         for (const auto& field : headers.fields()) {
@@ -1572,16 +1559,7 @@ void RQHTTPRequest::readResponseHeaders() {
     if (status == 401) authenticationNeeded_.store(kHTTPAuthenticationNeeded);
     if (status == 407) authenticationNeeded_.store(kProxyAuthenticationNeeded);
 
-    if (authenticationNeeded() == kNoAuthenticationNeeded && !requestAuthentication_.get() &&
-        authenticationScheme() == HTTPAuthentication::kSchemeBasic && username() && password() &&
-        useSessionPersistence()) {
-        auto record = std::make_shared<SessionCredentials>();
-        record->credentials =
-            std::make_shared<const Value::Dictionary>(RQSessionCredentialStore::dictionary(*username(), *password(), std::nullopt));
-        record->url = url();
-        record->authenticationScheme = std::string(HTTPAuthentication::kSchemeBasic);
-        storeAuthenticationCredentialsInSessionStore(record);
-    }
+    if (authenticationNeeded() == kNoAuthenticationNeeded) challenges_.rememberAcceptedUpFrontCredentials();
 
     parseStringEncodingFromHeaders();
 
@@ -1712,11 +1690,8 @@ void RQHTTPRequest::performRedirect() {
         {
             std::lock_guard propertyLock(propertyMutex_);
             RQRedirectPolicy::removeOriginBoundHeaders(requestHeaders_.unlocked());
-            requestCredentials_.unlocked().reset();
-            authenticationScheme_.unlocked().clear();
-            authenticationRealm_.unlocked().reset();
+            challenges_.forgetServerAnswerLocked();
         }
-        authenticationRetryCount_.store(0);
     }
     if (haveBuiltRequestHeaders()) {
         // Headers were kept (307): the cookies are those of the new URL.
@@ -1739,359 +1714,60 @@ void RQHTTPRequest::performRedirect() {
 // Authentication
 // ===========================================================================
 
-void RQHTTPRequest::applyAuthorizationHeader() {
-    if (!shouldPresentCredentialsBeforeChallenge()) return;
-    std::shared_ptr<SessionCredentials> record;
-    if (useSessionPersistence()) record = findSessionAuthenticationCredentials();
-    auto user = username();
-    auto pass = password();
-    // The request's own credentials go up front only to the origin it was
-    // made for, never to the target of a redirect elsewhere.
-    if (user && pass && !domain() && authenticationScheme() == HTTPAuthentication::kSchemeBasic &&
-        isSameOriginAsOriginal()) {
-        addBasicAuthenticationHeaderWithUsernameAndPassword(*user, *pass);
-    }
-    auto message = request_.get();
-    if (record && !requestHeaders().contains("Authorization") && message) {
-        if (record->authentication) {
-            if (!record->authentication->applyCredentials(message, *record->credentials))
-                removeAuthenticationCredentialsFromSessionStore(record->credentials);
-        } else {
-            addBasicAuthenticationHeaderWithUsernameAndPassword(
-                credentialString(*record->credentials, HTTPAuthentication::kCredentialUsername),
-                credentialString(*record->credentials, HTTPAuthentication::kCredentialPassword));
-        }
-    }
-    if (useSessionPersistence() && message) {
-        if (auto proxyRecord = findSessionProxyAuthenticationCredentials(); proxyRecord && proxyRecord->authentication) {
-            if (!proxyRecord->authentication->applyCredentials(message, *proxyRecord->credentials))
-                removeProxyAuthenticationCredentialsFromSessionStore(proxyRecord->credentials);
-        }
-    }
-}
-
-void RQHTTPRequest::addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& user,
-                                                                        const std::string& pass) {
-    const std::string text = user + ":" + pass;
-    addRequestHeaderValue("Authorization", "Basic " + base64forData(Data(text.begin(), text.end())));
-}
-
-std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findCredentials() {
-    auto requestURL = url();
-    std::optional<std::string> user;
-    std::optional<std::string> pass;
-    if (requestURL && requestURL->user() && requestURL->password()) {
-        user = requestURL->user();
-        pass = requestURL->password();
-    }
-    if (!user || !pass) {
-        auto mainReq = mainRequest();
-        RQHTTPRequest& source = mainReq ? *mainReq : *this;
-        // The caller's credentials belong to the origin the request was
-        // made for.
-        if (isSameOriginAsOriginal()) {
-            user = source.username();
-            pass = source.password();
-        } else {
-            user.reset();
-            pass.reset();
-        }
-    }
-    if ((!user || !pass) && useKeychainPersistence() && requestURL) {
-        if (auto saved = savedCredentialsForHostPortProtocolRealm(requestURL->host(), effectivePort(*requestURL),
-                                                                  requestURL->scheme(), authenticationRealm());
-            saved && saved->password()) {
-            user = saved->user();
-            pass = saved->password();
-        }
-    }
-    if (!user || !pass) return nullptr;
-    return RQSessionCredentialStore::forChallenge(requestAuthentication_.get().get(), *user, *pass, [this] {
-        auto mainReq = mainRequest();
-        return mainReq ? mainReq->domain() : domain();
-    });
-}
-
-std::shared_ptr<const Value::Dictionary> RQHTTPRequest::findProxyCredentials() {
-    auto mainReq = mainRequest();
-    RQHTTPRequest& source = mainReq ? *mainReq : *this;
-    auto user = source.proxyUsername();
-    auto pass = source.proxyPassword();
-    if (!user || !pass) {
-        auto requestURL = url();
-        if (auto saved = savedCredentialsForProxyPortProtocolRealm(proxyHost(), proxyPort(),
-                                                                   requestURL ? requestURL->scheme() : "",
-                                                                   proxyAuthenticationRealm());
-            saved && saved->password()) {
-            user = saved->user();
-            pass = saved->password();
-        }
-    }
-    if (!user || !pass) return nullptr;
-    return RQSessionCredentialStore::forChallenge(proxyAuthentication_.get().get(), *user, *pass,
-                                   [&source] { return source.proxyDomain(); });
-}
-
-bool RQHTTPRequest::applyCredentials(const std::shared_ptr<const Value::Dictionary>& credentials) {
-    authenticationRetryCount_.fetch_add(1);
-    auto authentication = requestAuthentication_.get();
-    auto message = request_.get();
-    if (!credentials || !authentication || !message) return false;
-    if (!authentication->applyCredentials(message, *credentials)) {
-        removeAuthenticationCredentialsFromSessionStore(credentials);
-        return false;
-    }
-    if (useKeychainPersistence()) saveCredentialsToKeychain(*credentials);
-    if (useSessionPersistence()) {
-        auto record = std::make_shared<SessionCredentials>();
-        record->authentication = authentication;
-        record->credentials = credentials;
-        record->url = url();
-        record->authenticationScheme = authenticationScheme();
-        record->authenticationRealm = authenticationRealm();
-        storeAuthenticationCredentialsInSessionStore(record);
-    }
-    requestCredentials_.set(credentials);
-    return true;
-}
-
-bool RQHTTPRequest::applyProxyCredentials(const std::shared_ptr<const Value::Dictionary>& credentials) {
-    proxyAuthenticationRetryCount_.fetch_add(1);
-    auto authentication = proxyAuthentication_.get();
-    auto message = request_.get();
-    if (!credentials || !authentication || !message) return false;
-    if (!authentication->applyCredentials(message, *credentials)) {
-        removeProxyAuthenticationCredentialsFromSessionStore(credentials);
-        return false;
-    }
-    if (useKeychainPersistence()) saveProxyCredentialsToKeychain(*credentials);
-    if (useSessionPersistence()) {
-        auto record = std::make_shared<SessionCredentials>();
-        record->authentication = authentication;
-        record->credentials = credentials;
-        record->host = proxyHost();
-        record->port = proxyPort();
-        record->authenticationScheme = proxyAuthenticationScheme();
-        storeProxyAuthenticationCredentialsInSessionStore(record);
-    }
-    proxyCredentials_.set(credentials);
-    return true;
-}
-
-void RQHTTPRequest::saveCredentialsToKeychain(const Value::Dictionary& credentials) {
-    auto requestURL = url();
-    if (!requestURL) return;
-    const auto credential = RQSessionCredentialStore::permanentCredential(credentials);
-    saveCredentialsForHostPortProtocolRealm(credential, requestURL->host(), effectivePort(*requestURL),
-                                            requestURL->scheme(), authenticationRealm());
-}
-
-void RQHTTPRequest::saveProxyCredentialsToKeychain(const Value::Dictionary& credentials) {
-    const auto credential = RQSessionCredentialStore::permanentCredential(credentials);
-    saveCredentialsForProxyPortRealm(credential, proxyHost(), proxyPort(), proxyAuthenticationRealm());
-}
-
-// The steps of answering a challenge are the same for the server and for a
-// proxy; what differs is which fields and helpers they work on.
-struct RQHTTPRequest::AuthenticationSide {
-    RQLockedProperty<std::shared_ptr<HTTPAuthentication>> RQHTTPRequest::*authentication;
-    RQLockedProperty<std::shared_ptr<const Value::Dictionary>> RQHTTPRequest::*credentials;
-    RQLockedProperty<std::string> RQHTTPRequest::*scheme;
-    RQLockedProperty<std::optional<std::string>> RQHTTPRequest::*realm;
-    std::atomic<int> RQHTTPRequest::*retryCount;
-    void (*removeFromSessionStore)(const std::shared_ptr<const Value::Dictionary>&);
-    std::shared_ptr<SessionCredentials> (RQHTTPRequest::*findSessionCredentials)();
-    std::shared_ptr<const Value::Dictionary> (RQHTTPRequest::*findCredentials)();
-    bool (RQHTTPRequest::*applyCredentials)(const std::shared_ptr<const Value::Dictionary>&);
-    bool (RQHTTPRequest::*willAskDelegate)();
-    bool (RQHTTPRequest::*showDialog)();
-    const char* applyFailure;
-};
-
 void RQHTTPRequest::attemptToApplyCredentialsAndResume() {
     auto keep = self();
     if (error() || isCancelled()) return;
-    if (authenticationNeeded() == kProxyAuthenticationNeeded) {
-        attemptToApplyProxyCredentialsAndResume();
-        return;
-    }
-    static const AuthenticationSide server{&RQHTTPRequest::requestAuthentication_,
-                                           &RQHTTPRequest::requestCredentials_,
-                                           &RQHTTPRequest::authenticationScheme_,
-                                           &RQHTTPRequest::authenticationRealm_,
-                                           &RQHTTPRequest::authenticationRetryCount_,
-                                           &RQHTTPRequest::removeAuthenticationCredentialsFromSessionStore,
-                                           &RQHTTPRequest::findSessionAuthenticationCredentials,
-                                           &RQHTTPRequest::findCredentials,
-                                           &RQHTTPRequest::applyCredentials,
-                                           &RQHTTPRequest::willAskDelegateForCredentials,
-                                           &RQHTTPRequest::showAuthenticationDialog,
-                                           "Failed to apply credentials to request"};
-    answerAuthenticationChallenge(server);
-}
-
-void RQHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
-    static const AuthenticationSide proxy{&RQHTTPRequest::proxyAuthentication_,
-                                          &RQHTTPRequest::proxyCredentials_,
-                                          &RQHTTPRequest::proxyAuthenticationScheme_,
-                                          &RQHTTPRequest::proxyAuthenticationRealm_,
-                                          &RQHTTPRequest::proxyAuthenticationRetryCount_,
-                                          &RQHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore,
-                                          &RQHTTPRequest::findSessionProxyAuthenticationCredentials,
-                                          &RQHTTPRequest::findProxyCredentials,
-                                          &RQHTTPRequest::applyProxyCredentials,
-                                          &RQHTTPRequest::willAskDelegateForProxyCredentials,
-                                          &RQHTTPRequest::showProxyAuthenticationDialog,
-                                          "Failed to apply proxy credentials to request"};
-    answerAuthenticationChallenge(proxy);
-}
-
-void RQHTTPRequest::answerAuthenticationChallenge(const AuthenticationSide& side) {
-    auto keep = self();
-    if (error() || isCancelled()) return;
     std::unique_lock lock(cancelledLock_);
-    auto responseHead = [this]() -> std::shared_ptr<HTTPMessage> {
-        auto stream = readStream();
-        return stream ? stream->responseHeader() : nullptr;
-    };
-    auto retries = [&] { return (this->*side.retryCount).load(); };
-    auto apply = [&](const std::shared_ptr<const Value::Dictionary>& credentials) {
-        return (this->*side.applyCredentials)(credentials);
-    };
-    auto authentication = (this->*side.authentication).get();
-    if (!authentication) {
-        auto head = responseHead();
-        authentication = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-        (this->*side.authentication).set(authentication);
-        if (!authentication) {
-            cancelLoad();
-            failWithError(RQError::make(RQError::kUnableToApplyCredentials,
-                                        "Failed to get authentication object from response headers"));
-            return;
-        }
-        (this->*side.scheme).set(authentication->method());
-    }
-    (this->*side.realm).set(authentication->requiresAccountDomain() ? std::nullopt : authentication->realm());
-
-    std::optional<Error> invalid;
-    if (!authentication->isValid(&invalid)) {
-        (this->*side.authentication).set(std::shared_ptr<HTTPAuthentication>());
-        if (invalid && invalid->domain() == platform::HTTPStreamError::kNetworkDomain &&
-            (invalid->code() == platform::HTTPStreamError::kAuthenticationBadUserName ||
-             invalid->code() == platform::HTTPStreamError::kAuthenticationBadPassword)) {
-            std::lock_guard authenticationLock(credentialStore().challengeLock());
-            side.removeFromSessionStore((this->*side.credentials).get());
-            (this->*side.credentials).set(std::shared_ptr<const Value::Dictionary>());
-            if (error() || isCancelled()) return;
-            // A party that keeps refusing gets no endless retries.
-            if (retries() >= kMaximumAuthenticationRetries) {
-                cancelLoad();
-                failWithError(RQError::authenticationNeeded());
-                return;
-            }
-            if (useSessionPersistence()) {
-                if (auto record = (this->*side.findSessionCredentials)()) {
-                    // Credentials another request got meanwhile (one dialog
-                    // answers every request waiting for it): a fresh object
-                    // from this response carries them.
-                    auto head = responseHead();
-                    auto fresh = head ? HTTPAuthentication::createFromResponse(*head) : nullptr;
-                    (this->*side.authentication).set(fresh);
-                    if (fresh && apply(record->credentials)) {
-                        cancelLoad();
-                        startRequest();
-                        return;
-                    }
-                    (this->*side.authentication).set(std::shared_ptr<HTTPAuthentication>());
-                }
-            }
-            lastActivityTime_.set(std::optional<Date>());
-            // The waiting request is resumed by the answer; asking the same
-            // party twice is not needed.
-            if ((this->*side.willAskDelegate)() || (this->*side.showDialog)()) return;
-        }
-        cancelLoad();
-        failWithError(RQError::authenticationNeeded());
-        return;
-    }
-
-    cancelLoad();
-    if (auto applied = (this->*side.credentials).get()) {
-        const bool ntlm = isNTLM((this->*side.scheme).get());
-        if (retries() >= kMaximumAuthenticationRetries) {
-            failWithError(RQError::authenticationNeeded());
-            return;
-        }
-        if (!(ntlm && retries() > 1)) {
-            if (apply(applied)) {
-                startRequest();
-                return;
-            }
-        }
-        if (ntlm && retries() == 2) {
-            failWithError(RQError::authenticationNeeded());
-        } else {
-            failWithError(RQError::make(RQError::kUnableToApplyCredentials, side.applyFailure));
-        }
-        return;
-    }
-
-    if (!authentication->requiresUserAndPassword()) return;
-    std::lock_guard authenticationLock(credentialStore().challengeLock());
-    if (error() || isCancelled()) return;
-    if (retries() >= kMaximumAuthenticationRetries) {
-        failWithError(RQError::authenticationNeeded());
-        return;
-    }
-    if (useSessionPersistence()) {
-        if (auto record = (this->*side.findSessionCredentials)(); record && apply(record->credentials)) {
-            startRequest();
-            return;
-        }
-    }
-    if (auto credentials = (this->*side.findCredentials)()) {
-        if (apply(credentials)) {
-            startRequest();
-        } else {
-            failWithError(RQError::make(RQError::kUnableToApplyCredentials, side.applyFailure));
-        }
-        return;
-    }
-    if ((this->*side.willAskDelegate)()) return;
-    if ((this->*side.showDialog)()) return;
-    failWithError(RQError::authenticationNeeded());
+    challenges_.answer(authenticationNeeded() == kProxyAuthenticationNeeded ? Side::Proxy : Side::Server);
 }
 
-bool RQHTTPRequest::willAskDelegateForCredentials() {
-    if (!listeners_.answersAuthentication(false)) return false;
+bool RQHTTPRequest::isOriginalOrigin() const { return RQRedirectPolicy::sameOrigin(url(), originalURL()); }
+
+RQChallengeResponder::Account RQHTTPRequest::account(Side side, bool ofMainRequest) const {
+    auto mainReq = ofMainRequest ? mainRequest() : nullptr;
+    const RQHTTPRequest& source = mainReq ? *mainReq : *this;
+    if (side == Side::Proxy) return {source.proxyUsername(), source.proxyPassword(), source.proxyDomain()};
+    return {source.username(), source.password(), source.domain()};
+}
+
+std::pair<std::string, int> RQHTTPRequest::proxyEndpoint() const { return {proxyHost(), proxyPort()}; }
+
+bool RQHTTPRequest::hasResponse() const { return responseStatusCode() != 0; }
+
+std::shared_ptr<HTTPMessage> RQHTTPRequest::outgoingMessage() const { return request_.get(); }
+
+std::shared_ptr<HTTPMessage> RQHTTPRequest::challengeHead() const {
+    auto stream = readStream();
+    return stream ? stream->responseHeader() : nullptr;
+}
+
+bool RQHTTPRequest::hasRequestHeader(const std::string& name) const { return requestHeaders().contains(name); }
+
+void RQHTTPRequest::addRequestHeader(const std::string& name, const std::string& value) {
+    addRequestHeaderValue(name, value);
+}
+
+bool RQHTTPRequest::hasEnded() const { return error() || isCancelled(); }
+
+void RQHTTPRequest::stopAttempt() { cancelLoad(); }
+
+void RQHTTPRequest::fail(const Error& failure) { failWithError(failure); }
+
+void RQHTTPRequest::sendAgain() { startRequest(); }
+
+void RQHTTPRequest::forgetLastActivity() { lastActivityTime_.set(std::optional<Date>()); }
+
+bool RQHTTPRequest::askDelegateForCredentials(Side side) {
+    const bool proxy = side == Side::Proxy;
+    if (!listeners_.answersAuthentication(proxy)) return false;
     auto keep = self();
-    performOnMainThread([keep] { keep->askDelegateForCredentials(); });
+    performOnMainThread([keep, proxy] { keep->listeners_.askForCredentials(*keep, proxy); });
     return true;
 }
 
-bool RQHTTPRequest::willAskDelegateForProxyCredentials() {
-    if (!listeners_.answersAuthentication(true)) return false;
-    auto keep = self();
-    performOnMainThread([keep] { keep->askDelegateForProxyCredentials(); });
-    return true;
-}
-
-void RQHTTPRequest::askDelegateForCredentials() { listeners_.askForCredentials(*this, false); }
-
-void RQHTTPRequest::askDelegateForProxyCredentials() { listeners_.askForCredentials(*this, true); }
-
-bool RQHTTPRequest::showAuthenticationDialog() {
-    if (!shouldPresentAuthenticationDialog()) return false;
+bool RQHTTPRequest::showCredentialsDialog() {
     // A synchronous request on the main thread holds the main loop in its
     // private mode: nobody could ever answer the dialog.
-    if (isSynchronous() && RunLoop::isMainThread()) return false;
-    auto keep = self();
-    performOnMainThread([keep] { RQAuthenticationDialog::presentAuthenticationDialogForRequest(keep); });
-    return true;
-}
-
-bool RQHTTPRequest::showProxyAuthenticationDialog() {
-    if (!shouldPresentProxyAuthenticationDialog()) return false;
     if (isSynchronous() && RunLoop::isMainThread()) return false;
     auto keep = self();
     performOnMainThread([keep] { RQAuthenticationDialog::presentAuthenticationDialogForRequest(keep); });
@@ -2110,14 +1786,9 @@ void RQHTTPRequest::retryUsingSuppliedCredentials() {
 }
 
 RQChallengedRequest::Challenge RQHTTPRequest::credentialsChallenge() const {
-    Challenge challenge;
-    challenge.party = static_cast<Party>(authenticationNeeded());
-    challenge.url = url();
-    challenge.proxyHost = proxyHost();
-    challenge.proxyPort = proxyPort();
-    const bool proxy = challenge.party == kProxy;
-    challenge.scheme = proxy ? proxyAuthenticationScheme() : authenticationScheme();
-    challenge.realm = proxy ? proxyAuthenticationRealm() : authenticationRealm();
+    const auto party = static_cast<Party>(authenticationNeeded());
+    Challenge challenge = challenges_.challenge(party == kProxy ? Side::Proxy : Side::Server);
+    challenge.party = party;
     return challenge;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/request/RQCacheDelegate.h"
+#include "net/request/RQChallengeResponder.h"
 #include "net/request/RQChallengedRequest.h"
 #include "net/request/RQConnectionPool.h"
 #include "net/request/RQHTTPRequestDelegate.h"
@@ -68,7 +69,8 @@ class RQDataDecompressor;
 class RQHTTPRequest : public platform::Operation,
                       public platform::StreamDelegate,
                       public RQInputStreamOwner,
-                      public RQChallengedRequest {
+                      public RQChallengedRequest,
+                      private RQChallengeResponder::Exchange {
 public:
     // The private run-loop mode of synchronous requests.
     static constexpr const char* kRunLoopMode = "RQHTTPRequestRunLoopMode";
@@ -294,27 +296,39 @@ public:
     std::optional<std::string> userAgent() const { return userAgent_.get(); }
     void setUserAgent(std::optional<std::string> value) { userAgent_.set(std::move(value)); }
 
-    std::string authenticationScheme() const { return authenticationScheme_.get(); }
-    void setAuthenticationScheme(std::string value) { authenticationScheme_.set(std::move(value)); }
-    std::optional<std::string> authenticationRealm() const { return authenticationRealm_.get(); }
-    std::string proxyAuthenticationScheme() const { return proxyAuthenticationScheme_.get(); }
-    std::optional<std::string> proxyAuthenticationRealm() const { return proxyAuthenticationRealm_.get(); }
-    int authenticationRetryCount() const { return authenticationRetryCount_.load(); }
-    int proxyAuthenticationRetryCount() const { return proxyAuthenticationRetryCount_.load(); }
+    std::string authenticationScheme() const { return server().scheme.get(); }
+    void setAuthenticationScheme(std::string value) { server().scheme.set(std::move(value)); }
+    std::optional<std::string> authenticationRealm() const { return server().realm.get(); }
+    std::string proxyAuthenticationScheme() const { return proxy().scheme.get(); }
+    std::optional<std::string> proxyAuthenticationRealm() const { return proxy().realm.get(); }
+    int authenticationRetryCount() const { return server().retryCount.load(); }
+    int proxyAuthenticationRetryCount() const { return proxy().retryCount.load(); }
     int authenticationNeeded() const { return authenticationNeeded_.load(); }
-    std::shared_ptr<const platform::Value::Dictionary> requestCredentials() const { return requestCredentials_.get(); }
-    std::shared_ptr<const platform::Value::Dictionary> proxyCredentials() const { return proxyCredentials_.get(); }
+    std::shared_ptr<const platform::Value::Dictionary> requestCredentials() const { return server().credentials.get(); }
+    std::shared_ptr<const platform::Value::Dictionary> proxyCredentials() const { return proxy().credentials.get(); }
 
-    bool shouldPresentAuthenticationDialog() const { return shouldPresentAuthenticationDialog_.load(); }
-    void setShouldPresentAuthenticationDialog(bool value) { shouldPresentAuthenticationDialog_.store(value); }
-    bool shouldPresentProxyAuthenticationDialog() const { return shouldPresentProxyAuthenticationDialog_.load(); }
-    void setShouldPresentProxyAuthenticationDialog(bool value) { shouldPresentProxyAuthenticationDialog_.store(value); }
-    bool shouldPresentCredentialsBeforeChallenge() const { return shouldPresentCredentialsBeforeChallenge_.load(); }
-    void setShouldPresentCredentialsBeforeChallenge(bool value) { shouldPresentCredentialsBeforeChallenge_.store(value); }
-    bool useKeychainPersistence() const { return useKeychainPersistence_.load(); }
-    void setUseKeychainPersistence(bool value) { useKeychainPersistence_.store(value); }
-    bool useSessionPersistence() const { return useSessionPersistence_.load(); }
-    void setUseSessionPersistence(bool value) { useSessionPersistence_.store(value); }
+    bool shouldPresentAuthenticationDialog() const {
+        return challenges_.settings.shouldPresentAuthenticationDialog.load();
+    }
+    void setShouldPresentAuthenticationDialog(bool value) {
+        challenges_.settings.shouldPresentAuthenticationDialog.store(value);
+    }
+    bool shouldPresentProxyAuthenticationDialog() const {
+        return challenges_.settings.shouldPresentProxyAuthenticationDialog.load();
+    }
+    void setShouldPresentProxyAuthenticationDialog(bool value) {
+        challenges_.settings.shouldPresentProxyAuthenticationDialog.store(value);
+    }
+    bool shouldPresentCredentialsBeforeChallenge() const {
+        return challenges_.settings.shouldPresentCredentialsBeforeChallenge.load();
+    }
+    void setShouldPresentCredentialsBeforeChallenge(bool value) {
+        challenges_.settings.shouldPresentCredentialsBeforeChallenge.store(value);
+    }
+    bool useKeychainPersistence() const { return challenges_.settings.useKeychainPersistence.load(); }
+    void setUseKeychainPersistence(bool value) { challenges_.settings.useKeychainPersistence.store(value); }
+    bool useSessionPersistence() const { return challenges_.settings.useSessionPersistence.load(); }
+    void setUseSessionPersistence(bool value) { challenges_.settings.useSessionPersistence.store(value); }
 
     std::string runLoopMode() const { return runLoopMode_.get(); }
     bool connectionCanBeReused() const { return connectionCanBeReused_.load(); }
@@ -463,7 +477,7 @@ public:
     // defaults of the class (not the network thread or the queue).
     static void resetClassStateForTesting();
     // Retries of a failed authentication before code 3.
-    static constexpr int kMaximumAuthenticationRetries = 5;
+    static constexpr int kMaximumAuthenticationRetries = RQChallengeResponder::kMaximumRetries;
 
     // Local PAC file events (the request is the PAC file stream's delegate).
     void streamHandleEvent(platform::Stream& stream, unsigned event) override;
@@ -522,25 +536,28 @@ private:
     void readResponseHeaders();
     void parseStringEncodingFromHeaders();
     void performRedirect();
-    void applyAuthorizationHeader();
-    void addBasicAuthenticationHeaderWithUsernameAndPassword(const std::string& user, const std::string& password);
-    std::shared_ptr<const platform::Value::Dictionary> findCredentials();
-    std::shared_ptr<const platform::Value::Dictionary> findProxyCredentials();
-    bool applyCredentials(const std::shared_ptr<const platform::Value::Dictionary>& credentials);
-    bool applyProxyCredentials(const std::shared_ptr<const platform::Value::Dictionary>& credentials);
-    void saveCredentialsToKeychain(const platform::Value::Dictionary& credentials);
-    void saveProxyCredentialsToKeychain(const platform::Value::Dictionary& credentials);
     void attemptToApplyCredentialsAndResume();
-    void attemptToApplyProxyCredentialsAndResume();
-    struct AuthenticationSide;
-    void answerAuthenticationChallenge(const AuthenticationSide& side);
-    bool willAskDelegateForCredentials();
-    bool willAskDelegateForProxyCredentials();
-    void askDelegateForCredentials();
-    void askDelegateForProxyCredentials();
-    bool showAuthenticationDialog();
-    bool showProxyAuthenticationDialog();
     void failAuthentication();
+    RQChallengeResponder::Party& server() { return challenges_.party(RQChallengeResponder::Side::Server); }
+    const RQChallengeResponder::Party& server() const { return challenges_.party(RQChallengeResponder::Side::Server); }
+    const RQChallengeResponder::Party& proxy() const { return challenges_.party(RQChallengeResponder::Side::Proxy); }
+
+    // --- RQChallengeResponder::Exchange ---
+    bool isOriginalOrigin() const override;
+    RQChallengeResponder::Account account(RQChallengeResponder::Side side, bool ofMainRequest) const override;
+    std::pair<std::string, int> proxyEndpoint() const override;
+    bool hasResponse() const override;
+    std::shared_ptr<platform::HTTPMessage> outgoingMessage() const override;
+    std::shared_ptr<platform::HTTPMessage> challengeHead() const override;
+    bool hasRequestHeader(const std::string& name) const override;
+    void addRequestHeader(const std::string& name, const std::string& value) override;
+    bool hasEnded() const override;
+    void stopAttempt() override;
+    void fail(const platform::Error& error) override;
+    void sendAgain() override;
+    void forgetLastActivity() override;
+    bool askDelegateForCredentials(RQChallengeResponder::Side side) override;
+    bool showCredentialsDialog() override;
     bool configureProxies();
     void fetchPACFile();
     // Finds the proxy the script names for the URL (off the network thread,
@@ -575,7 +592,6 @@ private:
     void readConnectionReuse(const platform::HTTPMessage& head, const platform::HTTPHeaders& headers);
     // Decides where this attempt's body goes once the head has arrived.
     void decideBodyPlacement(int status, const platform::HTTPHeaders& headers);
-    bool isSameOriginAsOriginal() const;
 
     // --- Locks ---
     mutable std::recursive_mutex cancelledLock_;
@@ -658,22 +674,8 @@ private:
     RQLockedProperty<std::optional<std::string>> proxyPassword_{propertyMutex_};
     RQLockedProperty<std::optional<std::string>> proxyDomain_{propertyMutex_};
     RQLockedProperty<std::optional<std::string>> userAgent_{propertyMutex_};
-    RQLockedProperty<std::shared_ptr<platform::HTTPAuthentication>> requestAuthentication_{propertyMutex_};
-    RQLockedProperty<std::shared_ptr<platform::HTTPAuthentication>> proxyAuthentication_{propertyMutex_};
-    RQLockedProperty<std::shared_ptr<const platform::Value::Dictionary>> requestCredentials_{propertyMutex_};
-    RQLockedProperty<std::shared_ptr<const platform::Value::Dictionary>> proxyCredentials_{propertyMutex_};
-    RQLockedProperty<std::string> authenticationScheme_{propertyMutex_};
-    RQLockedProperty<std::optional<std::string>> authenticationRealm_{propertyMutex_};
-    RQLockedProperty<std::string> proxyAuthenticationScheme_{propertyMutex_};
-    RQLockedProperty<std::optional<std::string>> proxyAuthenticationRealm_{propertyMutex_};
-    std::atomic<int> authenticationRetryCount_{0};
-    std::atomic<int> proxyAuthenticationRetryCount_{0};
     std::atomic<int> authenticationNeeded_{0};
-    std::atomic<bool> shouldPresentAuthenticationDialog_{false};
-    std::atomic<bool> shouldPresentProxyAuthenticationDialog_{true};
-    std::atomic<bool> shouldPresentCredentialsBeforeChallenge_{true};
-    std::atomic<bool> useKeychainPersistence_{false};
-    std::atomic<bool> useSessionPersistence_{true};
+    RQChallengeResponder challenges_{*this, propertyMutex_};
 
     // --- Connection and transport ---
     RQLockedProperty<std::shared_ptr<platform::HTTPMessage>> request_{propertyMutex_};
