@@ -14,6 +14,7 @@
 #include "net/request/RQError.h"
 #include "net/request/RQInputStream.h"
 #include "net/request/RQProxyResolver.h"
+#include "net/request/RQProxyScriptLoader.h"
 #include "net/request/RQRedirectPolicy.h"
 #include "net/request/RQResponseBodyWriter.h"
 #include "net/request/RQResponseHead.h"
@@ -129,13 +130,6 @@ RQHTTPRequest::RQHTTPRequest(std::optional<URL> url) {
 RQHTTPRequest::~RQHTTPRequest() {
     // Whatever is still open is closed here; nothing is reported.
     if (statusTimer_.unlocked()) statusTimer_.unlocked()->invalidate();
-    if (PACTimeOutTimer_) PACTimeOutTimer_->invalidate();
-    if (PACFileRequest_) {
-        PACFileRequest_->setCompletionBlock(nullptr);
-        PACFileRequest_->setFailedBlock(nullptr);
-        PACFileRequest_->cancel();
-    }
-    if (PACFileReadStream_) PACFileReadStream_->close();
     if (readStream_.unlocked()) {
         readStream_.unlocked()->setClient(0, nullptr);
         if (!connectionCanBeReused_.load()) readStream_.unlocked()->close();
@@ -1120,21 +1114,7 @@ void RQHTTPRequest::destroyReadStream() {
 void RQHTTPRequest::closeDownloadStreams() { bodyWriter_.closeFiles(); }
 
 void RQHTTPRequest::cancelLoad() {
-    if (PACFileReadStream_) {
-        PACFileReadStream_->setDelegate({});
-        PACFileReadStream_->close();
-        PACFileReadStream_->removeFromRunLoop(RunLoop::current(), runLoopMode());
-        PACFileReadStream_.reset();
-        PACFileData_.reset();
-        if (PACTimeOutTimer_) PACTimeOutTimer_->invalidate();
-        PACTimeOutTimer_.reset();
-    } else if (PACFileRequest_) {
-        auto pac = std::move(PACFileRequest_);
-        pac->setCompletionBlock(nullptr);
-        pac->setFailedBlock(nullptr);
-        pac->cancel();
-        widenSharedQueue(-1);
-    }
+    if (auto loader = std::exchange(pacLoader_, nullptr)) loader->cancel();
     destroyReadStream();
     if (auto body = postBodyReadStream_.get()) {
         body->close();
@@ -2152,173 +2132,98 @@ void RQHTTPRequest::performThrottling() {
 bool RQHTTPRequest::configureProxies() {
     if (isPACFileRequest() || !proxyHost().empty() || proxyPort() != 0) return true;
     if (PACurl()) {
-        fetchPACFile();
+        loadProxyScript();
         return false;
     }
     auto requestURL = url();
-    auto settings = platform::ProxySettings::systemProxySettings();
-    if (!settings || !requestURL) {
+    auto choice = requestURL ? RQProxyScriptLoader::systemChoice(*requestURL)
+                             : RQProxyScriptLoader::SystemChoice{{}, {}, true};
+    if (choice.unavailable) {
         readStream_.set(std::shared_ptr<HTTPReadStream>());
         failWithError(RQError::make(RQError::kInternalError,
                                     "Unable to obtain information on proxy servers needed for request"));
         return false;
     }
-    auto proxies = settings->proxiesForURL(*requestURL);
-    if (proxies.empty()) return true;
-    const auto& first = proxies.front();
-    using Type = platform::ProxyEntry::Type;
-    switch (first.type) {
-    case Type::AutoConfigurationURL: {
-        std::optional<URL> pac = first.pacURL.starts_with("/") ? URL::fileURLWithPath(first.pacURL)
-                                                                : URL::fromString(first.pacURL);
-        if (!pac) return true;
-        setPACurl(pac);
-        fetchPACFile();
+    if (choice.scriptURL) {
+        setPACurl(choice.scriptURL);
+        loadProxyScript();
         return false;
     }
-    case Type::None:
-        return true;
-    case Type::HTTP:
-        setProxyType(kProxyTypeHTTP);
-        break;
-    case Type::HTTPS:
-        setProxyType(kProxyTypeHTTPS);
-        break;
-    case Type::SOCKS:
-        setProxyType(kProxyTypeSOCKS);
-        break;
-    }
-    setProxyHost(first.host);
-    setProxyPort(first.port);
+    if (choice.proxy) useProxy(*choice.proxy);
     return true;
 }
 
-void RQHTTPRequest::fetchPACFile() {
+void RQHTTPRequest::useProxy(const platform::ProxyEntry& proxy) {
+    using Type = platform::ProxyEntry::Type;
+    setProxyType(proxy.type == Type::SOCKS   ? kProxyTypeSOCKS
+                 : proxy.type == Type::HTTPS ? kProxyTypeHTTPS
+                                             : kProxyTypeHTTP);
+    setProxyHost(proxy.host);
+    setProxyPort(proxy.port);
+}
+
+void RQHTTPRequest::loadProxyScript() {
     auto pac = PACurl();
-    if (!pac) {
-        startRequest();
-        return;
-    }
-    const std::string scheme = lower(pac->scheme());
-    auto keep = self();
-    if (pac->isFileURL()) {
-        auto stream = platform::InputStream::withFile(pac->path());
-        PACFileReadStream_ = stream;
-        PACFileData_.reset();
-        stream->setDelegate(std::weak_ptr<platform::StreamDelegate>(keep));
-        stream->scheduleInRunLoop(RunLoop::current(), runLoopMode());
-        stream->open();
-        std::weak_ptr<Operation> weak = weak_from_this();
-        PACTimeOutTimer_ = RunLoop::current()->performAfterDelay(
-            timeOutSeconds(),
-            [weak] {
-                if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock())) request->timeOutPACRead();
-            },
-            this, "timeOutPACRead", {runLoopMode()});
-        return;
-    }
-    if (scheme == "http" || scheme == "https") {
-        auto pacRequest = requestWithURL(*pac);
-        pacRequest->setIsPACFileRequest(true);
-        pacRequest->setTimeOutSeconds(timeOutSeconds());
-        pacRequest->setDownloadCache({});
-        if (isSynchronous()) {
-            pacRequest->startSynchronous();
-            runPACScript(pacRequest->error() ? std::nullopt : pacRequest->responseString());
-            return;
-        }
-        PACFileRequest_ = pacRequest;
-        pacRequest->setQueuePriority(platform::Operation::High);
-        std::weak_ptr<Operation> weak = weak_from_this();
-        std::weak_ptr<RQHTTPRequest> weakPac = pacRequest;
-        auto finished = [weak, weakPac] {
-            auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock());
-            auto pacReq = weakPac.lock();
-            if (request && pacReq) request->finishedDownloadingPACFile(pacReq);
-        };
-        pacRequest->setCompletionBlock(finished);
-        pacRequest->setFailedBlock(finished);
-        widenSharedQueue(1);
-        pacRequest->startAsynchronous();
-        return;
-    }
-    startRequest();
-}
-
-void RQHTTPRequest::finishedDownloadingPACFile(const std::shared_ptr<RQHTTPRequest>& pacRequest) {
-    auto keep = self();
-    // The waiting request runs on its own thread, the PAC request on the
-    // network thread: hand over.
-    performOnRequestThread([keep, pacRequest] {
-        std::lock_guard lock(keep->cancelledLock_);
-        if (keep->PACFileRequest_ != pacRequest) return;
-        widenSharedQueue(-1);
-        keep->PACFileRequest_.reset();
-        keep->runPACScript(pacRequest->error() ? std::nullopt : pacRequest->responseString());
-    });
-}
-
-void RQHTTPRequest::streamHandleEvent(platform::Stream& stream, unsigned event) {
-    auto keep = self();
-    std::lock_guard lock(cancelledLock_);
-    if (!PACFileReadStream_ || &stream != PACFileReadStream_.get()) return;
-    bool failed = event == platform::Stream::ErrorOccurred;
-    if (event == platform::Stream::HasBytesAvailable) {
-        if (!PACFileData_) PACFileData_ = Data{};
-        std::uint8_t buffer[16384];
-        const std::int64_t got = PACFileReadStream_->read(buffer, sizeof buffer);
-        if (got > 0) PACFileData_->insert(PACFileData_->end(), buffer, buffer + got);
-        // A "file" that never ends (a device, a pipe) is no PAC script.
-        if (PACFileData_->size() > kMaxPACScriptSize) failed = true;
-        if (!failed && got != 0) return;
-        if (got == 0) event = platform::Stream::EndEncountered;
-    }
-    if (!failed && event != platform::Stream::EndEncountered) return;
-    if (PACTimeOutTimer_) PACTimeOutTimer_->invalidate();
-    PACTimeOutTimer_.reset();
-    auto file = std::move(PACFileReadStream_);
-    file->setDelegate({});
-    file->close();
-    file->removeFromRunLoop(RunLoop::current(), runLoopMode());
-    std::optional<std::string> script;
-    if (!failed && PACFileData_) {
-        script = Text::fromUTF8(*PACFileData_);
-        if (!script) script = Text::decode(*PACFileData_, Text::Encoding::ISOLatin1);
-    }
-    PACFileData_.reset();
-    runPACScript(script);
-}
-
-void RQHTTPRequest::timeOutPACRead() {
-    if (PACFileReadStream_) streamHandleEvent(*PACFileReadStream_, platform::Stream::ErrorOccurred);
-}
-
-void RQHTTPRequest::runPACScript(const std::optional<std::string>& script) {
     auto requestURL = url();
-    if (!script || !requestURL) {
+    if (!pac || !requestURL) {
         startRequest();
         return;
     }
-    // The script may take seconds: it runs elsewhere, and the request goes
-    // on on its own thread once the answer is known.
-    auto keep = self();
-    RQProxyResolver::shared().resolve(*script, *requestURL, [keep](std::optional<platform::ProxyEntry> proxy) {
-        keep->performOnRequestThread([keep, proxy] {
-            {
-                std::lock_guard lock(keep->cancelledLock_);
-                if (keep->isCancelled() || keep->error()) return;
-                if (proxy) {
-                    using Type = platform::ProxyEntry::Type;
-                    keep->setProxyHost(proxy->host);
-                    keep->setProxyPort(proxy->port);
-                    keep->setProxyType(proxy->type == Type::SOCKS   ? kProxyTypeSOCKS
-                                       : proxy->type == Type::HTTPS ? kProxyTypeHTTPS
-                                                                    : kProxyTypeHTTP);
-                }
-            }
-            keep->startRequest();
-        });
-    });
+    std::weak_ptr<Operation> weak = weak_from_this();
+    auto hop = [weak](std::function<void()> task) {
+        if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock()))
+            request->performOnRequestThread(std::move(task));
+    };
+    auto fetch = [weak](const URL& script, std::function<void(std::optional<std::string>)> arrived) {
+        auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock());
+        return request ? request->fetchProxyScript(script, std::move(arrived)) : std::function<void()>();
+    };
+    auto done = [weak](std::optional<platform::ProxyEntry> proxy) {
+        auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock());
+        if (!request) return;
+        {
+            std::lock_guard lock(request->cancelledLock_);
+            if (request->isCancelled() || request->error()) return;
+            if (proxy) request->useProxy(*proxy);
+        }
+        request->startRequest();
+    };
+    pacLoader_ = RQProxyScriptLoader::start({*pac, *requestURL, timeOutSeconds(), runLoopMode()}, std::move(fetch),
+                                            std::move(hop), std::move(done));
+}
+
+std::function<void()> RQHTTPRequest::fetchProxyScript(const URL& script,
+                                                      std::function<void(std::optional<std::string>)> arrived) {
+    auto pacRequest = requestWithURL(script);
+    pacRequest->setIsPACFileRequest(true);
+    pacRequest->setTimeOutSeconds(timeOutSeconds());
+    pacRequest->setDownloadCache({});
+    if (isSynchronous()) {
+        pacRequest->startSynchronous();
+        arrived(pacRequest->error() ? std::nullopt : pacRequest->responseString());
+        return nullptr;
+    }
+    pacRequest->setQueuePriority(platform::Operation::High);
+    // The shared queue is one wider until the fetch has ended or been
+    // cancelled, whichever comes first.
+    auto widened = std::make_shared<std::atomic<bool>>(true);
+    std::weak_ptr<RQHTTPRequest> weakPac = pacRequest;
+    auto finished = [weakPac, widened, arrived] {
+        auto pacReq = weakPac.lock();
+        if (!pacReq) return;
+        if (widened->exchange(false)) widenSharedQueue(-1);
+        arrived(pacReq->error() ? std::nullopt : pacReq->responseString());
+    };
+    pacRequest->setCompletionBlock(finished);
+    pacRequest->setFailedBlock(finished);
+    widenSharedQueue(1);
+    pacRequest->startAsynchronous();
+    return [pacRequest, widened] {
+        pacRequest->setCompletionBlock(nullptr);
+        pacRequest->setFailedBlock(nullptr);
+        pacRequest->cancel();
+        if (widened->exchange(false)) widenSharedQueue(-1);
+    };
 }
 
 // ===========================================================================

@@ -41,8 +41,12 @@
 #include "platform/foundation/Value.h"
 
 namespace clipora {
+namespace platform {
+struct ProxyEntry;
+}
 
 class RQDataDecompressor;
+class RQProxyScriptLoader;
 
 // One HTTP exchange of the request engine.
 //
@@ -67,7 +71,6 @@ class RQDataDecompressor;
 // are not errors: the request finishes and callers read
 // responseStatusCode().
 class RQHTTPRequest : public platform::Operation,
-                      public platform::StreamDelegate,
                       public RQInputStreamOwner,
                       public RQChallengedRequest,
                       private RQChallengeResponder::Exchange {
@@ -479,9 +482,6 @@ public:
     // Retries of a failed authentication before code 3.
     static constexpr int kMaximumAuthenticationRetries = RQChallengeResponder::kMaximumRetries;
 
-    // Local PAC file events (the request is the PAC file stream's delegate).
-    void streamHandleEvent(platform::Stream& stream, unsigned event) override;
-
 protected:
     // A new request of the same class for `url` (copies and HEAD
     // companions).
@@ -558,14 +558,15 @@ private:
     void forgetLastActivity() override;
     bool askDelegateForCredentials(RQChallengeResponder::Side side) override;
     bool showCredentialsDialog() override;
+    // Whether the request can be sent now: false while the proxy script is
+    // loaded and run (RQProxyScriptLoader), which sends it afterwards.
     bool configureProxies();
-    void fetchPACFile();
-    // Finds the proxy the script names for the URL (off the network thread,
-    // RQProxyResolver), then sends the request on its own thread; without a
-    // script it sends at once.
-    void runPACScript(const std::optional<std::string>& script);
-    void finishedDownloadingPACFile(const std::shared_ptr<RQHTTPRequest>& pacRequest);
-    void timeOutPACRead();
+    void loadProxyScript();
+    // Fetches a proxy script over HTTP with a PAC request on the shared
+    // queue (inline for a synchronous request); answers its cancel.
+    std::function<void()> fetchProxyScript(const platform::URL& script,
+                                           std::function<void(std::optional<std::string>)> arrived);
+    void useProxy(const platform::ProxyEntry& proxy);
     void setStatusTimer(std::shared_ptr<platform::Timer> timer);
     void updateStatus();
     void checkRequestStatus();
@@ -695,10 +696,8 @@ private:
     std::atomic<int> proxyPort_{0};
     RQLockedProperty<std::string> proxyType_{propertyMutex_};
     RQLockedProperty<std::optional<platform::URL>> PACurl_{propertyMutex_};
-    std::shared_ptr<RQHTTPRequest> PACFileRequest_;
-    std::shared_ptr<platform::InputStream> PACFileReadStream_;
-    std::optional<platform::Data> PACFileData_;
-    std::shared_ptr<platform::Timer> PACTimeOutTimer_;
+    // The current proxy-script load (the request's own thread).
+    std::shared_ptr<RQProxyScriptLoader> pacLoader_;
 
     // --- Timing, progress, retries and redirects ---
     std::atomic<double> timeOutSeconds_{10.0};
