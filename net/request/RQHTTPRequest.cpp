@@ -9,7 +9,6 @@
 #include "net/DownloadFile.h"
 #include "net/request/RQAuthenticationDialog.h"
 #include "net/request/RQBandwidthThrottle.h"
-#include "net/request/RQDataCompressor.h"
 #include "net/request/RQDataDecompressor.h"
 #include "net/request/RQError.h"
 #include "net/request/RQInputStream.h"
@@ -30,7 +29,6 @@
 #include "platform/foundation/MimeType.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoopSource.h"
-#include "platform/foundation/UUID.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/Device.h"
 
@@ -102,10 +100,6 @@ std::string lower(std::string_view text) { return Text::lowercase(text); }
 
 std::optional<std::uint64_t> parseContentLength(const std::string& text) { return RQResponseHead::contentLength(text); }
 
-std::string uniqueTemporaryPath() {
-    return (std::filesystem::path(FileManager::temporaryDirectory()) / platform::UUID::newUUIDString()).string();
-}
-
 using Side = RQSessionCredentialStore::Side;
 RQSessionCredentialStore& credentialStore() { return RQSessionCredentialStore::shared(); }
 RQSessionCookieStore& cookieStore() { return RQSessionCookieStore::shared(); }
@@ -135,14 +129,9 @@ RQHTTPRequest::~RQHTTPRequest() {
         if (!connectionCanBeReused_.load()) readStream_.unlocked()->close();
     }
     if (readStreamIsScheduled_) pool().streamUnscheduled(false);
-    if (postBodyReadStream_.unlocked()) postBodyReadStream_.unlocked()->close();
     if (!temporaryFileDownloadPath_.unlocked().empty() && !allowResumeForFileDownloads_.load() && !complete_.load())
         FileManager::removeItem(temporaryFileDownloadPath_.unlocked());
     if (!temporaryUncompressedDataDownloadPath_.unlocked().empty()) FileManager::removeItem(temporaryUncompressedDataDownloadPath_.unlocked());
-    if (didCreateTemporaryPostDataFile_.load()) {
-        if (!postBodyFilePath_.unlocked().empty()) FileManager::removeItem(postBodyFilePath_.unlocked());
-        if (!compressedPostBodyFilePath_.unlocked().empty()) FileManager::removeItem(compressedPostBodyFilePath_.unlocked());
-    }
     // Blocks may capture objects that must be released on the main thread.
     auto blocks = listeners_.takeBlocks();
     if (!RunLoop::isMainThread()) {
@@ -728,120 +717,24 @@ void RQHTTPRequest::releaseBlocksOnMainThread() {
 // Body
 // ===========================================================================
 
-void RQHTTPRequest::setupPostBody() {
-    if (shouldStreamPostDataFromDisk()) {
-        if (postBodyFilePath().empty()) {
-            setPostBodyFilePath(uniqueTemporaryPath());
-            setDidCreateTemporaryPostDataFile(true);
-        }
-        std::lock_guard lock(propertyMutex_);
-        if (!postBodyWriteStream_.unlocked()) {
-            postBodyWriteStream_.unlocked() = platform::OutputStream::toFile(postBodyFilePath_.unlocked(), false);
-            postBodyWriteStream_.unlocked()->open();
-        }
-    } else {
-        std::lock_guard lock(propertyMutex_);
-        if (!postBody_.unlocked()) postBody_.unlocked() = Data{};
-    }
-}
-
-bool RQHTTPRequest::appendToPostBody(const std::uint8_t* bytes, std::size_t length) {
-    std::optional<Error> writeError;
-    std::string bodyFile;
-    {
-        std::lock_guard lock(propertyMutex_);
-        if (!shouldStreamPostDataFromDisk()) {
-            postBody_.unlocked()->insert(postBody_.unlocked()->end(), bytes, bytes + length);
-            return true;
-        }
-        if (postBodyWriteStream_.unlocked() && postBodyWriteStream_.unlocked()->write(bytes, length) == static_cast<std::int64_t>(length))
-            return true;
-        writeError = postBodyWriteStream_.unlocked() ? postBodyWriteStream_.unlocked()->error() : std::nullopt;
-        bodyFile = postBodyFilePath_.unlocked();
-    }
-    // A body cut short must never go out as if it were whole.
-    auto error = RQError::make(RQError::kFileManagement, Text::format("Failed to write to file at path '%@'", bodyFile));
-    if (writeError) error = error.withUnderlyingError(*writeError);
-    failWithError(error);
-    return false;
-}
+void RQHTTPRequest::setupPostBody() { body_.setUp(); }
 
 void RQHTTPRequest::appendPostData(const Data& data) {
-    setupPostBody();
+    body_.setUp();
     if (data.empty()) return;
-    appendToPostBody(data.data(), data.size());
+    if (auto failure = body_.append(data.data(), data.size())) failWithError(*failure);
 }
 
 void RQHTTPRequest::appendPostDataFromFile(const std::string& path) {
-    setupPostBody();
-    auto input = platform::InputStream::withFile(path);
-    input->open();
-    std::vector<std::uint8_t> buffer(262144);
-    for (;;) {
-        const std::int64_t got = input->read(buffer.data(), buffer.size());
-        if (got < 0 || input->status() == platform::Stream::Status::Error) {
-            auto error =
-                RQError::make(RQError::kFileManagement, Text::format("Failed to read from file at path '%@'", path));
-            if (auto underlying = input->error()) error = error.withUnderlyingError(*underlying);
-            input->close();
-            failWithError(error);
-            return;
-        }
-        if (got == 0) break;
-        if (!appendToPostBody(buffer.data(), static_cast<std::size_t>(got))) break;
-    }
-    input->close();
+    body_.setUp();
+    if (auto failure = body_.appendFile(path)) failWithError(*failure);
 }
 
 void RQHTTPRequest::buildPostBody() {
     if (haveBuiltPostBody()) return;
-    const std::string bodyFile = postBodyFilePath();
-    if (!bodyFile.empty()) {
-        {
-            std::lock_guard lock(propertyMutex_);
-            if (postBodyWriteStream_.unlocked()) {
-                postBodyWriteStream_.unlocked()->close();
-                postBodyWriteStream_.unlocked().reset();
-            }
-        }
-        std::string path = bodyFile;
-        if (shouldCompressRequestBody()) {
-            std::string compressedPath = compressedPostBodyFilePath_.get();
-            if (compressedPath.empty()) {
-                compressedPath = uniqueTemporaryPath();
-                compressedPostBodyFilePath_.set(compressedPath);
-                std::optional<Error> failure;
-                if (!RQDataCompressor::compressDataFromFileToFileError(bodyFile, compressedPath, &failure)) {
-                    failWithError(failure.value_or(RQDataCompressor::deflateErrorWithCode(-1)));
-                    return;
-                }
-            }
-            path = compressedPath;
-        }
-        std::optional<Error> failure;
-        auto attributes = FileManager::attributesOfItem(path, &failure);
-        if (!attributes) {
-            auto error = RQError::make(RQError::kFileManagement,
-                                       Text::format("Failed to get attributes for file at path '%@'", path));
-            if (failure) error = error.withUnderlyingError(*failure);
-            failWithError(error);
-            return;
-        }
-        setPostLength(attributes->size);
-    } else {
-        auto body = postBody();
-        if (shouldCompressRequestBody() && body && !body->empty()) {
-            std::optional<Error> failure;
-            auto compressed = RQDataCompressor::compressDataError(*body, &failure);
-            if (!compressed) {
-                failWithError(failure.value_or(RQDataCompressor::deflateErrorWithCode(-1)));
-                return;
-            }
-            setPostLength(compressed->size());
-            compressedPostBody_.set(std::move(compressed));
-        } else {
-            setPostLength(body ? body->size() : 0);
-        }
+    if (auto failure = body_.build()) {
+        failWithError(*failure);
+        return;
     }
     if (postLength() > 0) {
         const std::string method = requestMethod();
@@ -959,21 +852,7 @@ void RQHTTPRequest::startRequest() {
     }
 
     // The body stream, when there is a body.
-    std::shared_ptr<platform::InputStream> bodyStream;
-    const std::string bodyFile = postBodyFilePath();
-    if (postLength() > 0) {
-        if (!bodyFile.empty() && FileManager::fileExists(bodyFile)) {
-            const std::string compressed = compressedPostBodyFilePath_.get();
-            const std::string path =
-                !compressed.empty() && FileManager::fileExists(compressed) ? compressed : bodyFile;
-            bodyStream = RQInputStream::inputStreamWithFileAtPathRequest(path, keep);
-        } else if (auto body = postBody(); body && !body->empty()) {
-            auto compressed = compressedPostBody_.get();
-            bodyStream = RQInputStream::inputStreamWithDataRequest(
-                shouldCompressRequestBody() && compressed ? *compressed : *body, keep);
-        }
-    }
-    postBodyReadStream_.set(bodyStream);
+    auto bodyStream = body_.openStream(keep);
     auto stream = bodyStream ? HTTPReadStream::create(message, bodyStream) : HTTPReadStream::create(message);
     if (!stream) {
         failWithError(RQError::make(RQError::kInternalError, "Unable to create read stream"));
@@ -1116,10 +995,7 @@ void RQHTTPRequest::closeDownloadStreams() { bodyWriter_.closeFiles(); }
 void RQHTTPRequest::cancelLoad() {
     if (auto loader = std::exchange(pacLoader_, nullptr)) loader->cancel();
     destroyReadStream();
-    if (auto body = postBodyReadStream_.get()) {
-        body->close();
-        postBodyReadStream_.set(std::shared_ptr<platform::InputStream>());
-    }
+    body_.closeStream();
     rawResponseData_.set(std::optional<Data>());
     if (!temporaryFileDownloadPath().empty() || !temporaryUncompressedDataDownloadPath().empty()) {
         closeDownloadStreams();
@@ -1176,10 +1052,7 @@ void RQHTTPRequest::retryAfterTimeOut() {
     connectionCanBeReused_.store(false);
     setStatusTimer(nullptr);
     destroyReadStream();
-    if (auto body = postBodyReadStream_.get()) {
-        body->close();
-        postBodyReadStream_.set(std::shared_ptr<platform::InputStream>());
-    }
+    body_.closeStream();
     closeDownloadStreams();
     bodyWriter_.finishInflating(false);
     partialDownloadSize_.store(0);
@@ -1403,17 +1276,13 @@ void RQHTTPRequest::handleStreamComplete() {
         // Nothing to send is all sent.
         if (postLength() == 0 && !mainRequest() && !redirectPending && !authenticationPending)
             setProgressOn(true, 0, 0);
-        if (auto body = postBodyReadStream_.get()) {
-            body->close();
-            postBodyReadStream_.set(std::shared_ptr<platform::InputStream>());
-        }
+        body_.closeStream();
         // A compressed body inflated on the fly must have reached its end:
         // a truncated one is an error, not a shorter success.
         fileError = bodyWriter_.finishInflating(!redirectPending && !authenticationPending);
         // A redirect that keeps its method sends the same body again.
         if (didCreateTemporaryPostDataFile() && !authenticationPending && !redirectPending) {
-            removeTemporaryUploadFile();
-            removeTemporaryCompressedUploadFile();
+            if (auto failure = body_.removeTemporaryFiles()) failWithError(*failure);
         }
 
         if (!temporaryFileDownloadPath().empty() || !temporaryUncompressedDataDownloadPath().empty()) {
@@ -1902,19 +1771,14 @@ void RQHTTPRequest::removeTemporaryFilesAfterFailure() {
     closeDownloadStreams();
     std::string partial;
     std::string inflated;
-    std::string body;
-    std::string compressedBody;
     {
         std::lock_guard lock(propertyMutex_);
         if (!allowResumeForFileDownloads_.load()) partial = std::exchange(temporaryFileDownloadPath_.unlocked(), {});
         inflated = std::exchange(temporaryUncompressedDataDownloadPath_.unlocked(), {});
-        if (didCreateTemporaryPostDataFile_.exchange(false)) {
-            body = std::exchange(postBodyFilePath_.unlocked(), {});
-            compressedBody = std::exchange(compressedPostBodyFilePath_.unlocked(), {});
-        }
     }
-    for (const std::string* path : {&partial, &inflated, &body, &compressedBody})
+    for (const std::string* path : {&partial, &inflated})
         if (!path->empty()) FileManager::removeItem(*path);
+    body_.removeTemporaryFilesQuietly();
 }
 
 
@@ -1935,26 +1799,6 @@ bool RQHTTPRequest::removeTemporaryUncompressedDownloadFile() {
     if (failure) failWithError(*failure);
     const bool removed = !failure;
     setTemporaryUncompressedDataDownloadPath({});
-    return removed;
-}
-
-bool RQHTTPRequest::removeTemporaryUploadFile() {
-    const std::string path = postBodyFilePath();
-    if (path.empty()) return true;
-    const auto failure = RQResponseBodyWriter::removeFile(path);
-    if (failure) failWithError(*failure);
-    const bool removed = !failure;
-    setPostBodyFilePath({});
-    return removed;
-}
-
-bool RQHTTPRequest::removeTemporaryCompressedUploadFile() {
-    const std::string path = compressedPostBodyFilePath_.get();
-    if (path.empty()) return true;
-    const auto failure = RQResponseBodyWriter::removeFile(path);
-    if (failure) failWithError(*failure);
-    const bool removed = !failure;
-    compressedPostBodyFilePath_.set(std::string());
     return removed;
 }
 

@@ -17,6 +17,7 @@
 #include "net/request/RQInputStream.h"
 #include "net/request/RQLockedProperty.h"
 #include "net/request/RQProgressDelegate.h"
+#include "net/request/RQRequestBody.h"
 #include "net/request/RQRequestListeners.h"
 #include "net/request/RQResponseBodyWriter.h"
 #include "net/request/RQSessionCredentialStore.h"
@@ -233,22 +234,22 @@ public:
     bool useCookiePersistence() const { return useCookiePersistence_.load(); }
     void setUseCookiePersistence(bool value) { useCookiePersistence_.store(value); }
 
-    std::optional<platform::Data> postBody() const { return postBody_.get(); }
-    void setPostBody(std::optional<platform::Data> body) { postBody_.set(std::move(body)); }
-    std::uint64_t postLength() const { return postLength_.load(); }
-    void setPostLength(std::uint64_t length) { postLength_.store(length); }
-    bool shouldStreamPostDataFromDisk() const { return shouldStreamPostDataFromDisk_.load(); }
-    void setShouldStreamPostDataFromDisk(bool value) { shouldStreamPostDataFromDisk_.store(value); }
-    std::string postBodyFilePath() const { return postBodyFilePath_.get(); }
-    void setPostBodyFilePath(std::string path) { postBodyFilePath_.set(std::move(path)); }
-    bool didCreateTemporaryPostDataFile() const { return didCreateTemporaryPostDataFile_.load(); }
-    void setDidCreateTemporaryPostDataFile(bool value) { didCreateTemporaryPostDataFile_.store(value); }
-    bool shouldCompressRequestBody() const { return shouldCompressRequestBody_.load(); }
-    void setShouldCompressRequestBody(bool value) { shouldCompressRequestBody_.store(value); }
+    std::optional<platform::Data> postBody() const { return body_.data.get(); }
+    void setPostBody(std::optional<platform::Data> body) { body_.data.set(std::move(body)); }
+    std::uint64_t postLength() const { return body_.length.load(); }
+    void setPostLength(std::uint64_t length) { body_.length.store(length); }
+    bool shouldStreamPostDataFromDisk() const { return body_.streamFromDisk.load(); }
+    void setShouldStreamPostDataFromDisk(bool value) { body_.streamFromDisk.store(value); }
+    std::string postBodyFilePath() const { return body_.filePath.get(); }
+    void setPostBodyFilePath(std::string path) { body_.filePath.set(std::move(path)); }
+    bool didCreateTemporaryPostDataFile() const { return body_.madeTemporaryFile.load(); }
+    void setDidCreateTemporaryPostDataFile(bool value) { body_.madeTemporaryFile.store(value); }
+    bool shouldCompressRequestBody() const { return body_.compress.load(); }
+    void setShouldCompressRequestBody(bool value) { body_.compress.store(value); }
     bool useHTTPVersionOne() const { return useHTTPVersionOne_.load(); }
     void setUseHTTPVersionOne(bool value) { useHTTPVersionOne_.store(value); }
-    bool haveBuiltPostBody() const { return haveBuiltPostBody_.load(); }
-    void setHaveBuiltPostBody(bool value) { haveBuiltPostBody_.store(value); }
+    bool haveBuiltPostBody() const { return body_.built.load(); }
+    void setHaveBuiltPostBody(bool value) { body_.built.store(value); }
     bool haveBuiltRequestHeaders() const { return haveBuiltRequestHeaders_.load(); }
     void setHaveBuiltRequestHeaders(bool value) { haveBuiltRequestHeaders_.store(value); }
 
@@ -579,12 +580,7 @@ private:
     void useDataFromCache();
     bool removeTemporaryDownloadFile();
     bool removeTemporaryUncompressedDownloadFile();
-    bool removeTemporaryUploadFile();
-    bool removeTemporaryCompressedUploadFile();
     void closeDownloadStreams();
-    // Adds body bytes in memory or to the body file; a write that fails
-    // fails the request (code 8) and answers false.
-    bool appendToPostBody(const std::uint8_t* bytes, std::size_t length);
     // Drops every temporary file of a request that will not finish well: the
     // download files (a partial kept for resuming excepted) and the body
     // files the request made.
@@ -617,17 +613,7 @@ private:
     std::atomic<bool> haveBuiltRequestHeaders_{false};
     RQLockedProperty<std::vector<std::shared_ptr<platform::HTTPCookie>>> requestCookies_{propertyMutex_};
     std::atomic<bool> useCookiePersistence_{true};
-    RQLockedProperty<std::optional<platform::Data>> postBody_{propertyMutex_};
-    RQLockedProperty<std::optional<platform::Data>> compressedPostBody_{propertyMutex_};
-    std::atomic<std::uint64_t> postLength_{0};
-    std::atomic<bool> haveBuiltPostBody_{false};
-    std::atomic<bool> shouldStreamPostDataFromDisk_{false};
-    RQLockedProperty<std::string> postBodyFilePath_{propertyMutex_};
-    RQLockedProperty<std::string> compressedPostBodyFilePath_{propertyMutex_};
-    std::atomic<bool> didCreateTemporaryPostDataFile_{false};
-    RQLockedProperty<std::shared_ptr<platform::OutputStream>> postBodyWriteStream_{propertyMutex_};
-    RQLockedProperty<std::shared_ptr<platform::InputStream>> postBodyReadStream_{propertyMutex_};
-    std::atomic<bool> shouldCompressRequestBody_{false};
+    RQRequestBody body_{propertyMutex_};
     std::atomic<bool> useHTTPVersionOne_{false};
 
     // --- Response ---
