@@ -1,7 +1,6 @@
 #include "net/request/RQHTTPRequest.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <utility>
@@ -18,11 +17,11 @@
 #include "net/request/RQResponseBodyWriter.h"
 #include "net/request/RQResponseHead.h"
 #include "net/request/RQSessionCookieStore.h"
+#include "net/request/RQUserAgent.h"
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
 #include "platform/cfnetwork/ProxySettings.h"
 #include "platform/foundation/Base64.h"
-#include "platform/foundation/Bundle.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/Exception.h"
 #include "platform/foundation/FileManager.h"
@@ -63,7 +62,6 @@ struct ClassState {
     std::recursive_mutex progressLock;
 
     std::mutex defaultsMutex;
-    std::optional<std::string> defaultUserAgent;
     std::shared_ptr<RQCacheDelegate> defaultCache;
     double defaultTimeOut = 10.0;
 
@@ -305,42 +303,10 @@ void RQHTTPRequest::setDefaultTimeOutSeconds(double seconds) {
     state().defaultTimeOut = seconds;
 }
 
-std::optional<std::string> RQHTTPRequest::defaultUserAgentString() {
-    {
-        std::lock_guard lock(state().defaultsMutex);
-        if (state().defaultUserAgent) return state().defaultUserAgent;
-    }
-    auto bundle = platform::Bundle::mainBundle();
-    if (!bundle) return std::nullopt;
-    auto name = bundle->infoString("CFBundleDisplayName");
-    if (!name) name = bundle->infoString("CFBundleName");
-    if (!name) return std::nullopt;
-    auto shortVersion = bundle->infoString("CFBundleShortVersionString");
-    auto build = bundle->infoString("CFBundleVersion");
-    std::string version;
-    if (shortVersion && build && *shortVersion != *build) {
-        version = *shortVersion + " rv:" + *build;
-    } else if (build && !shortVersion) {
-        version = *build;
-    } else {
-        version = shortVersion.value_or("");
-    }
-    auto device = platform::Device::currentDevice();
-    std::string locale = "en_US";
-    if (const char* lang = std::getenv("LANG"); lang && *lang && std::string_view(lang) != "C" &&
-                                                std::string_view(lang) != "POSIX") {
-        std::string l = lang;
-        locale = l.substr(0, l.find_first_of(".@"));
-    }
-    std::string agent = Text::format("%@ %@ (%@; %@ %@; %@)", *name, version, device->model(), device->systemName(),
-                                     device->systemVersion(), locale);
-    setDefaultUserAgentString(agent);
-    return agent;
-}
+std::optional<std::string> RQHTTPRequest::defaultUserAgentString() { return RQUserAgent::defaultString(); }
 
 void RQHTTPRequest::setDefaultUserAgentString(std::optional<std::string> agent) {
-    std::lock_guard lock(state().defaultsMutex);
-    state().defaultUserAgent = std::move(agent);
+    RQUserAgent::setDefaultString(std::move(agent));
 }
 
 std::shared_ptr<RQCacheDelegate> RQHTTPRequest::defaultCache() {
@@ -495,10 +461,10 @@ void RQHTTPRequest::resetClassStateForTesting() {
     cookieStore().reset();
     {
         std::lock_guard lock(st.defaultsMutex);
-        st.defaultUserAgent.reset();
         st.defaultCache.reset();
         st.defaultTimeOut = 10.0;
     }
+    RQUserAgent::reset();
     setShouldThrottleBandwidthForWWAN(false);
     throttle().reset();
     RQProxyResolver::shared().clear();
