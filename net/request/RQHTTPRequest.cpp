@@ -1247,7 +1247,7 @@ void RQHTTPRequest::handleStreamComplete() {
         // a truncated one is an error, not a shorter success.
         fileError = bodyWriter_.finishInflating(!redirectPending && !authenticationPending);
         // A redirect that keeps its method sends the same body again.
-        if (didCreateTemporaryPostDataFile() && !authenticationPending && !redirectPending) {
+        if (!authenticationPending && !redirectPending) {
             if (auto failure = body_.removeTemporaryFiles()) failWithError(*failure);
         }
 

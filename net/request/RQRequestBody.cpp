@@ -38,10 +38,8 @@ RQRequestBody::RQRequestBody(std::mutex& propertyMutex)
 RQRequestBody::~RQRequestBody() {
     if (writeStream_.unlocked()) writeStream_.unlocked()->close();
     if (readStream_.unlocked()) readStream_.unlocked()->close();
-    if (madeTemporaryFile.load()) {
-        if (!filePath.unlocked().empty()) FileManager::removeItem(filePath.unlocked());
-        if (!compressedFilePath_.unlocked().empty()) FileManager::removeItem(compressedFilePath_.unlocked());
-    }
+    if (madeTemporaryFile.load() && !filePath.unlocked().empty()) FileManager::removeItem(filePath.unlocked());
+    if (!compressedFilePath_.unlocked().empty()) FileManager::removeItem(compressedFilePath_.unlocked());
 }
 
 void RQRequestBody::setUp() {
@@ -167,7 +165,9 @@ void RQRequestBody::closeStream() {
 
 std::optional<Error> RQRequestBody::removeTemporaryFiles() {
     std::optional<Error> first;
+    // The compressed copy is always the body's own, even of a caller's file.
     for (auto* path : {&filePath, &compressedFilePath_}) {
+        if (path == &filePath && !madeTemporaryFile.load()) continue;
         const std::string file = path->exchange(std::string());
         if (file.empty()) continue;
         auto failure = RQResponseBodyWriter::removeFile(file);
@@ -181,8 +181,7 @@ void RQRequestBody::removeTemporaryFilesQuietly() {
     std::string compressedBody;
     {
         std::lock_guard lock(mutex_);
-        if (!madeTemporaryFile.exchange(false)) return;
-        body = std::exchange(filePath.unlocked(), {});
+        if (madeTemporaryFile.exchange(false)) body = std::exchange(filePath.unlocked(), {});
         compressedBody = std::exchange(compressedFilePath_.unlocked(), {});
     }
     for (const std::string* path : {&body, &compressedBody})

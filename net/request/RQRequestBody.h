@@ -23,8 +23,9 @@ namespace clipora {
 //
 // Contract:
 // - Ownership: part of its request (made with it, never outliving it). It
-//   owns the body, the temporary files it made and the open streams; when
-//   it goes, the streams are closed and its temporary files removed.
+//   owns the body, the temporary files it made (a body file it chose, the
+//   compressed copy of any body file) and the open streams; when it goes,
+//   the streams are closed and its temporary files removed.
 // - Threads: the properties are kept under the request's property mutex
 //   (the one given to the constructor) and may be read and set from any
 //   thread; the body is appended before the request starts, built and
@@ -67,7 +68,8 @@ public:
     std::shared_ptr<platform::InputStream> openStream(const std::shared_ptr<RQInputStreamOwner>& owner);
     void closeStream();
 
-    // Removes the temporary files the body made; the error names the file
+    // Removes the temporary files the body made (the compressed copy of a
+    // caller's file too, never the caller's file); the error names the file
     // that could not be removed.
     std::optional<platform::Error> removeTemporaryFiles();
     // The same after a failure: a removal that fails is not reported.

@@ -1,3 +1,6 @@
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -6,6 +9,7 @@
 #include "net/request/RQDataDecompressor.h"
 #include "net/request/RQError.h"
 #include "net/request/RQHTTPRequest.h"
+#include "platform/foundation/FileManager.h"
 #include "tests/net/request/RequestTestSupport.h"
 
 namespace clipora::test {
@@ -149,6 +153,28 @@ TEST_F(GzipTest, CompressedRequestBody) {
     fromDisk->appendPostData(bytes(body_));
     ASSERT_TRUE(runAsync(fromDisk));
     EXPECT_TRUE(text(fromDisk->responseData()) == body_);
+
+    // The compressed copy of the caller's own body file is the engine's: it
+    // goes when the request ends, the caller's file stays.
+    const auto source = home() / "body.txt";
+    {
+        std::ofstream out(source, std::ios::binary);
+        out << body_;
+    }
+    const auto temporary = std::filesystem::path(platform::FileManager::temporaryDirectory());
+    auto entries = [&temporary] {
+        std::set<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(temporary)) found.insert(entry.path());
+        return found;
+    };
+    const auto before = entries();
+    auto fromFile = get(server_.url("/upload"));
+    fromFile->setShouldCompressRequestBody(true);
+    fromFile->setPostBodyFilePath(source.string());
+    ASSERT_TRUE(runAsync(fromFile));
+    EXPECT_TRUE(text(fromFile->responseData()) == body_);
+    EXPECT_TRUE(std::filesystem::exists(source));
+    EXPECT_EQ(entries(), before);
 }
 
 }  // namespace
