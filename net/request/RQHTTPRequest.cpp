@@ -162,55 +162,59 @@ std::shared_ptr<RQHTTPRequest> RQHTTPRequest::self() {
     return std::static_pointer_cast<RQHTTPRequest>(shared_from_this());
 }
 
+void RQHTTPRequest::copySharedSettingsTo(RQHTTPRequest& other) const {
+    other.setRequestHeaders(requestHeaders());
+    other.setRequestCookies(requestCookies());
+    other.setUseCookiePersistence(useCookiePersistence());
+    other.setUseKeychainPersistence(useKeychainPersistence());
+    other.setUseSessionPersistence(useSessionPersistence());
+    other.setAllowCompressedResponse(allowCompressedResponse());
+    other.setUsername(username());
+    other.setPassword(password());
+    other.setDomain(domain());
+    other.setProxyUsername(proxyUsername());
+    other.setProxyPassword(proxyPassword());
+    other.setProxyDomain(proxyDomain());
+    other.setProxyHost(proxyHost());
+    other.setProxyPort(proxyPort());
+    other.setProxyType(proxyType());
+    other.setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
+    other.setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
+    other.setTimeOutSeconds(timeOutSeconds());
+    other.setUseHTTPVersionOne(useHTTPVersionOne());
+    other.setValidatesSecureCertificate(validatesSecureCertificate());
+    other.setClientCertificateIdentity(clientCertificateIdentity());
+    other.setClientCertificates(clientCertificates());
+    other.setPACurl(PACurl());
+    other.setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
+    other.setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
+    other.setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
+    other.setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
+    other.setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
+}
+
 std::shared_ptr<RQHTTPRequest> RQHTTPRequest::copy() const {
     auto c = makeRequestOfSameClass(url());
+    copySharedSettingsTo(*c);
     c->setDelegate(listeners_.weakDelegate());
     c->setRequestMethod(requestMethod());
     c->setPostBody(postBody());
     c->setShouldStreamPostDataFromDisk(shouldStreamPostDataFromDisk());
     c->setPostBodyFilePath(postBodyFilePath());
-    c->setRequestHeaders(requestHeaders());
-    c->setRequestCookies(requestCookies());
-    c->setUseCookiePersistence(useCookiePersistence());
-    c->setUseKeychainPersistence(useKeychainPersistence());
-    c->setUseSessionPersistence(useSessionPersistence());
-    c->setAllowCompressedResponse(allowCompressedResponse());
     c->setDownloadDestinationPath(downloadDestinationPath());
     c->setTemporaryFileDownloadPath(temporaryFileDownloadPath());
-    c->setUsername(username());
-    c->setPassword(password());
-    c->setDomain(domain());
-    c->setProxyUsername(proxyUsername());
-    c->setProxyPassword(proxyPassword());
-    c->setProxyDomain(proxyDomain());
-    c->setProxyHost(proxyHost());
-    c->setProxyPort(proxyPort());
-    c->setProxyType(proxyType());
     c->setUploadProgressDelegate(listeners_.weakProgressDelegate(true));
     c->setDownloadProgressDelegate(listeners_.weakProgressDelegate(false));
-    c->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
-    c->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
     c->setPostLength(postLength());
     c->setHaveBuiltPostBody(haveBuiltPostBody());
     listeners_.copySelectorsTo(c->listeners_);
-    c->setTimeOutSeconds(timeOutSeconds());
     c->setShouldResetDownloadProgress(shouldResetDownloadProgress());
     c->setShouldResetUploadProgress(shouldResetUploadProgress());
     c->setShowAccurateProgress(showAccurateProgress());
     c->setDefaultResponseEncoding(defaultResponseEncoding());
     c->setAllowResumeForFileDownloads(allowResumeForFileDownloads());
     c->setUserInfo(userInfo());
-    c->setUseHTTPVersionOne(useHTTPVersionOne());
     c->setShouldRedirect(shouldRedirect());
-    c->setValidatesSecureCertificate(validatesSecureCertificate());
-    c->setClientCertificateIdentity(clientCertificateIdentity());
-    c->setClientCertificates(clientCertificates());
-    c->setPACurl(PACurl());
-    c->setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
-    c->setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
-    c->setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
-    c->setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
-    c->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
     return c;
 }
 
@@ -2057,36 +2061,9 @@ std::optional<std::string> RQHTTPRequest::responseString() {
 
 std::shared_ptr<RQHTTPRequest> RQHTTPRequest::HEADRequest() {
     auto head = makeRequestOfSameClass(url());
+    copySharedSettingsTo(*head);
     head->setRequestMethod("HEAD");
     head->mainRequest_.set(std::weak_ptr<RQHTTPRequest>(self()));
-    head->setRequestHeaders(requestHeaders());
-    head->setRequestCookies(requestCookies());
-    head->setUseCookiePersistence(useCookiePersistence());
-    head->setUseKeychainPersistence(useKeychainPersistence());
-    head->setUseSessionPersistence(useSessionPersistence());
-    head->setAllowCompressedResponse(allowCompressedResponse());
-    head->setUsername(username());
-    head->setPassword(password());
-    head->setDomain(domain());
-    head->setProxyUsername(proxyUsername());
-    head->setProxyPassword(proxyPassword());
-    head->setProxyDomain(proxyDomain());
-    head->setProxyHost(proxyHost());
-    head->setProxyPort(proxyPort());
-    head->setProxyType(proxyType());
-    head->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
-    head->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
-    head->setTimeOutSeconds(timeOutSeconds());
-    head->setUseHTTPVersionOne(useHTTPVersionOne());
-    head->setValidatesSecureCertificate(validatesSecureCertificate());
-    head->setClientCertificateIdentity(clientCertificateIdentity());
-    head->setClientCertificates(clientCertificates());
-    head->setPACurl(PACurl());
-    head->setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
-    head->setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
-    head->setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
-    head->setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
-    head->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
     return head;
 }
 

@@ -522,6 +522,8 @@ protected:
 
 private:
     std::shared_ptr<RQHTTPRequest> self();
+    // The settings a copy and a HEAD companion both take.
+    void copySharedSettingsTo(RQHTTPRequest& other) const;
     void performOnRequestThread(std::function<void()> task);
     void performOnMainThread(std::function<void()> task);
     void performBlockOnMainThread(std::function<void(RQHTTPRequest&)> call);
