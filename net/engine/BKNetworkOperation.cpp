@@ -61,18 +61,8 @@ void append(Data& out, std::string_view text) { out.insert(out.end(), text.begin
 
 std::string valueText(const Value& value) { return value.isString() ? *value.string() : value.description(); }
 
-int defaultPort(const platform::URL& url) {
-    if (url.port()) return *url.port();
-    return Text::lowercase(url.scheme()) == "https" ? 443 : 80;
-}
-
-bool sameOrigin(const platform::URL& a, const platform::URL& b) {
-    return Text::lowercase(a.scheme()) == Text::lowercase(b.scheme()) &&
-           Text::lowercase(a.host()) == Text::lowercase(b.host()) && defaultPort(a) == defaultPort(b);
-}
-
 URLProtectionSpace credentialSpaceFor(const platform::URL& url) {
-    return URLProtectionSpace(Text::lowercase(url.host()), defaultPort(url), Text::lowercase(url.scheme()),
+    return URLProtectionSpace(Text::lowercase(url.host()), url.effectivePort(), Text::lowercase(url.scheme()),
                               std::nullopt, URLProtectionSpace::kAuthenticationMethodDefault);
 }
 
@@ -713,7 +703,7 @@ std::shared_ptr<platform::URLRequest> BKNetworkOperation::connectionWillSendRequ
     std::lock_guard lock(mutex_);
     auto next = request_->copy();
     const platform::URL& target = request->url();
-    const bool sameServer = sameOrigin(request_->url(), target);
+    const bool sameServer = request_->url().isSameOrigin(target);
     next->setURL(target);
     if (redirectResponse->statusCode() == 303 && Text::uppercase(next->HTTPMethod()) != "HEAD") {
         // "See other" asks for a plain retrieval of the new resource.
@@ -735,7 +725,7 @@ bool BKNetworkOperation::credentialAllowedFor(const URLProtectionSpace& space) c
     if (space.isProxy()) return false;
     std::lock_guard lock(mutex_);
     const platform::URL& own = request_->url();
-    return Text::lowercase(space.host()) == Text::lowercase(own.host()) && space.port() == defaultPort(own) &&
+    return Text::lowercase(space.host()) == Text::lowercase(own.host()) && space.port() == own.effectivePort() &&
            Text::lowercase(space.protocol().value_or("")) == Text::lowercase(own.scheme());
 }
 

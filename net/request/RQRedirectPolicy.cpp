@@ -30,15 +30,8 @@ void RQRedirectPolicy::removeOriginBoundHeaders(platform::HTTPHeaders& headers) 
     headers.remove("Cookie");
 }
 
-int RQRedirectPolicy::effectivePort(const URL& url) {
-    if (auto port = url.port()) return *port;
-    return Text::lowercase(url.scheme()) == "https" ? 443 : 80;
-}
-
 bool RQRedirectPolicy::sameOrigin(const std::optional<URL>& a, const std::optional<URL>& b) {
-    if (!a || !b) return true;
-    return Text::lowercase(a->scheme()) == Text::lowercase(b->scheme()) &&
-           Text::lowercase(a->host()) == Text::lowercase(b->host()) && effectivePort(*a) == effectivePort(*b);
+    return !a || !b || a->isSameOrigin(*b);
 }
 
 }  // namespace clipora

@@ -29,10 +29,7 @@ public:
     // Headers meant for one origin only, dropped when a redirect changes it.
     static void removeOriginBoundHeaders(platform::HTTPHeaders& headers);
 
-    // The port a URL reaches: its own, else 443 for https and 80 otherwise.
-    static int effectivePort(const platform::URL& url);
-    // Same scheme, host (in any case) and effective port; a missing URL
-    // counts as the same origin.
+    // URL::isSameOrigin, with a missing URL counting as the same origin.
     static bool sameOrigin(const std::optional<platform::URL>& a, const std::optional<platform::URL>& b);
 };
 

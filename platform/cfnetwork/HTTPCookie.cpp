@@ -47,11 +47,6 @@ std::string effectivePath(const URL& url) {
     return path.empty() ? std::string("/") : path;
 }
 
-int effectivePort(const URL& url) {
-    if (url.port()) return *url.port();
-    return Text::equalsCaseInsensitive(url.scheme(), "https") ? 443 : 80;
-}
-
 bool isHTTPScheme(const URL& url) {
     return Text::equalsCaseInsensitive(url.scheme(), "http") || Text::equalsCaseInsensitive(url.scheme(), "https");
 }
@@ -407,7 +402,7 @@ bool HTTPCookie::matchesURL(const URL& url) const {
     if (!isHTTPScheme(url)) return false;
     if (secure_ && !Text::equalsCaseInsensitive(url.scheme(), "https")) return false;
     if (!domainMatches(url.host()) || !pathMatches(effectivePath(url))) return false;
-    if (!ports_.empty() && std::find(ports_.begin(), ports_.end(), effectivePort(url)) == ports_.end()) return false;
+    if (!ports_.empty() && std::find(ports_.begin(), ports_.end(), url.effectivePort()) == ports_.end()) return false;
     return true;
 }
 

@@ -89,8 +89,7 @@ Data HTTPMessage::body() const {
 bool HTTPMessage::isSecure() const { return url_ && equalsIgnoringCase(url_->scheme(), "https"); }
 
 std::uint16_t HTTPMessage::port() const {
-    if (url_ && url_->port()) return static_cast<std::uint16_t>(*url_->port());
-    return isSecure() ? 443 : 80;
+    return static_cast<std::uint16_t>(url_ ? url_->effectivePort() : 80);
 }
 
 std::string HTTPMessage::requestTarget(bool absoluteForm) const {

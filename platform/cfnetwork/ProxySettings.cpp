@@ -242,7 +242,7 @@ void ProxySettings::setSystemProxySettings(std::shared_ptr<const ProxySettings> 
 
 bool ProxySettings::bypasses(const URL& url) const {
     std::string host = lowered(url.host());
-    int port = url.port().value_or(lowered(url.scheme()) == "https" ? 443 : 80);
+    const int port = url.effectivePort();
     for (const auto& raw : noProxy) {
         if (raw == "*") return true;
         std::string pattern = lowered(raw);

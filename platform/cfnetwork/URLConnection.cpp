@@ -33,16 +33,6 @@ bool isHTTPScheme(const URL& url) {
 
 bool isSecure(const URL& url) { return Text::equalsCaseInsensitive(url.scheme(), "https"); }
 
-int effectivePort(const URL& url) {
-    if (url.port()) return *url.port();
-    return isSecure(url) ? 443 : 80;
-}
-
-std::string originOf(const URL& url) {
-    return Text::lowercase(url.scheme()) + "://" + Text::lowercase(url.host()) + ":" +
-           std::to_string(effectivePort(url));
-}
-
 bool isRedirectStatus(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -341,7 +331,7 @@ void URLConnection::sendRequest(std::shared_ptr<URLRequest> request) {
 void URLConnection::startExchange(const std::shared_ptr<URLRequest>& request, HTTPProxy proxy) {
     const URL url = request->url();
     proxy_ = proxy;
-    auto served = HostResolver::overrideFor(url.host(), static_cast<std::uint16_t>(effectivePort(url)));
+    auto served = HostResolver::overrideFor(url.host(), static_cast<std::uint16_t>(url.effectivePort()));
     bool local = NetworkReachability::isLocalHost(url.host()) || (served && served->address().is_loopback());
     if (proxy.isNone() && !local) {
         auto flags = NetworkReachability::forInternetConnection()->flags();
@@ -358,9 +348,8 @@ void URLConnection::startExchange(const std::shared_ptr<URLRequest>& request, HT
         if (auto cookies = HTTPCookieStorage::sharedHTTPCookieStorage()->cookieHeaderForURL(url))
             message->setHeaderFieldValue("Cookie", *cookies);
     }
-    const std::string origin = originOf(url);
     for (const AppliedAuthentication& applied : applied_) {
-        if (!applied.space.isProxy() && applied.origin != origin) continue;
+        if (!applied.space.isProxy() && !applied.origin.isSameOrigin(url)) continue;
         applied.authentication->applyCredentials(message, applied.credential.user(),
                                                  applied.credential.password().value_or(""));
     }
@@ -587,7 +576,7 @@ void URLConnection::redirect(const std::shared_ptr<HTTPMessage>& head, const URL
         deliverResponse(head);
         return;
     }
-    if (originOf(next->url()) != originOf(from)) {
+    if (!next->url().isSameOrigin(from)) {
         // Credentials meant for one server never travel on to another,
         // even when the delegate copied them into the new request.
         auto sanitized = next->copy();
@@ -656,13 +645,13 @@ void URLConnection::challengePassword(const std::shared_ptr<HTTPMessage>& head) 
     }
     // A proxy's space is the proxy's own host and port.
     std::string host = Text::lowercase(proxy && !proxy_.isNone() ? proxy_.host : url.host());
-    int port = proxy && !proxy_.isNone() ? proxy_.port : effectivePort(url);
+    int port = proxy && !proxy_.isNone() ? proxy_.port : url.effectivePort();
     URLProtectionSpace space =
         proxy ? URLProtectionSpace::proxySpace(host, port,
                                                isSecure(url) ? URLProtectionSpace::kProxyTypeHTTPS
                                                              : URLProtectionSpace::kProxyTypeHTTP,
                                                realm, method)
-              : URLProtectionSpace(host, effectivePort(url), Text::lowercase(url.scheme()), realm, method);
+              : URLProtectionSpace(host, url.effectivePort(), Text::lowercase(url.scheme()), realm, method);
 
     // Credentials of ours that this answer refused count as a failure.
     const std::string key = spaceKey(space);
@@ -703,7 +692,7 @@ void URLConnection::challengeServerTrust(PendingTrust trust) {
     auto self = shared_from_this();
     const URL url = current_->url();
     auto serverTrust = std::make_shared<ServerTrust>(trust.peer);
-    URLProtectionSpace space(Text::lowercase(url.host()), effectivePort(url), "https", std::nullopt,
+    URLProtectionSpace space(Text::lowercase(url.host()), url.effectivePort(), "https", std::nullopt,
                              URLProtectionSpace::kAuthenticationMethodServerTrust);
     space.setServerTrust(serverTrust);
     phase_ = Phase::WaitingForAnswer;
@@ -725,7 +714,7 @@ void URLConnection::challengeClientCertificate(const Error& error, bool certain)
     clientCertificateCertain_ = certain;
     clientCertificateError_ = error;
     dropTransaction();
-    URLProtectionSpace space(Text::lowercase(url.host()), effectivePort(url), "https", std::nullopt,
+    URLProtectionSpace space(Text::lowercase(url.host()), url.effectivePort(), "https", std::nullopt,
                              URLProtectionSpace::kAuthenticationMethodClientCertificate);
     auto proposed = URLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(space);
     phase_ = Phase::WaitingForAnswer;
@@ -834,7 +823,7 @@ void URLConnection::answer(Answer kind, const std::optional<URLCredential>& give
                 std::erase_if(applied_, [&](const AppliedAuthentication& a) {
                     return spaceKey(a.space) == key && a.space.isProxy() == space.isProxy();
                 });
-                applied_.push_back({authentication, *credential, space, originOf(url)});
+                applied_.push_back({authentication, *credential, space, url});
                 if (credential->persistence() != URLCredential::Persistence::None)
                     credentialToStore_ = std::make_pair(*credential, space);
                 dropTransaction();

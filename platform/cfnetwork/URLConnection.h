@@ -25,6 +25,7 @@
 #include "platform/cfnetwork/URLProtectionSpace.h"
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 
 namespace clipora::platform {
@@ -151,7 +152,8 @@ private:
         std::shared_ptr<HTTPAuthentication> authentication;
         URLCredential credential;
         URLProtectionSpace space;
-        std::string origin;
+        // A URL of the origin the credentials were given for.
+        URL origin;
     };
 
     std::shared_ptr<URLConnectionDelegate> delegate() const;

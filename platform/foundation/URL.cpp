@@ -304,6 +304,16 @@ std::optional<std::string> URL::password() const {
 
 std::string URL::host() const { return decodedOrRaw(host_); }
 
+int URL::effectivePort() const {
+    if (port_) return *port_;
+    return Text::equalsCaseInsensitive(scheme_, "https") ? 443 : 80;
+}
+
+bool URL::isSameOrigin(const URL& other) const {
+    return Text::equalsCaseInsensitive(scheme_, other.scheme_) &&
+           Text::equalsCaseInsensitive(host(), other.host()) && effectivePort() == other.effectivePort();
+}
+
 std::string URL::path() const { return decodedOrRaw(path_); }
 
 std::string URL::lastPathComponent() const {

@@ -51,6 +51,9 @@ public:
     // Without the brackets of an IPv6 literal; empty when there is none.
     std::string host() const;
     std::optional<int> port() const { return port_; }
+    // The port the URL reaches: port() when it is given, else the default of
+    // the HTTP scheme, 443 for "https" and 80 for any other scheme.
+    int effectivePort() const;
     // Decoded path ("/a b" for "/a%20b"); empty for "http://host".
     std::string path() const;
     const std::string& percentEncodedPath() const { return path_; }
@@ -74,6 +77,12 @@ public:
     // slashes stay. Text that would change the URL's meaning ("?", "#",
     // "&", "%") can never leave a path built this way.
     static std::string percentEscapePath(std::string_view path, std::string_view alsoEscape = {});
+
+    // Same origin: the same scheme and host (without regard to case) and the
+    // same effectivePort(). User information, path, query and fragment do not
+    // count; two URLs without a host are of one origin when scheme and port
+    // agree.
+    bool isSameOrigin(const URL& other) const;
 
     // Same scheme and host (without regard to case), user information, port,
     // path, query and fragment.

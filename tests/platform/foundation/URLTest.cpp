@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "platform/foundation/Value.h"
 
@@ -212,6 +214,34 @@ TEST(URLTest, AppendingPathComponents) {
     }
     EXPECT_EQ(URL::fileURLWithPath("/tmp").URLByAppendingPathComponent("a b").path(), "/tmp/a b");
     EXPECT_EQ(URL::percentEscapePath("/a b/~c?#&=/", "~"), "/a%20b/%7Ec%3F%23%26%3D/");
+}
+
+TEST(URLTest, EffectivePortAndOrigin) {
+    const std::pair<const char*, int> ports[] = {
+        {"http://h/", 80},          {"HTTPS://h/", 443},      {"https://h:8443/", 8443}, {"http://h:443/", 443},
+        {"ftp://h/", 80},           {"file:///tmp/a", 80},    {"RATE_LIMIT_EXCEEDED", 80}, {"https://[::1]/", 443},
+    };
+    for (const auto& [text, port] : ports) EXPECT_EQ(parse(text).effectivePort(), port) << text;
+
+    const std::tuple<const char*, const char*, bool> origins[] = {
+        {"http://example.com/a", "HTTP://Example.COM/b?q#f", true},
+        {"http://example.com/", "http://example.com:80/", true},
+        {"https://example.com/", "https://example.com:443/x", true},
+        {"http://u:p@example.com/", "http://example.com/", true},
+        {"http://example.com/", "https://example.com/", false},
+        {"http://example.com:443/", "https://example.com/", false},
+        {"http://example.com/", "http://example.com:8080/", false},
+        {"http://example.com/", "http://www.example.com/", false},
+        {"fb123://authorize", "FB123://AUTHORIZE:80", true},
+        {"fb123://authorize", "http://authorize", false},
+        {"file:///tmp/a", "file:///var/b", true},
+        {"file:///tmp/a", "http:///tmp/a", false},
+        {"http:///a", "http://h/a", false},
+    };
+    for (const auto& [a, b, same] : origins) {
+        EXPECT_EQ(parse(a).isSameOrigin(parse(b)), same) << a << " / " << b;
+        EXPECT_EQ(parse(b).isSameOrigin(parse(a)), same) << b << " / " << a;
+    }
 }
 
 TEST(URLTest, EqualityIgnoresCaseOfSchemeAndHostOnly) {
