@@ -1,8 +1,8 @@
 #include "app/AlbumCell.h"
 
 #include "app/DefaultStyleSheet.h"
+#include "platform/foundation/EdgeInsets.h"
 #include "platform/uikit/Device.h"
-#include "platform/uikit/EdgeInsets.h"
 #include "platform/uikit/Image.h"
 #include "platform/uikit/ImageView.h"
 #include "platform/uikit/Label.h"

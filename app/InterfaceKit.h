@@ -6,8 +6,8 @@
 #include "app/IKMemoryCache.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/OperationQueue.h"
+#include "platform/foundation/Rect.h"
 #include "platform/uikit/InterfaceOrientation.h"
-#include "platform/uikit/Rect.h"
 
 namespace clipora {
 

@@ -5,11 +5,11 @@
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/DateFormatter.h"
+#include "platform/foundation/EdgeInsets.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/AffineTransform.h"
 #include "platform/uikit/Color.h"
-#include "platform/uikit/EdgeInsets.h"
 #include "platform/uikit/Font.h"
 #include "platform/uikit/Image.h"
 #include "platform/uikit/Screen.h"

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/PRRefreshTableHeaderDelegate.h"
+#include "platform/foundation/Rect.h"
 #include "platform/uikit/ActivityIndicatorView.h"
 #include "platform/uikit/Label.h"
 #include "platform/uikit/Layer.h"
-#include "platform/uikit/Rect.h"
 #include "platform/uikit/ScrollView.h"
 #include "platform/uikit/View.h"
 

@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/Rect.h"
 #include "platform/foundation/Timer.h"
 #include "platform/uikit/ActivityIndicatorView.h"
 #include "platform/uikit/ImageView.h"
 #include "platform/uikit/Label.h"
-#include "platform/uikit/Rect.h"
 #include "platform/uikit/View.h"
 
 namespace clipora {

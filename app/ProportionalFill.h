@@ -2,9 +2,9 @@
 
 #include <memory>
 
+#include "platform/foundation/Rect.h"
+#include "platform/foundation/Size.h"
 #include "platform/uikit/Image.h"
-#include "platform/uikit/Rect.h"
-#include "platform/uikit/Size.h"
 
 namespace clipora {
 

@@ -1,10 +1,10 @@
 #include "app/QRBBaseViewController.h"
 
+#include "platform/foundation/EdgeInsets.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/uikit/Color.h"
 #include "platform/uikit/Device.h"
-#include "platform/uikit/EdgeInsets.h"
 #include "platform/uikit/Image.h"
 #include "platform/uikit/Label.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "platform/foundation/Rect.h"
 #include "platform/uikit/NavigationBar.h"
-#include "platform/uikit/Rect.h"
 
 namespace clipora {
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/foundation/Rect.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/Button.h"
 #include "platform/uikit/Color.h"
 #include "platform/uikit/Control.h"
 #include "platform/uikit/Image.h"
-#include "platform/uikit/Rect.h"
 
 namespace clipora {
 

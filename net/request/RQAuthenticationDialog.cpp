@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "platform/cfnetwork/HTTPAuthentication.h"
+#include "platform/foundation/EdgeInsets.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/Device.h"
-#include "platform/uikit/EdgeInsets.h"
 #include "platform/uikit/GeometryValue.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/NavigationBar.h"

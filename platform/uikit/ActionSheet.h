@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Rect.h"
 #include "platform/uikit/ActionSheetDelegate.h"
-#include "platform/uikit/Rect.h"
 #include "platform/uikit/View.h"
 
 namespace clipora::platform {

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "platform/uikit/Point.h"
-#include "platform/uikit/Rect.h"
-#include "platform/uikit/Size.h"
+#include "platform/foundation/Point.h"
+#include "platform/foundation/Rect.h"
+#include "platform/foundation/Size.h"
 
 namespace clipora::platform {
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Rect.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/InterfaceOrientation.h"
-#include "platform/uikit/Rect.h"
 #include "platform/uikit/Responder.h"
 
 namespace clipora::platform {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/foundation/Rect.h"
 #include "platform/foundation/Value.h"
-#include "platform/uikit/Rect.h"
 
 namespace clipora::platform {
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/EdgeInsets.h"
 #include "platform/uikit/Color.h"
 #include "platform/uikit/Control.h"
-#include "platform/uikit/EdgeInsets.h"
 #include "platform/uikit/Font.h"
 #include "platform/uikit/ImageView.h"
 #include "platform/uikit/Label.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/uikit/Size.h"
+#include "platform/foundation/Size.h"
 
 namespace clipora::platform {
 

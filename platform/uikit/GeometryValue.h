@@ -4,10 +4,10 @@
 #include <string>
 
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Point.h"
+#include "platform/foundation/Rect.h"
+#include "platform/foundation/Size.h"
 #include "platform/foundation/Value.h"
-#include "platform/uikit/Point.h"
-#include "platform/uikit/Rect.h"
-#include "platform/uikit/Size.h"
 
 namespace clipora::platform {
 

@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
+#include "platform/foundation/Point.h"
+#include "platform/foundation/Rect.h"
+#include "platform/foundation/Size.h"
 #include "platform/uikit/AffineTransform.h"
 #include "platform/uikit/Bitmap.h"
 #include "platform/uikit/Color.h"
-#include "platform/uikit/Point.h"
-#include "platform/uikit/Rect.h"
-#include "platform/uikit/Size.h"
 
 namespace clipora::platform {
 

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "platform/foundation/Coding.h"
+#include "platform/foundation/EdgeInsets.h"
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Point.h"
+#include "platform/foundation/Rect.h"
+#include "platform/foundation/Size.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/Bitmap.h"
-#include "platform/uikit/EdgeInsets.h"
-#include "platform/uikit/Point.h"
-#include "platform/uikit/Rect.h"
-#include "platform/uikit/Size.h"
 
 namespace clipora::platform {
 

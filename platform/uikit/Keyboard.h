@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/uikit/Rect.h"
+#include "platform/foundation/Rect.h"
 
 namespace clipora::platform {
 

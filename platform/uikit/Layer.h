@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Rect.h"
 #include "platform/uikit/AffineTransform.h"
 #include "platform/uikit/Color.h"
-#include "platform/uikit/Rect.h"
 
 namespace clipora::platform {
 

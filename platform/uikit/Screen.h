@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "platform/foundation/Object.h"
-#include "platform/uikit/Rect.h"
+#include "platform/foundation/Rect.h"
 
 namespace clipora::platform {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/uikit/EdgeInsets.h"
+#include "platform/foundation/EdgeInsets.h"
 #include "platform/uikit/ScrollViewDelegate.h"
 #include "platform/uikit/View.h"
 

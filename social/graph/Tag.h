@@ -8,7 +8,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Object.h"
-#include "platform/uikit/Point.h"
+#include "platform/foundation/Point.h"
 
 namespace clipora {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/Error.h"
-#include "platform/uikit/Size.h"
+#include "platform/foundation/Size.h"
 #include "social/graph/FBBaseClass.h"
 #include "social/graph/Tag.h"
 #include "social/graph/TagPhotoDelegate.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/Size.h"
 #include "platform/uikit/Image.h"
-#include "platform/uikit/Size.h"
 #include "social/graph/FBUploadOperation.h"
 #include "social/graph/Photo.h"
 #include "social/graph/TagPhoto.h"

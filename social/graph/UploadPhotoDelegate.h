@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/uikit/Size.h"
+#include "platform/foundation/Size.h"
 #include "social/graph/Photo.h"
 #include "social/graph/Tag.h"
 

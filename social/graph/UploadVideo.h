@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Size.h"
 #include "platform/foundation/Value.h"
-#include "platform/uikit/Size.h"
 #include "social/graph/FBUploadOperation.h"
 #include "social/graph/UploadVideoDelegate.h"
 #include "social/graph/Video.h"

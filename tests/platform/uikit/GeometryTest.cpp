@@ -3,10 +3,10 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/foundation/Rect.h"
 #include "platform/uikit/AffineTransform.h"
 #include "platform/uikit/Color.h"
 #include "platform/uikit/Font.h"
-#include "platform/uikit/Rect.h"
 
 using namespace clipora::platform;
 

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Size.h"
 #include "platform/foundation/Value.h"
-#include "platform/uikit/Size.h"
 #include "social/graph/CreateAlbum.h"
 #include "social/graph/GetAlbum.h"
 #include "social/graph/GetPhotos.h"
