@@ -21,6 +21,7 @@
 #include <fstream>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/cfnetwork/HTTPClientCore.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
@@ -44,6 +45,51 @@ std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
     return s;
+}
+
+// What the PAC evaluator is started with: the environment this process
+// started with, copied before any thread ran, and the evaluator's location
+// found on that environment's PATH. Evaluations run on worker threads, and
+// a worker that handed the spawn the live `environ` (or searched the live
+// PATH, as posix_spawnp does) read strings that setenv() on another thread
+// may be replacing and freeing at that moment; a copy nobody changes can be
+// read from any thread.
+struct EvaluatorLaunch {
+    std::vector<std::string> variables;
+    std::vector<char*> environment;  // into `variables`, null-terminated
+    std::string searchPath;
+};
+
+const EvaluatorLaunch& evaluatorLaunch() {
+    // Never destroyed: a detached evaluation may still start one at exit.
+    static const EvaluatorLaunch* launch = [] {
+        auto* made = new EvaluatorLaunch;
+        for (char** variable = environ; variable && *variable; ++variable) made->variables.emplace_back(*variable);
+        for (std::string& variable : made->variables) {
+            made->environment.push_back(variable.data());
+            if (variable.starts_with("PATH=")) made->searchPath = variable.substr(5);
+        }
+        made->environment.push_back(nullptr);
+        // The C library's default search path when there is no PATH.
+        if (made->searchPath.empty()) made->searchPath = "/bin:/usr/bin";
+        return made;
+    }();
+    return *launch;
+}
+
+// Taken during start-up, before main() starts any thread.
+[[maybe_unused]] const bool kEvaluatorLaunchTaken = (evaluatorLaunch(), true);
+
+// The first executable `name` on the search path; empty when there is none.
+std::string executableOnPath(const std::string& name, std::string_view searchPath) {
+    while (true) {
+        const auto colon = searchPath.find(':');
+        std::string folder(searchPath.substr(0, colon));
+        std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (colon == std::string_view::npos) return {};
+        searchPath.remove_prefix(colon + 1);
+    }
 }
 
 std::optional<std::string> environment(const char* lowerName) {
@@ -331,13 +377,17 @@ std::optional<std::vector<ProxyEntry>> ProxySettings::proxiesForPACScript(std::s
     std::vector<char*> argv;
     for (auto& a : arguments) argv.push_back(a.data());
     argv.push_back(nullptr);
+    const EvaluatorLaunch& launch = evaluatorLaunch();
+    const std::string evaluator = executableOnPath(kPACEvaluator, launch.searchPath);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[1], 0);
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    int spawned = ::posix_spawnp(&pid, kPACEvaluator, &actions, nullptr, argv.data(), environ);
+    int spawned = evaluator.empty() ? ENOENT
+                                    : ::posix_spawn(&pid, evaluator.c_str(), &actions, nullptr, argv.data(),
+                                                    launch.environment.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(input[1]);
     ::close(output[1]);

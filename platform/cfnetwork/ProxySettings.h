@@ -45,7 +45,9 @@ struct ProxyEntry {
 // library's `pactester` front end, spawned, never forked from this
 // multi-threaded process) that is killed when it overruns its time; scripts
 // above 1 MiB are refused. A script that fails for any reason means "no
-// proxy".
+// proxy". The evaluator gets the environment this process started with
+// (and is found on its PATH), never the one of the moment: evaluations run
+// on worker threads, where the live environment cannot be read safely.
 class ProxySettings {
 public:
     static constexpr std::size_t kMaxPACScriptSize = 1024 * 1024;
