@@ -24,10 +24,11 @@ struct NoteServiceTimeouts {
 //
 // Only https URLs are accepted: calls carry passwords and tokens. The
 // server's certificate chain is verified against the system store plus
-// $CLIPORA_CA_FILE and its name against the URL's host. A time-out, a
-// failed connection or TLS check, a status other than 200 or a reply larger
-// than the runtime's maximum message size throw TTransportException; the
-// request's bytes never appear in an exception or a log.
+// the platform's extra CA file (TLSTrust) and its name against the URL's
+// host. A time-out, a failed connection or TLS check, a status other than
+// 200 or a reply larger than the runtime's maximum message size throw
+// TTransportException; the request's bytes never appear in an exception or
+// a log.
 class NoteServiceHTTP {
 public:
     NoteServiceHTTP() = delete;

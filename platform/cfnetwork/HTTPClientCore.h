@@ -22,7 +22,7 @@
 // - Everything then happens on the core's single I/O thread: name
 //   resolution (HostResolver, with its loopback overrides), connect, SOCKS5
 //   or CONNECT through a proxy, the TLS handshake (system trust store plus
-//   $CLIPORA_CA_FILE, SNI and host-name check; see TLSTrust), writing the
+//   TLSTrust's extra CA file, SNI and host-name check), writing the
 //   request and parsing the response with strict limits (header section
 //   <= 64 KiB and <= 100 fields, chunk sizes checked for overflow).
 // - The observer (weak) is told on the I/O thread whenever something

@@ -1,6 +1,8 @@
 #include "platform/cfnetwork/TLSTrust.h"
 
 #include <cstdlib>
+#include <mutex>
+#include <utility>
 
 #include <boost/asio/error.hpp>
 #include <boost/asio/ip/address.hpp>
@@ -21,17 +23,54 @@ bool isAddressLiteral(const std::string& host) {
     return !ec;
 }
 
+std::optional<std::string> nonEmpty(std::optional<std::string> path) {
+    if (path && path->empty()) return std::nullopt;
+    return path;
+}
+
+struct ExtraCAFile {
+    std::mutex mutex;
+    std::optional<std::string> path;
+};
+
+ExtraCAFile& extraCAFileState() {
+    // Never destroyed: detached I/O threads may still configure a context
+    // while the process exits.
+    static ExtraCAFile* state = [] {
+        auto* made = new ExtraCAFile;
+        if (const char* file = std::getenv(TLSTrust::kExtraCAFileVariable)) made->path = nonEmpty(file);
+        return made;
+    }();
+    return *state;
+}
+
+// The environment is read during start-up, before any thread runs that
+// could change it.
+[[maybe_unused]] const bool kExtraCAFileRead = (extraCAFileState(), true);
+
 }  // namespace
 
 Error TLSPeerTrust::error() const { return TLSTrust::verifyError(verifyResult); }
 
+std::optional<std::string> TLSTrust::extraCAFile() {
+    auto& state = extraCAFileState();
+    std::lock_guard lock(state.mutex);
+    return state.path;
+}
+
+std::optional<std::string> TLSTrust::setExtraCAFile(std::optional<std::string> path) {
+    auto& state = extraCAFileState();
+    std::lock_guard lock(state.mutex);
+    return std::exchange(state.path, nonEmpty(std::move(path)));
+}
+
 bool TLSTrust::configureContext(SSL_CTX* context, const std::shared_ptr<TLSIdentity>& identity, std::string* problem) {
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
     SSL_CTX_set_default_verify_paths(context);
-    if (const char* file = std::getenv(kExtraCAFileVariable); file && *file) {
-        if (SSL_CTX_load_verify_locations(context, file, nullptr) != 1) {
+    if (const auto file = extraCAFile()) {
+        if (SSL_CTX_load_verify_locations(context, file->c_str(), nullptr) != 1) {
             ERR_clear_error();
-            Log::write(std::string("TLS: cannot load the CA file ") + file);
+            Log::write("TLS: cannot load the CA file " + *file);
         }
     }
     if (identity) {

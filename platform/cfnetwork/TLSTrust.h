@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,23 @@ struct TLSPeerTrust {
 };
 
 // Trust policy for every TLS connection the HTTP core makes. Certificates are
-// verified against the system store plus the extra CA file named by
-// $CLIPORA_CA_FILE (read again for every new connection, so tests can point
-// it at a CA they made). There is deliberately no process-wide switch that
-// turns verification off: only a single connection may be made without it.
+// verified against the system store plus one extra CA file (extraCAFile()).
+// There is deliberately no process-wide switch that turns verification off:
+// only a single connection may be made without it.
 class TLSTrust {
 public:
     TLSTrust() = delete;
 
     static constexpr const char* kExtraCAFileVariable = "CLIPORA_CA_FILE";
+
+    // The extra CA file that contexts configured from now on load: the one
+    // $CLIPORA_CA_FILE named when the process started, until
+    // setExtraCAFile() names another (std::nullopt or empty: none). Safe from
+    // any thread: I/O threads configure contexts while a test or the device
+    // program changes the file, which the environment could not allow.
+    static std::optional<std::string> extraCAFile();
+    // Answers the file named before.
+    static std::optional<std::string> setExtraCAFile(std::optional<std::string> path);
 
     // Loads the trust anchors and the client identity (with its chain) into
     // a client context, TLS 1.2 and later. False (and the reason) when the

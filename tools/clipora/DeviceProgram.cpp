@@ -18,6 +18,7 @@
 #include "app/OptionListViewController.h"
 #include "app/ProgressHUD.h"
 #include "platform/cfnetwork/HostResolver.h"
+#include "platform/cfnetwork/TLSTrust.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
@@ -110,7 +111,7 @@ std::string percent(double fraction) {
 DeviceProgram::DeviceProgram(Options options) : options_(std::move(options)) {}
 
 void DeviceProgram::launch() {
-    if (!options_.caFile.empty()) ::setenv("CLIPORA_CA_FILE", options_.caFile.c_str(), 1);
+    if (!options_.caFile.empty()) TLSTrust::setExtraCAFile(options_.caFile);
     if (options_.standinPort != 0) {
         for (const auto& host : FBHosts::current().hostNames()) HostResolver::setOverride(host, options_.standinPort);
         // The browser screen's mobile and main web hosts.

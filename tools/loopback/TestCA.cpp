@@ -1,6 +1,5 @@
 #include "tools/loopback/TestCA.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -89,7 +88,7 @@ TestCA::TestCA(std::filesystem::path directory, const std::vector<std::string>& 
     server_ = issue(names, "server");
 }
 
-TestCA::~TestCA() { untrust(); }
+TestCA::~TestCA() = default;
 
 TestCA::Leaf TestCA::issue(const std::vector<std::string>& names, const std::string& fileStem) {
     return makeLeaf(names, fileStem, false);
@@ -125,24 +124,6 @@ TestCA::Leaf TestCA::makeLeaf(const std::vector<std::string>& names, const std::
     X509_free(cert);
     EVP_PKEY_free(key);
     return leaf;
-}
-
-void TestCA::trust() {
-    if (trusted_) return;
-    if (const char* previous = std::getenv("CLIPORA_CA_FILE")) previousCAFile_ = previous;
-    setenv("CLIPORA_CA_FILE", caFile_.c_str(), 1);
-    trusted_ = true;
-}
-
-void TestCA::untrust() {
-    if (!trusted_) return;
-    if (previousCAFile_) {
-        setenv("CLIPORA_CA_FILE", previousCAFile_->c_str(), 1);
-    } else {
-        unsetenv("CLIPORA_CA_FILE");
-    }
-    previousCAFile_.reset();
-    trusted_ = false;
 }
 
 }  // namespace clipora::loopback

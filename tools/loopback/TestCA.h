@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,9 +11,9 @@
 namespace clipora::loopback {
 
 // A certificate authority made at test time (OpenSSL, EC P-256 keys) and the
-// server certificates it issues. Nothing trusts it until a test names its
-// certificate in $CLIPORA_CA_FILE (trust(), undone when the object goes).
-// Files are written into `directory` (a test's temporary home).
+// server certificates it issues. Nothing trusts it until its user hands
+// caFile() to the client under test. Files are written into `directory` (a
+// test's temporary home).
 class TestCA {
 public:
     struct Leaf {
@@ -42,10 +41,6 @@ public:
     // A certificate for these names that signs itself (no CA vouches for it).
     Leaf selfSigned(const std::vector<std::string>& names, const std::string& fileStem);
 
-    // Sets $CLIPORA_CA_FILE to caFile() until untrust() or destruction.
-    void trust();
-    void untrust();
-
 private:
     Leaf makeLeaf(const std::vector<std::string>& names, const std::string& fileStem, bool selfSigned);
 
@@ -56,8 +51,6 @@ private:
     std::unique_ptr<X509, void (*)(X509*)> caCertificate_{nullptr, X509_free};
     Leaf server_;
     long serial_ = 1;
-    bool trusted_ = false;
-    std::optional<std::string> previousCAFile_;
 };
 
 }  // namespace clipora::loopback

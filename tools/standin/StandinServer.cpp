@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <vector>
 #include <thread>
+#include <utility>
 
 // cpp-httplib only through the test support header, so that every user
 // sees the same TLS configuration.
@@ -15,6 +16,7 @@
 #include "tools/loopback/TestCA.h"
 
 #include "platform/cfnetwork/HostResolver.h"
+#include "platform/cfnetwork/TLSTrust.h"
 #include "tools/standin/MultipartForm.h"
 #include "tools/standin/StandinGraph.h"
 #include "tools/standin/StandinReply.h"
@@ -70,6 +72,9 @@ struct StandinServer::Impl {
     std::filesystem::path directory;
     bool ownsDirectory = false;
     std::unique_ptr<loopback::TestCA> ca;
+    // While the server runs with trustCA: the extra CA file trusted before.
+    bool trusting = false;
+    std::optional<std::string> previousCAFile;
     std::unique_ptr<httplib::SSLServer> server;
     std::thread thread;
     std::uint16_t port = 0;
@@ -348,7 +353,10 @@ void StandinServer::start() {
         }
         d.ca = std::make_unique<loopback::TestCA>(d.directory, d.hosts.names());
     }
-    if (d.options.trustCA) d.ca->trust();
+    if (d.options.trustCA) {
+        d.previousCAFile = platform::TLSTrust::setExtraCAFile(d.ca->caFile().string());
+        d.trusting = true;
+    }
     d.server = std::make_unique<httplib::SSLServer>(d.ca->server().certificateFile.c_str(),
                                                     d.ca->server().privateKeyFile.c_str());
     if (!d.server->is_valid()) throw std::runtime_error("stand-in: the server certificate does not load");
@@ -383,7 +391,10 @@ void StandinServer::stop() {
     if (d.options.overrideResolver) {
         for (const auto& name : d.hosts.names()) platform::HostResolver::removeOverride(name);
     }
-    if (d.ca) d.ca->untrust();
+    if (d.trusting) {
+        platform::TLSTrust::setExtraCAFile(std::exchange(d.previousCAFile, std::nullopt));
+        d.trusting = false;
+    }
 }
 
 bool StandinServer::isRunning() const { return impl_->thread.joinable(); }

@@ -18,7 +18,7 @@ namespace clipora::standin {
 // The local stand-in of the social network: one HTTPS server on loopback
 // that plays every host of the network (see StandinHosts) and tells them
 // apart by the Host header. Its certificate comes from a CA made at start;
-// in-process it trusts that CA through $CLIPORA_CA_FILE and maps the host
+// in-process it trusts that CA (TLSTrust::setExtraCAFile) and maps the host
 // names to its port through the platform's resolver override, so the
 // system's own URLs ("https://graph.social.test/...") reach it unchanged.
 //
@@ -45,7 +45,7 @@ public:
         // Where the CA and the server certificate are written. Empty: a new
         // temporary folder, removed when the server goes.
         std::filesystem::path directory;
-        // Point $CLIPORA_CA_FILE at the CA while the server lives.
+        // Have the HTTP core trust the CA while the server runs.
         bool trustCA = true;
         // Map every host name to the port through the platform's resolver
         // while the server runs.
