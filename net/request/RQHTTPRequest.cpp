@@ -771,15 +771,12 @@ void RQHTTPRequest::updatePartialDownloadSize() {
         !FileManager::fileExists(temporary))
         return;
     std::optional<Error> failure;
-    auto attributes = FileManager::attributesOfItem(temporary, &failure);
-    if (!attributes) {
-        auto error = RQError::make(RQError::kFileManagement,
-                                   Text::format("Failed to get attributes for file at path '%@'", temporary));
-        if (failure) error = error.withUnderlyingError(*failure);
-        failWithError(error);
+    const auto size = RQResponseBodyWriter::partialFileSize(temporary, &failure);
+    if (!size) {
+        if (failure) failWithError(*failure);
         return;
     }
-    partialDownloadSize_.store(attributes->size);
+    partialDownloadSize_.store(*size);
 }
 
 // ===========================================================================
@@ -1172,16 +1169,10 @@ void RQHTTPRequest::handleBytesAvailable() {
                 auto message = request_.get();
                 const bool rangeSent = message && message->headerFieldValue("Range").has_value();
                 if (allowResumeForFileDownloads() && rangeSent && responseStatusCode() == 206) {
-                    // Only a part that starts where the partial file ends
-                    // continues it; any other part would corrupt it.
                     auto headers = responseHeaders();
-                    auto range = headers ? headers->value("Content-Range") : std::nullopt;
-                    auto first = range ? RQResponseHead::contentRangeStart(*range) : std::nullopt;
-                    if (!first || *first != partialDownloadSize()) {
-                        failWithError(RQError::make(
-                            RQError::kInternalError,
-                            Text::format("The server sent a part (%@) that does not continue the partial download",
-                                         range.value_or("no Content-Range"))));
+                    if (auto refused = RQResponseBodyWriter::checkContinuation(
+                            headers ? headers->value("Content-Range") : std::nullopt, partialDownloadSize())) {
+                        failWithError(*refused);
                         return;
                     }
                     append = true;
@@ -1190,14 +1181,14 @@ void RQHTTPRequest::handleBytesAvailable() {
                     partialDownloadSize_.store(0);
                 }
             } else {
-                temporary = DownloadFile::temporaryPathBeside(destination).string();
+                temporary = RQResponseBodyWriter::temporaryPathBeside(destination);
                 setTemporaryFileDownloadPath(temporary);
             }
             std::string inflatedPath;
             if (inflateNow) {
                 inflatedPath = temporaryUncompressedDataDownloadPath();
                 if (inflatedPath.empty()) {
-                    inflatedPath = DownloadFile::temporaryPathBeside(destination).string();
+                    inflatedPath = RQResponseBodyWriter::temporaryPathBeside(destination);
                     setTemporaryUncompressedDataDownloadPath(inflatedPath);
                 }
             }
@@ -1266,23 +1257,19 @@ void RQHTTPRequest::handleStreamComplete() {
                 if (!allowResumeForFileDownloads()) removeTemporaryDownloadFile();
                 removeTemporaryUncompressedDownloadFile();
             } else if (!redirectPending && !authenticationPending) {
-                const std::string destination = downloadDestinationPath();
-                const std::string temporary = temporaryFileDownloadPath();
+                using Finish = RQResponseBodyWriter::Finish;
                 const bool compressed = isResponseCompressed() && !resumeAlreadyComplete_.load();
-                if (compressed && shouldWaitToInflateCompressedResponses()) {
-                    std::optional<Error> failure;
-                    if (!RQDataDecompressor::uncompressDataFromFileToFileError(temporary, destination, &failure))
-                        fileError = failure;
-                    removeTemporaryDownloadFile();
-                } else if (compressed) {
-                    const std::string inflatedPath = temporaryUncompressedDataDownloadPath();
-                    if (!fileError) fileError = RQResponseBodyWriter::moveIntoPlace(inflatedPath, destination);
-                    if (fileError) FileManager::removeItem(inflatedPath);
-                    setTemporaryUncompressedDataDownloadPath({});
-                    removeTemporaryDownloadFile();
-                } else {
-                    fileError = RQResponseBodyWriter::moveIntoPlace(temporary, destination);
+                const Finish how = !compressed                                ? Finish::Move
+                                   : shouldWaitToInflateCompressedResponses() ? Finish::InflateFile
+                                                                              : Finish::MoveInflated;
+                fileError = RQResponseBodyWriter::finishDownload(how, temporaryFileDownloadPath(),
+                                                                 temporaryUncompressedDataDownloadPath(),
+                                                                 downloadDestinationPath(), fileError);
+                if (how == Finish::Move) {
                     setTemporaryFileDownloadPath({});
+                } else {
+                    if (how == Finish::MoveInflated) setTemporaryUncompressedDataDownloadPath({});
+                    removeTemporaryDownloadFile();
                 }
             }
         }

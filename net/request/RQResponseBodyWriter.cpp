@@ -1,6 +1,8 @@
 #include "net/request/RQResponseBodyWriter.h"
 
+#include "net/DownloadFile.h"
 #include "net/request/RQError.h"
+#include "net/request/RQResponseHead.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Text.h"
 
@@ -110,6 +112,51 @@ void RQResponseBodyWriter::reset() {
     closeFiles();
     std::lock_guard lock(mutex_);
     decompressor_.reset();
+}
+
+std::string RQResponseBodyWriter::temporaryPathBeside(const std::string& destination) {
+    return DownloadFile::temporaryPathBeside(destination).string();
+}
+
+std::optional<std::uint64_t> RQResponseBodyWriter::partialFileSize(const std::string& path,
+                                                                   std::optional<Error>* error) {
+    std::optional<Error> failure;
+    auto attributes = FileManager::attributesOfItem(path, &failure);
+    if (attributes) return attributes->size;
+    auto made = RQError::make(RQError::kFileManagement, Text::format("Failed to get attributes for file at path '%@'", path));
+    if (failure) made = made.withUnderlyingError(*failure);
+    if (error) *error = made;
+    return std::nullopt;
+}
+
+std::optional<Error> RQResponseBodyWriter::checkContinuation(const std::optional<std::string>& contentRange,
+                                                             std::uint64_t partialSize) {
+    auto first = contentRange ? RQResponseHead::contentRangeStart(*contentRange) : std::nullopt;
+    if (first && *first == partialSize) return std::nullopt;
+    return RQError::make(RQError::kInternalError,
+                         Text::format("The server sent a part (%@) that does not continue the partial download",
+                                      contentRange.value_or("no Content-Range")));
+}
+
+std::optional<Error> RQResponseBodyWriter::finishDownload(Finish how, const std::string& path,
+                                                          const std::string& inflatedPath,
+                                                          const std::string& destination,
+                                                          std::optional<Error> earlier) {
+    switch (how) {
+        case Finish::Move:
+            return moveIntoPlace(path, destination);
+        case Finish::InflateFile: {
+            std::optional<Error> failure;
+            if (!RQDataDecompressor::uncompressDataFromFileToFileError(path, destination, &failure)) return failure;
+            return earlier;
+        }
+        case Finish::MoveInflated: {
+            auto failure = earlier ? earlier : moveIntoPlace(inflatedPath, destination);
+            if (failure) FileManager::removeItem(inflatedPath);
+            return failure;
+        }
+    }
+    return earlier;
 }
 
 std::optional<Error> RQResponseBodyWriter::moveIntoPlace(const std::string& path, const std::string& destination) {

@@ -15,8 +15,9 @@ namespace clipora {
 
 // Where one request's response body goes as it arrives: the download file
 // (and, when it is inflated on the fly, the inflated file beside it) and
-// the decompressor of an attempt; and the last step of a download, moving
-// the finished file onto its destination.
+// the decompressor of an attempt; the partial file of a resumed download
+// (its size, whether a part continues it); and the last step of a
+// download, putting the finished file onto its destination.
 //
 // Contract:
 // - Threads: the request's own thread writes; reset() and closeFiles() may
@@ -60,6 +61,33 @@ public:
     void closeFiles();
     // Closes the files and forgets the decompressor.
     void reset();
+
+    // A new temporary file beside `destination`, in the same folder so the
+    // final move is a rename.
+    static std::string temporaryPathBeside(const std::string& destination);
+    // The size of the partial file at `path`, or the error saying its
+    // attributes could not be read.
+    static std::optional<std::uint64_t> partialFileSize(const std::string& path, std::optional<platform::Error>* error);
+    // Whether a partial answer continues the partial file of `partialSize`
+    // bytes: only a part whose "Content-Range" starts where the file ends
+    // does; any other part would corrupt it, and the error says so.
+    static std::optional<platform::Error> checkContinuation(const std::optional<std::string>& contentRange,
+                                                            std::uint64_t partialSize);
+
+    // How a finished download reaches its destination.
+    enum class Finish {
+        Move,         // the body as received: the download file is moved
+        InflateFile,  // a compressed body kept whole: inflated file to file
+        MoveInflated  // a compressed body inflated on the fly: its inflated file is moved
+    };
+    // Puts the finished download onto `destination`. `earlier` is a failure
+    // of the attempt so far (a truncated inflation): with it, the inflated
+    // file is not moved but removed. The caller removes the download file
+    // afterwards, except after a plain move.
+    static std::optional<platform::Error> finishDownload(Finish how, const std::string& path,
+                                                         const std::string& inflatedPath,
+                                                         const std::string& destination,
+                                                         std::optional<platform::Error> earlier);
 
     // Replaces `destination` with the finished file at `path` (a rename
     // within the folder).
