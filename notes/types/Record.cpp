@@ -59,6 +59,9 @@ struct BinaryLimits : TBinaryProtocol {
     static std::int32_t stringLimit(const TBinaryProtocol& protocol) {
         return protocol.*(&BinaryLimits::string_limit_);
     }
+    static std::int32_t containerLimit(const TBinaryProtocol& protocol) {
+        return protocol.*(&BinaryLimits::container_limit_);
+    }
 };
 
 }  // namespace
@@ -148,6 +151,48 @@ void writeBytes(TProtocol& out, TBinaryProtocol* binary, apache::thrift::transpo
     if (!bytes.empty()) transport->write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
+// A container's announced count, checked as the binary protocol's own
+// readListBegin/readMapBegin check it, but with the bytes it needs at least
+// counted in 64 bits: the runtime multiplies them in int, which overflows for
+// a hostile count before the check can refuse it.
+std::uint32_t readContainerCount(TBinaryProtocol& binary, apache::thrift::transport::TTransport& transport,
+                                 int minimumElementSize) {
+    std::int32_t size = 0;
+    binary.readI32(size);
+    if (size < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
+    const std::int32_t limit = BinaryLimits::containerLimit(binary);
+    if (limit > 0 && size > limit) throw TProtocolException(TProtocolException::SIZE_LIMIT);
+    transport.checkReadBytesAvailable(static_cast<long>(size) * static_cast<long>(minimumElementSize));
+    return static_cast<std::uint32_t>(size);
+}
+
+void readListHeader(TProtocol& in, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
+                    TType& element, std::uint32_t& count) {
+    if (!binary) {
+        in.readListBegin(element, count);
+        return;
+    }
+    std::int8_t type = 0;
+    binary->readByte(type);
+    element = static_cast<TType>(type);
+    count = readContainerCount(*binary, *transport, binary->getMinSerializedSize(element));
+}
+
+void readMapHeader(TProtocol& in, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
+                   TType& keyType, TType& valueType, std::uint32_t& count) {
+    if (!binary) {
+        in.readMapBegin(keyType, valueType, count);
+        return;
+    }
+    std::int8_t key = 0, value = 0;
+    binary->readByte(key);
+    binary->readByte(value);
+    keyType = static_cast<TType>(key);
+    valueType = static_cast<TType>(value);
+    count = readContainerCount(*binary, *transport,
+                               binary->getMinSerializedSize(keyType) + binary->getMinSerializedSize(valueType));
+}
+
 std::string readText(TProtocol& in) {
     std::string text;
     in.readString(text);
@@ -222,7 +267,7 @@ void Record::readWith(const Codec& codec) {
             // read as the field declares them.
             TType announced;
             std::uint32_t count = 0;
-            in.readListBegin(announced, count);
+            readListHeader(in, codec.binary, codec.transport, announced, count);
             std::size_t reserve = reservationFor(codec.memory, count, minimumSize(f.element));
             if (f.element == FieldKind::String) {
                 std::vector<std::string> list;
@@ -248,7 +293,7 @@ void Record::readWith(const Codec& codec) {
         case FieldKind::Map: {
             TType keyType, valueType;
             std::uint32_t count = 0;
-            in.readMapBegin(keyType, valueType, count);
+            readMapHeader(in, codec.binary, codec.transport, keyType, valueType, count);
             if (f.element == FieldKind::I32) {
                 std::map<std::string, std::int32_t> map;
                 for (std::uint32_t i = 0; i < count; ++i) {
