@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/foundation/BlockPool.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Object.h"
 
@@ -23,29 +24,48 @@ using Data = std::vector<std::uint8_t>;
 class Value;
 
 // Deep-copying holder used for the recursive kinds of Value (an array or a
-// dictionary of values). Never empty.
+// dictionary of values), in a block of the values' pool. Never empty but
+// after being moved from.
 template <class T>
 class ValueBox {
 public:
-    ValueBox() : ptr_(std::make_unique<T>()) {}
-    explicit ValueBox(T value) : ptr_(std::make_unique<T>(std::move(value))) {}
-    ValueBox(const ValueBox& other) : ptr_(std::make_unique<T>(*other.ptr_)) {}
-    ValueBox(ValueBox&& other) noexcept : ptr_(std::move(other.ptr_)) {}
+    ValueBox() : ptr_(make()) {}
+    explicit ValueBox(T value) : ptr_(make(std::move(value))) {}
+    ValueBox(const ValueBox& other) : ptr_(make(*other.ptr_)) {}
+    ValueBox(ValueBox&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
     ValueBox& operator=(const ValueBox& other) {
-        if (this != &other) ptr_ = std::make_unique<T>(*other.ptr_);
+        if (this != &other) ValueBox(other).swap(*this);
         return *this;
     }
     ValueBox& operator=(ValueBox&& other) noexcept {
-        ptr_.swap(other.ptr_);
+        swap(other);
         return *this;
     }
-    ~ValueBox() = default;
+    ~ValueBox() {
+        if (ptr_) {
+            ptr_->~T();
+            PoolAllocator<T>().deallocate(ptr_, 1);
+        }
+    }
 
     T& get() { return *ptr_; }
     const T& get() const { return *ptr_; }
 
 private:
-    std::unique_ptr<T> ptr_;
+    template <class... Args>
+    static T* make(Args&&... args) {
+        PoolAllocator<T> allocator;
+        T* p = allocator.allocate(1);
+        try {
+            return ::new (static_cast<void*>(p)) T(std::forward<Args>(args)...);
+        } catch (...) {
+            allocator.deallocate(p, 1);
+            throw;
+        }
+    }
+    void swap(ValueBox& other) noexcept { std::swap(ptr_, other.ptr_); }
+
+    T* ptr_;
 };
 
 // The platform's dynamic value: null, bool, integer (64-bit, exact; kept
@@ -61,7 +81,10 @@ public:
     enum class Kind { Null, Bool, Integer, Real, String, Data, Date, Array, Dictionary, Object };
 
     using Array = std::vector<Value>;
-    using Dictionary = std::map<std::string, Value, std::less<>>;
+    // Nodes come from the values' block pools: a parsed document makes and
+    // frees them by the thousands. A node never moves once inserted.
+    using Dictionary =
+        std::map<std::string, Value, std::less<>, PoolAllocator<std::pair<const std::string, Value>>>;
 
     // Null.
     Value();
