@@ -1,11 +1,10 @@
 #include "net/request/RQUserAgent.h"
 
-#include <cstdlib>
 #include <mutex>
-#include <string_view>
 #include <utility>
 
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/Locale.h"
 #include "platform/foundation/Text.h"
 #include "platform/uikit/Device.h"
 
@@ -22,13 +21,6 @@ Kept& kept() {
     // Never destroyed: requests on the network thread may ask at exit.
     static Kept* instance = new Kept;
     return *instance;
-}
-
-std::string localeName() {
-    const char* lang = std::getenv("LANG");
-    if (!lang || !*lang || std::string_view(lang) == "C" || std::string_view(lang) == "POSIX") return "en_US";
-    const std::string value = lang;
-    return value.substr(0, value.find_first_of(".@"));
 }
 
 }  // namespace
@@ -55,7 +47,8 @@ std::optional<std::string> RQUserAgent::defaultString() {
     }
     auto device = platform::Device::currentDevice();
     std::string agent = platform::Text::format("%@ %@ (%@; %@ %@; %@)", *name, version, device->model(),
-                                               device->systemName(), device->systemVersion(), localeName());
+                                               device->systemName(), device->systemVersion(),
+                                               platform::Locale::currentLocaleIdentifier());
     setDefaultString(agent);
     return agent;
 }
