@@ -3,13 +3,13 @@
 #include <atomic>
 #include <mutex>
 
+#include "analytics/TallyAutoIncrement.h"
 #include "analytics/TallyFileCache.h"
 #include "analytics/TallyHeartBeater.h"
 #include "analytics/TallyPageViewDelegate.h"
+#include "analytics/TallyProtocolData.h"
 #include "analytics/TallySession.h"
 #include "analytics/TallyUtil.h"
-#include "analytics/TallyAutoIncrement.h"
-#include "analytics/TallyProtocolData.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Thread.h"
 #include "platform/uikit/AlertView.h"
@@ -190,12 +190,12 @@ void TallyAnalytics::startSession(const std::string& apiKey) {
         TallyFileCache::createInstanceWithApiKeyAgentVersion(kept, TallySession::getAgentVersion());
         createAndSendSession();
         auto& center = NotificationCenter::defaultCenter();
-        center.addObserver(Application::kWillTerminateNotification, [](const Notification&) { endSession(); },
-                           observerOwner());
-        center.addObserver(Application::kWillResignActiveNotification, [](const Notification&) { pauseSession(); },
-                           observerOwner());
-        center.addObserver(Application::kDidBecomeActiveNotification, [](const Notification&) { resumeSession(); },
-                           observerOwner());
+        center.addObserver(
+            Application::kWillTerminateNotification, [](const Notification&) { endSession(); }, observerOwner());
+        center.addObserver(
+            Application::kWillResignActiveNotification, [](const Notification&) { pauseSession(); }, observerOwner());
+        center.addObserver(
+            Application::kDidBecomeActiveNotification, [](const Notification&) { resumeSession(); }, observerOwner());
         TallyUtil::debugLog("TallyAnalytics: Finish starting session with apiKey[%@]", kept);
     });
 }
@@ -310,8 +310,8 @@ void TallyAnalytics::logPageView() {
 }
 
 void TallyAnalytics::setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude,
-                                                                           float horizontalAccuracy,
-                                                                           float verticalAccuracy) {
+                                                                            float horizontalAccuracy,
+                                                                            float verticalAccuracy) {
     withCurrent([&](TallySession& session) {
         session.setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(latitude, longitude, horizontalAccuracy,
                                                                        verticalAccuracy);

@@ -57,7 +57,8 @@ public:
     static void logAllPageViews(const std::shared_ptr<platform::ViewController>& controller);
     static void logPageView();
     static void setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude,
-                                                                     float horizontalAccuracy, float verticalAccuracy);
+                                                                       float horizontalAccuracy,
+                                                                       float verticalAccuracy);
     static void setUserID(const std::string& userID);
     static void setGender(const std::string& gender);
     static void setAge(std::int32_t age);

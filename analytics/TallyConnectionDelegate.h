@@ -15,7 +15,8 @@ namespace clipora {
 class TallyConnectionDelegate : public platform::URLConnectionDelegate {
 public:
     std::shared_ptr<platform::URLRequest> connectionWillSendRequestRedirectResponse(
-        const std::shared_ptr<platform::URLConnection>& connection, const std::shared_ptr<platform::URLRequest>& request,
+        const std::shared_ptr<platform::URLConnection>& connection,
+        const std::shared_ptr<platform::URLRequest>& request,
         const std::shared_ptr<platform::HTTPURLResponse>& redirectResponse) override;
     void connectionDidReceiveAuthenticationChallenge(
         const std::shared_ptr<platform::URLConnection>& connection,

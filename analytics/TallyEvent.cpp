@@ -14,15 +14,15 @@ using namespace platform;
 namespace {
 // What parameters may hold when read back from an archive.
 const KeyedUnarchiver::ClassList& parameterClasses() {
-    static const KeyedUnarchiver::ClassList classes{Coding::kStringClass, Coding::kNumberClass, Coding::kDateClass,
-                                                    Coding::kDataClass,   Coding::kArrayClass,  Coding::kDictionaryClass,
-                                                    Coding::kNullClass};
+    static const KeyedUnarchiver::ClassList classes{
+        Coding::kStringClass, Coding::kNumberClass,     Coding::kDateClass, Coding::kDataClass,
+        Coding::kArrayClass,  Coding::kDictionaryClass, Coding::kNullClass};
     return classes;
 }
 }  // namespace
 
 std::shared_ptr<TallyEvent> TallyEvent::initWithNameTimedParameters(const std::string& name, bool timed,
-                                                                     std::optional<Value::Dictionary> parameters) {
+                                                                    std::optional<Value::Dictionary> parameters) {
     auto event = std::make_shared<TallyEvent>();
     event->name_ = name;
     event->timed_ = timed;
@@ -74,7 +74,8 @@ std::int32_t TallyEvent::startOffsetFromSessionStart(Date sessionStart) const {
 
 std::int32_t TallyEvent::duration() const {
     if (!timed_ || !ended_) return 0;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(TallyProtocolData::timeIntervalFromTo(started_, ended_)));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(TallyProtocolData::timeIntervalFromTo(started_, ended_)));
 }
 
 Data TallyEvent::dataRelativeToSessionStart(Date sessionStart) const {

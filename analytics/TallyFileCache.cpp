@@ -18,10 +18,10 @@ namespace {
 // else "x" and its bytes in hexadecimal (which no safe part can look like,
 // since a safe part holding only hex digits after an "x" is also encoded).
 std::string safeNamePart(const std::string& part) {
-    const bool unsafe = part.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
-                        part.find("..") != std::string::npos;
-    const bool ambiguous = part.size() > 1 && part[0] == 'x' &&
-                           part.find_first_not_of("0123456789abcdef", 1) == std::string::npos;
+    const bool unsafe =
+        part.find_first_of(std::string("/\\\0", 3)) != std::string::npos || part.find("..") != std::string::npos;
+    const bool ambiguous =
+        part.size() > 1 && part[0] == 'x' && part.find_first_not_of("0123456789abcdef", 1) == std::string::npos;
     if (!unsafe && !ambiguous) return part;
     return "x" + Digest::hex(std::span(reinterpret_cast<const std::uint8_t*>(part.data()), part.size()));
 }
@@ -29,7 +29,7 @@ std::string safeNamePart(const std::string& part) {
 }  // namespace
 
 std::shared_ptr<TallyFileCache> TallyFileCache::createInstanceWithApiKeyAgentVersion(const std::string& apiKey,
-                                                                                   const std::string& agentVersion) {
+                                                                                     const std::string& agentVersion) {
     return TallyShared<TallyFileCache>::getOrMake(
         [&] { return std::make_shared<TallyFileCache>(apiKey, agentVersion); });
 }

@@ -18,7 +18,7 @@ namespace clipora {
 class TallyFileCache {
 public:
     static std::shared_ptr<TallyFileCache> createInstanceWithApiKeyAgentVersion(const std::string& apiKey,
-                                                                              const std::string& agentVersion);
+                                                                                const std::string& agentVersion);
     static std::shared_ptr<TallyFileCache> instance();
     // Drops the shared instance (tests).
     static void reset();

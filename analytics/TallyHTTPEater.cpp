@@ -73,16 +73,16 @@ std::shared_ptr<TallyHTTPResponse> TallyHTTPEater::getHeaderFields(const std::va
     if (!target)
         return TallyHTTPResponse::initWithBodyStatusCodeHeadersError(
             std::nullopt, 0, std::nullopt, URLConnection::urlError(Error::kURLErrorBadURL, std::nullopt));
-    return sendMethodToBodyHeaderFieldsTimeoutIntervalUseWebView("GET", *target, std::nullopt, headers,
-                                                                 kDefaultTimeout, false);
+    return sendMethodToBodyHeaderFieldsTimeoutIntervalUseWebView("GET", *target, std::nullopt, headers, kDefaultTimeout,
+                                                                 false);
 }
 
 std::shared_ptr<TallyHTTPResponse> TallyHTTPEater::postBody(const URL& url, const Data& body) {
     return postBodyHeaderFields(url, body, std::nullopt);
 }
 
-std::shared_ptr<TallyHTTPResponse> TallyHTTPEater::postBodyHeaderFields(const URL& url, const Data& body,
-                                                                        const std::optional<Value::Dictionary>& headers) {
+std::shared_ptr<TallyHTTPResponse> TallyHTTPEater::postBodyHeaderFields(
+    const URL& url, const Data& body, const std::optional<Value::Dictionary>& headers) {
     return sendMethodToBodyHeaderFieldsTimeoutIntervalUseWebView("POST", url, body, headers, kDefaultTimeout, false);
 }
 
@@ -104,9 +104,9 @@ std::shared_ptr<TallyHTTPResponse> TallyHTTPEater::sendMethodToBodyHeaderFieldsT
     auto delegate = std::make_shared<TallyConnectionDelegate>();
     auto connection = URLConnection::connectionWithRequestDelegate(request, delegate);
     auto loop = RunLoop::current();
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(timeoutSeconds * kDeadlineFactor));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(timeoutSeconds * kDeadlineFactor));
     while (!delegate->isDone()) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) {
@@ -114,11 +114,11 @@ std::shared_ptr<TallyHTTPResponse> TallyHTTPEater::sendMethodToBodyHeaderFieldsT
             delegate->failWithError(URLConnection::urlError(Error::kURLErrorTimedOut, url));
             break;
         }
-        loop->runOnce(RunLoop::defaultMode, std::min<std::chrono::steady_clock::duration>(deadline - now,
-                                                                                       std::chrono::milliseconds(200)));
+        loop->runOnce(RunLoop::defaultMode,
+                      std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(200)));
     }
-    auto response = TallyHTTPResponse::initWithResponseBodyError(delegate->response(), delegate->body(),
-                                                                 delegate->error());
+    auto response =
+        TallyHTTPResponse::initWithResponseBodyError(delegate->response(), delegate->body(), delegate->error());
     TallyUtil::debugLog("TallyAnalytics: HTTP Response[%@]", response->description());
     return response;
 }

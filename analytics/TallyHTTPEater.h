@@ -29,11 +29,12 @@ public:
     TallyHTTPEater() = delete;
 
     static std::shared_ptr<TallyHTTPResponse> get(const std::variant<platform::URL, std::string>& url);
-    static std::shared_ptr<TallyHTTPResponse> getHeaderFields(const std::variant<platform::URL, std::string>& url,
-                                                              const std::optional<platform::Value::Dictionary>& headers);
+    static std::shared_ptr<TallyHTTPResponse> getHeaderFields(
+        const std::variant<platform::URL, std::string>& url, const std::optional<platform::Value::Dictionary>& headers);
     static std::shared_ptr<TallyHTTPResponse> postBody(const platform::URL& url, const platform::Data& body);
-    static std::shared_ptr<TallyHTTPResponse> postBodyHeaderFields(const platform::URL& url, const platform::Data& body,
-                                                                   const std::optional<platform::Value::Dictionary>& headers);
+    static std::shared_ptr<TallyHTTPResponse> postBodyHeaderFields(
+        const platform::URL& url, const platform::Data& body,
+        const std::optional<platform::Value::Dictionary>& headers);
     // Null when the web-view path was taken (its reply is never examined).
     static std::shared_ptr<TallyHTTPResponse> sendMethodToBodyHeaderFieldsTimeoutIntervalUseWebView(
         const std::string& method, const platform::URL& url, const std::optional<platform::Data>& body,

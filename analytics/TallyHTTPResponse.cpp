@@ -35,7 +35,8 @@ std::shared_ptr<TallyHTTPResponse> TallyHTTPResponse::readFromURL(const std::str
     std::string path = url;
     if (auto parsed = URL::fromString(url); parsed && parsed->isFileURL()) path = parsed->path();
     auto stored = FileManager::fileExists(path) ? PropertyList::fromFile(path) : std::nullopt;
-    if (!stored || !stored->dictionary()) return initWithBodyStatusCodeHeadersError(std::nullopt, 0, std::nullopt, std::nullopt);
+    if (!stored || !stored->dictionary())
+        return initWithBodyStatusCodeHeadersError(std::nullopt, 0, std::nullopt, std::nullopt);
     std::optional<Data> body;
     if (const Value* b = stored->find("body"); b && b->data()) body = *b->data();
     std::optional<Value::Dictionary> headers;

@@ -28,9 +28,8 @@ void TallyHeartBeater::start(double interval) {
     if (timer_) timer_->invalidate();
     // The action needs nothing of the heartbeater, so the timer held by the
     // run loop never keeps it alive.
-    timer_ = Timer::scheduled(interval, true, [](Timer&) {
-        NotificationCenter::defaultCenter().post(kHeartBeatNotification);
-    });
+    timer_ = Timer::scheduled(interval, true,
+                              [](Timer&) { NotificationCenter::defaultCenter().post(kHeartBeatNotification); });
 }
 
 void TallyHeartBeater::heartBeat() { NotificationCenter::defaultCenter().post(kHeartBeatNotification); }

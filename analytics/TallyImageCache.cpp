@@ -17,7 +17,8 @@ namespace {
 constexpr const char* kStoredName = "imageCache";
 }  // namespace
 
-std::shared_ptr<TallyImageCache> TallyImageCache::createInstanceWithFileCache(std::shared_ptr<TallyFileCache> fileCache) {
+std::shared_ptr<TallyImageCache> TallyImageCache::createInstanceWithFileCache(
+    std::shared_ptr<TallyFileCache> fileCache) {
     registerCoding();
     return TallyShared<TallyImageCache>::getOrMake([&] {
         std::shared_ptr<TallyImageCache> loaded;

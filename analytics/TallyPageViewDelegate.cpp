@@ -135,24 +135,28 @@ void TallyPageViewDelegate::tabBarControllerDidSelectViewController(const std::s
 }
 
 void TallyPageViewDelegate::tabBarControllerWillBeginCustomizingViewControllers(
-    const std::shared_ptr<TabBarController>& controller, const std::vector<std::shared_ptr<ViewController>>& controllers) {
+    const std::shared_ptr<TabBarController>& controller,
+    const std::vector<std::shared_ptr<ViewController>>& controllers) {
     TallyUtil::guarded([&] {
         TallyUtil::debugLog("Tally: TallyPageViewDelegate [%@] [%@]", describe(controller), describeList(controllers));
-        if (tabBarDelegate_) tabBarDelegate_->tabBarControllerWillBeginCustomizingViewControllers(controller, controllers);
+        if (tabBarDelegate_)
+            tabBarDelegate_->tabBarControllerWillBeginCustomizingViewControllers(controller, controllers);
     });
 }
 
 void TallyPageViewDelegate::tabBarControllerWillEndCustomizingViewControllersChanged(
-    const std::shared_ptr<TabBarController>& controller, const std::vector<std::shared_ptr<ViewController>>& controllers,
-    bool changed) {
-    forwardEndCustomizing(tabBarDelegate_, &TabBarControllerDelegate::tabBarControllerWillEndCustomizingViewControllersChanged,
+    const std::shared_ptr<TabBarController>& controller,
+    const std::vector<std::shared_ptr<ViewController>>& controllers, bool changed) {
+    forwardEndCustomizing(tabBarDelegate_,
+                          &TabBarControllerDelegate::tabBarControllerWillEndCustomizingViewControllersChanged,
                           controller, controllers, changed);
 }
 
 void TallyPageViewDelegate::tabBarControllerDidEndCustomizingViewControllersChanged(
-    const std::shared_ptr<TabBarController>& controller, const std::vector<std::shared_ptr<ViewController>>& controllers,
-    bool changed) {
-    forwardEndCustomizing(tabBarDelegate_, &TabBarControllerDelegate::tabBarControllerDidEndCustomizingViewControllersChanged,
+    const std::shared_ptr<TabBarController>& controller,
+    const std::vector<std::shared_ptr<ViewController>>& controllers, bool changed) {
+    forwardEndCustomizing(tabBarDelegate_,
+                          &TabBarControllerDelegate::tabBarControllerDidEndCustomizingViewControllersChanged,
                           controller, controllers, changed);
 }
 

@@ -18,27 +18,27 @@ class TallySession;
 // page view in the session current at installation whenever a controller
 // is shown or selected, and passes every message on to the delegate the
 // controller had. An installed proxy lives until the process ends.
-class TallyPageViewDelegate : public platform::NavigationControllerDelegate,
-                              public platform::TabBarControllerDelegate {
+class TallyPageViewDelegate : public platform::NavigationControllerDelegate, public platform::TabBarControllerDelegate {
 public:
     // Installs a proxy on a navigation or tab-bar controller; null for any
     // other object.
     static std::shared_ptr<TallyPageViewDelegate> createDelegateOnTarget(
         const std::shared_ptr<platform::ViewController>& controller);
     static std::shared_ptr<TallyPageViewDelegate> initWithSessionDelegate(
-        std::shared_ptr<TallySession> session, std::shared_ptr<platform::NavigationControllerDelegate> navigationDelegate,
+        std::shared_ptr<TallySession> session,
+        std::shared_ptr<platform::NavigationControllerDelegate> navigationDelegate,
         std::shared_ptr<platform::TabBarControllerDelegate> tabBarDelegate);
     // Forgets every installed proxy (tests).
     static void reset();
 
     const std::shared_ptr<TallySession>& session() const { return session_; }
 
-    void navigationControllerDidShowViewControllerAnimated(const std::shared_ptr<platform::NavigationController>& controller,
-                                                           const std::shared_ptr<platform::ViewController>& shown,
-                                                           bool animated) override;
-    void navigationControllerWillShowViewControllerAnimated(const std::shared_ptr<platform::NavigationController>& controller,
-                                                            const std::shared_ptr<platform::ViewController>& shown,
-                                                            bool animated) override;
+    void navigationControllerDidShowViewControllerAnimated(
+        const std::shared_ptr<platform::NavigationController>& controller,
+        const std::shared_ptr<platform::ViewController>& shown, bool animated) override;
+    void navigationControllerWillShowViewControllerAnimated(
+        const std::shared_ptr<platform::NavigationController>& controller,
+        const std::shared_ptr<platform::ViewController>& shown, bool animated) override;
     bool tabBarControllerShouldSelectViewController(const std::shared_ptr<platform::TabBarController>& controller,
                                                     const std::shared_ptr<platform::ViewController>& selected) override;
     void tabBarControllerDidSelectViewController(const std::shared_ptr<platform::TabBarController>& controller,

@@ -8,12 +8,12 @@
 
 #include "analytics/TallyAdParser.h"
 #include "analytics/TallyAnalytics.h"
+#include "analytics/TallyAutoIncrement.h"
+#include "analytics/TallyEvent.h"
 #include "analytics/TallyFileCache.h"
 #include "analytics/TallyHTTPEater.h"
 #include "analytics/TallyHTTPResponse.h"
 #include "analytics/TallyImageCache.h"
-#include "analytics/TallyAutoIncrement.h"
-#include "analytics/TallyEvent.h"
 #include "analytics/TallyProtocolData.h"
 #include "analytics/TallyUtil.h"
 #include "platform/foundation/Bundle.h"
@@ -80,9 +80,9 @@ void resetUploadState();
 
 const KeyedUnarchiver::ClassList& sessionClasses() {
     static const KeyedUnarchiver::ClassList classes{
-        TallySession::kClassName, TallyEvent::kClassName, Coding::kStringClass, Coding::kNumberClass,
-        Coding::kDateClass,       Coding::kDataClass,     Coding::kArrayClass,  Coding::kDictionaryClass,
-        Coding::kNullClass};
+        TallySession::kClassName, TallyEvent::kClassName,   Coding::kStringClass,
+        Coding::kNumberClass,     Coding::kDateClass,       Coding::kDataClass,
+        Coding::kArrayClass,      Coding::kDictionaryClass, Coding::kNullClass};
     return classes;
 }
 
@@ -108,9 +108,7 @@ bool archive(const Value& root, const std::string& path) {
 
 Value describe(const std::optional<Date>& date) { return date ? Value(*date) : Value(); }
 Value describe(const std::optional<std::string>& text) { return text ? Value(*text) : Value(); }
-Value describe(const std::optional<Value::Dictionary>& parameters) {
-    return parameters ? Value(*parameters) : Value();
-}
+Value describe(const std::optional<Value::Dictionary>& parameters) { return parameters ? Value(*parameters) : Value(); }
 
 // value x 1000 as a 32-bit integer, truncated; clamped to the range and NaN
 // as 0, since converting an out-of-range float is undefined.
@@ -379,13 +377,13 @@ std::int64_t TallySession::timeIntervalSinceSessionStart(Date date) const {
 }
 
 void TallySession::setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude,
-                                                                         float horizontalAccuracy,
-                                                                         float verticalAccuracy) {
+                                                                          float horizontalAccuracy,
+                                                                          float verticalAccuracy) {
     std::lock_guard lock(mutex_);
     latitude_ = reduceLocationPrecision(latitude);
     longitude_ = reduceLocationPrecision(longitude);
-    const double mean = (std::fabs(static_cast<double>(horizontalAccuracy)) +
-                         std::fabs(static_cast<double>(verticalAccuracy))) / 2.0;
+    const double mean =
+        (std::fabs(static_cast<double>(horizontalAccuracy)) + std::fabs(static_cast<double>(verticalAccuracy))) / 2.0;
     accuracy_ = static_cast<float>(reduceLocationPrecision(mean));
     TallyUtil::debugLog("TallyAnalytics: New location set with lat[%f] long[%f] accuracy[%f]", latitude_, longitude_,
                         static_cast<double>(accuracy_));
@@ -516,8 +514,8 @@ void TallySession::recordErrorMessageException(const std::optional<std::string>&
                                                const std::optional<std::string>& message,
                                                const std::optional<Exception>& exception) {
     const Value exceptionText = exception ? Value(exception->name() + ": " + exception->reason()) : Value();
-    TallyUtil::debugLog("TallyAnalytics: Recording error id[%@] with message[%@] and exception[%@]",
-                        describe(errorId), describe(message), exceptionText);
+    TallyUtil::debugLog("TallyAnalytics: Recording error id[%@] with message[%@] and exception[%@]", describe(errorId),
+                        describe(message), exceptionText);
     const std::string detail = exception ? Text::format("%@: %@", exception->name(), exception->reason()) : "nil";
     recordErrorMessageExceptionString(errorId, message, detail);
     TallyUtil::debugLog("TallyAnalytics: Recording error id[%@] with message[%@] and exception[%@] complete",
@@ -530,9 +528,9 @@ void TallySession::recordErrorMessageError(const std::optional<std::string>& err
     const Value errorText = error ? Value(error->description()) : Value();
     TallyUtil::debugLog("TallyAnalytics: Recording error id[%@] with message[%@] and error[%@]", describe(errorId),
                         describe(message), errorText);
-    const std::string detail =
-        error ? Text::format("%@: %@", error->localizedDescription(), error->localizedFailureReason().value_or("(null)"))
-              : "nil";
+    const std::string detail = error ? Text::format("%@: %@", error->localizedDescription(),
+                                                    error->localizedFailureReason().value_or("(null)"))
+                                     : "nil";
     recordErrorMessageExceptionString(errorId, message, detail);
     TallyUtil::debugLog("TallyAnalytics: Recording error id[%@] with message[%@] and error[%@] complete",
                         describe(errorId), describe(message), errorText);
@@ -546,8 +544,8 @@ void TallySession::recordErrorMessageExceptionString(const std::optional<std::st
     const std::string id = errorId.value_or("");
     if (errors_.size() < kMaxErrors) {
         const auto sequence = TallyAutoIncrement::instance()->nextCountFor(TallyAutoIncrement::kErrorKind);
-        errors_.push_back(Value::makeArray({Value(sequence), Value(Date::now()), Value(id),
-                                            Value(message.value_or("")), Value(detail.value_or(""))}));
+        errors_.push_back(Value::makeArray(
+            {Value(sequence), Value(Date::now()), Value(id), Value(message.value_or("")), Value(detail.value_or(""))}));
         TallyUtil::debugLog("TallyAnalytics: Error id[%@] updated", id);
     } else {
         TallyUtil::debugLog("TallyAnalytics: Error id[%@] not recorded", id);
@@ -556,7 +554,8 @@ void TallySession::recordErrorMessageExceptionString(const std::optional<std::st
 }
 
 void TallySession::recordAdImpression(const Data& impression) {
-    recordImpression(adLog_, impression, "TallyAnalytics: Leaving recordAdImpression. Recording ad impression complete.");
+    recordImpression(adLog_, impression,
+                     "TallyAnalytics: Leaving recordAdImpression. Recording ad impression complete.");
 }
 
 void TallySession::recordAdSlotAdImpression(const Data& impression) {
@@ -605,10 +604,12 @@ void TallySession::maybeIncrementPageView() {
 
 std::string TallySession::filePathDirectory() {
     return TallyUtil::getSystemVersionAsAnInteger() > 50000 ? FileManager::documentsDirectory()
-                                                             : FileManager::cachesDirectory();
+                                                            : FileManager::cachesDirectory();
 }
 
-std::string TallySession::sessionsFilePath() { return chooseName(fileName("%@/.tallyStored%d_%@.archive"), oldSessionsFilePath()); }
+std::string TallySession::sessionsFilePath() {
+    return chooseName(fileName("%@/.tallyStored%d_%@.archive"), oldSessionsFilePath());
+}
 std::string TallySession::currentSessionFilePath() {
     return chooseName(fileName("%@/.tallyCurrent%d_%@.archive"), oldCurrentSessionFilePath());
 }
@@ -867,8 +868,8 @@ Data TallySession::dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAd
     Data body;
     TallyProtocolData::appendUshortToData(kProtocolVersion, body);
     if (requestAdRing || requestVideo || requestAdSlot || requestRevisit) {
-        auto files = TallyFileCache::createInstanceWithApiKeyAgentVersion(current ? current->apiKey() : "",
-                                                                         getAgentVersion());
+        auto files =
+            TallyFileCache::createInstanceWithApiKeyAgentVersion(current ? current->apiKey() : "", getAgentVersion());
         TallyImageCache::createInstanceWithFileCache(files);
         const std::uint16_t main = requestRevisit ? 5 : requestVideo ? 3 : requestAdRing ? 1 : 0;
         TallyProtocolData::appendUshortToData(3, body);
@@ -940,14 +941,14 @@ Data TallySession::dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAd
 
 Data TallySession::dataForSessions(const Value::Array& sessions) {
     return dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAds(sessions, true, true, true,
-                                                                                          true);
+                                                                                           true);
 }
 
 std::uint32_t TallySession::appendSessionsDataChecksum(Data& body) {
     // zlib's CRC-32 needs no table built first, so no body goes out with a
     // trailer computed from an empty table.
-    const auto checksum = static_cast<std::uint32_t>(
-        crc32(crc32(0L, Z_NULL, 0), body.data(), static_cast<uInt>(body.size())));
+    const auto checksum =
+        static_cast<std::uint32_t>(crc32(crc32(0L, Z_NULL, 0), body.data(), static_cast<uInt>(body.size())));
     TallyProtocolData::appendIntToData(static_cast<std::int32_t>(checksum), body);
     return checksum;
 }
@@ -1002,7 +1003,8 @@ constexpr ParserNames kAdSlotNames{"TallyAnalytics: about to invoke AdSlot ad pa
 // A returned position is taken only when it moved forward and stays inside
 // the body.
 bool runParser(std::weak_ptr<TallyAdParser> ParserSlots::*slot, const ParserNames& names, const std::uint8_t* from,
-               std::int32_t remaining, const std::uint8_t* begin, const std::uint8_t* end, const std::uint8_t*& position) {
+               std::int32_t remaining, const std::uint8_t* begin, const std::uint8_t* end,
+               const std::uint8_t*& position) {
     if (names.before) TallyUtil::debugLog(names.before);
     auto parser = parserIn(slot);
     if (!parser) {
@@ -1065,14 +1067,18 @@ void TallySession::parseReplyBlocks(const Data& body, bool requestAdRing, bool r
         bool goOn = true;
         if (tag == 0x0102) {
             // These modules' contract: each is handed the start of the body.
-            if (requestAdRing) goOn &= runParser(&ParserSlots::adRing, kAdRingNames, begin, remaining, begin, end, position);
-            if (requestVideo) goOn &= runParser(&ParserSlots::video, kVideoNames, begin, remaining, begin, end, position);
+            if (requestAdRing)
+                goOn &= runParser(&ParserSlots::adRing, kAdRingNames, begin, remaining, begin, end, position);
+            if (requestVideo)
+                goOn &= runParser(&ParserSlots::video, kVideoNames, begin, remaining, begin, end, position);
             if (requestRevisit)
                 goOn &= runParser(&ParserSlots::revisit, kRevisitNames, begin, remaining, begin, end, position);
         } else if (tag == 0x0201) {
-            if (requestAdSlot) goOn &= runParser(&ParserSlots::adSlot, kAdSlotNames, position, remaining, begin, end, position);
+            if (requestAdSlot)
+                goOn &= runParser(&ParserSlots::adSlot, kAdSlotNames, position, remaining, begin, end, position);
         } else {
-            TallyUtil::debugLog("TallyAnalytics: unrecognized block tag [%d].", static_cast<int>(static_cast<std::int16_t>(tag)));
+            TallyUtil::debugLog("TallyAnalytics: unrecognized block tag [%d].",
+                                static_cast<int>(static_cast<std::int16_t>(tag)));
             return;
         }
         remaining = length - static_cast<std::int32_t>(position - begin);
@@ -1092,9 +1098,10 @@ void TallySession::removeSentSessions(const Value::Array& sent) {
     setSavedSessions(saved);
 }
 
-void TallySession::sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
-    bool shortTimeout, bool useWebView, bool requestAdRing, bool requestVideo, bool requestAdSlot, bool requestRevisit,
-    bool sendCurrentSession) {
+void TallySession::
+    sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+        bool shortTimeout, bool useWebView, bool requestAdRing, bool requestVideo, bool requestAdSlot,
+        bool requestRevisit, bool sendCurrentSession) {
     std::unique_lock network(getNetworkLock(), std::try_to_lock);
     if (!network.owns_lock()) {
         TallyUtil::debugLog("Could not acquire network lock. Skipping");
@@ -1118,7 +1125,7 @@ void TallySession::sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequ
             auto url = URL::fromString(TallyAnalytics::serverURL());
             if (!url) throw Error::withDescription("TallyAnalytics", 1, "The server URL is not a URL.");
             reply = TallyHTTPEater::sendMethodToBodyHeaderFieldsTimeoutIntervalUseWebView("POST", *url, body, headers,
-                                                                                         timeout, useWebView);
+                                                                                          timeout, useWebView);
             if (reply && TallyUtil::isDebugLogEnabled()) reply->saveToDisk();
         }
         if (shortTimeout || !reply) return;
@@ -1294,7 +1301,8 @@ void TallySession::removeAdStateCallbackIfExists(const Value::Dictionary& callba
 void TallySession::sendSavedAdStateCallbacks() {
     TallyUtil::guarded([] {
         const auto all = savedAdStateCallbacks();
-        const Value::Array batch(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(kAdStateBatch, all.size())));
+        const Value::Array batch(all.begin(),
+                                 all.begin() + static_cast<std::ptrdiff_t>(std::min(kAdStateBatch, all.size())));
         for (const auto& callback : batch) {
             TallyUtil::debugLog("Attempting to send saved callback[%@]", callback);
             if (const auto* dictionary = callback.dictionary()) sendAdStateCompletedSaveData(*dictionary, false);
@@ -1309,10 +1317,10 @@ void TallySession::sendSavedAdStateCallbacks() {
 // ---------------------------------------------------------------------------
 // Fields
 
-#define TALLY_GETTER(type, name, field)      \
-    type TallySession::name() const {        \
-        std::lock_guard lock(mutex_);        \
-        return field;                        \
+#define TALLY_GETTER(type, name, field) \
+    type TallySession::name() const {   \
+        std::lock_guard lock(mutex_);   \
+        return field;                   \
     }
 TALLY_GETTER(std::int32_t, serializationVersion, serializationVersion_)
 TALLY_GETTER(Date, startTime, startTime_)

@@ -88,7 +88,7 @@ public:
     std::int64_t sessionLength() const;
     std::int64_t timeIntervalSinceSessionStart(platform::Date date) const;
     void setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude,
-                                                               float horizontalAccuracy, float verticalAccuracy);
+                                                                float horizontalAccuracy, float verticalAccuracy);
 
     // ---- User data and flags ----
     // The user id, "" when none.
@@ -182,7 +182,8 @@ public:
     // ---- Upload ----
     static constexpr double kLongTimeout = 20;
     static constexpr double kShortTimeout = 5;
-    static void sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
+    static void
+    sendSessionsToServerWithTimeoutUseWebViewRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAdsSendCurrentSession(
         bool shortTimeout, bool useWebView, bool requestAdRing, bool requestVideo, bool requestAdSlot,
         bool requestRevisit, bool sendCurrentSession);
     static void sendSessionsToServerForAdRing();
@@ -196,8 +197,8 @@ public:
     static void setRevisitAdParser(std::weak_ptr<TallyAdParser> parser);
     // Walks the reply's blocks through the registered parsers, never past
     // the end of `body`.
-    static void parseReplyBlocks(const platform::Data& body, bool requestAdRing, bool requestVideo,
-                                 bool requestAdSlot, bool requestRevisit);
+    static void parseReplyBlocks(const platform::Data& body, bool requestAdRing, bool requestVideo, bool requestAdSlot,
+                                 bool requestRevisit);
     // Removes from the saved list the records an accepted upload carried
     // (and nothing saved since).
     static void removeSentSessions(const platform::Value::Array& sent);

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Rect.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
-#include "platform/foundation/Rect.h"
 
 namespace clipora::platform {
 class View;

@@ -29,9 +29,9 @@ std::string bundleString(std::string_view key) {
 }
 
 // The buttons' captions, by tag (what the interface file would show).
-const char* const kButtonTitles[] = {"",         "Website",     "Rate this app", "Share this app", "FAQs",
-                                     "Videos",   "Fan Page",    "Follow us",     "Feedback",       "Uplonix 2",
-                                     "Newsletter", "Quorbel",   "News",          "More apps",      "Even more apps"};
+const char* const kButtonTitles[] = {"",           "Website",  "Rate this app", "Share this app", "FAQs",
+                                     "Videos",     "Fan Page", "Follow us",     "Feedback",       "Uplonix 2",
+                                     "Newsletter", "Quorbel",  "News",          "More apps",      "Even more apps"};
 
 }  // namespace
 
@@ -52,7 +52,8 @@ void AboutViewController::loadView() {
             if (auto self = weak.lock()) self->onSwitchChanged();
         },
         Control::EventValueChanged);
-    for (auto view : std::initializer_list<std::shared_ptr<View>>{icon_, appName_, switchHDVideo_}) scrollView_->addSubview(view);
+    for (auto view : std::initializer_list<std::shared_ptr<View>>{icon_, appName_, switchHDVideo_})
+        scrollView_->addSubview(view);
     float y = 140;
     for (int tag = 1; tag <= 14; ++tag) {
         auto button = std::make_shared<Button>(Rect(20, y, 280, 44));
@@ -108,8 +109,10 @@ void AboutViewController::viewDidUnload() {
 }
 
 void AboutViewController::done() {
-    if (auto presenter = presentingViewController()) presenter->dismissModalViewControllerAnimated(true);
-    else if (auto nav = navigationController()) nav->dismissModalViewControllerAnimated(true);
+    if (auto presenter = presentingViewController())
+        presenter->dismissModalViewControllerAnimated(true);
+    else if (auto nav = navigationController())
+        nav->dismissModalViewControllerAnimated(true);
 }
 
 void AboutViewController::onSwitchChanged() {
@@ -120,37 +123,37 @@ void AboutViewController::buttonClick(const std::shared_ptr<Button>& button) {
     const AppConfig& config = AppConfig::current();
     const std::string name = bundleString("CFBundleName");
     const std::string site = config.makerSiteURL;
-    shareSheet_ = std::make_shared<ActionSheet>("How do you want to share?", weakAs<ActionSheetDelegate>(),
-                                                std::string("Cancel"), std::nullopt,
-                                                std::vector<std::string>{"Post on Facebook Wall", "Tweet on Twitter",
-                                                                         "Email Friends"});
+    shareSheet_ = std::make_shared<ActionSheet>(
+        "How do you want to share?", weakAs<ActionSheetDelegate>(), std::string("Cancel"), std::nullopt,
+        std::vector<std::string>{"Post on Facebook Wall", "Tweet on Twitter", "Email Friends"});
     auto open = [](const std::string& link) { OpenLink::shareOpenLink()->openLinkShareLink(link); };
     switch (button ? button->tag() : 0) {
-        case 1: showURLWithTitle(site + "/clipora", name); break;
-        case 2: open(config.reviewLink()); break;
-        case 3: shareSheet_->showInView(view()); break;
-        case 4: showURLWithTitle(site + "/clipora/faq", Text::format("%@ FAQs", name)); break;
-        case 5: open(config.makerVideoChannelURL); break;
-        case 6: openFacebookFanPageUrl(Text::format("%@ Facebook Fan Page", name), config.makerFanPageURL); break;
-        case 7:
-            openTwitterAppForFollowingUserTitleUrl(config.makerMicroblogAccount, Text::format("%@ Twitter Page", name),
-                                                   "https://" + config.microblogWebHost + "/" + config.makerMicroblogAccount);
-            break;
-        case 8:
-            sendEmailWithBodyIsHtmlTo(
-                Text::format("%@ Feedback", name),
-                Text::format("\n\n\n\nHere is my information:\nDevice Type: %@\n\rApp Version: %@\n\riOS Version: %@",
-                             Utility::getDeviceType(), bundleString("CFBundleVersion"),
-                             Device::currentDevice()->systemVersion()),
-                false, {config.makerSupportEmail});
-            break;
-        case 9: open(config.otherProductLinks.at(0)); break;
-        case 13: open(config.otherProductLinks.at(1)); break;
-        case 14: open(config.otherProductLinks.at(2)); break;
-        case 10: showURLWithTitle(site + "/subscribe", "Subscribe to Quorbel"); break;
-        case 11: showURLWithTitle(site, "Quorbel"); break;
-        case 12: showURLWithTitle(config.newsPageURL, "Clipora News"); break;
-        default: showURLWithTitle("", ""); break;
+    case 1: showURLWithTitle(site + "/clipora", name); break;
+    case 2: open(config.reviewLink()); break;
+    case 3: shareSheet_->showInView(view()); break;
+    case 4: showURLWithTitle(site + "/clipora/faq", Text::format("%@ FAQs", name)); break;
+    case 5: open(config.makerVideoChannelURL); break;
+    case 6: openFacebookFanPageUrl(Text::format("%@ Facebook Fan Page", name), config.makerFanPageURL); break;
+    case 7:
+        openTwitterAppForFollowingUserTitleUrl(
+            config.makerMicroblogAccount, Text::format("%@ Twitter Page", name),
+            "https://" + config.microblogWebHost + "/" + config.makerMicroblogAccount);
+        break;
+    case 8:
+        sendEmailWithBodyIsHtmlTo(
+            Text::format("%@ Feedback", name),
+            Text::format("\n\n\n\nHere is my information:\nDevice Type: %@\n\rApp Version: %@\n\riOS Version: %@",
+                         Utility::getDeviceType(), bundleString("CFBundleVersion"),
+                         Device::currentDevice()->systemVersion()),
+            false, {config.makerSupportEmail});
+        break;
+    case 9: open(config.otherProductLinks.at(0)); break;
+    case 13: open(config.otherProductLinks.at(1)); break;
+    case 14: open(config.otherProductLinks.at(2)); break;
+    case 10: showURLWithTitle(site + "/subscribe", "Subscribe to Quorbel"); break;
+    case 11: showURLWithTitle(site, "Quorbel"); break;
+    case 12: showURLWithTitle(config.newsPageURL, "Clipora News"); break;
+    default: showURLWithTitle("", ""); break;
     }
 }
 
@@ -174,11 +177,14 @@ void AboutViewController::openFacebookFanPageUrl(const std::string& title, const
 void AboutViewController::openTwitterAppForFollowingUserTitleUrl(const std::string& user, const std::string& title,
                                                                  const std::string& address) {
     const std::string webPage = "https://" + AppConfig::current().microblogWebHost + "/" + user;
-    const std::vector<std::string> links = {
-        Text::format("tweetie://user?screen_name=%@", user),   Text::format("x-birdfeed://user?screen_name=%@", user),
-        Text::format("twit:///user?screen_name=%@", user),     Text::format("icebird://user?screen_name=%@", user),
-        Text::format("fluttr://user/%@", user),                "simplytweet:?link=" + webPage,
-        Text::format("tweetings:///user?screen_name=%@", user), Text::format("echofon:///user_timeline?%@", user)};
+    const std::vector<std::string> links = {Text::format("tweetie://user?screen_name=%@", user),
+                                            Text::format("x-birdfeed://user?screen_name=%@", user),
+                                            Text::format("twit:///user?screen_name=%@", user),
+                                            Text::format("icebird://user?screen_name=%@", user),
+                                            Text::format("fluttr://user/%@", user),
+                                            "simplytweet:?link=" + webPage,
+                                            Text::format("tweetings:///user?screen_name=%@", user),
+                                            Text::format("echofon:///user_timeline?%@", user)};
     auto app = Application::sharedApplication();
     for (const auto& link : links) {
         auto url = URL::fromString(link);
@@ -224,9 +230,9 @@ void AboutViewController::tweetVideoLinkMessage(const std::string& link, const s
 std::string AboutViewController::shareEmailBody() {
     const AppConfig& config = AppConfig::current();
     const std::string store = TextEscaping::html(config.storeLink);
-    return "<html><body bgcolor=\"#FFFFFF\"><p><a href=\"" + store + "\"><img style=\"float:left;margin-right:5px;\" src=\"" +
-           TextEscaping::html(config.iconURL) + "\"></a><a href=\"" + store + "\">" +
-           TextEscaping::html(bundleString("CFBundleName")) +
+    return "<html><body bgcolor=\"#FFFFFF\"><p><a href=\"" + store +
+           "\"><img style=\"float:left;margin-right:5px;\" src=\"" + TextEscaping::html(config.iconURL) +
+           "\"></a><a href=\"" + store + "\">" + TextEscaping::html(bundleString("CFBundleName")) +
            "</a> - Watch, Bookmark, Download, and Share Facebook videos right from your iPad/iPhone/iPod Touch. Check "
            "it out!</p></body></html>";
 }

@@ -14,8 +14,7 @@ namespace clipora {
 class AppInfo : public platform::Object {
 public:
     AppInfo() = default;
-    AppInfo(std::string description, std::string buttonText, std::string link,
-            std::shared_ptr<platform::Image> image);
+    AppInfo(std::string description, std::string buttonText, std::string link, std::shared_ptr<platform::Image> image);
     static std::shared_ptr<AppInfo> initWithButtonTextLinkImage(std::string description, std::string buttonText,
                                                                 std::string link,
                                                                 std::shared_ptr<platform::Image> image);

@@ -60,8 +60,9 @@ void CinevueAppDelegate::initialize() {
 
 const std::vector<std::string>& CinevueAppDelegate::loginPermissions() {
     static const std::vector<std::string> permissions{
-        "user_groups",   "publish_stream",  "user_photo_video_tags", "friends_photo_video_tags", "user_photos",
-        "friends_photos", "user_videos",    "friends_videos",        "manage_pages",             "offline_access"};
+        "user_groups",  "publish_stream", "user_photo_video_tags", "friends_photo_video_tags",
+        "user_photos",  "friends_photos", "user_videos",           "friends_videos",
+        "manage_pages", "offline_access"};
     return permissions;
 }
 
@@ -89,7 +90,7 @@ bool CinevueAppDelegate::applicationDidFinishLaunchingWithOptions(const std::sha
     FBFormUploadRoute::install();
     fbButton_ = std::make_shared<FBLoginButton>();
     facebook_ = Facebook::initWithAppIdUrlSchemeSuffixAndDelegate(config.facebookAppId, config.urlSchemeSuffix,
-                                                                 weak_from_this());
+                                                                  weak_from_this());
     restoreFacebookSession();
     if (facebook_->isSessionValid()) {
         fbButton_->setIsLoggedIn(true);
@@ -146,17 +147,23 @@ void CinevueAppDelegate::logout() {
 }
 
 void CinevueAppDelegate::fbButtonClick(const std::shared_ptr<Button>&) {
-    if (fbButton_ && fbButton_->isLoggedIn()) logout();
-    else login();
+    if (fbButton_ && fbButton_->isLoggedIn())
+        logout();
+    else
+        login();
 }
 
 void CinevueAppDelegate::saveFacebookSession() {
     if (!facebook_) return;
     auto store = defaults();
-    if (facebook_->accessToken()) store->setObject(Value(*facebook_->accessToken()), kAccessTokenKey);
-    else store->removeObjectForKey(kAccessTokenKey);
-    if (facebook_->expirationDate()) store->setObject(Value(*facebook_->expirationDate()), kExpirationDateKey);
-    else store->removeObjectForKey(kExpirationDateKey);
+    if (facebook_->accessToken())
+        store->setObject(Value(*facebook_->accessToken()), kAccessTokenKey);
+    else
+        store->removeObjectForKey(kAccessTokenKey);
+    if (facebook_->expirationDate())
+        store->setObject(Value(*facebook_->expirationDate()), kExpirationDateKey);
+    else
+        store->removeObjectForKey(kExpirationDateKey);
     store->synchronize();
     keepPreferencesPrivate();
 }

@@ -81,8 +81,7 @@ public:
     bool applicationHandleOpenURL(const std::shared_ptr<platform::Application>& application,
                                   const platform::URL& url) override;
     bool applicationOpenURLSourceApplicationAnnotation(const std::shared_ptr<platform::Application>& application,
-                                                       const platform::URL& url,
-                                                       const std::string& sourceApplication,
+                                                       const platform::URL& url, const std::string& sourceApplication,
                                                        const platform::Value& annotation) override;
 
     // --- Session ---

@@ -141,8 +141,7 @@ void CinevueViewController::viewDidLoad() {
     percentDownload_->setTag(kPercentTag);
 
     auto site = currentSite();
-    if (auto start = URL::fromString(site->lastURL().value_or(site->url().value_or(std::string()))))
-        openURL(*start);
+    if (auto start = URL::fromString(site->lastURL().value_or(site->url().value_or(std::string())))) openURL(*start);
     if (!site->pendingDownloadList()->empty()) {
         // An interrupted download starts again.
         auto video = site->pendingDownloadList()->front();
@@ -153,16 +152,18 @@ void CinevueViewController::viewDidLoad() {
     refreshBackForward();
 
     auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(Application::kWillTerminateNotification,
-                       [weak](const Notification&) {
-                           if (auto s = weak.lock()) s->applicationWillTerminate();
-                       },
-                       this);
-    center.addObserver(Application::kDidEnterBackgroundNotification,
-                       [weak](const Notification&) {
-                           if (auto s = weak.lock()) s->applicationWillEnterBackground();
-                       },
-                       this);
+    center.addObserver(
+        Application::kWillTerminateNotification,
+        [weak](const Notification&) {
+            if (auto s = weak.lock()) s->applicationWillTerminate();
+        },
+        this);
+    center.addObserver(
+        Application::kDidEnterBackgroundNotification,
+        [weak](const Notification&) {
+            if (auto s = weak.lock()) s->applicationWillEnterBackground();
+        },
+        this);
     observing_ = true;
 }
 
@@ -190,8 +191,10 @@ void CinevueViewController::back() { webView_->goBack(); }
 void CinevueViewController::forward() { webView_->goForward(); }
 
 void CinevueViewController::refresh(const std::shared_ptr<BarButtonItem>& sender) {
-    if (sender == refreshButton_) webView_->reload();
-    else webView_->stopLoading();
+    if (sender == refreshButton_)
+        webView_->reload();
+    else
+        webView_->stopLoading();
 }
 
 void CinevueViewController::home() {
@@ -200,14 +203,16 @@ void CinevueViewController::home() {
 
 void CinevueViewController::add() {
     if (!addActionSheet_) {
-        addActionSheet_ = std::make_shared<ActionSheet>(
-            "", weakAs<ActionSheetDelegate>(), std::string("Do Nothing"), std::nullopt,
-            std::vector<std::string>{"Watch Video", "Bookmark Video", "Download Video", "Tweet Video", "Post to Wall",
-                                     "Share via Email"});
+        addActionSheet_ =
+            std::make_shared<ActionSheet>("", weakAs<ActionSheetDelegate>(), std::string("Do Nothing"), std::nullopt,
+                                          std::vector<std::string>{"Watch Video", "Bookmark Video", "Download Video",
+                                                                   "Tweet Video", "Post to Wall", "Share via Email"});
         addActionSheet_->setActionSheetStyle(ActionSheet::StyleBlackTranslucent);
     }
-    if (addActionSheet_->isVisible()) addActionSheet_->dismissWithClickedButtonIndexAnimated(-1, true);
-    else addActionSheet_->showInView(view());
+    if (addActionSheet_->isVisible())
+        addActionSheet_->dismissWithClickedButtonIndexAnimated(-1, true);
+    else
+        addActionSheet_->showInView(view());
 }
 
 void CinevueViewController::bookmark() {
@@ -272,7 +277,8 @@ std::string CinevueViewController::mobileAddress(const std::string& address) {
     // holds "www" is left alone.
     const auto scheme = address.find("://");
     const std::size_t host = scheme == std::string::npos ? 0 : scheme + 3;
-    if (Text::equalsCaseInsensitive(std::string_view(address).substr(host, std::min<std::size_t>(4, address.size() - host)), "www."))
+    if (Text::equalsCaseInsensitive(
+            std::string_view(address).substr(host, std::min<std::size_t>(4, address.size() - host)), "www."))
         return address.substr(0, host) + "m." + address.substr(host + 4);
     return address;
 }
@@ -287,8 +293,8 @@ void CinevueViewController::openAfterDelay(const std::string& address) {
 }
 
 bool CinevueViewController::webViewShouldStartLoadWithRequestNavigationType(const std::shared_ptr<WebView>& webView,
-                                                                           const std::shared_ptr<URLRequest>& request,
-                                                                           WebViewNavigationType) {
+                                                                            const std::shared_ptr<URLRequest>& request,
+                                                                            WebViewNavigationType) {
     const AppConfig& config = AppConfig::current();
     auto site = currentSite();
     const std::string u = request->url().absoluteString();
@@ -372,9 +378,9 @@ void CinevueViewController::addCSS(const std::shared_ptr<WebView>& webView) {
 
 std::string CinevueViewController::filterString(std::string_view text) {
     static const std::pair<const char*, const char*> kEscapes[] = {
-        {"\\u00253A", ":"}, {"\\u00252F", "/"}, {"\\u002525", "%"}, {"\\u00252B", "+"}, {"\\u00252D", "-"},
-        {"\\u00252E", "."}, {"\\u00253B", ";"}, {"\\u002540", "@"}, {"\\u00255F", "_"}, {"\\u00253F", "?"},
-        {"\\u00252C", ","}, {"\\u002526", "&"}, {"\\u002527", "'"}, {"\\u00255B", "["}, {"\\u00255D", "]"},
+        {"\\u00253A", ":"}, {"\\u00252F", "/"}, {"\\u002525", "%"},  {"\\u00252B", "+"}, {"\\u00252D", "-"},
+        {"\\u00252E", "."}, {"\\u00253B", ";"}, {"\\u002540", "@"},  {"\\u00255F", "_"}, {"\\u00253F", "?"},
+        {"\\u00252C", ","}, {"\\u002526", "&"}, {"\\u002527", "'"},  {"\\u00255B", "["}, {"\\u00255D", "]"},
         {"\\u002528", "("}, {"\\u002529", ")"}, {"\\u002522", "\""}, {"\\u002524", "$"}, {"\\u00257B", "{"},
         {"\\u00257D", "}"}, {"\\u00253D", "="}, {"\\u002523", "#"}};
     std::string out(text);
@@ -438,20 +444,22 @@ void CinevueViewController::playVideo(const std::shared_ptr<Video>& video) {
         mViewPlayer_->setModalTransitionStyle(ModalTransitionStyleCrossDissolve);
         setModalTransitionStyle(ModalTransitionStyleCrossDissolve);
         presentModalViewControllerAnimated(mViewPlayer_, true);
-        center.addObserver(MoviePlayerController::kPlaybackDidFinishNotification, mViewPlayer_->moviePlayer().get(),
-                           [weak](const Notification&) {
-                               if (auto s = weak.lock()) s->movieDidExitFullscreen();
-                           },
-                           this);
+        center.addObserver(
+            MoviePlayerController::kPlaybackDidFinishNotification, mViewPlayer_->moviePlayer().get(),
+            [weak](const Notification&) {
+                if (auto s = weak.lock()) s->movieDidExitFullscreen();
+            },
+            this);
         return;
     }
     mMPPlayer_ = std::make_shared<MoviePlayerController>(*url);
     mMPPlayer_->play();
-    center.addObserver(MoviePlayerController::kPlaybackDidFinishNotification, mMPPlayer_.get(),
-                       [weak](const Notification&) {
-                           if (auto s = weak.lock()) s->moviePlayerDidFinish();
-                       },
-                       this);
+    center.addObserver(
+        MoviePlayerController::kPlaybackDidFinishNotification, mMPPlayer_.get(),
+        [weak](const Notification&) {
+            if (auto s = weak.lock()) s->moviePlayerDidFinish();
+        },
+        this);
 }
 
 void CinevueViewController::movieDidExitFullscreen() {
@@ -572,8 +580,10 @@ void CinevueViewController::downloaderDidFinishVideoFile(const std::shared_ptr<D
                                                          const std::shared_ptr<Video>& video, const std::string& path) {
     if (!video) return;
     video->setUrl(getVideoFilename(video->url().value_or(std::string())));
-    if (FileManager::fileExists(path)) doneDownloadingVideo(video);
-    else failDownloadingVideo(video);
+    if (FileManager::fileExists(path))
+        doneDownloadingVideo(video);
+    else
+        failDownloadingVideo(video);
 }
 
 void CinevueViewController::downloaderDidFailVideoError(const std::shared_ptr<Downloader>&,
@@ -631,14 +641,14 @@ void CinevueViewController::actionSheetClickedButtonAtIndex(const std::shared_pt
     if (!sheet || !currentVideo_ || index == sheet->cancelButtonIndex()) return;
     const int choice = index - sheet->firstOtherButtonIndex();
     switch (choice) {
-        case 0: playVideo(currentVideo_); break;
-        case 1: bookmarkVideo(currentVideo_); break;
-        case 2: beganDownloadingVideo(currentVideo_); break;
-        case 3:
-            if (auto page = webView_->mainDocumentURL()) NeighbourServices::shareURLTitle(*page, kShareComment);
-            break;
-        case 5: emailVideoLinkUrl(currentVideo_, pageAddress()); break;
-        default: break;
+    case 0: playVideo(currentVideo_); break;
+    case 1: bookmarkVideo(currentVideo_); break;
+    case 2: beganDownloadingVideo(currentVideo_); break;
+    case 3:
+        if (auto page = webView_->mainDocumentURL()) NeighbourServices::shareURLTitle(*page, kShareComment);
+        break;
+    case 5: emailVideoLinkUrl(currentVideo_, pageAddress()); break;
+    default: break;
     }
 }
 
@@ -655,7 +665,8 @@ std::string CinevueViewController::emailBodyForVideo(const Video& video, const s
            "</a><br><br>Share from: <a href=\"" + store + "\"><img style=\"float:left;\" src=\"" +
            TextEscaping::html(config.iconURL) + "\"></a><a href=\"" + store + "\">" +
            TextEscaping::html(name && name->isString() ? *name->string() : std::string()) +
-           "</a> - Watch, Bookmark, Download, and Share Facebook videos on your iPad/iPhone/iPod Touch!</p></body></html>";
+           "</a> - Watch, Bookmark, Download, and Share Facebook videos on your iPad/iPhone/iPod "
+           "Touch!</p></body></html>";
 }
 
 void CinevueViewController::emailVideoLinkUrl(const std::shared_ptr<Video>& video, const std::string& pageURL) {

@@ -91,9 +91,9 @@ void ContentManager::checkUpdateHelper(const std::string& address) {
     for (const char* which : {kFullApp, kAdsApp}) {
         if (!isNewerVersion(integerIn(list, which), which)) continue;
         auto detail = list.find(std::string(which) + "Detail");
-        getDetail(detail != list.end() && detail->second.dictionary() ? *detail->second.dictionary()
-                                                                      : Value::Dictionary{},
-                  which);
+        getDetail(
+            detail != list.end() && detail->second.dictionary() ? *detail->second.dictionary() : Value::Dictionary{},
+            which);
     }
     store->synchronize();
     postNotification(kDoneNotification);
@@ -126,8 +126,10 @@ void ContentManager::getDetail(const Value::Dictionary& detail, const std::strin
         // A field the list lacks is stored as absent, as setting nil would.
         const std::string key = Text::format("%@%@", which, field);
         auto value = detail.find(field);
-        if (value != detail.end() && value->second.isString()) store->setObject(value->second, key);
-        else store->removeObjectForKey(key);
+        if (value != detail.end() && value->second.isString())
+            store->setObject(value->second, key);
+        else
+            store->removeObjectForKey(key);
     }
 }
 

@@ -115,7 +115,8 @@ void Downloader::connectionDidFinishLoading(const std::shared_ptr<URLConnection>
     if (!FileManager::moveItem(partialPath(), destination_, &moveError)) {
         FileManager::removeItem(partialPath());
         if (auto d = delegate())
-            d->downloaderDidFailVideoError(self, video_, downloaderError(kErrorFile, "The video file could not be moved into place."));
+            d->downloaderDidFailVideoError(
+                self, video_, downloaderError(kErrorFile, "The video file could not be moved into place."));
         return;
     }
     if (auto d = delegate()) d->downloaderDidFinishVideoFile(self, video_, destination_);

@@ -30,8 +30,10 @@ IKLinkedList::~IKLinkedList() { removeAllObjects(); }
 IKLinkedList::Location IKLinkedList::addObject(ObjectPtr object) {
     if (!object) return nullptr;
     auto* node = new Node{std::move(object), tail_, nullptr};
-    if (tail_) tail_->next = node;
-    else head_ = node;
+    if (tail_)
+        tail_->next = node;
+    else
+        head_ = node;
     tail_ = node;
     ++count_;
     ++modificationNumber_;
@@ -39,10 +41,14 @@ IKLinkedList::Location IKLinkedList::addObject(ObjectPtr object) {
 }
 
 void IKLinkedList::unlink(Node* node) {
-    if (node->prev) node->prev->next = node->next;
-    else head_ = node->next;
-    if (node->next) node->next->prev = node->prev;
-    else tail_ = node->prev;
+    if (node->prev)
+        node->prev->next = node->next;
+    else
+        head_ = node->next;
+    if (node->next)
+        node->next->prev = node->prev;
+    else
+        tail_ = node->prev;
     delete node;
     --count_;
     ++modificationNumber_;
@@ -115,9 +121,7 @@ IKLinkedList::ObjectPtr IKLinkedList::Enumerator::nextObject() {
     return object;
 }
 
-IKLinkedList::Enumerator IKLinkedList::objectEnumerator() const {
-    return Enumerator(this);
-}
+IKLinkedList::Enumerator IKLinkedList::objectEnumerator() const { return Enumerator(this); }
 
 std::size_t IKLinkedList::countByEnumeratingWithStateObjectsCount(EnumerationState& state, ObjectPtr* buffer,
                                                                   std::size_t capacity) const {

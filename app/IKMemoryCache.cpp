@@ -16,8 +16,7 @@ IKMemoryCache::IKMemoryCache(std::size_t) {
     // The observer is registered without capturing `this` as an owner of
     // any kind: it is removed in the destructor, on the main thread.
     NotificationCenter::defaultCenter().addObserver(
-        Application::kDidReceiveMemoryWarningNotification,
-        [this](const Notification&) { reduceMemoryUsage(); }, this);
+        Application::kDidReceiveMemoryWarningNotification, [this](const Notification&) { reduceMemoryUsage(); }, this);
     observing_ = true;
 }
 

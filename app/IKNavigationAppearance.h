@@ -15,7 +15,8 @@ class IKNavigationAppearance {
 public:
     IKNavigationAppearance() = delete;
 
-    static void pushAppearanceForNavigationController(const std::shared_ptr<platform::NavigationController>& controller);
+    static void pushAppearanceForNavigationController(
+        const std::shared_ptr<platform::NavigationController>& controller);
     static void popAppearanceForNavigationControllerAnimated(
         const std::shared_ptr<platform::NavigationController>& controller, bool animated);
     static std::size_t count();

@@ -35,7 +35,8 @@ void IKReadFileFromDiskOperation::main() {
         data_ = bytes;
     }
     if (!bytes) {
-        operationDidFailWithError(error ? *error : Error::withDescription("NSCocoaErrorDomain", 260, "The file could not be read."));
+        operationDidFailWithError(
+            error ? *error : Error::withDescription("NSCocoaErrorDomain", 260, "The file could not be read."));
         return;
     }
     operationWillFinish();

@@ -24,7 +24,7 @@ bool IKStringAdditions::isWhitespaceAndNewlines(std::string_view text) {
 }
 
 float IKStringAdditions::heightWithFontConstrainedToWidthLineBreakMode(std::string_view text, const Font& font,
-                                                                      float width, LineBreakMode mode) {
+                                                                       float width, LineBreakMode mode) {
     return font.sizeOfTextConstrainedToSize(text, Size{width, std::numeric_limits<float>::max()}, mode).height;
 }
 
@@ -34,8 +34,10 @@ std::map<std::string, std::vector<Value>> IKStringAdditions::queryContentsUsingE
         const std::vector<std::string> parts = Text::split(pair, "=");
         if (parts.size() > 2) continue;
         const std::string key = Text::percentUnescape(parts[0]).value_or(parts[0]);
-        if (parts.size() == 1) contents[key].push_back(Value());
-        else contents[key].push_back(Value(Text::percentUnescape(parts[1]).value_or(parts[1])));
+        if (parts.size() == 1)
+            contents[key].push_back(Value());
+        else
+            contents[key].push_back(Value(Text::percentUnescape(parts[1]).value_or(parts[1])));
     }
     return contents;
 }

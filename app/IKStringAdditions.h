@@ -27,7 +27,7 @@ public:
     // The height of the text wrapped to `width` in `font`, unbounded
     // downwards.
     static float heightWithFontConstrainedToWidthLineBreakMode(std::string_view text, const platform::Font& font,
-                                                              float width, platform::LineBreakMode mode);
+                                                               float width, platform::LineBreakMode mode);
 
     // Key -> values of a query string. Pairs are separated by runs of "&"
     // or ";"; "k" adds the null value, "k=v" the unescaped value, pairs with

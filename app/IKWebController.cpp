@@ -24,8 +24,8 @@ void IKWebController::loadView() {
 
     auto self = sharedAs<IKWebController>();
     auto imageItem = [&](const char* file, int tag, void (IKWebController::*action)()) {
-        auto item = std::make_shared<BarButtonItem>(Image::imageNamed(std::string("IKWebController.bundle/gfx/") + file),
-                                                    BarButtonItem::StylePlain);
+        auto item = std::make_shared<BarButtonItem>(
+            Image::imageNamed(std::string("IKWebController.bundle/gfx/") + file), BarButtonItem::StylePlain);
         item->setTag(tag);
         item->setEnabled(false);
         item->setTargetAction(self, action);
@@ -151,7 +151,8 @@ void IKWebController::replaceToolbarItemWithTag(int tag, const std::shared_ptr<B
 bool IKWebController::webViewShouldStartLoadWithRequestNavigationType(const std::shared_ptr<WebView>&,
                                                                       const std::shared_ptr<URLRequest>& request,
                                                                       WebViewNavigationType) {
-    loadingURL_ = request->mainDocumentURL() ? request->mainDocumentURL() : std::optional<platform::URL>(request->url());
+    loadingURL_ =
+        request->mainDocumentURL() ? request->mainDocumentURL() : std::optional<platform::URL>(request->url());
     refreshBackForward();
     return true;
 }
@@ -166,7 +167,8 @@ void IKWebController::webViewDidStartLoad(const std::shared_ptr<WebView>&) {
 void IKWebController::webViewDidFinishLoad(const std::shared_ptr<WebView>& webView) {
     loadingURL_.reset();
     if (webView) setTitle(webView->stringByEvaluatingJavaScriptFromString("document.title"));
-    if (navigationItem()->rightBarButtonItem() == activityItem_) navigationItem()->setRightBarButtonItemAnimated(nullptr, true);
+    if (navigationItem()->rightBarButtonItem() == activityItem_)
+        navigationItem()->setRightBarButtonItemAnimated(nullptr, true);
     replaceToolbarItemWithTag(kRefreshStopTag, refreshButton_);
     refreshBackForward();
 }
@@ -195,8 +197,10 @@ void IKWebController::shareAction() {
         if (!InterfaceKit::isPad()) sheet->setCancelButtonIndex(sheet->addButtonWithTitle("Cancel"));
         actionSheet_ = sheet;
     }
-    if (InterfaceKit::isPad()) actionSheet_->showFromBarButtonItemAnimated(actionButton_, true);
-    else actionSheet_->showInView(view());
+    if (InterfaceKit::isPad())
+        actionSheet_->showFromBarButtonItemAnimated(actionButton_, true);
+    else
+        actionSheet_->showInView(view());
 }
 
 bool IKWebController::shouldPresentActionSheet(const std::shared_ptr<ActionSheet>& sheet) {
@@ -209,8 +213,10 @@ bool IKWebController::shouldPresentActionSheet(const std::shared_ptr<ActionSheet
 
 void IKWebController::actionSheetClickedButtonAtIndex(const std::shared_ptr<ActionSheet>& sheet, int index) {
     if (sheet != actionSheet_ || !actionSheetURL_) return;
-    if (index == 0) Application::sharedApplication()->openURL(*actionSheetURL_);
-    else if (index == 1) Pasteboard::generalPasteboard()->setURL(*actionSheetURL_);
+    if (index == 0)
+        Application::sharedApplication()->openURL(*actionSheetURL_);
+    else if (index == 1)
+        Pasteboard::generalPasteboard()->setURL(*actionSheetURL_);
 }
 
 void IKWebController::actionSheetDidDismissWithButtonIndex(const std::shared_ptr<ActionSheet>& sheet, int) {

@@ -73,8 +73,7 @@ public:
                                      const platform::Error& error) override;
     // ActionSheetDelegate
     void actionSheetClickedButtonAtIndex(const std::shared_ptr<platform::ActionSheet>& sheet, int index) override;
-    void actionSheetDidDismissWithButtonIndex(const std::shared_ptr<platform::ActionSheet>& sheet,
-                                              int index) override;
+    void actionSheetDidDismissWithButtonIndex(const std::shared_ptr<platform::ActionSheet>& sheet, int index) override;
 
 private:
     void refreshBackForward();

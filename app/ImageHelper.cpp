@@ -160,7 +160,8 @@ std::shared_ptr<Image> ImageHelper::doUnrotateImage(const std::shared_ptr<Image>
     // The canvas is the picture's upright size (width and height swapped
     // for the four sideways orientations).
     const Size canvas = image->size();
-    return inImageContext(canvas, [&](GraphicsContext&) { image->drawInRect(Rect(0, 0, canvas.width, canvas.height)); });
+    return inImageContext(canvas,
+                          [&](GraphicsContext&) { image->drawInRect(Rect(0, 0, canvas.width, canvas.height)); });
 }
 
 std::shared_ptr<Image> ImageHelper::unrotateImage(const std::shared_ptr<Image>& image) {
@@ -172,8 +173,8 @@ std::shared_ptr<Image> ImageHelper::imageFitInSize(const std::shared_ptr<Image>&
     if (isEmpty(image)) return nullptr;
     const Size fitted = fitSizeInSize(image->size(), size);
     return inImageContext(size, [&](GraphicsContext&) {
-        image->drawInRect(Rect((size.width - fitted.width) / 2, (size.height - fitted.height) / 2, fitted.width,
-                               fitted.height));
+        image->drawInRect(
+            Rect((size.width - fitted.width) / 2, (size.height - fitted.height) / 2, fitted.width, fitted.height));
     });
 }
 

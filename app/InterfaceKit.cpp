@@ -55,7 +55,8 @@ Rect InterfaceKit::rectContract(Rect rect, float dx, float dy) {
     return Rect(rect.origin.x, rect.origin.y, rect.size.width - dx, rect.size.height - dy);
 }
 
-std::string InterfaceKit::pathForBundleResource(const std::shared_ptr<Bundle>& bundle, const std::string& relativePath) {
+std::string InterfaceKit::pathForBundleResource(const std::shared_ptr<Bundle>& bundle,
+                                                const std::string& relativePath) {
     auto source = bundle ? bundle : Bundle::mainBundle();
     return source->resourcePath() + "/" + relativePath;
 }
@@ -66,7 +67,9 @@ std::shared_ptr<IKImageMemoryCache> InterfaceKit::imageMemoryCache() {
     return cache;
 }
 
-void InterfaceKit::setImageMemoryCache(std::shared_ptr<IKImageMemoryCache> cache) { imageCacheSlot() = std::move(cache); }
+void InterfaceKit::setImageMemoryCache(std::shared_ptr<IKImageMemoryCache> cache) {
+    imageCacheSlot() = std::move(cache);
+}
 
 std::shared_ptr<OperationQueue> InterfaceKit::networkOperationQueue() {
     auto& queue = queueSlot();

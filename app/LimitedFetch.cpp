@@ -54,10 +54,11 @@ private:
     void tooLarge(const std::shared_ptr<URLConnection>& connection) {
         connection->cancel();
         result.body.reset();
-        result.error = Error(std::string(LimitedFetch::kErrorDomain), LimitedFetch::kErrorBodyTooLarge,
-                             Value::Dictionary{{std::string(Error::kLocalizedDescriptionKey),
-                                                 Value(Text::format("The reply is larger than %u bytes.",
-                                                                    static_cast<unsigned>(limit_)))}});
+        result.error =
+            Error(std::string(LimitedFetch::kErrorDomain), LimitedFetch::kErrorBodyTooLarge,
+                  Value::Dictionary{
+                      {std::string(Error::kLocalizedDescriptionKey),
+                       Value(Text::format("The reply is larger than %u bytes.", static_cast<unsigned>(limit_)))}});
         done = true;
     }
 

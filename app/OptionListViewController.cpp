@@ -41,7 +41,8 @@ std::shared_ptr<OptionListViewController> OptionListViewController::self() {
     return sharedAs<OptionListViewController>();
 }
 
-const std::vector<std::shared_ptr<OptionListViewController::DownloadRow>>& OptionListViewController::downloadList() const {
+const std::vector<std::shared_ptr<OptionListViewController::DownloadRow>>& OptionListViewController::downloadList()
+    const {
     static const std::vector<std::shared_ptr<DownloadRow>> none;
     return downloads_ ? downloads_->rows() : none;
 }
@@ -63,8 +64,8 @@ void OptionListViewController::loadView() {
     ViewController::loadView();
     auto root = view();
     const Rect bounds = root->bounds();
-    tableView_ = std::make_shared<TableView>(
-        Rect(0, 0, bounds.size.width, bounds.size.height - kBottomBarHeight), TableView::StylePlain);
+    tableView_ = std::make_shared<TableView>(Rect(0, 0, bounds.size.width, bounds.size.height - kBottomBarHeight),
+                                             TableView::StylePlain);
     tableView_->setAutoresizingMask(View::AutoresizingFlexibleWidth | View::AutoresizingFlexibleHeight);
     tableView_->setDataSource(weakAs<TableViewDataSource>());
     tableView_->setDelegate(weakAs<TableViewDelegate>());
@@ -92,13 +93,16 @@ void OptionListViewController::viewDidLoad() {
             button->addTargetActionForControlEvents(services, &ApplicationServices::fbButtonClick,
                                                     Control::EventTouchUpInside);
             const float width = view()->bounds().size.width;
-            if (services->isConnectToFacebook()) button->setFrame(Rect(width - 91, 7, 81, 29));
-            else button->setFrame(Rect(width - 82, 7, 72, 29));
+            if (services->isConnectToFacebook())
+                button->setFrame(Rect(width - 91, 7, 81, 29));
+            else
+                button->setFrame(Rect(width - 82, 7, 72, 29));
             bottomBar_->addSubview(button);
         }
     }
     if (!infoButton_->superview()) {
-        infoButton_->addTargetActionForControlEvents(self(), &OptionListViewController::info, Control::EventTouchUpInside);
+        infoButton_->addTargetActionForControlEvents(self(), &OptionListViewController::info,
+                                                     Control::EventTouchUpInside);
         bottomBar_->addSubview(infoButton_);
     }
 
@@ -112,16 +116,18 @@ void OptionListViewController::viewDidLoad() {
         std::weak_ptr<OptionListViewController> weak = self();
         auto& center = NotificationCenter::defaultCenter();
         const Object* application = Application::sharedApplication().get();
-        center.addObserver(Application::kWillTerminateNotification, application,
-                           [weak](const Notification&) {
-                               if (auto s = weak.lock()) s->applicationWillTerminate();
-                           },
-                           this);
-        center.addObserver(Application::kWillEnterForegroundNotification, application,
-                           [weak](const Notification&) {
-                               if (auto s = weak.lock()) s->applicationWillEnterForeground();
-                           },
-                           this);
+        center.addObserver(
+            Application::kWillTerminateNotification, application,
+            [weak](const Notification&) {
+                if (auto s = weak.lock()) s->applicationWillTerminate();
+            },
+            this);
+        center.addObserver(
+            Application::kWillEnterForegroundNotification, application,
+            [weak](const Notification&) {
+                if (auto s = weak.lock()) s->applicationWillEnterForeground();
+            },
+            this);
     }
     // The list lives as long as the controller, across view reloads.
 }
@@ -149,14 +155,14 @@ int OptionListViewController::tableViewNumberOfRowsInSection(const std::shared_p
 }
 
 std::optional<std::string> OptionListViewController::tableViewTitleForHeaderInSection(const std::shared_ptr<TableView>&,
-                                                                                     int section) {
+                                                                                      int section) {
     if (section == 0) return std::string("Facebook");
     return std::string(downloadList().empty() ? "Download - Videos will be save to Photo Album when done."
-                                             : "Downloading...");
+                                              : "Downloading...");
 }
 
 std::optional<std::string> OptionListViewController::tableViewTitleForFooterInSection(const std::shared_ptr<TableView>&,
-                                                                                     int section) {
+                                                                                      int section) {
     if (section == 1 && !downloadList().empty())
         return std::string("Note: Videos will still be downloading even if you exit Movara.");
     return std::nullopt;
@@ -176,7 +182,8 @@ std::shared_ptr<TableViewCell> OptionListViewController::tableViewCellForRowAtIn
         if (row < options_.size()) cell->textLabel()->setText(options_[row]->name());
         return cell;
     }
-    auto cell = std::dynamic_pointer_cast<AlbumCell>(tableView->dequeueReusableCellWithIdentifier(AlbumCell::kReuseIdentifier));
+    auto cell =
+        std::dynamic_pointer_cast<AlbumCell>(tableView->dequeueReusableCellWithIdentifier(AlbumCell::kReuseIdentifier));
     if (!cell) cell = AlbumCell::create();
     if (row >= downloadList().size()) return cell;
     const auto& entry = downloadList()[row];
@@ -201,8 +208,8 @@ TableViewCell::EditingStyle OptionListViewController::tableViewEditingStyleForRo
 }
 
 void OptionListViewController::tableViewCommitEditingStyleForRowAtIndexPath(const std::shared_ptr<TableView>& tableView,
-                                                                           TableViewCell::EditingStyle style,
-                                                                           const IndexPath& indexPath) {
+                                                                            TableViewCell::EditingStyle style,
+                                                                            const IndexPath& indexPath) {
     if (indexPath.section != 1 || style != TableViewCell::EditingStyleDelete) return;
     const auto row = static_cast<std::size_t>(indexPath.row);
     if (!downloads_ || row >= downloadList().size()) return;
@@ -221,8 +228,10 @@ void OptionListViewController::tableViewDidSelectRowAtIndexPath(const std::share
     tableView->deselectRowAtIndexPathAnimated(indexPath, true);
     auto services = services_.lock();
     if (indexPath.section == 0) {
-        if (services && services->canAppContinue()) pushControllerForSelectedIndex(indexPath.row);
-        else if (services) services->login();
+        if (services && services->canAppContinue())
+            pushControllerForSelectedIndex(indexPath.row);
+        else if (services)
+            services->login();
         return;
     }
     if (downloads_) downloads_->restartOrCancelRow(static_cast<std::size_t>(indexPath.row));
@@ -241,8 +250,8 @@ void OptionListViewController::showVideosWithOptionFor(const std::shared_ptr<Opt
     if (!nav) return;
     // Already on screen (a second tap before the first push finished): only
     // the option changes.
-    const bool shown = std::find(nav->viewControllers().begin(), nav->viewControllers().end(),
-                                 viewVideoController_) != nav->viewControllers().end();
+    const bool shown = std::find(nav->viewControllers().begin(), nav->viewControllers().end(), viewVideoController_) !=
+                       nav->viewControllers().end();
     viewVideoController_->setHidesBottomBarWhenPushed(true);
     viewVideoController_->setFbUID(uid);
     viewVideoController_->setVideoOption(option);
@@ -287,8 +296,8 @@ void OptionListViewController::info() {
     presentModalViewControllerAnimated(nav, true);
 }
 
-bool OptionListViewController::settingsViewControllerButtonTappedForKey(const std::shared_ptr<STAppSettingsViewController>&,
-                                                                        const std::optional<std::string>& key) {
+bool OptionListViewController::settingsViewControllerButtonTappedForKey(
+    const std::shared_ptr<STAppSettingsViewController>&, const std::optional<std::string>& key) {
     if (key == "shareFacebook") {
         if (auto services = services_.lock()) services->shareAppOnFacebook();
     } else if (key == "shareTwitter") {
@@ -305,7 +314,8 @@ void OptionListViewController::settingsViewControllerDidEnd(const std::shared_pt
 std::optional<std::string> OptionListViewController::mailComposeBody() {
     const AppConfig& config = AppConfig::current();
     const std::string store = TextEscaping::html(config.storeLink);
-    const std::string name = TextEscaping::html(Bundle::mainBundle()->infoString("CFBundleName").value_or(std::string()));
+    const std::string name =
+        TextEscaping::html(Bundle::mainBundle()->infoString("CFBundleName").value_or(std::string()));
     return "<html><body bgcolor=\"#FFFFFF\"><div><p><a href=\"" + store +
            "\"><img style=\"float:left; margin-right:5px;\" src=\"" + TextEscaping::html(config.iconURL) +
            "\"></a><a href=\"" + store + "\">" + name +

@@ -99,23 +99,23 @@ void PRRefreshTableHeaderView::refreshLastUpdatedDate() {
 
 void PRRefreshTableHeaderView::setState(State state) {
     switch (state) {
-        case StatePulling:
-            statusLabel_->setText(localized("Release to refresh..."));
-            // Turned by pi about the axis perpendicular to the screen.
-            arrowImage_->setAffineTransform(AffineTransform::makeRotation(std::numbers::pi_v<float>));
-            break;
-        case StateNormal:
-            statusLabel_->setText(localized("Pull down to refresh..."));
-            activityView_->stopAnimating();
-            arrowImage_->setHidden(false);
-            arrowImage_->setAffineTransform(AffineTransform::identity());
-            refreshLastUpdatedDate();
-            break;
-        case StateLoading:
-            statusLabel_->setText(localized("Loading..."));
-            activityView_->startAnimating();
-            arrowImage_->setHidden(true);
-            break;
+    case StatePulling:
+        statusLabel_->setText(localized("Release to refresh..."));
+        // Turned by pi about the axis perpendicular to the screen.
+        arrowImage_->setAffineTransform(AffineTransform::makeRotation(std::numbers::pi_v<float>));
+        break;
+    case StateNormal:
+        statusLabel_->setText(localized("Pull down to refresh..."));
+        activityView_->stopAnimating();
+        arrowImage_->setHidden(false);
+        arrowImage_->setAffineTransform(AffineTransform::identity());
+        refreshLastUpdatedDate();
+        break;
+    case StateLoading:
+        statusLabel_->setText(localized("Loading..."));
+        activityView_->startAnimating();
+        arrowImage_->setHidden(true);
+        break;
     }
     state_ = state;
 }
@@ -129,8 +129,10 @@ void PRRefreshTableHeaderView::prRefreshScrollViewDidScroll(const std::shared_pt
     }
     if (!scrollView->isDragging()) return;
     const bool loading = delegateIsLoading();
-    if (state_ == StatePulling && y > kTriggerOffset && y < 20 && !loading) setState(StateNormal);
-    else if (state_ == StateNormal && y < kTriggerOffset && !loading) setState(StatePulling);
+    if (state_ == StatePulling && y > kTriggerOffset && y < 20 && !loading)
+        setState(StateNormal);
+    else if (state_ == StateNormal && y < kTriggerOffset && !loading)
+        setState(StatePulling);
     if (scrollView->contentInset().top != kRestingInset)
         scrollView->setContentInset(withTop(scrollView->contentInset(), kRestingInset));
 }
@@ -140,16 +142,14 @@ void PRRefreshTableHeaderView::prRefreshScrollViewDidEndDragging(const std::shar
     if (scrollView->contentOffset().y > kTriggerOffset || loading) return;
     if (auto d = delegate()) d->prRefreshTableHeaderDidTriggerRefresh(self());
     setState(StateLoading);
-    View::animateWithDurationAnimations(0.2, [scrollView] {
-        scrollView->setContentInset(withTop(scrollView->contentInset(), kLoadingInset));
-    });
+    View::animateWithDurationAnimations(
+        0.2, [scrollView] { scrollView->setContentInset(withTop(scrollView->contentInset(), kLoadingInset)); });
 }
 
 void PRRefreshTableHeaderView::prRefreshScrollViewDataSourceDidFinishedLoading(
     const std::shared_ptr<ScrollView>& scrollView) {
-    View::animateWithDurationAnimations(0.3, [scrollView] {
-        scrollView->setContentInset(withTop(scrollView->contentInset(), kRestingInset));
-    });
+    View::animateWithDurationAnimations(
+        0.3, [scrollView] { scrollView->setContentInset(withTop(scrollView->contentInset(), kRestingInset)); });
     setState(StateNormal);
 }
 

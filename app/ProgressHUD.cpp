@@ -207,13 +207,16 @@ void ProgressHUD::observeKeyboard() {
             },
             nullptr);
     };
-    center.addObserver(Keyboard::kWillShowNotification, [moveBox](const Notification& n) { moveBox(n, -1); }, this);
-    center.addObserver(Keyboard::kWillHideNotification, [moveBox](const Notification& n) { moveBox(n, 1); }, this);
-    center.addObserver(Application::kDidReceiveMemoryWarningNotification,
-                       [weak](const Notification&) {
-                           if (auto self = weak.lock()) self->memoryWarning();
-                       },
-                       this);
+    center.addObserver(
+        Keyboard::kWillShowNotification, [moveBox](const Notification& n) { moveBox(n, -1); }, this);
+    center.addObserver(
+        Keyboard::kWillHideNotification, [moveBox](const Notification& n) { moveBox(n, 1); }, this);
+    center.addObserver(
+        Application::kDidReceiveMemoryWarningNotification,
+        [weak](const Notification&) {
+            if (auto self = weak.lock()) self->memoryWarning();
+        },
+        this);
 }
 
 void ProgressHUD::stopFadeOutTimer() {
@@ -233,8 +236,10 @@ void ProgressHUD::showInViewStatusNetworkIndicatorPosYMaskTypeNow(const ViewPtr&
         auto windows = app->windows();
         if (windows.empty()) return;  // nothing on screen to show in
         auto window = windows.back();
-        if (auto root = window->rootViewController()) view = root->view();
-        else view = window;
+        if (auto root = window->rootViewController())
+            view = root->view();
+        else
+            view = window;
         inWindow = true;
     }
 
@@ -263,8 +268,10 @@ void ProgressHUD::showInViewStatusNetworkIndicatorPosYMaskTypeNow(const ViewPtr&
         setAlpha(0);
         view->addSubview(self);
     }
-    if (auto key = app->keyWindow()) setFrame(key->frame());
-    else setFrame(view->bounds());
+    if (auto key = app->keyWindow())
+        setFrame(key->frame());
+    else
+        setFrame(view->bounds());
 
     if (alpha() != 1) {
         auto parent = superview();
@@ -292,8 +299,10 @@ void ProgressHUD::updateStatus(const Text& status) {
         const Size text = label->font().sizeOfTextConstrainedToSize(*status, Size{200, 300}, LineBreakModeWordWrap);
         boxHeight = 80 + text.height;
         if (text.width > 100) boxWidth = std::ceil(text.width / 2) * 2;
-        if (boxHeight > 100) labelFrame = Rect(12, 66, boxWidth, text.height);
-        else labelFrame = Rect(0, 66, boxWidth + 24, text.height);
+        if (boxHeight > 100)
+            labelFrame = Rect(12, 66, boxWidth, text.height);
+        else
+            labelFrame = Rect(0, 66, boxWidth + 24, text.height);
         boxWidth += 24;
     }
     hudView_->setBounds(Rect(0, 0, boxWidth, boxHeight));
@@ -363,8 +372,8 @@ void ProgressHUD::drawRect(Rect) {
     } else if (maskType_ == MaskTypeGradient) {
         const Point centre{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
         const float radius = std::min(b.size.width, b.size.height);
-        auto gradient = GraphicsContext::Gradient::twoStops(Color::colorWithWhiteAlpha(0, 0),
-                                                            Color::colorWithWhiteAlpha(0, 0.75f));
+        auto gradient =
+            GraphicsContext::Gradient::twoStops(Color::colorWithWhiteAlpha(0, 0), Color::colorWithWhiteAlpha(0, 0.75f));
         context->drawRadialGradient(gradient, centre, 0, centre, radius,
                                     GraphicsContext::kGradientDrawsAfterEndLocation);
     }

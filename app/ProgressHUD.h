@@ -73,8 +73,8 @@ public:
     ~ProgressHUD() override;
 
     // --- Instance operations ---
-    void showInViewStatusNetworkIndicatorPosYMaskTypeNow(const ViewPtr& view, const Text& status,
-                                                         bool networkIndicator, float posY, MaskType maskType);
+    void showInViewStatusNetworkIndicatorPosYMaskTypeNow(const ViewPtr& view, const Text& status, bool networkIndicator,
+                                                         float posY, MaskType maskType);
     void updateStatus(const Text& status);
     // The same with a delay of 0.9 s.
     void dismissWithStatusError(const Text& status, bool error);

@@ -109,8 +109,8 @@ std::shared_ptr<Image> ProportionalFill::fit(const std::shared_ptr<Image>& image
     // RGBA raster of the destination's size.
     auto upright = piece->uprightBitmap();
     if (!upright) return nullptr;
-    auto scaled = upright->scaledToSize(static_cast<int>(destination.size.width),
-                                        static_cast<int>(destination.size.height));
+    auto scaled =
+        upright->scaledToSize(static_cast<int>(destination.size.width), static_cast<int>(destination.size.height));
     return scaled ? Image::imageWithBitmap(scaled, 1) : nullptr;
 }
 

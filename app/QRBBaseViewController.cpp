@@ -12,8 +12,7 @@ namespace clipora {
 
 using namespace platform;
 
-QRBBaseViewController::QRBBaseViewController(TableView::Style tableViewStyle, std::string title,
-                                             bool enablePullRefresh)
+QRBBaseViewController::QRBBaseViewController(TableView::Style tableViewStyle, std::string title, bool enablePullRefresh)
     : tableViewStyle_(tableViewStyle), theTitle_(std::move(title)), enablePullRefresh_(enablePullRefresh) {}
 
 QRBBaseViewController::~QRBBaseViewController() {
@@ -47,7 +46,8 @@ void QRBBaseViewController::viewDidLoad() {
     tableView_->setContentInset(EdgeInsets::zero());
     tableView_->setBackgroundColor(Color::clearColor());
     const bool pad = Device::currentDevice()->userInterfaceIdiom() == Device::UserInterfaceIdiomPad;
-    tableView_->setBackgroundView(std::make_shared<ImageView>(Image::imageNamed(Text::format("Default%@.png", pad ? "@2x" : ""))));
+    tableView_->setBackgroundView(
+        std::make_shared<ImageView>(Image::imageNamed(Text::format("Default%@.png", pad ? "@2x" : ""))));
     tableView_->setDataSource(weakAs<TableViewDataSource>());
     tableView_->setDelegate(weakAs<TableViewDelegate>());
     if (tableViewStyle_ == TableView::StylePlain) tableView_->setSeparatorStyle(TableView::SeparatorStyleNone);
@@ -81,7 +81,7 @@ int QRBBaseViewController::numberOfSectionsInTableView(const std::shared_ptr<Tab
 int QRBBaseViewController::tableViewNumberOfRowsInSection(const std::shared_ptr<TableView>&, int) { return 0; }
 
 std::shared_ptr<TableViewCell> QRBBaseViewController::tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>&,
-                                                                                    const IndexPath&) {
+                                                                                     const IndexPath&) {
     return nullptr;
 }
 

@@ -70,8 +70,8 @@ std::shared_ptr<View> SettingViewController::tableViewViewForHeaderInSection(con
     return label;
 }
 
-std::optional<float> SettingViewController::tableViewHeightForRowAtIndexPath(const std::shared_ptr<TableView>& tableView,
-                                                                            const IndexPath& indexPath) {
+std::optional<float> SettingViewController::tableViewHeightForRowAtIndexPath(
+    const std::shared_ptr<TableView>& tableView, const IndexPath& indexPath) {
     auto specifier = settingsReader()->specifierForIndexPath(indexPath.section, indexPath.row);
     const auto type = specifier ? specifier->type() : std::nullopt;
     if (type == kFacebookLike) return 120.0f;
@@ -86,9 +86,10 @@ std::string SettingViewController::likeWidgetHTML(const std::string& fanPageName
                             Text::percentEscape(fanPageName) +
                             "&amp;send=false&amp;layout=standard&amp;width=" + width +
                             "&amp;show_faces=true&amp;action=like&amp;colorscheme=light&amp;font&amp;height=100";
-    const std::string frame = "<iframe src=\"" + src +
-                              "\" scrolling=\"no\" frameborder=\"0\" style=\"border:none; overflow:hidden; width:" +
-                              width + "px; height:100px;\" allowTransparency=\"true\"></iframe>";
+    const std::string frame =
+        "<iframe src=\"" + src +
+        "\" scrolling=\"no\" frameborder=\"0\" style=\"border:none; overflow:hidden; width:" + width +
+        "px; height:100px;\" allowTransparency=\"true\"></iframe>";
     return Text::format("<HTML><BODY>%@</BODY></HTML>", frame);
 }
 
@@ -116,8 +117,8 @@ std::shared_ptr<TableViewCell> SettingViewController::likeCell(const std::shared
     return cell;
 }
 
-std::shared_ptr<TableViewCell> SettingViewController::tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>& tableView,
-                                                                                    const IndexPath& indexPath) {
+std::shared_ptr<TableViewCell> SettingViewController::tableViewCellForRowAtIndexPath(
+    const std::shared_ptr<TableView>& tableView, const IndexPath& indexPath) {
     auto specifier = settingsReader()->specifierForIndexPath(indexPath.section, indexPath.row);
     const std::string type = specifier ? specifier->type().value_or(std::string()) : std::string();
     if (type == kFacebookLike) return likeCell(tableView, *specifier);
@@ -126,9 +127,8 @@ std::shared_ptr<TableViewCell> SettingViewController::tableViewCellForRowAtIndex
 
     auto cell = tableView->dequeueReusableCellWithIdentifier(type);
     if (!cell)
-        cell = std::make_shared<TableViewCell>(type == kOtherApp ? TableViewCell::CellStyleSubtitle
-                                                                 : TableViewCell::CellStyleDefault,
-                                               type);
+        cell = std::make_shared<TableViewCell>(
+            type == kOtherApp ? TableViewCell::CellStyleSubtitle : TableViewCell::CellStyleDefault, type);
     cell->setAccessoryType(TableViewCell::AccessoryDisclosureIndicator);
     cell->textLabel()->setText(specifier->title());
     std::optional<std::string> icon;
@@ -140,7 +140,8 @@ std::shared_ptr<TableViewCell> SettingViewController::tableViewCellForRowAtIndex
     } else if (type == kFollowTwitter) {
         icon = "twitter.png";
     }
-    cell->imageView()->setImage(icon ? Image::imageWithContentsOfFile(settingsReader()->pathForImageNamed(*icon)) : nullptr);
+    cell->imageView()->setImage(icon ? Image::imageWithContentsOfFile(settingsReader()->pathForImageNamed(*icon))
+                                     : nullptr);
     return cell;
 }
 
@@ -155,7 +156,9 @@ void SettingViewController::tableViewDidSelectRowAtIndexPath(const std::shared_p
     STAppSettingsViewController::tableViewDidSelectRowAtIndexPath(tableView, indexPath);
 }
 
-void SettingViewController::openLinkShareLink(const std::optional<std::string>& link) { opener_->openLinkShareLink(link); }
+void SettingViewController::openLinkShareLink(const std::optional<std::string>& link) {
+    opener_->openLinkShareLink(link);
+}
 
 void SettingViewController::openFacebookFanPage(const std::string& pageId) {
     const std::string id = Text::percentEscape(pageId);
@@ -168,12 +171,11 @@ void SettingViewController::openTwitterAppForFollowingUser(const std::string& sc
     const std::string name = Text::percentEscape(screenName);
     const AppConfig& config = AppConfig::current();
     const std::string profile = "http://" + config.microblogWebHost + "/" + name;
-    for (const std::string& address :
-         {"tweetbot://<screenname>/follow/" + name, "tweetie://user?screen_name=" + name,
-          "x-birdfeed://user?screen_name=" + name, "twit:///user?screen_name=" + name,
-          "icebird://user?screen_name=" + name, "fluttr://user/" + name,
-          "simplytweet:?link=" + Text::percentEscape(profile), "tweetings:///user?screen_name=" + name,
-          "echofon:///user_timeline?" + name})
+    for (const std::string& address : {"tweetbot://<screenname>/follow/" + name, "tweetie://user?screen_name=" + name,
+                                       "x-birdfeed://user?screen_name=" + name, "twit:///user?screen_name=" + name,
+                                       "icebird://user?screen_name=" + name, "fluttr://user/" + name,
+                                       "simplytweet:?link=" + Text::percentEscape(profile),
+                                       "tweetings:///user?screen_name=" + name, "echofon:///user_timeline?" + name})
         if (openFirst(address)) return;
     if (auto mobile = URL::fromString("http://" + config.microblogMobileHost + "/" + name))
         Application::sharedApplication()->openURL(*mobile);

@@ -46,8 +46,8 @@ public:
     bool shouldAutorotateToInterfaceOrientation(int orientation) override;
     void didRotateFromInterfaceOrientation(int fromOrientation) override;
 
-    std::shared_ptr<platform::View> tableViewViewForHeaderInSection(const std::shared_ptr<platform::TableView>& tableView,
-                                                                    int section) override;
+    std::shared_ptr<platform::View> tableViewViewForHeaderInSection(
+        const std::shared_ptr<platform::TableView>& tableView, int section) override;
     std::optional<float> tableViewHeightForRowAtIndexPath(const std::shared_ptr<platform::TableView>& tableView,
                                                           const platform::IndexPath& indexPath) override;
     std::shared_ptr<platform::TableViewCell> tableViewCellForRowAtIndexPath(

@@ -74,16 +74,18 @@ void UpdateChecker::observeApplication() {
     observing_ = true;
     std::weak_ptr<UpdateChecker> weak = shared_from_this();
     auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(Application::kDidFinishLaunchingNotification,
-                       [weak](const Notification&) {
-                           if (auto self = weak.lock()) self->applicationLaunched();
-                       },
-                       this);
-    center.addObserver(Application::kWillEnterForegroundNotification,
-                       [weak](const Notification&) {
-                           if (auto self = weak.lock()) self->applicationWillEnterForeground();
-                       },
-                       this);
+    center.addObserver(
+        Application::kDidFinishLaunchingNotification,
+        [weak](const Notification&) {
+            if (auto self = weak.lock()) self->applicationLaunched();
+        },
+        this);
+    center.addObserver(
+        Application::kWillEnterForegroundNotification,
+        [weak](const Notification&) {
+            if (auto self = weak.lock()) self->applicationWillEnterForeground();
+        },
+        this);
 }
 
 void UpdateChecker::setLocalVersionsPlistPath(std::string path) {
@@ -107,40 +109,50 @@ std::string UpdateChecker::updateURL() const {
 std::optional<Date> UpdateChecker::lastChecked() const { return defaults()->dateForKey(kLastCheckedKey); }
 
 void UpdateChecker::setLastChecked(std::optional<Date> date) {
-    if (date) defaults()->setObject(Value(*date), kLastCheckedKey);
-    else defaults()->removeObjectForKey(kLastCheckedKey);
+    if (date)
+        defaults()->setObject(Value(*date), kLastCheckedKey);
+    else
+        defaults()->removeObjectForKey(kLastCheckedKey);
     defaults()->synchronize();
 }
 
 std::optional<Date> UpdateChecker::lastReminded() const { return defaults()->dateForKey(kLastRemindedKey); }
 
 void UpdateChecker::setLastReminded(std::optional<Date> date) {
-    if (date) defaults()->setObject(Value(*date), kLastRemindedKey);
-    else defaults()->removeObjectForKey(kLastRemindedKey);
+    if (date)
+        defaults()->setObject(Value(*date), kLastRemindedKey);
+    else
+        defaults()->removeObjectForKey(kLastRemindedKey);
     defaults()->synchronize();
 }
 
 std::optional<std::string> UpdateChecker::ignoredVersion() const { return defaults()->stringForKey(kIgnoreVersionKey); }
 
 void UpdateChecker::setIgnoredVersion(std::optional<std::string> version) {
-    if (version) defaults()->setObject(Value(*version), kIgnoreVersionKey);
-    else defaults()->removeObjectForKey(kIgnoreVersionKey);
+    if (version)
+        defaults()->setObject(Value(*version), kIgnoreVersionKey);
+    else
+        defaults()->removeObjectForKey(kIgnoreVersionKey);
     defaults()->synchronize();
 }
 
 std::optional<std::string> UpdateChecker::lastVersion() const { return defaults()->stringForKey(kLastVersionKey); }
 
 void UpdateChecker::setLastVersion(std::optional<std::string> version) {
-    if (version) defaults()->setObject(Value(*version), kLastVersionKey);
-    else defaults()->removeObjectForKey(kLastVersionKey);
+    if (version)
+        defaults()->setObject(Value(*version), kLastVersionKey);
+    else
+        defaults()->removeObjectForKey(kLastVersionKey);
     defaults()->synchronize();
 }
 
 bool UpdateChecker::viewedVersionDetails() const { return lastVersion() == applicationVersion_; }
 
 void UpdateChecker::setViewedVersionDetails(bool viewed) {
-    if (viewed) defaults()->setObject(Value(applicationVersion_), kLastVersionKey);
-    else defaults()->removeObjectForKey(kLastVersionKey);
+    if (viewed)
+        defaults()->setObject(Value(applicationVersion_), kLastVersionKey);
+    else
+        defaults()->removeObjectForKey(kLastVersionKey);
 }
 
 // --- Lists -----------------------------------------------------------------------
@@ -268,9 +280,11 @@ void UpdateChecker::checkInBackground(const std::string& address) {
         if (result.body && !error) {
             std::optional<Error> parseError;
             auto list = PropertyList::fromData(*result.body, &parseError);
-            if (list && list->dictionary()) versions = wellFormedVersions(*list->dictionary());
-            else error = parseError ? parseError
-                                    : Error(std::string(PropertyList::kErrorDomain), PropertyList::kReadCorruptError);
+            if (list && list->dictionary())
+                versions = wellFormedVersions(*list->dictionary());
+            else
+                error = parseError ? parseError
+                                   : Error(std::string(PropertyList::kErrorDomain), PropertyList::kReadCorruptError);
         }
     } else {
         error = URLConnection::urlError(Error::kURLErrorBadURL, std::nullopt);
@@ -305,8 +319,7 @@ void UpdateChecker::downloadedVersionsData() {
     // that announced the update.
     std::vector<std::string> buttons{downloadButtonLabel_, ignoreButtonLabel_};
     if (remindButtonLabel_) buttons.push_back(*remindButtonLabel_);
-    auto alert =
-        std::make_shared<AlertView>(updateAvailableTitle(), *details, weak_from_this(), std::nullopt, buttons);
+    auto alert = std::make_shared<AlertView>(updateAvailableTitle(), *details, weak_from_this(), std::nullopt, buttons);
     alert->show();
 }
 

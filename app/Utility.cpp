@@ -75,10 +75,9 @@ std::optional<std::string> Utility::getBitlyShortURL(const std::string& longURL)
     const AppConfig& config = AppConfig::current();
     if (config.shortenerApiKey.empty() || config.shortenerLogin.empty()) return std::nullopt;
     const std::string escaped = Text::percentEscapeLegalURL(longURL, "!*'();:@&=+$,/?%#[]");
-    const std::string address = "https://" + config.shortenerHost + "/v3/shorten?login=" +
-                                Text::percentEscape(config.shortenerLogin) +
-                                "&apiKey=" + Text::percentEscape(config.shortenerApiKey) + "&uri=" + escaped +
-                                "&format=txt";
+    const std::string address =
+        "https://" + config.shortenerHost + "/v3/shorten?login=" + Text::percentEscape(config.shortenerLogin) +
+        "&apiKey=" + Text::percentEscape(config.shortenerApiKey) + "&uri=" + escaped + "&format=txt";
     auto url = URL::fromString(address);
     if (!url) return std::nullopt;
     URLRequest request(*url, URLRequest::CachePolicy::ReloadIgnoringLocalCacheData, kShortenerTimeout);
@@ -91,7 +90,8 @@ std::optional<std::string> Utility::getBitlyShortURL(const std::string& longURL)
     std::string link = Text::trimWhitespaceAndNewlines(*text);
     auto parsed = URL::fromString(link);
     if (!parsed || parsed->host().empty()) return std::nullopt;
-    if (!Text::equalsCaseInsensitive(parsed->scheme(), "http") && !Text::equalsCaseInsensitive(parsed->scheme(), "https"))
+    if (!Text::equalsCaseInsensitive(parsed->scheme(), "http") &&
+        !Text::equalsCaseInsensitive(parsed->scheme(), "https"))
         return std::nullopt;
     return link;
 }

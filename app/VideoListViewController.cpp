@@ -40,17 +40,19 @@ void VideoListViewController::refreshTableView() {
 }
 
 void VideoListViewController::done() {
-    if (auto presenter = presentingViewController()) presenter->dismissModalViewControllerAnimated(true);
-    else if (auto nav = navigationController()) nav->dismissModalViewControllerAnimated(true);
+    if (auto presenter = presentingViewController())
+        presenter->dismissModalViewControllerAnimated(true);
+    else if (auto nav = navigationController())
+        nav->dismissModalViewControllerAnimated(true);
 }
 
 const std::shared_ptr<VideoList>& VideoListViewController::listForSection(int section) const {
     static const std::shared_ptr<VideoList> none;
     switch (section) {
-        case SectionPending: return pendingDownloadList_;
-        case SectionBookmarks: return bookmarkList_;
-        case SectionDownloads: return downloadList_;
-        default: return none;
+    case SectionPending: return pendingDownloadList_;
+    case SectionBookmarks: return bookmarkList_;
+    case SectionDownloads: return downloadList_;
+    default: return none;
     }
 }
 
@@ -66,12 +68,12 @@ int VideoListViewController::tableViewNumberOfRowsInSection(const std::shared_pt
 }
 
 std::optional<std::string> VideoListViewController::tableViewTitleForHeaderInSection(const std::shared_ptr<TableView>&,
-                                                                                    int section) {
+                                                                                     int section) {
     switch (section) {
-        case SectionPending: return std::string("Downloading...");
-        case SectionBookmarks: return std::string("Bookmarked Videos");
-        case SectionDownloads: return std::string("Downloaded Videos");
-        default: return std::nullopt;
+    case SectionPending: return std::string("Downloading...");
+    case SectionBookmarks: return std::string("Bookmarked Videos");
+    case SectionDownloads: return std::string("Downloaded Videos");
+    default: return std::nullopt;
     }
 }
 
@@ -120,9 +122,11 @@ void VideoListViewController::saveVideoAtIndexPath(const IndexPath& indexPath) {
         return;
     }
     std::weak_ptr<VideoListViewController> weak = sharedAs<VideoListViewController>();
-    PhotoAlbum::saveVideoAtPathToSavedPhotosAlbum(*path, [weak](const std::string& saved, const std::optional<Error>& error) {
-        if (auto self = weak.lock()) self->videoDidFinishSavingWithErrorContextInfo(saved, error);
-    });
+    PhotoAlbum::saveVideoAtPathToSavedPhotosAlbum(*path,
+                                                  [weak](const std::string& saved, const std::optional<Error>& error) {
+                                                      if (auto self = weak.lock())
+                                                          self->videoDidFinishSavingWithErrorContextInfo(saved, error);
+                                                  });
 }
 
 void VideoListViewController::videoDidFinishSavingWithErrorContextInfo(const std::string&,

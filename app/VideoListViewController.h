@@ -34,7 +34,9 @@ public:
     const std::shared_ptr<VideoList>& downloadList() const { return downloadList_; }
     void setDownloadList(std::shared_ptr<VideoList> list) { downloadList_ = videoListOrEmpty(std::move(list)); }
     const std::shared_ptr<VideoList>& pendingDownloadList() const { return pendingDownloadList_; }
-    void setPendingDownloadList(std::shared_ptr<VideoList> list) { pendingDownloadList_ = videoListOrEmpty(std::move(list)); }
+    void setPendingDownloadList(std::shared_ptr<VideoList> list) {
+        pendingDownloadList_ = videoListOrEmpty(std::move(list));
+    }
     std::shared_ptr<VideoListDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<VideoListDelegate> delegate) { delegate_ = std::move(delegate); }
 

@@ -1,10 +1,10 @@
 #include "app/VideoSite.h"
 
+#include "app/AppConfig.h"
+#include "app/Utility.h"
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Text.h"
-#include "app/AppConfig.h"
-#include "app/Utility.h"
 
 namespace clipora {
 
@@ -48,8 +48,7 @@ const bool gRegistered = [] {
 }  // namespace
 
 VideoSite::VideoSite()
-    : bookmarkList_(std::make_shared<VideoList>()),
-      downloadList_(std::make_shared<VideoList>()),
+    : bookmarkList_(std::make_shared<VideoList>()), downloadList_(std::make_shared<VideoList>()),
       pendingDownloadList_(std::make_shared<VideoList>()) {}
 
 std::optional<std::string> VideoSite::documentsPathForFileName(const std::optional<std::string>& fileName) {

@@ -2,11 +2,11 @@
 
 #include "app/AppConfig.h"
 #include "app/LimitedFetch.h"
+#include "app/MailComposer.h"
 #include "app/NeighbourServices.h"
 #include "app/ProgressHUD.h"
 #include "app/ProportionalFill.h"
 #include "app/ReviewRequest.h"
-#include "app/MailComposer.h"
 #include "app/TextEscaping.h"
 #include "platform/cfnetwork/URLConnection.h"
 #include "platform/cfnetwork/URLRequest.h"
@@ -100,7 +100,8 @@ void WatchVideoViewController::reloadTableViewDataSource() {
 
 void WatchVideoViewController::endPull() {
     setReloading(false);
-    if (refreshHeaderView() && tableView()) refreshHeaderView()->prRefreshScrollViewDataSourceDidFinishedLoading(tableView());
+    if (refreshHeaderView() && tableView())
+        refreshHeaderView()->prRefreshScrollViewDataSourceDidFinishedLoading(tableView());
 }
 
 void WatchVideoViewController::doneLoadingTableViewData() {
@@ -122,8 +123,8 @@ void WatchVideoViewController::finishGetVideoVideos(const std::shared_ptr<GetVid
     }
     listIsCurrent_ = false;
     ProgressHUD::dismissWithErrorAfterDelay(std::string("Error"), 1.0);
-    auto alert = std::make_shared<AlertView>("Error", kRetrieveFailedMessage, weakAs<AlertViewDelegate>(),
-                                             std::string("OK"));
+    auto alert =
+        std::make_shared<AlertView>("Error", kRetrieveFailedMessage, weakAs<AlertViewDelegate>(), std::string("OK"));
     alert->show();
     // The pull ends too, so the next one is not ignored.
     endPull();
@@ -270,13 +271,15 @@ void WatchVideoViewController::actionSheetClickedButtonAtIndex(const std::shared
 
 void WatchVideoViewController::finishStreamPublish(const std::shared_ptr<StreamPublish>& streamPublish) {
     // The HUD tells how the post went.
-    if (streamPublish && streamPublish->success()) ProgressHUD::dismissWithSuccessAfterDelay(std::nullopt, 0.5);
-    else ProgressHUD::dismissWithErrorAfterDelay(std::string("Error"), 1.0);
+    if (streamPublish && streamPublish->success())
+        ProgressHUD::dismissWithSuccessAfterDelay(std::nullopt, 0.5);
+    else
+        ProgressHUD::dismissWithErrorAfterDelay(std::string("Error"), 1.0);
 }
 
 std::string WatchVideoViewController::pageAddressForVideo(const Video& video) {
-    return "https://" + FBHosts::current().web + "/video/video.php?v=" +
-           Text::percentEscape(video.videoID().value_or(std::string()));
+    return "https://" + FBHosts::current().web +
+           "/video/video.php?v=" + Text::percentEscape(video.videoID().value_or(std::string()));
 }
 
 // --- Playback --------------------------------------------------------------------
@@ -293,22 +296,23 @@ void WatchVideoViewController::playVideo(const std::optional<std::string>& sourc
         fullScreenPlayer_->setModalTransitionStyle(ModalTransitionStyleCrossDissolve);
         setModalTransitionStyle(ModalTransitionStyleCrossDissolve);
         presentModalViewControllerAnimated(fullScreenPlayer_, true);
-        center.addObserver(MoviePlayerController::kPlaybackDidFinishNotification,
-                           fullScreenPlayer_->moviePlayer().get(),
-                           [weak](const Notification& note) {
-                               if (auto s = weak.lock()) s->movieDidExitFullscreen(note);
-                           },
-                           this);
+        center.addObserver(
+            MoviePlayerController::kPlaybackDidFinishNotification, fullScreenPlayer_->moviePlayer().get(),
+            [weak](const Notification& note) {
+                if (auto s = weak.lock()) s->movieDidExitFullscreen(note);
+            },
+            this);
         return;
     }
     if (plainPlayer_) center.removeObserver(this, MoviePlayerController::kPlaybackDidFinishNotification);
     plainPlayer_ = std::make_shared<MoviePlayerController>(*url);
     plainPlayer_->play();
-    center.addObserver(MoviePlayerController::kPlaybackDidFinishNotification, plainPlayer_.get(),
-                       [weak](const Notification& note) {
-                           if (auto s = weak.lock()) s->moviePlayerDidFinish(note);
-                       },
-                       this);
+    center.addObserver(
+        MoviePlayerController::kPlaybackDidFinishNotification, plainPlayer_.get(),
+        [weak](const Notification& note) {
+            if (auto s = weak.lock()) s->moviePlayerDidFinish(note);
+        },
+        this);
 }
 
 void WatchVideoViewController::movieDidExitFullscreen(const Notification&) {
@@ -346,8 +350,8 @@ std::string WatchVideoViewController::emailBodyForVideo(const Video& video) {
     const std::string page = TextEscaping::html(pageAddressForVideo(video));
     return "<html><body bgcolor=\"#FFFFFF\"><div><p>" + TextEscaping::html(video.title().value_or(std::string())) +
            "<br><img style=\"float:left;\" \t\t\t\t\t  margin-right:5px;width: 72px; height: 72px;\" src=\"" +
-           TextEscaping::html(video.thumbnailLink().value_or(std::string())) + "\"><br><br><a href=\"" + page +
-           "\">" + page + "</a><br><br>Using \t\t\t\t\t  <a href=\"" + TextEscaping::html(AppConfig::current().storeLink) +
+           TextEscaping::html(video.thumbnailLink().value_or(std::string())) + "\"><br><br><a href=\"" + page + "\">" +
+           page + "</a><br><br>Using \t\t\t\t\t  <a href=\"" + TextEscaping::html(AppConfig::current().storeLink) +
            "\">Uplonix for iPad/iPhone/iPod Touch</a> </p></div><br></body></html>";
 }
 
@@ -414,7 +418,8 @@ std::optional<std::string> WatchVideoViewController::getVideoURL(const std::stri
 void WatchVideoViewController::webViewDidFinishLoad(const std::shared_ptr<WebView>& webView) {
     ProgressHUD::dismiss();
     if (!webView) return;
-    finishGetVideoDuration(getDurationOfVideo(webView->stringByEvaluatingJavaScriptFromString("document.body.innerHTML")));
+    finishGetVideoDuration(
+        getDurationOfVideo(webView->stringByEvaluatingJavaScriptFromString("document.body.innerHTML")));
 }
 
 void WatchVideoViewController::finishGetVideoDuration(long long seconds) {

@@ -25,9 +25,9 @@
 #include "social/graph/GetVideo.h"
 #include "social/graph/GetVideoDelegate.h"
 #include "social/graph/StreamPublish.h"
-#include "social/sdk/Facebook.h"
 #include "social/graph/StreamPublishDelegate.h"
 #include "social/graph/Video.h"
+#include "social/sdk/Facebook.h"
 
 namespace clipora {
 

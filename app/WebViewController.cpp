@@ -62,8 +62,10 @@ void WebViewController::openURL(const std::string& address) {
 }
 
 void WebViewController::done() {
-    if (auto presenter = presentingViewController()) presenter->dismissModalViewControllerAnimated(true);
-    else dismissModalViewControllerAnimated(true);
+    if (auto presenter = presentingViewController())
+        presenter->dismissModalViewControllerAnimated(true);
+    else
+        dismissModalViewControllerAnimated(true);
 }
 
 bool WebViewController::shouldAutorotateToInterfaceOrientation(int) { return true; }

@@ -6,9 +6,9 @@
 #include "platform/uikit/ActivityIndicatorView.h"
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/NavigationBar.h"
+#include "platform/uikit/ViewController.h"
 #include "platform/uikit/WebView.h"
 #include "platform/uikit/WebViewDelegate.h"
-#include "platform/uikit/ViewController.h"
 
 namespace clipora {
 

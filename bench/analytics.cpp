@@ -52,9 +52,8 @@ Fixture& fixture() {
 void buildBody(benchmark::State& state, const Value::Array& list) {
     std::size_t bytes = 0;
     for (auto _ : state) {
-        const Data body =
-            TallySession::dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAds(
-                list, false, false, false, false);
+        const Data body = TallySession::dataForSessionsRequestAdRingAdsRequestVideoAdsRequestAdSlotAdsRequestRevisitAds(
+            list, false, false, false, false);
         bytes = body.size();
         benchmark::DoNotOptimize(body.data());
     }

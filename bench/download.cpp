@@ -91,8 +91,9 @@ int main(int argc, char** argv) {
     const double ratio = BenchSupport::mibPerSecond(*bestEngine) / BenchSupport::mibPerSecond(*bestCurl);
     std::printf("\n%llu MiB into a file, best of %d\n", static_cast<unsigned long long>(mib), rounds);
     std::printf("| curl -o       | VideoDownloader | ratio to curl | peak RSS  | peak growth |\n");
-    std::printf("| %7.0f MiB/s | %9.0f MiB/s | %13.2f | %5.1f MiB | %7.1f MiB |\n", BenchSupport::mibPerSecond(*bestCurl),
-                BenchSupport::mibPerSecond(*bestEngine), ratio, peakKiB / 1024.0, peakGrowthKiB / 1024.0);
+    std::printf("| %7.0f MiB/s | %9.0f MiB/s | %13.2f | %5.1f MiB | %7.1f MiB |\n",
+                BenchSupport::mibPerSecond(*bestCurl), BenchSupport::mibPerSecond(*bestEngine), ratio, peakKiB / 1024.0,
+                peakGrowthKiB / 1024.0);
     std::printf("%s\n", allOk ? "all transfers complete" : "SOME TRANSFERS FAILED OR WERE SHORT");
     return allOk ? 0 : 1;
 }

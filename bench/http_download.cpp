@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
     // Further adapters (the URL connection) join this list.
     std::vector<Variant> variants = {{"HTTPReadStream", viaReadStream}, {"URLConnection", viaURLConnection}};
 
-    std::printf("download of %llu MiB from 127.0.0.1, best of %d rounds\n", static_cast<unsigned long long>(mib), rounds);
+    std::printf("download of %llu MiB from 127.0.0.1, best of %d rounds\n", static_cast<unsigned long long>(mib),
+                rounds);
     Result bestCurl;
     std::vector<Result> best(variants.size());
     for (int round = 0; round < rounds; ++round) {
@@ -149,7 +150,8 @@ int main(int argc, char** argv) {
     std::printf("%-16s %9.1f MiB/s\n", "curl", BenchSupport::mibPerSecond(bestCurl));
     for (std::size_t i = 0; i < variants.size(); ++i) {
         std::printf("%-16s %9.1f MiB/s  ratio to curl %.2f  peak RSS %.1f MiB (growth during the download %.1f MiB)\n",
-                    variants[i].name, BenchSupport::mibPerSecond(best[i]), BenchSupport::mibPerSecond(best[i]) / BenchSupport::mibPerSecond(bestCurl),
+                    variants[i].name, BenchSupport::mibPerSecond(best[i]),
+                    BenchSupport::mibPerSecond(best[i]) / BenchSupport::mibPerSecond(bestCurl),
                     best[i].peakKiB / 1024.0, best[i].peakGrowthKiB / 1024.0);
     }
     return 0;

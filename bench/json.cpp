@@ -4,10 +4,10 @@
 // beside nlohmann::json and RapidJSON in the same run.
 #include <benchmark/benchmark.h>
 
-#include <nlohmann/json.hpp>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+#include <nlohmann/json.hpp>
 
 #include <malloc.h>
 
@@ -26,8 +26,8 @@ namespace {
 // A deterministic reply of about `bytes` bytes: an array of video rows as the
 // REST interface returns them for an FQL video query.
 std::string makeVideoListReply(std::size_t bytes) {
-    static const char* const kWords[] = {"holiday", "concert", "birthday", "surf", "caf\\u00e9", "tour",
-                                         "snow",    "launch",  "demo",     "cat", "\\u65e5\\u672c", "run"};
+    static const char* const kWords[] = {"holiday", "concert", "birthday", "surf", "caf\\u00e9",     "tour",
+                                         "snow",    "launch",  "demo",     "cat",  "\\u65e5\\u672c", "run"};
     std::uint64_t seed = 0x9E3779B97F4A7C15ull;
     const auto next = [&seed] {
         seed ^= seed << 13;
@@ -53,7 +53,8 @@ std::string makeVideoListReply(std::size_t bytes) {
         reply += ",\"description\":\"" + words(12) + "\\n\\\"" + words(2) + "\\\" #" + std::to_string(row) + "\"";
         reply += ",\"thumbnail_link\":\"http:\\/\\/vthumb.example.invalid\\/" + id + "_t.jpg\"";
         reply += ",\"src\":\"http:\\/\\/video.example.invalid\\/cfs\\/" + id + "_n.mp4?oh=" + owner + "&oe=4FD1\"";
-        reply += ",\"src_hq\":" + (row % 3 ? "\"http:\\/\\/video.example.invalid\\/cfs\\/" + id + "_hq.mp4\"" : std::string("\"\""));
+        reply += ",\"src_hq\":" +
+                 (row % 3 ? "\"http:\\/\\/video.example.invalid\\/cfs\\/" + id + "_hq.mp4\"" : std::string("\"\""));
         reply += ",\"owner\":" + owner;
         reply += ",\"updated_time\":" + std::to_string(1300000000 + next() % 40000000);
         reply += ",\"created_time\":" + std::to_string(1300000000 + next() % 40000000);
@@ -128,8 +129,8 @@ void BM_Write_JCSerializer(benchmark::State& state) {
     clipora::JCSerializer serializer;
     std::size_t bytes = 0;
     for (auto _ : state) {
-        auto text = serializer.serializeValueOptionsEncodeOptionError(root, 0, clipora::JCSerializer::kEncodeAsString,
-                                                                      nullptr);
+        auto text =
+            serializer.serializeValueOptionsEncodeOptionError(root, 0, clipora::JCSerializer::kEncodeAsString, nullptr);
         if (!text) state.SkipWithError("write failed");
         bytes = text->string()->size();
         benchmark::DoNotOptimize(text);

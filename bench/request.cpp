@@ -13,14 +13,14 @@
 //
 //   bench_request [download MiB] [gzip MiB] [rounds]
 
+#include <sys/resource.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
-#include <atomic>
 #include <thread>
 
 #include "bench/support/BenchSupport.h"
@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
 
     const std::uint64_t total = downloadMiB * 1024 * 1024;
     const std::string inflated = compressibleText(gzipMiB * 1024 * 1024);
-    const auto packedData = *RQDataCompressor::compressDataError(platform::Data(inflated.begin(), inflated.end()), nullptr);
+    const auto packedData =
+        *RQDataCompressor::compressDataError(platform::Data(inflated.begin(), inflated.end()), nullptr);
     const std::string packed(packedData.begin(), packedData.end());
 
     test::RawServer server([&](test::RawServer::Connection& c) {
@@ -161,10 +162,11 @@ int main(int argc, char** argv) {
         }
         const double curlRate = BenchSupport::mibPerSecond(c.wireBytes, bestCurl.seconds);
         const double engineRate = BenchSupport::mibPerSecond(c.wireBytes, bestEngine.seconds);
-        std::printf("%-26s curl %8.1f MiB/s   engine %8.1f MiB/s   ratio %.2f   RSS growth %.1f MiB   "
-                    "page faults %ld\n",
-                    c.name, curlRate, engineRate, curlRate > 0 ? engineRate / curlRate : 0.0,
-                    bestEngine.peakGrowthKiB / 1024.0, bestEngine.pageFaults);
+        std::printf(
+            "%-26s curl %8.1f MiB/s   engine %8.1f MiB/s   ratio %.2f   RSS growth %.1f MiB   "
+            "page faults %ld\n",
+            c.name, curlRate, engineRate, curlRate > 0 ? engineRate / curlRate : 0.0, bestEngine.peakGrowthKiB / 1024.0,
+            bestEngine.pageFaults);
     }
     std::filesystem::remove_all(home);
     return status;

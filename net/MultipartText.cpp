@@ -13,10 +13,10 @@ std::string MultipartText::escapeQuotedParameter(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-            case '"': out += "%22"; break;
-            case '\r': out += "%0D"; break;
-            case '\n': out += "%0A"; break;
-            default: out.push_back(c);
+        case '"': out += "%22"; break;
+        case '\r': out += "%0D"; break;
+        case '\n': out += "%0A"; break;
+        default: out.push_back(c);
         }
     }
     return out;

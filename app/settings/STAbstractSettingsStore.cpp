@@ -12,7 +12,9 @@ void STAbstractSettingsStore::setFloatForKey(float value, const std::string& key
     setObjectForKey(Value(static_cast<double>(value)), key);
 }
 
-void STAbstractSettingsStore::setDoubleForKey(double value, const std::string& key) { setObjectForKey(Value(value), key); }
+void STAbstractSettingsStore::setDoubleForKey(double value, const std::string& key) {
+    setObjectForKey(Value(value), key);
+}
 
 void STAbstractSettingsStore::setIntegerForKey(std::int32_t value, const std::string& key) {
     setObjectForKey(Value(static_cast<int>(value)), key);
@@ -24,7 +26,8 @@ void STAbstractSettingsStore::setObjectForKey(const Value&, const std::string&) 
 }
 
 std::optional<Value> STAbstractSettingsStore::objectForKey(const std::string&) {
-    throw Exception(kUnimplementedException, "objectForKey: must be implemented in subclasses of STAbstractSettingsStore");
+    throw Exception(kUnimplementedException,
+                    "objectForKey: must be implemented in subclasses of STAbstractSettingsStore");
 }
 
 bool STAbstractSettingsStore::boolForKey(const std::string& key) {

@@ -85,7 +85,8 @@ void STAppSettingsViewController::dismiss() {
     if (currentFirstResponder_ && currentFirstResponder_->canResignFirstResponder())
         currentFirstResponder_->resignFirstResponder();
     settingsStore()->synchronize();
-    if (auto nav = navigationController(); nav && nav->delegate().get() == static_cast<NavigationControllerDelegate*>(this))
+    if (auto nav = navigationController();
+        nav && nav->delegate().get() == static_cast<NavigationControllerDelegate*>(this))
         nav->setDelegate({});
     if (auto d = delegate()) d->settingsViewControllerDidEnd(self());
 }
@@ -109,12 +110,16 @@ void STAppSettingsViewController::toggledValue(const std::shared_ptr<STSwitch>& 
     auto store = settingsStore();
     if (sender->isOn()) {
         auto yes = specifier ? specifier->trueValue() : std::nullopt;
-        if (yes) store->setObjectForKey(*yes, key);
-        else store->setBoolForKey(true, key);
+        if (yes)
+            store->setObjectForKey(*yes, key);
+        else
+            store->setBoolForKey(true, key);
     } else {
         auto no = specifier ? specifier->falseValue() : std::nullopt;
-        if (no) store->setObjectForKey(*no, key);
-        else store->setBoolForKey(false, key);
+        if (no)
+            store->setObjectForKey(*no, key);
+        else
+            store->setBoolForKey(false, key);
     }
     announce(key, store->objectForKey(key).value_or(Value(sender->isOn())));
 }
@@ -154,7 +159,8 @@ void STAppSettingsViewController::viewWillAppear(bool animated) {
     }
     if (title().empty()) setTitle(localizedMain("Settings"));
     if (currentIndexPath_ && animated && tableView()) {
-        tableView()->selectRowAtIndexPathAnimatedScrollPosition(*currentIndexPath_, false, TableView::ScrollPositionNone);
+        tableView()->selectRowAtIndexPathAnimatedScrollPosition(*currentIndexPath_, false,
+                                                                TableView::ScrollPositionNone);
         tableView()->deselectRowAtIndexPathAnimated(*currentIndexPath_, true);
     }
     currentIndexPath_.reset();
@@ -169,21 +175,31 @@ void STAppSettingsViewController::viewDidAppear(bool animated) {
     auto& center = NotificationCenter::defaultCenter();
     const Object* application = Application::sharedApplication().get();
     auto on = [&](const char* name, const Object* sender, void (STAppSettingsViewController::*handler)()) {
-        center.addObserver(name, sender, [weak, handler](const Notification&) {
-            if (auto s = weak.lock()) ((*s).*handler)();
-        }, this);
+        center.addObserver(
+            name, sender,
+            [weak, handler](const Notification&) {
+                if (auto s = weak.lock()) ((*s).*handler)();
+            },
+            this);
     };
     if (CoreFoundationVersion::number() >= CoreFoundationVersion::kBackgroundVersion) {
-        on(Application::kDidEnterBackgroundNotification, application, &STAppSettingsViewController::synchronizeSettings);
+        on(Application::kDidEnterBackgroundNotification, application,
+           &STAppSettingsViewController::synchronizeSettings);
         on(Application::kWillEnterForegroundNotification, application, &STAppSettingsViewController::reload);
     }
     on(Application::kWillTerminateNotification, application, &STAppSettingsViewController::synchronizeSettings);
-    center.addObserver(Keyboard::kWillShowNotification, nullptr, [weak](const Notification& n) {
-        if (auto s = weak.lock()) s->keyboardWillShow(n);
-    }, this);
-    center.addObserver(Keyboard::kWillHideNotification, nullptr, [weak](const Notification& n) {
-        if (auto s = weak.lock()) s->keyboardWillHide(n);
-    }, this);
+    center.addObserver(
+        Keyboard::kWillShowNotification, nullptr,
+        [weak](const Notification& n) {
+            if (auto s = weak.lock()) s->keyboardWillShow(n);
+        },
+        this);
+    center.addObserver(
+        Keyboard::kWillHideNotification, nullptr,
+        [weak](const Notification& n) {
+            if (auto s = weak.lock()) s->keyboardWillHide(n);
+        },
+        this);
 }
 
 void STAppSettingsViewController::viewWillDisappear(bool animated) {
@@ -212,9 +228,11 @@ void STAppSettingsViewController::keyboardWillShow(const Notification& notificat
     auto nav = navigationController();
     if (!nav || nav->topViewController().get() != this || !tableView()) return;
     std::optional<Rect> keyboard;
-    if (auto* bounds = notification.userInfo.find(Keyboard::kBoundsUserInfoKey)) keyboard = GeometryValue::rectFrom(*bounds);
+    if (auto* bounds = notification.userInfo.find(Keyboard::kBoundsUserInfoKey))
+        keyboard = GeometryValue::rectFrom(*bounds);
     if (!keyboard)
-        if (auto* frame = notification.userInfo.find(Keyboard::kFrameEndUserInfoKey)) keyboard = GeometryValue::rectFrom(*frame);
+        if (auto* frame = notification.userInfo.find(Keyboard::kFrameEndUserInfoKey))
+            keyboard = GeometryValue::rectFrom(*frame);
     auto window = Application::sharedApplication()->keyWindow();
     if (!keyboard || !window) return;
     Rect windowBounds = window->bounds();
@@ -274,24 +292,25 @@ std::optional<float> STAppSettingsViewController::tableViewHeightForRowAtIndexPa
     return tableView->rowHeight();
 }
 
-std::optional<std::string> STAppSettingsViewController::tableViewTitleForHeaderInSection(const std::shared_ptr<TableView>&,
-                                                                                        int section) {
+std::optional<std::string> STAppSettingsViewController::tableViewTitleForHeaderInSection(
+    const std::shared_ptr<TableView>&, int section) {
     auto title = settingsReader()->titleForSection(section);
     if (!title || title->empty()) return std::nullopt;
     return title;
 }
 
-std::shared_ptr<View> STAppSettingsViewController::tableViewViewForHeaderInSection(const std::shared_ptr<TableView>& tableView,
-                                                                                   int section) {
+std::shared_ptr<View> STAppSettingsViewController::tableViewViewForHeaderInSection(
+    const std::shared_ptr<TableView>& tableView, int section) {
     auto d = delegate();
     return d ? d->tableViewViewForHeaderForKey(tableView, settingsReader()->keyForSection(section)) : nullptr;
 }
 
-std::optional<float> STAppSettingsViewController::tableViewHeightForHeaderInSection(const std::shared_ptr<TableView>& tableView,
-                                                                                   int section) {
+std::optional<float> STAppSettingsViewController::tableViewHeightForHeaderInSection(
+    const std::shared_ptr<TableView>& tableView, int section) {
     if (tableViewViewForHeaderInSection(tableView, section)) {
         auto d = delegate();
-        auto height = d ? d->tableViewHeightForHeaderForKey(tableView, settingsReader()->keyForSection(section)) : std::nullopt;
+        auto height =
+            d ? d->tableViewHeightForHeaderForKey(tableView, settingsReader()->keyForSection(section)) : std::nullopt;
         if (height && *height != 0) return height;
     }
     auto title = tableViewTitleForHeaderInSection(tableView, section);
@@ -300,8 +319,8 @@ std::optional<float> STAppSettingsViewController::tableViewHeightForHeaderInSect
     return font.heightOfTextConstrainedToWidth(*title, tableView->bounds().size.width - 38) + 15;
 }
 
-std::optional<std::string> STAppSettingsViewController::tableViewTitleForFooterInSection(const std::shared_ptr<TableView>&,
-                                                                                        int section) {
+std::optional<std::string> STAppSettingsViewController::tableViewTitleForFooterInSection(
+    const std::shared_ptr<TableView>&, int section) {
     const std::string footer = settingsReader()->footerTextForSection(section).value_or(std::string());
     if (showCreditsFooter_ && section == settingsReader()->numberOfSections() - 1)
         return footer.empty() ? std::string(kCreditsText) : Text::format("%@\n\n%@", footer, kCreditsText);
@@ -317,7 +336,7 @@ std::optional<Value> STAppSettingsViewController::currentValue(const STSpecifier
 }
 
 std::shared_ptr<TableViewCell> STAppSettingsViewController::titleValueCell(const std::shared_ptr<TableView>& tableView,
-                                                                          const std::string& type, bool disclosure) {
+                                                                           const std::string& type, bool disclosure) {
     auto cell = tableView->dequeueReusableCellWithIdentifier(type);
     if (!cell) {
         cell = std::make_shared<STPSTitleValueSpecifierViewCell>(type);
@@ -341,7 +360,8 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
     if (!specifier) return plainCell(TextAlignmentLeft);
 
     if (type == STSpecifier::kToggleSwitch) {
-        auto cell = std::dynamic_pointer_cast<STPSToggleSwitchSpecifierViewCell>(tableView->dequeueReusableCellWithIdentifier(type));
+        auto cell = std::dynamic_pointer_cast<STPSToggleSwitchSpecifierViewCell>(
+            tableView->dequeueReusableCellWithIdentifier(type));
         if (!cell) cell = STPSToggleSwitchSpecifierViewCell::create(type);
         cell->label()->setText(specifier->title());
         bool on = specifier->defaultBoolValue();
@@ -349,14 +369,18 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
             if (auto stored = settingsStore()->objectForKey(*key)) {
                 auto yes = specifier->trueValue();
                 auto no = specifier->falseValue();
-                if (yes && *stored == *yes) on = true;
-                else if (no && *stored == *no) on = false;
-                else on = stored->boolValue();
+                if (yes && *stored == *yes)
+                    on = true;
+                else if (no && *stored == *no)
+                    on = false;
+                else
+                    on = stored->boolValue();
             }
         auto toggle = cell->toggle();
         toggle->setOn(on);
         toggle->removeTargetForControlEvents(this, Control::EventValueChanged);
-        toggle->addTargetActionForControlEvents(self(), &STAppSettingsViewController::toggledValue, Control::EventValueChanged);
+        toggle->addTargetActionForControlEvents(self(), &STAppSettingsViewController::toggledValue,
+                                                Control::EventValueChanged);
         toggle->setKey(specifier->key());
         return cell;
     }
@@ -364,7 +388,8 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
         auto cell = titleValueCell(tableView, type, true);
         cell->textLabel()->setText(specifier->title());
         auto value = currentValue(*specifier);
-        cell->detailTextLabel()->setText(value ? specifier->titleForCurrentValue(*value).value_or(std::string()) : std::string());
+        cell->detailTextLabel()->setText(value ? specifier->titleForCurrentValue(*value).value_or(std::string())
+                                               : std::string());
         return cell;
     }
     if (type == STSpecifier::kTitleValue) {
@@ -381,7 +406,8 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
         return cell;
     }
     if (type == STSpecifier::kTextField) {
-        auto cell = std::dynamic_pointer_cast<STPSTextFieldSpecifierViewCell>(tableView->dequeueReusableCellWithIdentifier(type));
+        auto cell = std::dynamic_pointer_cast<STPSTextFieldSpecifierViewCell>(
+            tableView->dequeueReusableCellWithIdentifier(type));
         if (!cell) {
             cell = STPSTextFieldSpecifierViewCell::create(type);
             cell->textField()->setTextAlignment(TextAlignmentLeft);
@@ -395,7 +421,8 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
         field->setKey(specifier->key());
         field->setDelegate(weakAs<TextFieldDelegate>());
         field->removeTargetForControlEvents(this, Control::EventEditingChanged);
-        field->addTargetActionForControlEvents(self(), &STAppSettingsViewController::textChanged, Control::EventEditingChanged);
+        field->addTargetActionForControlEvents(self(), &STAppSettingsViewController::textChanged,
+                                               Control::EventEditingChanged);
         field->setSecureTextEntry(specifier->isSecure());
         field->setKeyboardType(specifier->keyboardType());
         field->setAutocapitalizationType(specifier->autocapitalizationType());
@@ -404,7 +431,8 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
         return cell;
     }
     if (type == STSpecifier::kSlider) {
-        auto cell = std::dynamic_pointer_cast<STPSSliderSpecifierViewCell>(tableView->dequeueReusableCellWithIdentifier(type));
+        auto cell =
+            std::dynamic_pointer_cast<STPSSliderSpecifierViewCell>(tableView->dequeueReusableCellWithIdentifier(type));
         if (!cell) cell = STPSSliderSpecifierViewCell::create(type);
         auto reader = settingsReader();
         if (auto name = specifier->minimumValueImage(); name && !name->empty())
@@ -417,7 +445,8 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
         auto value = currentValue(*specifier);
         slider->setValue(value ? static_cast<float>(value->doubleValue()) : 0.0f);
         slider->removeTargetForControlEvents(this, Control::EventValueChanged);
-        slider->addTargetActionForControlEvents(self(), &STAppSettingsViewController::sliderChangedValue, Control::EventValueChanged);
+        slider->addTargetActionForControlEvents(self(), &STAppSettingsViewController::sliderChangedValue,
+                                                Control::EventValueChanged);
         slider->setKey(specifier->key());
         cell->setNeedsLayout();
         return cell;
@@ -441,15 +470,15 @@ std::shared_ptr<TableViewCell> STAppSettingsViewController::tableViewCellForRowA
     return plainCell(TextAlignmentLeft);
 }
 
-std::optional<IndexPath> STAppSettingsViewController::tableViewWillSelectRowAtIndexPath(const std::shared_ptr<TableView>&,
-                                                                                       const IndexPath& indexPath) {
+std::optional<IndexPath> STAppSettingsViewController::tableViewWillSelectRowAtIndexPath(
+    const std::shared_ptr<TableView>&, const IndexPath& indexPath) {
     auto specifier = settingsReader()->specifierForIndexPath(indexPath.section, indexPath.row);
     if (specifier && specifier->type() == STSpecifier::kToggleSwitch) return std::nullopt;
     return indexPath;
 }
 
 void STAppSettingsViewController::tableViewDidSelectRowAtIndexPath(const std::shared_ptr<TableView>& tableView,
-                                                                  const IndexPath& indexPath) {
+                                                                   const IndexPath& indexPath) {
     auto specifier = settingsReader()->specifierForIndexPath(indexPath.section, indexPath.row);
     const std::string type = specifier ? specifier->type().value_or(std::string()) : std::string();
     auto nav = navigationController();
@@ -464,14 +493,15 @@ void STAppSettingsViewController::tableViewDidSelectRowAtIndexPath(const std::sh
         return;
     }
     if (type == STSpecifier::kTextField) {
-        auto cell = std::dynamic_pointer_cast<STPSTextFieldSpecifierViewCell>(tableView->cellForRowAtIndexPath(indexPath));
+        auto cell =
+            std::dynamic_pointer_cast<STPSTextFieldSpecifierViewCell>(tableView->cellForRowAtIndexPath(indexPath));
         if (cell) cell->textField()->becomeFirstResponder();
         return;
     }
     if (type == STSpecifier::kChildPane) {
         if (auto className = specifier->viewControllerClass()) {
-            auto screen = STClassRegistry::makeScreen(*className, specifier->viewControllerSelector(), specifier->file(),
-                                                      specifier->key());
+            auto screen = STClassRegistry::makeScreen(*className, specifier->viewControllerSelector(),
+                                                      specifier->file(), specifier->key());
             if (!screen) {
                 tableView->deselectRowAtIndexPathAnimated(indexPath, true);
                 return;
@@ -517,7 +547,9 @@ void STAppSettingsViewController::tableViewDidSelectRowAtIndexPath(const std::sh
         auto selector = specifier->buttonAction();
         if (!className || !selector) return;
         if (auto action = STClassRegistry::buttonAction(*className, *selector)) {
-            Log::write("STSettingsKit Warning: Using STButtonSpecifier without implementing the delegate method is deprecated");
+            Log::write(
+                "STSettingsKit Warning: Using STButtonSpecifier without implementing the delegate method is "
+                "deprecated");
             action(self(), specifier->key());
         }
         return;
@@ -535,7 +567,8 @@ void STAppSettingsViewController::openMailComposer(const std::shared_ptr<STSpeci
     if (!MailComposeViewController::canSendMail()) {
         auto alert = std::make_shared<AlertView>(
             localizedMain("Mail not configured"),
-            localizedMain("This device is not configured for sending Email. Please configure the Mail settings in the Settings app."),
+            localizedMain("This device is not configured for sending Email. Please configure the Mail settings in the "
+                          "Settings app."),
             std::weak_ptr<AlertViewDelegate>(), localizedMain("OK"), std::vector<std::string>{});
         alert->show();
         return;
@@ -550,9 +583,12 @@ void STAppSettingsViewController::openMailComposer(const std::shared_ptr<STSpeci
                 if (entry.string()) list.push_back(*entry.string());
         return list;
     };
-    if (specifier->objectForKey("STMailComposeToRecipents")) composer->setToRecipients(recipients("STMailComposeToRecipents"));
-    if (specifier->objectForKey("STMailComposeCcRecipents")) composer->setCcRecipients(recipients("STMailComposeCcRecipents"));
-    if (specifier->objectForKey("STMailComposeBccRecipents")) composer->setBccRecipients(recipients("STMailComposeBccRecipents"));
+    if (specifier->objectForKey("STMailComposeToRecipents"))
+        composer->setToRecipients(recipients("STMailComposeToRecipents"));
+    if (specifier->objectForKey("STMailComposeCcRecipents"))
+        composer->setCcRecipients(recipients("STMailComposeCcRecipents"));
+    if (specifier->objectForKey("STMailComposeBccRecipents"))
+        composer->setBccRecipients(recipients("STMailComposeBccRecipents"));
     auto d = delegate();
     std::optional<std::string> body = d ? d->mailComposeBody() : std::nullopt;
     if (!body) body = specifier->localizedObjectForKey("STMailComposeBody");
@@ -560,8 +596,9 @@ void STAppSettingsViewController::openMailComposer(const std::shared_ptr<STSpeci
     composer->setMessageBodyIsHTML(*body, html && html->boolValue());
     std::shared_ptr<ViewController> presenter = d ? d->viewControllerForMailComposeView() : nullptr;
     if (!presenter) presenter = self();
-    composer->setMailComposeDelegate(presenter == self() ? weakAs<MailComposeViewControllerDelegate>()
-                                                         : std::dynamic_pointer_cast<MailComposeViewControllerDelegate>(presenter));
+    composer->setMailComposeDelegate(presenter == self()
+                                         ? weakAs<MailComposeViewControllerDelegate>()
+                                         : std::dynamic_pointer_cast<MailComposeViewControllerDelegate>(presenter));
     presenter->presentModalViewControllerAnimated(composer, true);
 }
 

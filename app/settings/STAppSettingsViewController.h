@@ -93,15 +93,16 @@ public:
                                                           const platform::IndexPath& indexPath) override;
     std::optional<std::string> tableViewTitleForHeaderInSection(const std::shared_ptr<platform::TableView>& tableView,
                                                                 int section) override;
-    std::shared_ptr<platform::View> tableViewViewForHeaderInSection(const std::shared_ptr<platform::TableView>& tableView,
-                                                                    int section) override;
+    std::shared_ptr<platform::View> tableViewViewForHeaderInSection(
+        const std::shared_ptr<platform::TableView>& tableView, int section) override;
     std::optional<float> tableViewHeightForHeaderInSection(const std::shared_ptr<platform::TableView>& tableView,
                                                            int section) override;
     std::optional<std::string> tableViewTitleForFooterInSection(const std::shared_ptr<platform::TableView>& tableView,
                                                                 int section) override;
     std::shared_ptr<platform::TableViewCell> tableViewCellForRowAtIndexPath(
         const std::shared_ptr<platform::TableView>& tableView, const platform::IndexPath& indexPath) override;
-    bool tableViewCanEditRowAtIndexPath(const std::shared_ptr<platform::TableView>&, const platform::IndexPath&) override {
+    bool tableViewCanEditRowAtIndexPath(const std::shared_ptr<platform::TableView>&,
+                                        const platform::IndexPath&) override {
         return false;
     }
     platform::TableViewCell::EditingStyle tableViewEditingStyleForRowAtIndexPath(

@@ -75,11 +75,16 @@ std::optional<MailComposeViewController::Message> STAppSettingsWebViewController
             const std::string name = Text::lowercase(field[0]);
             const auto value = Text::percentUnescape(field[1]);
             if (!value) continue;  // not text: a malformed field
-            if (name == "subject") message.subject = *value;
-            else if (name == "body") message.body = *value;
-            else if (name == "to") for (const auto& address : Text::split(*value, ",")) message.toRecipients.push_back(address);
-            else if (name == "cc") message.ccRecipients = Text::split(*value, ",");
-            else if (name == "bcc") message.bccRecipients = Text::split(*value, ",");
+            if (name == "subject")
+                message.subject = *value;
+            else if (name == "body")
+                message.body = *value;
+            else if (name == "to")
+                for (const auto& address : Text::split(*value, ",")) message.toRecipients.push_back(address);
+            else if (name == "cc")
+                message.ccRecipients = Text::split(*value, ",");
+            else if (name == "bcc")
+                message.bccRecipients = Text::split(*value, ",");
         }
     }
     return message;

@@ -32,8 +32,8 @@ void STPSTextFieldSpecifierViewCell::layoutSubviews() {
     const float fitting = label_->sizeThatFits(Size{0, 0}).width;
     const float width = std::min(fitting, labelFrame.size.width);
     Rect fieldFrame = textField_->frame();
-    fieldFrame.origin.x = label_->text().empty() ? labelFrame.origin.x
-                                                 : labelFrame.origin.x + std::max(width, kMinimumLabelWidth) + 5;
+    fieldFrame.origin.x =
+        label_->text().empty() ? labelFrame.origin.x : labelFrame.origin.x + std::max(width, kMinimumLabelWidth) + 5;
     auto parent = textField_->superview();
     const float parentWidth = parent ? parent->bounds().size.width : frame().size.width;
     fieldFrame.size.width = parentWidth - fieldFrame.origin.x - labelFrame.origin.x;

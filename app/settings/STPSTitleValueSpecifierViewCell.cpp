@@ -27,8 +27,7 @@ void STPSTitleValueSpecifierViewCell::layoutSubviews() {
     const float H = parent->bounds().size.height - 2;
     const float W = parent->bounds().size.width;
     const bool hasDetail = detail && !detail->text().empty();
-    const float textWidth =
-        std::min(text->sizeThatFits(Size{0, 0}).width, W - 9 - 10 - (hasDetail ? 40.0f : 0.0f));
+    const float textWidth = std::min(text->sizeThatFits(Size{0, 0}).width, W - 9 - 10 - (hasDetail ? 40.0f : 0.0f));
     text->setFrame(Rect(9, 0, textWidth, H));
     if (hasDetail) {
         const float x = textWidth + 9 + 5;

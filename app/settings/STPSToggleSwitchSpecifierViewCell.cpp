@@ -4,7 +4,8 @@ namespace clipora {
 
 using namespace platform;
 
-std::shared_ptr<STPSToggleSwitchSpecifierViewCell> STPSToggleSwitchSpecifierViewCell::create(std::string reuseIdentifier) {
+std::shared_ptr<STPSToggleSwitchSpecifierViewCell> STPSToggleSwitchSpecifierViewCell::create(
+    std::string reuseIdentifier) {
     auto cell = std::make_shared<STPSToggleSwitchSpecifierViewCell>(std::move(reuseIdentifier));
     cell->build();
     return cell;

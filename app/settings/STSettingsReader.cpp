@@ -19,7 +19,8 @@ std::shared_ptr<STSettingsReader> STSettingsReader::create(const std::string& fi
 
 std::string STSettingsReader::platformSuffix() {
     auto device = Device::currentDevice();
-    const bool pad = device->answersUserInterfaceIdiom() && device->userInterfaceIdiom() == Device::UserInterfaceIdiomPad;
+    const bool pad =
+        device->answersUserInterfaceIdiom() && device->userInterfaceIdiom() == Device::UserInterfaceIdiomPad;
     return pad ? "~ipad" : "~iphone";
 }
 
@@ -47,7 +48,8 @@ void STSettingsReader::load(const std::string& file) {
 
     std::optional<std::string> table;
     if (settingsBundle_)
-        if (auto found = settingsBundle_->find("StringsTable"); found != settingsBundle_->end() && found->second.string())
+        if (auto found = settingsBundle_->find("StringsTable");
+            found != settingsBundle_->end() && found->second.string())
             table = *found->second.string();
     if (table) {
         localizationTable_ = *table;

@@ -11,7 +11,9 @@ std::shared_ptr<UserDefaults> defaults() { return UserDefaults::standardUserDefa
 }  // namespace
 
 void STSettingsStoreUserDefaults::setBoolForKey(bool value, const std::string& key) { defaults()->setBool(value, key); }
-void STSettingsStoreUserDefaults::setFloatForKey(float value, const std::string& key) { defaults()->setFloat(value, key); }
+void STSettingsStoreUserDefaults::setFloatForKey(float value, const std::string& key) {
+    defaults()->setFloat(value, key);
+}
 void STSettingsStoreUserDefaults::setDoubleForKey(double value, const std::string& key) {
     defaults()->setDouble(value, key);
 }

@@ -5,8 +5,8 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/Color.h"
-#include "platform/uikit/Label.h"
 #include "platform/uikit/InterfaceOrientation.h"
+#include "platform/uikit/Label.h"
 
 namespace clipora {
 
@@ -59,7 +59,9 @@ void STSpecifierValuesViewController::viewWillAppear(bool animated) {
     if (tableView()) {
         tableView()->reloadData();
         // A value none of the rows stands for checks nothing and scrolls nowhere.
-        if (checkedItem_) tableView()->scrollToRowAtIndexPathAtScrollPositionAnimated(*checkedItem_, TableView::ScrollPositionMiddle, false);
+        if (checkedItem_)
+            tableView()->scrollToRowAtIndexPathAtScrollPositionAnimated(*checkedItem_, TableView::ScrollPositionMiddle,
+                                                                        false);
     }
 }
 
@@ -102,8 +104,10 @@ std::shared_ptr<TableViewCell> STSpecifierValuesViewController::tableViewCellFor
     const std::shared_ptr<TableView>& tableView, const IndexPath& indexPath) {
     auto cell = tableView->dequeueReusableCellWithIdentifier(kCellIdentifier);
     if (!cell) cell = std::make_shared<TableViewCell>(TableViewCell::CellStyleDefault, kCellIdentifier);
-    if (checkedItem_ == indexPath) selectCell(cell);
-    else deselectCell(cell);
+    if (checkedItem_ == indexPath)
+        selectCell(cell);
+    else
+        deselectCell(cell);
     auto* titles = currentSpecifier_ ? currentSpecifier_->multipleTitles() : nullptr;
     const auto row = static_cast<std::size_t>(indexPath.row);
     // A missing or non-text title leaves the row's text empty.
@@ -115,7 +119,7 @@ std::shared_ptr<TableViewCell> STSpecifierValuesViewController::tableViewCellFor
 }
 
 void STSpecifierValuesViewController::tableViewDidSelectRowAtIndexPath(const std::shared_ptr<TableView>& tableView,
-                                                                      const IndexPath& indexPath) {
+                                                                       const IndexPath& indexPath) {
     if (checkedItem_ == indexPath) {
         tableView->deselectRowAtIndexPathAnimated(indexPath, true);
         return;

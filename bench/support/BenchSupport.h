@@ -70,8 +70,7 @@ public:
     }
 
     // A 200 response of `size` filler bytes that closes the connection.
-    static void sendFillerResponse(test::RawServer::Connection& c, const std::string& contentType,
-                                   std::uint64_t size) {
+    static void sendFillerResponse(test::RawServer::Connection& c, const std::string& contentType, std::uint64_t size) {
         c.send("HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nContent-Length: " + std::to_string(size) +
                "\r\nConnection: close\r\n\r\n");
         c.sendFiller(size);

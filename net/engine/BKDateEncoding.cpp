@@ -1,6 +1,5 @@
 #include "net/engine/BKDateEncoding.h"
 
-
 #include "platform/foundation/DateFormatter.h"
 
 namespace clipora {
@@ -33,6 +32,8 @@ std::optional<platform::Date> BKDateEncoding::dateFromRFC1123(const std::optiona
     return std::nullopt;
 }
 
-std::string BKDateEncoding::rfc1123String(platform::Date date) { return formatters().rfc1123Writer.stringFromDate(date); }
+std::string BKDateEncoding::rfc1123String(platform::Date date) {
+    return formatters().rfc1123Writer.stringFromDate(date);
+}
 
 }  // namespace clipora

@@ -15,19 +15,19 @@ bool writeString(std::string_view text, std::string& out) {
     out.push_back('"');
     for (const char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    out += platform::Text::format("\\u%04x", static_cast<int>(c));
-                } else {
-                    out.push_back(c);
-                }
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                out += platform::Text::format("\\u%04x", static_cast<int>(c));
+            } else {
+                out.push_back(c);
+            }
         }
     }
     out.push_back('"');
@@ -38,41 +38,41 @@ bool writeValue(const platform::Value& value, std::string& out, int depth) {
     using Kind = platform::Value::Kind;
     if (depth > BKJSONSerialization::kMaxDepth) return false;
     switch (value.kind()) {
-        case Kind::Null: out += "null"; return true;
-        case Kind::Bool: out += *value.boolean() ? "true" : "false"; return true;
-        case Kind::Integer: out += value.description(); return true;
-        case Kind::Real: {
-            const double d = *value.real();
-            if (!std::isfinite(d)) return false;
-            out += value.description();
-            return true;
+    case Kind::Null: out += "null"; return true;
+    case Kind::Bool: out += *value.boolean() ? "true" : "false"; return true;
+    case Kind::Integer: out += value.description(); return true;
+    case Kind::Real: {
+        const double d = *value.real();
+        if (!std::isfinite(d)) return false;
+        out += value.description();
+        return true;
+    }
+    case Kind::String: return writeString(*value.string(), out);
+    case Kind::Array: {
+        out.push_back('[');
+        bool first = true;
+        for (const auto& item : *value.array()) {
+            if (!first) out.push_back(',');
+            first = false;
+            if (!writeValue(item, out, depth + 1)) return false;
         }
-        case Kind::String: return writeString(*value.string(), out);
-        case Kind::Array: {
-            out.push_back('[');
-            bool first = true;
-            for (const auto& item : *value.array()) {
-                if (!first) out.push_back(',');
-                first = false;
-                if (!writeValue(item, out, depth + 1)) return false;
-            }
-            out.push_back(']');
-            return true;
+        out.push_back(']');
+        return true;
+    }
+    case Kind::Dictionary: {
+        out.push_back('{');
+        bool first = true;
+        for (const auto& [key, item] : *value.dictionary()) {
+            if (!first) out.push_back(',');
+            first = false;
+            if (!writeString(key, out)) return false;
+            out.push_back(':');
+            if (!writeValue(item, out, depth + 1)) return false;
         }
-        case Kind::Dictionary: {
-            out.push_back('{');
-            bool first = true;
-            for (const auto& [key, item] : *value.dictionary()) {
-                if (!first) out.push_back(',');
-                first = false;
-                if (!writeString(key, out)) return false;
-                out.push_back(':');
-                if (!writeValue(item, out, depth + 1)) return false;
-            }
-            out.push_back('}');
-            return true;
-        }
-        default: return false;
+        out.push_back('}');
+        return true;
+    }
+    default: return false;
     }
 }
 
@@ -169,10 +169,14 @@ private:
         for (int i = 0; i < 4; ++i) {
             const char c = text_[pos_++];
             v <<= 4;
-            if (c >= '0' && c <= '9') v |= static_cast<unsigned>(c - '0');
-            else if (c >= 'a' && c <= 'f') v |= static_cast<unsigned>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') v |= static_cast<unsigned>(c - 'A' + 10);
-            else return std::nullopt;
+            if (c >= '0' && c <= '9')
+                v |= static_cast<unsigned>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                v |= static_cast<unsigned>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                v |= static_cast<unsigned>(c - 'A' + 10);
+            else
+                return std::nullopt;
         }
         return v;
     }
@@ -192,30 +196,30 @@ private:
             if (pos_ >= text_.size()) return std::nullopt;
             const char e = text_[pos_++];
             switch (e) {
-                case '"': out.push_back('"'); break;
-                case '\\': out.push_back('\\'); break;
-                case '/': out.push_back('/'); break;
-                case 'b': out.push_back('\b'); break;
-                case 'f': out.push_back('\f'); break;
-                case 'n': out.push_back('\n'); break;
-                case 'r': out.push_back('\r'); break;
-                case 't': out.push_back('\t'); break;
-                case 'u': {
-                    auto unit = hex4();
-                    if (!unit) return std::nullopt;
-                    char32_t code = *unit;
-                    if (code >= 0xD800 && code <= 0xDBFF) {
-                        if (!consume("\\u")) return std::nullopt;
-                        auto low = hex4();
-                        if (!low || *low < 0xDC00 || *low > 0xDFFF) return std::nullopt;
-                        code = 0x10000 + ((code - 0xD800) << 10) + (*low - 0xDC00);
-                    } else if (code >= 0xDC00 && code <= 0xDFFF) {
-                        return std::nullopt;
-                    }
-                    out += platform::Text::encodeUTF8(code);
-                    break;
+            case '"': out.push_back('"'); break;
+            case '\\': out.push_back('\\'); break;
+            case '/': out.push_back('/'); break;
+            case 'b': out.push_back('\b'); break;
+            case 'f': out.push_back('\f'); break;
+            case 'n': out.push_back('\n'); break;
+            case 'r': out.push_back('\r'); break;
+            case 't': out.push_back('\t'); break;
+            case 'u': {
+                auto unit = hex4();
+                if (!unit) return std::nullopt;
+                char32_t code = *unit;
+                if (code >= 0xD800 && code <= 0xDBFF) {
+                    if (!consume("\\u")) return std::nullopt;
+                    auto low = hex4();
+                    if (!low || *low < 0xDC00 || *low > 0xDFFF) return std::nullopt;
+                    code = 0x10000 + ((code - 0xD800) << 10) + (*low - 0xDC00);
+                } else if (code >= 0xDC00 && code <= 0xDFFF) {
+                    return std::nullopt;
                 }
-                default: return std::nullopt;
+                out += platform::Text::encodeUTF8(code);
+                break;
+            }
+            default: return std::nullopt;
             }
         }
         if (!platform::Text::isValidUTF8(out)) return std::nullopt;
@@ -249,7 +253,8 @@ private:
         if (integral) {
             std::int64_t v = 0;
             auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);
-            if (ec == std::errc() && end == number.data() + number.size()) return platform::Value(static_cast<long long>(v));
+            if (ec == std::errc() && end == number.data() + number.size())
+                return platform::Value(static_cast<long long>(v));
         }
         double d = 0;
         auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), d);

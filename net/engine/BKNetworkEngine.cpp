@@ -166,7 +166,8 @@ void BKNetworkEngine::enqueueOperationForceReload(const std::shared_ptr<BKNetwor
             const std::string key = completed->uniqueIdentifier();
             owner->saveCacheDataForKey(*data, key);
             std::lock_guard lock(owner->cacheMutex_);
-            if (owner->cacheInvalidationParams_) (*owner->cacheInvalidationParams_)[key] = Value(completed->cacheHeaders());
+            if (owner->cacheInvalidationParams_)
+                (*owner->cacheInvalidationParams_)[key] = Value(completed->cacheHeaders());
         });
 
         // Expiry and revalidation headers are settled here, when the
@@ -257,15 +258,15 @@ void BKNetworkEngine::reachabilityChanged() {
     const ReachabilityStatus status =
         reachability_ ? reachability_->currentReachabilityStatus() : ReachabilityStatus::Unreachable;
     switch (status) {
-        case ReachabilityStatus::ViaWiFi:
-            sharedOperationQueue()->setMaxConcurrentOperationCount(kWiFiQueueWidth);
-            checkAndRestoreFrozenOperations();
-            break;
-        case ReachabilityStatus::ViaCellular:
-            sharedOperationQueue()->setMaxConcurrentOperationCount(kCellularQueueWidth);
-            checkAndRestoreFrozenOperations();
-            break;
-        case ReachabilityStatus::Unreachable: freezeOperations(); break;
+    case ReachabilityStatus::ViaWiFi:
+        sharedOperationQueue()->setMaxConcurrentOperationCount(kWiFiQueueWidth);
+        checkAndRestoreFrozenOperations();
+        break;
+    case ReachabilityStatus::ViaCellular:
+        sharedOperationQueue()->setMaxConcurrentOperationCount(kCellularQueueWidth);
+        checkAndRestoreFrozenOperations();
+        break;
+    case ReachabilityStatus::Unreachable: freezeOperations(); break;
     }
     if (auto handler = reachabilityChangedHandler()) handler(status);
 }
@@ -332,9 +333,9 @@ void BKNetworkEngine::observeCacheNotifications() {
         if (auto engine = weak.lock()) engine->saveCache();
     };
     auto& center = platform::NotificationCenter::defaultCenter();
-    for (const char* name : {platform::Application::kDidReceiveMemoryWarningNotification,
-                             platform::Application::kDidEnterBackgroundNotification,
-                             platform::Application::kWillTerminateNotification}) {
+    for (const char* name :
+         {platform::Application::kDidReceiveMemoryWarningNotification,
+          platform::Application::kDidEnterBackgroundNotification, platform::Application::kWillTerminateNotification}) {
         center.removeObserver(static_cast<const void*>(this), name);
         center.addObserver(name, save, this);
     }
@@ -367,7 +368,8 @@ void BKNetworkEngine::saveCacheDataForKey(const Data& data, const std::string& k
     if (memoryCacheKeys_->size() >= kCacheMemoryCost) {
         const std::string last = memoryCacheKeys_->back();
         const auto path = cacheDirectoryName() / last;
-        if (!platform::FileManager::fileExists(path)) platform::FileManager::writeData(path, (*memoryCache_)[last], true);
+        if (!platform::FileManager::fileExists(path))
+            platform::FileManager::writeData(path, (*memoryCache_)[last], true);
         memoryCacheKeys_->pop_back();
         memoryCache_->erase(last);
     }

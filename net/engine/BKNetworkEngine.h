@@ -70,8 +70,8 @@ public:
 
     // --- Operations (returned to the caller, not enqueued) ---
     std::shared_ptr<BKNetworkOperation> operationWithPath(const std::string& path);
-    std::shared_ptr<BKNetworkOperation> operationWithPathParams(const std::string& path,
-                                                                const std::optional<platform::Value::Dictionary>& params);
+    std::shared_ptr<BKNetworkOperation> operationWithPathParams(
+        const std::string& path, const std::optional<platform::Value::Dictionary>& params);
     std::shared_ptr<BKNetworkOperation> operationWithPathParamsHttpMethod(
         const std::string& path, const std::optional<platform::Value::Dictionary>& params, const std::string& method);
     // "https://host/path" with `ssl`, else "http://host/path".

@@ -81,28 +81,28 @@ std::string preferredLanguages() {
 // The platform's published numbers for string encodings, as archived.
 std::int64_t encodingNumber(Text::Encoding encoding) {
     switch (encoding) {
-        case Text::Encoding::ASCII: return 1;
-        case Text::Encoding::UTF8: return 4;
-        case Text::Encoding::ISOLatin1: return 5;
-        case Text::Encoding::UTF16: return 10;
-        case Text::Encoding::WindowsCP1252: return 12;
-        case Text::Encoding::UTF32: return 0x8c000100;
-        case Text::Encoding::UTF16BigEndian: return 0x90000100;
-        case Text::Encoding::UTF16LittleEndian: return 0x94000100;
+    case Text::Encoding::ASCII: return 1;
+    case Text::Encoding::UTF8: return 4;
+    case Text::Encoding::ISOLatin1: return 5;
+    case Text::Encoding::UTF16: return 10;
+    case Text::Encoding::WindowsCP1252: return 12;
+    case Text::Encoding::UTF32: return 0x8c000100;
+    case Text::Encoding::UTF16BigEndian: return 0x90000100;
+    case Text::Encoding::UTF16LittleEndian: return 0x94000100;
     }
     return 4;
 }
 
 Text::Encoding encodingFromNumber(std::int64_t number) {
     switch (number) {
-        case 1: return Text::Encoding::ASCII;
-        case 5: return Text::Encoding::ISOLatin1;
-        case 10: return Text::Encoding::UTF16;
-        case 12: return Text::Encoding::WindowsCP1252;
-        case 0x8c000100: return Text::Encoding::UTF32;
-        case 0x90000100: return Text::Encoding::UTF16BigEndian;
-        case 0x94000100: return Text::Encoding::UTF16LittleEndian;
-        default: return Text::Encoding::UTF8;
+    case 1: return Text::Encoding::ASCII;
+    case 5: return Text::Encoding::ISOLatin1;
+    case 10: return Text::Encoding::UTF16;
+    case 12: return Text::Encoding::WindowsCP1252;
+    case 0x8c000100: return Text::Encoding::UTF32;
+    case 0x90000100: return Text::Encoding::UTF16BigEndian;
+    case 0x94000100: return Text::Encoding::UTF16LittleEndian;
+    default: return Text::Encoding::UTF8;
     }
 }
 
@@ -149,16 +149,14 @@ void BKNetworkOperation::initWithURLStringParamsHttpMethod(const std::string& ur
     if ((method == "POST" || method == "PUT") && hasFields) {
         const std::string charset = Text::charsetNameForEncoding(stringEncoding_);
         switch (postDataEncoding_) {
-            case UrlEncoded:
-                request->setValueForHTTPHeaderField("application/x-www-form-urlencoded; charset=" + charset,
-                                                    "Content-Type");
-                break;
-            case Json:
-                request->setValueForHTTPHeaderField("application/json; charset=" + charset, "Content-Type");
-                break;
-            case Plist:
-                request->setValueForHTTPHeaderField("application/x-plist; charset=" + charset, "Content-Type");
-                break;
+        case UrlEncoded:
+            request->setValueForHTTPHeaderField("application/x-www-form-urlencoded; charset=" + charset,
+                                                "Content-Type");
+            break;
+        case Json: request->setValueForHTTPHeaderField("application/json; charset=" + charset, "Content-Type"); break;
+        case Plist:
+            request->setValueForHTTPHeaderField("application/x-plist; charset=" + charset, "Content-Type");
+            break;
         }
     }
     request_ = request;
@@ -179,13 +177,11 @@ void BKNetworkOperation::setUsernamePassword(const std::string& username, const 
     password_ = password;
 }
 
-void BKNetworkOperation::setUsernamePasswordBasicAuth(const std::string& username, const std::string& password,
-                                                      bool) {
+void BKNetworkOperation::setUsernamePasswordBasicAuth(const std::string& username, const std::string& password, bool) {
     setUsernamePassword(username, password);
     const std::string pair = username + ":" + password;
     // One line: a line break inside a header value would split the request.
-    const std::string encoded =
-        BKDataEncoding::base64EncodedStringWithoutLineBreaks(Data(pair.begin(), pair.end()));
+    const std::string encoded = BKDataEncoding::base64EncodedStringWithoutLineBreaks(Data(pair.begin(), pair.end()));
     addHeaders({{"Authorization", Value("Basic " + encoded)}});
 }
 
@@ -364,15 +360,13 @@ void BKNetworkOperation::updateHandlersFromOperation(const std::shared_ptr<BKNet
     responseBlocks_.insert(responseBlocks_.end(), responses.begin(), responses.end());
     errorBlocks_.insert(errorBlocks_.end(), errors.begin(), errors.end());
     uploadProgressChangedHandlers_.insert(uploadProgressChangedHandlers_.end(), uploads.begin(), uploads.end());
-    downloadProgressChangedHandlers_.insert(downloadProgressChangedHandlers_.end(), downloads.begin(),
-                                            downloads.end());
+    downloadProgressChangedHandlers_.insert(downloadProgressChangedHandlers_.end(), downloads.begin(), downloads.end());
     for (auto& incoming : streams) {
         bool duplicate = false;
         for (const auto& attached : downloadStreams_) {
-            if (attached.stream == incoming.stream ||
-                (attached.destination && incoming.destination &&
-                 std::filesystem::weakly_canonical(*attached.destination) ==
-                     std::filesystem::weakly_canonical(*incoming.destination))) {
+            if (attached.stream == incoming.stream || (attached.destination && incoming.destination &&
+                                                       std::filesystem::weakly_canonical(*attached.destination) ==
+                                                           std::filesystem::weakly_canonical(*incoming.destination))) {
                 duplicate = true;
                 break;
             }
@@ -631,9 +625,9 @@ std::string BKNetworkOperation::encodedPostDataString() const {
     }
     if (handler) return handler(fields);
     switch (encoding) {
-        case UrlEncoded: return BKDictionaryEncoding::urlEncodedKeyValueString(fields);
-        case Json: return BKDictionaryEncoding::jsonEncodedKeyValueString(fields);
-        case Plist: return BKDictionaryEncoding::plistEncodedKeyValueString(fields);
+    case UrlEncoded: return BKDictionaryEncoding::urlEncodedKeyValueString(fields);
+    case Json: return BKDictionaryEncoding::jsonEncodedKeyValueString(fields);
+    case Plist: return BKDictionaryEncoding::plistEncodedKeyValueString(fields);
     }
     return {};
 }
@@ -664,7 +658,8 @@ Data BKNetworkOperation::bodyData() {
     };
     for (const auto& [key, value] : fields) {
         appendText("--" + boundary + "\r\n");
-        appendText("Content-Disposition: form-data; name=\"" + MultipartText::escapeQuotedParameter(key) + "\"\r\n\r\n");
+        appendText("Content-Disposition: form-data; name=\"" + MultipartText::escapeQuotedParameter(key) +
+                   "\"\r\n\r\n");
         appendText(valueText(value) + "\r\n");
         append(body, "\r\n");
     }
@@ -781,8 +776,8 @@ void BKNetworkOperation::connectionWillSendRequestForAuthenticationChallenge(
         persistence = credentialPersistence_;
     }
     if (passwordMethod && user && password && credentialAllowedFor(space)) {
-        return sender->useCredentialForAuthenticationChallenge(
-            platform::URLCredential(*user, *password, persistence), challenge);
+        return sender->useCredentialForAuthenticationChallenge(platform::URLCredential(*user, *password, persistence),
+                                                               challenge);
     }
     if (method == URLProtectionSpace::kAuthenticationMethodClientCertificate && !certificate.empty())
         return answerClientCertificate(challenge);
@@ -793,7 +788,7 @@ void BKNetworkOperation::connectionWillSendRequestForAuthenticationChallenge(
             return sender->continueWithoutCredentialForAuthenticationChallenge(challenge);
         if (platform::ServerTrust::isTrustedResult(result))
             return sender->useCredentialForAuthenticationChallenge(platform::URLCredential::credentialForTrust(trust),
-                                                                    challenge);
+                                                                   challenge);
         // An untrusted server (self-signed, expired, another host): only
         // the caller may decide otherwise. By default the trust is left to
         // its evaluation, which refuses it: the load fails with its TLS error.
@@ -851,8 +846,8 @@ void BKNetworkOperation::fillCacheHeaders(const platform::HTTPURLResponse& respo
     const platform::Date now = platform::Date::now();
     std::optional<platform::Date> expiry;
     if (!contentType || Text::contains(*contentType, "image"))
-        expiry = now.addingTimeInterval((eTag || lastModified) ? kImageExpiryWithValidators
-                                                               : kImageExpiryWithoutValidators);
+        expiry =
+            now.addingTimeInterval((eTag || lastModified) ? kImageExpiryWithValidators : kImageExpiryWithoutValidators);
     if (auto cacheControl = response.valueForHTTPHeaderField("Cache-Control")) {
         for (const std::string& directive : Text::split(*cacheControl, ",")) {
             if (Text::contains(directive, "max-age")) {
@@ -884,8 +879,7 @@ std::optional<Error> BKNetworkOperation::writeFully(platform::OutputStream& stre
     return std::nullopt;
 }
 
-void BKNetworkOperation::connectionDidReceiveData(const std::shared_ptr<platform::URLConnection>&,
-                                                  const Data& data) {
+void BKNetworkOperation::connectionDidReceiveData(const std::shared_ptr<platform::URLConnection>&, const Data& data) {
     std::vector<DownloadStream> streams;
     {
         std::lock_guard lock(mutex_);
@@ -1105,7 +1099,8 @@ std::shared_ptr<platform::Image> BKNetworkOperation::responseImage() const {
 std::optional<Value> BKNetworkOperation::responseJSON() const {
     auto data = responseData();
     if (!data) return std::nullopt;
-    return BKJSONSerialization::JSONObjectWithData(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+    return BKJSONSerialization::JSONObjectWithData(
+        std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
 }
 
 std::optional<Error> BKNetworkOperation::error() const {
@@ -1178,7 +1173,8 @@ void BKNetworkOperation::encodeWithCoder(platform::KeyedArchiver& coder) const {
     request->setHTTPBodyStream(nullptr);
     if (username_ && password_ && credentialPersistence_ != platform::URLCredential::Persistence::None) {
         platform::URLCredentialStorage::sharedCredentialStorage()->setCredentialForProtectionSpace(
-            platform::URLCredential(*username_, *password_, credentialPersistence_), credentialSpaceFor(request_->url()));
+            platform::URLCredential(*username_, *password_, credentialPersistence_),
+            credentialSpaceFor(request_->url()));
     }
 
     Value::Array files;
@@ -1210,10 +1206,9 @@ void BKNetworkOperation::encodeWithCoder(platform::KeyedArchiver& coder) const {
 std::shared_ptr<BKNetworkOperation> BKNetworkOperation::initWithCoder(platform::KeyedUnarchiver& coder) {
     using platform::Coding;
     auto operation = std::make_shared<BKNetworkOperation>();
-    const platform::KeyedUnarchiver::ClassList plain = {Coding::kStringClass, Coding::kNumberClass,
-                                                        Coding::kDataClass,   Coding::kDateClass,
-                                                        Coding::kArrayClass,  Coding::kDictionaryClass,
-                                                        Coding::kNullClass};
+    const platform::KeyedUnarchiver::ClassList plain = {
+        Coding::kStringClass, Coding::kNumberClass,     Coding::kDataClass, Coding::kDateClass,
+        Coding::kArrayClass,  Coding::kDictionaryClass, Coding::kNullClass};
     auto request = coder.decodeObject("request", {platform::URLRequest::kClassName});
     auto requestObject = request ? request->objectAs<platform::URLRequest>() : nullptr;
     if (!requestObject) {
@@ -1270,9 +1265,9 @@ std::shared_ptr<BKNetworkOperation> BKNetworkOperation::initWithCoder(platform::
         operation->mutableData_ = mutableData;
         operation->downloadedDataSize_ = static_cast<std::uint64_t>(std::max<std::int64_t>(0, downloaded));
         operation->startPosition_ = start;
-        operation->credentialPersistence_ =
-            persistence >= 0 && persistence <= 2 ? static_cast<platform::URLCredential::Persistence>(persistence)
-                                                 : platform::URLCredential::Persistence::ForSession;
+        operation->credentialPersistence_ = persistence >= 0 && persistence <= 2
+                                                ? static_cast<platform::URLCredential::Persistence>(persistence)
+                                                : platform::URLCredential::Persistence::ForSession;
         if (operation->request_->HTTPMethod() == "GET") operation->cacheHeaders_ = Value::Dictionary{};
         operation->acceptsBlocks_ = false;
         // The password comes back from the credential storage, if the

@@ -36,7 +36,8 @@ Reachability::~Reachability() {
     reachabilityRef_->setCallback({});
 }
 
-std::shared_ptr<Reachability> Reachability::initWithReachabilityRef(std::shared_ptr<platform::NetworkReachability> ref) {
+std::shared_ptr<Reachability> Reachability::initWithReachabilityRef(
+    std::shared_ptr<platform::NetworkReachability> ref) {
     if (!ref) return nullptr;
     return std::make_shared<Reachability>(Passkey{}, std::move(ref));
 }
@@ -97,8 +98,8 @@ void Reachability::reachabilityChanged(Flags) {
     const bool reachable = isReachable();
     if (auto block = reachable ? reachableBlock() : unreachableBlock()) block(self);
     platform::DispatchQueue::main()->async([self] {
-        platform::NotificationCenter::defaultCenter().post(kReachabilityChangedNotification,
-                                                           platform::Value(std::static_pointer_cast<platform::Object>(self)));
+        platform::NotificationCenter::defaultCenter().post(
+            kReachabilityChangedNotification, platform::Value(std::static_pointer_cast<platform::Object>(self)));
     });
 }
 
@@ -150,9 +151,9 @@ Reachability::Flags Reachability::reachabilityFlags() const { return reachabilit
 
 std::string Reachability::currentReachabilityString() const {
     switch (currentReachabilityStatus()) {
-        case ReachabilityStatus::ViaCellular: return "Cellular";
-        case ReachabilityStatus::ViaWiFi: return "WiFi";
-        default: return "No Connection";
+    case ReachabilityStatus::ViaCellular: return "Cellular";
+    case ReachabilityStatus::ViaWiFi: return "WiFi";
+    default: return "No Connection";
     }
 }
 
@@ -161,9 +162,15 @@ std::string Reachability::currentReachabilityFlags() const {
         Flags flag;
         char letter;
     } kLetters[] = {
-        {NR::kIsWWAN, 'W'},          {NR::kReachable, 'R'},           {NR::kConnectionRequired, 'c'},
-        {NR::kTransientConnection, 't'}, {NR::kInterventionRequired, 'i'}, {NR::kConnectionOnTraffic, 'C'},
-        {NR::kConnectionOnDemand, 'D'},  {NR::kIsLocalAddress, 'l'},      {NR::kIsDirect, 'd'},
+        {NR::kIsWWAN, 'W'},
+        {NR::kReachable, 'R'},
+        {NR::kConnectionRequired, 'c'},
+        {NR::kTransientConnection, 't'},
+        {NR::kInterventionRequired, 'i'},
+        {NR::kConnectionOnTraffic, 'C'},
+        {NR::kConnectionOnDemand, 'D'},
+        {NR::kIsLocalAddress, 'l'},
+        {NR::kIsDirect, 'd'},
     };
     const Flags flags = reachabilityFlags();
     std::string text;

@@ -55,7 +55,8 @@ bool isPortrait() {
 // ---------------------------------------------------------------------------
 // Class operations
 
-void RQAuthenticationDialog::presentAuthenticationDialogForRequest(const std::shared_ptr<RQChallengedRequest>& request) {
+void RQAuthenticationDialog::presentAuthenticationDialogForRequest(
+    const std::shared_ptr<RQChallengedRequest>& request) {
     auto& state = dialogState();
     if (state.current) {
         state.waiting.push_back(request);
@@ -71,7 +72,9 @@ void RQAuthenticationDialog::presentAuthenticationDialogForRequest(const std::sh
 
 std::shared_ptr<RQAuthenticationDialog> RQAuthenticationDialog::currentDialog() { return dialogState().current; }
 
-std::vector<std::shared_ptr<RQChallengedRequest>> RQAuthenticationDialog::waitingRequests() { return dialogState().waiting; }
+std::vector<std::shared_ptr<RQChallengedRequest>> RQAuthenticationDialog::waitingRequests() {
+    return dialogState().waiting;
+}
 
 void RQAuthenticationDialog::dismissCurrentDialog() {
     if (auto current = dialogState().current) current->dismissModalViewControllerAnimated(true);
@@ -96,16 +99,18 @@ void RQAuthenticationDialog::presentNextDialog() {
 
 RQAuthenticationDialog::RQAuthenticationDialog() {
     auto& center = platform::NotificationCenter::defaultCenter();
-    observers_.push_back(center.addObserver(platform::Keyboard::kWillShowNotification,
-                                            [this](const platform::Notification& n) { keyboardWillShow(n); }, this));
+    observers_.push_back(center.addObserver(
+        platform::Keyboard::kWillShowNotification, [this](const platform::Notification& n) { keyboardWillShow(n); },
+        this));
     if (isPhone()) {
         auto device = Device::currentDevice();
         if (!device->isGeneratingDeviceOrientationNotifications()) {
             device->beginGeneratingDeviceOrientationNotifications();
             didEnableRotationNotifications_ = true;
         }
-        observers_.push_back(center.addObserver(Device::kOrientationDidChangeNotification,
-                                                [this](const platform::Notification&) { orientationChanged(); }, this));
+        observers_.push_back(center.addObserver(
+            Device::kOrientationDidChangeNotification, [this](const platform::Notification&) { orientationChanged(); },
+            this));
     }
 }
 
@@ -346,8 +351,8 @@ int RQAuthenticationDialog::tableViewNumberOfRowsInSection(const std::shared_ptr
     return section == 0 ? 2 : 1;
 }
 
-std::shared_ptr<TableViewCell> RQAuthenticationDialog::tableViewCellForRowAtIndexPath(
-    const std::shared_ptr<TableView>&, const IndexPath& indexPath) {
+std::shared_ptr<TableViewCell> RQAuthenticationDialog::tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>&,
+                                                                                      const IndexPath& indexPath) {
     auto cell = std::make_shared<TableViewCell>(TableViewCell::CellStyleDefault, std::string());
     cell->setSelectionStyle(TableViewCell::SelectionStyleNone);
     auto bounds = cell->bounds();

@@ -130,8 +130,7 @@ RQChallengeResponder::Credentials RQChallengeResponder::findCredentials(Side sid
         }
         if ((!user || !password) && settings.useKeychainPersistence.load() && requestURL) {
             if (auto saved = RQSessionCredentialStore::permanentServerCredential(
-                    requestURL->host(), requestURL->effectivePort(), requestURL->scheme(),
-                    state.realm.get());
+                    requestURL->host(), requestURL->effectivePort(), requestURL->scheme(), state.realm.get());
                 saved && saved->password()) {
                 user = saved->user();
                 password = saved->password();
@@ -192,8 +191,7 @@ void RQChallengeResponder::saveCredentialsPermanently(Side side, const Value::Di
     }
     auto requestURL = exchange_.url();
     if (!requestURL) return;
-    RQSessionCredentialStore::savePermanentServerCredential(credential, requestURL->host(),
-                                                            requestURL->effectivePort(),
+    RQSessionCredentialStore::savePermanentServerCredential(credential, requestURL->host(), requestURL->effectivePort(),
                                                             requestURL->scheme(), server_.realm.get());
 }
 

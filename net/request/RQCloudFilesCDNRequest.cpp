@@ -7,7 +7,7 @@ namespace clipora {
 using namespace platform;
 
 std::shared_ptr<RQCloudFilesCDNRequest> RQCloudFilesCDNRequest::cdnRequestWithMethodQuery(const std::string& method,
-                                                                                        const std::string& query) {
+                                                                                          const std::string& query) {
     return requestWithMethodAddress<RQCloudFilesCDNRequest>(method, cdnManagementURL().value_or("") + query);
 }
 
@@ -48,7 +48,8 @@ std::shared_ptr<RQCloudFilesCDNRequest> RQCloudFilesCDNRequest::listRequestWithL
     return cdnRequestWithMethodQuery("GET", query);
 }
 
-std::shared_ptr<RQCloudFilesCDNRequest> RQCloudFilesCDNRequest::putRequestWithContainer(const std::string& containerName) {
+std::shared_ptr<RQCloudFilesCDNRequest> RQCloudFilesCDNRequest::putRequestWithContainer(
+    const std::string& containerName) {
     return cdnRequestWithMethodContainerName("PUT", containerName);
 }
 

@@ -21,9 +21,9 @@ public:
     // "<CDN-management URL>/<container>" with containerName set; the method
     // and the token.
     static std::shared_ptr<RQCloudFilesCDNRequest> cdnRequestWithMethodQuery(const std::string& method,
-                                                                            const std::string& query);
+                                                                             const std::string& query);
     static std::shared_ptr<RQCloudFilesCDNRequest> cdnRequestWithMethodContainerName(const std::string& method,
-                                                                                    const std::string& containerName);
+                                                                                     const std::string& containerName);
 
     // HEAD on the container; then cdnEnabled(), cdnURI() and cdnTTL().
     static std::shared_ptr<RQCloudFilesCDNRequest> containerInfoRequest(const std::string& containerName);
@@ -36,15 +36,15 @@ public:
     // containers are wanted.
     static std::shared_ptr<RQCloudFilesCDNRequest> listRequest();
     static std::shared_ptr<RQCloudFilesCDNRequest> listRequestWithLimitMarkerEnabledOnly(std::uint32_t limit,
-                                                                                        const std::string& marker,
-                                                                                        bool enabledOnly);
+                                                                                         const std::string& marker,
+                                                                                         bool enabledOnly);
     // The containers of a finished listing (empty before it finished).
     std::vector<RQCloudFilesContainer> containers() { return containersFromResponse(); }
 
     // Publishes the container, with a time to live in seconds.
     static std::shared_ptr<RQCloudFilesCDNRequest> putRequestWithContainer(const std::string& containerName);
     static std::shared_ptr<RQCloudFilesCDNRequest> putRequestWithContainerTtl(const std::string& containerName,
-                                                                             std::uint32_t ttl);
+                                                                              std::uint32_t ttl);
     // Changes a published container: the time to live (when not 0) and
     // whether it is enabled.
     static std::shared_ptr<RQCloudFilesCDNRequest> postRequestWithContainer(const std::string& containerName);

@@ -2,7 +2,8 @@
 
 namespace clipora {
 
-std::shared_ptr<RQCloudFilesContainerRequest> RQCloudFilesContainerRequest::storageRequestWithMethodContainerNameQueryString(
+std::shared_ptr<RQCloudFilesContainerRequest>
+RQCloudFilesContainerRequest::storageRequestWithMethodContainerNameQueryString(
     const std::string& method, const std::optional<std::string>& containerName, const std::string& queryString) {
     const std::string base = storageURL().value_or("");
     const std::string address = containerName ? addressInContainer(base, *containerName) : base;

@@ -53,10 +53,10 @@ std::shared_ptr<RQCloudFilesObjectRequest> RQCloudFilesObjectRequest::objectInfo
 }
 
 std::string RQCloudFilesObjectRequest::queryStringWithContainerLimitMarkerPrefixPath(const std::string&,
-                                                                                   std::uint32_t limit,
-                                                                                   const std::string& marker,
-                                                                                   const std::string& prefix,
-                                                                                   const std::string& path) {
+                                                                                     std::uint32_t limit,
+                                                                                     const std::string& marker,
+                                                                                     const std::string& prefix,
+                                                                                     const std::string& path) {
     std::string query = "?format=xml";
     if (limit != 0) query += "&limit=" + std::to_string(limit);
     if (!marker.empty()) query += queryParameter("marker", marker);
@@ -69,7 +69,8 @@ std::shared_ptr<RQCloudFilesObjectRequest> RQCloudFilesObjectRequest::listReques
     const std::string& containerName, std::uint32_t limit, const std::string& marker, const std::string& prefix,
     const std::string& path) {
     return storageRequestWithMethodContainerNameQueryString(
-        "GET", containerName, queryStringWithContainerLimitMarkerPrefixPath(containerName, limit, marker, prefix, path));
+        "GET", containerName,
+        queryStringWithContainerLimitMarkerPrefixPath(containerName, limit, marker, prefix, path));
 }
 
 std::shared_ptr<RQCloudFilesObjectRequest> RQCloudFilesObjectRequest::listRequestWithContainer(
@@ -154,11 +155,13 @@ RQCloudFilesObject RQCloudFilesObjectRequest::object() {
     // A compressed reply's length is that of the bytes on the wire.
     object.bytes = isResponseCompressed() ? object.data.size() : responseHeaderInteger("Content-Length");
     object.contentType = headers.value("Content-Type").value_or("");
-    if (auto modified = headers.value("Last-Modified")) object.lastModified = DateFormatter::dateFromHTTPDate(*modified);
+    if (auto modified = headers.value("Last-Modified"))
+        object.lastModified = DateFormatter::dateFromHTTPDate(*modified);
     for (const auto& field : headers.fields()) {
         // Header names match in any case (intermediaries may lower-case them).
         if (field.name.size() > kMetadataPrefix.size() &&
-            Text::equalsCaseInsensitive(std::string_view(field.name).substr(0, kMetadataPrefix.size()), kMetadataPrefix))
+            Text::equalsCaseInsensitive(std::string_view(field.name).substr(0, kMetadataPrefix.size()),
+                                        kMetadataPrefix))
             object.metadata[field.name.substr(kMetadataPrefix.size())] = headers.value(field.name).value_or("");
     }
     return object;
@@ -185,11 +188,16 @@ void RQCloudFilesObjectRequest::elementEnded(XMLParser&, const std::string& name
     if (!currentObject_) return;
     const std::string& text = elementText();
     auto& object = *currentObject_;
-    if (name == "name") object.name = text;
-    else if (name == "hash") object.hash = text;
-    else if (name == "content_type") object.contentType = text;
-    else if (name == "bytes") object.bytes = elementUnsignedValue();
-    else if (name == "last_modified") object.lastModified = dateFromString(text);
+    if (name == "name")
+        object.name = text;
+    else if (name == "hash")
+        object.hash = text;
+    else if (name == "content_type")
+        object.contentType = text;
+    else if (name == "bytes")
+        object.bytes = elementUnsignedValue();
+    else if (name == "last_modified")
+        object.lastModified = dateFromString(text);
     else if (name == "object") {
         objects_->push_back(std::move(object));
         currentObject_.reset();

@@ -38,7 +38,7 @@ public:
     std::uint64_t containerBytesUsed() const;
     // HEAD on the object.
     static std::shared_ptr<RQCloudFilesObjectRequest> objectInfoRequestObjectPath(const std::string& containerName,
-                                                                                   const std::string& objectPath);
+                                                                                  const std::string& objectPath);
 
     // "?format=xml" with "&limit=" (not 0), "&marker=", "&prefix=" and
     // "&path=" (each when not empty), values escaped.
@@ -61,11 +61,13 @@ public:
 
     // PUT of the object with its type, metadata and body; a non-empty etag
     // is sent as "ETag" for the service to check the body against.
-    static std::shared_ptr<RQCloudFilesObjectRequest> putObjectRequestWithContainerObjectPathContentTypeObjectDataMetadataEtag(
+    static std::shared_ptr<RQCloudFilesObjectRequest>
+    putObjectRequestWithContainerObjectPathContentTypeObjectDataMetadataEtag(
         const std::string& containerName, const std::string& objectPath, const std::string& contentType,
         const platform::Data& objectData, const Metadata& metadata, const std::string& etag);
     // The same with the body streamed from a file.
-    static std::shared_ptr<RQCloudFilesObjectRequest> putObjectRequestWithContainerObjectPathContentTypeFileMetadataEtag(
+    static std::shared_ptr<RQCloudFilesObjectRequest>
+    putObjectRequestWithContainerObjectPathContentTypeFileMetadataEtag(
         const std::string& containerName, const std::string& objectPath, const std::string& contentType,
         const std::string& filePath, const Metadata& metadata, const std::string& etag);
     static std::shared_ptr<RQCloudFilesObjectRequest> putObjectRequestWithContainerObject(

@@ -45,14 +45,18 @@ void write(T& field, T value) {
 
 }  // namespace
 
-void RQCloudFilesRequest::setUsername(std::optional<std::string> username) { write(shared().username, std::move(username)); }
+void RQCloudFilesRequest::setUsername(std::optional<std::string> username) {
+    write(shared().username, std::move(username));
+}
 std::optional<std::string> RQCloudFilesRequest::username() { return read(shared().username); }
 void RQCloudFilesRequest::setApiKey(std::optional<std::string> apiKey) { write(shared().apiKey, std::move(apiKey)); }
 std::optional<std::string> RQCloudFilesRequest::apiKey() { return read(shared().apiKey); }
 std::optional<std::string> RQCloudFilesRequest::authToken() { return read(shared().authToken); }
 std::optional<std::string> RQCloudFilesRequest::storageURL() { return read(shared().storageURL); }
 std::optional<std::string> RQCloudFilesRequest::cdnManagementURL() { return read(shared().cdnManagementURL); }
-void RQCloudFilesRequest::setAuthenticationHost(std::string host) { write(shared().authenticationHost, std::move(host)); }
+void RQCloudFilesRequest::setAuthenticationHost(std::string host) {
+    write(shared().authenticationHost, std::move(host));
+}
 std::string RQCloudFilesRequest::authenticationHost() { return read(shared().authenticationHost); }
 
 void RQCloudFilesRequest::resetClassStateForTesting() {

@@ -65,8 +65,7 @@ bool RQDataDecompressor::uncompressBytesLengthIntoError(const std::uint8_t* byte
         return sink(out, count);
     };
     switch (inflater_->feed(bytes, length, guarded)) {
-    case platform::Inflater::Result::Ok:
-        return true;
+    case platform::Inflater::Result::Ok: return true;
     case platform::Inflater::Result::Invalid:
         setError(error, inflateErrorWithCode(inflater_->lastStatus()));
         return false;

@@ -52,7 +52,8 @@ std::vector<Directive> directives(const std::optional<std::string>& field) {
         if (auto pair = Text::splitAtFirst(item, "=")) {
             directive.name = Text::lowercase(Text::trimWhitespaceAndNewlines(pair->first));
             std::string value = Text::trimWhitespaceAndNewlines(pair->second);
-            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                value = value.substr(1, value.size() - 2);
             directive.value = value;
         } else {
             directive.name = Text::lowercase(item);
@@ -122,8 +123,7 @@ void RQDownloadCache::setStoragePath(const std::string& path) {
     std::lock_guard guard(*lock);
     clearCachedResponsesForStoragePolicy(0);
     storagePath_ = path;
-    for (const auto& folder :
-         {path, joinPath(path, kSessionStoreName), joinPath(path, kPermanentStoreName)}) {
+    for (const auto& folder : {path, joinPath(path, kSessionStoreName), joinPath(path, kPermanentStoreName)}) {
         if (FileManager::fileExists(folder)) {
             if (!FileManager::isDirectory(folder)) {
                 throw platform::Exception(

@@ -35,11 +35,11 @@ public:
     static platform::Error make(std::int64_t code, std::string description, const platform::Error& underlying);
 
     // The shared errors.
-    static platform::Error timedOut();              // "The request timed out"
-    static platform::Error authenticationNeeded();  // "Authentication needed"
-    static platform::Error cancelled();             // "The request was cancelled"
-    static platform::Error unableToCreateRequest(); // "Unable to create request (bad url?)"
-    static platform::Error tooManyRedirects();      // "The request failed because it redirected too many times"
+    static platform::Error timedOut();               // "The request timed out"
+    static platform::Error authenticationNeeded();   // "Authentication needed"
+    static platform::Error cancelled();              // "The request was cancelled"
+    static platform::Error unableToCreateRequest();  // "Unable to create request (bad url?)"
+    static platform::Error tooManyRedirects();       // "The request failed because it redirected too many times"
 
     static bool is(const platform::Error& error, std::int64_t code);
 };

@@ -26,13 +26,13 @@ bool RQFileCoder::prepareFiles(const std::string& operation, const std::string& 
     using platform::FileManager;
     if (!FileManager::createFile(destinationPath)) {
         setError(error, RQError::make(RQError::kCompression,
-                                      Text::format("%@ of %@ failed because we were to create a file at %@",
-                                                   operation, sourcePath, destinationPath)));
+                                      Text::format("%@ of %@ failed because we were to create a file at %@", operation,
+                                                   sourcePath, destinationPath)));
         return false;
     }
     if (!FileManager::fileExists(sourcePath)) {
-        setError(error, RQError::make(RQError::kCompression, Text::format("%@ of %@ failed the file does not exist",
-                                                                          operation, sourcePath)));
+        setError(error, RQError::make(RQError::kCompression,
+                                      Text::format("%@ of %@ failed the file does not exist", operation, sourcePath)));
         return false;
     }
     return true;
@@ -49,10 +49,10 @@ bool RQFileCoder::codeFile(const std::string& operation, const std::string& sour
     for (;;) {
         const std::int64_t got = input->read(buffer.data(), buffer.size());
         if (got < 0 || input->status() == platform::Stream::Status::Error) {
-            auto failure = RQError::make(
-                RQError::kCompression,
-                Text::format("%@ of %@ failed because we were unable to read from the source data file", operation,
-                             sourcePath));
+            auto failure =
+                RQError::make(RQError::kCompression,
+                              Text::format("%@ of %@ failed because we were unable to read from the source data file",
+                                           operation, sourcePath));
             if (auto underlying = input->error()) failure = failure.withUnderlyingError(*underlying);
             setError(error, failure);
             return false;
@@ -62,10 +62,10 @@ bool RQFileCoder::codeFile(const std::string& operation, const std::string& sour
         auto piece = code(buffer.data(), count, last);
         if (!piece) return false;
         if (!piece->empty() && output->write(piece->data(), piece->size()) < 0) {
-            auto failure = RQError::make(RQError::kCompression,
-                                         operation + " of " + sourcePath +
-                                             " failed because we were unable to write to the destination data file at " +
-                                             destinationPath);
+            auto failure = RQError::make(
+                RQError::kCompression, operation + " of " + sourcePath +
+                                           " failed because we were unable to write to the destination data file at " +
+                                           destinationPath);
             if (auto underlying = output->error()) failure = failure.withUnderlyingError(*underlying);
             setError(error, failure);
             return false;

@@ -44,12 +44,9 @@ std::shared_ptr<RQFormDataRequest> RQFormDataRequest::requestWithURL(std::option
 }
 
 RQFormDataRequest::RQFormDataRequest(std::optional<URL> url)
-    : RQHTTPRequest(std::move(url)),
-      boundary_(formMutex_, makeBoundary()) {}
+    : RQHTTPRequest(std::move(url)), boundary_(formMutex_, makeBoundary()) {}
 
-std::string RQFormDataRequest::makeBoundary() {
-    return MultipartText::randomBoundary(kBoundaryPrefix);
-}
+std::string RQFormDataRequest::makeBoundary() { return MultipartText::randomBoundary(kBoundaryPrefix); }
 
 std::shared_ptr<RQHTTPRequest> RQFormDataRequest::makeRequestOfSameClass(std::optional<URL> url) const {
     return std::make_shared<RQFormDataRequest>(std::move(url));
@@ -66,7 +63,8 @@ void RQFormDataRequest::addPostValueForKey(const Value& value, const std::string
 void RQFormDataRequest::setPostValueForKey(const Value& value, const std::string& key) {
     {
         std::lock_guard lock(formMutex_);
-        if (postData_.unlocked()) std::erase_if(*postData_.unlocked(), [&](const PostValue& entry) { return entry.key == key; });
+        if (postData_.unlocked())
+            std::erase_if(*postData_.unlocked(), [&](const PostValue& entry) { return entry.key == key; });
     }
     addPostValueForKey(value, key);
 }
@@ -81,7 +79,8 @@ void RQFormDataRequest::appendFileEntry(FileEntry entry) {
 
 void RQFormDataRequest::removeFilesForKey(const std::string& key) {
     std::lock_guard lock(formMutex_);
-    if (fileData_.unlocked()) std::erase_if(*fileData_.unlocked(), [&](const FileEntry& entry) { return entry.key == key; });
+    if (fileData_.unlocked())
+        std::erase_if(*fileData_.unlocked(), [&](const FileEntry& entry) { return entry.key == key; });
 }
 
 void RQFormDataRequest::addFileWithFileNameAndContentTypeForKey(const std::string& path,
@@ -255,9 +254,8 @@ void RQFormDataRequest::buildMultipartFormDataPostBody() {
         }
     }
 
-    addRequestHeaderValue("Content-Type",
-                          Text::format("multipart/form-data; charset=%@; boundary=%@",
-                                       Text::charsetNameForEncoding(stringEncoding()), boundaryText));
+    addRequestHeaderValue("Content-Type", Text::format("multipart/form-data; charset=%@; boundary=%@",
+                                                       Text::charsetNameForEncoding(stringEncoding()), boundaryText));
     const std::string separator = "\r\n--" + boundaryText + "\r\n";
     appendPostString("--" + boundaryText + "\r\n");
 

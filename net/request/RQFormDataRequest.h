@@ -66,33 +66,27 @@ public:
     // type: the type of the path's extension ("application/octet-stream"
     // when unknown).
     void addFileWithFileNameAndContentTypeForKey(const std::string& path, const std::optional<std::string>& fileName,
-                                                 const std::optional<std::string>& contentType,
-                                                 const std::string& key);
+                                                 const std::optional<std::string>& contentType, const std::string& key);
     // The bytes of a data object, sent unchanged. No content type:
     // "application/octet-stream"; no file name: the part says "file".
     void addFileWithFileNameAndContentTypeForKey(const platform::Data& data, const std::optional<std::string>& fileName,
-                                                 const std::optional<std::string>& contentType,
-                                                 const std::string& key);
+                                                 const std::optional<std::string>& contentType, const std::string& key);
     void addFileForKey(const std::string& path, const std::string& key);
     void addFileForKey(const platform::Data& data, const std::string& key);
     void setFileWithFileNameAndContentTypeForKey(const std::string& path, const std::optional<std::string>& fileName,
-                                                 const std::optional<std::string>& contentType,
-                                                 const std::string& key);
+                                                 const std::optional<std::string>& contentType, const std::string& key);
     void setFileWithFileNameAndContentTypeForKey(const platform::Data& data, const std::optional<std::string>& fileName,
-                                                 const std::optional<std::string>& contentType,
-                                                 const std::string& key);
+                                                 const std::optional<std::string>& contentType, const std::string& key);
     void setFileForKey(const std::string& path, const std::string& key);
     void setFileForKey(const platform::Data& data, const std::string& key);
 
     // Bytes under a file name ("file" for addDataForKey); no content type:
     // "application/octet-stream".
     void addDataWithFileNameAndContentTypeForKey(const platform::Data& data, const std::string& fileName,
-                                                 const std::optional<std::string>& contentType,
-                                                 const std::string& key);
+                                                 const std::optional<std::string>& contentType, const std::string& key);
     void addDataForKey(const platform::Data& data, const std::string& key);
     void setDataWithFileNameAndContentTypeForKey(const platform::Data& data, const std::string& fileName,
-                                                 const std::optional<std::string>& contentType,
-                                                 const std::string& key);
+                                                 const std::optional<std::string>& contentType, const std::string& key);
     void setDataForKey(const platform::Data& data, const std::string& key);
 
     // Writes the body once (the base request's haveBuiltPostBody guards it),

@@ -129,7 +129,8 @@ RQHTTPRequest::~RQHTTPRequest() {
     if (readStreamIsScheduled_) pool().streamUnscheduled(false);
     if (!temporaryFileDownloadPath_.unlocked().empty() && !allowResumeForFileDownloads_.load() && !complete_.load())
         FileManager::removeItem(temporaryFileDownloadPath_.unlocked());
-    if (!temporaryUncompressedDataDownloadPath_.unlocked().empty()) FileManager::removeItem(temporaryUncompressedDataDownloadPath_.unlocked());
+    if (!temporaryUncompressedDataDownloadPath_.unlocked().empty())
+        FileManager::removeItem(temporaryUncompressedDataDownloadPath_.unlocked());
     // Blocks may capture objects that must be released on the main thread.
     auto blocks = listeners_.takeBlocks();
     if (!RunLoop::isMainThread()) {
@@ -377,9 +378,8 @@ void RQHTTPRequest::saveCredentialsForHostPortProtocolRealm(const platform::URLC
     RQSessionCredentialStore::savePermanentServerCredential(credential, host, port, protocol, realm);
 }
 
-void RQHTTPRequest::saveCredentialsForProxyPortRealm(const platform::URLCredential& credential,
-                                                     const std::string& host, int port,
-                                                     const std::optional<std::string>& realm) {
+void RQHTTPRequest::saveCredentialsForProxyPortRealm(const platform::URLCredential& credential, const std::string& host,
+                                                     int port, const std::optional<std::string>& realm) {
     RQSessionCredentialStore::savePermanentProxyCredential(credential, host, port, realm);
 }
 
@@ -451,8 +451,7 @@ std::optional<Date> RQHTTPRequest::dateFromRFC1123String(const std::string& text
     return platform::DateFormatter::dateFromHTTPDate(text);
 }
 
-void RQHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(std::string* mimeType,
-                                                                    Text::Encoding* encoding,
+void RQHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(std::string* mimeType, Text::Encoding* encoding,
                                                                     const std::optional<std::string>& contentType) {
     RQResponseHead::mimeTypeAndEncoding(mimeType, encoding, contentType);
 }
@@ -598,9 +597,8 @@ void RQHTTPRequest::main() {
         }
         if (requestMethod() != "GET") setDownloadCache({});
 
-        auto message = HTTPMessage::createRequest(requestMethod(), *requestURL,
-                                                  useHTTPVersionOne() ? HTTPMessage::kVersion10
-                                                                      : HTTPMessage::kVersion11);
+        auto message = HTTPMessage::createRequest(
+            requestMethod(), *requestURL, useHTTPVersionOne() ? HTTPMessage::kVersion10 : HTTPMessage::kVersion11);
         request_.set(message);
         if (!message) {
             failWithError(RQError::unableToCreateRequest());
@@ -616,7 +614,8 @@ void RQHTTPRequest::main() {
                 useDataFromCache();
                 return;
             }
-            if (cachePolicy() & (RQCacheDelegate::kAskServerIfModifiedWhenStale | RQCacheDelegate::kAskServerIfModified)) {
+            if (cachePolicy() &
+                (RQCacheDelegate::kAskServerIfModifiedWhenStale | RQCacheDelegate::kAskServerIfModified)) {
                 if (auto cached = cache->cachedResponseHeadersForURL(*requestURL)) {
                     if (auto etag = cached->value("Etag")) addRequestHeaderValue("If-None-Match", *etag);
                     if (auto modified = cached->value("Last-Modified"))
@@ -636,8 +635,8 @@ void RQHTTPRequest::main() {
     } catch (const platform::Exception& exception) {
         auto error = RQError::make(RQError::kUnhandledException, exception.name());
         error.setUserInfoValue(std::string(Error::kLocalizedFailureReasonKey), exception.reason());
-        error = error.withUnderlyingError(Error(std::string(RQError::kDomain), RQError::kUnhandledException,
-                                                exception.userInfo()));
+        error = error.withUnderlyingError(
+            Error(std::string(RQError::kDomain), RQError::kUnhandledException, exception.userInfo()));
         failWithError(error);
     } catch (const std::exception& exception) {
         auto error = RQError::make(RQError::kUnhandledException, "std::exception");
@@ -727,8 +726,7 @@ void RQHTTPRequest::buildRequestHeaders() {
     setHaveBuiltRequestHeaders(true);
     if (auto mainReq = mainRequest()) {
         const HTTPHeaders headers = mainReq->requestHeaders();
-        for (const auto& field : headers.fields())
-            addRequestHeaderValue(field.name, Text::join(field.values, ", "));
+        for (const auto& field : headers.fields()) addRequestHeaderValue(field.name, Text::join(field.values, ", "));
         return;
     }
     applyCookieHeader();
@@ -741,7 +739,8 @@ void RQHTTPRequest::buildRequestHeaders() {
     if (shouldCompressRequestBody()) addRequestHeaderValue("Content-Encoding", "gzip");
     updatePartialDownloadSize();
     if (partialDownloadSize() > 0)
-        addRequestHeaderValue("Range", Text::format("bytes=%llu-", static_cast<unsigned long long>(partialDownloadSize())));
+        addRequestHeaderValue("Range",
+                              Text::format("bytes=%llu-", static_cast<unsigned long long>(partialDownloadSize())));
 }
 
 void RQHTTPRequest::applyCookieHeader() {
@@ -864,8 +863,14 @@ void RQHTTPRequest::startRequest() {
         setShouldAttemptPersistentConnection(false);
     }
     if (shouldAttemptPersistentConnection()) {
-        RQConnectionPool::Key key{requestURL->scheme(), requestURL->host(),   requestURL->port().value_or(0),
-                                  validatesSecureCertificate(), clientCertificateIdentity(), host, port, type};
+        RQConnectionPool::Key key{requestURL->scheme(),
+                                  requestURL->host(),
+                                  requestURL->port().value_or(0),
+                                  validatesSecureCertificate(),
+                                  clientCertificateIdentity(),
+                                  host,
+                                  port,
+                                  type};
         auto attached = pool().attach(key, connectionInfo_.get(), requestID(), stream);
         oldStream = std::move(attached.previousStream);
         requestID_.set(std::optional<std::uint64_t>(attached.requestNumber));
@@ -1069,17 +1074,10 @@ void RQHTTPRequest::handleNetworkEvent(unsigned event) {
     std::unique_lock lock(cancelledLock_);
     if (complete() || cancelled_.load()) return;
     switch (event) {
-    case HTTPReadStream::kEventEndEncountered:
-        handleStreamComplete();
-        break;
-    case HTTPReadStream::kEventErrorOccurred:
-        handleStreamError();
-        break;
-    case HTTPReadStream::kEventHasBytesAvailable:
-        handleBytesAvailable();
-        break;
-    default:
-        break;
+    case HTTPReadStream::kEventEndEncountered: handleStreamComplete(); break;
+    case HTTPReadStream::kEventErrorOccurred: handleStreamError(); break;
+    case HTTPReadStream::kEventHasBytesAvailable: handleBytesAvailable(); break;
+    default: break;
     }
     performThrottling();
     lock.unlock();
@@ -1632,8 +1630,8 @@ void RQHTTPRequest::failWithError(const Error& failure) {
     auto keep = self();
     std::lock_guard lock(cancelledLock_);
     complete_.store(true);
-    const bool keepsConnection = RQError::is(failure, RQError::kAuthenticationNeeded) ||
-                                 RQError::is(failure, RQError::kTooManyRedirects);
+    const bool keepsConnection =
+        RQError::is(failure, RQError::kAuthenticationNeeded) || RQError::is(failure, RQError::kTooManyRedirects);
     if (!keepsConnection) {
         pool().discard(connectionInfo_.get());
         connectionInfo_.set(std::shared_ptr<ConnectionRecord>());
@@ -1646,9 +1644,8 @@ void RQHTTPRequest::failWithError(const Error& failure) {
     if (connectionCanBeReused())
         pool().setExpiry(connectionInfo_.get(), Date::now().addingTimeInterval(persistentConnectionTimeoutSeconds()));
     if (cancelled_.load() || error()) return;
-    if (auto cache = downloadCache();
-        cache && (cachePolicy() & RQCacheDelegate::kFallbackToCacheIfLoadFails) &&
-        cache->canUseCachedDataForRequest(*this)) {
+    if (auto cache = downloadCache(); cache && (cachePolicy() & RQCacheDelegate::kFallbackToCacheIfLoadFails) &&
+                                      cache->canUseCachedDataForRequest(*this)) {
         useDataFromCache();
         return;
     }
@@ -1738,7 +1735,6 @@ void RQHTTPRequest::removeTemporaryFilesAfterFailure() {
     body_.removeTemporaryFilesQuietly();
 }
 
-
 bool RQHTTPRequest::removeTemporaryDownloadFile() {
     const std::string path = temporaryFileDownloadPath();
     if (path.empty()) return true;
@@ -1810,7 +1806,8 @@ void RQHTTPRequest::performProgress(bool upload, std::function<void(RQProgressDe
 
 void RQHTTPRequest::setProgressOn(bool upload, std::uint64_t progress, std::uint64_t total) {
     // Nothing to transfer is complete, not 0/0.
-    const float value = total == 0 ? 1.0f : static_cast<float>(static_cast<double>(progress) / static_cast<double>(total));
+    const float value =
+        total == 0 ? 1.0f : static_cast<float>(static_cast<double>(progress) / static_cast<double>(total));
     auto keep = self();
     performOnMainThread([keep, upload, value] {
         auto target = keep->listeners_.progressDelegate(upload);
@@ -1846,7 +1843,8 @@ void RQHTTPRequest::updateUploadProgress() {
     }
     if (step == 0) return;
     auto keep = self();
-    performProgress(true, [keep, step](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, step); }, true);
+    performProgress(
+        true, [keep, step](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, step); }, true);
     const std::uint64_t buffer = uploadBufferSize();
     setProgressOn(true, sent > buffer ? sent - buffer : 0, length > buffer ? length - buffer : 0);
     if (listeners_.hasProgressBlock(true)) {
@@ -1868,7 +1866,8 @@ void RQHTTPRequest::updateDownloadProgress() {
     }
     if (step == 0) return;
     auto keep = self();
-    performProgress(false, [keep, step](RQProgressDelegate& d) { d.requestDidReceiveBytes(*keep, step); }, true);
+    performProgress(
+        false, [keep, step](RQProgressDelegate& d) { d.requestDidReceiveBytes(*keep, step); }, true);
     const std::uint64_t total = contentLength() + partialDownloadSize();
     setProgressOn(false, soFar, total);
     if (listeners_.hasProgressBlock(false)) {
@@ -1880,16 +1879,16 @@ void RQHTTPRequest::updateDownloadProgress() {
 
 void RQHTTPRequest::incrementDownloadSizeBy(std::int64_t amount) {
     auto keep = self();
-    performProgress(false, [keep, amount](RQProgressDelegate& d) { d.requestIncrementDownloadSizeBy(*keep, amount); },
-                    true);
+    performProgress(
+        false, [keep, amount](RQProgressDelegate& d) { d.requestIncrementDownloadSizeBy(*keep, amount); }, true);
     if (listeners_.hasSizeBlock(false))
         performOnMainThread([keep, amount] { keep->listeners_.sizeBlock(false, amount); });
 }
 
 void RQHTTPRequest::incrementUploadSizeBy(std::int64_t amount) {
     auto keep = self();
-    performProgress(true, [keep, amount](RQProgressDelegate& d) { d.requestIncrementUploadSizeBy(*keep, amount); },
-                    true);
+    performProgress(
+        true, [keep, amount](RQProgressDelegate& d) { d.requestIncrementUploadSizeBy(*keep, amount); }, true);
     if (listeners_.hasSizeBlock(true))
         performOnMainThread([keep, amount] { keep->listeners_.sizeBlock(true, amount); });
 }
@@ -1897,12 +1896,14 @@ void RQHTTPRequest::incrementUploadSizeBy(std::int64_t amount) {
 void RQHTTPRequest::removeUploadProgressSoFar() {
     auto keep = self();
     const std::int64_t amount = -static_cast<std::int64_t>(totalBytesSent());
-    performProgress(true, [keep, amount](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, amount); }, true);
+    performProgress(
+        true, [keep, amount](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, amount); }, true);
     setProgressOn(true, 0, postLength());
     const std::uint64_t length = postLength();
     if (listeners_.hasProgressBlock(true)) {
-        performOnMainThread(
-            [keep, amount, length] { keep->listeners_.progressBlock(true, static_cast<std::uint64_t>(amount), length); });
+        performOnMainThread([keep, amount, length] {
+            keep->listeners_.progressBlock(true, static_cast<std::uint64_t>(amount), length);
+        });
     }
 }
 
@@ -1937,12 +1938,12 @@ bool RQHTTPRequest::configureProxies() {
         return false;
     }
     auto requestURL = url();
-    auto choice = requestURL ? RQProxyScriptLoader::systemChoice(*requestURL)
-                             : RQProxyScriptLoader::SystemChoice{{}, {}, true};
+    auto choice =
+        requestURL ? RQProxyScriptLoader::systemChoice(*requestURL) : RQProxyScriptLoader::SystemChoice{{}, {}, true};
     if (choice.unavailable) {
         readStream_.set(std::shared_ptr<HTTPReadStream>());
-        failWithError(RQError::make(RQError::kInternalError,
-                                    "Unable to obtain information on proxy servers needed for request"));
+        failWithError(
+            RQError::make(RQError::kInternalError, "Unable to obtain information on proxy servers needed for request"));
         return false;
     }
     if (choice.scriptURL) {

@@ -79,7 +79,11 @@ public:
     // The private run-loop mode of synchronous requests.
     static constexpr const char* kRunLoopMode = "RQHTTPRequestRunLoopMode";
 
-    enum AuthenticationState : int { kNoAuthenticationNeeded = 0, kHTTPAuthenticationNeeded = 1, kProxyAuthenticationNeeded = 2 };
+    enum AuthenticationState : int {
+        kNoAuthenticationNeeded = 0,
+        kHTTPAuthenticationNeeded = 1,
+        kProxyAuthenticationNeeded = 2
+    };
 
     // Selectors: which operation of the delegate hears of an event. The
     // defaults call the delegate protocol's operations.
@@ -111,8 +115,9 @@ public:
     static std::shared_ptr<RQHTTPRequest> requestWithURL(std::optional<platform::URL> url);
     static std::shared_ptr<RQHTTPRequest> requestWithURLUsingCache(std::optional<platform::URL> url,
                                                                    std::shared_ptr<RQCacheDelegate> cache);
-    static std::shared_ptr<RQHTTPRequest> requestWithURLUsingCacheAndCachePolicy(
-        std::optional<platform::URL> url, std::shared_ptr<RQCacheDelegate> cache, int policy);
+    static std::shared_ptr<RQHTTPRequest> requestWithURLUsingCacheAndCachePolicy(std::optional<platform::URL> url,
+                                                                                 std::shared_ptr<RQCacheDelegate> cache,
+                                                                                 int policy);
 
     // The defaults of a new request; use requestWithURL() (a request is
     // always owned by a shared_ptr).
@@ -216,7 +221,9 @@ public:
     void setFailedBlock(BasicBlock block) { listeners_.setFailedBlock(std::move(block)); }
     void setBytesReceivedBlock(ProgressBlock block) { listeners_.setBytesReceivedBlock(std::move(block)); }
     void setBytesSentBlock(ProgressBlock block) { listeners_.setBytesSentBlock(std::move(block)); }
-    void setDownloadSizeIncrementedBlock(SizeBlock block) { listeners_.setDownloadSizeIncrementedBlock(std::move(block)); }
+    void setDownloadSizeIncrementedBlock(SizeBlock block) {
+        listeners_.setDownloadSizeIncrementedBlock(std::move(block));
+    }
     void setUploadSizeIncrementedBlock(SizeBlock block) { listeners_.setUploadSizeIncrementedBlock(std::move(block)); }
     void setDataReceivedBlock(DataBlock block) { listeners_.setDataReceivedBlock(std::move(block)); }
     void setAuthenticationNeededBlock(BasicBlock block) { listeners_.setAuthenticationNeededBlock(std::move(block)); }
@@ -348,7 +355,9 @@ public:
 
     bool validatesSecureCertificate() const { return validatesSecureCertificate_.load(); }
     void setValidatesSecureCertificate(bool value) { validatesSecureCertificate_.store(value); }
-    std::shared_ptr<platform::TLSIdentity> clientCertificateIdentity() const { return clientCertificateIdentity_.get(); }
+    std::shared_ptr<platform::TLSIdentity> clientCertificateIdentity() const {
+        return clientCertificateIdentity_.get();
+    }
     void setClientCertificateIdentity(std::shared_ptr<platform::TLSIdentity> identity) {
         clientCertificateIdentity_.set(std::move(identity));
     }
@@ -434,8 +443,7 @@ public:
     static void clearSession();
 
     static void saveCredentialsForHostPortProtocolRealm(const platform::URLCredential& credential,
-                                                        const std::string& host, int port,
-                                                        const std::string& protocol,
+                                                        const std::string& host, int port, const std::string& protocol,
                                                         const std::optional<std::string>& realm);
     static void saveCredentialsForProxyPortRealm(const platform::URLCredential& credential, const std::string& host,
                                                  int port, const std::optional<std::string>& realm);
@@ -624,7 +632,8 @@ private:
     RQLockedProperty<std::optional<platform::HTTPHeaders>> responseHeaders_{propertyMutex_};
     RQLockedProperty<std::vector<std::shared_ptr<platform::HTTPCookie>>> responseCookies_{propertyMutex_};
     RQLockedProperty<std::optional<platform::Data>> rawResponseData_{propertyMutex_};
-    RQLockedProperty<platform::Text::Encoding> defaultResponseEncoding_{propertyMutex_, platform::Text::Encoding::ISOLatin1};
+    RQLockedProperty<platform::Text::Encoding> defaultResponseEncoding_{propertyMutex_,
+                                                                        platform::Text::Encoding::ISOLatin1};
     RQLockedProperty<platform::Text::Encoding> responseEncoding_{propertyMutex_, platform::Text::Encoding::ISOLatin1};
     std::atomic<std::uint64_t> contentLength_{0};
     std::atomic<std::uint64_t> partialDownloadSize_{0};

@@ -22,8 +22,8 @@ std::shared_ptr<RQInputStream> RQInputStream::inputStreamWithFileAtPathRequest(
     return std::make_shared<RQInputStream>(platform::InputStream::withFile(path), request);
 }
 
-std::shared_ptr<RQInputStream> RQInputStream::inputStreamWithDataRequest(platform::Data data,
-                                                                         const std::shared_ptr<RQInputStreamOwner>& request) {
+std::shared_ptr<RQInputStream> RQInputStream::inputStreamWithDataRequest(
+    platform::Data data, const std::shared_ptr<RQInputStreamOwner>& request) {
     return std::make_shared<RQInputStream>(platform::InputStream::withData(std::move(data)), request);
 }
 

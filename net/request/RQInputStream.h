@@ -31,8 +31,8 @@ class RQInputStream : public platform::InputStream {
 public:
     static std::shared_ptr<RQInputStream> inputStreamWithFileAtPathRequest(
         const std::string& path, const std::shared_ptr<RQInputStreamOwner>& request);
-    static std::shared_ptr<RQInputStream> inputStreamWithDataRequest(platform::Data data,
-                                                                     const std::shared_ptr<RQInputStreamOwner>& request);
+    static std::shared_ptr<RQInputStream> inputStreamWithDataRequest(
+        platform::Data data, const std::shared_ptr<RQInputStreamOwner>& request);
 
     RQInputStream(std::shared_ptr<platform::InputStream> stream, std::weak_ptr<RQInputStreamOwner> request);
     ~RQInputStream() override;

@@ -191,9 +191,7 @@ void RQNetworkQueue::proxyAuthenticationNeededForRequest(RQHTTPRequest& request)
         d->proxyAuthenticationNeededForRequest(request);
 }
 
-bool RQNetworkQueue::respondsToWillRedirectToURL() const {
-    return requestWillRedirectSelector() && delegate();
-}
+bool RQNetworkQueue::respondsToWillRedirectToURL() const { return requestWillRedirectSelector() && delegate(); }
 
 bool RQNetworkQueue::respondsToAuthenticationNeeded() const {
     auto d = delegate();

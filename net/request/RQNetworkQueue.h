@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "net/request/RQHTTPRequest.h"
-#include "net/request/RQLockedProperty.h"
 #include "net/request/RQHTTPRequestDelegate.h"
+#include "net/request/RQLockedProperty.h"
 #include "net/request/RQProgressDelegate.h"
 #include "platform/cfnetwork/HTTPHeaders.h"
 #include "platform/foundation/Operation.h"
@@ -100,13 +100,19 @@ public:
     void setDelegate(std::weak_ptr<RQHTTPRequestDelegate> delegate) { delegate_.set(std::move(delegate)); }
 
     void setRequestDidStartSelector(RequestSelector selector) { requestDidStartSelector_.set(std::move(selector)); }
-    void setRequestDidReceiveResponseHeadersSelector(HeadersSelector selector) { requestDidReceiveResponseHeadersSelector_.set(std::move(selector)); }
-    void setRequestWillRedirectSelector(RedirectSelector selector) { requestWillRedirectSelector_.set(std::move(selector)); }
+    void setRequestDidReceiveResponseHeadersSelector(HeadersSelector selector) {
+        requestDidReceiveResponseHeadersSelector_.set(std::move(selector));
+    }
+    void setRequestWillRedirectSelector(RedirectSelector selector) {
+        requestWillRedirectSelector_.set(std::move(selector));
+    }
     void setRequestDidFinishSelector(RequestSelector selector) { requestDidFinishSelector_.set(std::move(selector)); }
     void setRequestDidFailSelector(RequestSelector selector) { requestDidFailSelector_.set(std::move(selector)); }
     void setQueueDidFinishSelector(QueueSelector selector) { queueDidFinishSelector_.set(std::move(selector)); }
     RequestSelector requestDidStartSelector() const { return requestDidStartSelector_.get(); }
-    HeadersSelector requestDidReceiveResponseHeadersSelector() const { return requestDidReceiveResponseHeadersSelector_.get(); }
+    HeadersSelector requestDidReceiveResponseHeadersSelector() const {
+        return requestDidReceiveResponseHeadersSelector_.get();
+    }
     RedirectSelector requestWillRedirectSelector() const { return requestWillRedirectSelector_.get(); }
     RequestSelector requestDidFinishSelector() const { return requestDidFinishSelector_.get(); }
     RequestSelector requestDidFailSelector() const { return requestDidFailSelector_.get(); }
@@ -115,7 +121,9 @@ public:
     // Setting a progress delegate also sets its progress to 0.
     std::shared_ptr<RQProgressDelegate> uploadProgressDelegate() const { return uploadProgressDelegate_.get().lock(); }
     void setUploadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
-    std::shared_ptr<RQProgressDelegate> downloadProgressDelegate() const { return downloadProgressDelegate_.get().lock(); }
+    std::shared_ptr<RQProgressDelegate> downloadProgressDelegate() const {
+        return downloadProgressDelegate_.get().lock();
+    }
     void setDownloadProgressDelegate(std::weak_ptr<RQProgressDelegate> delegate);
 
     std::uint64_t bytesUploadedSoFar() const { return bytesUploadedSoFar_.get(); }

@@ -16,7 +16,7 @@ RQProxyResolver& RQProxyResolver::shared() {
 
 bool RQProxyResolver::answersMayBeKept(std::string_view script) {
     static constexpr std::array<std::string_view, 4> kVarying = {"weekdayRange", "dateRange", "timeRange",
-                                                                  "myIpAddress"};
+                                                                 "myIpAddress"};
     for (auto name : kVarying)
         if (script.find(name) != std::string_view::npos) return false;
     return true;
@@ -46,22 +46,22 @@ void RQProxyResolver::resolve(std::string script, platform::URL url, Completion 
             }
         }
     }
-    platform::DispatchQueue::global()->async([this, script = std::move(script), url = std::move(url), key, keep,
-                                              completion = std::move(completion)] {
-        auto answer = firstProxy(platform::ProxySettings::proxiesForPACScript(script, url));
-        {
-            std::lock_guard lock(mutex_);
-            ++evaluations_;
-            if (keep) {
-                if (script_ != script || answers_.size() >= kMaximumKeptAnswers) {
-                    answers_.clear();
-                    script_ = script;
+    platform::DispatchQueue::global()->async(
+        [this, script = std::move(script), url = std::move(url), key, keep, completion = std::move(completion)] {
+            auto answer = firstProxy(platform::ProxySettings::proxiesForPACScript(script, url));
+            {
+                std::lock_guard lock(mutex_);
+                ++evaluations_;
+                if (keep) {
+                    if (script_ != script || answers_.size() >= kMaximumKeptAnswers) {
+                        answers_.clear();
+                        script_ = script;
+                    }
+                    answers_[key] = answer;
                 }
-                answers_[key] = answer;
             }
-        }
-        completion(answer);
-    });
+            completion(answer);
+        });
 }
 
 std::size_t RQProxyResolver::evaluations() const {

@@ -27,13 +27,8 @@ std::string uniqueTemporaryPath() {
 }  // namespace
 
 RQRequestBody::RQRequestBody(std::mutex& propertyMutex)
-    : data(propertyMutex),
-      filePath(propertyMutex),
-      compressedData_(propertyMutex),
-      compressedFilePath_(propertyMutex),
-      writeStream_(propertyMutex),
-      readStream_(propertyMutex),
-      mutex_(propertyMutex) {}
+    : data(propertyMutex), filePath(propertyMutex), compressedData_(propertyMutex), compressedFilePath_(propertyMutex),
+      writeStream_(propertyMutex), readStream_(propertyMutex), mutex_(propertyMutex) {}
 
 RQRequestBody::~RQRequestBody() {
     if (writeStream_.unlocked()) writeStream_.unlocked()->close();

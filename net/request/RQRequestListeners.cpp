@@ -14,8 +14,9 @@ RQRequestListeners::RQRequestListeners() {
         [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const platform::URL& u) { d.requestWillRedirectToURL(r, u); });
     didFinishSelector_.set([](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestFinished(r); });
     didFailSelector_.set([](RQHTTPRequestDelegate& d, RQHTTPRequest& r) { d.requestFailed(r); });
-    didReceiveDataSelector_.set(
-        [](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const platform::Data& data) { d.requestDidReceiveData(r, data); });
+    didReceiveDataSelector_.set([](RQHTTPRequestDelegate& d, RQHTTPRequest& r, const platform::Data& data) {
+        d.requestDidReceiveData(r, data);
+    });
 }
 
 std::shared_ptr<RQHTTPRequestDelegate> RQRequestListeners::delegate() const { return delegate_.get().lock(); }
@@ -93,12 +94,11 @@ std::shared_ptr<void> RQRequestListeners::takeBlocks() {
     };
     std::lock_guard lock(mutex_);
     auto take = [](auto& property) { return std::exchange(property.unlocked(), nullptr); };
-    return std::make_shared<Blocks>(Blocks{take(completionBlock_), take(failureBlock_), take(startedBlock_),
-                                           take(proxyAuthenticationNeededBlock_), take(authenticationNeededBlock_),
-                                           take(requestRedirectedBlock_), take(headersReceivedBlock_),
-                                           take(bytesReceivedBlock_), take(bytesSentBlock_),
-                                           take(downloadSizeIncrementedBlock_), take(uploadSizeIncrementedBlock_),
-                                           take(dataReceivedBlock_)});
+    return std::make_shared<Blocks>(
+        Blocks{take(completionBlock_), take(failureBlock_), take(startedBlock_), take(proxyAuthenticationNeededBlock_),
+               take(authenticationNeededBlock_), take(requestRedirectedBlock_), take(headersReceivedBlock_),
+               take(bytesReceivedBlock_), take(bytesSentBlock_), take(downloadSizeIncrementedBlock_),
+               take(uploadSizeIncrementedBlock_), take(dataReceivedBlock_)});
 }
 
 void RQRequestListeners::clearDelegates() {
@@ -134,7 +134,8 @@ bool RQRequestListeners::takesReceivedData() const {
 bool RQRequestListeners::answersAuthentication(bool proxy) const {
     auto party = delegate();
     if (!party) party = queue();
-    const bool block = static_cast<bool>(proxy ? proxyAuthenticationNeededBlock_.get() : authenticationNeededBlock_.get());
+    const bool block =
+        static_cast<bool>(proxy ? proxyAuthenticationNeededBlock_.get() : authenticationNeededBlock_.get());
     if (block) return true;
     return party && (proxy ? party->respondsToProxyAuthenticationNeeded() : party->respondsToAuthenticationNeeded());
 }

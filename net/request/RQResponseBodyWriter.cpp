@@ -34,7 +34,8 @@ std::optional<Error> RQResponseBodyWriter::inflate(const std::uint8_t* bytes, st
         decompressor = decompressor_;
     }
     std::optional<Error> failure;
-    if (decompressor && decompressor->uncompressBytesLengthIntoError(bytes, length, sink, &failure)) return std::nullopt;
+    if (decompressor && decompressor->uncompressBytesLengthIntoError(bytes, length, sink, &failure))
+        return std::nullopt;
     return failure.value_or(RQDataDecompressor::inflateErrorWithCode(-1));
 }
 
@@ -123,7 +124,8 @@ std::optional<std::uint64_t> RQResponseBodyWriter::partialFileSize(const std::st
     std::optional<Error> failure;
     auto attributes = FileManager::attributesOfItem(path, &failure);
     if (attributes) return attributes->size;
-    auto made = RQError::make(RQError::kFileManagement, Text::format("Failed to get attributes for file at path '%@'", path));
+    auto made =
+        RQError::make(RQError::kFileManagement, Text::format("Failed to get attributes for file at path '%@'", path));
     if (failure) made = made.withUnderlyingError(*failure);
     if (error) *error = made;
     return std::nullopt;
@@ -143,18 +145,17 @@ std::optional<Error> RQResponseBodyWriter::finishDownload(Finish how, const std:
                                                           const std::string& destination,
                                                           std::optional<Error> earlier) {
     switch (how) {
-        case Finish::Move:
-            return moveIntoPlace(path, destination);
-        case Finish::InflateFile: {
-            std::optional<Error> failure;
-            if (!RQDataDecompressor::uncompressDataFromFileToFileError(path, destination, &failure)) return failure;
-            return earlier;
-        }
-        case Finish::MoveInflated: {
-            auto failure = earlier ? earlier : moveIntoPlace(inflatedPath, destination);
-            if (failure) FileManager::removeItem(inflatedPath);
-            return failure;
-        }
+    case Finish::Move: return moveIntoPlace(path, destination);
+    case Finish::InflateFile: {
+        std::optional<Error> failure;
+        if (!RQDataDecompressor::uncompressDataFromFileToFileError(path, destination, &failure)) return failure;
+        return earlier;
+    }
+    case Finish::MoveInflated: {
+        auto failure = earlier ? earlier : moveIntoPlace(inflatedPath, destination);
+        if (failure) FileManager::removeItem(inflatedPath);
+        return failure;
+    }
     }
     return earlier;
 }

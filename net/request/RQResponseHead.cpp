@@ -48,7 +48,8 @@ RQResponseHead::Reuse RQResponseHead::connectionReuse(const platform::HTTPMessag
     if (timeoutAt == std::string::npos) return reuse;
     const std::int64_t timeout = Text::longLongValue(std::string_view(text).substr(timeoutAt + 8));
     auto maxAt = text.find("max=", timeoutAt);
-    const std::int64_t max = maxAt == std::string::npos ? 0 : Text::longLongValue(std::string_view(text).substr(maxAt + 4));
+    const std::int64_t max =
+        maxAt == std::string::npos ? 0 : Text::longLongValue(std::string_view(text).substr(maxAt + 4));
     if (max > 5) {
         reuse.reusable = true;
         reuse.timeoutSeconds = static_cast<double>(timeout);

@@ -15,7 +15,7 @@ public:
     using RQS3Request::RQS3Request;
     static std::shared_ptr<RQS3BucketRequest> requestWithBucket(const std::string& bucket);
     static std::shared_ptr<RQS3BucketRequest> requestWithBucketSubResource(const std::string& bucket,
-                                                                          const std::string& subResource);
+                                                                           const std::string& subResource);
     static std::shared_ptr<RQS3BucketRequest> PUTRequestWithBucket(const std::string& bucket);
     static std::shared_ptr<RQS3BucketRequest> DELETERequestWithBucket(const std::string& bucket);
 

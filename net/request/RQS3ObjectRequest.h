@@ -21,7 +21,8 @@ public:
                                                                              const std::string& key);
     static std::shared_ptr<RQS3ObjectRequest> DELETERequestWithBucketKey(const std::string& bucket,
                                                                          const std::string& key);
-    static std::shared_ptr<RQS3ObjectRequest> HEADRequestWithBucketKey(const std::string& bucket, const std::string& key);
+    static std::shared_ptr<RQS3ObjectRequest> HEADRequestWithBucketKey(const std::string& bucket,
+                                                                       const std::string& key);
     static std::shared_ptr<RQS3ObjectRequest> COPYRequestFromBucketKeyToBucketKey(const std::string& sourceBucket,
                                                                                   const std::string& sourceKey,
                                                                                   const std::string& bucket,

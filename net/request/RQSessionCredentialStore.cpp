@@ -51,8 +51,8 @@ void RQSessionCredentialStore::remove(Side side, const Credentials& credentials)
     if (!credentials) return;
     std::lock_guard lock(mutex_);
     auto& records = list(side);
-    auto it = std::find_if(records.begin(), records.end(),
-                           [&](const auto& r) { return r->credentials == credentials; });
+    auto it =
+        std::find_if(records.begin(), records.end(), [&](const auto& r) { return r->credentials == credentials; });
     if (it != records.end()) records.erase(it);
 }
 

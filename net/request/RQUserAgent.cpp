@@ -46,9 +46,9 @@ std::optional<std::string> RQUserAgent::defaultString() {
         version = shortVersion.value_or("");
     }
     auto device = platform::Device::currentDevice();
-    std::string agent = platform::Text::format("%@ %@ (%@; %@ %@; %@)", *name, version, device->model(),
-                                               device->systemName(), device->systemVersion(),
-                                               platform::Locale::currentLocaleIdentifier());
+    std::string agent =
+        platform::Text::format("%@ %@ (%@; %@ %@; %@)", *name, version, device->model(), device->systemName(),
+                               device->systemVersion(), platform::Locale::currentLocaleIdentifier());
     setDefaultString(agent);
     return agent;
 }

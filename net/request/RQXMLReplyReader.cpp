@@ -20,9 +20,9 @@ bool RQXMLReplyReader::parse(const Data& body, const std::shared_ptr<XMLParserDe
 }
 
 void RQXMLReplyReader::parserDidStartElementNamespaceURIQualifiedNameAttributes(XMLParser&,
-                                                                               const std::string& elementName,
-                                                                               const std::string&, const std::string&,
-                                                                               const Attributes&) {
+                                                                                const std::string& elementName,
+                                                                                const std::string&, const std::string&,
+                                                                                const Attributes&) {
     text_.clear();
     open_.push_back(elementName);
     elementStarted(elementName);
@@ -31,7 +31,7 @@ void RQXMLReplyReader::parserDidStartElementNamespaceURIQualifiedNameAttributes(
 void RQXMLReplyReader::parserFoundCharacters(XMLParser&, const std::string& characters) { text_ += characters; }
 
 void RQXMLReplyReader::parserDidEndElementNamespaceURIQualifiedName(XMLParser& parser, const std::string& elementName,
-                                                                   const std::string&, const std::string&) {
+                                                                    const std::string&, const std::string&) {
     if (!open_.empty()) open_.pop_back();
     elementEnded(parser, elementName);
 }

@@ -24,10 +24,10 @@ public:
                       std::optional<platform::Error>* error = nullptr);
 
     void parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
-                                                                 const std::string& elementName,
-                                                                 const std::string& namespaceURI,
-                                                                 const std::string& qualifiedName,
-                                                                 const Attributes& attributes) final;
+                                                                  const std::string& elementName,
+                                                                  const std::string& namespaceURI,
+                                                                  const std::string& qualifiedName,
+                                                                  const Attributes& attributes) final;
     void parserDidEndElementNamespaceURIQualifiedName(platform::XMLParser& parser, const std::string& elementName,
                                                       const std::string& namespaceURI,
                                                       const std::string& qualifiedName) final;
@@ -38,9 +38,7 @@ protected:
     virtual void elementStarted(const std::string& name) { (void)name; }
     // An element ends: elementText() is its text, openElements() no longer
     // holds it (their last is its parent).
-    virtual void elementEnded(platform::XMLParser& parser, const std::string& name) {
-        (void)parser, (void)name;
-    }
+    virtual void elementEnded(platform::XMLParser& parser, const std::string& name) { (void)parser, (void)name; }
 
     void resetReader();
     const std::string& elementText() const { return text_; }

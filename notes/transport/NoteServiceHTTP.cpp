@@ -52,8 +52,7 @@ private:
 class HTTPSTransport final : public apache::thrift::transport::TVirtualTransport<HTTPSTransport> {
 public:
     HTTPSTransport(platform::URL url, NoteServiceTimeouts timeouts)
-        : TVirtualTransport(std::make_shared<apache::thrift::TConfiguration>()),
-          url_(std::move(url)),
+        : TVirtualTransport(std::make_shared<apache::thrift::TConfiguration>()), url_(std::move(url)),
           timeouts_(timeouts) {}
 
     bool isOpen() const override { return true; }
@@ -135,9 +134,9 @@ private:
             auto deadline = connected ? Clock::now() + toDuration(timeouts_.receive * 2 + 1) : connectDeadline;
             if (!waiter->waitUntil(deadline)) {
                 transaction->cancel();
-                throw TTransportException(TTransportException::TIMED_OUT,
-                                          connected ? "The note service did not answer in time"
-                                                    : "Connecting to the note service timed out");
+                throw TTransportException(
+                    TTransportException::TIMED_OUT,
+                    connected ? "The note service did not answer in time" : "Connecting to the note service timed out");
             }
         }
         auto response = transaction->response();
@@ -188,7 +187,7 @@ private:
 }  // namespace
 
 std::shared_ptr<apache::thrift::protocol::TProtocol> NoteServiceHTTP::binaryProtocol(const std::string& url,
-                                                                                    NoteServiceTimeouts timeouts) {
+                                                                                     NoteServiceTimeouts timeouts) {
     auto parsed = platform::URL::fromString(url);
     if (!parsed || parsed->scheme() != "https" || parsed->host().empty())
         throw TTransportException(TTransportException::BAD_ARGS, "Note-service URLs must be absolute https URLs");

@@ -37,7 +37,7 @@ public:
     // transport for `url`. Throws TTransportException BAD_ARGS for a URL
     // that is not an absolute https URL with a host.
     static std::shared_ptr<apache::thrift::protocol::TProtocol> binaryProtocol(const std::string& url,
-                                                                              NoteServiceTimeouts timeouts = {});
+                                                                               NoteServiceTimeouts timeouts = {});
 };
 
 }  // namespace clipora

@@ -12,8 +12,14 @@ constexpr const char* kEmailDomain = R"([A-Za-z0-9-]+(\.[A-Za-z0-9-]+)*\.([A-Za-
 }  // namespace
 
 const std::set<std::string>& EDAMLimitsConstants::EDAM_MIME_TYPES() {
-    static const std::set<std::string> types{"image/gif", "image/jpeg", "image/png", "audio/wav", "audio/mpeg",
-                                             "audio/amr", "application/vnd.evernote.ink", "application/pdf"};
+    static const std::set<std::string> types{"image/gif",
+                                             "image/jpeg",
+                                             "image/png",
+                                             "audio/wav",
+                                             "audio/mpeg",
+                                             "audio/amr",
+                                             "application/vnd.evernote.ink",
+                                             "application/pdf"};
     return types;
 }
 
@@ -28,7 +34,9 @@ std::string EDAMLimitsConstants::EDAM_GUID_REGEX() {
 }
 std::string EDAMLimitsConstants::EDAM_EMAIL_LOCAL_REGEX() { return std::string("^") + kEmailLocal + "$"; }
 std::string EDAMLimitsConstants::EDAM_EMAIL_DOMAIN_REGEX() { return std::string("^") + kEmailDomain + "$"; }
-std::string EDAMLimitsConstants::EDAM_EMAIL_REGEX() { return std::string("^") + kEmailLocal + "@" + kEmailDomain + "$"; }
+std::string EDAMLimitsConstants::EDAM_EMAIL_REGEX() {
+    return std::string("^") + kEmailLocal + "@" + kEmailDomain + "$";
+}
 std::string EDAMLimitsConstants::EDAM_TIMEZONE_REGEX() {
     return R"(^([A-Za-z_-]+(/[A-Za-z_-]+)*)|(GMT(-|\+)[0-9]{1,2}(:[0-9]{2})?)$)";
 }

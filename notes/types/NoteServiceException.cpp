@@ -28,13 +28,11 @@ NoteServiceException::Base NoteServiceException::decodeBase(platform::KeyedUnarc
     if (auto name = coder.decodeString(kNameKey)) base.name = std::move(*name);
     if (auto reason = coder.decodeString(kReasonKey)) base.reason = std::move(*reason);
     if (coder.containsValue(kUserInfoKey)) {
-        if (auto info = coder.decodeDictionary(kUserInfoKey, {platform::Coding::kStringClass,
-                                                              platform::Coding::kNumberClass,
-                                                              platform::Coding::kDataClass,
-                                                              platform::Coding::kDateClass,
-                                                              platform::Coding::kArrayClass,
-                                                              platform::Coding::kDictionaryClass,
-                                                              platform::Coding::kNullClass}))
+        if (auto info =
+                coder.decodeDictionary(kUserInfoKey, {platform::Coding::kStringClass, platform::Coding::kNumberClass,
+                                                      platform::Coding::kDataClass, platform::Coding::kDateClass,
+                                                      platform::Coding::kArrayClass, platform::Coding::kDictionaryClass,
+                                                      platform::Coding::kNullClass}))
             base.userInfo = std::move(*info);
     }
     return base;

@@ -92,9 +92,7 @@ struct Record::Codec {
     apache::thrift::transport::TMemoryBuffer* memory;
 
     explicit Codec(TProtocol& p)
-        : protocol(p),
-          binary(dynamic_cast<TBinaryProtocol*>(&p)),
-          transport(p.getTransport().get()),
+        : protocol(p), binary(dynamic_cast<TBinaryProtocol*>(&p)), transport(p.getTransport().get()),
           memory(dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(transport)) {}
 };
 
@@ -531,10 +529,9 @@ void Record::encodeWithCoder(platform::KeyedArchiver& coder) const {
 namespace {
 
 platform::Error archiveError(const RecordType& type, const FieldDescriptor& f) {
-    return platform::Error::withDescription(std::string(platform::KeyedUnarchiver::kErrorDomain),
-                                            platform::KeyedUnarchiver::kReadCorruptError,
-                                            std::string("The archived value of ") + type.className + "." + f.name +
-                                                " is not of the field's kind.");
+    return platform::Error::withDescription(
+        std::string(platform::KeyedUnarchiver::kErrorDomain), platform::KeyedUnarchiver::kReadCorruptError,
+        std::string("The archived value of ") + type.className + "." + f.name + " is not of the field's kind.");
 }
 
 // Stores an archived object into the field; false when it is of another kind.
@@ -555,9 +552,12 @@ bool storeObject(const FieldDescriptor& f, void* slot, const std::optional<platf
         return f.records->assign(slot, value ? value->objectAs<Record>() : nullptr) && (!value || value->object());
     case FieldKind::List: {
         if (!value) {
-            if (f.element == FieldKind::String) *static_cast<StringList*>(slot) = std::nullopt;
-            else if (f.element == FieldKind::I64) *static_cast<I64List*>(slot) = std::nullopt;
-            else f.records->listReset(slot);
+            if (f.element == FieldKind::String)
+                *static_cast<StringList*>(slot) = std::nullopt;
+            else if (f.element == FieldKind::I64)
+                *static_cast<I64List*>(slot) = std::nullopt;
+            else
+                f.records->listReset(slot);
             return true;
         }
         const Value::Array* array = value->array();
@@ -632,8 +632,8 @@ bool Record::decodeFieldsWithCoder(platform::KeyedUnarchiver& coder) {
         case FieldKind::Bool: *static_cast<bool*>(slot) = coder.decodeBool(f.name); break;
         case FieldKind::I16: {
             std::int32_t value = coder.decodeInt(f.name);
-            stored = value >= std::numeric_limits<std::int16_t>::min() &&
-                     value <= std::numeric_limits<std::int16_t>::max();
+            stored =
+                value >= std::numeric_limits<std::int16_t>::min() && value <= std::numeric_limits<std::int16_t>::max();
             *static_cast<std::int16_t*>(slot) = static_cast<std::int16_t>(value);
             break;
         }

@@ -51,7 +51,7 @@ struct RecordSlotOps {
     bool (*assign)(void* slot, const std::shared_ptr<Record>& v);  // false: not a T
     // std::optional<std::vector<std::shared_ptr<T>>> slot.
     bool (*listPresent)(const void* slot);
-    void (*listReset)(void* slot);  // no list
+    void (*listReset)(void* slot);                       // no list
     void (*listStart)(void* slot, std::size_t reserve);  // an empty, present list
     std::size_t (*listCount)(const void* slot);
     const Record* (*listAt)(const void* slot, std::size_t index);
@@ -65,9 +65,9 @@ struct FieldDescriptor {
     std::int16_t id;
     const char* name;
     FieldKind kind;
-    FieldKind element;  // list element or map value
-    FieldKind key;      // map key
-    const RecordSlotOps* records;  // Struct fields and lists of records
+    FieldKind element;              // list element or map value
+    FieldKind key;                  // map key
+    const RecordSlotOps* records;   // Struct fields and lists of records
     void* (*slot)(Record& record);  // the field's value inside the record
 };
 
@@ -164,7 +164,9 @@ struct RecordSlot {
     }
     static std::size_t listCount(const void* s) { return (*static_cast<const List*>(s))->size(); }
     static const Record* listAt(const void* s, std::size_t i) { return (**static_cast<const List*>(s))[i].get(); }
-    static std::shared_ptr<Record> listShare(const void* s, std::size_t i) { return (**static_cast<const List*>(s))[i]; }
+    static std::shared_ptr<Record> listShare(const void* s, std::size_t i) {
+        return (**static_cast<const List*>(s))[i];
+    }
     static Record& listEmplace(void* s) {
         auto& l = **static_cast<List*>(s);
         l.push_back(std::make_shared<T>());
@@ -177,8 +179,9 @@ struct RecordSlot {
         return true;
     }
 
-    static constexpr RecordSlotOps ops{&type,     &get,       &share,  &emplace,   &assign,      &listPresent,
-                                       &listReset, &listStart, &listCount, &listAt, &listShare, &listEmplace, &listAppend};
+    static constexpr RecordSlotOps ops{&type,        &get,         &share,     &emplace,   &assign,
+                                       &listPresent, &listReset,   &listStart, &listCount, &listAt,
+                                       &listShare,   &listEmplace, &listAppend};
 };
 
 }  // namespace clipora

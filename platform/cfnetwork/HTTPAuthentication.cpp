@@ -131,8 +131,7 @@ std::vector<HTTPAuthentication::Challenge> HTTPAuthentication::parseChallenges(s
             if (!name.empty() && pos < text.size() && text[pos] == '=') {
                 std::size_t value = pos + 1;
                 skipSpaces(text, value);
-                isParam = value < text.size() && (text[value] == '"' || isTokenChar(text[value])) &&
-                          text[value] != '=';
+                isParam = value < text.size() && (text[value] == '"' || isTokenChar(text[value])) && text[value] != '=';
             }
             if (isParam) {
                 ++pos;
@@ -216,19 +215,18 @@ std::shared_ptr<HTTPAuthentication> HTTPAuthentication::createFromResponse(const
 }
 
 HTTPAuthentication::HTTPAuthentication(Passkey, bool proxy, Challenge challenge)
-    : proxy_(proxy),
-      scheme_(Text::equalsCaseInsensitive(challenge.scheme, kSchemeDigest) ? Scheme::Digest
-              : Text::equalsCaseInsensitive(challenge.scheme, kSchemeNTLM) ? Scheme::NTLM
-                                                                            : Scheme::Basic),
+    : proxy_(proxy), scheme_(Text::equalsCaseInsensitive(challenge.scheme, kSchemeDigest) ? Scheme::Digest
+                             : Text::equalsCaseInsensitive(challenge.scheme, kSchemeNTLM) ? Scheme::NTLM
+                                                                                          : Scheme::Basic),
       challenge_(std::move(challenge)) {
     if (scheme_ == Scheme::Digest) algorithm_ = digestAlgorithm(challenge_);
 }
 
 std::string HTTPAuthentication::method() const {
     switch (scheme_) {
-        case Scheme::Digest: return std::string(kSchemeDigest);
-        case Scheme::NTLM: return std::string(kSchemeNTLM);
-        case Scheme::Basic: break;
+    case Scheme::Digest: return std::string(kSchemeDigest);
+    case Scheme::NTLM: return std::string(kSchemeNTLM);
+    case Scheme::Basic: break;
     }
     return std::string(kSchemeBasic);
 }
@@ -365,29 +363,29 @@ bool HTTPAuthentication::applyCredentials(const std::shared_ptr<HTTPMessage>& re
         }
         lastUser_ = user;
         switch (scheme_) {
-            case Scheme::Basic: value = "Basic " + Base64::encode(user + ":" + password); break;
-            case Scheme::Digest: value = digestField(*request, user, password); break;
-            case Scheme::NTLM: {
-                std::string ntlmUser = user;
-                std::string ntlmDomain = domain.value_or("");
-                if (ntlmDomain.empty()) {
-                    if (auto parts = Text::split(user, "\\"); parts.size() == 2) {
-                        ntlmDomain = parts[0];
-                        ntlmUser = parts[1];
-                    }
+        case Scheme::Basic: value = "Basic " + Base64::encode(user + ":" + password); break;
+        case Scheme::Digest: value = digestField(*request, user, password); break;
+        case Scheme::NTLM: {
+            std::string ntlmUser = user;
+            std::string ntlmDomain = domain.value_or("");
+            if (ntlmDomain.empty()) {
+                if (auto parts = Text::split(user, "\\"); parts.size() == 2) {
+                    ntlmDomain = parts[0];
+                    ntlmUser = parts[1];
                 }
-                auto field = ntlmField(ntlmUser, password, ntlmDomain);
-                if (!field) {
-                    // Starting over would only bring the same challenge
-                    // back: the handshake ends here.
-                    invalidError_ = HTTPStreamError::network(HTTPStreamError::kAuthenticationBadUserName,
-                                                             "The user name or domain cannot be sent by NTLM");
-                    if (error) *error = invalidError_;
-                    return false;
-                }
-                value = std::move(*field);
-                break;
             }
+            auto field = ntlmField(ntlmUser, password, ntlmDomain);
+            if (!field) {
+                // Starting over would only bring the same challenge
+                // back: the handshake ends here.
+                invalidError_ = HTTPStreamError::network(HTTPStreamError::kAuthenticationBadUserName,
+                                                         "The user name or domain cannot be sent by NTLM");
+                if (error) *error = invalidError_;
+                return false;
+            }
+            value = std::move(*field);
+            break;
+        }
         }
     }
     if (!request->setHeaderFieldValue(fieldNameFor(proxy_, false), value)) {
@@ -442,10 +440,10 @@ void HTTPAuthentication::responseArrived(const HTTPMessage& response) {
 }
 
 Error HTTPAuthentication::refusalError() const {
-    return lastUser_.empty() ? HTTPStreamError::network(HTTPStreamError::kAuthenticationBadUserName,
-                                                        "The user name was not accepted")
-                             : HTTPStreamError::network(HTTPStreamError::kAuthenticationBadPassword,
-                                                        "The user name or password was not accepted");
+    return lastUser_.empty()
+               ? HTTPStreamError::network(HTTPStreamError::kAuthenticationBadUserName, "The user name was not accepted")
+               : HTTPStreamError::network(HTTPStreamError::kAuthenticationBadPassword,
+                                          "The user name or password was not accepted");
 }
 
 // Called with mutex_ held, for a 401/407 that still offers NTLM.

@@ -60,7 +60,7 @@ public:
     struct Challenge {
         std::string scheme;
         std::map<std::string, std::string> parameters;  // names in lower case, values unquoted
-        std::string token68;                             // the "Negotiate abc==" form
+        std::string token68;                            // the "Negotiate abc==" form
     };
     // Every challenge of a field value, in order.
     static std::vector<Challenge> parseChallenges(std::string_view fieldValue);

@@ -83,8 +83,7 @@ public:
     // Starts a transaction (see above). Null when the message is not a
     // request or its head cannot be written (e.g. a streamed body over
     // HTTP/1.0 without "Content-Length").
-    std::shared_ptr<HTTPTransaction> start(const std::shared_ptr<HTTPMessage>& request,
-                                           HTTPTransactionOptions options,
+    std::shared_ptr<HTTPTransaction> start(const std::shared_ptr<HTTPMessage>& request, HTTPTransactionOptions options,
                                            std::weak_ptr<HTTPTransactionObserver> observer);
 
     // Closes every idle pooled connection (tests; memory warnings).

@@ -51,7 +51,8 @@ bool isDroppedConnection(const error_code& ec) {
 
 }  // namespace
 
-HTTPConnection::HTTPConnection(std::weak_ptr<HTTPClientCore> core, asio::io_context& io, std::string key, std::uint64_t serial)
+HTTPConnection::HTTPConnection(std::weak_ptr<HTTPClientCore> core, asio::io_context& io, std::string key,
+                               std::uint64_t serial)
     : core_(std::move(core)), io_(io), key_(std::move(key)), serial_(serial), socket_(io), timer_(io),
       buffer_(kHeaderLimit + 8 * 1024) {
     // Beast sizes each socket read by the buffer's spare capacity.
@@ -114,11 +115,12 @@ void HTTPConnection::connect() {
         if (!self->current(gen)) return;
         if (error) return self->failExchange(*error);
         self->touch();
-        asio::async_connect(self->socket_, endpoints, [self, gen](const error_code& ec, const asio::ip::tcp::endpoint&) {
-            if (!self->current(gen)) return;
-            if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
-            self->onConnected();
-        });
+        asio::async_connect(self->socket_, endpoints,
+                            [self, gen](const error_code& ec, const asio::ip::tcp::endpoint&) {
+                                if (!self->current(gen)) return;
+                                if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
+                                self->onConnected();
+                            });
     });
 }
 
@@ -176,48 +178,60 @@ void HTTPConnection::socksGreeting() {
             request.push_back(static_cast<std::uint8_t>(self->plan_.port >> 8));
             request.push_back(static_cast<std::uint8_t>(self->plan_.port & 0xff));
             self->scratch_ = std::move(request);
-            asio::async_write(self->socket_, asio::buffer(self->scratch_), [self, gen](const error_code& ec, std::size_t) {
-                if (!self->current(gen)) return;
-                if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
-                self->scratch_.assign(5, 0);  // VER REP RSV ATYP and the first address byte
-                asio::async_read(self->socket_, asio::buffer(self->scratch_), [self, gen](const error_code& ec, std::size_t) {
+            asio::async_write(
+                self->socket_, asio::buffer(self->scratch_), [self, gen](const error_code& ec, std::size_t) {
                     if (!self->current(gen)) return;
                     if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
-                    auto& r = self->scratch_;
-                    if (r[0] != 0x05) {
-                        return self->failExchange(HTTPStreamError::network(HTTPStreamError::kSOCKSUnsupportedServerVersion,
-                                                                           "The SOCKS proxy answered in another version"));
-                    }
-                    if (r[1] != 0x00) {
-                        switch (r[1]) {
-                        case 0x03: return self->failExchange(HTTPStreamError::posix(HTTPStreamError::kNetworkUnreachable, "The SOCKS proxy cannot reach the network"));
-                        case 0x04: return self->failExchange(HTTPStreamError::posix(HTTPStreamError::kHostUnreachable, "The SOCKS proxy cannot reach the host"));
-                        case 0x05: return self->failExchange(HTTPStreamError::posix(HTTPStreamError::kConnectionRefused, "The host refused the SOCKS proxy's connection"));
-                        default:
-                            return self->failExchange(HTTPStreamError::network(HTTPStreamError::kProxyConnectionFailure,
-                                                                               "The SOCKS proxy refused the connection (reply " +
-                                                                                   std::to_string(r[1]) + ")"));
-                        }
-                    }
-                    std::size_t rest;
-                    switch (r[3]) {
-                    case 0x01: rest = 4 - 1 + 2; break;
-                    case 0x04: rest = 16 - 1 + 2; break;
-                    case 0x03: rest = static_cast<std::size_t>(r[4]) + 2; break;
-                    default:
-                        return self->failExchange(HTTPStreamError::network(HTTPStreamError::kSOCKS5BadResponseAddress,
-                                                                           "The SOCKS proxy sent a bad address"));
-                    }
-                    self->scratch_.assign(rest, 0);
-                    asio::async_read(self->socket_, asio::buffer(self->scratch_), [self, gen](const error_code& ec, std::size_t) {
-                        if (!self->current(gen)) return;
-                        if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
-                        self->touch();
-                        if (self->plan_.secure) return self->startTLS();
-                        self->ready();
-                    });
+                    self->scratch_.assign(5, 0);  // VER REP RSV ATYP and the first address byte
+                    asio::async_read(
+                        self->socket_, asio::buffer(self->scratch_), [self, gen](const error_code& ec, std::size_t) {
+                            if (!self->current(gen)) return;
+                            if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
+                            auto& r = self->scratch_;
+                            if (r[0] != 0x05) {
+                                return self->failExchange(
+                                    HTTPStreamError::network(HTTPStreamError::kSOCKSUnsupportedServerVersion,
+                                                             "The SOCKS proxy answered in another version"));
+                            }
+                            if (r[1] != 0x00) {
+                                switch (r[1]) {
+                                case 0x03:
+                                    return self->failExchange(
+                                        HTTPStreamError::posix(HTTPStreamError::kNetworkUnreachable,
+                                                               "The SOCKS proxy cannot reach the network"));
+                                case 0x04:
+                                    return self->failExchange(HTTPStreamError::posix(
+                                        HTTPStreamError::kHostUnreachable, "The SOCKS proxy cannot reach the host"));
+                                case 0x05:
+                                    return self->failExchange(
+                                        HTTPStreamError::posix(HTTPStreamError::kConnectionRefused,
+                                                               "The host refused the SOCKS proxy's connection"));
+                                default:
+                                    return self->failExchange(HTTPStreamError::network(
+                                        HTTPStreamError::kProxyConnectionFailure,
+                                        "The SOCKS proxy refused the connection (reply " + std::to_string(r[1]) + ")"));
+                                }
+                            }
+                            std::size_t rest;
+                            switch (r[3]) {
+                            case 0x01: rest = 4 - 1 + 2; break;
+                            case 0x04: rest = 16 - 1 + 2; break;
+                            case 0x03: rest = static_cast<std::size_t>(r[4]) + 2; break;
+                            default:
+                                return self->failExchange(HTTPStreamError::network(
+                                    HTTPStreamError::kSOCKS5BadResponseAddress, "The SOCKS proxy sent a bad address"));
+                            }
+                            self->scratch_.assign(rest, 0);
+                            asio::async_read(self->socket_, asio::buffer(self->scratch_),
+                                             [self, gen](const error_code& ec, std::size_t) {
+                                                 if (!self->current(gen)) return;
+                                                 if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
+                                                 self->touch();
+                                                 if (self->plan_.secure) return self->startTLS();
+                                                 self->ready();
+                                             });
+                        });
                 });
-            });
         });
     });
 }
@@ -237,37 +251,40 @@ void HTTPConnection::sendConnect() {
         if (ec) return self->failExchange(HTTPStreamError::fromSystem(ec));
         self->touch();
         self->newParser();
-        http::async_read_header(self->socket_, self->buffer_, *self->parser_, [self, gen](const error_code& ec, std::size_t) {
-            if (!self->current(gen)) return;
-            self->touch();
-            if (ec) {
-                if (isDroppedConnection(ec)) {
-                    return self->failExchange(HTTPStreamError::network(HTTPStreamError::kHTTPSProxyConnectionFailure,
-                                                                       "The proxy closed the connection during CONNECT"));
+        http::async_read_header(
+            self->socket_, self->buffer_, *self->parser_, [self, gen](const error_code& ec, std::size_t) {
+                if (!self->current(gen)) return;
+                self->touch();
+                if (ec) {
+                    if (isDroppedConnection(ec)) {
+                        return self->failExchange(
+                            HTTPStreamError::network(HTTPStreamError::kHTTPSProxyConnectionFailure,
+                                                     "The proxy closed the connection during CONNECT"));
+                    }
+                    return self->failExchange(self->readError(ec));
                 }
-                return self->failExchange(self->readError(ec));
-            }
-            int status = self->parser_->get().result_int();
-            if (status >= 200 && status < 300) {
-                if (self->buffer_.size() != 0) {
-                    return self->failExchange(HTTPStreamError::network(HTTPStreamError::kHTTPSProxyConnectionFailure,
-                                                                       "The proxy sent data before the tunnel was open"));
+                int status = self->parser_->get().result_int();
+                if (status >= 200 && status < 300) {
+                    if (self->buffer_.size() != 0) {
+                        return self->failExchange(
+                            HTTPStreamError::network(HTTPStreamError::kHTTPSProxyConnectionFailure,
+                                                     "The proxy sent data before the tunnel was open"));
+                    }
+                    self->connectPhase_ = false;
+                    return self->startTLS();
                 }
-                self->connectPhase_ = false;
-                return self->startTLS();
-            }
-            // Refused: the proxy's reply (407 and the like) becomes the response.
-            self->refusedConnect_ = true;
-            self->bodySent_ = true;
-            self->state_ = State::Busy;
-            if (!self->takeHead()) return;
-            bool raw = self->startRawBody();
-            self->bodyBecameReadable_ = false;
-            self->tx_->notify();
-            if (raw) return self->readRawBody();
-            if (self->parser_->is_done()) return self->finishExchange();
-            self->readResponse();
-        });
+                // Refused: the proxy's reply (407 and the like) becomes the response.
+                self->refusedConnect_ = true;
+                self->bodySent_ = true;
+                self->state_ = State::Busy;
+                if (!self->takeHead()) return;
+                bool raw = self->startRawBody();
+                self->bodyBecameReadable_ = false;
+                self->tx_->notify();
+                if (raw) return self->readRawBody();
+                if (self->parser_->is_done()) return self->finishExchange();
+                self->readResponse();
+            });
     });
 }
 
@@ -376,23 +393,24 @@ void HTTPConnection::writeBodyBytes(std::string framed, std::size_t payload) {
     writing_ = true;
     auto buffer = std::make_shared<std::string>(std::move(framed));
     withStream([&](auto& stream) {
-        asio::async_write(stream, asio::buffer(*buffer), [self, gen, buffer, payload](const error_code& ec, std::size_t) {
-            if (!self->current(gen)) return;
-            self->writing_ = false;
-            if (ec) {
-                // A server may answer (and close) before it has read the whole
-                // body; that answer wins over the failed write.
-                if (self->headDelivered_) {
-                    self->bodySent_ = true;
-                    return;
-                }
-                return self->failExchange(self->writeError(ec));
-            }
-            self->touch();
-            self->tx_->addBodyBytesWritten(payload);
-            if (payload) self->tx_->notify();
-            self->sendBody();
-        });
+        asio::async_write(stream, asio::buffer(*buffer),
+                          [self, gen, buffer, payload](const error_code& ec, std::size_t) {
+                              if (!self->current(gen)) return;
+                              self->writing_ = false;
+                              if (ec) {
+                                  // A server may answer (and close) before it has read the whole
+                                  // body; that answer wins over the failed write.
+                                  if (self->headDelivered_) {
+                                      self->bodySent_ = true;
+                                      return;
+                                  }
+                                  return self->failExchange(self->writeError(ec));
+                              }
+                              self->touch();
+                              self->tx_->addBodyBytesWritten(payload);
+                              if (payload) self->tx_->notify();
+                              self->sendBody();
+                          });
     });
 }
 
@@ -462,27 +480,27 @@ void HTTPConnection::readRawBody() {
     // so the buffer) stays alive until the read has ended, even when it is
     // aborted meanwhile.
     withStream([&](auto& stream) {
-        stream.async_read_some(asio::buffer(window, length), [self, gen, tx = tx_](const error_code& ec,
-                                                                                    std::size_t n) {
-            if (!self->current(gen)) return;
-            self->reading_ = false;
-            self->touch();
-            if (n > 0) {
-                self->gotResponseBytes_ = true;
-                if (self->tx_->commitReceived(n)) self->tx_->notify();
-                if (self->rawRemaining_) *self->rawRemaining_ -= n;
-            }
-            if (ec) {
-                bool closed = ec == asio::error::eof || ec == asio::ssl::error::stream_truncated;
-                if (closed && !self->rawRemaining_) return self->finishExchange();
-                if (closed) {
-                    return self->failExchange(HTTPStreamError::network(
-                        HTTPStreamError::kParseFailure, "The connection closed before the whole response arrived"));
+        stream.async_read_some(
+            asio::buffer(window, length), [self, gen, tx = tx_](const error_code& ec, std::size_t n) {
+                if (!self->current(gen)) return;
+                self->reading_ = false;
+                self->touch();
+                if (n > 0) {
+                    self->gotResponseBytes_ = true;
+                    if (self->tx_->commitReceived(n)) self->tx_->notify();
+                    if (self->rawRemaining_) *self->rawRemaining_ -= n;
                 }
-                return self->failExchange(self->readError(ec));
-            }
-            self->readRawBody();
-        });
+                if (ec) {
+                    bool closed = ec == asio::error::eof || ec == asio::ssl::error::stream_truncated;
+                    if (closed && !self->rawRemaining_) return self->finishExchange();
+                    if (closed) {
+                        return self->failExchange(HTTPStreamError::network(
+                            HTTPStreamError::kParseFailure, "The connection closed before the whole response arrived"));
+                    }
+                    return self->failExchange(self->readError(ec));
+                }
+                self->readRawBody();
+            });
     });
 }
 
@@ -519,8 +537,10 @@ void HTTPConnection::onRead(const error_code& readEc) {
     if (parser_->is_header_done() && !headDelivered_) {
         int status = parser_->get().result_int();
         if (status >= 100 && status < 200 && status != 101) {
-            if (std::distance(parser_->get().begin(), parser_->get().end()) > static_cast<std::ptrdiff_t>(kFieldLimit)) {
-                return failExchange(HTTPStreamError::network(HTTPStreamError::kParseFailure, "The response has too many header fields"));
+            if (std::distance(parser_->get().begin(), parser_->get().end()) >
+                static_cast<std::ptrdiff_t>(kFieldLimit)) {
+                return failExchange(HTTPStreamError::network(HTTPStreamError::kParseFailure,
+                                                             "The response has too many header fields"));
             }
             newParser();  // an interim response: the final one follows
             return readResponse();
@@ -534,7 +554,8 @@ void HTTPConnection::onRead(const error_code& readEc) {
         }
     }
     if (overflow_) {
-        return failExchange(HTTPStreamError::network(HTTPStreamError::kParseFailure, "The response overran the receive buffer"));
+        return failExchange(
+            HTTPStreamError::network(HTTPStreamError::kParseFailure, "The response overran the receive buffer"));
     }
     if (parser_->is_done()) return finishExchange();
     // The reader drains the buffer on each notification, so news is only
@@ -549,7 +570,8 @@ void HTTPConnection::onRead(const error_code& readEc) {
 bool HTTPConnection::takeHead() {
     auto& message = parser_->get();
     if (std::distance(message.begin(), message.end()) > static_cast<std::ptrdiff_t>(kFieldLimit)) {
-        failExchange(HTTPStreamError::network(HTTPStreamError::kParseFailure, "The response has too many header fields"));
+        failExchange(
+            HTTPStreamError::network(HTTPStreamError::kParseFailure, "The response has too many header fields"));
         return false;
     }
     HTTPHeaders headers;
@@ -560,7 +582,8 @@ bool HTTPConnection::takeHead() {
     std::string version = message.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
     std::string line = version + " " + std::to_string(message.result_int());
     if (!message.reason().empty()) line += " " + std::string(message.reason());
-    tx_->setResponse(HTTPMessage::createResponse(message.result_int(), std::move(line), std::move(version), std::move(headers)));
+    tx_->setResponse(
+        HTTPMessage::createResponse(message.result_int(), std::move(line), std::move(version), std::move(headers)));
     headDelivered_ = true;
     return true;
 }
@@ -611,7 +634,8 @@ Error HTTPConnection::readError(const error_code& ec) const {
         return HTTPStreamError::network(HTTPStreamError::kConnectionLost, "The network connection was lost");
     }
     if (ec == http::error::end_of_stream) {
-        return HTTPStreamError::network(HTTPStreamError::kParseFailure, "The server closed the connection without a response");
+        return HTTPStreamError::network(HTTPStreamError::kParseFailure,
+                                        "The server closed the connection without a response");
     }
     if (ec == http::error::partial_message) {
         return HTTPStreamError::network(HTTPStreamError::kParseFailure,
@@ -621,7 +645,8 @@ Error HTTPConnection::readError(const error_code& ec) const {
         return HTTPStreamError::network(HTTPStreamError::kParseFailure, "The response head is larger than 64 KiB");
     }
     if (ec.category() == http::make_error_code(http::error::bad_version).category()) {
-        return HTTPStreamError::network(HTTPStreamError::kParseFailure, "The response could not be parsed: " + ec.message());
+        return HTTPStreamError::network(HTTPStreamError::kParseFailure,
+                                        "The response could not be parsed: " + ec.message());
     }
     return HTTPStreamError::fromSystem(ec);
 }
@@ -658,7 +683,8 @@ void HTTPConnection::armTimer() {
 }
 
 void HTTPConnection::startIdleLifetime(double seconds) {
-    timer_.expires_after(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds)));
+    timer_.expires_after(
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds)));
     std::weak_ptr<HTTPConnection> weak = shared_from_this();
     auto gen = generation_;
     timer_.async_wait([weak, gen](const error_code& ec) {

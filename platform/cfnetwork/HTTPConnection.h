@@ -65,12 +65,12 @@ private:
 // the wire and what follows it.
 struct HTTPExchangePlan {
     std::string head;
-    Data body;                  // in-memory body
-    bool streamed = false;      // body pulled from the transaction
-    bool chunked = false;       // streamed body framed in chunks
-    bool headRequest = false;   // the response has no body
+    Data body;                 // in-memory body
+    bool streamed = false;     // body pulled from the transaction
+    bool chunked = false;      // streamed body framed in chunks
+    bool headRequest = false;  // the response has no body
     bool secure = false;
-    std::string host;           // the URL's host: SNI, certificate name, CONNECT target
+    std::string host;  // the URL's host: SNI, certificate name, CONNECT target
     std::uint16_t port = 0;
     std::optional<std::string> proxyAuthorization;  // goes on the CONNECT only
 };
@@ -117,7 +117,8 @@ public:
     static constexpr std::size_t kFieldLimit = 100;
     static constexpr std::size_t kRawReadSize = 256 * 1024;
 
-    HTTPConnection(std::weak_ptr<HTTPClientCore> core, boost::asio::io_context& io, std::string key, std::uint64_t serial);
+    HTTPConnection(std::weak_ptr<HTTPClientCore> core, boost::asio::io_context& io, std::string key,
+                   std::uint64_t serial);
     ~HTTPConnection();
     HTTPConnection(const HTTPConnection&) = delete;
     HTTPConnection& operator=(const HTTPConnection&) = delete;
@@ -146,8 +147,10 @@ private:
 
     template <class F>
     void withStream(F&& f) {
-        if (tls_) f(*tls_);
-        else f(socket_);
+        if (tls_)
+            f(*tls_);
+        else
+            f(socket_);
     }
     boost::asio::ip::tcp::socket& lowestLayer() { return tls_ ? tls_->next_layer().socket() : socket_; }
 
@@ -190,7 +193,7 @@ private:
     std::shared_ptr<HTTPTransaction> tx_;
     HTTPExchangePlan plan_;
     std::uint64_t generation_ = 0;
-    std::uint64_t served_ = 0;          // exchanges completed on this connection
+    std::uint64_t served_ = 0;  // exchanges completed on this connection
     std::uint64_t lastTransaction_ = 0;
     bool reusedForThis_ = false;
     bool reading_ = false;
@@ -198,7 +201,7 @@ private:
     bool gotResponseBytes_ = false;
     bool bodyBecameReadable_ = false;  // news for the reader since the last notification
     bool overflow_ = false;
-    bool rawBody_ = false;             // the body bypasses the parser
+    bool rawBody_ = false;                       // the body bypasses the parser
     std::optional<std::uint64_t> rawRemaining_;  // for a body with a length
     bool bodySent_ = false;
     bool writing_ = false;

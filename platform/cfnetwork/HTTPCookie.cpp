@@ -1,7 +1,7 @@
 #include "platform/cfnetwork/HTTPCookie.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cctype>
 #include <limits>
 #include <utility>
@@ -271,7 +271,7 @@ std::shared_ptr<HTTPCookie> HTTPCookie::cookieFromSetCookieValue(std::string_vie
 }
 
 std::vector<std::shared_ptr<HTTPCookie>> HTTPCookie::cookiesWithResponseHeaderFields(const HTTPHeaders& headers,
-                                                                                      const URL& url) {
+                                                                                     const URL& url) {
     std::vector<std::shared_ptr<HTTPCookie>> cookies;
     for (const std::string& value : headers.values("Set-Cookie")) {
         if (auto cookie = cookieFromSetCookieValue(value, url)) cookies.push_back(std::move(cookie));
@@ -353,8 +353,7 @@ std::shared_ptr<HTTPCookie> HTTPCookie::cookieWithProperties(const Value::Dictio
         else if (const std::string* s = it2->second.string())
             cookie->expires_ = parseCookieDate(*s);
     }
-    if (auto it = properties.find(kDiscard); it != properties.end() && it->second.boolValue())
-        cookie->expires_.reset();
+    if (auto it = properties.find(kDiscard); it != properties.end() && it->second.boolValue()) cookie->expires_.reset();
     if (auto it = properties.find(kSecure); it != properties.end()) cookie->secure_ = it->second.boolValue();
     if (auto it = properties.find(kHTTPOnly); it != properties.end()) cookie->httpOnly_ = it->second.boolValue();
     if (auto it = properties.find(kVersion); it != properties.end()) cookie->version_ = it->second.intValue();

@@ -31,15 +31,15 @@ public:
     static constexpr std::string_view kDomain = "Domain";
     static constexpr std::string_view kPath = "Path";
     static constexpr std::string_view kOriginURL = "OriginURL";
-    static constexpr std::string_view kExpires = "Expires";        // date, or an HTTP date text
-    static constexpr std::string_view kMaximumAge = "Max-Age";     // seconds, number or text
-    static constexpr std::string_view kSecure = "Secure";          // any true value ("TRUE", true, 1)
+    static constexpr std::string_view kExpires = "Expires";     // date, or an HTTP date text
+    static constexpr std::string_view kMaximumAge = "Max-Age";  // seconds, number or text
+    static constexpr std::string_view kSecure = "Secure";       // any true value ("TRUE", true, 1)
     static constexpr std::string_view kHTTPOnly = "HttpOnly";
-    static constexpr std::string_view kDiscard = "Discard";        // "TRUE": a session cookie despite an expiry
+    static constexpr std::string_view kDiscard = "Discard";  // "TRUE": a session cookie despite an expiry
     static constexpr std::string_view kVersion = "Version";
     static constexpr std::string_view kComment = "Comment";
     static constexpr std::string_view kCommentURL = "CommentURL";
-    static constexpr std::string_view kPort = "Port";              // "80,8080"
+    static constexpr std::string_view kPort = "Port";  // "80,8080"
     // Set by the cookie storage: when the cookie was stored first.
     static constexpr std::string_view kCreated = "Created";
 
@@ -54,7 +54,7 @@ public:
     // the URL's host, names a top-level domain only, or scopes an address
     // literal to anything but itself.
     static std::vector<std::shared_ptr<HTTPCookie>> cookiesWithResponseHeaderFields(const HTTPHeaders& headers,
-                                                                                     const URL& url);
+                                                                                    const URL& url);
     // The same from a dictionary of header fields (name -> text), where
     // several "Set-Cookie" values may have been folded into one text with
     // ", " (split again where a new "name=" begins, never inside an expiry

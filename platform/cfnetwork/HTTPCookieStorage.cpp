@@ -146,8 +146,7 @@ void HTTPCookieStorage::setCookiesForURL(const std::vector<std::shared_ptr<HTTPC
         // label when it has more than two.
         std::string mainHost = Text::lowercase(mainDocumentURL->host());
         auto labels = Text::split(mainHost, ".");
-        std::string domain =
-            labels.size() > 2 ? mainHost.substr(mainHost.find('.') + 1) : mainHost;
+        std::string domain = labels.size() > 2 ? mainHost.substr(mainHost.find('.') + 1) : mainHost;
         if (!hostInDomain(url.host(), domain)) return;
     }
     const Date now = Date::now();
@@ -195,8 +194,7 @@ void HTTPCookieStorage::load() {
         const Value::Dictionary* properties = item.dictionary();
         if (!properties) continue;
         auto cookie = HTTPCookie::cookieWithProperties(*properties);
-        if (cookie && !cookie->isSessionOnly() && !cookie->isExpired(now))
-            entries_.push_back({cookie, ++setCounter_});
+        if (cookie && !cookie->isSessionOnly() && !cookie->isExpired(now)) entries_.push_back({cookie, ++setCounter_});
     }
 }
 

@@ -10,11 +10,22 @@ bool isTokenChar(unsigned char c) {
     if (c >= '0' && c <= '9') return true;
     if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') return true;
     switch (c) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+':
-    case '-': case '.': case '^': case '_': case '`': case '|': case '~':
-        return true;
-    default:
-        return false;
+    case '!':
+    case '#':
+    case '$':
+    case '%':
+    case '&':
+    case '\'':
+    case '*':
+    case '+':
+    case '-':
+    case '.':
+    case '^':
+    case '_':
+    case '`':
+    case '|':
+    case '~': return true;
+    default: return false;
     }
 }
 
@@ -112,7 +123,8 @@ std::vector<std::pair<std::string, std::string>> HTTPHeaders::joined() const {
 bool operator==(const HTTPHeaders& a, const HTTPHeaders& b) {
     if (a.fields_.size() != b.fields_.size()) return false;
     for (std::size_t i = 0; i < a.fields_.size(); ++i) {
-        if (!HTTPHeaders::equalNames(a.fields_[i].name, b.fields_[i].name) || a.fields_[i].values != b.fields_[i].values)
+        if (!HTTPHeaders::equalNames(a.fields_[i].name, b.fields_[i].name) ||
+            a.fields_[i].values != b.fields_[i].values)
             return false;
     }
     return true;

@@ -13,7 +13,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) { return HTTPHea
 HTTPMessage::HTTPMessage(bool request, std::string method, std::optional<URL> url, std::string version)
     : request_(request), method_(std::move(method)), url_(std::move(url)), version_(std::move(version)) {}
 
-std::shared_ptr<HTTPMessage> HTTPMessage::createRequest(std::string_view method, const URL& url, std::string_view version) {
+std::shared_ptr<HTTPMessage> HTTPMessage::createRequest(std::string_view method, const URL& url,
+                                                        std::string_view version) {
     if (!HTTPHeaders::isValidName(method)) return nullptr;  // a method is a token, like a field name
     if (version != kVersion10 && version != kVersion11) return nullptr;
     if (!equalsIgnoringCase(url.scheme(), "http") && !equalsIgnoringCase(url.scheme(), "https")) return nullptr;
@@ -88,9 +89,7 @@ Data HTTPMessage::body() const {
 
 bool HTTPMessage::isSecure() const { return url_ && equalsIgnoringCase(url_->scheme(), "https"); }
 
-std::uint16_t HTTPMessage::port() const {
-    return static_cast<std::uint16_t>(url_ ? url_->effectivePort() : 80);
-}
+std::uint16_t HTTPMessage::port() const { return static_cast<std::uint16_t>(url_ ? url_->effectivePort() : 80); }
 
 std::string HTTPMessage::requestTarget(bool absoluteForm) const {
     if (!url_) return {};
@@ -99,7 +98,8 @@ std::string HTTPMessage::requestTarget(bool absoluteForm) const {
     if (url_->query()) target += "?" + *url_->query();
     if (!absoluteForm) return target;
     std::string scheme = url_->scheme();
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c); });
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c); });
     return scheme + "://" + hostFieldValue() + target;
 }
 

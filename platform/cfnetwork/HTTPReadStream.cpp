@@ -32,7 +32,8 @@ std::shared_ptr<HTTPReadStream> HTTPReadStream::create(std::shared_ptr<HTTPMessa
     return create(std::move(request), nullptr);
 }
 
-std::shared_ptr<HTTPReadStream> HTTPReadStream::create(std::shared_ptr<HTTPMessage> request, std::shared_ptr<InputStream> body) {
+std::shared_ptr<HTTPReadStream> HTTPReadStream::create(std::shared_ptr<HTTPMessage> request,
+                                                       std::shared_ptr<InputStream> body) {
     if (!request || !request->isRequest()) return nullptr;
     auto stream = std::shared_ptr<HTTPReadStream>(new HTTPReadStream(std::move(request), std::move(body)));
     std::weak_ptr<HTTPReadStream> weak = stream;
@@ -149,8 +150,8 @@ bool HTTPReadStream::open() {
         }
         bodyOpen_ = true;
     }
-    auto transaction = HTTPClientCore::shared()->start(
-        request_, std::move(options), std::weak_ptr<HTTPTransactionObserver>(shared_from_this()));
+    auto transaction = HTTPClientCore::shared()->start(request_, std::move(options),
+                                                       std::weak_ptr<HTTPTransactionObserver>(shared_from_this()));
     std::lock_guard lock(mutex_);
     if (!transaction) {
         status_ = Status::Error;

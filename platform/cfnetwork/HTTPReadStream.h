@@ -61,7 +61,8 @@ public:
         kEventErrorOccurred = 8,
         kEventEndEncountered = 16,
     };
-    static constexpr unsigned kDefaultEvents = kEventHasBytesAvailable | kEventErrorOccurred | kEventEndEncountered;  // 26
+    static constexpr unsigned kDefaultEvents =
+        kEventHasBytesAvailable | kEventErrorOccurred | kEventEndEncountered;  // 26
 
     enum class Status { NotOpen = 0, Opening = 1, Open = 2, Reading = 3, AtEnd = 5, Closed = 6, Error = 7 };
 
@@ -79,7 +80,8 @@ public:
 
     // Null when there is no request message.
     static std::shared_ptr<HTTPReadStream> create(std::shared_ptr<HTTPMessage> request);
-    static std::shared_ptr<HTTPReadStream> create(std::shared_ptr<HTTPMessage> request, std::shared_ptr<InputStream> body);
+    static std::shared_ptr<HTTPReadStream> create(std::shared_ptr<HTTPMessage> request,
+                                                  std::shared_ptr<InputStream> body);
 
     ~HTTPReadStream() override;
     HTTPReadStream(const HTTPReadStream&) = delete;

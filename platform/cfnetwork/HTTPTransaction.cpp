@@ -85,7 +85,8 @@ bool HTTPTransaction::isCancelled() const {
 
 bool HTTPTransaction::wantsBody() const {
     std::lock_guard lock(mutex_);
-    return options_.streamedBody && !bodyFinished_ && !error_ && !cancelled_ && !complete_ && sendQueued_ < kSendHighWater;
+    return options_.streamedBody && !bodyFinished_ && !error_ && !cancelled_ && !complete_ &&
+           sendQueued_ < kSendHighWater;
 }
 
 void HTTPTransaction::appendBody(const std::uint8_t* bytes, std::size_t length) {

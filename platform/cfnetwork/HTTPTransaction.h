@@ -135,8 +135,9 @@ private:
     friend class HTTPClientCore;
     friend class HTTPConnection;
 
-    HTTPTransaction(std::shared_ptr<HTTPClientCore> core, std::uint64_t identifier, std::shared_ptr<HTTPMessage> request,
-                    HTTPTransactionOptions options, std::weak_ptr<HTTPTransactionObserver> observer);
+    HTTPTransaction(std::shared_ptr<HTTPClientCore> core, std::uint64_t identifier,
+                    std::shared_ptr<HTTPMessage> request, HTTPTransactionOptions options,
+                    std::weak_ptr<HTTPTransactionObserver> observer);
 
     // Called by the connection on the I/O thread.
     void notify();

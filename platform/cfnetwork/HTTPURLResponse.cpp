@@ -69,10 +69,8 @@ std::optional<std::string> dispositionFilename(const std::optional<std::string>&
 }  // namespace
 
 HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, std::string HTTPVersion, HTTPHeaders headers)
-    : URLResponse(std::move(url), std::nullopt, -1, std::nullopt),
-      statusCode_(statusCode),
-      version_(std::move(HTTPVersion)),
-      headers_(std::move(headers)) {
+    : URLResponse(std::move(url), std::nullopt, -1, std::nullopt), statusCode_(statusCode),
+      version_(std::move(HTTPVersion)), headers_(std::move(headers)) {
     ContentType type = parseContentType(headers_.value("Content-Type"));
     mimeType_ = type.mimeType;
     textEncodingName_ = type.charset;
@@ -95,49 +93,49 @@ Value::Dictionary HTTPURLResponse::allHeaderFields() const {
 
 std::string HTTPURLResponse::localizedStringForStatusCode(int statusCode) {
     switch (statusCode) {
-        case 100: return "continue";
-        case 101: return "switching protocols";
-        case 200: return "no error";
-        case 201: return "created";
-        case 202: return "accepted";
-        case 203: return "non-authoritative information";
-        case 204: return "no content";
-        case 205: return "reset content";
-        case 206: return "partial content";
-        case 300: return "multiple choices";
-        case 301: return "moved permanently";
-        case 302: return "found";
-        case 303: return "see other";
-        case 304: return "not modified";
-        case 305: return "needs proxy";
-        case 307: return "temporarily redirected";
-        case 308: return "permanently redirected";
-        case 400: return "bad request";
-        case 401: return "unauthorized";
-        case 402: return "payment required";
-        case 403: return "forbidden";
-        case 404: return "not found";
-        case 405: return "method not allowed";
-        case 406: return "unacceptable";
-        case 407: return "proxy authentication required";
-        case 408: return "request timed out";
-        case 409: return "conflict";
-        case 410: return "no longer exists";
-        case 411: return "length required";
-        case 412: return "precondition failed";
-        case 413: return "request too large";
-        case 414: return "requested URL too long";
-        case 415: return "unsupported media type";
-        case 416: return "requested range not satisfiable";
-        case 417: return "expectation failed";
-        case 429: return "too many requests";
-        case 500: return "internal server error";
-        case 501: return "unimplemented";
-        case 502: return "bad gateway";
-        case 503: return "service unavailable";
-        case 504: return "gateway timed out";
-        case 505: return "unsupported version";
-        default: break;
+    case 100: return "continue";
+    case 101: return "switching protocols";
+    case 200: return "no error";
+    case 201: return "created";
+    case 202: return "accepted";
+    case 203: return "non-authoritative information";
+    case 204: return "no content";
+    case 205: return "reset content";
+    case 206: return "partial content";
+    case 300: return "multiple choices";
+    case 301: return "moved permanently";
+    case 302: return "found";
+    case 303: return "see other";
+    case 304: return "not modified";
+    case 305: return "needs proxy";
+    case 307: return "temporarily redirected";
+    case 308: return "permanently redirected";
+    case 400: return "bad request";
+    case 401: return "unauthorized";
+    case 402: return "payment required";
+    case 403: return "forbidden";
+    case 404: return "not found";
+    case 405: return "method not allowed";
+    case 406: return "unacceptable";
+    case 407: return "proxy authentication required";
+    case 408: return "request timed out";
+    case 409: return "conflict";
+    case 410: return "no longer exists";
+    case 411: return "length required";
+    case 412: return "precondition failed";
+    case 413: return "request too large";
+    case 414: return "requested URL too long";
+    case 415: return "unsupported media type";
+    case 416: return "requested range not satisfiable";
+    case 417: return "expectation failed";
+    case 429: return "too many requests";
+    case 500: return "internal server error";
+    case 501: return "unimplemented";
+    case 502: return "bad gateway";
+    case 503: return "service unavailable";
+    case 504: return "gateway timed out";
+    case 505: return "unsupported version";
+    default: break;
     }
     if (statusCode >= 100 && statusCode < 200) return "informational";
     if (statusCode >= 200 && statusCode < 300) return "success";
@@ -181,9 +179,9 @@ std::shared_ptr<HTTPURLResponse> HTTPURLResponse::initWithCoder(KeyedUnarchiver&
             if (name && value && name->string() && value->string()) headers.add(*name->string(), *value->string());
         }
     }
-    auto response = std::make_shared<HTTPURLResponse>(*url, coder.decodeInt("statusCode"),
-                                                      coder.decodeString("HTTPVersion").value_or("HTTP/1.1"),
-                                                      std::move(headers));
+    auto response =
+        std::make_shared<HTTPURLResponse>(*url, coder.decodeInt("statusCode"),
+                                          coder.decodeString("HTTPVersion").value_or("HTTP/1.1"), std::move(headers));
     response->expectedContentLength_ = coder.decodeInt64("expectedContentLength");
     return response;
 }

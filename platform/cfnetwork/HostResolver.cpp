@@ -11,7 +11,9 @@
 
 namespace clipora::platform {
 
-void HostResolver::setOverride(const std::string& host, std::uint16_t loopbackPort) { setOverride(host, 0, loopbackPort); }
+void HostResolver::setOverride(const std::string& host, std::uint16_t loopbackPort) {
+    setOverride(host, 0, loopbackPort);
+}
 
 void HostResolver::setOverride(const std::string& host, std::uint16_t urlPort, std::uint16_t loopbackPort) {
     HostTable::set(host, urlPort, loopbackPort);
@@ -27,34 +29,37 @@ std::optional<boost::asio::ip::tcp::endpoint> HostResolver::overrideFor(const st
     return boost::asio::ip::tcp::endpoint(boost::asio::ip::address_v4::loopback(), *loopbackPort);
 }
 
-void HostResolver::resolve(boost::asio::io_context& io, const std::string& host, std::uint16_t port, Completion completion) {
+void HostResolver::resolve(boost::asio::io_context& io, const std::string& host, std::uint16_t port,
+                           Completion completion) {
     if (auto endpoint = overrideFor(host, port)) {
-        boost::asio::post(io, [completion = std::move(completion), e = *endpoint]() { completion(std::nullopt, Endpoints{e}); });
+        boost::asio::post(
+            io, [completion = std::move(completion), e = *endpoint]() { completion(std::nullopt, Endpoints{e}); });
         return;
     }
     boost::system::error_code ec;
     auto address = boost::asio::ip::make_address(host, ec);
     if (!ec) {
-        boost::asio::post(io, [completion = std::move(completion), e = boost::asio::ip::tcp::endpoint(address, port)]() {
-            completion(std::nullopt, Endpoints{e});
-        });
+        boost::asio::post(io,
+                          [completion = std::move(completion), e = boost::asio::ip::tcp::endpoint(address, port)]() {
+                              completion(std::nullopt, Endpoints{e});
+                          });
         return;
     }
     auto resolver = std::make_shared<boost::asio::ip::tcp::resolver>(io);
-    resolver->async_resolve(host, std::to_string(port),
-                            [resolver, host, completion = std::move(completion)](
-                                const boost::system::error_code& error,
-                                boost::asio::ip::tcp::resolver::results_type results) {
-                                if (error || results.empty()) {
-                                    completion(HTTPStreamError::network(HTTPStreamError::kHostNotFound,
-                                                                        "The host " + host + " could not be found"),
-                                               {});
-                                    return;
-                                }
-                                Endpoints endpoints;
-                                for (const auto& r : results) endpoints.push_back(r.endpoint());
-                                completion(std::nullopt, std::move(endpoints));
-                            });
+    resolver->async_resolve(
+        host, std::to_string(port),
+        [resolver, host, completion = std::move(completion)](const boost::system::error_code& error,
+                                                             boost::asio::ip::tcp::resolver::results_type results) {
+            if (error || results.empty()) {
+                completion(HTTPStreamError::network(HTTPStreamError::kHostNotFound,
+                                                    "The host " + host + " could not be found"),
+                           {});
+                return;
+            }
+            Endpoints endpoints;
+            for (const auto& r : results) endpoints.push_back(r.endpoint());
+            completion(std::nullopt, std::move(endpoints));
+        });
 }
 
 }  // namespace clipora::platform

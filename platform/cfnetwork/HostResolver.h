@@ -39,7 +39,8 @@ public:
 
     // Resolves asynchronously on `io`; the completion runs on a thread
     // running `io`. Failure: the network domain, "host not found".
-    static void resolve(boost::asio::io_context& io, const std::string& host, std::uint16_t port, Completion completion);
+    static void resolve(boost::asio::io_context& io, const std::string& host, std::uint16_t port,
+                        Completion completion);
 };
 
 }  // namespace clipora::platform

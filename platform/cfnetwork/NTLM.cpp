@@ -23,10 +23,10 @@ constexpr std::uint16_t kAvTimestamp = 7;
 constexpr std::uint64_t kFileTimeEpochOffset = 11644473600ULL;
 // Flags this side may agree to; everything else the server offers
 // (signing, sealing, key exchange, LM keys) is declined.
-constexpr std::uint32_t kSupportedFlags =
-    NTLM::kNegotiateUnicode | NTLM::kNegotiateOEM | NTLM::kRequestTarget | NTLM::kNegotiateNTLM |
-    NTLM::kNegotiateAlwaysSign | NTLM::kNegotiateExtendedSessionSecurity | NTLM::kNegotiateTargetInfo |
-    NTLM::kNegotiate128 | NTLM::kNegotiate56;
+constexpr std::uint32_t kSupportedFlags = NTLM::kNegotiateUnicode | NTLM::kNegotiateOEM | NTLM::kRequestTarget |
+                                          NTLM::kNegotiateNTLM | NTLM::kNegotiateAlwaysSign |
+                                          NTLM::kNegotiateExtendedSessionSecurity | NTLM::kNegotiateTargetInfo |
+                                          NTLM::kNegotiate128 | NTLM::kNegotiate56;
 
 std::uint16_t read16(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
@@ -96,13 +96,11 @@ Data concat(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
 void desEncrypt(std::span<const std::uint8_t, 7> key56, std::span<const std::uint8_t, 8> block, std::uint8_t* out) {
     std::uint8_t key[8];
     key[0] = key56[0];
-    for (int i = 1; i < 7; ++i)
-        key[i] = static_cast<std::uint8_t>((key56[i - 1] << (8 - i)) | (key56[i] >> i));
+    for (int i = 1; i < 7; ++i) key[i] = static_cast<std::uint8_t>((key56[i - 1] << (8 - i)) | (key56[i] >> i));
     key[7] = static_cast<std::uint8_t>(key56[6] << 1);
     std::uint8_t tripled[24];
     for (int i = 0; i < 3; ++i) std::copy(key, key + 8, tripled + 8 * i);
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
-                                                                            &EVP_CIPHER_CTX_free);
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
     int written = 0;
     if (!context || EVP_EncryptInit_ex(context.get(), EVP_des_ede3_ecb(), nullptr, tripled, nullptr) != 1 ||
         EVP_CIPHER_CTX_set_padding(context.get(), 0) != 1 ||
@@ -174,7 +172,8 @@ std::optional<Data> NTLM::authenticateMessage(const Challenge& challenge, const 
         // With the server's time, the client's time is the server's and no
         // LMv2 response is sent (an all-zero one stands in its place).
         const std::uint64_t time = challenge.timestamp.value_or(fileTime);
-        nt = ntlmv2Response(key, challenge.serverChallenge, ntlmv2ClientBlob(time, clientChallenge, challenge.targetInfo));
+        nt = ntlmv2Response(key, challenge.serverChallenge,
+                            ntlmv2ClientBlob(time, clientChallenge, challenge.targetInfo));
         lm = challenge.timestamp ? Data(24, 0) : lmv2Response(key, challenge.serverChallenge, clientChallenge);
     } else {
         nt = ntlm2SessionResponse(identity.password, challenge.serverChallenge, clientChallenge);

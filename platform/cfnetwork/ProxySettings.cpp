@@ -43,7 +43,8 @@ std::string lowered(std::string_view s) {
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -150,7 +151,9 @@ std::string localAddress() {
     std::string address = "127.0.0.1";
     if (getifaddrs(&list) != 0) return address;
     for (ifaddrs* i = list; i; i = i->ifa_next) {
-        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || (i->ifa_flags & IFF_LOOPBACK) || !(i->ifa_flags & IFF_UP)) continue;
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || (i->ifa_flags & IFF_LOOPBACK) ||
+            !(i->ifa_flags & IFF_UP))
+            continue;
         char text[INET_ADDRSTRLEN];
         auto* in = reinterpret_cast<sockaddr_in*>(i->ifa_addr);
         if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) {
@@ -352,7 +355,8 @@ std::vector<ProxyEntry> ProxySettings::parsePACAnswer(std::string_view answer, c
 }
 
 std::optional<std::vector<ProxyEntry>> ProxySettings::proxiesForPACScript(std::string_view script, const URL& url,
-                                                                          std::optional<Error>* error, double timeLimit) {
+                                                                          std::optional<Error>* error,
+                                                                          double timeLimit) {
     auto fail = [&](std::string text) -> std::optional<std::vector<ProxyEntry>> {
         if (error) *error = HTTPStreamError::network(HTTPStreamError::kPACFileError, std::move(text));
         return std::nullopt;
@@ -364,7 +368,8 @@ std::optional<std::vector<ProxyEntry>> ProxySettings::proxiesForPACScript(std::s
     // standard output.
     int input[2];
     int output[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0) return fail("Cannot run the proxy auto-configuration script");
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0)
+        return fail("Cannot run the proxy auto-configuration script");
     if (::pipe2(output, O_CLOEXEC) != 0) {
         ::close(input[0]);
         ::close(input[1]);

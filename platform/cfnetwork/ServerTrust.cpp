@@ -12,8 +12,8 @@ ServerTrust::Result ServerTrust::evaluate() const {
 }
 
 std::string ServerTrust::description() const {
-    std::string text = "<ServerTrust host=" + peer_.host + " certificates=" +
-                       std::to_string(peer_.certificateChain.size());
+    std::string text =
+        "<ServerTrust host=" + peer_.host + " certificates=" + std::to_string(peer_.certificateChain.size());
     text += peer_.trusted() ? " trusted>" : " untrusted: " + peer_.verifyDescription + ">";
     return text;
 }

@@ -13,7 +13,9 @@ namespace {
 
 std::atomic<std::uint64_t> nextSerial{1};
 
-struct BioFree { void operator()(BIO* p) const { BIO_free(p); } };
+struct BioFree {
+    void operator()(BIO* p) const { BIO_free(p); }
+};
 
 }  // namespace
 
@@ -46,7 +48,8 @@ std::shared_ptr<TLSIdentity> TLSIdentity::fromPKCS12(const Data& archive, const 
 }
 
 std::shared_ptr<TLSIdentity> TLSIdentity::fromPEM(std::string_view certificatesPEM, std::string_view privateKeyPEM) {
-    std::unique_ptr<BIO, BioFree> certBio(BIO_new_mem_buf(certificatesPEM.data(), static_cast<int>(certificatesPEM.size())));
+    std::unique_ptr<BIO, BioFree> certBio(
+        BIO_new_mem_buf(certificatesPEM.data(), static_cast<int>(certificatesPEM.size())));
     std::unique_ptr<BIO, BioFree> keyBio(BIO_new_mem_buf(privateKeyPEM.data(), static_cast<int>(privateKeyPEM.size())));
     if (!certBio || !keyBio) return nullptr;
     X509Ptr cert(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));

@@ -50,8 +50,12 @@ public:
     std::string description() const override;
 
 private:
-    struct X509Free { void operator()(X509* p) const { X509_free(p); } };
-    struct KeyFree { void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); } };
+    struct X509Free {
+        void operator()(X509* p) const { X509_free(p); }
+    };
+    struct KeyFree {
+        void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
+    };
     using X509Ptr = std::unique_ptr<X509, X509Free>;
     using KeyPtr = std::unique_ptr<EVP_PKEY, KeyFree>;
 

@@ -4,11 +4,11 @@
 #include <mutex>
 #include <utility>
 
+#include <openssl/err.h>
+#include <openssl/x509v3.h>
 #include <boost/asio/error.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ssl/error.hpp>
-#include <openssl/err.h>
-#include <openssl/x509v3.h>
 
 #include "platform/cfnetwork/HTTPStreamError.h"
 #include "platform/foundation/Log.h"
@@ -75,8 +75,7 @@ bool TLSTrust::configureContext(SSL_CTX* context, const std::shared_ptr<TLSIdent
     }
     if (identity) {
         if (SSL_CTX_use_certificate(context, identity->certificate()) != 1 ||
-            SSL_CTX_use_PrivateKey(context, identity->privateKey()) != 1 ||
-            SSL_CTX_check_private_key(context) != 1) {
+            SSL_CTX_use_PrivateKey(context, identity->privateKey()) != 1 || SSL_CTX_check_private_key(context) != 1) {
             ERR_clear_error();
             if (problem) *problem = "The client certificate does not match its key";
             return false;
@@ -105,7 +104,8 @@ TLSPeerTrust TLSTrust::peerTrust(SSL* ssl, const std::string& host) {
     TLSPeerTrust trust;
     trust.host = host;
     if (STACK_OF(X509)* chain = SSL_get_peer_cert_chain(ssl)) {
-        for (int i = 0; i < sk_X509_num(chain); ++i) trust.certificateChain.push_back(TLSIdentity::derOf(sk_X509_value(chain, i)));
+        for (int i = 0; i < sk_X509_num(chain); ++i)
+            trust.certificateChain.push_back(TLSIdentity::derOf(sk_X509_value(chain, i)));
     }
     trust.verifyResult = trust.certificateChain.empty() ? X509_V_ERR_UNSPECIFIED : SSL_get_verify_result(ssl);
     trust.verifyDescription = X509_verify_cert_error_string(trust.verifyResult);
@@ -136,12 +136,14 @@ Error TLSTrust::handshakeError(SSL* ssl, const boost::system::error_code& ec) {
     }
     if (ec == boost::asio::error::eof || ec == boost::asio::ssl::error::stream_truncated ||
         ec == boost::asio::error::connection_reset) {
-        return HTTPStreamError::tls(HTTPStreamError::kTLSClosedAbort, "The server closed the connection during the TLS handshake");
+        return HTTPStreamError::tls(HTTPStreamError::kTLSClosedAbort,
+                                    "The server closed the connection during the TLS handshake");
     }
     if (ec.category() == boost::asio::error::get_ssl_category()) {
         int reason = ERR_GET_REASON(static_cast<unsigned long>(ec.value()));
         if (reason >= SSL_AD_REASON_OFFSET) {
-            return HTTPStreamError::tls(HTTPStreamError::kTLSFatalAlert, "The server refused the TLS handshake: " + ec.message());
+            return HTTPStreamError::tls(HTTPStreamError::kTLSFatalAlert,
+                                        "The server refused the TLS handshake: " + ec.message());
         }
         if (reason == SSL_R_CERTIFICATE_VERIFY_FAILED) {
             return HTTPStreamError::tls(HTTPStreamError::kTLSChainNotTrusted, "The certificate is not trusted");

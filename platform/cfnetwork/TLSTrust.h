@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include <boost/system/error_code.hpp>
 #include <openssl/ssl.h>
+#include <boost/system/error_code.hpp>
 
 #include "platform/cfnetwork/TLSIdentity.h"
 #include "platform/foundation/Error.h"
@@ -20,8 +20,8 @@ namespace clipora::platform {
 struct TLSPeerTrust {
     std::string host;
     std::vector<Data> certificateChain;
-    long verifyResult = -1;          // X509_V_OK (0) when chain and name are trusted
-    std::string verifyDescription;   // OpenSSL's text for verifyResult
+    long verifyResult = -1;         // X509_V_OK (0) when chain and name are trusted
+    std::string verifyDescription;  // OpenSSL's text for verifyResult
 
     bool trusted() const { return verifyResult == 0; }
     // The error the core reports when it refuses this peer.

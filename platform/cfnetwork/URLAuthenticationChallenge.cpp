@@ -10,11 +10,8 @@ URLAuthenticationChallenge::URLAuthenticationChallenge(URLProtectionSpace protec
                                                        std::shared_ptr<HTTPURLResponse> failureResponse,
                                                        std::optional<Error> error,
                                                        std::shared_ptr<URLAuthenticationChallengeSender> sender)
-    : protectionSpace_(std::move(protectionSpace)),
-      proposedCredential_(std::move(proposedCredential)),
-      previousFailureCount_(previousFailureCount),
-      failureResponse_(std::move(failureResponse)),
-      error_(std::move(error)),
-      sender_(std::move(sender)) {}
+    : protectionSpace_(std::move(protectionSpace)), proposedCredential_(std::move(proposedCredential)),
+      previousFailureCount_(previousFailureCount), failureResponse_(std::move(failureResponse)),
+      error_(std::move(error)), sender_(std::move(sender)) {}
 
 }  // namespace clipora::platform

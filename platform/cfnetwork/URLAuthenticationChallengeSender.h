@@ -19,8 +19,8 @@ public:
 
     // Goes on with the credential (user and password, the server's trust,
     // or a client identity).
-    virtual void useCredentialForAuthenticationChallenge(const URLCredential& credential,
-                                                         const std::shared_ptr<URLAuthenticationChallenge>& challenge) = 0;
+    virtual void useCredentialForAuthenticationChallenge(
+        const URLCredential& credential, const std::shared_ptr<URLAuthenticationChallenge>& challenge) = 0;
     // Goes on without: a 401/407 response is then delivered as it is; a
     // server's trust is decided by its evaluation alone.
     virtual void continueWithoutCredentialForAuthenticationChallenge(

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <utility>
 
-
 #include "platform/cfnetwork/HTTPClientCore.h"
-#include "platform/cfnetwork/Inflater.h"
 #include "platform/cfnetwork/HTTPCookie.h"
 #include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
 #include "platform/cfnetwork/HostResolver.h"
+#include "platform/cfnetwork/Inflater.h"
 #include "platform/cfnetwork/ProxySettings.h"
 #include "platform/cfnetwork/ServerTrust.h"
 #include "platform/cfnetwork/URLCredentialStorage.h"
@@ -38,37 +37,37 @@ bool isRedirectStatus(int status) {
 }
 
 std::string spaceKey(const URLProtectionSpace& space) {
-    return Text::lowercase(space.host()) + ":" + std::to_string(space.port()) + "|" +
-           space.protocol().value_or("") + "|" + space.proxyType().value_or("") + "|" + space.realm().value_or("");
+    return Text::lowercase(space.host()) + ":" + std::to_string(space.port()) + "|" + space.protocol().value_or("") +
+           "|" + space.proxyType().value_or("") + "|" + space.realm().value_or("");
 }
 
 std::string descriptionFor(std::int64_t code) {
     switch (code) {
-        case Error::kURLErrorCancelled: return "cancelled";
-        case Error::kURLErrorBadURL: return "bad URL";
-        case Error::kURLErrorTimedOut: return "The request timed out.";
-        case Error::kURLErrorUnsupportedURL: return "unsupported URL";
-        case Error::kURLErrorCannotFindHost: return "A server with the specified hostname could not be found.";
-        case Error::kURLErrorCannotConnectToHost: return "Could not connect to the server.";
-        case Error::kURLErrorNetworkConnectionLost: return "The network connection was lost.";
-        case Error::kURLErrorHTTPTooManyRedirects: return "too many HTTP redirects";
-        case Error::kURLErrorNotConnectedToInternet: return "The Internet connection appears to be offline.";
-        case Error::kURLErrorBadServerResponse: return "bad server response";
-        case Error::kURLErrorUserCancelledAuthentication: return "The user cancelled the authentication.";
-        case Error::kURLErrorCannotDecodeContentData: return "cannot decode content data";
-        case URLConnection::kURLErrorCannotDecodeRawData: return "cannot decode raw data";
-        case Error::kURLErrorCannotParseResponse: return "cannot parse response";
-        case URLConnection::kURLErrorRequestBodyStreamExhausted: return "request body stream exhausted";
-        case Error::kURLErrorSecureConnectionFailed:
-            return "An SSL error has occurred and a secure connection to the server cannot be made.";
-        case Error::kURLErrorServerCertificateHasBadDate: return "The certificate for this server has expired.";
-        case Error::kURLErrorServerCertificateUntrusted: return "The certificate for this server is invalid.";
-        case Error::kURLErrorServerCertificateHasUnknownRoot:
-            return "The certificate for this server was signed by an unknown certifying authority.";
-        case Error::kURLErrorServerCertificateNotYetValid: return "The certificate for this server is not yet valid.";
-        case Error::kURLErrorClientCertificateRejected: return "The server did not accept the certificate.";
-        case URLConnection::kURLErrorClientCertificateRequired: return "The server requires a client certificate.";
-        default: return "unknown error";
+    case Error::kURLErrorCancelled: return "cancelled";
+    case Error::kURLErrorBadURL: return "bad URL";
+    case Error::kURLErrorTimedOut: return "The request timed out.";
+    case Error::kURLErrorUnsupportedURL: return "unsupported URL";
+    case Error::kURLErrorCannotFindHost: return "A server with the specified hostname could not be found.";
+    case Error::kURLErrorCannotConnectToHost: return "Could not connect to the server.";
+    case Error::kURLErrorNetworkConnectionLost: return "The network connection was lost.";
+    case Error::kURLErrorHTTPTooManyRedirects: return "too many HTTP redirects";
+    case Error::kURLErrorNotConnectedToInternet: return "The Internet connection appears to be offline.";
+    case Error::kURLErrorBadServerResponse: return "bad server response";
+    case Error::kURLErrorUserCancelledAuthentication: return "The user cancelled the authentication.";
+    case Error::kURLErrorCannotDecodeContentData: return "cannot decode content data";
+    case URLConnection::kURLErrorCannotDecodeRawData: return "cannot decode raw data";
+    case Error::kURLErrorCannotParseResponse: return "cannot parse response";
+    case URLConnection::kURLErrorRequestBodyStreamExhausted: return "request body stream exhausted";
+    case Error::kURLErrorSecureConnectionFailed:
+        return "An SSL error has occurred and a secure connection to the server cannot be made.";
+    case Error::kURLErrorServerCertificateHasBadDate: return "The certificate for this server has expired.";
+    case Error::kURLErrorServerCertificateUntrusted: return "The certificate for this server is invalid.";
+    case Error::kURLErrorServerCertificateHasUnknownRoot:
+        return "The certificate for this server was signed by an unknown certifying authority.";
+    case Error::kURLErrorServerCertificateNotYetValid: return "The certificate for this server is not yet valid.";
+    case Error::kURLErrorClientCertificateRejected: return "The server did not accept the certificate.";
+    case URLConnection::kURLErrorClientCertificateRequired: return "The server requires a client certificate.";
+    default: return "unknown error";
     }
 }
 
@@ -108,8 +107,8 @@ class URLConnection::Sender : public URLAuthenticationChallengeSender {
 public:
     explicit Sender(std::weak_ptr<URLConnection> connection) : connection_(std::move(connection)) {}
 
-    void useCredentialForAuthenticationChallenge(const URLCredential& credential,
-                                                 const std::shared_ptr<URLAuthenticationChallenge>& challenge) override {
+    void useCredentialForAuthenticationChallenge(
+        const URLCredential& credential, const std::shared_ptr<URLAuthenticationChallenge>& challenge) override {
         forward(Answer::Use, credential, challenge);
     }
     void continueWithoutCredentialForAuthenticationChallenge(
@@ -263,9 +262,9 @@ void URLConnection::process() {
     auto self = shared_from_this();
     if (isFinished()) return;
     switch (phase_) {
-        case Phase::Starting: begin(); break;
-        case Phase::Loading: pump(); break;
-        default: break;
+    case Phase::Starting: begin(); break;
+    case Phase::Loading: pump(); break;
+    default: break;
     }
 }
 
@@ -419,9 +418,10 @@ void URLConnection::pump() {
         transaction = transaction_;
     }
     if (proxies) {
-        return startExchange(current_, proxies->empty() || proxies->front().type == ProxyEntry::Type::AutoConfigurationURL
-                                           ? HTTPProxy{}
-                                           : proxies->front().transactionProxy());
+        return startExchange(current_,
+                             proxies->empty() || proxies->front().type == ProxyEntry::Type::AutoConfigurationURL
+                                 ? HTTPProxy{}
+                                 : proxies->front().transactionProxy());
     }
     if (trust) return challengeServerTrust(std::move(*trust));
     if (!transaction) return;
@@ -437,8 +437,7 @@ void URLConnection::pump() {
         if (!head) {
             if (auto error = transaction->error()) {
                 const URL url = current_->url();
-                if (bodyStreamFailed_)
-                    return fail(urlError(Error::kURLErrorUnknown, url, error));
+                if (bodyStreamFailed_) return fail(urlError(Error::kURLErrorUnknown, url, error));
                 if (isSecure(url) && !clientCertificateAsked_ && !clientIdentity_) {
                     // A server that wants a client certificate says so with
                     // an alert, or (TLS 1.3) simply drops the connection
@@ -487,9 +486,8 @@ void URLConnection::feedBody() {
         } else {
             bodyStreamFailed_ = true;
             bodyStreamDone_ = true;
-            transaction->failBody(stream->error().value_or(
-                Error::withDescription(std::string(Error::kURLErrorDomain), Error::kURLErrorUnknown,
-                                       "The request body could not be read")));
+            transaction->failBody(stream->error().value_or(Error::withDescription(
+                std::string(Error::kURLErrorDomain), Error::kURLErrorUnknown, "The request body could not be read")));
             break;
         }
     }
@@ -603,9 +601,10 @@ void URLConnection::drainForNTLM(const std::shared_ptr<HTTPTransaction>& transac
         const std::ptrdiff_t count = transaction->read(scrap, sizeof scrap);
         if (count > 0) continue;
         if (count < 0) {
-            return fail(urlErrorFromStreamError(transaction->error().value_or(HTTPStreamError::network(
-                                                    HTTPStreamError::kConnectionLost, "The network connection was lost")),
-                                                current_->url()));
+            return fail(
+                urlErrorFromStreamError(transaction->error().value_or(HTTPStreamError::network(
+                                            HTTPStreamError::kConnectionLost, "The network connection was lost")),
+                                        current_->url()));
         }
         break;
     }
@@ -647,11 +646,11 @@ void URLConnection::challengePassword(const std::shared_ptr<HTTPMessage>& head) 
     std::string host = Text::lowercase(proxy && !proxy_.isNone() ? proxy_.host : url.host());
     int port = proxy && !proxy_.isNone() ? proxy_.port : url.effectivePort();
     URLProtectionSpace space =
-        proxy ? URLProtectionSpace::proxySpace(host, port,
-                                               isSecure(url) ? URLProtectionSpace::kProxyTypeHTTPS
-                                                             : URLProtectionSpace::kProxyTypeHTTP,
-                                               realm, method)
-              : URLProtectionSpace(host, url.effectivePort(), Text::lowercase(url.scheme()), realm, method);
+        proxy
+            ? URLProtectionSpace::proxySpace(
+                  host, port, isSecure(url) ? URLProtectionSpace::kProxyTypeHTTPS : URLProtectionSpace::kProxyTypeHTTP,
+                  realm, method)
+            : URLProtectionSpace(host, url.effectivePort(), Text::lowercase(url.scheme()), realm, method);
 
     // Credentials of ours that this answer refused count as a failure.
     const std::string key = spaceKey(space);
@@ -699,7 +698,8 @@ void URLConnection::challengeServerTrust(PendingTrust trust) {
     challengeKind_ = ChallengeKind::ServerTrust;
     challengeTrust_ = std::move(trust);
     challengeServerTrust_ = serverTrust;
-    auto challenge = std::make_shared<URLAuthenticationChallenge>(space, std::nullopt, 0, nullptr, std::nullopt, sender_);
+    auto challenge =
+        std::make_shared<URLAuthenticationChallenge>(space, std::nullopt, 0, nullptr, std::nullopt, sender_);
     challenge_ = challenge;
     if (auto d = delegate())
         d->connectionWillSendRequestForAuthenticationChallenge(self, challenge);
@@ -755,7 +755,6 @@ void URLConnection::answerOnLoop(Answer kind, const std::optional<URLCredential>
         {mode});
 }
 
-
 void URLConnection::answer(Answer kind, const std::optional<URLCredential>& givenCredential,
                            const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
     if (isFinished() || !challenge_ || challenge != challenge_) return;
@@ -776,64 +775,63 @@ void URLConnection::answer(Answer kind, const std::optional<URLCredential>& give
     if (kind == Answer::Reject) kind = Answer::ContinueWithout;
 
     switch (challengeKind_) {
-        case ChallengeKind::ServerTrust: {
-            PendingTrust trust = std::move(*challengeTrust_);
-            challengeTrust_.reset();
-            auto serverTrust = std::move(challengeServerTrust_);
-            if (kind == Answer::Cancel) {
-                trust.answer(false);
-                return fail(urlError(Error::kURLErrorUserCancelledAuthentication, url));
-            }
-            // Whatever the answer, a server whose certificate does not
-            // verify is not talked to: accepting it would let anyone on the
-            // path read and change the exchange.
-            if (!serverTrust->isTrusted()) {
-                trust.answer(false);
-                Error reason = trust.peer.error();
-                return fail(urlErrorFromStreamError(reason, url));
-            }
-            trust.answer(true);
-            trustedGeneration_ = trust.generation;
-            return pump();
+    case ChallengeKind::ServerTrust: {
+        PendingTrust trust = std::move(*challengeTrust_);
+        challengeTrust_.reset();
+        auto serverTrust = std::move(challengeServerTrust_);
+        if (kind == Answer::Cancel) {
+            trust.answer(false);
+            return fail(urlError(Error::kURLErrorUserCancelledAuthentication, url));
         }
-        case ChallengeKind::ClientCertificate: {
-            if (kind == Answer::Use && credential && credential->identity()) {
-                auto identity = credential->identity();
-                if (!credential->certificates().empty())
-                    if (auto withChain = identity->withChainCertificates(credential->certificates()))
-                        identity = withChain;
-                clientIdentity_ = identity;
-                if (credential->persistence() != URLCredential::Persistence::None)
-                    URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(
-                        *credential, challenge->protectionSpace());
-                return sendRequest(current_);
-            }
-            if (kind == Answer::Cancel) return fail(urlError(Error::kURLErrorUserCancelledAuthentication, url));
-            if (!clientCertificateCertain_ && clientCertificateError_)
-                return fail(urlErrorFromStreamError(*clientCertificateError_, url));
-            return fail(urlError(kURLErrorClientCertificateRequired, url, clientCertificateError_));
+        // Whatever the answer, a server whose certificate does not
+        // verify is not talked to: accepting it would let anyone on the
+        // path read and change the exchange.
+        if (!serverTrust->isTrusted()) {
+            trust.answer(false);
+            Error reason = trust.peer.error();
+            return fail(urlErrorFromStreamError(reason, url));
         }
-        case ChallengeKind::Password: {
-            auto head = std::move(challengeHead_);
-            auto authentication = std::move(challengeAuthentication_);
-            if (kind == Answer::Cancel) return fail(urlError(Error::kURLErrorUserCancelledAuthentication, url));
-            if (kind == Answer::Use && credential && credential->password() && authentication) {
-                const URLProtectionSpace& space = challenge->protectionSpace();
-                const std::string key = spaceKey(space);
-                std::erase_if(applied_, [&](const AppliedAuthentication& a) {
-                    return spaceKey(a.space) == key && a.space.isProxy() == space.isProxy();
-                });
-                applied_.push_back({authentication, *credential, space, url});
-                if (credential->persistence() != URLCredential::Persistence::None)
-                    credentialToStore_ = std::make_pair(*credential, space);
-                dropTransaction();
-                return sendRequest(current_);
-            }
-            // Without credentials the 401/407 is the answer.
-            deliverResponse(head);
-            if (!isFinished()) pump();
-            return;
+        trust.answer(true);
+        trustedGeneration_ = trust.generation;
+        return pump();
+    }
+    case ChallengeKind::ClientCertificate: {
+        if (kind == Answer::Use && credential && credential->identity()) {
+            auto identity = credential->identity();
+            if (!credential->certificates().empty())
+                if (auto withChain = identity->withChainCertificates(credential->certificates())) identity = withChain;
+            clientIdentity_ = identity;
+            if (credential->persistence() != URLCredential::Persistence::None)
+                URLCredentialStorage::sharedCredentialStorage()->setDefaultCredentialForProtectionSpace(
+                    *credential, challenge->protectionSpace());
+            return sendRequest(current_);
         }
+        if (kind == Answer::Cancel) return fail(urlError(Error::kURLErrorUserCancelledAuthentication, url));
+        if (!clientCertificateCertain_ && clientCertificateError_)
+            return fail(urlErrorFromStreamError(*clientCertificateError_, url));
+        return fail(urlError(kURLErrorClientCertificateRequired, url, clientCertificateError_));
+    }
+    case ChallengeKind::Password: {
+        auto head = std::move(challengeHead_);
+        auto authentication = std::move(challengeAuthentication_);
+        if (kind == Answer::Cancel) return fail(urlError(Error::kURLErrorUserCancelledAuthentication, url));
+        if (kind == Answer::Use && credential && credential->password() && authentication) {
+            const URLProtectionSpace& space = challenge->protectionSpace();
+            const std::string key = spaceKey(space);
+            std::erase_if(applied_, [&](const AppliedAuthentication& a) {
+                return spaceKey(a.space) == key && a.space.isProxy() == space.isProxy();
+            });
+            applied_.push_back({authentication, *credential, space, url});
+            if (credential->persistence() != URLCredential::Persistence::None)
+                credentialToStore_ = std::make_pair(*credential, space);
+            dropTransaction();
+            return sendRequest(current_);
+        }
+        // Without credentials the 401/407 is the answer.
+        deliverResponse(head);
+        if (!isFinished()) pump();
+        return;
+    }
     }
 }
 
@@ -843,7 +841,8 @@ void URLConnection::deliverResponse(const std::shared_ptr<HTTPMessage>& head) {
     const std::string method = Text::uppercase(current_->HTTPMethod());
     const int status = head->responseStatusCode();
     const bool hasBody = method != "HEAD" && status != 204 && status != 304 && status >= 200;
-    std::string coding = Text::lowercase(Text::trimWhitespaceAndNewlines(head->headerFieldValue("Content-Encoding").value_or("")));
+    std::string coding =
+        Text::lowercase(Text::trimWhitespaceAndNewlines(head->headerFieldValue("Content-Encoding").value_or("")));
     inflater_.reset();
     if (hasBody && (coding == "gzip" || coding == "x-gzip"))
         inflater_ = std::make_unique<Inflater>(Inflater::Format::GzipOrZlib);
@@ -965,7 +964,8 @@ void URLConnection::stopEverything() {
 
 // --- Errors -----------------------------------------------------------------
 
-Error URLConnection::urlError(std::int64_t code, const std::optional<URL>& url, const std::optional<Error>& underlying) {
+Error URLConnection::urlError(std::int64_t code, const std::optional<URL>& url,
+                              const std::optional<Error>& underlying) {
     Error error = Error::withDescription(std::string(Error::kURLErrorDomain), code, descriptionFor(code));
     if (url) error.setUserInfoValue(std::string(Error::kURLKey), url->absoluteString());
     if (underlying) error.setUnderlyingError(*underlying);
@@ -978,42 +978,42 @@ Error URLConnection::urlErrorFromStreamError(const Error& streamError, const std
     const std::int64_t c = streamError.code();
     if (streamError.domain() == HTTPStreamError::kPOSIXDomain) {
         switch (c) {
-            case HTTPStreamError::kTimedOut: code = Error::kURLErrorTimedOut; break;
-            case HTTPStreamError::kConnectionRefused:
-            case HTTPStreamError::kHostUnreachable: code = Error::kURLErrorCannotConnectToHost; break;
-            case HTTPStreamError::kNetworkUnreachable: code = Error::kURLErrorNotConnectedToInternet; break;
-            default: code = Error::kURLErrorNetworkConnectionLost; break;
+        case HTTPStreamError::kTimedOut: code = Error::kURLErrorTimedOut; break;
+        case HTTPStreamError::kConnectionRefused:
+        case HTTPStreamError::kHostUnreachable: code = Error::kURLErrorCannotConnectToHost; break;
+        case HTTPStreamError::kNetworkUnreachable: code = Error::kURLErrorNotConnectedToInternet; break;
+        default: code = Error::kURLErrorNetworkConnectionLost; break;
         }
     } else if (streamError.domain() == HTTPStreamError::kNetworkDomain) {
         switch (c) {
-            case HTTPStreamError::kHostNotFound:
-            case HTTPStreamError::kHostLookupFailed: code = Error::kURLErrorCannotFindHost; break;
-            case HTTPStreamError::kConnectionLost: code = Error::kURLErrorNetworkConnectionLost; break;
-            case HTTPStreamError::kParseFailure:
-                // A connection that closed before the response was whole is
-                // a lost connection; anything else is a response not read.
-                code = Text::containsCaseInsensitive(streamError.localizedDescription(), "closed")
-                           ? Error::kURLErrorNetworkConnectionLost
-                           : Error::kURLErrorCannotParseResponse;
-                break;
-            case HTTPStreamError::kBadURL: code = Error::kURLErrorBadURL; break;
-            case HTTPStreamError::kProxyConnectionFailure:
-            case HTTPStreamError::kHTTPSProxyConnectionFailure:
-            case HTTPStreamError::kSOCKSUnsupportedServerVersion:
-            case HTTPStreamError::kSOCKS5BadState:
-            case HTTPStreamError::kSOCKS5BadResponseAddress:
-            case HTTPStreamError::kSOCKS5NoAcceptableMethod: code = Error::kURLErrorCannotConnectToHost; break;
-            default: code = Error::kURLErrorUnknown; break;
+        case HTTPStreamError::kHostNotFound:
+        case HTTPStreamError::kHostLookupFailed: code = Error::kURLErrorCannotFindHost; break;
+        case HTTPStreamError::kConnectionLost: code = Error::kURLErrorNetworkConnectionLost; break;
+        case HTTPStreamError::kParseFailure:
+            // A connection that closed before the response was whole is
+            // a lost connection; anything else is a response not read.
+            code = Text::containsCaseInsensitive(streamError.localizedDescription(), "closed")
+                       ? Error::kURLErrorNetworkConnectionLost
+                       : Error::kURLErrorCannotParseResponse;
+            break;
+        case HTTPStreamError::kBadURL: code = Error::kURLErrorBadURL; break;
+        case HTTPStreamError::kProxyConnectionFailure:
+        case HTTPStreamError::kHTTPSProxyConnectionFailure:
+        case HTTPStreamError::kSOCKSUnsupportedServerVersion:
+        case HTTPStreamError::kSOCKS5BadState:
+        case HTTPStreamError::kSOCKS5BadResponseAddress:
+        case HTTPStreamError::kSOCKS5NoAcceptableMethod: code = Error::kURLErrorCannotConnectToHost; break;
+        default: code = Error::kURLErrorUnknown; break;
         }
     } else if (HTTPStreamError::isTLSError(streamError)) {
         switch (c) {
-            case HTTPStreamError::kTLSChainNotTrusted:
-            case HTTPStreamError::kTLSBadCertificate: code = Error::kURLErrorServerCertificateUntrusted; break;
-            case HTTPStreamError::kTLSUnknownRoot:
-            case HTTPStreamError::kTLSNoRoot: code = Error::kURLErrorServerCertificateHasUnknownRoot; break;
-            case HTTPStreamError::kTLSCertificateExpired: code = Error::kURLErrorServerCertificateHasBadDate; break;
-            case HTTPStreamError::kTLSCertificateNotYetValid: code = Error::kURLErrorServerCertificateNotYetValid; break;
-            default: code = Error::kURLErrorSecureConnectionFailed; break;
+        case HTTPStreamError::kTLSChainNotTrusted:
+        case HTTPStreamError::kTLSBadCertificate: code = Error::kURLErrorServerCertificateUntrusted; break;
+        case HTTPStreamError::kTLSUnknownRoot:
+        case HTTPStreamError::kTLSNoRoot: code = Error::kURLErrorServerCertificateHasUnknownRoot; break;
+        case HTTPStreamError::kTLSCertificateExpired: code = Error::kURLErrorServerCertificateHasBadDate; break;
+        case HTTPStreamError::kTLSCertificateNotYetValid: code = Error::kURLErrorServerCertificateNotYetValid; break;
+        default: code = Error::kURLErrorSecureConnectionFailed; break;
         }
     }
     return urlError(code, url, streamError);

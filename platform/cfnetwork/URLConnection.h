@@ -85,8 +85,8 @@ public:
     static const std::string& kSynchronousMode;
 
     // Made and started at once in the current run loop's default mode.
-    static std::shared_ptr<URLConnection> connectionWithRequestDelegate(const URLRequest& request,
-                                                                        std::shared_ptr<URLConnectionDelegate> delegate);
+    static std::shared_ptr<URLConnection> connectionWithRequestDelegate(
+        const URLRequest& request, std::shared_ptr<URLConnectionDelegate> delegate);
     // Made, and started at once in the current run loop's default mode when
     // `startImmediately`; otherwise schedule it and call start().
     static std::shared_ptr<URLConnection> create(const URLRequest& request,

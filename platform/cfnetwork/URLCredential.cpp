@@ -15,8 +15,8 @@ URLCredential URLCredential::credentialForTrust(std::shared_ptr<ServerTrust> tru
 }
 
 URLCredential URLCredential::credentialWithIdentityCertificatesPersistence(std::shared_ptr<TLSIdentity> identity,
-                                                                          std::vector<Data> certificates,
-                                                                          Persistence persistence) {
+                                                                           std::vector<Data> certificates,
+                                                                           Persistence persistence) {
     URLCredential credential;
     credential.identity_ = std::move(identity);
     credential.certificates_ = std::move(certificates);

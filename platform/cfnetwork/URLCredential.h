@@ -34,8 +34,8 @@ public:
     // A client identity; `certificates` (DER) go along after the identity's
     // own chain.
     static URLCredential credentialWithIdentityCertificatesPersistence(std::shared_ptr<TLSIdentity> identity,
-                                                                        std::vector<Data> certificates,
-                                                                        Persistence persistence);
+                                                                       std::vector<Data> certificates,
+                                                                       Persistence persistence);
 
     // Empty for trust and identity credentials.
     const std::string& user() const { return user_; }

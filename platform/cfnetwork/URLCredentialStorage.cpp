@@ -47,12 +47,14 @@ bool URLCredentialStorage::sameSpace(const URLProtectionSpace& a, const URLProte
 }
 
 URLCredentialStorage::Record* URLCredentialStorage::findLocked(const URLProtectionSpace& space) {
-    auto it = std::find_if(records_.begin(), records_.end(), [&](const Record& r) { return sameSpace(r.space, space); });
+    auto it =
+        std::find_if(records_.begin(), records_.end(), [&](const Record& r) { return sameSpace(r.space, space); });
     return it == records_.end() ? nullptr : &*it;
 }
 
 const URLCredentialStorage::Record* URLCredentialStorage::findLocked(const URLProtectionSpace& space) const {
-    auto it = std::find_if(records_.begin(), records_.end(), [&](const Record& r) { return sameSpace(r.space, space); });
+    auto it =
+        std::find_if(records_.begin(), records_.end(), [&](const Record& r) { return sameSpace(r.space, space); });
     return it == records_.end() ? nullptr : &*it;
 }
 

@@ -8,10 +8,7 @@ namespace clipora::platform {
 
 URLProtectionSpace::URLProtectionSpace(std::string host, int port, std::string protocol,
                                        std::optional<std::string> realm, std::string_view authenticationMethod)
-    : host_(std::move(host)),
-      port_(port),
-      protocol_(std::move(protocol)),
-      realm_(std::move(realm)),
+    : host_(std::move(host)), port_(port), protocol_(std::move(protocol)), realm_(std::move(realm)),
       authenticationMethod_(authenticationMethod) {}
 
 URLProtectionSpace URLProtectionSpace::proxySpace(std::string host, int port, std::string_view proxyType,
@@ -27,8 +24,8 @@ URLProtectionSpace URLProtectionSpace::proxySpace(std::string host, int port, st
 }
 
 bool URLProtectionSpace::receivesCredentialSecurely() const {
-    if (authenticationMethod_ == kAuthenticationMethodHTTPDigest || authenticationMethod_ == kAuthenticationMethodNTLM ||
-        authenticationMethod_ == kAuthenticationMethodNegotiate ||
+    if (authenticationMethod_ == kAuthenticationMethodHTTPDigest ||
+        authenticationMethod_ == kAuthenticationMethodNTLM || authenticationMethod_ == kAuthenticationMethodNegotiate ||
         authenticationMethod_ == kAuthenticationMethodClientCertificate ||
         authenticationMethod_ == kAuthenticationMethodServerTrust)
         return true;

@@ -89,7 +89,8 @@ std::shared_ptr<URLRequest> URLRequest::initWithCoder(KeyedUnarchiver& coder) {
         for (const Value& pair : *fields->array()) {
             const Value* name = pair.at(0);
             const Value* value = pair.at(1);
-            if (name && value && name->string() && value->string()) request->headers_.set(*name->string(), *value->string());
+            if (name && value && name->string() && value->string())
+                request->headers_.set(*name->string(), *value->string());
         }
     }
     if (auto body = coder.decodeData("body")) request->body_ = std::move(*body);

@@ -46,7 +46,7 @@ public:
     URLRequest(URL url, CachePolicy cachePolicy, double timeoutInterval);
     static std::shared_ptr<URLRequest> requestWithURL(const URL& url) { return std::make_shared<URLRequest>(url); }
     static std::shared_ptr<URLRequest> requestWithURLCachePolicyTimeoutInterval(const URL& url, CachePolicy policy,
-                                                                                  double timeoutInterval) {
+                                                                                double timeoutInterval) {
         return std::make_shared<URLRequest>(url, policy, timeoutInterval);
     }
     std::shared_ptr<URLRequest> copy() const { return std::make_shared<URLRequest>(*this); }

@@ -19,9 +19,7 @@ const bool gRegistered = [] {
 
 URLResponse::URLResponse(URL url, std::optional<std::string> MIMEType, std::int64_t expectedContentLength,
                          std::optional<std::string> textEncodingName)
-    : url_(std::move(url)),
-      mimeType_(std::move(MIMEType)),
-      expectedContentLength_(expectedContentLength),
+    : url_(std::move(url)), mimeType_(std::move(MIMEType)), expectedContentLength_(expectedContentLength),
       textEncodingName_(std::move(textEncodingName)) {}
 
 std::string URLResponse::suggestedFilename() const {

@@ -79,20 +79,20 @@ std::optional<Data> Base64::decode(std::string_view text) {
         }
     }
     switch (inGroup) {
-        case 0:
-            if (padding != 0) return std::nullopt;
-            break;
-        case 2:
-            if (padding != 0 && padding != 2) return std::nullopt;
-            out.push_back(static_cast<std::uint8_t>(group >> 4));
-            break;
-        case 3:
-            if (padding != 0 && padding != 1) return std::nullopt;
-            out.push_back(static_cast<std::uint8_t>(group >> 10));
-            out.push_back(static_cast<std::uint8_t>(group >> 2));
-            break;
-        default:  // a lone final character carries less than one byte
-            return std::nullopt;
+    case 0:
+        if (padding != 0) return std::nullopt;
+        break;
+    case 2:
+        if (padding != 0 && padding != 2) return std::nullopt;
+        out.push_back(static_cast<std::uint8_t>(group >> 4));
+        break;
+    case 3:
+        if (padding != 0 && padding != 1) return std::nullopt;
+        out.push_back(static_cast<std::uint8_t>(group >> 10));
+        out.push_back(static_cast<std::uint8_t>(group >> 2));
+        break;
+    default:  // a lone final character carries less than one byte
+        return std::nullopt;
     }
     return out;
 }

@@ -151,7 +151,6 @@ void poolRelease(PoolCache& cache, std::size_t blockSize, void* p) {
     ++cache.currentCount;
 }
 
-
 std::size_t poolBlocksCarved(std::size_t blockSize) {
     PoolDepot& depot = depotFor(blockSize);
     const std::lock_guard lock(depot.mutex);

@@ -26,9 +26,9 @@ struct PoolBlock {
 // the thread's end is noticed by a separate object (BlockPool.cpp).
 struct PoolCache {
     enum State : unsigned char { kUnregistered, kLive, kEnded };
-    PoolBlock* current;           // blocks handed out first
+    PoolBlock* current;  // blocks handed out first
     std::size_t currentCount;
-    PoolBlock* spare;             // a full batch, or nullptr
+    PoolBlock* spare;  // a full batch, or nullptr
     State state;
 };
 

@@ -103,8 +103,7 @@ const StringsTable::Entries* Bundle::stringsTable(std::string_view table) const 
     return it->second ? &*it->second : nullptr;
 }
 
-std::string Bundle::localizedString(std::string_view key, std::string_view defaultValue,
-                                    std::string_view table) const {
+std::string Bundle::localizedString(std::string_view key, std::string_view defaultValue, std::string_view table) const {
     if (table.empty()) table = kDefaultStringsTable;
     if (const StringsTable::Entries* entries = stringsTable(table)) {
         auto it = entries->find(key);

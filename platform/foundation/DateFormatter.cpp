@@ -16,8 +16,7 @@ constexpr const char* kShortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun"
 constexpr const char* kLongMonths[] = {"January", "February", "March",     "April",   "May",      "June",
                                        "July",    "August",   "September", "October", "November", "December"};
 constexpr const char* kShortWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr const char* kLongWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                         "Thursday", "Friday", "Saturday"};
+constexpr const char* kLongWeekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 // Broken-down time in some zone.
 struct Fields {
@@ -47,8 +46,7 @@ long long daysFromCivil(long long y, int m, int d) {
 
 int daysInMonth(long long y, int m) {
     using namespace std::chrono;
-    return static_cast<int>(
-        unsigned((year{static_cast<int>(y)} / month{static_cast<unsigned>(m)} / last).day()));
+    return static_cast<int>(unsigned((year{static_cast<int>(y)} / month{static_cast<unsigned>(m)} / last).day()));
 }
 
 // Fields of a UTC second count shifted by `offset`.
@@ -109,9 +107,17 @@ bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 
 bool isNumericLetter(char letter, int count) {
     switch (letter) {
-        case 'y': case 'd': case 'H': case 'h': case 'K': case 'k': case 'm': case 's': case 'S': return true;
-        case 'M': return count <= 2;
-        default: return false;
+    case 'y':
+    case 'd':
+    case 'H':
+    case 'h':
+    case 'K':
+    case 'k':
+    case 'm':
+    case 's':
+    case 'S': return true;
+    case 'M': return count <= 2;
+    default: return false;
     }
 }
 
@@ -267,63 +273,63 @@ std::string DateFormatter::stringFromDate(Date date) const {
     std::string out;
     for (const Token& t : tokens_) {
         switch (t.letter) {
-            case 0: out += t.literal; break;
-            case 'y': out += t.count == 2 ? pad(((f.year % 100) + 100) % 100, 2) : pad(f.year, t.count); break;
-            case 'M':
-                if (t.count >= 4) {
-                    out += kLongMonths[f.month - 1];
-                } else if (t.count == 3) {
-                    out += kShortMonths[f.month - 1];
-                } else {
-                    out += pad(f.month, t.count);
-                }
-                break;
-            case 'd': out += pad(f.day, t.count); break;
-            case 'E': out += t.count >= 4 ? kLongWeekdays[f.weekday] : kShortWeekdays[f.weekday]; break;
-            case 'a': out += f.hour < 12 ? amSymbol_ : pmSymbol_; break;
-            case 'H': out += pad(f.hour, t.count); break;
-            case 'h': out += pad(f.hour % 12 == 0 ? 12 : f.hour % 12, t.count); break;
-            case 'K': out += pad(f.hour % 12, t.count); break;
-            case 'k': out += pad(f.hour == 0 ? 24 : f.hour, t.count); break;
-            case 'm': out += pad(f.minute, t.count); break;
-            case 's': out += pad(f.second, t.count); break;
-            case 'S': {
-                // Truncate, so that a formatted time never rounds up into the next second.
-                double scaled = std::floor(f.fraction * std::pow(10.0, std::min(t.count, 15)));
-                out += pad(static_cast<long long>(scaled), std::min(t.count, 15));
-                for (int extra = 15; extra < t.count; ++extra) out += '0';
+        case 0: out += t.literal; break;
+        case 'y': out += t.count == 2 ? pad(((f.year % 100) + 100) % 100, 2) : pad(f.year, t.count); break;
+        case 'M':
+            if (t.count >= 4) {
+                out += kLongMonths[f.month - 1];
+            } else if (t.count == 3) {
+                out += kShortMonths[f.month - 1];
+            } else {
+                out += pad(f.month, t.count);
+            }
+            break;
+        case 'd': out += pad(f.day, t.count); break;
+        case 'E': out += t.count >= 4 ? kLongWeekdays[f.weekday] : kShortWeekdays[f.weekday]; break;
+        case 'a': out += f.hour < 12 ? amSymbol_ : pmSymbol_; break;
+        case 'H': out += pad(f.hour, t.count); break;
+        case 'h': out += pad(f.hour % 12 == 0 ? 12 : f.hour % 12, t.count); break;
+        case 'K': out += pad(f.hour % 12, t.count); break;
+        case 'k': out += pad(f.hour == 0 ? 24 : f.hour, t.count); break;
+        case 'm': out += pad(f.minute, t.count); break;
+        case 's': out += pad(f.second, t.count); break;
+        case 'S': {
+            // Truncate, so that a formatted time never rounds up into the next second.
+            double scaled = std::floor(f.fraction * std::pow(10.0, std::min(t.count, 15)));
+            out += pad(static_cast<long long>(scaled), std::min(t.count, 15));
+            for (int extra = 15; extra < t.count; ++extra) out += '0';
+            break;
+        }
+        case 'z':
+            if (f.offset == 0 && !zone_.local) {
+                out += "GMT";
+            } else if (zone_.local && !f.zoneName.empty()) {
+                out += f.zoneName;
+            } else {
+                out += "GMT" + offsetText(f.offset, true);
+            }
+            break;
+        case 'Z':
+            if (t.count == 4) {
+                out += "GMT" + offsetText(f.offset, true);
+            } else if (t.count >= 5) {
+                out += f.offset == 0 ? "Z" : offsetText(f.offset, true);
+            } else {
+                out += offsetText(f.offset, false);
+            }
+            break;
+        case 'X':
+        case 'x': {
+            if (t.letter == 'X' && f.offset == 0) {
+                out += 'Z';
                 break;
             }
-            case 'z':
-                if (f.offset == 0 && !zone_.local) {
-                    out += "GMT";
-                } else if (zone_.local && !f.zoneName.empty()) {
-                    out += f.zoneName;
-                } else {
-                    out += "GMT" + offsetText(f.offset, true);
-                }
-                break;
-            case 'Z':
-                if (t.count == 4) {
-                    out += "GMT" + offsetText(f.offset, true);
-                } else if (t.count >= 5) {
-                    out += f.offset == 0 ? "Z" : offsetText(f.offset, true);
-                } else {
-                    out += offsetText(f.offset, false);
-                }
-                break;
-            case 'X':
-            case 'x': {
-                if (t.letter == 'X' && f.offset == 0) {
-                    out += 'Z';
-                    break;
-                }
-                std::string text = offsetText(f.offset, t.count >= 3);
-                if (t.count == 1 && f.offset % 3600 == 0) text.resize(3);
-                out += text;
-                break;
-            }
-            default: out += std::string(static_cast<std::size_t>(t.count), t.letter);
+            std::string text = offsetText(f.offset, t.count >= 3);
+            if (t.count == 1 && f.offset % 3600 == 0) text.resize(3);
+            out += text;
+            break;
+        }
+        default: out += std::string(static_cast<std::size_t>(t.count), t.letter);
         }
     }
     return out;
@@ -361,123 +367,122 @@ std::optional<Date> DateFormatter::dateFromString(std::string_view input) const 
             return adjacentNumber ? r.number(count, count) : r.number(1, std::max(count, maxDigits));
         };
         switch (t.letter) {
-            case 'y': {
-                std::size_t start = r.at;
-                auto y = t.count == 2 ? r.number(2, 2) : numberField(4);
-                if (!y) return std::nullopt;
-                f.year = *y;
-                if (t.count == 2 && r.at - start == 2) {
-                    int windowStart = currentYear() - 80;
-                    long long candidate = windowStart - ((windowStart % 100) + 100) % 100 + *y;
-                    if (candidate < windowStart) candidate += 100;
-                    f.year = candidate;
-                }
-                break;
+        case 'y': {
+            std::size_t start = r.at;
+            auto y = t.count == 2 ? r.number(2, 2) : numberField(4);
+            if (!y) return std::nullopt;
+            f.year = *y;
+            if (t.count == 2 && r.at - start == 2) {
+                int windowStart = currentYear() - 80;
+                long long candidate = windowStart - ((windowStart % 100) + 100) % 100 + *y;
+                if (candidate < windowStart) candidate += 100;
+                f.year = candidate;
             }
-            case 'M': {
-                std::optional<int> month;
-                if (t.count >= 3) {
-                    if (auto m = r.name(kLongMonths)) {
-                        month = *m + 1;
-                    } else if (auto s = r.name(kShortMonths)) {
-                        month = *s + 1;
-                    }
-                } else if (auto n = numberField(2)) {
-                    month = static_cast<int>(*n);
+            break;
+        }
+        case 'M': {
+            std::optional<int> month;
+            if (t.count >= 3) {
+                if (auto m = r.name(kLongMonths)) {
+                    month = *m + 1;
+                } else if (auto s = r.name(kShortMonths)) {
+                    month = *s + 1;
                 }
-                if (!month || *month < 1 || *month > 12) return std::nullopt;
-                f.month = *month;
-                break;
+            } else if (auto n = numberField(2)) {
+                month = static_cast<int>(*n);
             }
-            case 'E':
-                if (!r.name(kLongWeekdays) && !r.name(kShortWeekdays)) return std::nullopt;
-                break;
-            case 'a':
-                if (r.word(amSymbol_)) {
-                    pm = false;
-                } else if (r.word(pmSymbol_)) {
-                    pm = true;
-                } else {
-                    return std::nullopt;
-                }
-                sawAmPm = true;
-                break;
-            case 'd':
-            case 'H':
-            case 'h':
-            case 'K':
-            case 'k':
-            case 'm':
-            case 's': {
-                auto n = numberField(2);
-                if (!n || *n > 99) return std::nullopt;
-                int v = static_cast<int>(*n);
-                if (t.letter == 'd') {
-                    f.day = v;
-                } else if (t.letter == 'm') {
-                    if (v > 59) return std::nullopt;
-                    f.minute = v;
-                } else if (t.letter == 's') {
-                    if (v > 59) return std::nullopt;
-                    f.second = v;
-                } else {
-                    hourField = v;
-                    hourLetter = t.letter;
-                    hour12 = t.letter == 'h' || t.letter == 'K';
-                }
-                break;
+            if (!month || *month < 1 || *month > 12) return std::nullopt;
+            f.month = *month;
+            break;
+        }
+        case 'E':
+            if (!r.name(kLongWeekdays) && !r.name(kShortWeekdays)) return std::nullopt;
+            break;
+        case 'a':
+            if (r.word(amSymbol_)) {
+                pm = false;
+            } else if (r.word(pmSymbol_)) {
+                pm = true;
+            } else {
+                return std::nullopt;
             }
-            case 'S': {
-                std::size_t start = r.at;
-                while (isDigit(r.peek())) ++r.at;
-                if (r.at == start) return std::nullopt;
-                std::string digits(trimmed.substr(start, std::min<std::size_t>(r.at - start, 15)));
-                f.fraction = static_cast<double>(std::stoll(digits)) / std::pow(10.0, double(digits.size()));
-                break;
+            sawAmPm = true;
+            break;
+        case 'd':
+        case 'H':
+        case 'h':
+        case 'K':
+        case 'k':
+        case 'm':
+        case 's': {
+            auto n = numberField(2);
+            if (!n || *n > 99) return std::nullopt;
+            int v = static_cast<int>(*n);
+            if (t.letter == 'd') {
+                f.day = v;
+            } else if (t.letter == 'm') {
+                if (v > 59) return std::nullopt;
+                f.minute = v;
+            } else if (t.letter == 's') {
+                if (v > 59) return std::nullopt;
+                f.second = v;
+            } else {
+                hourField = v;
+                hourLetter = t.letter;
+                hour12 = t.letter == 'h' || t.letter == 'K';
             }
-            case 'z':
-            case 'Z':
-            case 'X':
-            case 'x': {
-                auto offset = r.zone();
-                if (!offset) return std::nullopt;
-                zoneOffset = offset;
-                break;
+            break;
+        }
+        case 'S': {
+            std::size_t start = r.at;
+            while (isDigit(r.peek())) ++r.at;
+            if (r.at == start) return std::nullopt;
+            std::string digits(trimmed.substr(start, std::min<std::size_t>(r.at - start, 15)));
+            f.fraction = static_cast<double>(std::stoll(digits)) / std::pow(10.0, double(digits.size()));
+            break;
+        }
+        case 'z':
+        case 'Z':
+        case 'X':
+        case 'x': {
+            auto offset = r.zone();
+            if (!offset) return std::nullopt;
+            zoneOffset = offset;
+            break;
+        }
+        default:
+            for (int k = 0; k < t.count; ++k) {
+                if (r.peek() != t.letter) return std::nullopt;
+                ++r.at;
             }
-            default:
-                for (int k = 0; k < t.count; ++k) {
-                    if (r.peek() != t.letter) return std::nullopt;
-                    ++r.at;
-                }
         }
     }
     if (!r.done()) return std::nullopt;
 
     switch (hourLetter) {
-        case 0: break;
-        case 'H':
-            if (hourField > 23) return std::nullopt;
-            f.hour = hourField;
-            break;
-        case 'k':
-            if (hourField < 1 || hourField > 24) return std::nullopt;
-            f.hour = hourField % 24;
-            break;
-        case 'h':
-            if (hourField < 1 || hourField > 12) return std::nullopt;
-            f.hour = hourField % 12;
-            break;
-        case 'K':
-            if (hourField > 11) return std::nullopt;
-            f.hour = hourField;
-            break;
+    case 0: break;
+    case 'H':
+        if (hourField > 23) return std::nullopt;
+        f.hour = hourField;
+        break;
+    case 'k':
+        if (hourField < 1 || hourField > 24) return std::nullopt;
+        f.hour = hourField % 24;
+        break;
+    case 'h':
+        if (hourField < 1 || hourField > 12) return std::nullopt;
+        f.hour = hourField % 12;
+        break;
+    case 'K':
+        if (hourField > 11) return std::nullopt;
+        f.hour = hourField;
+        break;
     }
     if (hour12 && sawAmPm && pm) f.hour += 12;
     if (!hour12 && sawAmPm && pm && f.hour < 12) f.hour += 12;
     if (f.day < 1 || f.day > daysInMonth(f.year, f.month)) return std::nullopt;
 
-    long long localSeconds =
-        daysFromCivil(f.year, f.month, f.day) * 86400 + f.hour * 3600 + f.minute * 60 + f.second;
+    long long localSeconds = daysFromCivil(f.year, f.month, f.day) * 86400 + f.hour * 3600 + f.minute * 60 + f.second;
     long long utcSeconds;
     if (zoneOffset) {
         utcSeconds = localSeconds - *zoneOffset;
@@ -564,8 +569,12 @@ std::string DateFormatter::iso8601String(Date date, TimeZone zone) {
 
 std::optional<Date> DateFormatter::dateFromISO8601(std::string_view text, TimeZone zone) {
     const char* patterns[] = {
-        "yyyy-MM-dd'T'HH:mm:ss.SX", "yyyy-MM-dd'T'HH:mm:ssX", "yyyy-MM-dd'T'HH:mm:ss.S",
-        "yyyy-MM-dd'T'HH:mm:ss",    "yyyy-MM-dd'T'HH:mmX",    "yyyy-MM-dd'T'HH:mm",
+        "yyyy-MM-dd'T'HH:mm:ss.SX",
+        "yyyy-MM-dd'T'HH:mm:ssX",
+        "yyyy-MM-dd'T'HH:mm:ss.S",
+        "yyyy-MM-dd'T'HH:mm:ss",
+        "yyyy-MM-dd'T'HH:mmX",
+        "yyyy-MM-dd'T'HH:mm",
         "yyyy-MM-dd",
     };
     for (const char* pattern : patterns) {

@@ -79,7 +79,7 @@ public:
 
 private:
     struct Token {
-        char letter;        // 0 for a literal
+        char letter;  // 0 for a literal
         int count;
         std::string literal;
     };

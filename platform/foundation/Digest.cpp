@@ -39,8 +39,8 @@ Data hmac(const EVP_MD* md, std::span<const std::uint8_t> key, std::span<const s
     unsigned int length = 0;
     static const std::uint8_t kEmpty = 0;
     const void* keyBytes = key.empty() ? &kEmpty : key.data();
-    if (HMAC(md, keyBytes, static_cast<int>(key.size()), message.empty() ? &kEmpty : message.data(),
-             message.size(), out.data(), &length) == nullptr) {
+    if (HMAC(md, keyBytes, static_cast<int>(key.size()), message.empty() ? &kEmpty : message.data(), message.size(),
+             out.data(), &length) == nullptr) {
         throw std::runtime_error("HMAC computation failed");
     }
     out.resize(length);
@@ -77,9 +77,12 @@ Data Digest::md4(std::span<const std::uint8_t> bytes) {
                 w = rotl(w + fn(x1, x2, x3) + x[word(i)] + constant, shifts[i % 4]);
             }
         };
-        rounds(f, [](int i) { return i; }, 0, kShift1);
-        rounds(g, [](int i) { return (i % 4) * 4 + i / 4; }, 0x5a827999u, kShift2);
-        rounds(h, [](int i) { return kOrder3[i]; }, 0x6ed9eba1u, kShift3);
+        rounds(
+            f, [](int i) { return i; }, 0, kShift1);
+        rounds(
+            g, [](int i) { return (i % 4) * 4 + i / 4; }, 0x5a827999u, kShift2);
+        rounds(
+            h, [](int i) { return kOrder3[i]; }, 0x6ed9eba1u, kShift3);
         state[0] += a;
         state[1] += b;
         state[2] += c;

@@ -26,8 +26,7 @@ constexpr std::chrono::seconds kWorkerIdleTime{2};
 struct DispatchQueueCore : std::enable_shared_from_this<DispatchQueueCore> {
     enum class Kind { Main, Global, Serial };
 
-    DispatchQueueCore(Kind k, std::string l, std::size_t threads)
-        : kind(k), label(std::move(l)), maxThreads(threads) {}
+    DispatchQueueCore(Kind k, std::string l, std::size_t threads) : kind(k), label(std::move(l)), maxThreads(threads) {}
 
     void async(std::function<void()> block);
     void workerLoop();
@@ -119,16 +118,15 @@ DispatchQueue::~DispatchQueue() = default;
 // The main and global queues are never destroyed: blocks on worker threads
 // hand work to them, also while statics are destroyed at exit.
 std::shared_ptr<DispatchQueue> DispatchQueue::main() {
-    static const std::shared_ptr<DispatchQueue>& queue = *new std::shared_ptr<DispatchQueue>(new DispatchQueue(
-        std::make_shared<DispatchQueueCore>(DispatchQueueCore::Kind::Main, "main", 1)));
+    static const std::shared_ptr<DispatchQueue>& queue = *new std::shared_ptr<DispatchQueue>(
+        new DispatchQueue(std::make_shared<DispatchQueueCore>(DispatchQueueCore::Kind::Main, "main", 1)));
     return queue;
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::global() {
-    static const std::shared_ptr<DispatchQueue>& queue = *new std::shared_ptr<DispatchQueue>(
-        new DispatchQueue(std::make_shared<DispatchQueueCore>(
-            DispatchQueueCore::Kind::Global, "global",
-            std::max<std::size_t>(4, 2 * std::thread::hardware_concurrency()))));
+    static const std::shared_ptr<DispatchQueue>& queue = *new std::shared_ptr<DispatchQueue>(new DispatchQueue(
+        std::make_shared<DispatchQueueCore>(DispatchQueueCore::Kind::Global, "global",
+                                            std::max<std::size_t>(4, 2 * std::thread::hardware_concurrency()))));
     return queue;
 }
 
@@ -142,14 +140,13 @@ void DispatchQueue::async(std::function<void()> block) { core_->async(std::move(
 void DispatchQueue::sync(const std::function<void()>& block) {
     if (!block) return;
     switch (core_->kind) {
-        case DispatchQueueCore::Kind::Global: {
-            CurrentQueueScope scope(core_.get());
-            block();
-            return;
-        }
-        case DispatchQueueCore::Kind::Main:
-        case DispatchQueueCore::Kind::Serial:
-            break;
+    case DispatchQueueCore::Kind::Global: {
+        CurrentQueueScope scope(core_.get());
+        block();
+        return;
+    }
+    case DispatchQueueCore::Kind::Main:
+    case DispatchQueueCore::Kind::Serial: break;
     }
     if (isCurrent()) throw std::logic_error("sync on the queue that is running the caller would wait forever");
     auto done = std::make_shared<std::promise<void>>();
@@ -171,9 +168,8 @@ void DispatchQueue::asyncAfter(double delay, std::function<void()> block) {
         RunLoop::main()->performAfterDelay(delay, std::move(block), nullptr, {}, {RunLoop::commonModes});
         return;
     }
-    delayThread()->runLoop()->performAfterDelay(
-        delay, [core = core_, block = std::move(block)] { core->async(block); }, nullptr, {},
-        {RunLoop::defaultMode});
+    delayThread()->runLoop()->performAfterDelay(delay, [core = core_, block = std::move(block)] { core->async(block); },
+                                                nullptr, {}, {RunLoop::defaultMode});
 }
 
 bool DispatchQueue::isCurrent() const {

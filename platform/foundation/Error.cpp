@@ -49,8 +49,8 @@ Error Error::withUnderlyingError(const Error& error) const {
 bool Error::isCancellation() const { return code_ == kURLErrorCancelled && domain_ == kURLErrorDomain; }
 
 std::string Error::description() const {
-    std::string out = "Error Domain=" + domain_ + " Code=" + std::to_string(code_) + " \"" +
-                      localizedDescription() + "\"";
+    std::string out =
+        "Error Domain=" + domain_ + " Code=" + std::to_string(code_) + " \"" + localizedDescription() + "\"";
     if (!userInfo_.empty() || underlying_) {
         Value info(userInfo_);
         if (underlying_) info.set(std::string(kUnderlyingErrorKey), Value(underlying_->description()));

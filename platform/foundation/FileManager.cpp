@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <random>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <system_error>
 
 #include <fcntl.h>
@@ -133,8 +133,7 @@ bool sourceExistsAndTargetFree(const fs::path& from, const fs::path& to, std::op
 
 std::string FileManager::homeDirectory() {
     if (const char* home = std::getenv("CLIPORA_HOME"); home && *home) return ensureFolder(home);
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        return ensureFolder(fs::path(data) / "clipora");
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return ensureFolder(fs::path(data) / "clipora");
     if (const char* user = std::getenv("HOME"); user && *user)
         return ensureFolder(fs::path(user) / ".local" / "share" / "clipora");
     return ensureFolder(fs::temp_directory_path() / ("clipora-" + std::to_string(::getuid())));
@@ -144,9 +143,7 @@ std::string FileManager::documentsDirectory() { return ensureFolder(fs::path(hom
 
 std::string FileManager::libraryDirectory() { return ensureFolder(fs::path(homeDirectory()) / "Library"); }
 
-std::string FileManager::cachesDirectory() {
-    return ensureFolder(fs::path(homeDirectory()) / "Library" / "Caches");
-}
+std::string FileManager::cachesDirectory() { return ensureFolder(fs::path(homeDirectory()) / "Library" / "Caches"); }
 
 std::string FileManager::preferencesDirectory() {
     return ensureFolder(fs::path(homeDirectory()) / "Library" / "Preferences");

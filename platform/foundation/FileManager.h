@@ -49,8 +49,7 @@ public:
     // ---- Queries ----
     static bool fileExists(const Path& path);
     static bool isDirectory(const Path& path);
-    static std::optional<FileAttributes> attributesOfItem(const Path& path,
-                                                          std::optional<Error>* error = nullptr);
+    static std::optional<FileAttributes> attributesOfItem(const Path& path, std::optional<Error>* error = nullptr);
     static std::optional<std::uint64_t> fileSize(const Path& path);
     // Names (not paths) of the entries of a folder, sorted.
     static std::optional<std::vector<std::string>> contentsOfDirectory(const Path& path,

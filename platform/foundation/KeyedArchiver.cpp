@@ -145,23 +145,18 @@ std::optional<std::uint64_t> KeyedArchiver::encodeEntry(const Value& value, int 
     };
 
     switch (value.kind()) {
-    case Value::Kind::Null:
-        return append(classEntry("Null"));
-    case Value::Kind::Bool:
-        return append(plist_new_bool(*value.boolean() ? 1 : 0));
+    case Value::Kind::Null: return append(classEntry("Null"));
+    case Value::Kind::Bool: return append(plist_new_bool(*value.boolean() ? 1 : 0));
     case Value::Kind::Integer:
         return append(plist_new_uint(value.isUnsignedInteger() ? *value.unsignedInteger()
                                                                : static_cast<std::uint64_t>(*value.integer())));
-    case Value::Kind::Real:
-        return append(plist_new_real(*value.real()));
-    case Value::Kind::String:
-        return append(plist_new_string(value.string()->c_str()));
+    case Value::Kind::Real: return append(plist_new_real(*value.real()));
+    case Value::Kind::String: return append(plist_new_string(value.string()->c_str()));
     case Value::Kind::Data: {
         const Data& data = *value.data();
         return append(PlistNode::newData(data));
     }
-    case Value::Kind::Date:
-        return append(PlistNode::newDate(*value.date()));
+    case Value::Kind::Date: return append(PlistNode::newDate(*value.date()));
     case Value::Kind::Array: {
         plist_t entry = classEntry("Array");
         plist_t items = plist_new_array();

@@ -271,7 +271,9 @@ KeyedUnarchiver::Decoded KeyedUnarchiver::decodeEntry(std::uint64_t index, const
         std::uint64_t length = 0;
         const char* bytes = plist_get_data_ptr(node, &length);
         Data data;
-        if (bytes) data.assign(reinterpret_cast<const std::uint8_t*>(bytes), reinterpret_cast<const std::uint8_t*>(bytes) + length);
+        if (bytes)
+            data.assign(reinterpret_cast<const std::uint8_t*>(bytes),
+                        reinterpret_cast<const std::uint8_t*>(bytes) + length);
         result.value = Value(std::move(data));
         break;
     }
@@ -376,9 +378,7 @@ KeyedUnarchiver::Decoded KeyedUnarchiver::decodeEntry(std::uint64_t index, const
         if (object) result.value = Value(object);
         break;
     }
-    default:
-        fail(where + " is not an archived object");
-        return result;
+    default: fail(where + " is not an archived object"); return result;
     }
     result.ok = true;
     return result;
@@ -423,8 +423,7 @@ std::optional<std::int64_t> KeyedUnarchiver::integerNode(plist_t node, std::stri
             return static_cast<std::int64_t>(d);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     fail("the value for " + inQuotes(key) + " is not an integer");
     return std::nullopt;
@@ -447,9 +446,7 @@ std::optional<double> KeyedUnarchiver::realNode(plist_t node, std::string_view k
         plist_get_bool_val(node, &b);
         return b ? 1.0 : 0.0;
     }
-    default:
-        fail("the value for " + inQuotes(key) + " is not a number");
-        return std::nullopt;
+    default: fail("the value for " + inQuotes(key) + " is not a number"); return std::nullopt;
     }
 }
 

@@ -51,8 +51,7 @@ public:
                                                  std::string_view key = "root", std::optional<Error>* error = nullptr);
     // The same for a file (a missing file is an error).
     static std::optional<Value> unarchivedObjectFromFile(const std::filesystem::path& path,
-                                                         const ClassList& allowedClasses,
-                                                         std::string_view key = "root",
+                                                         const ClassList& allowedClasses, std::string_view key = "root",
                                                          std::optional<Error>* error = nullptr);
     // Any value kind and any registered class.
     static std::optional<Value> unarchivedObjectOfAnyClass(const Data& archive, std::string_view key = "root",

@@ -8,7 +8,7 @@ namespace clipora::platform {
 
 struct NotificationCenter::Entry {
     ObserverId id = 0;
-    std::string name;              // empty: every name
+    std::string name;                // empty: every name
     const Object* sender = nullptr;  // null: any sender
     const void* owner = nullptr;
     Block block;

@@ -32,8 +32,7 @@ public:
     // `name` empty: every name. `sender` null: any sender; otherwise only
     // notifications whose object is that very object. `owner` (optional)
     // groups observers for removeObserver(owner...). Returns an id, never 0.
-    ObserverId addObserver(const std::string& name, const Object* sender, Block block,
-                           const void* owner = nullptr);
+    ObserverId addObserver(const std::string& name, const Object* sender, Block block, const void* owner = nullptr);
     ObserverId addObserver(const std::string& name, Block block, const void* owner = nullptr) {
         return addObserver(name, nullptr, std::move(block), owner);
     }

@@ -10,9 +10,7 @@ namespace clipora::platform {
 
 OperationQueue::OperationQueue() : core_(std::make_shared<OperationQueueCore>(false)) {}
 
-OperationQueue::OperationQueue(MainTag) : core_(std::make_shared<OperationQueueCore>(true)) {
-    core_->name = "main";
-}
+OperationQueue::OperationQueue(MainTag) : core_(std::make_shared<OperationQueueCore>(true)) { core_->name = "main"; }
 
 OperationQueue::~OperationQueue() = default;
 

@@ -184,9 +184,7 @@ plist_t PlistNode::fromValue(const Value& value, bool forXML, std::string* probl
     return fromValueAt(value, forXML, problem, 0);
 }
 
-std::optional<Value> PlistNode::toValue(plist_t node, std::string* problem) {
-    return toValueAt(node, problem, 0);
-}
+std::optional<Value> PlistNode::toValue(plist_t node, std::string* problem) { return toValueAt(node, problem, 0); }
 
 namespace {
 
@@ -196,14 +194,9 @@ plist_t fromValueAt(const Value& value, bool forXML, std::string* problem, int d
         return nullptr;
     }
     switch (value.kind()) {
-    case Value::Kind::Null:
-        setProblem(problem, "a null value has no property-list form");
-        return nullptr;
-    case Value::Kind::Object:
-        setProblem(problem, "an object has no property-list form");
-        return nullptr;
-    case Value::Kind::Bool:
-        return plist_new_bool(*value.boolean() ? 1 : 0);
+    case Value::Kind::Null: setProblem(problem, "a null value has no property-list form"); return nullptr;
+    case Value::Kind::Object: setProblem(problem, "an object has no property-list form"); return nullptr;
+    case Value::Kind::Bool: return plist_new_bool(*value.boolean() ? 1 : 0);
     case Value::Kind::Integer:
         if (value.isUnsignedInteger()) {
             std::uint64_t u = *value.unsignedInteger();
@@ -214,10 +207,8 @@ plist_t fromValueAt(const Value& value, bool forXML, std::string* problem, int d
             return plist_new_uint(u);
         }
         return plist_new_uint(static_cast<std::uint64_t>(*value.integer()));
-    case Value::Kind::Real:
-        return plist_new_real(*value.real());
-    case Value::Kind::String:
-        return plist_new_string(value.string()->c_str());
+    case Value::Kind::Real: return plist_new_real(*value.real());
+    case Value::Kind::String: return plist_new_string(value.string()->c_str());
     case Value::Kind::Data: {
         const Data& data = *value.data();
         return PlistNode::newData(data);
@@ -275,14 +266,13 @@ std::optional<Value> toValueAt(plist_t node, std::string* problem, int depth) {
         plist_get_real_val(node, &d);
         return Value(d);
     }
-    case PLIST_STRING:
-        return Value(PlistNode::stringValue(node));
+    case PLIST_STRING: return Value(PlistNode::stringValue(node));
     case PLIST_DATA: {
         std::uint64_t length = 0;
         const char* bytes = plist_get_data_ptr(node, &length);
         if (!bytes) return Value(Data());
-        return Value(Data(reinterpret_cast<const std::uint8_t*>(bytes),
-                          reinterpret_cast<const std::uint8_t*>(bytes) + length));
+        return Value(
+            Data(reinterpret_cast<const std::uint8_t*>(bytes), reinterpret_cast<const std::uint8_t*>(bytes) + length));
     }
     case PLIST_DATE: {
         auto date = PlistNode::dateValue(node);
@@ -327,12 +317,9 @@ std::optional<Value> toValueAt(plist_t node, std::string* problem, int depth) {
         std::free(it);
         return Value(std::move(entries));
     }
-    case PLIST_UID:
-        setProblem(problem, "a UID has no value form");
-        return std::nullopt;
+    case PLIST_UID: setProblem(problem, "a UID has no value form"); return std::nullopt;
     case PLIST_KEY:
-    case PLIST_NONE:
-        break;
+    case PLIST_NONE: break;
     }
     setProblem(problem, "unexpected node kind");
     return std::nullopt;

@@ -45,8 +45,9 @@ std::optional<Value> PropertyList::fromData(const Data& bytes, std::optional<Err
         while (start < bytes.size() && bytes[start] != '<') ++start;
     PlistNode root = PlistNode::parse(bytes.data() + start, bytes.size() - start);
     if (!root) {
-        if (error) *error = corrupt(*detected == Format::XML ? "malformed XML property list"
-                                                              : "malformed binary property list");
+        if (error)
+            *error =
+                corrupt(*detected == Format::XML ? "malformed XML property list" : "malformed binary property list");
         return std::nullopt;
     }
     std::string problem;
@@ -71,13 +72,12 @@ std::optional<Data> PropertyList::toData(const Value& value, Format format, std:
     PlistNode root(PlistNode::fromValue(value, format == Format::XML, &problem));
     if (!root) {
         if (error)
-            *error = makeError(kWriteInvalidError, "The data couldn't be written because it isn't in the correct format.",
-                               problem);
+            *error = makeError(kWriteInvalidError,
+                               "The data couldn't be written because it isn't in the correct format.", problem);
         return std::nullopt;
     }
     auto bytes = format == Format::XML ? PlistNode::toXML(root.get()) : PlistNode::toBinary(root.get());
-    if (!bytes && error)
-        *error = makeError(kWriteInvalidError, "The property list could not be serialized.", "");
+    if (!bytes && error) *error = makeError(kWriteInvalidError, "The property list could not be serialized.", "");
     return bytes;
 }
 
@@ -91,8 +91,7 @@ bool PropertyList::writeToFile(const Value& value, const std::filesystem::path& 
 bool PropertyList::isValid(const Value& value) {
     switch (value.kind()) {
     case Value::Kind::Null:
-    case Value::Kind::Object:
-        return false;
+    case Value::Kind::Object: return false;
     case Value::Kind::Array:
         for (const Value& item : *value.array())
             if (!isValid(item)) return false;
@@ -101,8 +100,7 @@ bool PropertyList::isValid(const Value& value) {
         for (const auto& entry : *value.dictionary())
             if (!isValid(entry.second)) return false;
         return true;
-    default:
-        return true;
+    default: return true;
     }
 }
 

@@ -149,7 +149,8 @@ public:
     template <class Get, class Set>
     Builder& boolean(std::string name, Get get, Set set) {
         return value(
-            std::move(name), [get](const T& o) -> std::optional<Value> { return Value(static_cast<bool>(std::invoke(get, o))); },
+            std::move(name),
+            [get](const T& o) -> std::optional<Value> { return Value(static_cast<bool>(std::invoke(get, o))); },
             [set](T& o, const std::optional<Value>& v) -> bool {
                 if (!v || !v->isNumber()) return false;
                 std::invoke(set, o, v->boolValue());
@@ -213,7 +214,9 @@ private:
     Builder& floating(std::string name, Get get, Set set) {
         return value(
             std::move(name),
-            [get](const T& o) -> std::optional<Value> { return Value(static_cast<double>(static_cast<F>(std::invoke(get, o)))); },
+            [get](const T& o) -> std::optional<Value> {
+                return Value(static_cast<double>(static_cast<F>(std::invoke(get, o))));
+            },
             [set](T& o, const std::optional<Value>& v) -> bool {
                 if (!v || !v->isNumber()) return false;
                 std::invoke(set, o, static_cast<F>(v->doubleValue()));

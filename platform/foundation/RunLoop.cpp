@@ -51,9 +51,8 @@ struct RunLoopRegistry {
     void add(const std::shared_ptr<RunLoop>& loop) {
         // Registered with the first loop rather than at start-up, so that it
         // never depends on the order of static initialisation.
-        std::call_once(clockListenerOnce, [] {
-            Clock::addListener([](Date) { RunLoopRegistry::instance().wakeAll(); });
-        });
+        std::call_once(clockListenerOnce,
+                       [] { Clock::addListener([](Date) { RunLoopRegistry::instance().wakeAll(); }); });
         std::lock_guard lock(mutex);
         std::erase_if(loops, [](const std::weak_ptr<RunLoop>& w) { return w.expired(); });
         loops.push_back(loop);
@@ -234,10 +233,10 @@ bool RunLoop::perform(std::function<void()> task, std::vector<std::string> modes
 
 std::shared_ptr<Timer> RunLoop::performAfterDelay(double delay, std::function<void()> task, const void* target,
                                                   std::string tag, std::vector<std::string> modes) {
-    auto timer = Timer::create(Date::now().addingTimeInterval(std::max(0.0, delay)), 0, false,
-                               [task = std::move(task)](Timer&) {
-                                   if (task) task();
-                               });
+    auto timer =
+        Timer::create(Date::now().addingTimeInterval(std::max(0.0, delay)), 0, false, [task = std::move(task)](Timer&) {
+            if (task) task();
+        });
     timer->target_ = target;
     timer->tag_ = std::move(tag);
     if (modes.empty()) modes.push_back(defaultMode);
@@ -324,8 +323,8 @@ void RunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source, const s
     {
         std::lock_guard lock(mutex_);
         std::erase_if(sources_, [&](const SourceEntry& e) { return e.source == source && e.mode == mode; });
-        stillAttached = std::any_of(sources_.begin(), sources_.end(),
-                                    [&](const SourceEntry& e) { return e.source == source; });
+        stillAttached =
+            std::any_of(sources_.begin(), sources_.end(), [&](const SourceEntry& e) { return e.source == source; });
     }
     if (!stillAttached) source->detached(this);
 }
@@ -403,8 +402,8 @@ std::pair<bool, bool> RunLoop::handleDue(const std::string& mode) {
         std::function<void()> fn;
         {
             std::lock_guard lock(mutex_);
-            auto it = std::find_if(tasks_.begin(), tasks_.end(),
-                                   [&](const Task& t) { return modeMatches(mode, t.modes); });
+            auto it =
+                std::find_if(tasks_.begin(), tasks_.end(), [&](const Task& t) { return modeMatches(mode, t.modes); });
             if (it == tasks_.end()) break;
             fn = std::move(it->fn);
             tasks_.erase(it);

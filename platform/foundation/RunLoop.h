@@ -104,9 +104,8 @@ public:
     // `modes`). The closure owns what it captures until it has run or is
     // cancelled. `target` and `tag` (both optional) identify the request for
     // cancelPreviousPerformRequests(). The returned timer can be invalidated.
-    std::shared_ptr<Timer> performAfterDelay(double delay, std::function<void()> task,
-                                             const void* target = nullptr, std::string tag = {},
-                                             std::vector<std::string> modes = {defaultMode});
+    std::shared_ptr<Timer> performAfterDelay(double delay, std::function<void()> task, const void* target = nullptr,
+                                             std::string tag = {}, std::vector<std::string> modes = {defaultMode});
     // Cancels every pending delayed perform of this loop made for `target`
     // (and, in the second form, with that tag).
     void cancelPreviousPerformRequests(const void* target);

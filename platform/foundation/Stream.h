@@ -26,7 +26,16 @@ class RunLoopSource;
 // stream is simply read or written synchronously. Destruction closes it.
 class Stream : public Object, public std::enable_shared_from_this<Stream> {
 public:
-    enum class Status { NotOpen = 0, Opening = 1, Open = 2, Reading = 3, Writing = 4, AtEnd = 5, Closed = 6, Error = 7 };
+    enum class Status {
+        NotOpen = 0,
+        Opening = 1,
+        Open = 2,
+        Reading = 3,
+        Writing = 4,
+        AtEnd = 5,
+        Closed = 6,
+        Error = 7
+    };
     enum Event : unsigned {
         None = 0,
         OpenCompleted = 1,

@@ -49,8 +49,9 @@ private:
             std::size_t line = 1;
             for (std::size_t i = 0; i < pos_ && i < text_.size(); ++i)
                 if (text_[i] == '\n') ++line;
-            Error e = Error::withDescription(std::string(PropertyList::kErrorDomain), PropertyList::kReadCorruptError,
-                                             "The strings table couldn't be read because it isn't in the correct format.");
+            Error e =
+                Error::withDescription(std::string(PropertyList::kErrorDomain), PropertyList::kReadCorruptError,
+                                       "The strings table couldn't be read because it isn't in the correct format.");
             e.setUserInfoValue(std::string(Error::kLocalizedFailureReasonKey),
                                Value(what + " on line " + std::to_string(line)));
             *error = std::move(e);
@@ -192,8 +193,9 @@ std::optional<StringsTable::Entries> StringsTable::parse(std::string_view text, 
 std::optional<StringsTable::Entries> StringsTable::fromData(const Data& bytes, std::optional<Error>* error) {
     auto readError = [&](const std::string& reason) {
         if (error) {
-            Error e = Error::withDescription(std::string(PropertyList::kErrorDomain), PropertyList::kReadCorruptError,
-                                             "The strings table couldn't be read because it isn't in the correct format.");
+            Error e =
+                Error::withDescription(std::string(PropertyList::kErrorDomain), PropertyList::kReadCorruptError,
+                                       "The strings table couldn't be read because it isn't in the correct format.");
             e.setUserInfoValue(std::string(Error::kLocalizedFailureReasonKey), Value(reason));
             *error = std::move(e);
         }

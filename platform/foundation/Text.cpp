@@ -1,5 +1,6 @@
 #include "platform/foundation/Text.h"
 
+#include <locale.h>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <locale.h>
 
 #include <iconv.h>
 
@@ -107,14 +107,14 @@ bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == 
 
 const char* iconvName(Text::Encoding encoding) {
     switch (encoding) {
-        case Text::Encoding::ASCII: return "ASCII";
-        case Text::Encoding::UTF8: return "UTF-8";
-        case Text::Encoding::ISOLatin1: return "ISO-8859-1";
-        case Text::Encoding::WindowsCP1252: return "CP1252";
-        case Text::Encoding::UTF16: return "UTF-16BE";
-        case Text::Encoding::UTF16BigEndian: return "UTF-16BE";
-        case Text::Encoding::UTF16LittleEndian: return "UTF-16LE";
-        case Text::Encoding::UTF32: return "UTF-32";
+    case Text::Encoding::ASCII: return "ASCII";
+    case Text::Encoding::UTF8: return "UTF-8";
+    case Text::Encoding::ISOLatin1: return "ISO-8859-1";
+    case Text::Encoding::WindowsCP1252: return "CP1252";
+    case Text::Encoding::UTF16: return "UTF-16BE";
+    case Text::Encoding::UTF16BigEndian: return "UTF-16BE";
+    case Text::Encoding::UTF16LittleEndian: return "UTF-16LE";
+    case Text::Encoding::UTF32: return "UTF-32";
     }
     return "UTF-8";
 }
@@ -133,8 +133,8 @@ std::optional<std::string> convert(const char* to, const char* from, std::string
     while (true) {
         char* outPtr = buffer;
         std::size_t outLeft = sizeof buffer;
-        std::size_t result = inLeft > 0 ? iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft)
-                                         : iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+        std::size_t result =
+            inLeft > 0 ? iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) : iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
         out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
         if (result == static_cast<std::size_t>(-1)) {
             if (errno == E2BIG) continue;
@@ -400,14 +400,13 @@ std::vector<std::string> Text::split(std::string_view text, std::string_view sep
 }
 
 std::optional<std::pair<std::string, std::string>> Text::splitAtFirst(std::string_view text,
-                                                                     std::string_view separator) {
+                                                                      std::string_view separator) {
     std::size_t at = text.find(separator);
     if (separator.empty() || at == std::string_view::npos) return std::nullopt;
     return std::make_pair(std::string(text.substr(0, at)), std::string(text.substr(at + separator.size())));
 }
 
-std::vector<std::string> Text::splitByCharacters(std::string_view text, std::string_view characters,
-                                                  bool omitEmpty) {
+std::vector<std::string> Text::splitByCharacters(std::string_view text, std::string_view characters, bool omitEmpty) {
     std::vector<std::string> pieces;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -480,8 +479,7 @@ std::optional<std::size_t> Text::find(std::string_view text, std::string_view ne
     return at;
 }
 
-std::optional<std::size_t> Text::findCaseInsensitive(std::string_view text, std::string_view needle,
-                                                     std::size_t from) {
+std::optional<std::size_t> Text::findCaseInsensitive(std::string_view text, std::string_view needle, std::size_t from) {
     if (from > text.size() || needle.size() > text.size() - from) return std::nullopt;
     for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
         if (equalsCaseInsensitive(text.substr(i, needle.size()), needle)) return i;
@@ -580,51 +578,51 @@ std::string Text::formatArguments(std::string_view pattern, const FormatArgument
         }
         spec.conversion = pattern[i++];
         switch (spec.conversion) {
-            case '%': out += '%'; break;
-            case '@':
-            case 's':
-            case 'S': {
-                if (const FormatArgument* a = take()) out += padText(spec, textForm(*a));
-                break;
-            }
-            case 'd':
-            case 'i':
-            case 'u':
-            case 'x':
-            case 'X':
-            case 'o':
-            case 'c':
-            case 'C': {
-                if (const FormatArgument* a = take()) out += formatInteger(spec, *a);
-                break;
-            }
-            case 'f':
-            case 'F':
-            case 'e':
-            case 'E':
-            case 'g':
-            case 'G':
-            case 'a':
-            case 'A': {
-                if (const FormatArgument* a = take()) {
-                    if (auto d = realArgument(*a)) {
-                        out += cFormat(cSpec(spec, "", spec.conversion), *d);
-                    } else {
-                        out += padText(spec, textForm(*a));
-                    }
+        case '%': out += '%'; break;
+        case '@':
+        case 's':
+        case 'S': {
+            if (const FormatArgument* a = take()) out += padText(spec, textForm(*a));
+            break;
+        }
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'x':
+        case 'X':
+        case 'o':
+        case 'c':
+        case 'C': {
+            if (const FormatArgument* a = take()) out += formatInteger(spec, *a);
+            break;
+        }
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A': {
+            if (const FormatArgument* a = take()) {
+                if (auto d = realArgument(*a)) {
+                    out += cFormat(cSpec(spec, "", spec.conversion), *d);
+                } else {
+                    out += padText(spec, textForm(*a));
                 }
-                break;
             }
-            case 'p': {
-                if (const FormatArgument* a = take()) {
-                    const auto* p = std::get_if<FormatArgument::Pointer>(&a->value());
-                    out += padText(spec, p ? pointerText(p->p) : textForm(*a));
-                }
-                break;
+            break;
+        }
+        case 'p': {
+            if (const FormatArgument* a = take()) {
+                const auto* p = std::get_if<FormatArgument::Pointer>(&a->value());
+                out += padText(spec, p ? pointerText(p->p) : textForm(*a));
             }
-            default:
-                // Not a conversion: keep the text as written.
-                out += pattern.substr(specStart, i - specStart);
+            break;
+        }
+        default:
+            // Not a conversion: keep the text as written.
+            out += pattern.substr(specStart, i - specStart);
         }
     }
     return out;
@@ -806,14 +804,14 @@ std::optional<Text::Encoding> Text::encodingForCharsetName(std::string_view name
 
 std::string Text::charsetNameForEncoding(Encoding encoding) {
     switch (encoding) {
-        case Encoding::ASCII: return "us-ascii";
-        case Encoding::UTF8: return "utf-8";
-        case Encoding::ISOLatin1: return "iso-8859-1";
-        case Encoding::WindowsCP1252: return "windows-1252";
-        case Encoding::UTF16: return "utf-16";
-        case Encoding::UTF16BigEndian: return "utf-16be";
-        case Encoding::UTF16LittleEndian: return "utf-16le";
-        case Encoding::UTF32: return "utf-32";
+    case Encoding::ASCII: return "us-ascii";
+    case Encoding::UTF8: return "utf-8";
+    case Encoding::ISOLatin1: return "iso-8859-1";
+    case Encoding::WindowsCP1252: return "windows-1252";
+    case Encoding::UTF16: return "utf-16";
+    case Encoding::UTF16BigEndian: return "utf-16be";
+    case Encoding::UTF16LittleEndian: return "utf-16le";
+    case Encoding::UTF32: return "utf-32";
     }
     return "utf-8";
 }

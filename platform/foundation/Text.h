@@ -1,8 +1,8 @@
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <concepts>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -50,7 +50,7 @@ public:
     static std::vector<std::string> split(std::string_view text, std::string_view separator);
     // The text before and after the first separator; std::nullopt when absent.
     static std::optional<std::pair<std::string, std::string>> splitAtFirst(std::string_view text,
-                                                                          std::string_view separator);
+                                                                           std::string_view separator);
     // Split at every byte found in `characters` (ASCII set). With omitEmpty,
     // runs of separators count as one and empty pieces are dropped.
     static std::vector<std::string> splitByCharacters(std::string_view text, std::string_view characters,
@@ -88,8 +88,7 @@ public:
     class FormatArgument {
     public:
         template <class T>
-            requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>)
-        FormatArgument(T v) {
+        requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>) FormatArgument(T v) {
             if constexpr (std::is_signed_v<T>) {
                 value_ = static_cast<std::int64_t>(v);
             } else {
@@ -105,8 +104,7 @@ public:
         FormatArgument(std::string_view s) : value_(std::string(s)) {}
         FormatArgument(const Value& v) : value_(v) {}
         template <class T>
-            requires std::is_base_of_v<Object, T>
-        FormatArgument(const std::shared_ptr<T>& o) {
+        requires std::is_base_of_v<Object, T> FormatArgument(const std::shared_ptr<T>& o) {
             if (o) {
                 value_ = Value(std::static_pointer_cast<Object>(o));
             } else {
@@ -115,11 +113,11 @@ public:
         }
         // Anything else with a text form of its own (an Error, a URL, ...).
         template <class T>
-            requires(!std::is_convertible_v<const T&, Value> && !std::is_pointer_v<T> &&
-                     requires(const T& t) {
-                         { t.description() } -> std::convertible_to<std::string>;
-                     })
-        FormatArgument(const T& v) : value_(std::string(v.description())) {}
+        requires(!std::is_convertible_v<const T&, Value> && !std::is_pointer_v<T> &&
+                 requires(const T& t) {
+                     { t.description() } -> std::convertible_to<std::string>;
+                 }) FormatArgument(const T& v)
+            : value_(std::string(v.description())) {}
         FormatArgument(const void* p) : value_(Pointer{p}) {}
         FormatArgument(std::nullptr_t) : value_(Pointer{nullptr}) {}
 

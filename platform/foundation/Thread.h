@@ -34,8 +34,8 @@ public:
                                     std::vector<std::string> modes = {RunLoop::commonModes});
     // The same for a given thread; a task for a thread that has ended is
     // dropped (a waiting caller returns).
-    static void performOnThread(const std::shared_ptr<Thread>& thread, std::function<void()> task,
-                                bool waitUntilDone, std::vector<std::string> modes = {RunLoop::commonModes});
+    static void performOnThread(const std::shared_ptr<Thread>& thread, std::function<void()> task, bool waitUntilDone,
+                                std::vector<std::string> modes = {RunLoop::commonModes});
     void perform(std::function<void()> task, bool waitUntilDone,
                  std::vector<std::string> modes = {RunLoop::commonModes});
 

@@ -15,10 +15,8 @@ constexpr double kMinimumInterval = 0.0001;
 }  // namespace
 
 Timer::Timer(Date fireDate, double interval, bool repeats, Action action)
-    : fireDate_(fireDate),
-      interval_(repeats ? std::max(interval, kMinimumInterval) : std::max(interval, 0.0)),
-      repeats_(repeats),
-      action_(std::move(action)) {}
+    : fireDate_(fireDate), interval_(repeats ? std::max(interval, kMinimumInterval) : std::max(interval, 0.0)),
+      repeats_(repeats), action_(std::move(action)) {}
 
 Timer::~Timer() = default;
 

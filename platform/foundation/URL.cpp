@@ -18,11 +18,18 @@ bool isHex(char c) { return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' &&
 bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
 bool isSubDelim(char c) {
     switch (c) {
-        case '!': case '$': case '&': case '\'': case '(': case ')':
-        case '*': case '+': case ',': case ';': case '=':
-            return true;
-        default:
-            return false;
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=': return true;
+    default: return false;
     }
 }
 
@@ -155,8 +162,8 @@ std::optional<URL::Parts> URL::split(std::string_view text) {
     // scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":"
     if (!rest.empty() && isAlpha(rest.front())) {
         std::size_t i = 1;
-        while (i < rest.size() && (isAlpha(rest[i]) || isDigit(rest[i]) || rest[i] == '+' || rest[i] == '-' ||
-                                   rest[i] == '.')) {
+        while (i < rest.size() &&
+               (isAlpha(rest[i]) || isDigit(rest[i]) || rest[i] == '+' || rest[i] == '-' || rest[i] == '.')) {
             ++i;
         }
         if (i < rest.size() && rest[i] == ':') {
@@ -254,8 +261,8 @@ std::optional<URL> URL::fromString(std::string_view text, const URL& base) {
                         merged = "/" + r.path;
                     } else {
                         const auto slash = base.path_.rfind('/');
-                        merged = (slash == std::string::npos ? std::string() : base.path_.substr(0, slash + 1)) +
-                                 r.path;
+                        merged =
+                            (slash == std::string::npos ? std::string() : base.path_.substr(0, slash + 1)) + r.path;
                     }
                     t.path = removeDotSegments(merged);
                 }
@@ -310,8 +317,8 @@ int URL::effectivePort() const {
 }
 
 bool URL::isSameOrigin(const URL& other) const {
-    return Text::equalsCaseInsensitive(scheme_, other.scheme_) &&
-           Text::equalsCaseInsensitive(host(), other.host()) && effectivePort() == other.effectivePort();
+    return Text::equalsCaseInsensitive(scheme_, other.scheme_) && Text::equalsCaseInsensitive(host(), other.host()) &&
+           effectivePort() == other.effectivePort();
 }
 
 std::string URL::path() const { return decodedOrRaw(path_); }

@@ -1,7 +1,7 @@
 #include "platform/foundation/UserDefaults.h"
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -216,7 +216,8 @@ bool UserDefaults::writeLocked() {
 }
 
 void UserDefaults::changed() {
-    NotificationCenter::defaultCenter().post(kDidChangeNotification, Value(std::static_pointer_cast<Object>(shared_from_this())));
+    NotificationCenter::defaultCenter().post(kDidChangeNotification,
+                                             Value(std::static_pointer_cast<Object>(shared_from_this())));
 }
 
 }  // namespace clipora::platform

@@ -47,12 +47,12 @@ std::string quoted(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
         }
     }
     out += '"';
@@ -236,8 +236,7 @@ std::uint64_t Value::unsignedLongLongValue() const {
 double Value::doubleValue() const {
     if (const auto* b = std::get_if<bool>(&storage_)) return *b ? 1.0 : 0.0;
     if (const auto* i = std::get_if<Integer>(&storage_)) {
-        return i->isUnsigned ? static_cast<double>(static_cast<std::uint64_t>(i->bits))
-                             : static_cast<double>(i->bits);
+        return i->isUnsigned ? static_cast<double>(static_cast<std::uint64_t>(i->bits)) : static_cast<double>(i->bits);
     }
     if (const auto* d = std::get_if<double>(&storage_)) return *d;
     if (const auto* s = std::get_if<std::string>(&storage_)) return Text::doubleValue(*s);
@@ -253,40 +252,40 @@ bool Value::boolValue() const {
 }
 
 std::string Value::description() const {
-    return std::visit(
-        Overloaded{
-            [](const std::monostate&) -> std::string { return "<null>"; },
-            [](const bool& b) -> std::string { return b ? "1" : "0"; },
-            [](const Integer& i) -> std::string {
-                return i.isUnsigned ? std::to_string(static_cast<std::uint64_t>(i.bits)) : std::to_string(i.bits);
-            },
-            [](const double& d) { return realText(d); },
-            [](const std::string& s) { return s; },
-            [](const platform::Data& data) {
-                static const char* digits = "0123456789abcdef";
-                std::string out = "<";
-                for (std::size_t i = 0; i < data.size(); ++i) {
-                    if (i > 0 && i % 4 == 0) out += ' ';
-                    out += digits[data[i] >> 4];
-                    out += digits[data[i] & 15];
-                }
-                out += '>';
-                return out;
-            },
-            [](const platform::Date& d) { return d.description(); },
-            [this](const ValueBox<Array>&) {
-                std::string out;
-                describe(*this, 0, false, out);
-                return out;
-            },
-            [this](const ValueBox<Dictionary>&) {
-                std::string out;
-                describe(*this, 0, false, out);
-                return out;
-            },
-            [](const std::shared_ptr<platform::Object>& o) { return o->description(); },
-        },
-        storage_);
+    return std::visit(Overloaded{
+                          [](const std::monostate&) -> std::string { return "<null>"; },
+                          [](const bool& b) -> std::string { return b ? "1" : "0"; },
+                          [](const Integer& i) -> std::string {
+                              return i.isUnsigned ? std::to_string(static_cast<std::uint64_t>(i.bits))
+                                                  : std::to_string(i.bits);
+                          },
+                          [](const double& d) { return realText(d); },
+                          [](const std::string& s) { return s; },
+                          [](const platform::Data& data) {
+                              static const char* digits = "0123456789abcdef";
+                              std::string out = "<";
+                              for (std::size_t i = 0; i < data.size(); ++i) {
+                                  if (i > 0 && i % 4 == 0) out += ' ';
+                                  out += digits[data[i] >> 4];
+                                  out += digits[data[i] & 15];
+                              }
+                              out += '>';
+                              return out;
+                          },
+                          [](const platform::Date& d) { return d.description(); },
+                          [this](const ValueBox<Array>&) {
+                              std::string out;
+                              describe(*this, 0, false, out);
+                              return out;
+                          },
+                          [this](const ValueBox<Dictionary>&) {
+                              std::string out;
+                              describe(*this, 0, false, out);
+                              return out;
+                          },
+                          [](const std::shared_ptr<platform::Object>& o) { return o->description(); },
+                      },
+                      storage_);
 }
 
 std::size_t Value::count() const {
@@ -356,9 +355,7 @@ bool operator==(const Value& a, const Value& b) {
             [](const ValueBox<Value::Dictionary>& x, const ValueBox<Value::Dictionary>& y) {
                 return x.get() == y.get();
             },
-            [](const std::shared_ptr<Object>& x, const std::shared_ptr<Object>& y) {
-                return x == y || x->isEqual(*y);
-            },
+            [](const std::shared_ptr<Object>& x, const std::shared_ptr<Object>& y) { return x == y || x->isEqual(*y); },
             []<class T>(const T& x, const T& y) { return x == y; },
             [](const auto&, const auto&) { return false; },
         },

@@ -83,8 +83,7 @@ public:
     using Array = std::vector<Value>;
     // Nodes come from the values' block pools: a parsed document makes and
     // frees them by the thousands. A node never moves once inserted.
-    using Dictionary =
-        std::map<std::string, Value, std::less<>, PoolAllocator<std::pair<const std::string, Value>>>;
+    using Dictionary = std::map<std::string, Value, std::less<>, PoolAllocator<std::pair<const std::string, Value>>>;
 
     // Null.
     Value();
@@ -207,9 +206,8 @@ private:
         std::int64_t bits;  // the two's complement bits; read as unsigned when isUnsigned
         bool isUnsigned;
     };
-    using Storage = std::variant<std::monostate, bool, Integer, double, std::string, platform::Data,
-                                 platform::Date, ValueBox<Array>, ValueBox<Dictionary>,
-                                 std::shared_ptr<platform::Object>>;
+    using Storage = std::variant<std::monostate, bool, Integer, double, std::string, platform::Data, platform::Date,
+                                 ValueBox<Array>, ValueBox<Dictionary>, std::shared_ptr<platform::Object>>;
     Storage storage_;
 };
 

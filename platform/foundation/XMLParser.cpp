@@ -76,8 +76,8 @@ struct XMLParser::Callbacks {
             for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) {
                 map[splitName(a[0], parser.processNamespaces_).qualified] = a[1];
             }
-            delegate->parserDidStartElementNamespaceURIQualifiedNameAttributes(parser, names.local,
-                                                                               names.namespaceURI, names.qualified, map);
+            delegate->parserDidStartElementNamespaceURIQualifiedNameAttributes(parser, names.local, names.namespaceURI,
+                                                                               names.qualified, map);
         });
     }
 

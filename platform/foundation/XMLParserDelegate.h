@@ -26,10 +26,10 @@ public:
     // `elementName` and `qualifiedName` are both the name as written and
     // `namespaceURI` is empty.
     virtual void parserDidStartElementNamespaceURIQualifiedNameAttributes(XMLParser& parser,
-                                                                         const std::string& elementName,
-                                                                         const std::string& namespaceURI,
-                                                                         const std::string& qualifiedName,
-                                                                         const Attributes& attributes) {
+                                                                          const std::string& elementName,
+                                                                          const std::string& namespaceURI,
+                                                                          const std::string& qualifiedName,
+                                                                          const Attributes& attributes) {
         (void)parser, (void)elementName, (void)namespaceURI, (void)qualifiedName, (void)attributes;
     }
 

@@ -20,9 +20,9 @@ enum MailComposeResult : int {
 class MailComposeViewControllerDelegate {
 public:
     virtual ~MailComposeViewControllerDelegate() = default;
-    virtual void mailComposeControllerDidFinishWithResultError(const std::shared_ptr<MailComposeViewController>& controller,
-                                                               MailComposeResult result,
-                                                               const std::optional<Error>& error) {
+    virtual void mailComposeControllerDidFinishWithResultError(
+        const std::shared_ptr<MailComposeViewController>& controller, MailComposeResult result,
+        const std::optional<Error>& error) {
         (void)controller;
         (void)result;
         (void)error;

@@ -20,7 +20,8 @@ class View;
 class MoviePlayerController : public Object, public std::enable_shared_from_this<MoviePlayerController> {
 public:
     static constexpr const char* kPlaybackDidFinishNotification = "MPMoviePlayerPlaybackDidFinishNotification";
-    static constexpr const char* kPlaybackDidFinishReasonUserInfoKey = "MPMoviePlayerPlaybackDidFinishReasonUserInfoKey";
+    static constexpr const char* kPlaybackDidFinishReasonUserInfoKey =
+        "MPMoviePlayerPlaybackDidFinishReasonUserInfoKey";
 
     enum PlaybackState : int {
         PlaybackStateStopped = 0,

@@ -160,10 +160,10 @@ void PhotoAlbum::writeVideoAtPathToSavedPhotosAlbum(const URL& url, WriteComplet
 }
 
 void PhotoAlbum::saveVideoAtPathToSavedPhotosAlbum(const std::string& path, SaveCompletion completion) {
-    writeVideoAtPathToSavedPhotosAlbum(URL::fileURLWithPath(path),
-                                       [path, completion](const std::optional<URL>&, const std::optional<Error>& error) {
-                                           if (completion) completion(path, error);
-                                       });
+    writeVideoAtPathToSavedPhotosAlbum(
+        URL::fileURLWithPath(path), [path, completion](const std::optional<URL>&, const std::optional<Error>& error) {
+            if (completion) completion(path, error);
+        });
 }
 
 void PhotoAlbum::writeImageToSavedPhotosAlbum(const std::shared_ptr<Image>& image, WriteCompletion completion) {

@@ -208,8 +208,7 @@ Keychain::Status Keychain::remove(const Query& query) {
     return save(items);
 }
 
-std::optional<std::string> Keychain::passwordForServiceAccount(const std::string& service,
-                                                               const std::string& account) {
+std::optional<std::string> Keychain::passwordForServiceAccount(const std::string& service, const std::string& account) {
     Item item;
     if (find(Query{service, account, std::nullopt}, &item) != kSuccess || !item.value) return std::nullopt;
     return std::string(item.value->begin(), item.value->end());

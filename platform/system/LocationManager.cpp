@@ -129,11 +129,11 @@ void LocationManager::started() {
     {
         DeviceState& d = device();
         std::lock_guard lock(d.mutex);
-        allowed = d.servicesEnabled && d.status != AuthorizationStatusDenied && d.status != AuthorizationStatusRestricted;
+        allowed =
+            d.servicesEnabled && d.status != AuthorizationStatusDenied && d.status != AuthorizationStatusRestricted;
         auto self = weak_from_this();
-        bool known = std::any_of(d.managers.begin(), d.managers.end(), [&](const auto& w) {
-            return !w.owner_before(self) && !self.owner_before(w);
-        });
+        bool known = std::any_of(d.managers.begin(), d.managers.end(),
+                                 [&](const auto& w) { return !w.owner_before(self) && !self.owner_before(w); });
         if (allowed && !known) d.managers.push_back(self);
         current = d.current;
     }

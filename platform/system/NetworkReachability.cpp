@@ -1,19 +1,19 @@
 #include "platform/system/NetworkReachability.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
-#include <cstring>
-#include <fstream>
 #include <ifaddrs.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <map>
 #include <net/if.h>
 #include <poll.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -137,8 +137,8 @@ struct ReachabilityMonitor {
 
     void watch(const std::shared_ptr<NetworkReachability>& target) {
         std::lock_guard lock(mutex);
-        bool present = std::any_of(watched.begin(), watched.end(),
-                                   [&](const auto& weak) { return weak.lock() == target; });
+        bool present =
+            std::any_of(watched.begin(), watched.end(), [&](const auto& weak) { return weak.lock() == target; });
         if (!present) watched.push_back(target);
         if (!watcherRunning) {
             watcherRunning = true;
@@ -172,8 +172,8 @@ struct ReachabilityMonitor {
         if (fd >= 0) {
             sockaddr_nl local{};
             local.nl_family = AF_NETLINK;
-            local.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE |
-                              RTMGRP_IPV6_ROUTE;
+            local.nl_groups =
+                RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
             if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
                 close(fd);
                 fd = -1;

@@ -8,8 +8,8 @@
 namespace clipora::platform {
 
 ActionSheet::ActionSheet(std::string title, std::weak_ptr<ActionSheetDelegate> delegate,
-                         std::optional<std::string> cancelButtonTitle, std::optional<std::string> destructiveButtonTitle,
-                         std::vector<std::string> otherButtonTitles)
+                         std::optional<std::string> cancelButtonTitle,
+                         std::optional<std::string> destructiveButtonTitle, std::vector<std::string> otherButtonTitles)
     : View(Rect{0, 0, 320, 240}), title_(std::move(title)), delegate_(std::move(delegate)) {
     if (destructiveButtonTitle) destructiveIndex_ = addButtonWithTitle(std::move(*destructiveButtonTitle));
     for (auto& t : otherButtonTitles) addButtonWithTitle(std::move(t));

@@ -24,8 +24,6 @@ void ActivityIndicatorView::setHidesWhenStopped(bool hides) {
     if (!animating_) setHidden(hides);
 }
 
-Size ActivityIndicatorView::sizeThatFits(Size) const {
-    return style_ == StyleWhiteLarge ? Size{37, 37} : Size{20, 20};
-}
+Size ActivityIndicatorView::sizeThatFits(Size) const { return style_ == StyleWhiteLarge ? Size{37, 37} : Size{20, 20}; }
 
 }  // namespace clipora::platform

@@ -16,8 +16,8 @@ AffineTransform AffineTransform::makeRotation(float angle) {
 }
 
 AffineTransform AffineTransform::concat(const AffineTransform& n) const {
-    return {a * n.a + b * n.c,         a * n.b + b * n.d,         c * n.a + d * n.c,
-            c * n.b + d * n.d,         tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
+    return {a * n.a + b * n.c, a * n.b + b * n.d,          c * n.a + d * n.c,
+            c * n.b + d * n.d, tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
 }
 
 AffineTransform AffineTransform::translate(float x, float y) const { return makeTranslation(x, y).concat(*this); }

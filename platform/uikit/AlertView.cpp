@@ -8,7 +8,8 @@ namespace clipora::platform {
 
 AlertView::AlertView(std::string title, std::string message, std::weak_ptr<AlertViewDelegate> delegate,
                      std::optional<std::string> cancelButtonTitle, std::vector<std::string> otherButtonTitles)
-    : View(Rect{0, 0, 284, 141}), title_(std::move(title)), message_(std::move(message)), delegate_(std::move(delegate)) {
+    : View(Rect{0, 0, 284, 141}), title_(std::move(title)), message_(std::move(message)),
+      delegate_(std::move(delegate)) {
     if (cancelButtonTitle) {
         cancelIndex_ = 0;
         buttons_.push_back(std::move(*cancelButtonTitle));

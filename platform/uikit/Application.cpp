@@ -91,8 +91,8 @@ bool Application::launch(const std::shared_ptr<ApplicationDelegate>& delegate, c
     if (accepted) {
         if (const Value* text = launchOptions.find(kLaunchOptionsURLKey)) {
             std::optional<URL> url = text->objectAs<URL>() ? std::optional<URL>(*text->objectAs<URL>())
-                                     : text->string()     ? URL::fromString(*text->string())
-                                                          : std::nullopt;
+                                     : text->string()      ? URL::fromString(*text->string())
+                                                           : std::nullopt;
             if (url) {
                 const Value* source = launchOptions.find(kLaunchOptionsSourceApplicationKey);
                 const Value* annotation = launchOptions.find(kLaunchOptionsAnnotationKey);
@@ -246,12 +246,12 @@ Rect Application::statusBarFrame() const {
     if (statusBarHidden_) return {};
     Rect screen = Screen::mainScreen()->bounds();
     switch (statusBarOrientation_) {
-        case InterfaceOrientationPortraitUpsideDown:
-            return {0, screen.size.height - kStatusBarHeight, screen.size.width, kStatusBarHeight};
-        case InterfaceOrientationLandscapeRight: return {0, 0, kStatusBarHeight, screen.size.height};
-        case InterfaceOrientationLandscapeLeft:
-            return {screen.size.width - kStatusBarHeight, 0, kStatusBarHeight, screen.size.height};
-        default: return {0, 0, screen.size.width, kStatusBarHeight};
+    case InterfaceOrientationPortraitUpsideDown:
+        return {0, screen.size.height - kStatusBarHeight, screen.size.width, kStatusBarHeight};
+    case InterfaceOrientationLandscapeRight: return {0, 0, kStatusBarHeight, screen.size.height};
+    case InterfaceOrientationLandscapeLeft:
+        return {screen.size.width - kStatusBarHeight, 0, kStatusBarHeight, screen.size.height};
+    default: return {0, 0, screen.size.width, kStatusBarHeight};
     }
 }
 
@@ -297,7 +297,8 @@ void Application::expireBackgroundTasks() {
 // --- Rotation ---
 
 void Application::deviceOrientationDidChange(int deviceOrientation) {
-    if (deviceOrientation < InterfaceOrientationPortrait || deviceOrientation > InterfaceOrientationLandscapeLeft) return;
+    if (deviceOrientation < InterfaceOrientationPortrait || deviceOrientation > InterfaceOrientationLandscapeLeft)
+        return;
     // Device landscape left (home on the right) is interface landscape right:
     // the platform numbers both 3, so the values carry over.
     auto orientation = static_cast<InterfaceOrientation>(deviceOrientation);

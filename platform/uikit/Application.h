@@ -58,8 +58,16 @@ public:
     static constexpr float kStatusBarHeight = 20;
 
     enum State : int { StateActive = 0, StateInactive = 1, StateBackground = 2 };
-    enum StatusBarStyle : int { StatusBarStyleDefault = 0, StatusBarStyleBlackTranslucent = 1, StatusBarStyleBlackOpaque = 2 };
-    enum StatusBarAnimation : int { StatusBarAnimationNone = 0, StatusBarAnimationFade = 1, StatusBarAnimationSlide = 2 };
+    enum StatusBarStyle : int {
+        StatusBarStyleDefault = 0,
+        StatusBarStyleBlackTranslucent = 1,
+        StatusBarStyleBlackOpaque = 2
+    };
+    enum StatusBarAnimation : int {
+        StatusBarAnimationNone = 0,
+        StatusBarAnimationFade = 1,
+        StatusBarAnimationSlide = 2
+    };
 
     using BackgroundTaskIdentifier = std::uint64_t;
     static constexpr BackgroundTaskIdentifier kBackgroundTaskInvalid = 0;
@@ -108,7 +116,9 @@ public:
 
     // --- Status bar ---
     InterfaceOrientation statusBarOrientation() const { return statusBarOrientation_; }
-    void setStatusBarOrientation(InterfaceOrientation orientation) { setStatusBarOrientationAnimated(orientation, false); }
+    void setStatusBarOrientation(InterfaceOrientation orientation) {
+        setStatusBarOrientationAnimated(orientation, false);
+    }
     void setStatusBarOrientationAnimated(InterfaceOrientation orientation, bool animated);
     StatusBarStyle statusBarStyle() const { return statusBarStyle_; }
     void setStatusBarStyle(StatusBarStyle style) { statusBarStyle_ = style; }

@@ -18,13 +18,13 @@ BarButtonItem::BarButtonItem(std::shared_ptr<View> customView) : customView_(std
 std::string BarButtonItem::title() const {
     if (!title_.empty() || !systemItem_) return title_;
     switch (*systemItem_) {
-        case SystemItemDone: return "Done";
-        case SystemItemCancel: return "Cancel";
-        case SystemItemEdit: return "Edit";
-        case SystemItemSave: return "Save";
-        case SystemItemUndo: return "Undo";
-        case SystemItemRedo: return "Redo";
-        default: return {};
+    case SystemItemDone: return "Done";
+    case SystemItemCancel: return "Cancel";
+    case SystemItemEdit: return "Edit";
+    case SystemItemSave: return "Save";
+    case SystemItemUndo: return "Undo";
+    case SystemItemRedo: return "Redo";
+    default: return {};
     }
 }
 

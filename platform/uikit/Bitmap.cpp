@@ -43,10 +43,8 @@ bool alphaInfoHasAlpha(Bitmap::AlphaInfo a) {
     switch (a) {
     case Bitmap::AlphaInfo::None:
     case Bitmap::AlphaInfo::NoneSkipLast:
-    case Bitmap::AlphaInfo::NoneSkipFirst:
-        return false;
-    default:
-        return true;
+    case Bitmap::AlphaInfo::NoneSkipFirst: return false;
+    default: return true;
     }
 }
 
@@ -82,9 +80,12 @@ int readExifOrientation(const Data& d) {
         if (marker == 0xE1 && segEnd - seg >= 14 && std::memcmp(&d[seg], "Exif\0\0", 6) == 0) {
             std::size_t tiff = seg + 6;
             bool little;
-            if (d[tiff] == 'I' && d[tiff + 1] == 'I') little = true;
-            else if (d[tiff] == 'M' && d[tiff + 1] == 'M') little = false;
-            else return 1;
+            if (d[tiff] == 'I' && d[tiff + 1] == 'I')
+                little = true;
+            else if (d[tiff] == 'M' && d[tiff + 1] == 'M')
+                little = false;
+            else
+                return 1;
             auto u16 = [&](std::size_t at) -> std::optional<unsigned> {
                 if (at + 2 > segEnd) return std::nullopt;
                 return little ? unsigned(d[at]) | unsigned(d[at + 1]) << 8 : unsigned(d[at]) << 8 | unsigned(d[at + 1]);

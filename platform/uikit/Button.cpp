@@ -153,13 +153,13 @@ void Button::layoutSubviews() {
     Rect content = bounds().insetBy(contentEdgeInsets_);
     Size image = (imageView_ && imageView_->image()) ? imageView_->image()->size() : Size{};
     if (imageView_) {
-        imageView_->setFrame(Rect{content.minX(), content.midY() - image.height / 2, image.width, image.height}
-                                 .insetBy(imageEdgeInsets_));
+        imageView_->setFrame(Rect{content.minX(), content.midY() - image.height / 2, image.width, image.height}.insetBy(
+            imageEdgeInsets_));
     }
     if (titleLabel_) {
         titleLabel_->setFrame(
-            Rect{content.minX() + image.width, content.minY(), content.width() - image.width, content.height()}
-                .insetBy(titleEdgeInsets_));
+            Rect{content.minX() + image.width, content.minY(), content.width() - image.width, content.height()}.insetBy(
+                titleEdgeInsets_));
     }
 }
 

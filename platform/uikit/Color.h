@@ -23,7 +23,7 @@ public:
     static Color darkGrayColor();   // white 1/3
     static Color lightGrayColor();  // white 2/3
     static Color whiteColor();
-    static Color grayColor();       // white 1/2
+    static Color grayColor();  // white 1/2
     static Color redColor();
     static Color greenColor();
     static Color blueColor();

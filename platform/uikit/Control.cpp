@@ -61,9 +61,7 @@ void Control::sendActionsForControlEvents(unsigned events) {
     }
 }
 
-bool Control::acceptsTouches() const {
-    return enabled_ && isUserInteractionEnabled() && !isEffectivelyHidden();
-}
+bool Control::acceptsTouches() const { return enabled_ && isUserInteractionEnabled() && !isEffectivelyHidden(); }
 
 bool Control::tap() {
     if (!acceptsTouches()) return false;

@@ -65,16 +65,22 @@ public:
     ActionId addTargetActionForControlEvents(const std::shared_ptr<T>& target,
                                              void (T::*action)(const std::shared_ptr<S>&), unsigned events) {
         std::weak_ptr<T> weak = target;
-        return addEntry(target, target.get(), [weak, action](const std::shared_ptr<Control>& sender) {
-            if (auto t = weak.lock()) ((*t).*action)(std::dynamic_pointer_cast<S>(sender));
-        }, events);
+        return addEntry(
+            target, target.get(),
+            [weak, action](const std::shared_ptr<Control>& sender) {
+                if (auto t = weak.lock()) ((*t).*action)(std::dynamic_pointer_cast<S>(sender));
+            },
+            events);
     }
     template <class T>
     ActionId addTargetActionForControlEvents(const std::shared_ptr<T>& target, void (T::*action)(), unsigned events) {
         std::weak_ptr<T> weak = target;
-        return addEntry(target, target.get(), [weak, action](const std::shared_ptr<Control>&) {
-            if (auto t = weak.lock()) ((*t).*action)();
-        }, events);
+        return addEntry(
+            target, target.get(),
+            [weak, action](const std::shared_ptr<Control>&) {
+                if (auto t = weak.lock()) ((*t).*action)();
+            },
+            events);
     }
     // Removes the target's actions for these events (a null target: every action).
     void removeTargetForControlEvents(const void* target, unsigned events);

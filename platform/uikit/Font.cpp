@@ -54,8 +54,7 @@ Size Font::sizeOfText(std::string_view text) const {
 }
 
 Size Font::sizeOfTextConstrainedToSize(std::string_view text, Size constraint, LineBreakMode mode) const {
-    const float maxWidth =
-        constraint.width > 0 ? constraint.width + 0.001f : std::numeric_limits<float>::max();
+    const float maxWidth = constraint.width > 0 ? constraint.width + 0.001f : std::numeric_limits<float>::max();
     const bool wraps = mode == LineBreakModeWordWrap || mode == LineBreakModeCharacterWrap;
     std::vector<float> lines;
     float line = 0;

@@ -30,9 +30,9 @@ std::optional<Size> GeometryValue::sizeFrom(const Value& value) {
 std::string GeometryValue::description() const {
     std::ostringstream out;
     switch (kind_) {
-        case Kind::Rect: out << "NSRect: " << rect_.description(); break;
-        case Kind::Point: out << "NSPoint: {" << rect_.origin.x << ", " << rect_.origin.y << "}"; break;
-        case Kind::Size: out << "NSSize: {" << rect_.size.width << ", " << rect_.size.height << "}"; break;
+    case Kind::Rect: out << "NSRect: " << rect_.description(); break;
+    case Kind::Point: out << "NSPoint: {" << rect_.origin.x << ", " << rect_.origin.y << "}"; break;
+    case Kind::Size: out << "NSSize: {" << rect_.size.width << ", " << rect_.size.height << "}"; break;
     }
     return out.str();
 }

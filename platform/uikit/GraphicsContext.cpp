@@ -78,8 +78,7 @@ GraphicsContext::GraphicsContext(Bitmap bitmap, float scale, bool topLeftOrigin)
 }
 
 std::shared_ptr<GraphicsContext> GraphicsContext::makeBitmapContext(int width, int height, int bitsPerComponent,
-                                                                    std::size_t bytesPerRow,
-                                                                    Bitmap::ColorSpace space,
+                                                                    std::size_t bytesPerRow, Bitmap::ColorSpace space,
                                                                     Bitmap::AlphaInfo alpha) {
     if (width <= 0 || height <= 0 || width > Bitmap::kMaxDimension || height > Bitmap::kMaxDimension ||
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) > Bitmap::kMaxPixels) {
@@ -283,9 +282,7 @@ void GraphicsContext::composite(const Coverage& cov, const Shader& shader, bool 
                 p[0] = p[1] = p[2] = p[3] = 0;
                 continue;
             }
-            auto channel = [oa](float c) {
-                return static_cast<std::uint8_t>(std::lround(clamp01(c / oa) * 255));
-            };
+            auto channel = [oa](float c) { return static_cast<std::uint8_t>(std::lround(clamp01(c / oa) * 255)); };
             p[0] = channel(orr);
             p[1] = channel(og);
             p[2] = channel(ob);
@@ -339,8 +336,8 @@ GraphicsContext::Shader GraphicsContext::shaderForColor(const Color& color) cons
 std::vector<std::vector<Point>> GraphicsContext::rectPolygon(const Rect& rect) const {
     Rect r = rect.standardized();
     const AffineTransform& m = state_.ctm;
-    return {{m.apply(Point{r.minX(), r.minY()}), m.apply(Point{r.maxX(), r.minY()}),
-             m.apply(Point{r.maxX(), r.maxY()}), m.apply(Point{r.minX(), r.maxY()})}};
+    return {{m.apply(Point{r.minX(), r.minY()}), m.apply(Point{r.maxX(), r.minY()}), m.apply(Point{r.maxX(), r.maxY()}),
+             m.apply(Point{r.minX(), r.maxY()})}};
 }
 
 // ---------------------------------------------------------------------------
@@ -391,7 +388,7 @@ void GraphicsContext::fillEllipseInRect(const Rect& rect) {
 }
 
 std::vector<std::vector<Point>> GraphicsContext::strokePolygons(const std::vector<std::vector<Point>>& polylines,
-                                                               const std::vector<bool>& closed) const {
+                                                                const std::vector<bool>& closed) const {
     // The line width is in user space; an unevenly scaled CTM gets the mean.
     float hw = state_.lineWidth / 2 * std::sqrt(std::fabs(state_.ctm.a * state_.ctm.d - state_.ctm.b * state_.ctm.c));
     std::vector<std::vector<Point>> out;
@@ -483,8 +480,7 @@ void GraphicsContext::addLineToPoint(Point p) {
     currentUserPoint_ = p;
 }
 
-void GraphicsContext::appendArcPoints(Point center, float radius, float startAngle, float endAngle,
-                                      bool clockwise) {
+void GraphicsContext::appendArcPoints(Point center, float radius, float startAngle, float endAngle, bool clockwise) {
     float sweep = endAngle - startAngle;
     const float full = 2 * kPi;
     if (clockwise) {
@@ -494,13 +490,15 @@ void GraphicsContext::appendArcPoints(Point center, float radius, float startAng
         if (sweep < 0) sweep = std::fmod(sweep, full) + full;
         sweep = std::min(sweep, full);
     }
-    float deviceRadius = radius * std::sqrt(std::max(std::fabs(state_.ctm.a * state_.ctm.d - state_.ctm.b * state_.ctm.c), 1e-6f));
+    float deviceRadius =
+        radius * std::sqrt(std::max(std::fabs(state_.ctm.a * state_.ctm.d - state_.ctm.b * state_.ctm.c), 1e-6f));
     float step = deviceRadius > 0.1f ? 2 * std::acos(std::max(-1.0f, 1 - 0.1f / deviceRadius)) : kPi / 2;
     int segments = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / step)), 1, 4096);
     for (int i = 0; i <= segments; ++i) {
         float angle = startAngle + sweep * i / segments;
         Point p{center.x + radius * std::cos(angle), center.y + radius * std::sin(angle)};
-        if (i == 0) addLineToPoint(p);
+        if (i == 0)
+            addLineToPoint(p);
         else {
             addDevicePoint(state_.ctm.apply(p), false);
             currentUserPoint_ = p;
@@ -574,8 +572,12 @@ void GraphicsContext::addEllipseInRect(const Rect& rect) {
     Rect r = rect.standardized();
     float rx = r.width() / 2, ry = r.height() / 2;
     Point c = r.center();
-    float deviceRadius = std::max(rx, ry) * std::sqrt(std::max(std::fabs(state_.ctm.a * state_.ctm.d - state_.ctm.b * state_.ctm.c), 1e-6f));
-    int segments = std::clamp(static_cast<int>(std::ceil(2 * kPi / (deviceRadius > 0.1f ? 2 * std::acos(1 - 0.1f / deviceRadius) : kPi / 2))), 8, 4096);
+    float deviceRadius =
+        std::max(rx, ry) *
+        std::sqrt(std::max(std::fabs(state_.ctm.a * state_.ctm.d - state_.ctm.b * state_.ctm.c), 1e-6f));
+    int segments = std::clamp(
+        static_cast<int>(std::ceil(2 * kPi / (deviceRadius > 0.1f ? 2 * std::acos(1 - 0.1f / deviceRadius) : kPi / 2))),
+        8, 4096);
     moveToPoint({c.x + rx, c.y});
     for (int i = 1; i < segments; ++i) {
         float a = 2 * kPi * i / segments;
@@ -669,8 +671,8 @@ Rect GraphicsContext::clipBoundingBox() const {
     }
     auto inverse = state_.ctm.inverted();
     if (!inverse) return Rect::zero();
-    return inverse->apply(Rect(static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1 - x0),
-                               static_cast<float>(y1 - y0)));
+    return inverse->apply(
+        Rect(static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1 - x0), static_cast<float>(y1 - y0)));
 }
 
 // ---------------------------------------------------------------------------
@@ -747,8 +749,10 @@ GraphicsContext::PremultipliedColor GraphicsContext::gradientColor(const Gradien
     if (stops.empty()) return {};
     const GradientStop* lo = &stops.front();
     const GradientStop* hi = &stops.back();
-    if (t <= lo->location) hi = lo;
-    else if (t >= hi->location) lo = hi;
+    if (t <= lo->location)
+        hi = lo;
+    else if (t >= hi->location)
+        lo = hi;
     else {
         for (std::size_t i = 0; i + 1 < stops.size(); ++i) {
             if (t >= stops[i].location && t <= stops[i + 1].location) {

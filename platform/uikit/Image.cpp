@@ -38,8 +38,8 @@ AffineTransform orientationTransform(Image::Orientation o) {
 }
 
 bool swapsSides(Image::Orientation o) {
-    return o == Image::Orientation::Left || o == Image::Orientation::Right ||
-           o == Image::Orientation::LeftMirrored || o == Image::Orientation::RightMirrored;
+    return o == Image::Orientation::Left || o == Image::Orientation::Right || o == Image::Orientation::LeftMirrored ||
+           o == Image::Orientation::RightMirrored;
 }
 
 Image::Orientation fromExif(int exif) {
@@ -93,9 +93,7 @@ std::shared_ptr<Image> withScale(const std::shared_ptr<Image>& image, float scal
 // Making images
 
 Image::Image(std::shared_ptr<const Bitmap> bitmap, float scale, Orientation orientation)
-    : bitmap_(std::move(bitmap)),
-      scale_(scale > 0 && std::isfinite(scale) ? scale : 1.0f),
-      orientation_(orientation) {
+    : bitmap_(std::move(bitmap)), scale_(scale > 0 && std::isfinite(scale) ? scale : 1.0f), orientation_(orientation) {
     if (!bitmap_) throw InvalidArgumentException("An image needs a bitmap.");
 }
 
@@ -128,8 +126,7 @@ std::shared_ptr<Image> Image::imageNamed(const std::string& name) {
     std::string type = extension.empty() ? "png" : extension.substr(1);
     std::filesystem::path base = relative.parent_path() / relative.stem();
     auto bundle = Bundle::mainBundle();
-    const std::string key =
-        bundle->bundlePath() + "|" + base.string() + "." + type + "|" + std::to_string(screenScale);
+    const std::string key = bundle->bundlePath() + "|" + base.string() + "." + type + "|" + std::to_string(screenScale);
     {
         std::lock_guard lock(namedCache().mutex);
         auto it = namedCache().images.find(key);
@@ -207,8 +204,10 @@ void Image::drawAtPoint(Point point) const {
 void Image::drawInRect(const Rect& rect) const { drawInRect(rect, 1.0f); }
 
 void Image::drawInRect(const Rect& rect, float alpha) const {
-    if (resizable_ && capInsets_ != EdgeInsets::zero()) drawSlices(rect, alpha);
-    else drawPlain(rect, alpha);
+    if (resizable_ && capInsets_ != EdgeInsets::zero())
+        drawSlices(rect, alpha);
+    else
+        drawPlain(rect, alpha);
 }
 
 void Image::drawPlain(const Rect& rect, float alpha) const {
@@ -219,9 +218,8 @@ void Image::drawPlain(const Rect& rect, float alpha) const {
     AffineTransform unitToUser = orientationTransform(orientation_).concat(displayToUser);
     context->saveGState();
     context->setAlpha(context->alpha() * alpha);
-    context->drawBitmapPart(*bitmap_, Rect(0, 0, static_cast<float>(bitmap_->width()),
-                                           static_cast<float>(bitmap_->height())),
-                            unitToUser);
+    context->drawBitmapPart(
+        *bitmap_, Rect(0, 0, static_cast<float>(bitmap_->width()), static_cast<float>(bitmap_->height())), unitToUser);
     context->restoreGState();
 }
 

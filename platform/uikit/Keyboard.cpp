@@ -25,10 +25,10 @@ float keyboardHeight(bool landscape) {
 Rect offscreenFrame(Rect onScreen, int orientation) {
     Rect screen = Screen::mainScreen()->bounds();
     switch (orientation) {
-        case InterfaceOrientationPortraitUpsideDown: return onScreen.offsetBy(0, -onScreen.size.height);
-        case InterfaceOrientationLandscapeRight: return onScreen.offsetBy(-onScreen.size.width, 0);
-        case InterfaceOrientationLandscapeLeft: return onScreen.offsetBy(screen.size.width - onScreen.minX(), 0);
-        default: return onScreen.offsetBy(0, screen.size.height - onScreen.minY());
+    case InterfaceOrientationPortraitUpsideDown: return onScreen.offsetBy(0, -onScreen.size.height);
+    case InterfaceOrientationLandscapeRight: return onScreen.offsetBy(-onScreen.size.width, 0);
+    case InterfaceOrientationLandscapeLeft: return onScreen.offsetBy(screen.size.width - onScreen.minX(), 0);
+    default: return onScreen.offsetBy(0, screen.size.height - onScreen.minY());
     }
 }
 
@@ -52,10 +52,10 @@ Rect Keyboard::frame() {
     int orientation = Application::sharedApplication()->statusBarOrientation();
     float h = keyboardHeight(interfaceOrientationIsLandscape(orientation));
     switch (orientation) {
-        case InterfaceOrientationPortraitUpsideDown: return {0, 0, screen.size.width, h};
-        case InterfaceOrientationLandscapeRight: return {0, 0, h, screen.size.height};
-        case InterfaceOrientationLandscapeLeft: return {screen.size.width - h, 0, h, screen.size.height};
-        default: return {0, screen.size.height - h, screen.size.width, h};
+    case InterfaceOrientationPortraitUpsideDown: return {0, 0, screen.size.width, h};
+    case InterfaceOrientationLandscapeRight: return {0, 0, h, screen.size.height};
+    case InterfaceOrientationLandscapeLeft: return {screen.size.width - h, 0, h, screen.size.height};
+    default: return {0, screen.size.height - h, screen.size.width, h};
     }
 }
 

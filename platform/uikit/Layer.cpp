@@ -16,8 +16,7 @@ void Layer::removeFromSuperlayer() {
     superlayer_.reset();
     if (!parent) return;
     auto& list = parent->sublayers_;
-    list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& l) { return l.get() == this; }),
-               list.end());
+    list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& l) { return l.get() == this; }), list.end());
 }
 
 }  // namespace clipora::platform

@@ -15,12 +15,14 @@ public:
                                              const std::shared_ptr<NavigationItem>&) {
         return true;
     }
-    virtual void navigationBarDidPushItem(const std::shared_ptr<NavigationBar>&, const std::shared_ptr<NavigationItem>&) {}
+    virtual void navigationBarDidPushItem(const std::shared_ptr<NavigationBar>&,
+                                          const std::shared_ptr<NavigationItem>&) {}
     virtual bool navigationBarShouldPopItem(const std::shared_ptr<NavigationBar>&,
                                             const std::shared_ptr<NavigationItem>&) {
         return true;
     }
-    virtual void navigationBarDidPopItem(const std::shared_ptr<NavigationBar>&, const std::shared_ptr<NavigationItem>&) {}
+    virtual void navigationBarDidPopItem(const std::shared_ptr<NavigationBar>&,
+                                         const std::shared_ptr<NavigationItem>&) {}
 };
 
 }  // namespace clipora::platform

@@ -23,8 +23,8 @@ void NavigationController::adopt(const std::shared_ptr<ViewController>& controll
     if (!controller) throw InvalidArgumentException("Cannot push a null view controller.");
     if (std::find(stack_.begin(), stack_.end(), controller) != stack_.end() || controller->parentViewController() ||
         controller.get() == this)
-        throw InvalidArgumentException("Pushing a view controller that is already in a container or presented ("
-                                       + controller->description() + ") is not supported.");
+        throw InvalidArgumentException("Pushing a view controller that is already in a container or presented (" +
+                                       controller->description() + ") is not supported.");
     controller->setParentViewController(self());
 }
 
@@ -63,7 +63,8 @@ void NavigationController::setViewControllersAnimated(std::vector<std::shared_pt
     } else {
         updateBarsAndContent();
     }
-    if (oldTop && std::find(stack_.begin(), stack_.end(), oldTop) == stack_.end()) oldTop->setParentViewController(nullptr);
+    if (oldTop && std::find(stack_.begin(), stack_.end(), oldTop) == stack_.end())
+        oldTop->setParentViewController(nullptr);
 }
 
 void NavigationController::pushViewControllerAnimated(const std::shared_ptr<ViewController>& controller,

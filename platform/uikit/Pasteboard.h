@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/foundation/Object.h"
-#include "platform/foundation/Value.h"
 #include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
 
 namespace clipora::platform {
 

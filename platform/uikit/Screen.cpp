@@ -48,11 +48,10 @@ Rect Screen::applicationFrame() const {
     if (app->isStatusBarHidden()) return b;
     const float bar = Application::kStatusBarHeight;
     switch (app->statusBarOrientation()) {
-        case InterfaceOrientationPortraitUpsideDown: return {b.origin.x, b.origin.y, b.size.width, b.size.height - bar};
-        case InterfaceOrientationLandscapeRight:
-            return {b.origin.x + bar, b.origin.y, b.size.width - bar, b.size.height};
-        case InterfaceOrientationLandscapeLeft: return {b.origin.x, b.origin.y, b.size.width - bar, b.size.height};
-        default: return {b.origin.x, b.origin.y + bar, b.size.width, b.size.height - bar};
+    case InterfaceOrientationPortraitUpsideDown: return {b.origin.x, b.origin.y, b.size.width, b.size.height - bar};
+    case InterfaceOrientationLandscapeRight: return {b.origin.x + bar, b.origin.y, b.size.width - bar, b.size.height};
+    case InterfaceOrientationLandscapeLeft: return {b.origin.x, b.origin.y, b.size.width - bar, b.size.height};
+    default: return {b.origin.x, b.origin.y + bar, b.size.width, b.size.height - bar};
     }
 }
 

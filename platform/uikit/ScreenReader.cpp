@@ -39,14 +39,14 @@ std::string itemText(const std::shared_ptr<BarButtonItem>& item) {
     }
     if (title.empty() && item->systemItem()) {
         switch (*item->systemItem()) {
-            case BarButtonItem::SystemItemAdd: title = "+"; break;
-            case BarButtonItem::SystemItemAction: title = "Action"; break;
-            case BarButtonItem::SystemItemRefresh: title = "Refresh"; break;
-            case BarButtonItem::SystemItemStop: title = "Stop"; break;
-            case BarButtonItem::SystemItemBookmarks: title = "Bookmarks"; break;
-            case BarButtonItem::SystemItemCompose: title = "Compose"; break;
-            case BarButtonItem::SystemItemTrash: title = "Trash"; break;
-            default: break;
+        case BarButtonItem::SystemItemAdd: title = "+"; break;
+        case BarButtonItem::SystemItemAction: title = "Action"; break;
+        case BarButtonItem::SystemItemRefresh: title = "Refresh"; break;
+        case BarButtonItem::SystemItemStop: title = "Stop"; break;
+        case BarButtonItem::SystemItemBookmarks: title = "Bookmarks"; break;
+        case BarButtonItem::SystemItemCompose: title = "Compose"; break;
+        case BarButtonItem::SystemItemTrash: title = "Trash"; break;
+        default: break;
         }
     }
     if (title.empty()) title = item->image() ? "image" : "item";

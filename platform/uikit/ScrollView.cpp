@@ -46,10 +46,14 @@ Point ScrollView::clampedOffset(Point offset) const {
 void ScrollView::scrollRectToVisibleAnimated(Rect rect, bool animated) {
     Rect visible = bounds();
     Point offset = visible.origin;
-    if (rect.minY() < visible.minY()) offset.y = rect.minY();
-    else if (rect.maxY() > visible.maxY()) offset.y = rect.maxY() - visible.size.height;
-    if (rect.minX() < visible.minX()) offset.x = rect.minX();
-    else if (rect.maxX() > visible.maxX()) offset.x = rect.maxX() - visible.size.width;
+    if (rect.minY() < visible.minY())
+        offset.y = rect.minY();
+    else if (rect.maxY() > visible.maxY())
+        offset.y = rect.maxY() - visible.size.height;
+    if (rect.minX() < visible.minX())
+        offset.x = rect.minX();
+    else if (rect.maxX() > visible.maxX())
+        offset.x = rect.maxX() - visible.size.width;
     offset = clampedOffset(offset);
     if (!(offset == visible.origin)) setContentOffsetAnimated(offset, animated);
 }

@@ -29,7 +29,8 @@ void SearchDisplayController::setSearchResultsDelegate(std::weak_ptr<TableViewDe
 const std::shared_ptr<TableView>& SearchDisplayController::searchResultsTableView() {
     if (!resultsTable_) {
         auto contents = contentsController_.lock();
-        resultsTable_ = std::make_shared<TableView>(contents ? contents->view()->bounds() : Rect(), TableView::StylePlain);
+        resultsTable_ =
+            std::make_shared<TableView>(contents ? contents->view()->bounds() : Rect(), TableView::StylePlain);
         resultsTable_->setDataSource(resultsDataSource_);
         resultsTable_->setDelegate(resultsDelegate_);
     }
@@ -42,7 +43,8 @@ void SearchDisplayController::searchBarTextDidChange(const std::string& text) {
     auto keep = shared_from_this();
     active_ = true;
     auto d = delegate();
-    if (!d || d->searchDisplayControllerShouldReloadTableForSearchString(keep, text)) searchResultsTableView()->reloadData();
+    if (!d || d->searchDisplayControllerShouldReloadTableForSearchString(keep, text))
+        searchResultsTableView()->reloadData();
 }
 
 }  // namespace clipora::platform

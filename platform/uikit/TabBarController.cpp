@@ -17,7 +17,8 @@ void TabBarController::setSelectedViewController(const std::shared_ptr<ViewContr
 bool TabBarController::tapViewController(const std::shared_ptr<ViewController>& controller) {
     if (std::find(viewControllers_.begin(), viewControllers_.end(), controller) == viewControllers_.end()) return false;
     auto keep = self();
-    if (auto delegate = this->delegate(); delegate && !delegate->tabBarControllerShouldSelectViewController(keep, controller))
+    if (auto delegate = this->delegate();
+        delegate && !delegate->tabBarControllerShouldSelectViewController(keep, controller))
         return false;
     selected_ = controller;
     if (auto delegate = this->delegate()) delegate->tabBarControllerDidSelectViewController(keep, controller);

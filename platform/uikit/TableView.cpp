@@ -17,9 +17,7 @@ namespace {
 }  // namespace
 
 TableView::TableView(Rect frame, Style style)
-    : ScrollView(frame),
-      style_(style),
-      sectionHeaderHeight_(style == StyleGrouped ? 10 : 22),
+    : ScrollView(frame), style_(style), sectionHeaderHeight_(style == StyleGrouped ? 10 : 22),
       sectionFooterHeight_(style == StyleGrouped ? 10 : 22) {}
 
 std::shared_ptr<TableView> TableView::self() { return std::static_pointer_cast<TableView>(shared_from_this()); }
@@ -169,8 +167,9 @@ void TableView::configureEditing(const std::shared_ptr<TableViewCell>& cell, con
     auto ds = dataSource_.lock();
     auto d = delegate_.lock();
     bool editable = ds && ds->tableViewCanEditRowAtIndexPath(keep, ip);
-    auto style = editable ? (d ? d->tableViewEditingStyleForRowAtIndexPath(keep, ip) : TableViewCell::EditingStyleDelete)
-                          : TableViewCell::EditingStyleNone;
+    auto style = editable
+                     ? (d ? d->tableViewEditingStyleForRowAtIndexPath(keep, ip) : TableViewCell::EditingStyleDelete)
+                     : TableViewCell::EditingStyleNone;
     cell->setEditingStyle(style);
     cell->setShouldIndentWhileEditing(d ? d->tableViewShouldIndentWhileEditingRowAtIndexPath(keep, ip) : true);
     cell->setShowsReorderControl(editing_ && ds && ds->tableViewCanMoveRowAtIndexPath(keep, ip));
@@ -497,9 +496,10 @@ void TableView::applyUpdates() {
     // Deletions count in the old numbering, insertions in the new one.
     if (selected_) {
         IndexPath sel = *selected_;
-        bool gone = std::find(updates.deletedRows.begin(), updates.deletedRows.end(), sel) != updates.deletedRows.end() ||
-                    std::find(updates.deletedSections.begin(), updates.deletedSections.end(), sel.section) !=
-                        updates.deletedSections.end();
+        bool gone =
+            std::find(updates.deletedRows.begin(), updates.deletedRows.end(), sel) != updates.deletedRows.end() ||
+            std::find(updates.deletedSections.begin(), updates.deletedSections.end(), sel.section) !=
+                updates.deletedSections.end();
         if (gone || !updates.insertedSections.empty() || !updates.deletedSections.empty()) {
             selected_.reset();
         } else {
@@ -556,15 +556,18 @@ void TableView::scrollToRowAtIndexPathAtScrollPositionAnimated(const IndexPath& 
     float y = visible.origin.y;
     float viewHeight = visible.size.height - inset.top - inset.bottom;
     if (position == ScrollPositionNone) {
-        if (row.minY() < visible.minY() + inset.top) position = ScrollPositionTop;
-        else if (row.maxY() > visible.maxY() - inset.bottom) position = ScrollPositionBottom;
-        else return;
+        if (row.minY() < visible.minY() + inset.top)
+            position = ScrollPositionTop;
+        else if (row.maxY() > visible.maxY() - inset.bottom)
+            position = ScrollPositionBottom;
+        else
+            return;
     }
     switch (position) {
-        case ScrollPositionTop: y = row.minY() - inset.top; break;
-        case ScrollPositionMiddle: y = row.midY() - viewHeight / 2 - inset.top; break;
-        case ScrollPositionBottom: y = row.maxY() - viewHeight - inset.top; break;
-        default: break;
+    case ScrollPositionTop: y = row.minY() - inset.top; break;
+    case ScrollPositionMiddle: y = row.midY() - viewHeight / 2 - inset.top; break;
+    case ScrollPositionBottom: y = row.maxY() - viewHeight - inset.top; break;
+    default: break;
     }
     Point target = clampedOffset({visible.origin.x, y});
     if (!(target == visible.origin)) setContentOffsetAnimated(target, animated);

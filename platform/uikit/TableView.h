@@ -33,7 +33,12 @@ namespace clipora::platform {
 class TableView : public ScrollView {
 public:
     enum Style : int { StylePlain = 0, StyleGrouped = 1 };
-    enum ScrollPosition : int { ScrollPositionNone = 0, ScrollPositionTop = 1, ScrollPositionMiddle = 2, ScrollPositionBottom = 3 };
+    enum ScrollPosition : int {
+        ScrollPositionNone = 0,
+        ScrollPositionTop = 1,
+        ScrollPositionMiddle = 2,
+        ScrollPositionBottom = 3
+    };
     enum RowAnimation : int {
         RowAnimationFade = 0,
         RowAnimationRight = 1,
@@ -44,7 +49,11 @@ public:
         RowAnimationMiddle = 6,
         RowAnimationAutomatic = 100,
     };
-    enum SeparatorStyle : int { SeparatorStyleNone = 0, SeparatorStyleSingleLine = 1, SeparatorStyleSingleLineEtched = 2 };
+    enum SeparatorStyle : int {
+        SeparatorStyleNone = 0,
+        SeparatorStyleSingleLine = 1,
+        SeparatorStyleSingleLineEtched = 2
+    };
 
     explicit TableView(Rect frame = {}, Style style = StylePlain);
 

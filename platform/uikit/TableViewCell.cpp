@@ -38,9 +38,9 @@ std::shared_ptr<Label> TableViewCell::detailTextLabel() {
     if (!detailTextLabel_) {
         detailTextLabel_ = std::make_shared<Label>();
         detailTextLabel_->setFont(Font::systemFontOfSize(style_ == CellStyleSubtitle ? 14 : 17));
-        detailTextLabel_->setTextColor(style_ == CellStyleSubtitle ? Color::grayColor()
-                                                                   : Color::colorWithRedGreenBlueAlpha(
-                                                                         0.22f, 0.33f, 0.53f, 1));
+        detailTextLabel_->setTextColor(style_ == CellStyleSubtitle
+                                           ? Color::grayColor()
+                                           : Color::colorWithRedGreenBlueAlpha(0.22f, 0.33f, 0.53f, 1));
         if (style_ == CellStyleValue1) detailTextLabel_->setTextAlignment(TextAlignmentRight);
         contentView()->addSubview(detailTextLabel_);
         setNeedsLayout();
@@ -136,21 +136,20 @@ void TableViewCell::layoutSubviews() {
     float width = std::max(0.0f, content.size.width - x - kMargin);
     if (!textLabel_) return;
     switch (style_) {
-        case CellStyleSubtitle:
-            textLabel_->setFrame({x, content.size.height / 2 - textLabel_->font().lineHeight(), width,
-                                  textLabel_->font().lineHeight()});
-            if (detailTextLabel_)
-                detailTextLabel_->setFrame(
-                    {x, content.size.height / 2, width, detailTextLabel_->font().lineHeight()});
-            break;
-        case CellStyleValue1:
-        case CellStyleValue2: {
-            float half = width / 2;
-            textLabel_->setFrame({x, 0, half, content.size.height});
-            if (detailTextLabel_) detailTextLabel_->setFrame({x + half, 0, half, content.size.height});
-            break;
-        }
-        default: textLabel_->setFrame({x, 0, width, content.size.height}); break;
+    case CellStyleSubtitle:
+        textLabel_->setFrame(
+            {x, content.size.height / 2 - textLabel_->font().lineHeight(), width, textLabel_->font().lineHeight()});
+        if (detailTextLabel_)
+            detailTextLabel_->setFrame({x, content.size.height / 2, width, detailTextLabel_->font().lineHeight()});
+        break;
+    case CellStyleValue1:
+    case CellStyleValue2: {
+        float half = width / 2;
+        textLabel_->setFrame({x, 0, half, content.size.height});
+        if (detailTextLabel_) detailTextLabel_->setFrame({x + half, 0, half, content.size.height});
+        break;
+    }
+    default: textLabel_->setFrame({x, 0, width, content.size.height}); break;
     }
 }
 

@@ -28,7 +28,8 @@ void TableViewController::viewWillAppear(bool animated) {
         table->reloadData();
     }
     if (clearsSelectionOnViewWillAppear_) {
-        if (auto selected = table->indexPathForSelectedRow()) table->deselectRowAtIndexPathAnimated(*selected, animated);
+        if (auto selected = table->indexPathForSelectedRow())
+            table->deselectRowAtIndexPathAnimated(*selected, animated);
     }
 }
 

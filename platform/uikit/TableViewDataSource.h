@@ -21,7 +21,7 @@ public:
     virtual int tableViewNumberOfRowsInSection(const std::shared_ptr<TableView>& tableView, int section) = 0;
     // Must answer a cell for every row it is asked about.
     virtual std::shared_ptr<TableViewCell> tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>& tableView,
-                                                                         const IndexPath& indexPath) = 0;
+                                                                          const IndexPath& indexPath) = 0;
 
     virtual int numberOfSectionsInTableView(const std::shared_ptr<TableView>&) { return 1; }
     virtual std::optional<std::string> tableViewTitleForHeaderInSection(const std::shared_ptr<TableView>&, int) {

@@ -74,7 +74,8 @@ bool TextField::tap() {
 
 bool TextField::replace(TextRange range, const std::string& replacement) {
     auto self = std::static_pointer_cast<TextField>(shared_from_this());
-    if (auto d = delegate_.lock(); d && !d->textFieldShouldChangeCharactersInRangeReplacementString(self, range, replacement))
+    if (auto d = delegate_.lock();
+        d && !d->textFieldShouldChangeCharactersInRangeReplacementString(self, range, replacement))
         return false;
     std::string before = Text::utf16Prefix(text_, range.location);
     std::string upToEnd = Text::utf16Prefix(text_, range.location + range.length);

@@ -22,7 +22,12 @@ public:
     static constexpr const char* kTextDidChangeNotification = "UITextFieldTextDidChangeNotification";
     static constexpr const char* kTextDidEndEditingNotification = "UITextFieldTextDidEndEditingNotification";
 
-    enum BorderStyle : int { BorderStyleNone = 0, BorderStyleLine = 1, BorderStyleBezel = 2, BorderStyleRoundedRect = 3 };
+    enum BorderStyle : int {
+        BorderStyleNone = 0,
+        BorderStyleLine = 1,
+        BorderStyleBezel = 2,
+        BorderStyleRoundedRect = 3
+    };
     enum ViewMode : int { ViewModeNever = 0, ViewModeWhileEditing = 1, ViewModeUnlessEditing = 2, ViewModeAlways = 3 };
     enum KeyboardType : int {
         KeyboardTypeDefault = 0,

@@ -19,7 +19,7 @@ public:
     virtual bool textFieldShouldEndEditing(const std::shared_ptr<TextField>&) { return true; }
     virtual void textFieldDidEndEditing(const std::shared_ptr<TextField>&) {}
     virtual bool textFieldShouldChangeCharactersInRangeReplacementString(const std::shared_ptr<TextField>&, TextRange,
-                                                                        const std::string&) {
+                                                                         const std::string&) {
         return true;
     }
     virtual bool textFieldShouldClear(const std::shared_ptr<TextField>&) { return true; }

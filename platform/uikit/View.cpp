@@ -33,8 +33,7 @@ AnimationState& animationState() {
 }
 
 void runAfter(double seconds, std::function<void()> task) {
-    RunLoop::main()->performAfterDelay(std::max(0.0, seconds), std::move(task), nullptr, {},
-                                       {RunLoop::commonModes});
+    RunLoop::main()->performAfterDelay(std::max(0.0, seconds), std::move(task), nullptr, {}, {RunLoop::commonModes});
 }
 
 // Share of `delta` for each flexible part, in proportion to the parts' sizes

@@ -130,9 +130,8 @@ void ViewController::setEditingAnimated(bool editing, bool) {
 
 std::shared_ptr<BarButtonItem> ViewController::editButtonItem() {
     if (!editButtonItem_) {
-        editButtonItem_ = std::make_shared<BarButtonItem>(editing_ ? "Done" : "Edit",
-                                                          editing_ ? BarButtonItem::StyleDone
-                                                                   : BarButtonItem::StyleBordered);
+        editButtonItem_ = std::make_shared<BarButtonItem>(
+            editing_ ? "Done" : "Edit", editing_ ? BarButtonItem::StyleDone : BarButtonItem::StyleBordered);
         std::weak_ptr<Responder> weak = weak_from_this();
         editButtonItem_->setAction([weak](const std::shared_ptr<BarButtonItem>&) {
             if (auto self = std::static_pointer_cast<ViewController>(weak.lock()))
@@ -199,8 +198,7 @@ void ViewController::presentViewControllerAnimatedCompletion(const std::shared_p
     const bool onScreen = presenter->appearance_ == Appearing || presenter->appearance_ == Appeared;
     const bool sheet = controller->modalPresentationStyle_ == ModalPresentationStylePageSheet ||
                        controller->modalPresentationStyle_ == ModalPresentationStyleFormSheet;
-    const bool covers =
-        !(sheet && Device::currentDevice()->userInterfaceIdiom() == Device::UserInterfaceIdiomPad);
+    const bool covers = !(sheet && Device::currentDevice()->userInterfaceIdiom() == Device::UserInterfaceIdiomPad);
     std::shared_ptr<Window> window = presenter->view_ ? presenter->view_->window() : nullptr;
 
     presenter->presented_ = controller;
@@ -210,8 +208,9 @@ void ViewController::presentViewControllerAnimatedCompletion(const std::shared_p
     Rect frame = fullScreenFrame();
     if (!covers) {
         Rect screen = Screen::mainScreen()->bounds();
-        Size size = controller->modalPresentationStyle_ == ModalPresentationStyleFormSheet ? Size{540, 620}
-                                                                                              : Size{768, frame.size.height};
+        Size size = controller->modalPresentationStyle_ == ModalPresentationStyleFormSheet
+                        ? Size{540, 620}
+                        : Size{768, frame.size.height};
         frame = {screen.midX() - size.width / 2, frame.midY() - size.height / 2, size.width, size.height};
     }
     view->setFrame(frame);

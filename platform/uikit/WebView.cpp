@@ -64,12 +64,18 @@ std::string decodeEntities(const std::string& text) {
         }
         std::string entity = text.substr(i + 1, semi - i - 1);
         std::optional<unsigned long> code;
-        if (entity == "amp") out += '&';
-        else if (entity == "lt") out += '<';
-        else if (entity == "gt") out += '>';
-        else if (entity == "quot") out += '"';
-        else if (entity == "apos") out += '\'';
-        else if (entity == "nbsp") out += ' ';
+        if (entity == "amp")
+            out += '&';
+        else if (entity == "lt")
+            out += '<';
+        else if (entity == "gt")
+            out += '>';
+        else if (entity == "quot")
+            out += '"';
+        else if (entity == "apos")
+            out += '\'';
+        else if (entity == "nbsp")
+            out += ' ';
         else if (entity.size() > 1 && entity[0] == '#') {
             bool hex = entity[1] == 'x' || entity[1] == 'X';
             std::string digits = entity.substr(hex ? 2 : 1);
@@ -82,7 +88,8 @@ std::string decodeEntities(const std::string& text) {
                 out += text.substr(i, semi - i + 1);
             } else {
                 unsigned long c = *code;  // UTF-8 encode
-                if (c < 0x80) out += static_cast<char>(c);
+                if (c < 0x80)
+                    out += static_cast<char>(c);
                 else if (c < 0x800) {
                     out += static_cast<char>(0xC0 | (c >> 6));
                     out += static_cast<char>(0x80 | (c & 0x3F));
@@ -335,8 +342,10 @@ void WebView::commit(const std::shared_ptr<Load>& load, std::string html) {
     } else if (load->reload && index_) {
         history_[*index_] = std::move(entry);
     } else {
-        if (index_) history_.resize(*index_ + 1);
-        else history_.clear();
+        if (index_)
+            history_.resize(*index_ + 1);
+        else
+            history_.clear();
         history_.push_back(std::move(entry));
         index_ = history_.size() - 1;
     }
@@ -353,8 +362,7 @@ void WebView::failLoad(const std::shared_ptr<Load>& load, const Error& error) {
     });
 }
 
-void WebView::post(
-    std::function<void(const std::shared_ptr<WebView>&, const std::shared_ptr<WebViewDelegate>&)> call) {
+void WebView::post(std::function<void(const std::shared_ptr<WebView>&, const std::shared_ptr<WebViewDelegate>&)> call) {
     std::weak_ptr<WebView> weak = sharedAs<WebView>();
     RunLoop::main()->perform([weak, call = std::move(call)] {
         auto view = weak.lock();
@@ -373,7 +381,8 @@ std::shared_ptr<URLRequest> WebView::loaderWillRedirect(std::uint64_t id, const 
     auto next = request->copy();
     next->setMainDocumentURL(next->url());
     bool allowed = true;
-    if (auto d = delegate_.lock()) allowed = d->webViewShouldStartLoadWithRequestNavigationType(self, next, WebViewNavigationTypeOther);
+    if (auto d = delegate_.lock())
+        allowed = d->webViewShouldStartLoadWithRequestNavigationType(self, next, WebViewNavigationTypeOther);
     if (load_ != load) return nullptr;  // the delegate started something else meanwhile
     if (!allowed) {
         load->connection->cancel();
@@ -437,8 +446,10 @@ std::vector<std::string> splitStatements(const std::string& script) {
         const char c = script[i];
         if (quote) {
             current += c;
-            if (c == '\\' && i + 1 < script.size()) current += script[++i];
-            else if (c == quote) quote = 0;
+            if (c == '\\' && i + 1 < script.size())
+                current += script[++i];
+            else if (c == quote)
+                quote = 0;
             continue;
         }
         if (c == '/' && i + 1 < script.size() && script[i + 1] == '/') {
@@ -487,8 +498,7 @@ std::string WebView::evaluateStatement(const std::string& statement, int depth) 
         auto inner = elementContent(documentHTML_, "html", true);
         return inner ? *inner : documentHTML_;
     }
-    if (s == "document.URL" || s == "window.location.href" || s == "document.location.href" ||
-        s == "location.href") {
+    if (s == "document.URL" || s == "window.location.href" || s == "document.location.href" || s == "location.href") {
         if (!pageRequest_) return std::string();
         return (pageRequest_->mainDocumentURL() ? *pageRequest_->mainDocumentURL() : pageRequest_->url())
             .absoluteString();
@@ -531,14 +541,15 @@ std::string WebView::evaluateStatement(const std::string& statement, int depth) 
         if (!remove && !match[8].matched) return std::string();
         for (std::size_t index : *found) {
             auto& element = document_.elements()[index];
-            if (remove) element.removeAttribute(match[6].str());
-            else element.setAttribute(match[6].str(), match[8].str());
+            if (remove)
+                element.removeAttribute(match[6].str());
+            else
+                element.setAttribute(match[6].str(), match[8].str());
         }
         return std::string();
     }
     return std::string();
 }
-
 
 std::vector<WebView::Link> WebView::links() const {
     std::vector<Link> out;

@@ -27,7 +27,8 @@ public:
     virtual std::optional<platform::Value> performSelector(std::string_view name) const;
     // The tint of a framework screen's bars ("barTintForView:"); none keeps
     // the platform's tint.
-    virtual std::optional<platform::Color> barTintForView(const std::shared_ptr<platform::ViewController>& controller) const;
+    virtual std::optional<platform::Color> barTintForView(
+        const std::shared_ptr<platform::ViewController>& controller) const;
 
     // The built-in answers, by key.
     static const platform::Value::Dictionary& defaults();

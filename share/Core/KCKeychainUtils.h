@@ -26,9 +26,11 @@ public:
         std::optional<platform::Error>* error);
     // Stores the secret. With updateExisting off an existing different secret
     // is kept (and the answer is still yes).
-    static bool storeUsernameAndPasswordForServiceNameUpdateExistingError(
-        const std::optional<std::string>& username, const std::optional<std::string>& password,
-        const std::optional<std::string>& serviceName, bool updateExisting, std::optional<platform::Error>* error);
+    static bool storeUsernameAndPasswordForServiceNameUpdateExistingError(const std::optional<std::string>& username,
+                                                                          const std::optional<std::string>& password,
+                                                                          const std::optional<std::string>& serviceName,
+                                                                          bool updateExisting,
+                                                                          std::optional<platform::Error>* error);
     static bool deleteItemForUsernameAndServiceNameError(const std::optional<std::string>& username,
                                                          const std::optional<std::string>& serviceName,
                                                          std::optional<platform::Error>* error);

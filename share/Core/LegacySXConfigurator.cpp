@@ -17,9 +17,9 @@ LegacySXConfigurator::LegacySXConfigurator() {
     d["shareMenuAlphabeticalOrder"] = Value(1);
     d["sharedWithSignature"] = Value(0);
     d["barStyle"] = Value("UIBarStyleDefault");
-    for (const char* key : {"barTintColorRed", "barTintColorGreen", "barTintColorBlue", "formFontColorRed",
-                            "formFontColorGreen", "formFontColorBlue", "formBgColorRed", "formBgColorGreen",
-                            "formBgColorBlue"}) {
+    for (const char* key :
+         {"barTintColorRed", "barTintColorGreen", "barTintColorBlue", "formFontColorRed", "formFontColorGreen",
+          "formFontColorBlue", "formBgColorRed", "formBgColorGreen", "formBgColorBlue"}) {
         d[key] = Value(-1);
     }
     d["modalPresentationStyle"] = Value("UIModalPresentationFormSheet");

@@ -52,9 +52,7 @@ std::map<std::string, Value::Dictionary>& sharerLists() {
     return *lists;
 }
 
-std::string favoritesKey(int type) {
-    return Text::format("%@%i", SXConfiguration::stringValue("favsPrefixKey"), type);
-}
+std::string favoritesKey(int type) { return Text::format("%@%i", SXConfiguration::stringValue("favsPrefixKey"), type); }
 
 std::string authService(const std::string& sharerId) {
     return Text::format("%@%@", SXConfiguration::stringValue("authPrefix"), sharerId);
@@ -169,7 +167,7 @@ std::optional<std::string> SX::getAuthValueForKeyForSharer(const std::string& ke
 void SX::setAuthValueForKeyForSharer(const std::optional<std::string>& value, const std::string& key,
                                      const std::string& sharerId) {
     KCKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingError(key, value, authService(sharerId), true,
-                                                                              nullptr);
+                                                                               nullptr);
 }
 
 void SX::removeAuthValueForKeyForSharer(const std::string& key, const std::string& sharerId) {
@@ -211,9 +209,9 @@ std::optional<Value::Array> SX::getOfflineQueueList() {
     if (value && value->isArray()) return *value->array();
     // Keep what cannot be read for a person to look at; a new list starts
     // beside it rather than over it.
-    auto aside = Text::format("%@.unreadable-%lld", path,
-                              static_cast<long long>(platform::Clock::now().timeIntervalSinceReferenceDate() +
-                                                     kUnixToReferenceDate));
+    auto aside = Text::format(
+        "%@.unreadable-%lld", path,
+        static_cast<long long>(platform::Clock::now().timeIntervalSinceReferenceDate() + kUnixToReferenceDate));
     platform::Log::format("SX: the offline queue list cannot be read; moved to %@", aside);
     FileManager::removeItem(aside);
     FileManager::moveItem(path, aside);
@@ -230,8 +228,8 @@ bool SX::isSafeQueueUid(std::string_view uid) {
 
 bool SX::addToOfflineQueueForSharer(const SXItem& item, const std::string& sharerId) {
     if (!SXConfiguration::boolValue("allowOffline")) return false;
-    auto seconds = static_cast<long long>(platform::Clock::now().timeIntervalSinceReferenceDate() +
-                                          kUnixToReferenceDate);
+    auto seconds =
+        static_cast<long long>(platform::Clock::now().timeIntervalSinceReferenceDate() + kUnixToReferenceDate);
     auto uid = Text::format("%@-%i-%lld-%i", sharerId, item.shareType(), seconds,
                             static_cast<int>(platform::Digest::random32()));
     if (!isSafeQueueUid(uid)) return false;
@@ -247,9 +245,8 @@ bool SX::addToOfflineQueueForSharer(const SXItem& item, const std::string& share
     dictionary.erase("data");
     dictionary.erase("image");
     auto list = getOfflineQueueList().value_or(Value::Array{});
-    list.push_back(Value::makeDictionary({{"item", Value(std::move(dictionary))},
-                                          {"sharer", Value(sharerId)},
-                                          {"uid", Value(uid)}}));
+    list.push_back(Value::makeDictionary(
+        {{"item", Value(std::move(dictionary))}, {"sharer", Value(sharerId)}, {"uid", Value(uid)}}));
     if (!saveOfflineQueueList(list)) {
         FileManager::removeItem(dataPath);
         return false;
@@ -402,9 +399,8 @@ void SX::hideCurrentViewControllerAnimated(bool animated) {
     if (auto presenter = current->presentingViewController()) {
         isDismissingView_ = true;
         presenter->dismissViewControllerAnimatedCompletion(animated, [] {
-            platform::DispatchQueue::main()->async([] {
-                platform::NotificationCenter::defaultCenter().post(kHideCurrentViewFinishedNotification);
-            });
+            platform::DispatchQueue::main()->async(
+                [] { platform::NotificationCenter::defaultCenter().post(kHideCurrentViewFinishedNotification); });
         });
     } else if (auto parent = current->parentViewController()) {
         isDismissingView_ = true;

@@ -2,8 +2,8 @@
 
 #include <memory>
 #include <optional>
-#include <string>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 

@@ -5,9 +5,7 @@
 
 namespace clipora {
 
-std::string SXCategories::md5(const platform::Data& data) {
-    return platform::Digest::hex(platform::Digest::md5(data));
-}
+std::string SXCategories::md5(const platform::Data& data) { return platform::Digest::hex(platform::Digest::md5(data)); }
 
 std::string SXCategories::pageTitle(const std::shared_ptr<platform::WebView>& webView) {
     return webView ? webView->stringByEvaluatingJavaScriptFromString("document.title") : std::string();

@@ -6,12 +6,28 @@ namespace clipora {
 struct SXConfigurationKeys {
     // The service settings whose built-in value is the empty string.
     static constexpr const char* kEmptyServiceKeys[] = {
-        "vkontakteAppId",      "facebookAppId",        "facebookLocalAppId",      "facebookSessionProxyURL",
-        "readItLaterKey",      "twitterConsumerKey",   "twitterSecret",           "twitterCallbackUrl",
-        "twitterUsername",     "evernoteUserStoreURL", "evernoteNetStoreURLBase", "evernoteConsumerKey",
-        "evernoteSecret",      "flickrConsumerKey",    "flickrSecretKey",         "foursquareV2ClientId",
-        "foursquareV2RedirectURI", "bitLyLogin",       "bitLyKey",                "linkedInConsumerKey",
-        "linkedInSecret",      "linkedInCallbackUrl",
+        "vkontakteAppId",
+        "facebookAppId",
+        "facebookLocalAppId",
+        "facebookSessionProxyURL",
+        "readItLaterKey",
+        "twitterConsumerKey",
+        "twitterSecret",
+        "twitterCallbackUrl",
+        "twitterUsername",
+        "evernoteUserStoreURL",
+        "evernoteNetStoreURLBase",
+        "evernoteConsumerKey",
+        "evernoteSecret",
+        "flickrConsumerKey",
+        "flickrSecretKey",
+        "foursquareV2ClientId",
+        "foursquareV2RedirectURI",
+        "bitLyLogin",
+        "bitLyKey",
+        "linkedInConsumerKey",
+        "linkedInSecret",
+        "linkedInCallbackUrl",
     };
     // The application's web address until a host configures its own.
     static constexpr const char* kAppURL = "http://clipora.example/";

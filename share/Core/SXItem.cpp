@@ -63,8 +63,7 @@ std::optional<platform::URL> SXItem::URLFromStoredString(std::string_view text) 
     bool sawHash = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto c = static_cast<unsigned char>(text[i]);
-        bool isEscape = c == '%' && i + 2 < text.size() &&
-                        std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        bool isEscape = c == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                         std::isxdigit(static_cast<unsigned char>(text[i + 2]));
         bool illegal = c <= 0x20 || c >= 0x7f || kIllegal.find(static_cast<char>(c)) != std::string_view::npos ||
                        (c == '%' && !isEscape) || (c == '#' && sawHash);

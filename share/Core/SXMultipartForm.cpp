@@ -57,7 +57,9 @@ const std::string& SXMultipartForm::boundary() {
 
 std::string SXMultipartForm::opening() const { return layout_.leadingLineEnd ? "\r\n" : ""; }
 
-std::string SXMultipartForm::partStart(const Part& part) const { return "--" + boundary_ + "\r\n" + part.head + "\r\n"; }
+std::string SXMultipartForm::partStart(const Part& part) const {
+    return "--" + boundary_ + "\r\n" + part.head + "\r\n";
+}
 
 std::string SXMultipartForm::closing() const { return "--" + boundary_ + (layout_.closingLineEnd ? "--\r\n" : "--"); }
 

@@ -32,7 +32,9 @@ void SXOfflineSharer::finish() {
     SX::currentHelper()->offlineShareEnded(uid_);
     readyToFinish_.store(true);
     // Wakes the worker's run loop so that main() returns.
-    if (runLoopThread_) platform::Thread::performOnThread(runLoopThread_, [] {}, false);
+    if (runLoopThread_)
+        platform::Thread::performOnThread(
+            runLoopThread_, [] {}, false);
 }
 
 void SXOfflineSharer::share() {

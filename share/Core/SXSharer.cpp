@@ -125,7 +125,8 @@ void SXSharer::promptAuthorization() {
         authorizationFormShow();
         return;
     }
-    showAlert(localizedShareString("Offline"), localizedShareFormat("You must be online to login to %@", sharerTitle()));
+    showAlert(localizedShareString("Offline"),
+              localizedShareFormat("You must be online to login to %@", sharerTitle()));
     // No login can happen now: end the attempt.
     authDidFinish(false);
 }
@@ -272,8 +273,8 @@ std::optional<std::string> SXSharer::getAuthValueForKey(const std::string& key) 
 // --- Outcome ---
 
 void SXSharer::post(const char* name, const Value& userInfo) {
-    platform::NotificationCenter::defaultCenter().post(
-        name, Value(std::static_pointer_cast<platform::Object>(self())), userInfo);
+    platform::NotificationCenter::defaultCenter().post(name, Value(std::static_pointer_cast<platform::Object>(self())),
+                                                       userInfo);
 }
 
 void SXSharer::sendDidStart() {
@@ -322,7 +323,8 @@ void SXSharer::tryPendingAction() {
 // --- The sharer as its own delegate ---
 
 void SXSharer::sharerStartedSending(const std::shared_ptr<SXSharer>&) {
-    if (!quiet_) SXActivityIndicator::currentIndicator()->displayActivity(localizedShareFormat("Saving to %@", sharerTitle()));
+    if (!quiet_)
+        SXActivityIndicator::currentIndicator()->displayActivity(localizedShareFormat("Saving to %@", sharerTitle()));
 }
 
 void SXSharer::sharerFinishedSending(const std::shared_ptr<SXSharer>&) {

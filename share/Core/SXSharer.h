@@ -71,7 +71,8 @@ public:
         return start<T>(SXItem::URLTitle(url, std::move(title)));
     }
     template <class T>
-    static std::shared_ptr<T> shareImageTitle(std::shared_ptr<platform::Image> image, std::optional<std::string> title) {
+    static std::shared_ptr<T> shareImageTitle(std::shared_ptr<platform::Image> image,
+                                              std::optional<std::string> title) {
         return start<T>(SXItem::imageTitle(std::move(image), std::move(title)));
     }
     template <class T>

@@ -20,7 +20,8 @@ std::string localizedShareString(std::string_view key) {
     {
         std::lock_guard lock(*mutex);
         auto& slot = (*bundles)[main->resourcePath()];
-        if (!slot) slot = platform::Bundle::bundleWithPath(std::filesystem::path(main->resourcePath()) / "ShareCore.bundle");
+        if (!slot)
+            slot = platform::Bundle::bundleWithPath(std::filesystem::path(main->resourcePath()) / "ShareCore.bundle");
         bundle = slot;
     }
     if (!bundle) return std::string(key);

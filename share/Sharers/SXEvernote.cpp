@@ -11,12 +11,12 @@
 #include "notes/types/EDAMTypes.h"
 #include "notes/types/EDAMUserStoreConstants.h"
 #include "notes/userstore/EDAMUserStore.h"
-#include "platform/foundation/MarkupEscaping.h"
 #include "platform/cfnetwork/HTTPURLResponse.h"
 #include "platform/cfnetwork/URLConnection.h"
 #include "platform/cfnetwork/URLConnectionDelegate.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Digest.h"
+#include "platform/foundation/MarkupEscaping.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/Thread.h"
@@ -140,7 +140,8 @@ void releaseOnMainThread(Objects&&... objects) {
 }  // namespace
 
 SXEvernote::Settings SXEvernote::Settings::current() {
-    return {SXConfiguration::stringValue("evernoteUserStoreURL"), SXConfiguration::stringValue("evernoteNetStoreURLBase"),
+    return {SXConfiguration::stringValue("evernoteUserStoreURL"),
+            SXConfiguration::stringValue("evernoteNetStoreURLBase"),
             SXConfiguration::stringValue("evernoteConsumerKey"), SXConfiguration::stringValue("evernoteSecret")};
 }
 
@@ -154,11 +155,11 @@ void SXEvernote::authorizationFormValidate(const std::shared_ptr<SXFormControlle
     beginLogin(form);
     auto values = form->formValues();
     auto keep = std::static_pointer_cast<SXEvernote>(self());
-    platform::Thread::detach([keep, username = values["username"], password = values["password"],
-                              settings = Settings::current()]() mutable {
-        keep->_authorizationFormValidate(username, password, settings);
-        releaseOnMainThread(std::move(keep));
-    });
+    platform::Thread::detach(
+        [keep, username = values["username"], password = values["password"], settings = Settings::current()]() mutable {
+            keep->_authorizationFormValidate(username, password, settings);
+            releaseOnMainThread(std::move(keep));
+        });
 }
 
 void SXEvernote::_authorizationFormValidate(const std::string& username, const std::string& password,
@@ -221,12 +222,12 @@ bool SXEvernote::send() {
     if (item()->image()) jpeg = item()->image()->jpegRepresentation(0.6f);
     auto username = getAuthValueForKey("username");
     auto password = getAuthValueForKey("password");
-    platform::Thread::detach([keep, item = item(), jpeg = std::move(jpeg), username, password,
-                              settings = Settings::current()]() mutable {
-        auto result = keep->_send(item, jpeg, username, password, settings);
-        platform::Thread::performOnMainThread([keep, result] { keep->_sendFinished(result); }, true);
-        releaseOnMainThread(std::move(keep), std::move(item));
-    });
+    platform::Thread::detach(
+        [keep, item = item(), jpeg = std::move(jpeg), username, password, settings = Settings::current()]() mutable {
+            auto result = keep->_send(item, jpeg, username, password, settings);
+            platform::Thread::performOnMainThread([keep, result] { keep->_sendFinished(result); }, true);
+            releaseOnMainThread(std::move(keep), std::move(item));
+        });
     return true;
 }
 
@@ -316,8 +317,8 @@ std::string SXEvernote::enMediaTagWithResourceWidthHeight(const EDAMResource& re
     }
     platform::Data body;
     if (resource.data() && resource.data()->body()) body = *resource.data()->body();
-    return Text::format("<en-media type=\"%@\" %@hash=\"%@\"/>", platform::MarkupEscaping::escaped(resource.mime().value_or("")),
-                        size, SXCategories::md5(body));
+    return Text::format("<en-media type=\"%@\" %@hash=\"%@\"/>",
+                        platform::MarkupEscaping::escaped(resource.mime().value_or("")), size, SXCategories::md5(body));
 }
 
 std::shared_ptr<EDAMNote> SXEvernote::noteForItem(const SXItem& item, const platform::Data& jpeg) {

@@ -66,8 +66,8 @@ public:
     // picture, encoded on the main thread); every failure becomes
     // the result record, never an exception leaving the thread.
     Record _send(const std::shared_ptr<SXItem>& item, const platform::Data& jpeg,
-                 const std::optional<std::string>& username,
-                 const std::optional<std::string>& password, const Settings& settings);
+                 const std::optional<std::string>& username, const std::optional<std::string>& password,
+                 const Settings& settings);
     void _sendFinished(const Record& result);
     void sendFinished(bool success);
 

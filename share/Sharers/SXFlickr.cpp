@@ -47,7 +47,8 @@ const std::shared_ptr<PSFlickrAPIContext>& SXFlickr::flickrContext() {
         if (auto endpoint = SXConfiguration::stringValue(kAuthEndpointKey); !endpoint.empty()) {
             flickrContext_->setAuthEndpoint(endpoint);
         }
-        if (auto token = SX::getAuthValueForKeyForSharer(kAuthTokenKey, sharerId())) flickrContext_->setAuthToken(*token);
+        if (auto token = SX::getAuthValueForKeyForSharer(kAuthTokenKey, sharerId()))
+            flickrContext_->setAuthToken(*token);
     }
     return flickrContext_;
 }
@@ -93,8 +94,8 @@ void SXFlickr::authorizationFormShow() {
 }
 
 void SXFlickr::tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>&, bool success,
-                                                                     const std::optional<QueryParams>& queryParams,
-                                                                     const std::optional<platform::Error>& error) {
+                                                                      const std::optional<QueryParams>& queryParams,
+                                                                      const std::optional<platform::Error>& error) {
     auto keep = sharedAs<SXFlickr>();
     SX::currentHelper()->hideCurrentViewControllerAnimated(true);
     if (success) {
@@ -108,7 +109,7 @@ void SXFlickr::tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std:
         }
     } else {
         showAlert(localizedShareString("Authorize Error"),
-                        error ? error->localizedDescription() : localizedShareString("There was an error while authorizing"));
+                  error ? error->localizedDescription() : localizedShareString("There was an error while authorizing"));
     }
     authDidFinish(success);
 }
@@ -122,12 +123,13 @@ void SXFlickr::tokenAuthorizeCancelledView(const std::shared_ptr<SXOAuthView>&) 
 std::vector<std::shared_ptr<SXFormFieldSettings>> SXFlickr::shareFormFieldsForType(int type) {
     if (type != SXItem::SXShareTypeImage) return SXSharer::shareFormFieldsForType(type);
     using F = SXFormFieldSettings;
-    return {F::labelKeyTypeStart(localizedShareString("Title"), "title", F::SXFormFieldTypeText, std::nullopt),
-            F::labelKeyTypeStart(localizedShareString("Description"), "description", F::SXFormFieldTypeText, std::nullopt),
-            F::labelKeyTypeStart(localizedShareString("Tag (space) Tag"), "tags", F::SXFormFieldTypeText, std::nullopt),
-            F::labelKeyTypeStart(localizedShareString("Is Public"), "is_public", F::SXFormFieldTypeSwitch, "1"),
-            F::labelKeyTypeStart(localizedShareString("Is Friend"), "is_friend", F::SXFormFieldTypeSwitch, "1"),
-            F::labelKeyTypeStart(localizedShareString("Is Family"), "is_family", F::SXFormFieldTypeSwitch, "1")};
+    return {
+        F::labelKeyTypeStart(localizedShareString("Title"), "title", F::SXFormFieldTypeText, std::nullopt),
+        F::labelKeyTypeStart(localizedShareString("Description"), "description", F::SXFormFieldTypeText, std::nullopt),
+        F::labelKeyTypeStart(localizedShareString("Tag (space) Tag"), "tags", F::SXFormFieldTypeText, std::nullopt),
+        F::labelKeyTypeStart(localizedShareString("Is Public"), "is_public", F::SXFormFieldTypeSwitch, "1"),
+        F::labelKeyTypeStart(localizedShareString("Is Friend"), "is_friend", F::SXFormFieldTypeSwitch, "1"),
+        F::labelKeyTypeStart(localizedShareString("Is Family"), "is_family", F::SXFormFieldTypeSwitch, "1")};
 }
 
 bool SXFlickr::send() {
@@ -163,8 +165,9 @@ void SXFlickr::sendPhoto() {
     }
     auto& request = flickrRequest();
     request->setSessionInfo(Value(kUploadImageStep));
-    if (jpeg.empty() || !request->uploadImageStreamSuggestedFilenameMIMETypeArguments(
-                            platform::InputStream::withData(std::move(jpeg)), item()->title(), "image/jpeg", arguments)) {
+    if (jpeg.empty() ||
+        !request->uploadImageStreamSuggestedFilenameMIMETypeArguments(platform::InputStream::withData(std::move(jpeg)),
+                                                                      item()->title(), "image/jpeg", arguments)) {
         sendDidFailWithError(SX::error("There was an error while sharing"));
     }
 }

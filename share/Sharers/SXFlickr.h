@@ -52,8 +52,8 @@ public:
     void flickrAPIRequestDidFailWithError(PSFlickrAPIRequest& request, const platform::Error& error) override;
 
     void tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>& view, bool success,
-                                                               const std::optional<QueryParams>& queryParams,
-                                                               const std::optional<platform::Error>& error) override;
+                                                                const std::optional<QueryParams>& queryParams,
+                                                                const std::optional<platform::Error>& error) override;
     void tokenAuthorizeCancelledView(const std::shared_ptr<SXOAuthView>& view) override;
     std::optional<platform::URL> authorizeCallbackURL() const override;
 

@@ -73,10 +73,9 @@ void SXFoursquareV2::authorizationFormShow() {
     SX::currentHelper()->showViewController(view);
 }
 
-void SXFoursquareV2::tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>&,
-                                                                           bool success,
-                                                                           const std::optional<QueryParams>& queryParams,
-                                                                           const std::optional<platform::Error>& error) {
+void SXFoursquareV2::tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(
+    const std::shared_ptr<SXOAuthView>&, bool success, const std::optional<QueryParams>& queryParams,
+    const std::optional<platform::Error>& error) {
     auto keep = sharedAs<SXFoursquareV2>();
     SX::currentHelper()->hideCurrentViewControllerAnimated(true);
     std::string token;
@@ -136,14 +135,15 @@ void SXFoursquareV2::startCheckInRequest() {
     auto keep = sharedAs<SXFoursquareV2>();
     sendDidStart();
     std::weak_ptr<SXFoursquareV2> weak = keep;
-    auto request = SXFoursquareV2Request::requestCheckinLocationVenueMessageDelegateIsFinishedSelectorAccessTokenAutostart(
-        location_, venue_, item() ? item()->text() : std::nullopt, keep,
-        [weak](const std::shared_ptr<SXRequest>& finished) {
-            auto self = weak.lock();
-            auto request = std::dynamic_pointer_cast<SXFoursquareV2Request>(finished);
-            if (self && request) self->finishCheckInRequest(request);
-        },
-        accessToken_.value_or(""), true);
+    auto request =
+        SXFoursquareV2Request::requestCheckinLocationVenueMessageDelegateIsFinishedSelectorAccessTokenAutostart(
+            location_, venue_, item() ? item()->text() : std::nullopt, keep,
+            [weak](const std::shared_ptr<SXRequest>& finished) {
+                auto self = weak.lock();
+                auto request = std::dynamic_pointer_cast<SXFoursquareV2Request>(finished);
+                if (self && request) self->finishCheckInRequest(request);
+            },
+            accessToken_.value_or(""), true);
     setRequest(request);
 }
 

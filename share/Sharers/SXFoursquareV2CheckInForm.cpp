@@ -18,8 +18,8 @@ std::shared_ptr<SXFoursquareV2CheckInForm> SXFoursquareV2CheckInForm::initWithDe
         std::static_pointer_cast<SXFormControllerLargeTextFieldDelegate>(delegate));
     form->sharer_ = delegate;
     form->setTitle(localizedShareString("Foursquare"));
-    auto checkIn = std::make_shared<platform::BarButtonItem>(localizedShareString("Check In"),
-                                                             platform::BarButtonItem::StyleDone);
+    auto checkIn =
+        std::make_shared<platform::BarButtonItem>(localizedShareString("Check In"), platform::BarButtonItem::StyleDone);
     checkIn->setTargetAction(form, &SXFoursquareV2CheckInForm::save);
     form->navigationItem()->setRightBarButtonItem(checkIn);
     return form;

@@ -9,7 +9,7 @@ namespace clipora {
 class SXFoursquareV2OAuthView : public SXOAuthView {
 public:
     static std::shared_ptr<SXFoursquareV2OAuthView> initWithURLDelegate(const platform::URL& url,
-                                                                         std::shared_ptr<SXOAuthViewDelegate> delegate);
+                                                                        std::shared_ptr<SXOAuthViewDelegate> delegate);
 
     // Every page loads but the callback address, whose fragment (pieces
     // "key=value" split at "&") goes to the delegate once.

@@ -30,9 +30,11 @@ std::string SXFoursquareV2Request::APIBase() {
     return configured.empty() ? std::string(kDefaultAPIBase) : configured;
 }
 
-std::shared_ptr<SXFoursquareV2Request> SXFoursquareV2Request::make(const std::string& url, std::optional<std::string> body,
-                                                                   std::weak_ptr<void> delegate, FinishedSelector selector,
-                                                                   const std::string& method, bool autostart) {
+std::shared_ptr<SXFoursquareV2Request> SXFoursquareV2Request::make(const std::string& url,
+                                                                   std::optional<std::string> body,
+                                                                   std::weak_ptr<void> delegate,
+                                                                   FinishedSelector selector, const std::string& method,
+                                                                   bool autostart) {
     auto request = std::make_shared<SXFoursquareV2Request>();
     request->setURL(platform::URL::fromString(url));
     request->setParams(std::move(body));
@@ -43,14 +45,16 @@ std::shared_ptr<SXFoursquareV2Request> SXFoursquareV2Request::make(const std::st
     return request;
 }
 
-std::shared_ptr<SXFoursquareV2Request> SXFoursquareV2Request::requestProfileForUserIdDelegateIsFinishedSelectorAccessTokenAutostart(
+std::shared_ptr<SXFoursquareV2Request>
+SXFoursquareV2Request::requestProfileForUserIdDelegateIsFinishedSelectorAccessTokenAutostart(
     const std::string& userId, std::weak_ptr<void> delegate, FinishedSelector isFinishedSelector,
     const std::string& accessToken, bool autostart) {
     return make(APIBase() + "/users/" + Text::percentEscape(userId) + "?" + tokenAndVersion(accessToken), std::nullopt,
                 std::move(delegate), std::move(isFinishedSelector), "GET", autostart);
 }
 
-std::shared_ptr<SXFoursquareV2Request> SXFoursquareV2Request::requestVenuesSearchLocationQueryDelegateIsFinishedSelectorAccessTokenAutostart(
+std::shared_ptr<SXFoursquareV2Request>
+SXFoursquareV2Request::requestVenuesSearchLocationQueryDelegateIsFinishedSelectorAccessTokenAutostart(
     const std::optional<platform::Location>& location, const std::optional<std::string>& query,
     std::weak_ptr<void> delegate, FinishedSelector isFinishedSelector, const std::string& accessToken, bool autostart) {
     std::string url = APIBase() + "/venues/search?" + tokenAndVersion(accessToken) + locationArguments(location);
@@ -58,12 +62,13 @@ std::shared_ptr<SXFoursquareV2Request> SXFoursquareV2Request::requestVenuesSearc
     return make(url, std::nullopt, std::move(delegate), std::move(isFinishedSelector), "GET", autostart);
 }
 
-std::shared_ptr<SXFoursquareV2Request> SXFoursquareV2Request::requestCheckinLocationVenueMessageDelegateIsFinishedSelectorAccessTokenAutostart(
+std::shared_ptr<SXFoursquareV2Request>
+SXFoursquareV2Request::requestCheckinLocationVenueMessageDelegateIsFinishedSelectorAccessTokenAutostart(
     const std::optional<platform::Location>& location, const std::shared_ptr<SXFoursquareV2Venue>& venue,
     const std::optional<std::string>& message, std::weak_ptr<void> delegate, FinishedSelector isFinishedSelector,
     const std::string& accessToken, bool autostart) {
-    std::string url = APIBase() + "/checkins/add?" + tokenAndVersion(accessToken) + "&venueId=" +
-                      Text::percentEscape(venue && venue->venueId ? *venue->venueId : std::string()) +
+    std::string url = APIBase() + "/checkins/add?" + tokenAndVersion(accessToken) +
+                      "&venueId=" + Text::percentEscape(venue && venue->venueId ? *venue->venueId : std::string()) +
                       locationArguments(location);
     if (message && !message->empty()) url += "&shout=" + Text::percentEscape(*message);
     // An empty body, not none: the check-in must go out as a POST.
@@ -100,16 +105,15 @@ const std::optional<platform::Error>& SXFoursquareV2Request::getFoursquareError(
 
 platform::Error SXFoursquareV2Request::errorWithFoursquareMeta(const Value* meta) {
     const Value* code = meta ? meta->find("code") : nullptr;
-    const std::int64_t number = !code                 ? 0
-                                : code->string()      ? Text::longLongValue(*code->string())
-                                : code->isNumber()    ? code->integerValue()
-                                                      : 0;
+    const std::int64_t number = !code              ? 0
+                                : code->string()   ? Text::longLongValue(*code->string())
+                                : code->isNumber() ? code->integerValue()
+                                                   : 0;
     Value::Dictionary info;
     if (const Value* type = meta ? meta->find("errorType") : nullptr) info[kErrorTypeKey] = *type;
     if (meta) info[kMetaKey] = *meta;
-    info[std::string(platform::Error::kLocalizedDescriptionKey)] =
-        Value(localizedShareString(number == 401 ? "Could not authenticate you. Please relogin."
-                                                 : "There was an error while sharing"));
+    info[std::string(platform::Error::kLocalizedDescriptionKey)] = Value(localizedShareString(
+        number == 401 ? "Could not authenticate you. Please relogin." : "There was an error while sharing"));
     return platform::Error(kErrorDomain, number, std::move(info));
 }
 

@@ -30,11 +30,14 @@ public:
     static std::shared_ptr<SXFoursquareV2Request> requestProfileForUserIdDelegateIsFinishedSelectorAccessTokenAutostart(
         const std::string& userId, std::weak_ptr<void> delegate, FinishedSelector isFinishedSelector,
         const std::string& accessToken, bool autostart);
-    static std::shared_ptr<SXFoursquareV2Request> requestVenuesSearchLocationQueryDelegateIsFinishedSelectorAccessTokenAutostart(
+    static std::shared_ptr<SXFoursquareV2Request>
+    requestVenuesSearchLocationQueryDelegateIsFinishedSelectorAccessTokenAutostart(
         const std::optional<platform::Location>& location, const std::optional<std::string>& query,
-        std::weak_ptr<void> delegate, FinishedSelector isFinishedSelector, const std::string& accessToken, bool autostart);
+        std::weak_ptr<void> delegate, FinishedSelector isFinishedSelector, const std::string& accessToken,
+        bool autostart);
     // A POST with an empty body.
-    static std::shared_ptr<SXFoursquareV2Request> requestCheckinLocationVenueMessageDelegateIsFinishedSelectorAccessTokenAutostart(
+    static std::shared_ptr<SXFoursquareV2Request>
+    requestCheckinLocationVenueMessageDelegateIsFinishedSelectorAccessTokenAutostart(
         const std::optional<platform::Location>& location, const std::shared_ptr<SXFoursquareV2Venue>& venue,
         const std::optional<std::string>& message, std::weak_ptr<void> delegate, FinishedSelector isFinishedSelector,
         const std::string& accessToken, bool autostart);

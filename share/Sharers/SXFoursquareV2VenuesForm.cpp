@@ -28,7 +28,8 @@ SXFoursquareV2VenuesForm::~SXFoursquareV2VenuesForm() {
     }
 }
 
-std::shared_ptr<SXFoursquareV2VenuesForm> SXFoursquareV2VenuesForm::initWithDelegate(std::weak_ptr<SXFoursquareV2> delegate) {
+std::shared_ptr<SXFoursquareV2VenuesForm> SXFoursquareV2VenuesForm::initWithDelegate(
+    std::weak_ptr<SXFoursquareV2> delegate) {
     auto form = std::make_shared<SXFoursquareV2VenuesForm>();
     form->delegate_ = std::move(delegate);
     form->setTitle(localizedShareString("Nearby Places"));
@@ -84,7 +85,8 @@ int SXFoursquareV2VenuesForm::tableViewNumberOfRowsInSection(const std::shared_p
 std::shared_ptr<platform::TableViewCell> SXFoursquareV2VenuesForm::tableViewCellForRowAtIndexPath(
     const std::shared_ptr<platform::TableView>& table, const platform::IndexPath& indexPath) {
     auto cell = table->dequeueReusableCellWithIdentifier(kCellIdentifier);
-    if (!cell) cell = std::make_shared<platform::TableViewCell>(platform::TableViewCell::CellStyleSubtitle, kCellIdentifier);
+    if (!cell)
+        cell = std::make_shared<platform::TableViewCell>(platform::TableViewCell::CellStyleSubtitle, kCellIdentifier);
     const auto& list = listFor(table);
     if (list && indexPath.row >= 0 && static_cast<std::size_t>(indexPath.row) < list->size()) {
         const auto& venue = (*list)[static_cast<std::size_t>(indexPath.row)];

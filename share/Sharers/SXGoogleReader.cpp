@@ -27,9 +27,9 @@ std::string isPublicKey(const std::string& sharerId) { return Text::format("%@_i
 
 std::vector<std::shared_ptr<SXFormFieldSettings>> SXGoogleReader::authorizationFormFields() const {
     using F = SXFormFieldSettings;
-    return {F::labelKeyTypeStart(localizedShareString("Email"), "email", F::SXFormFieldTypeTextNoCorrect, std::nullopt),
-            F::labelKeyTypeStart(localizedShareString("Password"), "password", F::SXFormFieldTypePassword,
-                                 std::nullopt)};
+    return {
+        F::labelKeyTypeStart(localizedShareString("Email"), "email", F::SXFormFieldTypeTextNoCorrect, std::nullopt),
+        F::labelKeyTypeStart(localizedShareString("Password"), "password", F::SXFormFieldTypePassword, std::nullopt)};
 }
 
 std::optional<std::string> SXGoogleReader::authorizationFormCaption() const {

@@ -18,15 +18,16 @@ std::optional<std::string> SXInstapaper::authorizationFormCaption() const {
 void SXInstapaper::authorizationFormValidate(const std::shared_ptr<SXFormController>& form) {
     beginLogin(form);
     auto values = form->formValues();
-    auto body = "username=" + encodeQueryValue(values["username"]) + "&password=" + encodeQueryValue(values["password"]);
+    auto body =
+        "username=" + encodeQueryValue(values["username"]) + "&password=" + encodeQueryValue(values["password"]);
     startRequest(serviceURL(kBaseURLKey, kDefaultBaseURL, "/api/authenticate"), body, "POST",
                  &SXInstapaper::authFinished);
 }
 
 void SXInstapaper::authFinished(const std::shared_ptr<SXRequest>& request) {
-    endLogin(request->success(), localizedShareString(statusOf(request) == 403
-                                                          ? kRefused
-                                                          : "Sorry, Instapaper encountered an error. Please try again."));
+    endLogin(request->success(),
+             localizedShareString(
+                 statusOf(request) == 403 ? kRefused : "Sorry, Instapaper encountered an error. Please try again."));
 }
 
 bool SXInstapaper::send() {

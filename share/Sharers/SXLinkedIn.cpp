@@ -2,14 +2,14 @@
 
 #include "platform/foundation/MarkupEscaping.h"
 #include "platform/foundation/Text.h"
+#include "platform/uikit/TextView.h"
 #include "share/Core/Helpers/OAuth/OAAsynchronousDataFetcher.h"
 #include "share/Core/Helpers/OAuth/OAHMAC_SHA1SignatureProvider.h"
 #include "share/Core/Helpers/OAuth/OAMutableURLRequest.h"
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
-#include "share/Sharers/SXPlainRequestSharer.h"
-#include "platform/uikit/TextView.h"
 #include "share/Sharers/SXLinkedInTextForm.h"
+#include "share/Sharers/SXPlainRequestSharer.h"
 
 namespace clipora {
 
@@ -98,9 +98,10 @@ std::string SXLinkedIn::shareBody() const {
     }
     std::string visibility = "anyone";
     if (auto code = item()->customValueForKey("visibility.code"); code && code->string()) visibility = *code->string();
-    return Text::format("<?xml version=\"1.0\" encoding=\"UTF-8\"?><share><comment>%@</comment>%@<visibility><code>%@"
-                        "</code></visibility></share>",
-                        Markup::escaped(comment), content, Markup::escaped(visibility));
+    return Text::format(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><share><comment>%@</comment>%@<visibility><code>%@"
+        "</code></visibility></share>",
+        Markup::escaped(comment), content, Markup::escaped(visibility));
 }
 
 bool SXLinkedIn::send() {

@@ -13,8 +13,8 @@ namespace clipora {
 void SXLinkedInTextForm::loadView() {
     SXFormControllerLargeTextField::loadView();
     auto bounds = view()->bounds();
-    counter_ = std::make_shared<platform::Label>(
-        platform::Rect(bounds.size.width - 165, bounds.size.height - 24, 150, 15));
+    counter_ =
+        std::make_shared<platform::Label>(platform::Rect(bounds.size.width - 165, bounds.size.height - 24, 150, 15));
     counter_->setFont(platform::Font::boldSystemFontOfSize(14));
     counter_->setTextAlignment(platform::TextAlignmentRight);
     counter_->setBackgroundColor(platform::Color::clearColor());
@@ -28,9 +28,7 @@ void SXLinkedInTextForm::viewWillAppear(bool animated) {
     updateCounter();
 }
 
-std::size_t SXLinkedInTextForm::length() {
-    return platform::Text::utf16Length(textView()->text());
-}
+std::size_t SXLinkedInTextForm::length() { return platform::Text::utf16Length(textView()->text()); }
 
 void SXLinkedInTextForm::updateCounter() {
     if (!counter_) return;

@@ -4,7 +4,6 @@
 
 #include "share/UI/SXFormControllerLargeTextField.h"
 
-
 namespace clipora {
 
 namespace platform {

@@ -26,12 +26,13 @@ std::string SXMail::mailBody() const {
     if (item()->text()) parts.push_back(platform::MarkupEscaping::escaped(*item()->text()));
     if (item()->URL()) parts.push_back(platform::MarkupEscaping::escaped(item()->displayURLString()));
     if (item()->data()) {
-        parts.push_back(platform::MarkupEscaping::escaped(localizedShareFormat("Attached: %@", item()->title().value_or(
-                                                                             item()->filename().value_or("")))));
+        parts.push_back(platform::MarkupEscaping::escaped(
+            localizedShareFormat("Attached: %@", item()->title().value_or(item()->filename().value_or("")))));
     }
     auto body = Text::join(parts, "<br/><br/>");
     if (SXConfiguration::boolValue("sharedWithSignature")) {
-        body += "<br/><br/>" + platform::MarkupEscaping::escaped(localizedShareFormat("Sent from %@", SXConfiguration::stringValue("appName")));
+        body += "<br/><br/>" + platform::MarkupEscaping::escaped(
+                                   localizedShareFormat("Sent from %@", SXConfiguration::stringValue("appName")));
     }
     return body;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "share/Sharers/SXLocalAction.h"
 #include "share/Core/SXStrings.h"
+#include "share/Sharers/SXLocalAction.h"
 
 namespace clipora {
 

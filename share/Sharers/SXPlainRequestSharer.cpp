@@ -11,7 +11,7 @@
 namespace clipora {
 
 std::optional<platform::URL> SXPlainRequestSharer::serviceURL(std::string_view key, std::string_view defaultBase,
-                                                             std::string_view path) {
+                                                              std::string_view path) {
     auto base = SXConfiguration::stringValue(key);
     if (base.empty()) base = defaultBase;
     while (platform::Text::hasSuffix(base, "/")) base.pop_back();
@@ -43,7 +43,7 @@ void SXPlainRequestSharer::startRequest(const std::optional<platform::URL>& url,
         return;
     }
     auto request = SXRequest::initWithURLParamsDelegateIsFinishedSelectorMethodAutostart(*url, std::move(body), weak,
-                                                                                        callback, method, false);
+                                                                                         callback, method, false);
     // Services read the body as a form only when it says so.
     if (request->params() && !headers.contains("Content-Type")) {
         headers["Content-Type"] = platform::Value("application/x-www-form-urlencoded");

@@ -23,9 +23,9 @@ std::optional<std::string> customText(const SXItem& item, std::string_view key) 
 
 std::vector<std::shared_ptr<SXFormFieldSettings>> SXTumblr::authorizationFormFields() const {
     using F = SXFormFieldSettings;
-    return {F::labelKeyTypeStart(localizedShareString("Email"), "email", F::SXFormFieldTypeTextNoCorrect, std::nullopt),
-            F::labelKeyTypeStart(localizedShareString("Password"), "password", F::SXFormFieldTypePassword,
-                                 std::nullopt)};
+    return {
+        F::labelKeyTypeStart(localizedShareString("Email"), "email", F::SXFormFieldTypeTextNoCorrect, std::nullopt),
+        F::labelKeyTypeStart(localizedShareString("Password"), "password", F::SXFormFieldTypePassword, std::nullopt)};
 }
 
 std::optional<std::string> SXTumblr::authorizationFormCaption() const {
@@ -47,22 +47,25 @@ std::vector<std::shared_ptr<SXFormFieldSettings>> SXTumblr::shareFormFieldsForTy
     using F = SXFormFieldSettings;
     std::vector<std::shared_ptr<F>> rows;
     if (type == SXItem::SXShareTypeImage) {
-        rows.push_back(F::labelKeyTypeStart(localizedShareString("Caption"), "caption", F::SXFormFieldTypeText,
-                                            std::nullopt));
+        rows.push_back(
+            F::labelKeyTypeStart(localizedShareString("Caption"), "caption", F::SXFormFieldTypeText, std::nullopt));
     } else {
-        rows.push_back(F::labelKeyTypeStart(localizedShareString("Title"), "title", F::SXFormFieldTypeText,
-                                            item()->title()));
+        rows.push_back(
+            F::labelKeyTypeStart(localizedShareString("Title"), "title", F::SXFormFieldTypeText, item()->title()));
     }
-    rows.push_back(F::labelKeyTypeStart(localizedShareString("Tag,Tag"), "tags", F::SXFormFieldTypeText, item()->tags()));
+    rows.push_back(
+        F::labelKeyTypeStart(localizedShareString("Tag,Tag"), "tags", F::SXFormFieldTypeText, item()->tags()));
     rows.push_back(F::labelKeyTypeStart(localizedShareString("Slug"), "slug", F::SXFormFieldTypeText, std::nullopt));
     rows.push_back(F::labelKeyTypeStart(localizedShareString("Private"), "private", F::SXFormFieldTypeSwitch, "0"));
-    rows.push_back(F::labelKeyTypeStart(localizedShareString("Send to Twitter"), "twitter", F::SXFormFieldTypeSwitch, "0"));
+    rows.push_back(
+        F::labelKeyTypeStart(localizedShareString("Send to Twitter"), "twitter", F::SXFormFieldTypeSwitch, "0"));
     return rows;
 }
 
 std::string SXTumblr::formBody() const {
     const auto& it = *item();
-    auto body = "email=" + encodeQueryValue(credential("email")) + "&password=" + encodeQueryValue(credential("password"));
+    auto body =
+        "email=" + encodeQueryValue(credential("email")) + "&password=" + encodeQueryValue(credential("password"));
     auto generator = SXConfiguration::stringValue("appName");
     if (!generator.empty()) body += "&generator=" + encodeQueryValue(generator);
     body += it.customBoolForSwitchKey("twitter") ? "&send-to-twitter=auto" : "&send-to-twitter=no";

@@ -209,8 +209,8 @@ bool SXTwitter::validateItem() {
 }
 
 bool SXTwitter::validateItemAfterUserEdit() {
-    return validateItem() &&
-           (item()->shareType() == SXItem::SXShareTypeUserInfoRequest || Text::utf16Length(*status()) <= kMaxStatusLength);
+    return validateItem() && (item()->shareType() == SXItem::SXShareTypeUserInfoRequest ||
+                              Text::utf16Length(*status()) <= kMaxStatusLength);
 }
 
 bool SXTwitter::send() {
@@ -473,8 +473,8 @@ void SXTwitter::followMe() {
     item()->setCustomValueForKey(std::nullopt, "followMe");
     auto account = SXConfiguration::stringValue("twitterUsername");
     if (account.empty()) return;
-    auto request = signedRequest(apiURL(Text::format("/1/friendships/create/%@.json", encodeQueryValue(account))),
-                                 accessToken());
+    auto request =
+        signedRequest(apiURL(Text::format("/1/friendships/create/%@.json", encodeQueryValue(account))), accessToken());
     fetch(request, nullptr);
 }
 

@@ -29,8 +29,8 @@ void SXTwitterForm::updateCounter() {
         layoutCounter();
     }
     const long left = remaining();
-    counter_->setText(platform::Text::format("%@%i", hasAttachment_ ? localizedShareString("Image + ") : std::string(),
-                                             left));
+    counter_->setText(
+        platform::Text::format("%@%i", hasAttachment_ ? localizedShareString("Image + ") : std::string(), left));
     counter_->setTextColor(left < 0 ? platform::Color::redColor() : platform::Color::blackColor());
 }
 

@@ -13,13 +13,13 @@
 #include "platform/uikit/ImageView.h"
 #include "platform/uikit/NavigationBar.h"
 #include "platform/uikit/TextField.h"
+#include "platform/uikit/TextView.h"
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
 #include "share/Core/SXMultipartForm.h"
 #include "share/Core/SXRequest.h"
 #include "share/Sharers/SXVkontakteForm.h"
 #include "share/Sharers/SXVkontakteOAuthView.h"
-#include "platform/uikit/TextView.h"
 #include "share/json/JCObject.h"
 #include "share/json/JSONDecoder.h"
 
@@ -76,8 +76,7 @@ bool SXVkontakte::isAuthorized() {
     accessToken_ = SX::getAuthValueForKeyForSharer(kAccessTokenKey, sharerId());
     auto expiry = UserDefaults::standardUserDefaults()->objectForKey(kExpiryDateKey);
     expirationDate_ = expiry ? expiry->date() : std::nullopt;
-    return accessToken_ && !accessToken_->empty() && expirationDate_ &&
-           expirationDate_->timeIntervalSinceNow() > 0;
+    return accessToken_ && !accessToken_->empty() && expirationDate_ && expirationDate_->timeIntervalSinceNow() > 0;
 }
 
 void SXVkontakte::storeLogin(const std::string& userId, const std::string& accessToken) {
@@ -175,7 +174,8 @@ bool SXVkontakte::send() {
     case SXItem::SXShareTypeText: {
         if (!shared.text()) return false;
         auto text = *shared.text();
-        runOnWorker([base, userId, token, text](SXVkontakte& self) { return self.sendText(base, userId, token, text); });
+        runOnWorker(
+            [base, userId, token, text](SXVkontakte& self) { return self.sendText(base, userId, token, text); });
         return true;
     }
     case SXItem::SXShareTypeImage: {
@@ -247,7 +247,8 @@ SXVkontakte::Outcome SXVkontakte::stepFailed(const Value& reply, std::optional<C
     return outcome;
 }
 
-SXVkontakte::Outcome SXVkontakte::sendText(const std::string& base, const std::string& userId, const std::string& token, const std::string& text) {
+SXVkontakte::Outcome SXVkontakte::sendText(const std::string& base, const std::string& userId, const std::string& token,
+                                           const std::string& text) {
     std::optional<Captcha> captcha;
     auto reply = fetch(base + "/method/wall.post?owner_id=" + Text::percentEscape(userId) +
                            "&access_token=" + Text::percentEscape(token) + "&message=" + Text::percentEscape(text),
@@ -255,18 +256,20 @@ SXVkontakte::Outcome SXVkontakte::sendText(const std::string& base, const std::s
     return postResult(reply, std::move(captcha));
 }
 
-SXVkontakte::Outcome SXVkontakte::sendTextAndLink(const std::string& base, const std::string& userId, const std::string& token,
-                                                  const std::optional<std::string>& text, const std::string& link) {
+SXVkontakte::Outcome SXVkontakte::sendTextAndLink(const std::string& base, const std::string& userId,
+                                                  const std::string& token, const std::optional<std::string>& text,
+                                                  const std::string& link) {
     std::optional<Captcha> captcha;
-    auto reply = fetch(base + "/method/wall.post?owner_id=" + Text::percentEscape(userId) +
-                           "&access_token=" + Text::percentEscape(token) + "&message=" +
-                           Text::percentEscape(text.value_or(link)) + "&attachment=" + Text::percentEscape(link),
+    auto reply = fetch(base + "/method/wall.post?owner_id=" + Text::percentEscape(userId) + "&access_token=" +
+                           Text::percentEscape(token) + "&message=" + Text::percentEscape(text.value_or(link)) +
+                           "&attachment=" + Text::percentEscape(link),
                        std::nullopt, std::nullopt, &captcha);
     return postResult(reply, std::move(captcha));
 }
 
-SXVkontakte::Outcome SXVkontakte::sendImageAction(const std::string& base, const std::string& userId, const std::string& token,
-                                                  const std::optional<std::string>& title, const Data& jpeg) {
+SXVkontakte::Outcome SXVkontakte::sendImageAction(const std::string& base, const std::string& userId,
+                                                  const std::string& token, const std::optional<std::string>& title,
+                                                  const Data& jpeg) {
     const std::string owner = "owner_id=" + Text::percentEscape(userId) + "&access_token=" + Text::percentEscape(token);
     std::optional<Captcha> captcha;
     // Each step needs the values of the one before: the first that lacks
@@ -313,8 +316,8 @@ Value SXVkontakte::sendPOSTRequestWithImageData(const std::string& uploadURL, co
     return fetch(uploadURL, std::move(body), "multipart/form-data;  boundary=" + form.boundary(), nullptr);
 }
 
-Value SXVkontakte::fetch(const std::string& url, std::optional<Data> body, const std::optional<std::string>& contentType,
-                         std::optional<Captcha>* captcha) {
+Value SXVkontakte::fetch(const std::string& url, std::optional<Data> body,
+                         const std::optional<std::string>& contentType, std::optional<Captcha>* captcha) {
     auto address = platform::URL::fromString(url);
     if (!address) return Value();
     // One request on this thread's own run loop, waited for here; the reply

@@ -105,11 +105,12 @@ private:
     static Outcome postResult(const platform::Value& reply, std::optional<Captcha> captcha);
     // A step of the photo flow that lacks the values the next one needs.
     static Outcome stepFailed(const platform::Value& reply, std::optional<Captcha> captcha);
-    Outcome sendText(const std::string& base, const std::string& userId, const std::string& token, const std::string& text);
-    Outcome sendTextAndLink(const std::string& base, const std::string& userId, const std::string& token, const std::optional<std::string>& text,
-                            const std::string& link);
-    Outcome sendImageAction(const std::string& base, const std::string& userId, const std::string& token, const std::optional<std::string>& title,
-                            const platform::Data& jpeg);
+    Outcome sendText(const std::string& base, const std::string& userId, const std::string& token,
+                     const std::string& text);
+    Outcome sendTextAndLink(const std::string& base, const std::string& userId, const std::string& token,
+                            const std::optional<std::string>& text, const std::string& link);
+    Outcome sendImageAction(const std::string& base, const std::string& userId, const std::string& token,
+                            const std::optional<std::string>& title, const platform::Data& jpeg);
     void loadCaptchaImage(const std::string& url);
     // Tinted, as the sharer's only screen, shown through the hub.
     void present(const std::shared_ptr<platform::ViewController>& screen);

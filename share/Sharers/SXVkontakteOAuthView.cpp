@@ -18,7 +18,7 @@ SXVkontakteOAuthView::~SXVkontakteOAuthView() {
 }
 
 std::shared_ptr<SXVkontakteOAuthView> SXVkontakteOAuthView::initWithAppIDDelegate(std::string appID,
-                                                                                   std::weak_ptr<SXVkontakte> delegate) {
+                                                                                  std::weak_ptr<SXVkontakte> delegate) {
     auto view = std::make_shared<SXVkontakteOAuthView>();
     view->appID_ = std::move(appID);
     view->delegate_ = std::move(delegate);
@@ -55,7 +55,8 @@ void SXVkontakteOAuthView::viewDidLoad() {
         close(false);
         return;
     }
-    if (auto url = platform::URL::fromString(authorizationURL(appID_))) vkWebView_->loadRequest(platform::URLRequest(*url));
+    if (auto url = platform::URL::fromString(authorizationURL(appID_)))
+        vkWebView_->loadRequest(platform::URLRequest(*url));
 }
 
 void SXVkontakteOAuthView::viewDidDisappear(bool animated) {
@@ -104,7 +105,8 @@ void SXVkontakteOAuthView::webViewDidFinishLoad(const std::shared_ptr<platform::
 void SXVkontakteOAuthView::webViewDidFailLoadWithError(const std::shared_ptr<platform::WebView>&,
                                                        const platform::Error& error) {
     // A load the page itself stopped is no failure.
-    if (error.domain() == platform::Error::kURLErrorDomain && error.code() == platform::Error::kURLErrorCancelled) return;
+    if (error.domain() == platform::Error::kURLErrorDomain && error.code() == platform::Error::kURLErrorCancelled)
+        return;
     if (error.domain() == platform::Error::kWebKitErrorDomain &&
         error.code() == platform::Error::kWebKitErrorFrameLoadInterrupted) {
         return;
@@ -113,8 +115,8 @@ void SXVkontakteOAuthView::webViewDidFailLoadWithError(const std::shared_ptr<pla
 }
 
 std::optional<std::string> SXVkontakteOAuthView::stringBetweenStringAndStringInnerString(const std::string& start,
-                                                                                          const std::string& end,
-                                                                                          const std::string& text) {
+                                                                                         const std::string& end,
+                                                                                         const std::string& text) {
     auto from = text.find(start);
     if (from == std::string::npos) return std::nullopt;
     from += start.size();

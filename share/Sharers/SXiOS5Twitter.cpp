@@ -26,10 +26,11 @@ void SXiOS5Twitter::share() {
     }
     waiting_ = keep;
     std::weak_ptr<SXiOS5Twitter> weak = std::static_pointer_cast<SXiOS5Twitter>(keep);
-    observer_ = platform::NotificationCenter::defaultCenter().addObserver(
-        SX::kHideCurrentViewFinishedNotification, [weak](const platform::Notification&) {
-            if (auto sharer = weak.lock()) sharer->callUI();
-        });
+    observer_ = platform::NotificationCenter::defaultCenter().addObserver(SX::kHideCurrentViewFinishedNotification,
+                                                                          [weak](const platform::Notification&) {
+                                                                              if (auto sharer = weak.lock())
+                                                                                  sharer->callUI();
+                                                                          });
 }
 
 void SXiOS5Twitter::callUI() {
@@ -58,19 +59,20 @@ void SXiOS5Twitter::presentUI() {
     sheet->setInitialText(initialText(text.value_or("")));
     currentTopViewController_ = presenter;
     std::weak_ptr<TweetComposeViewController> weakSheet = sheet;
-    sheet->setCompletionHandler([sharer = std::static_pointer_cast<SXiOS5Twitter>(keep),
-                                 weakSheet](TweetComposeViewController::Result result) {
-        auto keepSharer = sharer;
-        if (auto presenting = keepSharer->currentTopViewController()) presenting->dismissModalViewControllerAnimated(true);
-        keepSharer->setCurrentTopViewController(nullptr);
-        // The handler held the sharer for the sheet's life; let both go.
-        if (auto s = weakSheet.lock()) s->setCompletionHandler(nullptr);
-        if (result == TweetComposeViewController::ResultDone) {
-            keepSharer->sendDidFinish();
-        } else if (result == TweetComposeViewController::ResultCancelled) {
-            keepSharer->sendDidCancel();
-        }
-    });
+    sheet->setCompletionHandler(
+        [sharer = std::static_pointer_cast<SXiOS5Twitter>(keep), weakSheet](TweetComposeViewController::Result result) {
+            auto keepSharer = sharer;
+            if (auto presenting = keepSharer->currentTopViewController())
+                presenting->dismissModalViewControllerAnimated(true);
+            keepSharer->setCurrentTopViewController(nullptr);
+            // The handler held the sharer for the sheet's life; let both go.
+            if (auto s = weakSheet.lock()) s->setCompletionHandler(nullptr);
+            if (result == TweetComposeViewController::ResultDone) {
+                keepSharer->sendDidFinish();
+            } else if (result == TweetComposeViewController::ResultCancelled) {
+                keepSharer->sendDidCancel();
+            }
+        });
     presenter->presentModalViewControllerAnimated(sheet, true);
 }
 

@@ -36,7 +36,9 @@ public:
     // surrogate pair.
     static std::string initialText(const std::string& text);
 
-    const std::shared_ptr<platform::ViewController>& currentTopViewController() const { return currentTopViewController_; }
+    const std::shared_ptr<platform::ViewController>& currentTopViewController() const {
+        return currentTopViewController_;
+    }
     void setCurrentTopViewController(std::shared_ptr<platform::ViewController> controller) {
         currentTopViewController_ = std::move(controller);
     }

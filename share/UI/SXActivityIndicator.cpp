@@ -117,7 +117,8 @@ void SXActivityIndicator::setCenterMessage(const std::optional<std::string>& tex
         return;
     }
     auto b = bounds().size;
-    if (!centerMessageLabel_) centerMessageLabel_ = makeLabel(Rect(12, std::round(b.height / 2 - 25), b.width - 24, 50), 40);
+    if (!centerMessageLabel_)
+        centerMessageLabel_ = makeLabel(Rect(12, std::round(b.height / 2 - 25), b.width - 24, 50), 40);
     centerMessageLabel_->setText(*text);
 }
 
@@ -132,11 +133,12 @@ void SXActivityIndicator::setSubMessage(const std::optional<std::string>& text) 
 }
 
 void SXActivityIndicator::showSpinner() {
-    if (!spinner_) spinner_ = std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorView::StyleWhiteLarge);
+    if (!spinner_)
+        spinner_ = std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorView::StyleWhiteLarge);
     auto b = bounds().size;
     auto s = spinner_->frame().size;
-    spinner_->setFrame(Rect(std::round(b.width / 2 - s.width / 2), std::round(b.height / 2 - s.height / 2), s.width,
-                            s.height));
+    spinner_->setFrame(
+        Rect(std::round(b.width / 2 - s.width / 2), std::round(b.height / 2 - s.height / 2), s.width, s.height));
     addSubview(spinner_);
     spinner_->startAnimating();
 }
@@ -166,10 +168,11 @@ void SXActivityIndicator::hideAfterDelay() {
 
 void SXActivityIndicator::hide() {
     std::weak_ptr<SXActivityIndicator> weak = std::static_pointer_cast<SXActivityIndicator>(sharedAs<View>());
-    View::animateWithDurationAnimationsCompletion(0.4, [this] { setAlpha(0); },
-                                                  [weak](bool) {
-                                                      if (auto self = weak.lock()) self->hidden();
-                                                  });
+    View::animateWithDurationAnimationsCompletion(
+        0.4, [this] { setAlpha(0); },
+        [weak](bool) {
+            if (auto self = weak.lock()) self->hidden();
+        });
 }
 
 void SXActivityIndicator::hidden() {

@@ -20,7 +20,8 @@ using platform::TableView;
 namespace {
 
 bool isTextRow(int type) {
-    return type == SXFormFieldSettings::SXFormFieldTypeText || type == SXFormFieldSettings::SXFormFieldTypeTextNoCorrect ||
+    return type == SXFormFieldSettings::SXFormFieldTypeText ||
+           type == SXFormFieldSettings::SXFormFieldTypeTextNoCorrect ||
            type == SXFormFieldSettings::SXFormFieldTypePassword;
 }
 
@@ -92,7 +93,8 @@ SXFormController::Values SXFormController::formValuesForSection(int section) {
     auto table = isViewLoaded() ? tableView() : nullptr;
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const auto& row = rows[i];
-        auto cell = table ? std::dynamic_pointer_cast<SXFormFieldCell>(table->cellForRowAtIndexPath(IndexPath::indexPathForRowInSection(i, section)))
+        auto cell = table ? std::dynamic_pointer_cast<SXFormFieldCell>(
+                                table->cellForRowAtIndexPath(IndexPath::indexPathForRowInSection(i, section)))
                           : nullptr;
         if (cell && cell->settings() && cell->settings()->key() == row->key()) {
             if (auto value = cell->getValue()) {

@@ -25,8 +25,8 @@ void SXFormControllerLargeTextField::setUp(std::weak_ptr<SXFormControllerLargeTe
     cancelItem->setTargetAction(self, &SXFormControllerLargeTextField::cancel);
     navigationItem()->setLeftBarButtonItem(cancelItem);
     auto owner = delegate_.lock();
-    auto sendItem = std::make_shared<BarButtonItem>(localizedShareFormat("Send to %@", owner ? owner->sharerTitle() : ""),
-                                                    BarButtonItem::StyleDone);
+    auto sendItem = std::make_shared<BarButtonItem>(
+        localizedShareFormat("Send to %@", owner ? owner->sharerTitle() : ""), BarButtonItem::StyleDone);
     sendItem->setTargetAction(self, &SXFormControllerLargeTextField::save);
     navigationItem()->setRightBarButtonItem(sendItem);
 }
@@ -41,7 +41,8 @@ void SXFormControllerLargeTextField::loadView() {
     textView_->setContentInset({5, 5, 0, 0});
     textView_->setBackgroundColor(platform::Color::whiteColor());
     textView_->setAutoresizesSubviews(true);
-    textView_->setAutoresizingMask(platform::View::AutoresizingFlexibleWidth | platform::View::AutoresizingFlexibleHeight);
+    textView_->setAutoresizingMask(platform::View::AutoresizingFlexibleWidth |
+                                   platform::View::AutoresizingFlexibleHeight);
     root->addSubview(textView_);
 }
 
@@ -109,7 +110,8 @@ void SXFormControllerLargeTextField::sendText() {
     auto keep = shared_from_this();
     if (textView()->text().empty()) {
         auto alert = std::make_shared<platform::AlertView>(
-            localizedShareString("Message is empty"), localizedShareString("You must enter a message in order to post."),
+            localizedShareString("Message is empty"),
+            localizedShareString("You must enter a message in order to post."),
             std::weak_ptr<platform::AlertViewDelegate>(), localizedShareString("Close"));
         alert->show();
         return;

@@ -40,14 +40,11 @@ void SXFormFieldCell::setValue(const std::optional<std::string>& value) {
     switch (settings_->type()) {
     case SXFormFieldSettings::SXFormFieldTypeText:
     case SXFormFieldSettings::SXFormFieldTypeTextNoCorrect:
-    case SXFormFieldSettings::SXFormFieldTypePassword:
-        getTextField()->setText(value.value_or(""));
-        break;
+    case SXFormFieldSettings::SXFormFieldTypePassword: getTextField()->setText(value.value_or("")); break;
     case SXFormFieldSettings::SXFormFieldTypeSwitch:
         if (toggle_) toggle_->setOnAnimated(value && *value == "1", false);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -89,8 +86,8 @@ void SXFormFieldCell::layoutSubviews() {
             field->setAutocorrectionType(TextField::AutocorrectionNo);
         }
         float fieldHeight = field->frame().size.height;
-        field->setFrame(Rect(labelWidth_ + 24, std::round(h / 2 - fieldHeight / 2) + 2, w - 10 - 24 - labelWidth_,
-                             fieldHeight));
+        field->setFrame(
+            Rect(labelWidth_ + 24, std::round(h / 2 - fieldHeight / 2) + 2, w - 10 - 24 - labelWidth_, fieldHeight));
         if (toggle_) toggle_->removeFromSuperview();
         break;
     }
@@ -106,8 +103,7 @@ void SXFormFieldCell::layoutSubviews() {
         if (textField_) textField_->removeFromSuperview();
         break;
     }
-    default:
-        break;
+    default: break;
     }
     if (textField_ && textField_->superview()) contentView()->bringSubviewToFront(textField_);
 }

@@ -90,7 +90,7 @@ void SXOAuthView::webViewDidFinishLoad(const std::shared_ptr<platform::WebView>&
     if (pin.empty()) return;
     if (auto target = delegate()) {
         target->tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(self(), false, std::nullopt,
-                                                                      SX::error("%@", kPinPageMessage));
+                                                                       SX::error("%@", kPinPageMessage));
     }
 }
 

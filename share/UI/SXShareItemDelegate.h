@@ -12,7 +12,8 @@ class SXShareItemDelegate {
 public:
     virtual ~SXShareItemDelegate() = default;
     // Yes lets the share start (the default).
-    virtual bool aboutToShareItemWithSharer(const std::shared_ptr<SXItem>& item, const std::shared_ptr<SXSharer>& sharer) {
+    virtual bool aboutToShareItemWithSharer(const std::shared_ptr<SXItem>& item,
+                                            const std::shared_ptr<SXSharer>& sharer) {
         (void)item;
         (void)sharer;
         return true;

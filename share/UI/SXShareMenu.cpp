@@ -46,7 +46,8 @@ std::vector<SXShareMenu::Row> SXShareMenu::section(const std::string& key) const
     for (const auto& name : *it->second.array()) {
         if (!name.isString()) continue;
         auto sharer = SXSharerRegistry::create(*name.string());
-        if (sharer && sharer->canShare() && sharer->canShareType(type)) rows.push_back({*name.string(), sharer->sharerTitle()});
+        if (sharer && sharer->canShare() && sharer->canShareType(type))
+            rows.push_back({*name.string(), sharer->sharerTitle()});
     }
     if (!rows.empty() && SXConfiguration::boolValue("shareMenuAlphabeticalOrder")) {
         std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
@@ -60,14 +61,16 @@ void SXShareMenu::rebuildTableDataAnimated(bool animated) {
     auto table = tableView();
     table->setAllowsSelectionDuringEditing(true);
     tableData_ = {section("actions"), section("services")};
-    exclusions_ = platform::UserDefaults::standardUserDefaults()->dictionaryForKey(SX::kExcludedKey).value_or(
-        platform::Value::Dictionary{});
+    exclusions_ = platform::UserDefaults::standardUserDefaults()
+                      ->dictionaryForKey(SX::kExcludedKey)
+                      .value_or(platform::Value::Dictionary{});
     bool editing = table->isEditing();
     if (editing && !animated) return;
     std::vector<IndexPath> paths;
     for (int s = 0; s < static_cast<int>(tableData_.size()); ++s) {
         for (int r = 0; r < static_cast<int>(tableData_[s].size()); ++r) {
-            if (exclusions_.contains(tableData_[s][r].className)) paths.push_back(IndexPath::indexPathForRowInSection(r, s));
+            if (exclusions_.contains(tableData_[s][r].className))
+                paths.push_back(IndexPath::indexPathForRowInSection(r, s));
         }
         if (!editing) {
             std::erase_if(tableData_[s], [&](const Row& row) { return exclusions_.contains(row.className); });

@@ -14,9 +14,9 @@ namespace clipora {
 namespace {
 
 [[noreturn]] void throwBeyondBounds(const char* operation, std::size_t index, std::size_t bound) {
-    throw platform::Exception(platform::Exception::kRangeName,
-                              platform::Text::format("*** -[JCArray %s]: index (%lu) beyond bounds (%lu)", operation,
-                                                     index, bound));
+    throw platform::Exception(
+        platform::Exception::kRangeName,
+        platform::Text::format("*** -[JCArray %s]: index (%lu) beyond bounds (%lu)", operation, index, bound));
 }
 
 }  // namespace
@@ -38,8 +38,9 @@ void JCArray::getObjectsRange(JCValue* destination, std::size_t location, std::s
     if (destination == nullptr && length > 0)
         throw platform::Exception(
             platform::Exception::kRangeName,
-            platform::Text::format("*** -[JCArray getObjectsRange]: pointer to objects array is NULL but range length is %lu",
-                                   location + length));
+            platform::Text::format(
+                "*** -[JCArray getObjectsRange]: pointer to objects array is NULL but range length is %lu",
+                location + length));
     if (location + length > count_ || location + length < location)
         throwBeyondBounds("getObjectsRange", location + length, count_);
     std::copy_n(objects_ + location, length, destination);

@@ -14,9 +14,9 @@ namespace clipora {
 namespace {
 
 constexpr std::array<std::uint32_t, 40> kCapacities = {
-    0,       3,       7,        13,       23,       41,       71,        127,       191,       251,
-    383,     631,     1087,     1723,     2803,     4523,     7351,      11959,     19447,     31231,
-    50683,   81919,   132607,   214519,   346607,   561109,   907759,    1468927,   2376191,   3845119,
+    0,       3,        7,        13,       23,       41,       71,        127,       191,       251,
+    383,     631,      1087,     1723,     2803,     4523,     7351,      11959,     19447,     31231,
+    50683,   81919,    132607,   214519,   346607,   561109,   907759,    1468927,   2376191,   3845119,
     6221311, 10066421, 16287743, 26354171, 42641881, 68996069, 111638519, 180634607, 292272623, 472907251};
 
 JCHashTableEntry* makeEntries(JCPool& pool, std::uint32_t capacity) {
@@ -46,7 +46,8 @@ JCDictionary* JCDictionary::make(JCPool& pool, std::size_t pairs, bool isMutable
 std::size_t JCDictionary::slotOfKey(std::string_view key) const {
     if (capacity_ == 0) return capacity_;
     const std::uint32_t hash = JCString::hashBytes(key);
-    for (std::uint32_t i = 0, slot = hash % capacity_; i < capacity_; ++i, slot = slot + 1 == capacity_ ? 0 : slot + 1) {
+    for (std::uint32_t i = 0, slot = hash % capacity_; i < capacity_;
+         ++i, slot = slot + 1 == capacity_ ? 0 : slot + 1) {
         const JCHashTableEntry& entry = entries_[slot];
         if (!entry.key) break;
         if (entry.keyHash == hash && entry.key->view() == key) return slot;
@@ -68,7 +69,8 @@ void JCDictionary::getObjectsAndKeys(JCValue* objects, const JCString** keys) co
 }
 
 void JCDictionary::insert(std::uint32_t hash, const JCString* key, const JCValue& object) {
-    for (std::uint32_t i = 0, slot = hash % capacity_; i < capacity_; ++i, slot = slot + 1 == capacity_ ? 0 : slot + 1) {
+    for (std::uint32_t i = 0, slot = hash % capacity_; i < capacity_;
+         ++i, slot = slot + 1 == capacity_ ? 0 : slot + 1) {
         JCHashTableEntry& entry = entries_[slot];
         // The pair an equal key held goes first; the cluster behind it moves
         // back, so this slot may be taken again and the search goes on.
@@ -140,8 +142,7 @@ std::shared_ptr<JCDictionary> JCDictionary::copyInto(bool isMutable) const {
     for (std::uint32_t slot = 0; slot < capacity_; ++slot) {
         const JCHashTableEntry& entry = entries_[slot];
         if (!entry.key) continue;
-        copy->insert(entry.keyHash, JCString::make(*pool, entry.key->view(), entry.keyHash),
-                     copy->adopt(entry.object));
+        copy->insert(entry.keyHash, JCString::make(*pool, entry.key->view(), entry.keyHash), copy->adopt(entry.object));
     }
     return std::shared_ptr<JCDictionary>(std::move(pool), copy);
 }

@@ -30,16 +30,16 @@ constexpr char kHex[] = "0123456789abcdef";
 // The name a value's class goes by in error messages.
 std::string className(const Value& value) {
     switch (value.kind()) {
-        case Value::Kind::Null: return "Null";
-        case Value::Kind::Bool:
-        case Value::Kind::Integer:
-        case Value::Kind::Real: return "Number";
-        case Value::Kind::String: return "String";
-        case Value::Kind::Data: return "Data";
-        case Value::Kind::Date: return "Date";
-        case Value::Kind::Array: return "Array";
-        case Value::Kind::Dictionary: return "Dictionary";
-        case Value::Kind::Object: return SNJsonWriter::className(*value.object());
+    case Value::Kind::Null: return "Null";
+    case Value::Kind::Bool:
+    case Value::Kind::Integer:
+    case Value::Kind::Real: return "Number";
+    case Value::Kind::String: return "String";
+    case Value::Kind::Data: return "Data";
+    case Value::Kind::Date: return "Date";
+    case Value::Kind::Array: return "Array";
+    case Value::Kind::Dictionary: return "Dictionary";
+    case Value::Kind::Object: return SNJsonWriter::className(*value.object());
     }
     return "Value";
 }
@@ -53,10 +53,10 @@ std::optional<JCValue> decodedCollection(const Value& value) {
 
 bool isSupported(const Value& value) {
     switch (value.kind()) {
-        case Value::Kind::Data:
-        case Value::Kind::Date: return false;
-        case Value::Kind::Object: return decodedCollection(value).has_value();
-        default: return true;
+    case Value::Kind::Data:
+    case Value::Kind::Date: return false;
+    case Value::Kind::Object: return decodedCollection(value).has_value();
+    default: return true;
     }
 }
 
@@ -66,48 +66,45 @@ class JCSerializer::Writer {
 public:
     Writer(unsigned serializeOptions, unsigned encodeOptions, const UnsupportedClassBlock* block,
            JCSerializerDelegate* delegate, JCSerializerDelegate::Selector selector, std::size_t sizeHint)
-        : out_(sizeHint),
-          pretty_(serializeOptions & kSerializeOptionPretty),
+        : out_(sizeHint), pretty_(serializeOptions & kSerializeOptionPretty),
           escapeUnicode_(serializeOptions & kSerializeOptionEscapeUnicode),
           escapeSlash_(serializeOptions & kSerializeOptionEscapeForwardSlashes),
-          topLevelQuotes_(!(encodeOptions & kEncodeStringWithoutQuotes)),
-          block_(block),
-          delegate_(delegate),
+          topLevelQuotes_(!(encodeOptions & kEncodeStringWithoutQuotes)), block_(block), delegate_(delegate),
           selector_(selector) {}
 
     // ---- Platform values ----------------------------------------------
 
     bool write(const Value& value) {
         switch (value.kind()) {
-            case Value::Kind::Null: out_.put("null", 4); return true;
-            case Value::Kind::Bool: writeBool(*value.boolean()); return true;
-            case Value::Kind::Integer:
-                if (value.isUnsignedInteger()) {
-                    writeInteger(*value.unsignedInteger());
-                } else {
-                    writeInteger(*value.integer());
-                }
-                return true;
-            case Value::Kind::Real: return writeReal(*value.real());
-            case Value::Kind::String: return writeString(*value.string());
-            case Value::Kind::Array: return writeArray(*value.array());
-            case Value::Kind::Dictionary: {
-                if (!enter('{')) return false;
-                // Kept in ascending key order already, which is also the
-                // pretty form's order.
-                bool first = true;
-                for (const auto& [key, element] : *value.dictionary()) {
-                    separate(first);
-                    if (!writeKey(key) || !write(element)) return false;
-                }
-                leave('}');
-                return true;
+        case Value::Kind::Null: out_.put("null", 4); return true;
+        case Value::Kind::Bool: writeBool(*value.boolean()); return true;
+        case Value::Kind::Integer:
+            if (value.isUnsignedInteger()) {
+                writeInteger(*value.unsignedInteger());
+            } else {
+                writeInteger(*value.integer());
             }
-            case Value::Kind::Object:
-                if (const auto collection = decodedCollection(value)) return write(*collection);
-                return writeUnsupported(value);
-            case Value::Kind::Data:
-            case Value::Kind::Date: return writeUnsupported(value);
+            return true;
+        case Value::Kind::Real: return writeReal(*value.real());
+        case Value::Kind::String: return writeString(*value.string());
+        case Value::Kind::Array: return writeArray(*value.array());
+        case Value::Kind::Dictionary: {
+            if (!enter('{')) return false;
+            // Kept in ascending key order already, which is also the
+            // pretty form's order.
+            bool first = true;
+            for (const auto& [key, element] : *value.dictionary()) {
+                separate(first);
+                if (!writeKey(key) || !write(element)) return false;
+            }
+            leave('}');
+            return true;
+        }
+        case Value::Kind::Object:
+            if (const auto collection = decodedCollection(value)) return write(*collection);
+            return writeUnsupported(value);
+        case Value::Kind::Data:
+        case Value::Kind::Date: return writeUnsupported(value);
         }
         return false;
     }
@@ -116,40 +113,40 @@ public:
 
     bool write(const JCValue& value) {
         switch (value.kind()) {
-            case JCValue::Kind::Null: out_.put("null", 4); return true;
-            case JCValue::Kind::Bool: writeBool(value.boolean()); return true;
-            case JCValue::Kind::Integer: writeInteger(value.integer()); return true;
-            case JCValue::Kind::UnsignedInteger: writeInteger(value.unsignedValue()); return true;
-            case JCValue::Kind::Real: return writeReal(value.real());
-            case JCValue::Kind::String: return writeString(value.text());
-            case JCValue::Kind::Array: return writeArray(*value.array());
-            case JCValue::Kind::Dictionary: {
-                const JCDictionary& dictionary = *value.dictionary();
-                if (!enter('{')) return false;
-                bool first = true;
-                if (!pretty_) {
-                    // The dictionary's own (slot) order.
-                    for (std::size_t slot = 0; slot < dictionary.capacity(); ++slot) {
-                        const JCHashTableEntry& entry = dictionary.entryAtSlot(slot);
-                        if (!entry.key) continue;
-                        separate(first);
-                        if (!writeKey(entry.key->view()) || !write(entry.object)) return false;
-                    }
-                } else {
-                    std::vector<const JCHashTableEntry*> entries;
-                    entries.reserve(dictionary.count());
-                    for (std::size_t slot = 0; slot < dictionary.capacity(); ++slot)
-                        if (dictionary.entryAtSlot(slot).key) entries.push_back(&dictionary.entryAtSlot(slot));
-                    std::sort(entries.begin(), entries.end(),
-                              [](const auto* a, const auto* b) { return a->key->view() < b->key->view(); });
-                    for (const JCHashTableEntry* entry : entries) {
-                        separate(first);
-                        if (!writeKey(entry->key->view()) || !write(entry->object)) return false;
-                    }
+        case JCValue::Kind::Null: out_.put("null", 4); return true;
+        case JCValue::Kind::Bool: writeBool(value.boolean()); return true;
+        case JCValue::Kind::Integer: writeInteger(value.integer()); return true;
+        case JCValue::Kind::UnsignedInteger: writeInteger(value.unsignedValue()); return true;
+        case JCValue::Kind::Real: return writeReal(value.real());
+        case JCValue::Kind::String: return writeString(value.text());
+        case JCValue::Kind::Array: return writeArray(*value.array());
+        case JCValue::Kind::Dictionary: {
+            const JCDictionary& dictionary = *value.dictionary();
+            if (!enter('{')) return false;
+            bool first = true;
+            if (!pretty_) {
+                // The dictionary's own (slot) order.
+                for (std::size_t slot = 0; slot < dictionary.capacity(); ++slot) {
+                    const JCHashTableEntry& entry = dictionary.entryAtSlot(slot);
+                    if (!entry.key) continue;
+                    separate(first);
+                    if (!writeKey(entry.key->view()) || !write(entry.object)) return false;
                 }
-                leave('}');
-                return true;
+            } else {
+                std::vector<const JCHashTableEntry*> entries;
+                entries.reserve(dictionary.count());
+                for (std::size_t slot = 0; slot < dictionary.capacity(); ++slot)
+                    if (dictionary.entryAtSlot(slot).key) entries.push_back(&dictionary.entryAtSlot(slot));
+                std::sort(entries.begin(), entries.end(),
+                          [](const auto* a, const auto* b) { return a->key->view() < b->key->view(); });
+                for (const JCHashTableEntry* entry : entries) {
+                    separate(first);
+                    if (!writeKey(entry->key->view()) || !write(entry->object)) return false;
+                }
             }
+            leave('}');
+            return true;
+        }
         }
         return false;
     }
@@ -271,15 +268,15 @@ private:
                 ++p;
                 *o++ = '\\';
                 switch (ch) {
-                    case '"':
-                    case '\\':
-                    case '/': *o++ = static_cast<char>(ch); break;
-                    case '\b': *o++ = 'b'; break;
-                    case '\t': *o++ = 't'; break;
-                    case '\n': *o++ = 'n'; break;
-                    case '\f': *o++ = 'f'; break;
-                    case '\r': *o++ = 'r'; break;
-                    default: o = writeUnit(o - 1, ch);
+                case '"':
+                case '\\':
+                case '/': *o++ = static_cast<char>(ch); break;
+                case '\b': *o++ = 'b'; break;
+                case '\t': *o++ = 't'; break;
+                case '\n': *o++ = 'n'; break;
+                case '\f': *o++ = 'f'; break;
+                case '\r': *o++ = 'r'; break;
+                default: o = writeUnit(o - 1, ch);
                 }
                 continue;
             }
@@ -316,8 +313,8 @@ private:
 
     // "\u%4.4x".
     static char* writeUnit(char* o, std::uint32_t unit) {
-        const char escape[] = {'\\', 'u', kHex[(unit >> 12) & 0xF], kHex[(unit >> 8) & 0xF], kHex[(unit >> 4) & 0xF],
-                               kHex[unit & 0xF]};
+        const char escape[] = {
+            '\\', 'u', kHex[(unit >> 12) & 0xF], kHex[(unit >> 8) & 0xF], kHex[(unit >> 4) & 0xF], kHex[unit & 0xF]};
         std::memcpy(o, escape, sizeof escape);
         return o + sizeof escape;
     }
@@ -334,9 +331,10 @@ private:
             return false;
         }
         if (!isSupported(*replacement)) {
-            fail(platform::Text::format("Unable to serialize object class %s that was returned by the unsupported class "
-                                        "formatter.  Original object class was %s.",
-                                        className(*replacement), className(object)));
+            fail(
+                platform::Text::format("Unable to serialize object class %s that was returned by the unsupported class "
+                                       "formatter.  Original object class was %s.",
+                                       className(*replacement), className(object)));
             return false;
         }
         // Written as any value; what it holds may again need the hook.
@@ -377,7 +375,8 @@ std::optional<Value> JCSerializer::serializeObjectOptionsEncodeOptionBlockDelega
     std::optional<platform::Error>* error) {
     if (error) error->reset();
     if (delegate && !selector)
-        throw platform::InvalidArgumentException("The delegate argument is not NULL, but the selector argument is NULL.");
+        throw platform::InvalidArgumentException(
+            "The delegate argument is not NULL, but the selector argument is NULL.");
     Writer writer(serializeOptions, encodeOptions, &block, delegate.get(), selector, sizeHint());
     bool written = false;
     if ((encodeOptions & kEncodeOnlyCollections) && !object.isArray() && !object.isDictionary() &&
@@ -385,7 +384,8 @@ std::optional<Value> JCSerializer::serializeObjectOptionsEncodeOptionBlockDelega
         writer.fail(platform::Text::format("Unable to serialize object class %s, expected a NSArray or NSDictionary.",
                                            className(object)));
     } else if ((encodeOptions & kEncodeOnlyString) && !object.isString()) {
-        writer.fail(platform::Text::format("Unable to serialize object class %s, expected a NSString.", className(object)));
+        writer.fail(
+            platform::Text::format("Unable to serialize object class %s, expected a NSString.", className(object)));
     } else if (object.isString()) {
         written = writer.writeTopLevelString(*object.string());
     } else {
@@ -474,20 +474,20 @@ std::optional<platform::Data> JCSerializer::JSONDataWithOptionsError(const JCVal
         JCSerializer().serializeValueOptionsEncodeOptionError(collection, serializeOptions, kCollectionAsData, error));
 }
 
-std::optional<std::string> JCSerializer::JSONStringWithOptionsIncludeQuotesError(std::string_view text,
-                                                                                 unsigned serializeOptions,
-                                                                                 bool includeQuotes,
-                                                                                 std::optional<platform::Error>* error) {
+std::optional<std::string> JCSerializer::JSONStringWithOptionsIncludeQuotesError(
+    std::string_view text, unsigned serializeOptions, bool includeQuotes, std::optional<platform::Error>* error) {
     return asString(JCSerializer().serializeObjectOptionsEncodeOptionBlockDelegateSelectorError(
-        Value(text), serializeOptions, kEncodeAsString | kEncodeOnlyString | (includeQuotes ? 0 : kEncodeStringWithoutQuotes),
-        nullptr, nullptr, nullptr, error));
+        Value(text), serializeOptions,
+        kEncodeAsString | kEncodeOnlyString | (includeQuotes ? 0 : kEncodeStringWithoutQuotes), nullptr, nullptr,
+        nullptr, error));
 }
 
 std::optional<platform::Data> JCSerializer::JSONDataWithOptionsIncludeQuotesError(
     std::string_view text, unsigned serializeOptions, bool includeQuotes, std::optional<platform::Error>* error) {
     return asData(JCSerializer().serializeObjectOptionsEncodeOptionBlockDelegateSelectorError(
-        Value(text), serializeOptions, kEncodeAsData | kEncodeOnlyString | (includeQuotes ? 0 : kEncodeStringWithoutQuotes),
-        nullptr, nullptr, nullptr, error));
+        Value(text), serializeOptions,
+        kEncodeAsData | kEncodeOnlyString | (includeQuotes ? 0 : kEncodeStringWithoutQuotes), nullptr, nullptr, nullptr,
+        error));
 }
 
 }  // namespace clipora

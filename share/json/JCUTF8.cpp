@@ -50,10 +50,9 @@ void JCUTF8::append(std::string& out, std::uint32_t codePoint) {
                               static_cast<char>(0x80 | (codePoint & 0x3F))};
         out.append(bytes, 3);
     } else {
-        const char bytes[] = {static_cast<char>(0xF0 | (codePoint >> 18)),
-                              static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)),
-                              static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)),
-                              static_cast<char>(0x80 | (codePoint & 0x3F))};
+        const char bytes[] = {
+            static_cast<char>(0xF0 | (codePoint >> 18)), static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)), static_cast<char>(0x80 | (codePoint & 0x3F))};
         out.append(bytes, 4);
     }
 }

@@ -23,7 +23,10 @@ public:
     enum class Kind : std::uint8_t { Null, Bool, Integer, UnsignedInteger, Real, String, Array, Dictionary };
 
     JCValue() : kind_(Kind::Null) { u_.integer = 0; }
-    explicit JCValue(bool value) : kind_(Kind::Bool) { u_.integer = 0; u_.boolean = value; }
+    explicit JCValue(bool value) : kind_(Kind::Bool) {
+        u_.integer = 0;
+        u_.boolean = value;
+    }
     explicit JCValue(std::int64_t value) : kind_(Kind::Integer) { u_.integer = value; }
     explicit JCValue(double value) : kind_(Kind::Real) { u_.real = value; }
     explicit JCValue(const JCString* string) : kind_(Kind::String) { u_.pointer = string; }
@@ -44,7 +47,9 @@ public:
     std::int64_t integer() const { return kind_ == Kind::Integer ? u_.integer : 0; }
     std::uint64_t unsignedValue() const { return kind_ == Kind::UnsignedInteger ? u_.unsignedInteger : 0; }
     double real() const { return kind_ == Kind::Real ? u_.real : 0.0; }
-    const JCString* string() const { return kind_ == Kind::String ? static_cast<const JCString*>(u_.pointer) : nullptr; }
+    const JCString* string() const {
+        return kind_ == Kind::String ? static_cast<const JCString*>(u_.pointer) : nullptr;
+    }
     std::string_view text() const { return kind_ == Kind::String ? string()->view() : std::string_view(); }
     const JCArray* array() const { return kind_ == Kind::Array ? static_cast<const JCArray*>(u_.pointer) : nullptr; }
     const JCDictionary* dictionary() const {

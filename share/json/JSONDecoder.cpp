@@ -42,14 +42,14 @@ enum class Token : std::uint8_t {
 
 bool startsValue(Token token) {
     switch (token) {
-        case Token::Number:
-        case Token::String:
-        case Token::OpenBrace:
-        case Token::OpenBracket:
-        case Token::True:
-        case Token::False:
-        case Token::Null: return true;
-        default: return false;
+    case Token::Number:
+    case Token::String:
+    case Token::OpenBrace:
+    case Token::OpenBracket:
+    case Token::True:
+    case Token::False:
+    case Token::Null: return true;
+    default: return false;
     }
 }
 
@@ -131,7 +131,8 @@ struct JSONDecoder::ParseState {
         } else if (allowed.size() == 2) {
             message = platform::Text::format("Expected %s or %s, not '%s'", allowed[0], allowed[1], token);
         } else {
-            message = platform::Text::format("Expected %s, %s, or %s, not '%s", allowed[0], allowed[1], allowed[2], token);
+            message =
+                platform::Text::format("Expected %s, %s, or %s, not '%s", allowed[0], allowed[1], allowed[2], token);
         }
         failAtToken(std::move(message));
     }
@@ -195,37 +196,45 @@ struct JSONDecoder::ParseState {
         if (p == end) return Token::End;
         const auto remaining = end - p;
         switch (*p) {
-            case '{': ++p; return Token::OpenBrace;
-            case '}': ++p; return Token::CloseBrace;
-            case '[': ++p; return Token::OpenBracket;
-            case ']': ++p; return Token::CloseBracket;
-            case ':': ++p; return Token::Colon;
-            case ',': ++p; return Token::Comma;
-            // A literal needs one more byte after it (which is not looked at
-            // here: it is the next token's business).
-            case 't':
-                if (remaining >= 5 && std::memcmp(p, "true", 4) == 0) {
-                    p += 4;
-                    return Token::True;
-                }
-                break;
-            case 'f':
-                if (remaining >= 6 && std::memcmp(p, "false", 5) == 0) {
-                    p += 5;
-                    return Token::False;
-                }
-                break;
-            case 'n':
-                if (remaining >= 5 && std::memcmp(p, "null", 4) == 0) {
-                    p += 4;
-                    return Token::Null;
-                }
-                break;
-            case '"': return readString();
-            case '-':
-            case '0': case '1': case '2': case '3': case '4':
-            case '5': case '6': case '7': case '8': case '9': return readNumber();
-            default: break;
+        case '{': ++p; return Token::OpenBrace;
+        case '}': ++p; return Token::CloseBrace;
+        case '[': ++p; return Token::OpenBracket;
+        case ']': ++p; return Token::CloseBracket;
+        case ':': ++p; return Token::Colon;
+        case ',': ++p; return Token::Comma;
+        // A literal needs one more byte after it (which is not looked at
+        // here: it is the next token's business).
+        case 't':
+            if (remaining >= 5 && std::memcmp(p, "true", 4) == 0) {
+                p += 4;
+                return Token::True;
+            }
+            break;
+        case 'f':
+            if (remaining >= 6 && std::memcmp(p, "false", 5) == 0) {
+                p += 5;
+                return Token::False;
+            }
+            break;
+        case 'n':
+            if (remaining >= 5 && std::memcmp(p, "null", 4) == 0) {
+                p += 4;
+                return Token::Null;
+            }
+            break;
+        case '"': return readString();
+        case '-':
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9': return readNumber();
+        default: break;
         }
         failHere(kUnexpectedToken, p);
         return Token::Failed;
@@ -275,8 +284,8 @@ struct JSONDecoder::ParseState {
             if (result.ec == std::errc::result_out_of_range) {
                 const std::string copy(text);
                 const double rounded = std::strtod(copy.c_str(), nullptr);
-                failHere(platform::Text::format("The value '%s' could not be represented as a 'double' due to %s.", copy,
-                                                rounded == 0 ? "underflow" : "overflow"),
+                failHere(platform::Text::format("The value '%s' could not be represented as a 'double' due to %s.",
+                                                copy, rounded == 0 ? "underflow" : "overflow"),
                          start);
                 return invalid(start);
             }
@@ -301,18 +310,20 @@ struct JSONDecoder::ParseState {
         if (negative) {
             constexpr auto kLimit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1;
             if (overflow || magnitude > kLimit) {
-                failHere(platform::Text::format("The value '%s' exceeded the minimum value that could be represented: %lld.",
-                                                text, std::numeric_limits<std::int64_t>::min()),
-                         start);
+                failHere(
+                    platform::Text::format("The value '%s' exceeded the minimum value that could be represented: %lld.",
+                                           text, std::numeric_limits<std::int64_t>::min()),
+                    start);
                 return invalid(start);
             }
             tokenValue = JCValue(static_cast<std::int64_t>(0 - magnitude));
             return Token::Number;
         }
         if (overflow) {
-            failHere(platform::Text::format("The value '%s' exceeded the maximum value that could be represented: %llu.",
-                                            text, std::numeric_limits<std::uint64_t>::max()),
-                     start);
+            failHere(
+                platform::Text::format("The value '%s' exceeded the maximum value that could be represented: %llu.",
+                                       text, std::numeric_limits<std::uint64_t>::max()),
+                start);
             return invalid(start);
         }
         tokenValue = JCValue::unsignedInteger(magnitude);
@@ -387,18 +398,31 @@ struct JSONDecoder::ParseState {
                 return Token::Failed;
             }
             switch (*q) {
-                case '"':
-                case '\\':
-                case '/': scratch.push_back(static_cast<char>(*q++)); continue;
-                case 'b': scratch.push_back('\b'); ++q; continue;
-                case 'f': scratch.push_back('\f'); ++q; continue;
-                case 'n': scratch.push_back('\n'); ++q; continue;
-                case 'r': scratch.push_back('\r'); ++q; continue;
-                case 't': scratch.push_back('\t'); ++q; continue;
-                case 'u': break;
-                default:
-                    failHere("Invalid escape sequence found in \"\" string.", q);
-                    return Token::Failed;
+            case '"':
+            case '\\':
+            case '/': scratch.push_back(static_cast<char>(*q++)); continue;
+            case 'b':
+                scratch.push_back('\b');
+                ++q;
+                continue;
+            case 'f':
+                scratch.push_back('\f');
+                ++q;
+                continue;
+            case 'n':
+                scratch.push_back('\n');
+                ++q;
+                continue;
+            case 'r':
+                scratch.push_back('\r');
+                ++q;
+                continue;
+            case 't':
+                scratch.push_back('\t');
+                ++q;
+                continue;
+            case 'u': break;
+            default: failHere("Invalid escape sequence found in \"\" string.", q); return Token::Failed;
             }
             ++q;
             std::uint32_t unit = 0;
@@ -411,8 +435,10 @@ struct JSONDecoder::ParseState {
                         return Token::Failed;
                     }
                     if (!loose) {
-                        failHere("Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.",
-                                 q);
+                        failHere(
+                            "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape "
+                            "sequence.",
+                            q);
                         return Token::Failed;
                     }
                     // Loose: a replacement, and what follows is read as usual.
@@ -458,10 +484,11 @@ struct JSONDecoder::ParseState {
             }
             const int digit = hexDigit(*q);
             if (digit < 0) {
-                failHere(platform::Text::format(
-                             "Unexpected character found in \\u Unicode escape sequence.  Found '%c', expected [0-9a-fA-F].",
-                             static_cast<char>(*q)),
-                         q);
+                failHere(
+                    platform::Text::format(
+                        "Unexpected character found in \\u Unicode escape sequence.  Found '%c', expected [0-9a-fA-F].",
+                        static_cast<char>(*q)),
+                    q);
                 return false;
             }
             value = value * 16 + static_cast<std::uint32_t>(digit);
@@ -537,14 +564,14 @@ struct JSONDecoder::ParseState {
     // The value a token starts (containers recursively); false on failure.
     bool buildValue(Token token, JCValue& value) {
         switch (token) {
-            case Token::Number:
-            case Token::String: value = tokenValue; return true;
-            case Token::True: value = JCValue(true); return true;
-            case Token::False: value = JCValue(false); return true;
-            case Token::Null: value = JCValue(); return true;
-            case Token::OpenBracket: return buildArray(value);
-            case Token::OpenBrace: return buildDictionary(value);
-            default: return false;
+        case Token::Number:
+        case Token::String: value = tokenValue; return true;
+        case Token::True: value = JCValue(true); return true;
+        case Token::False: value = JCValue(false); return true;
+        case Token::Null: value = JCValue(); return true;
+        case Token::OpenBracket: return buildArray(value);
+        case Token::OpenBrace: return buildDictionary(value);
+        default: return false;
         }
     }
 
@@ -619,68 +646,68 @@ struct JSONDecoder::ParseState {
             const Token token = readToken();
             if (token == Token::End || token == Token::Failed) return abandon(base);
             switch (want) {
-                case Want::KeyOrClose:
-                case Want::Key:
-                    if (token == Token::String) {
-                        closeAllowedAtPairStart = want == Want::KeyOrClose;
-                        stack.push_back(tokenValue);
-                        want = Want::Colon;
-                    } else if (token == Token::CloseBrace && want == Want::KeyOrClose) {
-                        value = JCValue(static_cast<const JCDictionary*>(finishDictionary(base)));
-                        return true;
-                    } else if (token == Token::CloseBrace) {
-                        failAtToken("Unexpected '}'.");
-                        return abandon(base);
-                    } else if (token == Token::Comma) {
-                        failAtToken("Unexpected ','.");
-                        return abandon(base);
-                    } else if (want == Want::KeyOrClose) {
-                        failExpected({"a \"STRING\"", "a '}'"});
-                        return abandon(base);
-                    } else {
-                        failExpected({"a \"STRING\""});
-                        return abandon(base);
-                    }
-                    break;
-                case Want::Colon:
-                    if (token != Token::Colon) {
-                        failAtToken("Expected ':'.");
-                        return abandon(base);
-                    }
-                    want = Want::Value;
-                    break;
-                case Want::Value: {
-                    if (!startsValue(token)) {
-                        if (closeAllowedAtPairStart) {
-                            failExpected({"a value", "a '}'"});
-                        } else {
-                            failExpected({"a value"});
-                        }
-                        return abandon(base);
-                    }
-                    JCValue element;
-                    if (!buildValue(token, element)) return abandon(base);
-                    stack.push_back(element);
-                    want = Want::CommaOrClose;
-                    break;
+            case Want::KeyOrClose:
+            case Want::Key:
+                if (token == Token::String) {
+                    closeAllowedAtPairStart = want == Want::KeyOrClose;
+                    stack.push_back(tokenValue);
+                    want = Want::Colon;
+                } else if (token == Token::CloseBrace && want == Want::KeyOrClose) {
+                    value = JCValue(static_cast<const JCDictionary*>(finishDictionary(base)));
+                    return true;
+                } else if (token == Token::CloseBrace) {
+                    failAtToken("Unexpected '}'.");
+                    return abandon(base);
+                } else if (token == Token::Comma) {
+                    failAtToken("Unexpected ','.");
+                    return abandon(base);
+                } else if (want == Want::KeyOrClose) {
+                    failExpected({"a \"STRING\"", "a '}'"});
+                    return abandon(base);
+                } else {
+                    failExpected({"a \"STRING\""});
+                    return abandon(base);
                 }
-                case Want::CommaOrClose:
-                    if (token == Token::Comma) {
-                        want = Want::Key;
-                    } else if (token == Token::CloseBrace) {
-                        value = JCValue(static_cast<const JCDictionary*>(finishDictionary(base)));
-                        return true;
-                    } else if (token == Token::String) {
-                        failAtToken("Unexpected string.");
-                        return abandon(base);
-                    } else if (startsValue(token)) {
-                        failAtToken("Unexpected value.");
-                        return abandon(base);
+                break;
+            case Want::Colon:
+                if (token != Token::Colon) {
+                    failAtToken("Expected ':'.");
+                    return abandon(base);
+                }
+                want = Want::Value;
+                break;
+            case Want::Value: {
+                if (!startsValue(token)) {
+                    if (closeAllowedAtPairStart) {
+                        failExpected({"a value", "a '}'"});
                     } else {
-                        failExpected({"a comma", "a '}'"});
-                        return abandon(base);
+                        failExpected({"a value"});
                     }
-                    break;
+                    return abandon(base);
+                }
+                JCValue element;
+                if (!buildValue(token, element)) return abandon(base);
+                stack.push_back(element);
+                want = Want::CommaOrClose;
+                break;
+            }
+            case Want::CommaOrClose:
+                if (token == Token::Comma) {
+                    want = Want::Key;
+                } else if (token == Token::CloseBrace) {
+                    value = JCValue(static_cast<const JCDictionary*>(finishDictionary(base)));
+                    return true;
+                } else if (token == Token::String) {
+                    failAtToken("Unexpected string.");
+                    return abandon(base);
+                } else if (startsValue(token)) {
+                    failAtToken("Unexpected value.");
+                    return abandon(base);
+                } else {
+                    failExpected({"a comma", "a '}'"});
+                    return abandon(base);
+                }
+                break;
             }
         }
     }
@@ -733,7 +760,9 @@ struct JSONDecoder::ParseState {
         } else if (!(options & kParseOptionPermitTextAfterValidJSON)) {
             skipWhiteSpace();
             if (p != end) {
-                failHere("A valid JSON object was parsed but there were additional non-white-space characters remaining.", p);
+                failHere(
+                    "A valid JSON object was parsed but there were additional non-white-space characters remaining.",
+                    p);
                 built = false;
             }
         }
@@ -772,8 +801,7 @@ void JSONDecoder::clearCache() { state_->clearCache(); }
 
 std::shared_ptr<JCObject> JSONDecoder::parse(const char* bytes, std::size_t length, bool isMutable,
                                              std::optional<platform::Error>* error) {
-    if (!state_)
-        throw platform::Exception(platform::Exception::kInternalInconsistencyName, "parseState is NULL.");
+    if (!state_) throw platform::Exception(platform::Exception::kInternalInconsistencyName, "parseState is NULL.");
     if (bytes == nullptr) throw platform::InvalidArgumentException("The string argument is NULL.");
     auto result = state_->run(bytes, length, isMutable);
     if (error) {
@@ -816,9 +844,8 @@ std::shared_ptr<JCObject> JSONDecoder::mutableObjectWithDataError(const platform
     return parse(bytes, data->size(), true, error);
 }
 
-std::shared_ptr<JCObject> JSONDecoder::objectFromJSONStringWithParseOptionsError(std::string_view text,
-                                                                                 unsigned parseOptions,
-                                                                                 std::optional<platform::Error>* error) {
+std::shared_ptr<JCObject> JSONDecoder::objectFromJSONStringWithParseOptionsError(
+    std::string_view text, unsigned parseOptions, std::optional<platform::Error>* error) {
     JSONDecoder decoder(parseOptions);
     return decoder.parse(text.empty() ? "" : text.data(), text.size(), false, error);
 }

@@ -22,8 +22,8 @@ void writeText(platform::KeyedArchiver& coder, const std::optional<std::string>&
 // A field of any plain kind (or an image); what does not fit its field reads
 // as absent.
 std::optional<Value> readPlain(platform::KeyedUnarchiver& coder, std::string_view key) {
-    return coder.decodeObject(key, {Coding::kStringClass, Coding::kNumberClass, Coding::kDataClass,
-                                    Coding::kDateClass, Coding::kNullClass, platform::Image::kClassName});
+    return coder.decodeObject(key, {Coding::kStringClass, Coding::kNumberClass, Coding::kDataClass, Coding::kDateClass,
+                                    Coding::kNullClass, platform::Image::kClassName});
 }
 
 std::optional<std::string> readText(platform::KeyedUnarchiver& coder, std::string_view key) {
@@ -45,11 +45,9 @@ void Album::encodeWithCoder(platform::KeyedArchiver& coder) const {
     writeText(coder, visible_, "AlbumVisible");
     writeText(coder, albumCoverURL_, "AlbumCoverURL");
     coder.encodeObject(image_, "AlbumImage");
-    coder.encodeObject(size_ ? std::optional<Value>(Value(static_cast<long long>(*size_))) : std::nullopt,
-                       "AlbumSize");
+    coder.encodeObject(size_ ? std::optional<Value>(Value(static_cast<long long>(*size_))) : std::nullopt, "AlbumSize");
     writeText(coder, link_, "AlbumLink");
-    coder.encodeObject(modifiedDate_ ? std::optional<Value>(Value(*modifiedDate_)) : std::nullopt,
-                       "AlbumModifiedDate");
+    coder.encodeObject(modifiedDate_ ? std::optional<Value>(Value(*modifiedDate_)) : std::nullopt, "AlbumModifiedDate");
 }
 
 std::shared_ptr<Album> Album::initWithCoder(platform::KeyedUnarchiver& coder) {

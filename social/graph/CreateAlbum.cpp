@@ -40,8 +40,8 @@ void CreateAlbum::executeInContextUid(const Album& album, std::int32_t inContext
     } else {
         params["description"] = Value(description);
         startRequest([&](Facebook& session, std::weak_ptr<FBRequestDelegate> delegate) {
-            return session.requestWithMethodNameAndParamsAndHttpMethodAndDelegate("photos.createAlbum", params,
-                                                                                  "POST", std::move(delegate));
+            return session.requestWithMethodNameAndParamsAndHttpMethodAndDelegate("photos.createAlbum", params, "POST",
+                                                                                  std::move(delegate));
         });
     }
 }
@@ -53,8 +53,8 @@ void CreateAlbum::didLoadResult(const std::shared_ptr<FBRequest>&, const Value& 
 }
 
 void CreateAlbum::didFailWithError(const std::shared_ptr<FBRequest>&, const platform::Error& error) {
-    platform::Log::format("%s [Line %d] CreateAlbum Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__,
-                          error.code(), error.localizedDescription());
+    platform::Log::format("%s [Line %d] CreateAlbum Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__, error.code(),
+                          error.localizedDescription());
     auto self = std::static_pointer_cast<CreateAlbum>(shared_from_this());
     if (auto d = delegate()) d->newAlbumResult(self, std::nullopt);
 }

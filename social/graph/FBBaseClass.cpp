@@ -14,7 +14,9 @@ FBBaseClass::~FBBaseClass() {
     disarmWatchdog();
 }
 
-platform::Error FBBaseClass::timeoutError() { return platform::Error(std::string(kTimeoutErrorDomain), kTimeoutErrorCode); }
+platform::Error FBBaseClass::timeoutError() {
+    return platform::Error(std::string(kTimeoutErrorDomain), kTimeoutErrorCode);
+}
 
 platform::Error FBBaseClass::junkDataError() {
     return platform::Error(std::string(kJunkDataErrorDomain), kJunkDataErrorCode);
@@ -138,8 +140,8 @@ void FBBaseClass::armWatchdog() {
         delay = kDefaultTimeout;
         setTimeToWaitBeforeTimeout(delay);
     }
-    watchdog_ = platform::RunLoop::current()->performAfterDelay(
-        delay, [weak = weak_from_this(), generation = generation_] {
+    watchdog_ =
+        platform::RunLoop::current()->performAfterDelay(delay, [weak = weak_from_this(), generation = generation_] {
             auto self = weak.lock();
             if (!self || self->generation_ != generation) return;
             self->watchdog_.reset();

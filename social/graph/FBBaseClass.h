@@ -100,8 +100,8 @@ public:
     static platform::Error junkDataError();
 
 protected:
-    using RequestMaker = std::function<std::shared_ptr<FBRequest>(Facebook& session,
-                                                                  std::weak_ptr<FBRequestDelegate> delegate)>;
+    using RequestMaker =
+        std::function<std::shared_ptr<FBRequest>(Facebook& session, std::weak_ptr<FBRequestDelegate> delegate)>;
 
     // Starts a run: cancels the one under way, then asks the session (which
     // connects at once) for the request `make` builds with this operation as

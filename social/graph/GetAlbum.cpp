@@ -51,8 +51,8 @@ void GetAlbum::didLoadResult(const std::shared_ptr<FBRequest>& request, const Va
 }
 
 void GetAlbum::didFailWithError(const std::shared_ptr<FBRequest>&, const platform::Error& error) {
-    platform::Log::format("%s [Line %d] GetAlbum Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__,
-                          error.code(), error.localizedDescription());
+    platform::Log::format("%s [Line %d] GetAlbum Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__, error.code(),
+                          error.localizedDescription());
     auto self = std::static_pointer_cast<GetAlbum>(shared_from_this());
     // The run ends here: the cover reply has nothing left to join.
     dropCoverQuery();

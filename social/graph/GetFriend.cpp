@@ -29,24 +29,23 @@ void GetFriend::execute(const std::string& uid) {
 void GetFriend::getFriendListForWhich(const std::string& uid, std::int32_t which) {
     std::string query;
     switch (which) {
-        case 1:
-        case 2:
-            uidName_ = "uid";
-            query = platform::Text::format(
-                "SELECT uid, name FROM user WHERE uid in (SELECT uid2 FROM friend WHERE uid1 == %@)", uid);
-            break;
-        case 3:
-            uidName_ = "page_id";
-            query = platform::Text::format(
-                "SELECT page_id, name FROM page WHERE page_id in (SELECT page_id FROM page_fan WHERE uid == %@)", uid);
-            break;
-        case 4:
-            uidName_ = "gid";
-            query = platform::Text::format(
-                "SELECT gid, name FROM group WHERE gid in (SELECT gid FROM group_member WHERE uid == %@)", uid);
-            break;
-        default:
-            break;
+    case 1:
+    case 2:
+        uidName_ = "uid";
+        query = platform::Text::format(
+            "SELECT uid, name FROM user WHERE uid in (SELECT uid2 FROM friend WHERE uid1 == %@)", uid);
+        break;
+    case 3:
+        uidName_ = "page_id";
+        query = platform::Text::format(
+            "SELECT page_id, name FROM page WHERE page_id in (SELECT page_id FROM page_fan WHERE uid == %@)", uid);
+        break;
+    case 4:
+        uidName_ = "gid";
+        query = platform::Text::format(
+            "SELECT gid, name FROM group WHERE gid in (SELECT gid FROM group_member WHERE uid == %@)", uid);
+        break;
+    default: break;
     }
     sendQuery(query);
 }

@@ -37,8 +37,8 @@ void GetUserName::didLoadResult(const std::shared_ptr<FBRequest>& request, const
 }
 
 void GetUserName::didFailWithError(const std::shared_ptr<FBRequest>&, const platform::Error& error) {
-    platform::Log::format("%s [Line %d] GetUserName Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__,
-                          error.code(), error.localizedDescription());
+    platform::Log::format("%s [Line %d] GetUserName Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__, error.code(),
+                          error.localizedDescription());
     auto self = std::static_pointer_cast<GetUserName>(shared_from_this());
     if (auto d = delegate()) d->gotUserNameName(self, nullptr);
 }

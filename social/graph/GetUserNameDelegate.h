@@ -13,7 +13,8 @@ class GetUserName;
 class GetUserNameDelegate {
 public:
     virtual ~GetUserNameDelegate() = default;
-    virtual void gotUserNameName(const std::shared_ptr<GetUserName>& getUserName, const std::shared_ptr<User>& user) = 0;
+    virtual void gotUserNameName(const std::shared_ptr<GetUserName>& getUserName,
+                                 const std::shared_ptr<User>& user) = 0;
 };
 
 }  // namespace clipora

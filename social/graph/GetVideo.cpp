@@ -20,24 +20,20 @@ std::string videoQuery(const std::string& uid, std::int32_t forWho, bool isOldGe
     std::string restriction = isOldGen ? platform::Text::format("updated_time > %@ and", GetVideo::kOldGenCutoff) : "";
     const char* pattern = nullptr;
     switch (forWho) {
-        case 0:
-            pattern = "%@ %@ owner == %@ ORDER BY updated_time DESC LIMIT 100 ";
-            break;
-        case 1:
-            pattern = "%@ %@ vid in (SELECT vid FROM video_tag WHERE subject == %@) ORDER BY updated_time DESC LIMIT 100";
-            break;
-        case 2:
-            pattern = "%@ %@ owner in (SELECT uid2 FROM friend WHERE uid1 == %@) ORDER BY updated_time DESC LIMIT 100";
-            break;
-        case 3:
-            pattern =
-                "%@ %@ owner IN (SELECT page_id FROM page_fan WHERE uid == %@) ORDER BY updated_time DESC LIMIT 100";
-            break;
-        case 4:
-            pattern = "%@ %@ owner IN (SELECT gid FROM group_member WHERE uid == %@) ORDER BY updated_time DESC LIMIT 100";
-            break;
-        default:
-            return kSelection;
+    case 0: pattern = "%@ %@ owner == %@ ORDER BY updated_time DESC LIMIT 100 "; break;
+    case 1:
+        pattern = "%@ %@ vid in (SELECT vid FROM video_tag WHERE subject == %@) ORDER BY updated_time DESC LIMIT 100";
+        break;
+    case 2:
+        pattern = "%@ %@ owner in (SELECT uid2 FROM friend WHERE uid1 == %@) ORDER BY updated_time DESC LIMIT 100";
+        break;
+    case 3:
+        pattern = "%@ %@ owner IN (SELECT page_id FROM page_fan WHERE uid == %@) ORDER BY updated_time DESC LIMIT 100";
+        break;
+    case 4:
+        pattern = "%@ %@ owner IN (SELECT gid FROM group_member WHERE uid == %@) ORDER BY updated_time DESC LIMIT 100";
+        break;
+    default: return kSelection;
     }
     return platform::Text::format(pattern, kSelection, restriction, uid);
 }
@@ -131,8 +127,8 @@ void GetVideo::didLoadResult(const std::shared_ptr<FBRequest>& request, const Va
         if (updated && updated->isNull())
             video->setUpdatedTime(platform::Date::now());
         else if (updated && (updated->isInteger() || updated->isReal()))
-            video->setUpdatedTime(platform::Date::fromTimeIntervalSince1970(
-                static_cast<double>(updated->longLongValue())));
+            video->setUpdatedTime(
+                platform::Date::fromTimeIntervalSince1970(static_cast<double>(updated->longLongValue())));
         if (friendList_)
             video->setOwnerName(getNameByUID(video->ownerUID()));
         else

@@ -15,8 +15,8 @@ class Facebook;
 class GetVideoUploadLimit : public FBBaseClass {
 public:
     GetVideoUploadLimit() = default;
-    static std::shared_ptr<GetVideoUploadLimit> initWithDelegate(
-        std::shared_ptr<Facebook> session, std::weak_ptr<GetVideoUploadLimitDelegate> delegate);
+    static std::shared_ptr<GetVideoUploadLimit> initWithDelegate(std::shared_ptr<Facebook> session,
+                                                                 std::weak_ptr<GetVideoUploadLimitDelegate> delegate);
 
     void execute();
 

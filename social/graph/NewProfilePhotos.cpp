@@ -137,7 +137,9 @@ const std::vector<std::string>& NewProfilePhotos::queryNames() {
 
 std::string NewProfilePhotos::queriesFor(std::int64_t profileLimit, std::int64_t recentLimit) {
     SNJsonWriter writer;
-    auto quoted = [&writer](const std::string& text) { return writer.stringWithFragment(Value(text)).value_or("\"\""); };
+    auto quoted = [&writer](const std::string& text) {
+        return writer.stringWithFragment(Value(text)).value_or("\"\"");
+    };
     const std::string profile = std::to_string(profileLimit);
     const std::string recent = std::to_string(recentLimit);
     std::vector<std::string> members;
@@ -187,7 +189,8 @@ void NewProfilePhotos::didLoadResult(const std::shared_ptr<FBRequest>& request, 
 
 NewProfilePhotos::Lists NewProfilePhotos::processResults(const Value::Array& reply, double now) {
     static const Rows kNone;
-    std::map<std::string, const Value::Array*> sets = fileResultSets(reply).value_or(std::map<std::string, const Value::Array*>{});
+    std::map<std::string, const Value::Array*> sets =
+        fileResultSets(reply).value_or(std::map<std::string, const Value::Array*>{});
     auto rows = [&sets](const char* name) -> const Rows& {
         auto it = sets.find(name);
         return it == sets.end() ? kNone : *it->second;
@@ -278,9 +281,10 @@ void NewProfilePhotos::processRecentPhotosUserInfoCommentsLikesDayResultWeekResu
 }
 
 void NewProfilePhotos::rank(PhotoList& photos) {
-    std::stable_sort(photos.begin(), photos.end(), [](const std::shared_ptr<Photo>& a, const std::shared_ptr<Photo>& b) {
-        return a->comments().size() + a->likes().size() > b->comments().size() + b->likes().size();
-    });
+    std::stable_sort(photos.begin(), photos.end(),
+                     [](const std::shared_ptr<Photo>& a, const std::shared_ptr<Photo>& b) {
+                         return a->comments().size() + a->likes().size() > b->comments().size() + b->likes().size();
+                     });
 }
 
 void NewProfilePhotos::cancelRequest() {
@@ -294,8 +298,8 @@ void NewProfilePhotos::didFailWithError(const std::shared_ptr<FBRequest>&, const
     platform::Log::format("%s [Line %d] Error(%i) %@", __PRETTY_FUNCTION__, __LINE__, error.code(),
                           error.localizedDescription());
     auto self = std::static_pointer_cast<NewProfilePhotos>(shared_from_this());
-    if (auto d = delegate()) d->gotProfilePhotosProfilePhotosFromOneDayFromOneWeek(self, std::nullopt, std::nullopt,
-                                                                                  std::nullopt);
+    if (auto d = delegate())
+        d->gotProfilePhotosProfilePhotosFromOneDayFromOneWeek(self, std::nullopt, std::nullopt, std::nullopt);
 }
 
 }  // namespace clipora

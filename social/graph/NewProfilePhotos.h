@@ -68,10 +68,9 @@ public:
     static std::vector<std::shared_ptr<User>> processLikesUserInfo(const Rows& likes, const Rows& users);
     // Profile photos, in row order: rows with a "src_big" whose owner is
     // among the user rows (looked up by id) with a name.
-    static void processProfilePhotosUserInfoCommentsLikesProfilePhoto(const Rows& photos, const Rows& users,
-                                                                      const std::vector<std::shared_ptr<Comment>>& comments,
-                                                                      const std::vector<std::shared_ptr<User>>& likes,
-                                                                      PhotoList& profile);
+    static void processProfilePhotosUserInfoCommentsLikesProfilePhoto(
+        const Rows& photos, const Rows& users, const std::vector<std::shared_ptr<Comment>>& comments,
+        const std::vector<std::shared_ptr<User>>& likes, PhotoList& profile);
     // Recent photos with at least one comment or like: all into `week`,
     // those modified within the last day (before `now`) also into `day`.
     static void processRecentPhotosUserInfoCommentsLikesDayResultWeekResult(

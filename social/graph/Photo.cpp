@@ -53,9 +53,8 @@ platform::PropertyTable::Property listProperty(std::string name,
 }
 
 platform::PropertyTable photoProperties() {
-    auto head = platform::PropertyTable::Builder<Photo>()
-                    .string("caption", &Photo::caption, &Photo::setCaption)
-                    .build();
+    auto head =
+        platform::PropertyTable::Builder<Photo>().string("caption", &Photo::caption, &Photo::setCaption).build();
     auto tail = platform::PropertyTable::Builder<Photo>()
                     .string("imagePath", &Photo::imagePath, &Photo::setImagePath)
                     .int32("imageHeight", &Photo::imageHeight, &Photo::setImageHeight)
@@ -88,7 +87,9 @@ void Photo::registerCoding() {
     platform::CodingRegistry::registerProperties(kClassName, photoProperties());
 }
 
-void Photo::encodeWithCoder(platform::KeyedArchiver& coder) const { TPAutoArchiver::archiveObjectWithCoder(this, &coder); }
+void Photo::encodeWithCoder(platform::KeyedArchiver& coder) const {
+    TPAutoArchiver::archiveObjectWithCoder(this, &coder);
+}
 
 std::shared_ptr<Photo> Photo::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto photo = std::make_shared<Photo>();

@@ -29,8 +29,7 @@ std::optional<std::int64_t> PhotoRows::integer(const Value* field) {
     if (field->isReal()) {
         double real = field->doubleValue();
         // 2^63 is exactly representable; anything at or above it does not fit.
-        if (!std::isfinite(real) || real >= 9223372036854775808.0 || real < -9223372036854775808.0)
-            return std::nullopt;
+        if (!std::isfinite(real) || real >= 9223372036854775808.0 || real < -9223372036854775808.0) return std::nullopt;
         return static_cast<std::int64_t>(std::trunc(real));
     }
     if (const std::string* text = field->string()) {
@@ -45,7 +44,9 @@ std::optional<std::int64_t> PhotoRows::integer(const Value* field) {
     return std::nullopt;
 }
 
-std::optional<std::int64_t> PhotoRows::integer(const Value& row, std::string_view key) { return integer(row.find(key)); }
+std::optional<std::int64_t> PhotoRows::integer(const Value& row, std::string_view key) {
+    return integer(row.find(key));
+}
 
 std::optional<std::int32_t> PhotoRows::integer32(const Value& row, std::string_view key) {
     std::optional<std::int64_t> number = integer(row, key);

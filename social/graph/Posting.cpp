@@ -30,7 +30,7 @@ void Posting::send(const std::string& path, Value::Dictionary params, const std:
     setTimeToWaitBeforeTimeout(kDefaultTimeout);
     startRequest([&](Facebook& session, std::weak_ptr<FBRequestDelegate> delegate) {
         return session.requestWithGraphPathAndParamsAndHttpMethodAndDelegate(path, std::move(params), httpMethod,
-                                                                            std::move(delegate));
+                                                                             std::move(delegate));
     });
 }
 

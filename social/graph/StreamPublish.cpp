@@ -59,9 +59,8 @@ void StreamPublish::didLoadResult(const std::shared_ptr<FBRequest>&, const Value
 }
 
 void StreamPublish::didFailWithError(const std::shared_ptr<FBRequest>&, const platform::Error& error) {
-    platform::Log::format("%s [Line %d] StreamPublish Failed: Error(%i) %@ for Page:%@", __PRETTY_FUNCTION__,
-                          __LINE__, error.code(), error.localizedDescription(),
-                          name_.value_or("(null)"));
+    platform::Log::format("%s [Line %d] StreamPublish Failed: Error(%i) %@ for Page:%@", __PRETTY_FUNCTION__, __LINE__,
+                          error.code(), error.localizedDescription(), name_.value_or("(null)"));
     auto self = std::static_pointer_cast<StreamPublish>(shared_from_this());
     if (auto d = delegate()) d->finishStreamPublish(self);
 }

@@ -29,8 +29,8 @@ void StreamRemove::didLoadResult(const std::shared_ptr<FBRequest>&, const platfo
 }
 
 void StreamRemove::didFailWithError(const std::shared_ptr<FBRequest>&, const platform::Error& error) {
-    platform::Log::format("%s [Line %d] StreamRemove Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__,
-                          error.code(), error.localizedDescription());
+    platform::Log::format("%s [Line %d] StreamRemove Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__, error.code(),
+                          error.localizedDescription());
     auto self = std::static_pointer_cast<StreamRemove>(shared_from_this());
     if (auto d = delegate()) d->finishStreamRemove(self);
 }

@@ -19,7 +19,8 @@ std::optional<std::vector<std::string>> TPAutoArchiver::propertyKeysForClass_(st
 }
 
 std::vector<std::string> TPAutoArchiver::keysFor(const TPAutoArchiving& object) {
-    std::vector<std::string> keys = propertyKeysForClass_(object.classNameForCoder()).value_or(std::vector<std::string>());
+    std::vector<std::string> keys =
+        propertyKeysForClass_(object.classNameForCoder()).value_or(std::vector<std::string>());
     for (const std::string& excluded : object.autoArchiverKeysToExclude()) std::erase(keys, excluded);
     for (std::string& added : object.autoArchiverKeysToAdd()) keys.push_back(std::move(added));
     return keys;

@@ -47,7 +47,9 @@ std::optional<std::string> TagPhoto::tagText(const std::vector<std::shared_ptr<T
         !std::isfinite(viewSize.height))
         return std::nullopt;
     SNJsonWriter writer;
-    auto quoted = [&writer](const std::string& text) { return writer.stringWithFragment(Value(text)).value_or("\"\""); };
+    auto quoted = [&writer](const std::string& text) {
+        return writer.stringWithFragment(Value(text)).value_or("\"\"");
+    };
     std::string text = "[";
     for (const auto& tag : tags) {
         if (!tag) continue;

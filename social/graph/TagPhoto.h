@@ -41,8 +41,7 @@ public:
     // "tag_uid" with the person's id for the others, x and y as texts of
     // whole percentages (cut toward zero). Absent when the view size is not
     // positive or a percentage is not a finite 32-bit number.
-    static std::optional<std::string> tagText(const std::vector<std::shared_ptr<Tag>>& tags,
-                                              platform::Size viewSize);
+    static std::optional<std::string> tagText(const std::vector<std::shared_ptr<Tag>>& tags, platform::Size viewSize);
     // The error of a view without a usable size.
     static platform::Error unusableViewSizeError();
 

@@ -85,8 +85,8 @@ void UploadPhoto::finishTaggingPhoto(const std::shared_ptr<TagPhoto>& tagPhoto) 
 }
 
 void UploadPhoto::didFailWithError(const std::shared_ptr<FBRequest>&, const platform::Error& error) {
-    platform::Log::format("%s [Line %d] UploadPhoto Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__,
-                          error.code(), error.localizedDescription());
+    platform::Log::format("%s [Line %d] UploadPhoto Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__, error.code(),
+                          error.localizedDescription());
     report();
 }
 

@@ -49,9 +49,9 @@ platform::Error UploadVideo::noVideoFileError() {
 }
 
 platform::Error UploadVideo::noCredentialsError() {
-    return FBRequest::formErrorUserInfo(
-        FBRequest::kErrorCodeGeneric,
-        {{std::string(FBRequest::kErrorMessageKey), Value("The application's REST key and secret are not configured")}});
+    return FBRequest::formErrorUserInfo(FBRequest::kErrorCodeGeneric,
+                                        {{std::string(FBRequest::kErrorMessageKey),
+                                          Value("The application's REST key and secret are not configured")}});
 }
 
 void UploadVideo::executeUidInContext(std::shared_ptr<Video> video, const std::string& uid, std::int32_t) {
@@ -70,16 +70,16 @@ void UploadVideo::executeUidInContext(std::shared_ptr<Video> video, const std::s
     params["description"] = Value(video_->descriptionText().value_or(""));
     if (video_->privacy()) {
         SNJsonWriter writer;
-        params["privacy"] = Value(
-            writer.stringWithObject(Value::makeDictionary({{"value", Value(platform::Text::uppercase(*video_->privacy()))}}))
-                .value_or("{}"));
+        params["privacy"] = Value(writer
+                                      .stringWithObject(Value::makeDictionary(
+                                          {{"value", Value(platform::Text::uppercase(*video_->privacy()))}}))
+                                      .value_or("{}"));
     }
     params["video"] = Value(video_->videoPath()->path());
     params["ShouldUseGraph"] = Value(true);
     const std::string path = platform::Text::format("%@/videos", uid);
     startRequest([&](Facebook& session, std::weak_ptr<FBRequestDelegate> delegate) {
-        return session.requestWithGraphPathAndParamsAndHttpMethodAndDelegate(path, params, "POST",
-                                                                             std::move(delegate));
+        return session.requestWithGraphPathAndParamsAndHttpMethodAndDelegate(path, params, "POST", std::move(delegate));
     });
 }
 
@@ -107,8 +107,8 @@ void UploadVideo::startUploadWithVideoParamsDelegate(std::shared_ptr<Video>, Val
     params["sig"] = Value(signatureForParams(params));
     const std::string endpoint = videoRestEndpoint();
     startRequest([&](Facebook&, std::weak_ptr<FBRequestDelegate> delegate) {
-        auto request = FBRequest::getRequestWithParamsHttpMethodDelegateRequestURL(params, "POST", std::move(delegate),
-                                                                                  endpoint);
+        auto request =
+            FBRequest::getRequestWithParamsHttpMethodDelegateRequestURL(params, "POST", std::move(delegate), endpoint);
         request->connect();
         return request;
     });
@@ -143,14 +143,16 @@ std::optional<std::string> UploadVideo::sessionID() const {
     return accessToken_->substr(bar + 1, next == std::string::npos ? std::string::npos : next - bar - 1);
 }
 
-std::optional<Value> UploadVideo::parseXMLResponseError(const platform::Data& data, std::optional<platform::Error>* error) {
+std::optional<Value> UploadVideo::parseXMLResponseError(const platform::Data& data,
+                                                        std::optional<platform::Error>* error) {
     auto handler = std::make_shared<FBXMLHandler>();
     auto parser = std::make_shared<platform::XMLParser>(data);
     parser->setDelegate(handler);
     parser->parse();
     std::optional<platform::Error> problem = handler->parseError();
     if (!problem) problem = parser->parserError();
-    if (!problem && !handler->rootObject()) problem = platform::Error(std::string(platform::XMLParser::kErrorDomain), 0);
+    if (!problem && !handler->rootObject())
+        problem = platform::Error(std::string(platform::XMLParser::kErrorDomain), 0);
     if (problem) {
         if (error) *error = *problem;
         return std::nullopt;
@@ -160,11 +162,11 @@ std::optional<Value> UploadVideo::parseXMLResponseError(const platform::Data& da
         std::string host = FBHosts::current().rest;
         host = host.substr(0, host.find(':'));
         Value::Dictionary info;
-        info[std::string(platform::Error::kLocalizedDescriptionKey)] = Value(GraphReply::text(root, "error_msg").value_or(""));
+        info[std::string(platform::Error::kLocalizedDescriptionKey)] =
+            Value(GraphReply::text(root, "error_msg").value_or(""));
         const Value* arguments = root.find("request_args");
         info["request_args"] = arguments ? *arguments : Value();
-        if (error)
-            *error = platform::Error(host, PhotoRows::integer(root, "error_code").value_or(0), std::move(info));
+        if (error) *error = platform::Error(host, PhotoRows::integer(root, "error_code").value_or(0), std::move(info));
         return std::nullopt;
     }
     return root;
@@ -200,8 +202,8 @@ void UploadVideo::didLoadResult(const std::shared_ptr<FBRequest>& request, const
 }
 
 void UploadVideo::didFailWithError(const std::shared_ptr<FBRequest>&, const platform::Error& error) {
-    platform::Log::format("%s [Line %d] UploadVideo Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__,
-                          error.code(), error.localizedDescription());
+    platform::Log::format("%s [Line %d] UploadVideo Failed: Error(%i) %@", __PRETTY_FUNCTION__, __LINE__, error.code(),
+                          error.localizedDescription());
     report();
 }
 

@@ -70,7 +70,6 @@ public:
     static std::string videoRestEndpoint();
     static void setVideoRestEndpoint(std::optional<std::string> url);
 
-
     // The error of a video without a file to upload.
     static platform::Error noVideoFileError();
     // The error of a signed upload without configured credentials.

@@ -63,7 +63,9 @@ void Video::registerCoding() {
     platform::CodingRegistry::registerProperties(kClassName, videoProperties());
 }
 
-void Video::encodeWithCoder(platform::KeyedArchiver& coder) const { TPAutoArchiver::archiveObjectWithCoder(this, &coder); }
+void Video::encodeWithCoder(platform::KeyedArchiver& coder) const {
+    TPAutoArchiver::archiveObjectWithCoder(this, &coder);
+}
 
 std::shared_ptr<Video> Video::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto video = std::make_shared<Video>();

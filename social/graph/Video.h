@@ -45,8 +45,8 @@ public:
                               std::string_view key = platform::KeyedArchiver::kRootKey);
     // The list back. A missing file gives an empty list; a file that cannot
     // be read as a list of videos gives an empty list and a log line.
-    static std::vector<std::shared_ptr<Video>> loadVideoList(
-        const std::filesystem::path& path, std::string_view key = platform::KeyedArchiver::kRootKey);
+    static std::vector<std::shared_ptr<Video>> loadVideoList(const std::filesystem::path& path,
+                                                             std::string_view key = platform::KeyedArchiver::kRootKey);
 
     // --- Fields ---
     const std::optional<std::string>& videoID() const { return videoID_; }

@@ -21,16 +21,16 @@ public:
     static constexpr std::string_view kErrorDomain = "org.wendrel.JSON.ErrorDomain";
 
     // Error codes of kErrorDomain.
-    static constexpr std::int64_t kErrorUnsupported = 1;      // value cannot be written
+    static constexpr std::int64_t kErrorUnsupported = 1;  // value cannot be written
     static constexpr std::int64_t kErrorBadNumber = 2;
     static constexpr std::int64_t kErrorParse = 3;
-    static constexpr std::int64_t kErrorNotContainer = 4;     // top level is not an object or array
-    static constexpr std::int64_t kErrorControlCharacter = 5; // raw control character in a string
-    static constexpr std::int64_t kErrorUnicode = 6;          // bad \u escape
+    static constexpr std::int64_t kErrorNotContainer = 4;      // top level is not an object or array
+    static constexpr std::int64_t kErrorControlCharacter = 5;  // raw control character in a string
+    static constexpr std::int64_t kErrorUnicode = 6;           // bad \u escape
     static constexpr std::int64_t kErrorDepth = 7;
     static constexpr std::int64_t kErrorEscape = 8;
     static constexpr std::int64_t kErrorTrailingComma = 9;
-    static constexpr std::int64_t kErrorGarbage = 10;         // text after the value
+    static constexpr std::int64_t kErrorGarbage = 10;  // text after the value
     static constexpr std::int64_t kErrorEndOfInput = 11;
     static constexpr std::int64_t kErrorNoInput = 12;
 

@@ -187,28 +187,31 @@ bool SNJsonParser::scanValue(Value& out) {
         return false;
     }
     switch (*c_) {
-        case '"': {
-            ++c_;
-            std::string_view text;
-            if (!scanRestOfString(text)) return false;
-            out = Value(std::string(text));
-            return true;
-        }
-        case '{': ++c_; return scanRestOfDictionary(out);
-        case '[': ++c_; return scanRestOfArray(out);
-        case 't': ++c_; return scanRestOfTrue(out);
-        case 'f': ++c_; return scanRestOfFalse(out);
-        case 'n': ++c_; return scanRestOfNull(out);
-        case '-':
-        case '0': case '1': case '2': case '3': case '4':
-        case '5': case '6': case '7': case '8': case '9':
-            return scanNumber(out);
-        case '+':
-            addErrorWithCodeDescription(kErrorBadNumber, "Leading + disallowed in number");
-            return false;
-        default:
-            addErrorWithCodeDescription(kErrorParse, "Unrecognised leading character");
-            return false;
+    case '"': {
+        ++c_;
+        std::string_view text;
+        if (!scanRestOfString(text)) return false;
+        out = Value(std::string(text));
+        return true;
+    }
+    case '{': ++c_; return scanRestOfDictionary(out);
+    case '[': ++c_; return scanRestOfArray(out);
+    case 't': ++c_; return scanRestOfTrue(out);
+    case 'f': ++c_; return scanRestOfFalse(out);
+    case 'n': ++c_; return scanRestOfNull(out);
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9': return scanNumber(out);
+    case '+': addErrorWithCodeDescription(kErrorBadNumber, "Leading + disallowed in number"); return false;
+    default: addErrorWithCodeDescription(kErrorParse, "Unrecognised leading character"); return false;
     }
 }
 
@@ -344,8 +347,8 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
             ++c_;
             std::string_view text;
             if (!scanRestOfString(text)) {
-                addErrorWithCodeDescription(kErrorParse,
-                                            platform::Text::format("Object value expected for key: %@", std::string(key)));
+                addErrorWithCodeDescription(
+                    kErrorParse, platform::Text::format("Object value expected for key: %@", std::string(key)));
                 return false;
             }
             const auto slot = pairs.emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(key),
@@ -358,7 +361,8 @@ bool SNJsonParser::scanRestOfDictionary(Value& out) {
             }
             slots_.push_back(slot);
         } else {
-            const auto slot = pairs.emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(key), std::tuple<>());
+            const auto slot =
+                pairs.emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(key), std::tuple<>());
             if (pairs.size() == count) {
                 duplicate = true;
                 slot->second = Value();
@@ -470,7 +474,8 @@ bool SNJsonParser::scanRestOfEscapedString(const char* run, std::size_t& length)
             length += encodeUTF8(out, codePoint);
         } else {
             c_ = p;
-            addErrorWithCodeDescription(kErrorEscape, platform::Text::format("Illegal escape sequence '0x%x'", escaped));
+            addErrorWithCodeDescription(kErrorEscape,
+                                        platform::Text::format("Illegal escape sequence '0x%x'", escaped));
             return false;
         }
         run = p;

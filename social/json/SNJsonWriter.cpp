@@ -45,14 +45,14 @@ namespace {
 // The name a value's kind goes by in "not supported" errors.
 std::string unsupportedName(const Value& value) {
     switch (value.kind()) {
-        case Value::Kind::Data: return "Data";
-        case Value::Kind::Date: return "Date";
-        case Value::Kind::Object: return SNJsonWriter::className(*value.object());
-        case Value::Kind::Real: {
-            const double real = *value.real();
-            return std::isnan(real) ? "nan" : real > 0 ? "inf" : "-inf";
-        }
-        default: return "value";
+    case Value::Kind::Data: return "Data";
+    case Value::Kind::Date: return "Date";
+    case Value::Kind::Object: return SNJsonWriter::className(*value.object());
+    case Value::Kind::Real: {
+        const double real = *value.real();
+        return std::isnan(real) ? "nan" : real > 0 ? "inf" : "-inf";
+    }
+    default: return "value";
     }
 }
 
@@ -104,56 +104,55 @@ bool SNJsonWriter::enterContainer() {
 
 bool SNJsonWriter::appendValueInto(const Value& value, Output& out) {
     switch (value.kind()) {
-        case Value::Kind::Dictionary: return appendDictionaryInto(*value.dictionary(), out);
-        case Value::Kind::Array: return appendArrayInto(*value.array(), out);
-        case Value::Kind::String: appendStringInto(*value.string(), out); return true;
-        case Value::Kind::Bool:
-            if (*value.boolean()) {
-                out.put("true", 4);
-            } else {
-                out.put("false", 5);
-            }
-            return true;
-        case Value::Kind::Null: out.put("null", 4); return true;
-        case Value::Kind::Integer: {
-            char* at = out.reserve(kNumberRoom);
-            const auto result = value.isUnsignedInteger()
-                                    ? std::to_chars(at, at + kNumberRoom, *value.unsignedInteger())
-                                    : std::to_chars(at, at + kNumberRoom, *value.integer());
-            out.advanceTo(result.ptr);
-            return true;
+    case Value::Kind::Dictionary: return appendDictionaryInto(*value.dictionary(), out);
+    case Value::Kind::Array: return appendArrayInto(*value.array(), out);
+    case Value::Kind::String: appendStringInto(*value.string(), out); return true;
+    case Value::Kind::Bool:
+        if (*value.boolean()) {
+            out.put("true", 4);
+        } else {
+            out.put("false", 5);
         }
-        case Value::Kind::Real: {
-            const double real = *value.real();
-            if (!std::isfinite(real)) break;  // no JSON text for NaN or infinities
-            char* at = out.reserve(kNumberRoom);
-            char* end = std::to_chars(at, at + kNumberRoom, real).ptr;
-            // Keep a fraction or an exponent so that the text reads back as a real.
-            if (std::find_if(at, end, [](char ch) { return ch == '.' || ch == 'e'; }) == end) {
-                *end++ = '.';
-                *end++ = '0';
-            }
-            out.advanceTo(end);
-            return true;
-        }
-        case Value::Kind::Object: {
-            const auto proxy = value.objectAs<SNJsonProxy>();
-            if (!proxy) break;
-            // A proxy may stand for itself; the hard depth cap ends that.
-            if (proxyDepth_ + 1 > kHardMaxDepth) {
-                addErrorWithCodeDescription(kErrorDepth, "Nested too deep");
-                return false;
-            }
-            ++proxyDepth_;
-            const bool written = appendValueInto(proxy->proxyForJson(), out);
-            --proxyDepth_;
-            return written;
-        }
-        case Value::Kind::Data:
-        case Value::Kind::Date: break;
+        return true;
+    case Value::Kind::Null: out.put("null", 4); return true;
+    case Value::Kind::Integer: {
+        char* at = out.reserve(kNumberRoom);
+        const auto result = value.isUnsignedInteger() ? std::to_chars(at, at + kNumberRoom, *value.unsignedInteger())
+                                                      : std::to_chars(at, at + kNumberRoom, *value.integer());
+        out.advanceTo(result.ptr);
+        return true;
     }
-    addErrorWithCodeDescription(kErrorUnsupported,
-                                platform::Text::format("JSON serialisation not supported for %@", unsupportedName(value)));
+    case Value::Kind::Real: {
+        const double real = *value.real();
+        if (!std::isfinite(real)) break;  // no JSON text for NaN or infinities
+        char* at = out.reserve(kNumberRoom);
+        char* end = std::to_chars(at, at + kNumberRoom, real).ptr;
+        // Keep a fraction or an exponent so that the text reads back as a real.
+        if (std::find_if(at, end, [](char ch) { return ch == '.' || ch == 'e'; }) == end) {
+            *end++ = '.';
+            *end++ = '0';
+        }
+        out.advanceTo(end);
+        return true;
+    }
+    case Value::Kind::Object: {
+        const auto proxy = value.objectAs<SNJsonProxy>();
+        if (!proxy) break;
+        // A proxy may stand for itself; the hard depth cap ends that.
+        if (proxyDepth_ + 1 > kHardMaxDepth) {
+            addErrorWithCodeDescription(kErrorDepth, "Nested too deep");
+            return false;
+        }
+        ++proxyDepth_;
+        const bool written = appendValueInto(proxy->proxyForJson(), out);
+        --proxyDepth_;
+        return written;
+    }
+    case Value::Kind::Data:
+    case Value::Kind::Date: break;
+    }
+    addErrorWithCodeDescription(
+        kErrorUnsupported, platform::Text::format("JSON serialisation not supported for %@", unsupportedName(value)));
     return false;
 }
 
@@ -220,19 +219,19 @@ void SNJsonWriter::appendStringInto(const std::string& text, Output& out) {
         o = out.reserve(6 + static_cast<std::size_t>(end - p) + 1);
         *o++ = '\\';
         switch (ch) {
-            case '"': *o++ = '"'; break;
-            case '\\': *o++ = '\\'; break;
-            case '\b': *o++ = 'b'; break;
-            case '\t': *o++ = 't'; break;
-            case '\n': *o++ = 'n'; break;
-            case '\f': *o++ = 'f'; break;
-            case '\r': *o++ = 'r'; break;
-            default: {
-                static constexpr char kHex[] = "0123456789abcdef";
-                const char escape[] = {'u', '0', '0', kHex[ch >> 4], kHex[ch & 0xF]};
-                std::memcpy(o, escape, sizeof escape);
-                o += sizeof escape;
-            }
+        case '"': *o++ = '"'; break;
+        case '\\': *o++ = '\\'; break;
+        case '\b': *o++ = 'b'; break;
+        case '\t': *o++ = 't'; break;
+        case '\n': *o++ = 'n'; break;
+        case '\f': *o++ = 'f'; break;
+        case '\r': *o++ = 'r'; break;
+        default: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            const char escape[] = {'u', '0', '0', kHex[ch >> 4], kHex[ch & 0xF]};
+            std::memcpy(o, escape, sizeof escape);
+            o += sizeof escape;
+        }
         }
     }
     *o++ = '"';

@@ -113,8 +113,7 @@ void FBDialog::show() {
     sizeToFitOrientation(false);
     float innerWidth = frame().width() - (kBorderWidth + 1) * 2;
     closeButton_->setFrame(Rect(2, 2, 29, 29));
-    webView_->setFrame(Rect(kBorderWidth + 1, kBorderWidth + 1, innerWidth,
-                            frame().height() - (1 + kBorderWidth * 2)));
+    webView_->setFrame(Rect(kBorderWidth + 1, kBorderWidth + 1, innerWidth, frame().height() - (1 + kBorderWidth * 2)));
     if (!isViewInvisible_) {
         showSpinner();
         showWebView();
@@ -255,7 +254,8 @@ std::optional<std::string> FBDialog::getStringFromUrlNeedle(std::string_view url
         if (*at == 0 || url[*at - 1] == '#' || url[*at - 1] == '?' || url[*at - 1] == '&') {
             std::size_t start = *at + needle.size();
             std::size_t end = url.find('&', start);
-            std::string_view raw = url.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+            std::string_view raw =
+                url.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
             if (auto value = Text::percentUnescape(raw)) return value;
             return std::string(raw);
         }
@@ -301,7 +301,8 @@ bool FBDialog::webViewShouldStartLoadWithRequestNavigationType(const std::shared
                 dialogDidCancel(url);
             }
         } else {
-            if (frictionlessSettings_ && frictionlessSettings_->enabled()) dialogSuccessHandleFrictionlessResponses(url);
+            if (frictionlessSettings_ && frictionlessSettings_->enabled())
+                dialogSuccessHandleFrictionlessResponses(url);
             dialogDidSucceed(url);
         }
         return false;
@@ -394,8 +395,7 @@ AffineTransform FBDialog::transformForOrientation() const {
         return AffineTransform::makeRotation(static_cast<float>(std::numbers::pi * 1.5));
     case platform::InterfaceOrientationPortraitUpsideDown:
         return AffineTransform::makeRotation(static_cast<float>(-std::numbers::pi));
-    default:
-        return AffineTransform::identity();
+    default: return AffineTransform::identity();
     }
 }
 
@@ -485,10 +485,14 @@ void FBDialog::strokeLinesStroke(Rect rect, const Color& strokeColor) {
     context->saveGState();
     context->setStrokeColor(strokeColor);
     context->setLineWidth(1);
-    context->strokeLineSegments({{x + 0.5f, y - 0.5f}, {x + w, y - 0.5f},
-                                 {x + 0.5f, y + h - 0.5f}, {x + w - 0.5f, y + h - 0.5f},
-                                 {x + w - 0.5f, y}, {x + w - 0.5f, y + h},
-                                 {x + 0.5f, y}, {x + 0.5f, y + h}});
+    context->strokeLineSegments({{x + 0.5f, y - 0.5f},
+                                 {x + w, y - 0.5f},
+                                 {x + 0.5f, y + h - 0.5f},
+                                 {x + w - 0.5f, y + h - 0.5f},
+                                 {x + w - 0.5f, y},
+                                 {x + w - 0.5f, y + h},
+                                 {x + 0.5f, y},
+                                 {x + 0.5f, y + h}});
     context->restoreGState();
 }
 

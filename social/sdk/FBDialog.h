@@ -51,8 +51,7 @@ public:
 
     static std::shared_ptr<FBDialog> initWithURLParamsIsViewInvisibleFrictionlessSettingsDelegate(
         std::string serverURL, platform::Value::Dictionary params, bool isViewInvisible,
-        std::shared_ptr<FBFrictionlessRequestSettings> frictionlessSettings,
-        std::weak_ptr<FBDialogDelegate> delegate);
+        std::shared_ptr<FBFrictionlessRequestSettings> frictionlessSettings, std::weak_ptr<FBDialogDelegate> delegate);
 
     // Loads the page, lays the dialog out and, unless invisible, shows it.
     void show();
@@ -124,9 +123,7 @@ public:
     int orientation() const { return orientation_; }
     bool showingKeyboard() const { return showingKeyboard_; }
     bool isViewInvisible() const { return isViewInvisible_; }
-    const std::shared_ptr<FBFrictionlessRequestSettings>& frictionlessSettings() const {
-        return frictionlessSettings_;
-    }
+    const std::shared_ptr<FBFrictionlessRequestSettings>& frictionlessSettings() const { return frictionlessSettings_; }
     const std::shared_ptr<platform::View>& modalBackgroundView() const { return modalBackgroundView_; }
 
     std::string className() const override { return "FBDialog"; }

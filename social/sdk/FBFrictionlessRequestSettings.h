@@ -34,7 +34,9 @@ public:
     void reloadRecipientCacheWithFacebook(const std::shared_ptr<Facebook>& facebook);
     // Replaces the cache (an empty one for none) and drops a reload under way.
     void updateRecipientCacheWithRecipients(const std::vector<std::string>& recipients);
-    void updateRecipientCacheWithRecipients(std::nullptr_t) { updateRecipientCacheWithRecipients(std::vector<std::string>{}); }
+    void updateRecipientCacheWithRecipients(std::nullptr_t) {
+        updateRecipientCacheWithRecipients(std::vector<std::string>{});
+    }
 
     // The id, with spaces and tabs trimmed, is in the cache.
     bool isFrictionlessEnabledForRecipient(std::string_view fbid) const;

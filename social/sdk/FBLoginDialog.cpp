@@ -55,8 +55,7 @@ void FBLoginDialog::dialogDidCancel(const std::optional<URL>&) {
     if (auto d = loginDelegate()) d->fbDialogNotLogin(true);
 }
 
-void FBLoginDialog::webViewDidFailLoadWithError(const std::shared_ptr<platform::WebView>& webView,
-                                                const Error& error) {
+void FBLoginDialog::webViewDidFailLoadWithError(const std::shared_ptr<platform::WebView>& webView, const Error& error) {
     if (error.domain() == Error::kURLErrorDomain && error.code() == Error::kURLErrorCancelled) return;
     if (error.domain() == Error::kWebKitErrorDomain && error.code() == Error::kWebKitErrorFrameLoadInterrupted) return;
     if (!loadingURL()) return;  // dismissed meanwhile

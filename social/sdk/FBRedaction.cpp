@@ -21,11 +21,22 @@ bool isNameCharacter(char c) {
 // quoted text.
 bool endsValue(char c) {
     switch (c) {
-    case '&': case '#': case ';': case ',': case '"': case '\'': case '<': case '>':
-    case ' ': case '\t': case '\r': case '\n': case ')': case ']': case '}':
-        return true;
-    default:
-        return false;
+    case '&':
+    case '#':
+    case ';':
+    case ',':
+    case '"':
+    case '\'':
+    case '<':
+    case '>':
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case ')':
+    case ']':
+    case '}': return true;
+    default: return false;
     }
 }
 
@@ -45,7 +56,8 @@ std::string FBRedaction::redactText(std::string_view text) {
                 std::size_t valueStart = std::string_view::npos;
                 if (after < text.size() && text[after] == '=') {
                     valueStart = after + 1;
-                } else if (text.size() - after >= 3 && (text.substr(after, 3) == "%3D" || text.substr(after, 3) == "%3d")) {
+                } else if (text.size() - after >= 3 &&
+                           (text.substr(after, 3) == "%3D" || text.substr(after, 3) == "%3d")) {
                     valueStart = after + 3;
                 }
                 if (valueStart == std::string_view::npos) continue;
@@ -71,8 +83,7 @@ std::string FBRedaction::redactText(std::string_view text) {
 
 Value FBRedaction::redactValue(const Value& value) {
     switch (value.kind()) {
-    case Value::Kind::String:
-        return Value(redactText(*value.string()));
+    case Value::Kind::String: return Value(redactText(*value.string()));
     case Value::Kind::Array: {
         Value::Array items;
         for (const auto& item : *value.array()) items.push_back(redactValue(item));
@@ -83,8 +94,7 @@ Value FBRedaction::redactValue(const Value& value) {
         for (const auto& [key, item] : *value.dictionary()) entries[redactText(key)] = redactValue(item);
         return Value(std::move(entries));
     }
-    default:
-        return value;
+    default: return value;
     }
 }
 

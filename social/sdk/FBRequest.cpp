@@ -1,6 +1,5 @@
 #include "social/sdk/FBRequest.h"
 
-
 #include <algorithm>
 #include <random>
 #include <utility>
@@ -40,9 +39,7 @@ std::size_t& maxLength() {
     return length;
 }
 
-bool isFileValue(const Value& value) {
-    return value.isData() || value.objectAs<platform::Image>() != nullptr;
-}
+bool isFileValue(const Value& value) { return value.isData() || value.objectAs<platform::Image>() != nullptr; }
 
 // The text a parameter travels as: a text as it is, anything else (numbers,
 // flags) in its text form.
@@ -108,7 +105,9 @@ std::string FBRequest::serializeURLParamsHttpMethod(const std::string& baseUrl, 
     return baseUrl + separator + Text::join(pairs, "&");
 }
 
-void FBRequest::utfAppendBodyData(Data& body, std::string_view text) { body.insert(body.end(), text.begin(), text.end()); }
+void FBRequest::utfAppendBodyData(Data& body, std::string_view text) {
+    body.insert(body.end(), text.begin(), text.end());
+}
 
 Data FBRequest::generatePostBody() {
     // Encode images first: the boundary must not occur in any part.
@@ -129,8 +128,8 @@ Data FBRequest::generatePostBody() {
                                      "\"\r\nContent-Type: content/unknown\r\n\r\n",
                                  *data});
         } else {
-            parts.push_back({"Content-Disposition: form-data; name=\"" + safeName + "\"\r\n\r\n",
-                             Text::toData(textOf(value))});
+            parts.push_back(
+                {"Content-Disposition: form-data; name=\"" + safeName + "\"\r\n\r\n", Text::toData(textOf(value))});
         }
     }
     parts.insert(parts.end(), std::make_move_iterator(fileParts.begin()), std::make_move_iterator(fileParts.end()));
@@ -183,8 +182,8 @@ std::optional<Value> FBRequest::parseJsonResponseError(const Data& data, std::op
     }
     if (*text == "true") return Value::makeDictionary({{"result", Value("true")}});
     if (*text == "false") {
-        return fail(formErrorUserInfo(
-            kErrorCodeGeneric, {{std::string(kErrorMessageKey), Value("This operation can not be completed")}}));
+        return fail(formErrorUserInfo(kErrorCodeGeneric,
+                                      {{std::string(kErrorMessageKey), Value("This operation can not be completed")}}));
     }
     SNJSON parser;
     std::optional<Value> parsed = parser.objectWithString(*text);
@@ -194,11 +193,9 @@ std::optional<Value> FBRequest::parseJsonResponseError(const Data& data, std::op
         // server, a proxy or a captive portal).
         if (statusCode_ >= 400) {
             return fail(formErrorUserInfo(
-                kErrorCodeGeneric,
-                {{std::string(kErrorMessageKey),
-                  Value(Text::format("The server answered with HTTP status %d",
-                                     statusCode_))},
-                 {std::string(kHTTPStatusCodeKey), Value(statusCode_)}}));
+                kErrorCodeGeneric, {{std::string(kErrorMessageKey),
+                                     Value(Text::format("The server answered with HTTP status %d", statusCode_))},
+                                    {std::string(kHTTPStatusCodeKey), Value(statusCode_)}}));
         }
         return Value(std::move(*text));
     }
@@ -285,10 +282,10 @@ void FBRequest::connectFileRoute(const std::string& file, const std::string& url
     const FBUploadRoute::Factory& factory = uploadFactory();
     std::optional<platform::URL> target = platform::URL::fromString(url);
     if (!factory || !target) {
-        Error error = target ? formErrorUserInfo(kErrorCodeUploadUnavailable,
-                                                 {{std::string(kErrorMessageKey),
-                                                   Value("File uploads are not available")}})
-                             : platform::URLConnection::urlError(Error::kURLErrorBadURL, std::nullopt);
+        Error error =
+            target ? formErrorUserInfo(kErrorCodeUploadUnavailable,
+                                       {{std::string(kErrorMessageKey), Value("File uploads are not available")}})
+                   : platform::URLConnection::urlError(Error::kURLErrorBadURL, std::nullopt);
         platform::RunLoop::main()->perform([self, error] { self->finishLoading(error); });
         return;
     }
@@ -346,16 +343,14 @@ void FBRequest::connectionDidReceiveResponse(const std::shared_ptr<platform::URL
     if (auto d = delegate()) d->requestDidReceiveResponse(self, response);
 }
 
-void FBRequest::connectionDidReceiveData(const std::shared_ptr<platform::URLConnection>& connection,
-                                         const Data& data) {
+void FBRequest::connectionDidReceiveData(const std::shared_ptr<platform::URLConnection>& connection, const Data& data) {
     if (!responseText_) responseText_ = Data();
     if (responseText_->size() + data.size() > maxResponseLength()) {
         if (connection) connection->cancel();
-        finishLoading(formErrorUserInfo(
-            kErrorCodeGeneric,
-            {{std::string(kErrorMessageKey),
-              Value(Text::format("The reply is longer than %llu bytes",
-                                 static_cast<unsigned long long>(maxResponseLength())))}}));
+        finishLoading(formErrorUserInfo(kErrorCodeGeneric,
+                                        {{std::string(kErrorMessageKey),
+                                          Value(Text::format("The reply is longer than %llu bytes",
+                                                             static_cast<unsigned long long>(maxResponseLength())))}}));
         return;
     }
     responseText_->insert(responseText_->end(), data.begin(), data.end());
@@ -386,9 +381,9 @@ void FBRequest::fail() {
     if (!rqRequest_ || state_ == StateComplete) return;
     auto self = shared_from_this();
     std::optional<Error> error = rqRequest_->error();
-    finishLoading(error ? *error
-                        : formErrorUserInfo(kErrorCodeGeneric,
-                                            {{std::string(kErrorMessageKey), Value("The upload failed")}}));
+    finishLoading(
+        error ? *error
+              : formErrorUserInfo(kErrorCodeGeneric, {{std::string(kErrorMessageKey), Value("The upload failed")}}));
 }
 
 void FBRequest::requestDidSendBytes(std::int64_t bytes) {

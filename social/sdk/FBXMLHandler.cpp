@@ -12,12 +12,21 @@ namespace {
 
 bool isUnicodeWhitespace(char32_t ch) {
     switch (ch) {
-        case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
-        case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
-        case 0x202F: case 0x205F: case 0x3000:
-            return true;
-        default:
-            return ch >= 0x2000 && ch <= 0x200A;
+    case 0x09:
+    case 0x0A:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x20:
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000: return true;
+    default: return ch >= 0x2000 && ch <= 0x200A;
     }
 }
 
@@ -35,9 +44,9 @@ const std::string kNoName;
 }  // namespace
 
 void FBXMLHandler::parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser&,
-                                                                           const std::string& elementName,
-                                                                           const std::string&, const std::string&,
-                                                                           const Attributes& attributes) {
+                                                                            const std::string& elementName,
+                                                                            const std::string&, const std::string&,
+                                                                            const Attributes& attributes) {
     flushCharacters();
     const auto list = attributes.find("list");
     stack_.push_back(list != attributes.end() && list->second == "true" ? Value(Value::Array{}) : Value());

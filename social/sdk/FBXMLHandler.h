@@ -30,10 +30,10 @@ public:
     FBXMLHandler() = default;
 
     void parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
-                                                                 const std::string& elementName,
-                                                                 const std::string& namespaceURI,
-                                                                 const std::string& qualifiedName,
-                                                                 const Attributes& attributes) override;
+                                                                  const std::string& elementName,
+                                                                  const std::string& namespaceURI,
+                                                                  const std::string& qualifiedName,
+                                                                  const Attributes& attributes) override;
     void parserDidEndElementNamespaceURIQualifiedName(platform::XMLParser& parser, const std::string& elementName,
                                                       const std::string& namespaceURI,
                                                       const std::string& qualifiedName) override;

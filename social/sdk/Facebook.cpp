@@ -149,9 +149,7 @@ Value::Dictionary Facebook::parseURLParams(std::string_view query) {
     return params;
 }
 
-bool Facebook::isSessionValid() const {
-    return accessToken_ && expirationDate_ && *expirationDate_ > Date::now();
-}
+bool Facebook::isSessionValid() const { return accessToken_ && expirationDate_ && *expirationDate_ > Date::now(); }
 
 void Facebook::fbDialogLoginExpirationDate(const std::string& accessToken, Date expirationDate) {
     auto self = shared_from_this();
@@ -222,11 +220,9 @@ void Facebook::deleteLoginCookies() {
     if (host.empty()) return;
     // The parent domain, unless that would be a top-level domain or the
     // host is an address literal.
-    bool literal = host.find(':') != std::string::npos ||
-                   host.find_first_not_of("0123456789.") == std::string::npos;
+    bool literal = host.find(':') != std::string::npos || host.find_first_not_of("0123456789.") == std::string::npos;
     std::string family = host;
-    if (auto dot = host.find('.');
-        !literal && dot != std::string::npos && host.find('.', dot + 1) != std::string::npos)
+    if (auto dot = host.find('.'); !literal && dot != std::string::npos && host.find('.', dot + 1) != std::string::npos)
         family = host.substr(dot + 1);
     auto storage = platform::HTTPCookieStorage::sharedHTTPCookieStorage();
     std::vector<std::shared_ptr<platform::HTTPCookie>> doomed;
@@ -274,8 +270,8 @@ std::shared_ptr<FBRequest> Facebook::requestWithParamsAndDelegate(Value::Diction
 std::shared_ptr<FBRequest> Facebook::requestWithMethodNameAndParamsAndHttpMethodAndDelegate(
     const std::string& methodName, Value::Dictionary params, const std::string& httpMethod,
     std::weak_ptr<FBRequestDelegate> delegate) {
-    return openUrlParamsHttpMethodDelegate(FBHosts::current().restBaseURL() + methodName, std::move(params),
-                                           httpMethod, std::move(delegate));
+    return openUrlParamsHttpMethodDelegate(FBHosts::current().restBaseURL() + methodName, std::move(params), httpMethod,
+                                           std::move(delegate));
 }
 
 std::shared_ptr<FBRequest> Facebook::requestWithGraphPathAndDelegate(const std::string& graphPath,
@@ -292,12 +288,11 @@ std::shared_ptr<FBRequest> Facebook::requestWithGraphPathAndParamsAndDelegate(
 std::shared_ptr<FBRequest> Facebook::requestWithGraphPathAndParamsAndHttpMethodAndDelegate(
     const std::string& graphPath, Value::Dictionary params, const std::string& httpMethod,
     std::weak_ptr<FBRequestDelegate> delegate) {
-    return openUrlParamsHttpMethodDelegate(FBHosts::current().graphBaseURL() + graphPath, std::move(params),
-                                           httpMethod, std::move(delegate));
+    return openUrlParamsHttpMethodDelegate(FBHosts::current().graphBaseURL() + graphPath, std::move(params), httpMethod,
+                                           std::move(delegate));
 }
 
-std::shared_ptr<FBRequest> Facebook::openUrlParamsHttpMethodDelegate(const std::string& url,
-                                                                     Value::Dictionary params,
+std::shared_ptr<FBRequest> Facebook::openUrlParamsHttpMethodDelegate(const std::string& url, Value::Dictionary params,
                                                                      const std::string& httpMethod,
                                                                      std::weak_ptr<FBRequestDelegate> delegate) {
     auto self = shared_from_this();
@@ -347,8 +342,8 @@ void Facebook::dialogAndParamsAndDelegate(const std::string& action, Value::Dict
 
     if (action == "oauth") {
         params["type"] = Value("user_agent");
-        fbDialog_ = std::make_shared<FBLoginDialog>(dialogURL, std::move(params),
-                                                    std::weak_ptr<FBLoginDialogDelegate>(self));
+        fbDialog_ =
+            std::make_shared<FBLoginDialog>(dialogURL, std::move(params), std::weak_ptr<FBLoginDialogDelegate>(self));
     } else {
         params["app_id"] = Value(appId_);
         if (isSessionValid()) {

@@ -32,7 +32,8 @@ TEST_F(TallyCacheTest, FileNamesCarryTheKeyAndOptionallyTheVersion) {
 }
 
 TEST_F(TallyCacheTest, NamesCannotLeaveTheCacheFolder) {
-    for (const std::string& name : std::vector<std::string>{"../../escape", "a/b", "..", "x2f2e", std::string("nul\0byte", 8)}) {
+    for (const std::string& name :
+         std::vector<std::string>{"../../escape", "a/b", "..", "x2f2e", std::string("nul\0byte", 8)}) {
         const std::string path = files->createFilePathForCurentAgentVersion(name, true);
         EXPECT_EQ(std::filesystem::path(path).parent_path(), std::filesystem::path(tally())) << name;
         ASSERT_TRUE(files->savePrefix(Value(static_cast<int>(name.size())), name)) << name;
@@ -60,7 +61,7 @@ TEST_F(TallyCacheTest, ImageCacheForgetsTheLeastRecentlyUsed) {
     images->setMaxImageCached(3);
     for (const char* id : {"1", "2", "3"}) images->saveImageId(Value(std::string("img") + id), std::string(id));
     EXPECT_EQ(images->get(std::string("1")), Value("img1"));  // now most recently used
-    images->saveImageId(Value("img2b"), std::string("2"));   // present: evicts nothing
+    images->saveImageId(Value("img2b"), std::string("2"));    // present: evicts nothing
     EXPECT_EQ(images->lru(), (std::vector<std::string>{"3", "1", "2"}));
     images->saveImageId(Value("img4"), std::string("4"));
     EXPECT_EQ(images->lru(), (std::vector<std::string>{"1", "2", "4"}));
@@ -83,7 +84,8 @@ TEST_F(TallyCacheTest, TheSharedImageCacheIsLoadedFromItsArchive) {
     images->setCacheUpdateTimestamp(1234);
     images->saveImageId(Value("a"), std::string("10"));
     images->saveImageId(Value("b"), std::string("11"));
-    ASSERT_TRUE(files->savePrefixForCurentAgentVersion(Value(std::static_pointer_cast<Object>(images)), "imageCache", false));
+    ASSERT_TRUE(
+        files->savePrefixForCurentAgentVersion(Value(std::static_pointer_cast<Object>(images)), "imageCache", false));
     auto other = std::make_shared<TallyFileCache>("K", "79");
     auto loaded = TallyImageCache::createInstanceWithFileCache(other);
     EXPECT_NE(loaded, images);

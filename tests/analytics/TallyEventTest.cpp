@@ -22,16 +22,16 @@ Data concat(std::initializer_list<Data> parts) {
 TEST_F(TallyEventTest, UntimedEventBytesRelativeToTheSessionStart) {
     const Date sessionStart = Date::now();
     advanceClock(1.5);
-    auto event = TallyEvent::initWithNameTimedParameters("Go", false,
-                                                         Value::Dictionary{{"n", Value(42)}, {"k", Value("v")}});
+    auto event =
+        TallyEvent::initWithNameTimedParameters("Go", false, Value::Dictionary{{"n", Value(42)}, {"k", Value("v")}});
     EXPECT_EQ(event->eventLogId(), 1);
     EXPECT_FALSE(event->isUnterminated());
     EXPECT_EQ(event->duration(), 0);
     // Parameters in the dictionary's order ("k" before "n"); the number as text.
-    const Data expected = concat({bytes({0, 1}), bytes({0, 2, 'G', 'o'}), bytes({0, 2}), bytes({0, 1, 'k'}),
-                                  bytes({0, 1, 'v'}), bytes({0, 1, 'n'}), bytes({0, 2, '4', '2'}),
-                                  bytes({0, 0, 0, 0, 0, 0, 0x05, 0xDC}),  // 1500 ms
-                                  bytes({0, 0, 0, 0, 0, 0, 0, 0})});
+    const Data expected =
+        concat({bytes({0, 1}), bytes({0, 2, 'G', 'o'}), bytes({0, 2}), bytes({0, 1, 'k'}), bytes({0, 1, 'v'}),
+                bytes({0, 1, 'n'}), bytes({0, 2, '4', '2'}), bytes({0, 0, 0, 0, 0, 0, 0x05, 0xDC}),  // 1500 ms
+                bytes({0, 0, 0, 0, 0, 0, 0, 0})});
     EXPECT_EQ(event->dataRelativeToSessionStart(sessionStart), expected);
 }
 
@@ -40,7 +40,7 @@ TEST_F(TallyEventTest, TimedEventsRunThenHaveADuration) {
     auto event = TallyEvent::initWithNameTimed("T", true);
     EXPECT_TRUE(event->isUnterminated());
     const Data running = event->dataRelativeToSessionStart(sessionStart);
-    EXPECT_EQ(Data(running.end() - 8, running.end()), Data(8, 0));  // still running: duration 0
+    EXPECT_EQ(Data(running.end() - 8, running.end()), Data(8, 0));             // still running: duration 0
     EXPECT_EQ(Data(running.begin() + 5, running.begin() + 7), bytes({0, 0}));  // no parameters
     advanceClock(2.25);
     event->setEnded(Date::now());

@@ -74,7 +74,8 @@ TEST_F(TallyIdentifiersTest, MACDigestsWithoutAnInterface) {
     EXPECT_EQ(TallySession::getMACUID().size(), 20u);
     int status = 0;
     const std::string list = TallySession::tallyIDsList();
-    EXPECT_EQ(list, "2:" + Digest::hex(TallySession::getMACBasedUID()) + ",4:" + Digest::hex(TallySession::getMACUID()) +
+    EXPECT_EQ(list, "2:" + Digest::hex(TallySession::getMACBasedUID()) +
+                        ",4:" + Digest::hex(TallySession::getMACUID()) +
                         ",3:" + TallySession::getCFUUIDBasedUIDAndStatus(status));
     DeviceInfo::setHardwareModel(std::nullopt);
 }

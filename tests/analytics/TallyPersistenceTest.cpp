@@ -1,8 +1,8 @@
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <thread>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "analytics/TallySession.h"
 #include "platform/foundation/FileManager.h"
@@ -54,14 +54,15 @@ TEST_F(TallyPersistenceTest, FiftyAtMostByDefault) {
     TallySession::currentSession()->endSessionAndSendRemoveCurrentSession(false, true);
     auto saved = TallySession::savedSessions();
     ASSERT_EQ(saved.size(), 50u);
-    EXPECT_EQ(*saved.front().data(), Data{1});  // the oldest went
+    EXPECT_EQ(*saved.front().data(), Data{1});   // the oldest went
     EXPECT_GT(saved.back().data()->size(), 1u);  // the new record is last
 }
 
 TEST_F(TallyPersistenceTest, FileNamesDirectoriesAndEarlierNames) {
     TallySession::createActiveTallySession("KEY");
     const std::string hash = std::to_string(TallySession::apiKeyHash());
-    EXPECT_EQ(TallySession::sessionsFilePath(), FileManager::documentsDirectory() + "/.tallyStored" + hash + "_79.archive");
+    EXPECT_EQ(TallySession::sessionsFilePath(),
+              FileManager::documentsDirectory() + "/.tallyStored" + hash + "_79.archive");
     EXPECT_EQ(TallySession::initialTimestampFilePath(),
               FileManager::documentsDirectory() + "/.initialTimestamp" + hash + ".archive");
     // A file under the earlier name (no dot) is used instead of the new one.

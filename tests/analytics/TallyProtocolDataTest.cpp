@@ -26,24 +26,30 @@ TEST(TallyProtocolDataTest, EveryKindIsBigEndian) {
         {"byte -1", [](Data& d) { TallyProtocolData::appendByteToData(-1, d); }, bytes({0xFF})},
         {"ushort 22", [](Data& d) { TallyProtocolData::appendUshortToData(22, d); }, bytes({0x00, 0x16})},
         {"int -1", [](Data& d) { TallyProtocolData::appendIntToData(-1, d); }, bytes({0xFF, 0xFF, 0xFF, 0xFF})},
-        {"int 0x01020304", [](Data& d) { TallyProtocolData::appendIntToData(0x01020304, d); },
-         bytes({1, 2, 3, 4})},
+        {"int 0x01020304", [](Data& d) { TallyProtocolData::appendIntToData(0x01020304, d); }, bytes({1, 2, 3, 4})},
         {"long -2", [](Data& d) { TallyProtocolData::appendLongToData(-2, d); },
          bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE})},
         {"float 1", [](Data& d) { TallyProtocolData::appendFloatToData(1.0f, d); }, bytes({0x3F, 0x80, 0, 0})},
         {"double 1", [](Data& d) { TallyProtocolData::appendDoubleToData(1.0, d); },
          bytes({0x3F, 0xF0, 0, 0, 0, 0, 0, 0})},
-        {"timestamp truncated", [](Data& d) {
-             TallyProtocolData::appendTimestampToData(Date::fromTimeIntervalSince1970(1.9999), d);
-         }, bytes({0, 0, 0, 0, 0, 0, 0x07, 0xCF})},
-        {"timestamp before 1970", [](Data& d) {
-             TallyProtocolData::appendTimestampToData(Date::fromTimeIntervalSince1970(-0.001), d);
-         }, bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
+        {"timestamp truncated",
+         [](Data& d) { TallyProtocolData::appendTimestampToData(Date::fromTimeIntervalSince1970(1.9999), d); },
+         bytes({0, 0, 0, 0, 0, 0, 0x07, 0xCF})},
+        {"timestamp before 1970",
+         [](Data& d) { TallyProtocolData::appendTimestampToData(Date::fromTimeIntervalSince1970(-0.001), d); },
+         bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
         {"empty string", [](Data& d) { TallyProtocolData::appendStringToData("", d); }, bytes({0, 0})},
         {"string", [](Data& d) { TallyProtocolData::appendStringToData("h\xC3\xA9", d); },
          bytes({0, 3, 'h', 0xC3, 0xA9})},
-        {"tiny data", [](Data& d) { TallyProtocolData::appendTinyDataToData(bytes({7, 8}), d); }, bytes({2, 7, 8})},
-        {"short data", [](Data& d) { TallyProtocolData::appendShortDataToData(bytes({7, 8}), d); },
+        {"tiny data",
+         [](Data& d) {
+             TallyProtocolData::appendTinyDataToData(bytes({7, 8}), d);
+         },
+         bytes({2, 7, 8})},
+        {"short data",
+         [](Data& d) {
+             TallyProtocolData::appendShortDataToData(bytes({7, 8}), d);
+         },
          bytes({0, 2, 7, 8})},
     };
     for (const auto& c : cases) {
@@ -86,10 +92,15 @@ TEST(TallyProtocolDataTest, StringsAreCutAt255UnitsAndStayValidUTF8) {
 
     // Bytes that are not UTF-8 never reach the wire as such.
     Data repaired;
-    TallyProtocolData::appendStringToData("a\xFF" "b\xC3", repaired);
+    TallyProtocolData::appendStringToData(
+        "a\xFF"
+        "b\xC3",
+        repaired);
     const std::string out(repaired.begin() + 2, repaired.end());
     EXPECT_TRUE(platform::Text::isValidUTF8(out));
-    EXPECT_EQ(out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(out,
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
 }
 
 TEST(TallyProtocolDataTest, BlocksThatCannotBeFramedAreRefused) {

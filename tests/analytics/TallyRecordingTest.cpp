@@ -48,7 +48,8 @@ TEST_F(TallyRecordingTest, EventLimits) {
     EXPECT_EQ(session->eventLog().size(), 101u);
 
     // The log holds 1,000 occurrences; the 1,001st is counted only.
-    for (std::size_t i = session->eventLog().size(); i < 1000; ++i) session->recordEventWithParameters("name2", std::nullopt);
+    for (std::size_t i = session->eventLog().size(); i < 1000; ++i)
+        session->recordEventWithParameters("name2", std::nullopt);
     EXPECT_EQ(session->eventLog().size(), 1000u);
     const auto before = session->eventCounts().at("name2").longLongValue();
     session->recordEventWithParameters("name2", std::nullopt);
@@ -120,7 +121,8 @@ TEST_F(TallyRecordingTest, ImpressionsAreReplacedOrAddedUpToAThousand) {
             coder.encodeObject(Value(std::move(blocks)), "appSpotAdLog");
         }
     };
-    auto archived = KeyedArchiver::archivedData(Value(std::static_pointer_cast<Object>(std::make_shared<NearlyFull>())));
+    auto archived =
+        KeyedArchiver::archivedData(Value(std::static_pointer_cast<Object>(std::make_shared<NearlyFull>())));
     auto full = KeyedUnarchiver::unarchivedObjectOfAnyClass(*archived)->objectAs<TallySession>();
     ASSERT_TRUE(full);
     full->recordAdSlotAdImpression(bytes({0xAA}));

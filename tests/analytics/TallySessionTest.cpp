@@ -129,7 +129,8 @@ TEST_F(TallySessionTest, UnreadableOrNewerArchivesAreNotCrashedSessions) {
         std::string classNameForCoder() const override { return TallySession::kClassName; }
         void encodeWithCoder(KeyedArchiver& c) const override { c.encodeInt32(2, "serializationVersion"); }
     };
-    ASSERT_TRUE(KeyedArchiver::archiveToFile(Value(std::static_pointer_cast<Object>(std::make_shared<Future>())), path));
+    ASSERT_TRUE(
+        KeyedArchiver::archiveToFile(Value(std::static_pointer_cast<Object>(std::make_shared<Future>())), path));
     TallySession::createActiveTallySession("KEY");
     EXPECT_TRUE(TallySession::savedSessions().empty());
 }

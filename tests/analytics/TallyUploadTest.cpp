@@ -75,7 +75,8 @@ protected:
     static std::string knownIdentifier() {
         const std::string id = "ID00000000-1111-2222-3333-444444444444";
         Pasteboard::pasteboardWithNameCreate("com.tally.pasteboard", true)
-            ->setDataForPasteboardType(test::textBytes(TallySession::getCFUUIDBasedUIDWithChecksum(id)), "com.tally.UID");
+            ->setDataForPasteboardType(test::textBytes(TallySession::getCFUUIDBasedUIDWithChecksum(id)),
+                                       "com.tally.UID");
         return id;
     }
     // Ends a session with one "Watch Video" event 1.5 s after its start.
@@ -327,10 +328,12 @@ TEST_F(TallyUploadTest, TheExchange) {
     EXPECT_EQ(TallyHTTPEater::queryDictionaryToString({{"a", Value("1 2")}}), "a=1 2");
     EXPECT_EQ(TallyHTTPEater::queryDictionaryToEscapedString({{"a b", Value("1&2=#")}}), "a%20b=1%262%3D%23");
     EXPECT_EQ(TallyHTTPEater::urlWithProtocolHostPortPathQuery(std::nullopt, std::string("h"), 80, std::string("p"),
-                                                               std::nullopt)->absoluteString(),
+                                                               std::nullopt)
+                  ->absoluteString(),
               "http://h/p");
     EXPECT_EQ(TallyHTTPEater::urlWithProtocolHostPortPathQuery(std::string("https"), std::string("h"), 8080,
-                                                               std::nullopt, std::string("q=1"))->absoluteString(),
+                                                               std::nullopt, std::string("q=1"))
+                  ->absoluteString(),
               "https://h:8080?q=1");
     // A stored reply decides as a real one would, and nothing is sent.
     ok->saveToDisk();

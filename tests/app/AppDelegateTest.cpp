@@ -74,7 +74,8 @@ TEST_F(AppDelegateTest, TheLoginReturnSignsInAndAnExtendedTokenIsStored) {
     ASSERT_TRUE(app->handleIncomingURL(*URL::fromString(scheme + "://authorize#access_token=abc&expires_in=3600")));
     EXPECT_TRUE(delegate->canAppContinue());
     EXPECT_EQ(defaults()->stringForKey(CinevueAppDelegate::kAccessTokenKey), std::optional<std::string>("abc"));
-    EXPECT_EQ(defaults()->dateForKey(CinevueAppDelegate::kExpirationDateKey), std::optional<Date>(Date::fromTimeIntervalSinceNow(3600)));
+    EXPECT_EQ(defaults()->dateForKey(CinevueAppDelegate::kExpirationDateKey),
+              std::optional<Date>(Date::fromTimeIntervalSinceNow(3600)));
 
     // The session extends the token: a relaunch must keep the new expiry.
     delegate->facebook()->setExpirationDate(Date::fromTimeIntervalSinceNow(86400 * 60));

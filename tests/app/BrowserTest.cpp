@@ -44,12 +44,15 @@ protected:
     // screen's last act is its link script).
     bool pageIs(const std::string& part) {
         const std::size_t before = browser->webView() ? browser->webView()->evaluatedScripts().size() : 0;
-        return pumpUntil([&] {
-            auto web = browser->webView();
-            auto page = web->mainDocumentURL();
-            return !web->isLoading() && page && page->absoluteString().find(part) != std::string::npos &&
-                   web->evaluatedScripts().size() > before && web->evaluatedScripts().back() == "Quorbel_ModifyLinkTargets()";
-        }, 10);
+        return pumpUntil(
+            [&] {
+                auto web = browser->webView();
+                auto page = web->mainDocumentURL();
+                return !web->isLoading() && page && page->absoluteString().find(part) != std::string::npos &&
+                       web->evaluatedScripts().size() > before &&
+                       web->evaluatedScripts().back() == "Quorbel_ModifyLinkTargets()";
+            },
+            10);
     }
     void choose(const std::string& title) {
         browser->add();
@@ -81,7 +84,8 @@ TEST_F(BrowserTest, AVideoPageIsRecognisedFromTheSignedInHome) {
     // Links that open a new window were made to open in the page.
     ASSERT_TRUE(pumpUntil([&] {
         auto all = browser->webView()->links();
-        return !all.empty() && std::none_of(all.begin(), all.end(), [](const auto& l) { return WebView::opensNewWindow(l); });
+        return !all.empty() &&
+               std::none_of(all.begin(), all.end(), [](const auto& l) { return WebView::opensNewWindow(l); });
     }));
     auto links = browser->webView()->links();
     ASSERT_GE(links.size(), 2u);
@@ -179,8 +183,7 @@ TEST_F(BrowserTest, TheRouterUnwrapsVideoLinksAndKeepsTheLoginOnTheSite) {
         auto request = std::make_shared<URLRequest>(*URL::fromString(address));
         return browser->webViewShouldStartLoadWithRequestNavigationType(web, request, WebViewNavigationTypeLinkClicked);
     };
-    const std::string wrapped =
-        "https://www.youtube.test/redirect?u=http%3A%2F%2Fwww.clips.test%2Fwatch%3Fv%3Dwww1";
+    const std::string wrapped = "https://www.youtube.test/redirect?u=http%3A%2F%2Fwww.clips.test%2Fwatch%3Fv%3Dwww1";
     EXPECT_FALSE(ask(wrapped));
     EXPECT_TRUE(browser->isYouTubeVideoURL());
     EXPECT_TRUE(ask(wrapped));  // while the unwrapped page loads

@@ -37,13 +37,14 @@ protected:
             ++pictureFetches;
             response.set_content(std::string(picture.begin(), picture.end()), "image/png");
         });
-        server->server().Get("/gone.png", [](const httplib::Request&, httplib::Response& response) {
-            response.status = 404;
-        });
+        server->server().Get("/gone.png",
+                             [](const httplib::Request&, httplib::Response& response) { response.status = 404; });
         server->start();
         auto& center = NotificationCenter::defaultCenter();
-        center.addObserver(ContentManager::kNewsUpdateNotification, [this](const Notification&) { ++news; }, this);
-        center.addObserver(ContentManager::kDoneNotification, [this](const Notification&) { ++done; }, this);
+        center.addObserver(
+            ContentManager::kNewsUpdateNotification, [this](const Notification&) { ++news; }, this);
+        center.addObserver(
+            ContentManager::kDoneNotification, [this](const Notification&) { ++done; }, this);
         auto bitmap = Bitmap::make(2, 2);
         bitmap->fill({10, 20, 30, 255});
         picture = bitmap->pngData();
@@ -107,9 +108,8 @@ TEST_F(ContentManagerTest, NewsAndPromotionsAreActedOnOnceEach) {
     EXPECT_FALSE(ContentManager::shareContentManager()->getAdsAppInfo());
 
     // The same counters again: no news, the promotion is left as it is.
-    body = list(Value::makeDictionary({{"News", Value(3)},
-                                       {"FullApp", Value(1)},
-                                       {"FullAppDetail", promotion("Changed text")}}));
+    body = list(Value::makeDictionary(
+        {{"News", Value(3)}, {"FullApp", Value(1)}, {"FullAppDetail", promotion("Changed text")}}));
     check();
     EXPECT_EQ(news, 1);
     EXPECT_EQ(pictureFetches, 1);

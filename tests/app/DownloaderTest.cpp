@@ -54,7 +54,9 @@ protected:
         v->setUrl(url);
         return v;
     }
-    bool ended() { return pumpUntil([&] { return listener->finished || listener->error; }, 10); }
+    bool ended() {
+        return pumpUntil([&] { return listener->finished || listener->error; }, 10);
+    }
 
     test::LoopbackServer server;
     std::shared_ptr<Listener> listener = std::make_shared<Listener>();

@@ -23,9 +23,7 @@ public:
     int n;
 };
 
-std::shared_ptr<Image> picture(int width, int height) {
-    return Image::imageWithBitmap(Bitmap::make(width, height));
-}
+std::shared_ptr<Image> picture(int width, int height) { return Image::imageWithBitmap(Bitmap::make(width, height)); }
 
 std::vector<int> numbers(const IKLinkedList& list) {
     std::vector<int> out;

@@ -26,8 +26,9 @@ protected:
         server.server().set_keep_alive_max_count(1);
         for (const char* name : {"one", "two"}) {
             server.server().Get(std::string("/") + name, [name](const httplib::Request&, httplib::Response& response) {
-                response.set_content(std::string("<html><head><title>Page ") + name + "</title></head><body></body></html>",
-                                     "text/html");
+                response.set_content(
+                    std::string("<html><head><title>Page ") + name + "</title></head><body></body></html>",
+                    "text/html");
             });
         }
         server.server().Get("/slow", [this](const httplib::Request&, httplib::Response& response) {

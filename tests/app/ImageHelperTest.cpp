@@ -28,8 +28,7 @@ std::shared_ptr<Image> quadrants(int side, Image::Orientation orientation = Imag
     return Image::imageWithBitmap(bitmap, 1, orientation);
 }
 
-std::shared_ptr<Image> solid(int width, int height, Pixel pixel,
-                             Bitmap::ColorSpace space = Bitmap::ColorSpace::RGB) {
+std::shared_ptr<Image> solid(int width, int height, Pixel pixel, Bitmap::ColorSpace space = Bitmap::ColorSpace::RGB) {
     auto bitmap = Bitmap::make(width, height, space);
     bitmap->fill(pixel);
     return Image::imageWithBitmap(bitmap);

@@ -71,7 +71,9 @@ public:
     void operationDidFailWithError(const std::shared_ptr<IKOperation>&, const Error&) override {
         failedOnMain = Thread::isMainThread();
     }
-    void operationWillFinish(const std::shared_ptr<IKOperation>&) override { willFinishOnMain = Thread::isMainThread(); }
+    void operationWillFinish(const std::shared_ptr<IKOperation>&) override {
+        willFinishOnMain = Thread::isMainThread();
+    }
     std::optional<bool> startedOnMain, finishedOnMain, failedOnMain, willFinishOnMain;
 };
 

@@ -55,7 +55,8 @@ TEST_F(RootMenuTest, SignedOutTapStartsTheLoginInsteadOfOpeningAList) {
     EXPECT_EQ(shot.title, "Movara");
     ASSERT_EQ(shot.rows().size(), 5u);
     EXPECT_EQ(shot.rows()[2].text, "My Friends Videos");
-    EXPECT_EQ(shot.sections[1].header, std::optional<std::string>("Download - Videos will be save to Photo Album when done."));
+    EXPECT_EQ(shot.sections[1].header,
+              std::optional<std::string>("Download - Videos will be save to Photo Album when done."));
     ASSERT_TRUE(shot.table->tapRowAtIndexPath(shot.rows()[2].indexPath));
     EXPECT_EQ(delegate->navController()->viewControllers().size(), 1u);
     auto opened = Application::sharedApplication()->openedURLs();
@@ -97,7 +98,8 @@ TEST_F(RootMenuTest, AFailureShowsAtOnceAndATapRestartsTheStandardSource) {
     UserDefaults::standardUserDefaults()->setBool(true, CinevueAppDelegate::kDownloadHDKey);
     server->setKnob("/files/*", statusKnob(500, 1));
     ASSERT_TRUE(menu()->downloadVideo(video("400022", "Birthday")));
-    ASSERT_TRUE(pumpUntil([&] { return menu()->downloadList().front()->status == OptionListViewController::kStatusFailed; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return menu()->downloadList().front()->status == OptionListViewController::kStatusFailed; }));
     EXPECT_EQ(server->requestsTo("/files/videos/400022_hd.mp4").size(), 1u);  // HD first
     EXPECT_EQ(rowTexts().back(), "Birthday | Failed to download! Try again?");
 
@@ -150,8 +152,9 @@ TEST_F(RootMenuTest, CancelledDeletedAndFailedDownloadsLeaveNoFileBehind) {
     EXPECT_EQ(menu()->downloadList().front()->status, OptionListViewController::kStatusCancelled);
     auto table = menu()->tableView();
     table->dataSource()->tableViewCommitEditingStyleForRowAtIndexPath(table, TableViewCell::EditingStyleDelete,
-                                                                       IndexPath{1, 1});  // delete
-    ASSERT_TRUE(pumpUntil([&] { return menu()->downloadList().back()->status == OptionListViewController::kStatusFailed; }, 10));
+                                                                      IndexPath{1, 1});  // delete
+    ASSERT_TRUE(pumpUntil(
+        [&] { return menu()->downloadList().back()->status == OptionListViewController::kStatusFailed; }, 10));
     ASSERT_EQ(menu()->downloadList().size(), 2u);
 
     for (const std::string id : {"400031", "400041", "400101"}) {
@@ -164,11 +167,20 @@ TEST_F(RootMenuTest, ALaunchRemovesTheDownloadFilesOfAKilledRunAndNothingElse) {
     const std::string caches = FileManager::cachesDirectory();
     const std::string uuid = UUID::newUUIDString();
     const std::vector<std::string> leftByAKilledRun = {
-        "400031.mp4", "." "400031.mp4." + uuid + ".download", "0123456789abcdef0123456789abcdef01234567.mp4",
+        "400031.mp4",
+        "."
+        "400031.mp4." +
+            uuid + ".download",
+        "0123456789abcdef0123456789abcdef01234567.mp4",
         ".400041.mp4." + std::string("01234567-89ab-cdef-0123-456789ABCDEF") + ".download"};
-    const std::vector<std::string> others = {
-        "notes.txt", "400031.mp4.txt", ".400031.mp4.download", "a b.mp4", ".mp4", "x.mp4." + uuid + ".download",
-        ".x.mp4." + uuid + ".partial", "BKNetworkCache/400031.mp4"};
+    const std::vector<std::string> others = {"notes.txt",
+                                             "400031.mp4.txt",
+                                             ".400031.mp4.download",
+                                             "a b.mp4",
+                                             ".mp4",
+                                             "x.mp4." + uuid + ".download",
+                                             ".x.mp4." + uuid + ".partial",
+                                             "BKNetworkCache/400031.mp4"};
     for (const auto& name : leftByAKilledRun) FileManager::writeData(caches + "/" + name, Data(10, 'v'));
     for (const auto& name : others) {
         std::filesystem::create_directories(std::filesystem::path(caches + "/" + name).parent_path());

@@ -42,7 +42,8 @@ protected:
         site = VideoSite::defaultSite();
         site->pendingDownloadList()->push_back(video("Coming", "https://graph.social.test/files/videos/9.mp4"));
         for (const char* title : {"B1", "B2", "B3"})
-            site->bookmarkList()->push_back(video(title, std::string("https://www.social.test/video/video.php?v=") + title));
+            site->bookmarkList()->push_back(
+                video(title, std::string("https://www.social.test/video/video.php?v=") + title));
         for (const char* name : {"one.mp4", "two.mp4"}) {
             site->downloadList()->push_back(video(name, name));
             FileManager::writeData(FileManager::documentsDirectory() + "/" + name,
@@ -164,7 +165,8 @@ TEST_F(SavedVideosTest, DownloadsCopyIntoThePhotoAlbum) {
     EXPECT_EQ(PhotoAlbum::savedFiles().size(), 1u);
 
     // A failing album is reported.
-    PhotoAlbum::injectFailure(Error::withDescription("PhotoAlbumErrorDomain", PhotoAlbum::kErrorWriteFailed, "Disk full"));
+    PhotoAlbum::injectFailure(
+        Error::withDescription("PhotoAlbumErrorDomain", PhotoAlbum::kErrorWriteFailed, "Disk full"));
     table()->tapAccessoryAtIndexPath({2, 1});
     ASSERT_TRUE(pumpUntil([] { return AlertRegistry::topAlert() != nullptr; }));
     EXPECT_EQ(AlertRegistry::topAlert()->message(), "Error while saving video: Disk full");

@@ -21,8 +21,8 @@ TEST(VersionStringTest, ComparesComponentsAsNumbers) {
         const char* b;
         int expected;
     };
-    for (const auto& c : {Case{"1.10", "1.9", 1}, Case{"1.0", "1.0.1", -1}, Case{"2.0", "2", 1},
-                          Case{"010", "10", 0}, Case{"1.x", "1.0", 0}, Case{"3", "2.9.9", 1}}) {
+    for (const auto& c : {Case{"1.10", "1.9", 1}, Case{"1.0", "1.0.1", -1}, Case{"2.0", "2", 1}, Case{"010", "10", 0},
+                          Case{"1.x", "1.0", 0}, Case{"3", "2.9.9", 1}}) {
         EXPECT_EQ(VersionString::compareVersion(c.a, c.b), c.expected) << c.a << " vs " << c.b;
         EXPECT_EQ(VersionString::compareVersionDescending(c.a, c.b), -c.expected);
     }
@@ -82,8 +82,8 @@ protected:
 };
 
 TEST_F(UpdateCheckerTest, OffersANewerVersionWithItsNotesAndHonoursIgnore) {
-    body = list(Value::makeDictionary({{"1.0", Value::makeArray({"First"})},
-                                       {"1.1", Value::makeArray({"Faster lists", "Fewer crashes"})}}));
+    body = list(Value::makeDictionary(
+        {{"1.0", Value::makeArray({"First"})}, {"1.1", Value::makeArray({"Faster lists", "Fewer crashes"})}}));
     check();
     EXPECT_EQ(listener->detected, std::optional<std::string>("1.1"));
     auto alert = AlertRegistry::topAlert();
@@ -99,8 +99,8 @@ TEST_F(UpdateCheckerTest, OffersANewerVersionWithItsNotesAndHonoursIgnore) {
     EXPECT_EQ(listener->detected, std::optional<std::string>("1.1"));
     EXPECT_FALSE(AlertRegistry::topAlert());
 
-    body = list(Value::makeDictionary({{"1.1", Value::makeArray({"Faster lists"})},
-                                       {"1.2", Value::makeArray({"Downloads resume"})}}));
+    body = list(Value::makeDictionary(
+        {{"1.1", Value::makeArray({"Faster lists"})}, {"1.2", Value::makeArray({"Downloads resume"})}}));
     check();  // a later one is
     ASSERT_TRUE(AlertRegistry::topAlert());
     EXPECT_EQ(AlertRegistry::topAlert()->message(), "Version 1.2\n\nDownloads resume\n\nVersion 1.1\n\nFaster lists");
@@ -112,7 +112,8 @@ TEST_F(UpdateCheckerTest, NothingNewerShowsNothingAndBadListsOnlyTellTheDelegate
     EXPECT_FALSE(listener->detected);
     EXPECT_FALSE(AlertRegistry::topAlert());
 
-    for (const std::string& bad : {std::string("<html>not found</html>"), std::string(UpdateChecker::kMaxListBytes + 1, ' ')}) {
+    for (const std::string& bad :
+         {std::string("<html>not found</html>"), std::string(UpdateChecker::kMaxListBytes + 1, ' ')}) {
         body = bad;
         check();
         EXPECT_TRUE(listener->failed);

@@ -25,7 +25,8 @@ TEST_F(UtilityTest, ColoursFromHexAndBlackForBadText) {
     EXPECT_EQ(Utility::getColor("000000"), Color::blackColor());
     EXPECT_EQ(Utility::getColor("576C89ignored"),
               Color::colorWithRedGreenBlueAlpha(87 / 255.0f, 108 / 255.0f, 137 / 255.0f, 1));
-    for (const char* bad : {"", "FFF", "GG0000", "12 456"}) EXPECT_EQ(Utility::getColor(bad), Color::blackColor()) << bad;
+    for (const char* bad : {"", "FFF", "GG0000", "12 456"})
+        EXPECT_EQ(Utility::getColor(bad), Color::blackColor()) << bad;
 }
 
 TEST_F(UtilityTest, ArchivesRoundTripAndUnreadableFilesCountAsAbsent) {

@@ -155,9 +155,9 @@ TEST_F(VideoListTest, AfterARefusedTokenTheNextSignInLoadsEveryList) {
     ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("OK"));
 
     auto signIn = [&](const std::string& uid) {
-        const auto url = URL::fromString(AppConfig::current().urlScheme() + "://authorize#access_token=" +
-                                         standin::StandinText::percentEscape(server->issueToken(uid, 0)) +
-                                         "&expires_in=0");
+        const auto url =
+            URL::fromString(AppConfig::current().urlScheme() + "://authorize#access_token=" +
+                            standin::StandinText::percentEscape(server->issueToken(uid, 0)) + "&expires_in=0");
         ASSERT_TRUE(url);
         ASSERT_TRUE(Application::sharedApplication()->handleIncomingURL(*url));
         ASSERT_TRUE(delegate->canAppContinue());

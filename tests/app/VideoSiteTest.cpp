@@ -60,8 +60,9 @@ TEST_F(VideoSiteTest, TheStoreReadsBackWhatWasWritten) {
 TEST_F(VideoSiteTest, TheDefaultSiteSignsInOverHTTPS) {
     auto site = VideoSite::defaultSite();
     EXPECT_EQ(site->name(), std::optional<std::string>("Facebook"));
-    EXPECT_EQ(site->url(), std::optional<std::string>(
-                               "https://web.social.test/login.php?next=https%3A%2F%2Fwww.social.test%2Fhome.php%3Fsk%3Dvideo"));
+    EXPECT_EQ(site->url(),
+              std::optional<std::string>(
+                  "https://web.social.test/login.php?next=https%3A%2F%2Fwww.social.test%2Fhome.php%3Fsk%3Dvideo"));
     EXPECT_EQ(site->lastURL(), site->url());
     EXPECT_TRUE(site->bookmarkList()->empty());
 }

@@ -7,9 +7,9 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <iostream>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -66,8 +66,7 @@ protected:
     std::string runScript(const std::string& script, int expectedStatus = 0) {
         const std::string command = "CLIPORA_HOME='" + (home / "device").string() + "' '" CLIPORA_PROGRAM "'" +
                                     " --standin-port " + std::to_string(server->port()) + " --ca-file '" +
-                                    server->caFile().string() + "' --script '" CLIPORA_E2E_DIR "/" + script +
-                                    "' 2>&1";
+                                    server->caFile().string() + "' --script '" CLIPORA_E2E_DIR "/" + script + "' 2>&1";
         std::string output;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe) return output;
@@ -206,7 +205,8 @@ TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
 TEST_F(CliporaEndToEndTest, AVideoIsTweetedThroughTheSystemsTweetSheet) {
     const std::string out = runScript("tweet.txt");
     auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
-    EXPECT_TRUE(shows("== Tweet ==\n  Check out this cool video!\n  link: https://web.social.test/video/video.php?v=")) << out;
+    EXPECT_TRUE(shows("== Tweet ==\n  Check out this cool video!\n  link: https://web.social.test/video/video.php?v="))
+        << out;
     EXPECT_TRUE(shows("[b 1] Send [b 2] Cancel")) << out;
     EXPECT_TRUE(shows("<Share \u2713 Saved!>")) << out;
     EXPECT_FALSE(shows("(timed out")) << out;

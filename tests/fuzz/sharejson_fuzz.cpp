@@ -27,9 +27,9 @@ void check(bool condition, const char* what) {
 bool same(const clipora::JCValue& a, const clipora::JCValue& b) {
     using Kind = clipora::JCValue::Kind;
     const auto number = [](const clipora::JCValue& v) {
-        return v.kind() == Kind::Real ? v.real()
-                                      : v.kind() == Kind::Integer ? static_cast<double>(v.integer())
-                                                                  : static_cast<double>(v.unsignedValue());
+        return v.kind() == Kind::Real      ? v.real()
+               : v.kind() == Kind::Integer ? static_cast<double>(v.integer())
+                                           : static_cast<double>(v.unsignedValue());
     };
     if (a.isNumber() && b.isNumber()) return number(a) == number(b);
     if (a.kind() != b.kind()) return false;

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto again = reused.fragmentWithString(text);
         check(again.has_value() == value.has_value() && (!value || *again == *value),
               "a parser that read other texts gives another result");
-        check(reused.errorTrace().size() == parser.errorTrace().size(), "a parser that read other texts fails otherwise");
+        check(reused.errorTrace().size() == parser.errorTrace().size(),
+              "a parser that read other texts fails otherwise");
         const auto object = parser.objectWithString(text);
         check(object.has_value() == (value && (value->isArray() || value->isDictionary())),
               "object form disagrees with fragment form");

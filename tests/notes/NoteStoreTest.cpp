@@ -39,7 +39,9 @@ std::string describe(const std::vector<T>& list);
 template <class T>
 std::string describe(const std::optional<T>& value);
 inline std::string describe(const std::string& text) { return "\"" + text + "\""; }
-inline std::string describe(const platform::Data& bytes) { return "<" + hexOf(std::string(bytes.begin(), bytes.end())) + ">"; }
+inline std::string describe(const platform::Data& bytes) {
+    return "<" + hexOf(std::string(bytes.begin(), bytes.end())) + ">";
+}
 template <class T, class = std::enable_if_t<std::is_arithmetic_v<T>>>
 std::string describe(T value) {
     return std::to_string(value);
@@ -115,15 +117,19 @@ public:
         record("getSyncState", describeAll(authenticationToken));
         return answer<std::shared_ptr<EDAMSyncState>>();
     }
-    std::shared_ptr<EDAMSyncChunk> getSyncChunk(const std::optional<std::string>& authenticationToken, std::int32_t afterUSN, std::int32_t maxEntries, bool fullSyncOnly) override {
+    std::shared_ptr<EDAMSyncChunk> getSyncChunk(const std::optional<std::string>& authenticationToken,
+                                                std::int32_t afterUSN, std::int32_t maxEntries,
+                                                bool fullSyncOnly) override {
         record("getSyncChunk", describeAll(authenticationToken, afterUSN, maxEntries, fullSyncOnly));
         return answer<std::shared_ptr<EDAMSyncChunk>>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMNotebook>>> listNotebooks(const std::optional<std::string>& authenticationToken) override {
+    std::optional<std::vector<std::shared_ptr<EDAMNotebook>>> listNotebooks(
+        const std::optional<std::string>& authenticationToken) override {
         record("listNotebooks", describeAll(authenticationToken));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMNotebook>>>>();
     }
-    std::shared_ptr<EDAMNotebook> getNotebook(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::shared_ptr<EDAMNotebook> getNotebook(const std::optional<std::string>& authenticationToken,
+                                              const std::optional<std::string>& guid) override {
         record("getNotebook", describeAll(authenticationToken, guid));
         return answer<std::shared_ptr<EDAMNotebook>>();
     }
@@ -131,104 +137,137 @@ public:
         record("getDefaultNotebook", describeAll(authenticationToken));
         return answer<std::shared_ptr<EDAMNotebook>>();
     }
-    std::shared_ptr<EDAMNotebook> createNotebook(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMNotebook>& notebook) override {
+    std::shared_ptr<EDAMNotebook> createNotebook(const std::optional<std::string>& authenticationToken,
+                                                 const std::shared_ptr<EDAMNotebook>& notebook) override {
         record("createNotebook", describeAll(authenticationToken, notebook));
         return answer<std::shared_ptr<EDAMNotebook>>();
     }
-    std::int32_t updateNotebook(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMNotebook>& notebook) override {
+    std::int32_t updateNotebook(const std::optional<std::string>& authenticationToken,
+                                const std::shared_ptr<EDAMNotebook>& notebook) override {
         record("updateNotebook", describeAll(authenticationToken, notebook));
         return answer<std::int32_t>();
     }
-    std::int32_t expungeNotebook(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::int32_t expungeNotebook(const std::optional<std::string>& authenticationToken,
+                                 const std::optional<std::string>& guid) override {
         record("expungeNotebook", describeAll(authenticationToken, guid));
         return answer<std::int32_t>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTags(const std::optional<std::string>& authenticationToken) override {
+    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTags(
+        const std::optional<std::string>& authenticationToken) override {
         record("listTags", describeAll(authenticationToken));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMTag>>>>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTagsByNotebook(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& notebookGuid) override {
+    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTagsByNotebook(
+        const std::optional<std::string>& authenticationToken,
+        const std::optional<std::string>& notebookGuid) override {
         record("listTagsByNotebook", describeAll(authenticationToken, notebookGuid));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMTag>>>>();
     }
-    std::shared_ptr<EDAMTag> getTag(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::shared_ptr<EDAMTag> getTag(const std::optional<std::string>& authenticationToken,
+                                    const std::optional<std::string>& guid) override {
         record("getTag", describeAll(authenticationToken, guid));
         return answer<std::shared_ptr<EDAMTag>>();
     }
-    std::shared_ptr<EDAMTag> createTag(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMTag>& tag) override {
+    std::shared_ptr<EDAMTag> createTag(const std::optional<std::string>& authenticationToken,
+                                       const std::shared_ptr<EDAMTag>& tag) override {
         record("createTag", describeAll(authenticationToken, tag));
         return answer<std::shared_ptr<EDAMTag>>();
     }
-    std::int32_t updateTag(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMTag>& tag) override {
+    std::int32_t updateTag(const std::optional<std::string>& authenticationToken,
+                           const std::shared_ptr<EDAMTag>& tag) override {
         record("updateTag", describeAll(authenticationToken, tag));
         return answer<std::int32_t>();
     }
-    void untagAll(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override { record("untagAll", describeAll(authenticationToken, guid)); }
-    std::int32_t expungeTag(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    void untagAll(const std::optional<std::string>& authenticationToken,
+                  const std::optional<std::string>& guid) override {
+        record("untagAll", describeAll(authenticationToken, guid));
+    }
+    std::int32_t expungeTag(const std::optional<std::string>& authenticationToken,
+                            const std::optional<std::string>& guid) override {
         record("expungeTag", describeAll(authenticationToken, guid));
         return answer<std::int32_t>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMSavedSearch>>> listSearches(const std::optional<std::string>& authenticationToken) override {
+    std::optional<std::vector<std::shared_ptr<EDAMSavedSearch>>> listSearches(
+        const std::optional<std::string>& authenticationToken) override {
         record("listSearches", describeAll(authenticationToken));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMSavedSearch>>>>();
     }
-    std::shared_ptr<EDAMSavedSearch> getSearch(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::shared_ptr<EDAMSavedSearch> getSearch(const std::optional<std::string>& authenticationToken,
+                                               const std::optional<std::string>& guid) override {
         record("getSearch", describeAll(authenticationToken, guid));
         return answer<std::shared_ptr<EDAMSavedSearch>>();
     }
-    std::shared_ptr<EDAMSavedSearch> createSearch(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMSavedSearch>& search) override {
+    std::shared_ptr<EDAMSavedSearch> createSearch(const std::optional<std::string>& authenticationToken,
+                                                  const std::shared_ptr<EDAMSavedSearch>& search) override {
         record("createSearch", describeAll(authenticationToken, search));
         return answer<std::shared_ptr<EDAMSavedSearch>>();
     }
-    std::int32_t updateSearch(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMSavedSearch>& search) override {
+    std::int32_t updateSearch(const std::optional<std::string>& authenticationToken,
+                              const std::shared_ptr<EDAMSavedSearch>& search) override {
         record("updateSearch", describeAll(authenticationToken, search));
         return answer<std::int32_t>();
     }
-    std::int32_t expungeSearch(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::int32_t expungeSearch(const std::optional<std::string>& authenticationToken,
+                               const std::optional<std::string>& guid) override {
         record("expungeSearch", describeAll(authenticationToken, guid));
         return answer<std::int32_t>();
     }
-    std::shared_ptr<EDAMNoteList> findNotes(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMNoteFilter>& filter, std::int32_t offset, std::int32_t maxNotes) override {
+    std::shared_ptr<EDAMNoteList> findNotes(const std::optional<std::string>& authenticationToken,
+                                            const std::shared_ptr<EDAMNoteFilter>& filter, std::int32_t offset,
+                                            std::int32_t maxNotes) override {
         record("findNotes", describeAll(authenticationToken, filter, offset, maxNotes));
         return answer<std::shared_ptr<EDAMNoteList>>();
     }
-    std::shared_ptr<EDAMNoteCollectionCounts> findNoteCounts(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMNoteFilter>& filter, bool withTrash) override {
+    std::shared_ptr<EDAMNoteCollectionCounts> findNoteCounts(const std::optional<std::string>& authenticationToken,
+                                                             const std::shared_ptr<EDAMNoteFilter>& filter,
+                                                             bool withTrash) override {
         record("findNoteCounts", describeAll(authenticationToken, filter, withTrash));
         return answer<std::shared_ptr<EDAMNoteCollectionCounts>>();
     }
-    std::shared_ptr<EDAMNote> getNote(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid, bool withContent, bool withResourcesData, bool withResourcesRecognition, bool withResourcesAlternateData) override {
-        record("getNote", describeAll(authenticationToken, guid, withContent, withResourcesData, withResourcesRecognition, withResourcesAlternateData));
+    std::shared_ptr<EDAMNote> getNote(const std::optional<std::string>& authenticationToken,
+                                      const std::optional<std::string>& guid, bool withContent, bool withResourcesData,
+                                      bool withResourcesRecognition, bool withResourcesAlternateData) override {
+        record("getNote", describeAll(authenticationToken, guid, withContent, withResourcesData,
+                                      withResourcesRecognition, withResourcesAlternateData));
         return answer<std::shared_ptr<EDAMNote>>();
     }
-    std::optional<std::string> getNoteContent(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::optional<std::string> getNoteContent(const std::optional<std::string>& authenticationToken,
+                                              const std::optional<std::string>& guid) override {
         record("getNoteContent", describeAll(authenticationToken, guid));
         return answer<std::optional<std::string>>();
     }
-    std::optional<std::string> getNoteSearchText(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::optional<std::string> getNoteSearchText(const std::optional<std::string>& authenticationToken,
+                                                 const std::optional<std::string>& guid) override {
         record("getNoteSearchText", describeAll(authenticationToken, guid));
         return answer<std::optional<std::string>>();
     }
-    std::optional<std::vector<std::string>> getNoteTagNames(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::optional<std::vector<std::string>> getNoteTagNames(const std::optional<std::string>& authenticationToken,
+                                                            const std::optional<std::string>& guid) override {
         record("getNoteTagNames", describeAll(authenticationToken, guid));
         return answer<std::optional<std::vector<std::string>>>();
     }
-    std::shared_ptr<EDAMNote> createNote(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMNote>& note) override {
+    std::shared_ptr<EDAMNote> createNote(const std::optional<std::string>& authenticationToken,
+                                         const std::shared_ptr<EDAMNote>& note) override {
         record("createNote", describeAll(authenticationToken, note));
         return answer<std::shared_ptr<EDAMNote>>();
     }
-    std::shared_ptr<EDAMNote> updateNote(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMNote>& note) override {
+    std::shared_ptr<EDAMNote> updateNote(const std::optional<std::string>& authenticationToken,
+                                         const std::shared_ptr<EDAMNote>& note) override {
         record("updateNote", describeAll(authenticationToken, note));
         return answer<std::shared_ptr<EDAMNote>>();
     }
-    std::int32_t deleteNote(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::int32_t deleteNote(const std::optional<std::string>& authenticationToken,
+                            const std::optional<std::string>& guid) override {
         record("deleteNote", describeAll(authenticationToken, guid));
         return answer<std::int32_t>();
     }
-    std::int32_t expungeNote(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::int32_t expungeNote(const std::optional<std::string>& authenticationToken,
+                             const std::optional<std::string>& guid) override {
         record("expungeNote", describeAll(authenticationToken, guid));
         return answer<std::int32_t>();
     }
-    std::int32_t expungeNotes(const std::optional<std::string>& authenticationToken, const std::optional<std::vector<std::string>>& noteGuids) override {
+    std::int32_t expungeNotes(const std::optional<std::string>& authenticationToken,
+                              const std::optional<std::vector<std::string>>& noteGuids) override {
         record("expungeNotes", describeAll(authenticationToken, noteGuids));
         return answer<std::int32_t>();
     }
@@ -236,43 +275,63 @@ public:
         record("expungeInactiveNotes", describeAll(authenticationToken));
         return answer<std::int32_t>();
     }
-    std::shared_ptr<EDAMNote> copyNote(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& noteGuid, const std::optional<std::string>& toNotebookGuid) override {
+    std::shared_ptr<EDAMNote> copyNote(const std::optional<std::string>& authenticationToken,
+                                       const std::optional<std::string>& noteGuid,
+                                       const std::optional<std::string>& toNotebookGuid) override {
         record("copyNote", describeAll(authenticationToken, noteGuid, toNotebookGuid));
         return answer<std::shared_ptr<EDAMNote>>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMNoteVersionId>>> listNoteVersions(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& noteGuid) override {
+    std::optional<std::vector<std::shared_ptr<EDAMNoteVersionId>>> listNoteVersions(
+        const std::optional<std::string>& authenticationToken, const std::optional<std::string>& noteGuid) override {
         record("listNoteVersions", describeAll(authenticationToken, noteGuid));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMNoteVersionId>>>>();
     }
-    std::shared_ptr<EDAMNote> getNoteVersion(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& noteGuid, std::int32_t updateSequenceNum, bool withResourcesData, bool withResourcesRecognition, bool withResourcesAlternateData) override {
-        record("getNoteVersion", describeAll(authenticationToken, noteGuid, updateSequenceNum, withResourcesData, withResourcesRecognition, withResourcesAlternateData));
+    std::shared_ptr<EDAMNote> getNoteVersion(const std::optional<std::string>& authenticationToken,
+                                             const std::optional<std::string>& noteGuid, std::int32_t updateSequenceNum,
+                                             bool withResourcesData, bool withResourcesRecognition,
+                                             bool withResourcesAlternateData) override {
+        record("getNoteVersion", describeAll(authenticationToken, noteGuid, updateSequenceNum, withResourcesData,
+                                             withResourcesRecognition, withResourcesAlternateData));
         return answer<std::shared_ptr<EDAMNote>>();
     }
-    std::shared_ptr<EDAMResource> getResource(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid, bool withData, bool withRecognition, bool withAttributes, bool withAlternateData) override {
-        record("getResource", describeAll(authenticationToken, guid, withData, withRecognition, withAttributes, withAlternateData));
+    std::shared_ptr<EDAMResource> getResource(const std::optional<std::string>& authenticationToken,
+                                              const std::optional<std::string>& guid, bool withData,
+                                              bool withRecognition, bool withAttributes,
+                                              bool withAlternateData) override {
+        record("getResource",
+               describeAll(authenticationToken, guid, withData, withRecognition, withAttributes, withAlternateData));
         return answer<std::shared_ptr<EDAMResource>>();
     }
-    std::int32_t updateResource(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMResource>& resource) override {
+    std::int32_t updateResource(const std::optional<std::string>& authenticationToken,
+                                const std::shared_ptr<EDAMResource>& resource) override {
         record("updateResource", describeAll(authenticationToken, resource));
         return answer<std::int32_t>();
     }
-    std::optional<platform::Data> getResourceData(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::optional<platform::Data> getResourceData(const std::optional<std::string>& authenticationToken,
+                                                  const std::optional<std::string>& guid) override {
         record("getResourceData", describeAll(authenticationToken, guid));
         return answer<std::optional<platform::Data>>();
     }
-    std::shared_ptr<EDAMResource> getResourceByHash(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& noteGuid, const std::optional<platform::Data>& contentHash, bool withData, bool withRecognition, bool withAlternateData) override {
-        record("getResourceByHash", describeAll(authenticationToken, noteGuid, contentHash, withData, withRecognition, withAlternateData));
+    std::shared_ptr<EDAMResource> getResourceByHash(const std::optional<std::string>& authenticationToken,
+                                                    const std::optional<std::string>& noteGuid,
+                                                    const std::optional<platform::Data>& contentHash, bool withData,
+                                                    bool withRecognition, bool withAlternateData) override {
+        record("getResourceByHash",
+               describeAll(authenticationToken, noteGuid, contentHash, withData, withRecognition, withAlternateData));
         return answer<std::shared_ptr<EDAMResource>>();
     }
-    std::optional<platform::Data> getResourceRecognition(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::optional<platform::Data> getResourceRecognition(const std::optional<std::string>& authenticationToken,
+                                                         const std::optional<std::string>& guid) override {
         record("getResourceRecognition", describeAll(authenticationToken, guid));
         return answer<std::optional<platform::Data>>();
     }
-    std::optional<platform::Data> getResourceAlternateData(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::optional<platform::Data> getResourceAlternateData(const std::optional<std::string>& authenticationToken,
+                                                           const std::optional<std::string>& guid) override {
         record("getResourceAlternateData", describeAll(authenticationToken, guid));
         return answer<std::optional<platform::Data>>();
     }
-    std::shared_ptr<EDAMResourceAttributes> getResourceAttributes(const std::optional<std::string>& authenticationToken, const std::optional<std::string>& guid) override {
+    std::shared_ptr<EDAMResourceAttributes> getResourceAttributes(const std::optional<std::string>& authenticationToken,
+                                                                  const std::optional<std::string>& guid) override {
         record("getResourceAttributes", describeAll(authenticationToken, guid));
         return answer<std::shared_ptr<EDAMResourceAttributes>>();
     }
@@ -280,55 +339,74 @@ public:
         record("getAccountSize", describeAll(authenticationToken));
         return answer<std::int64_t>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMAd>>> getAds(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMAdParameters>& adParameters) override {
+    std::optional<std::vector<std::shared_ptr<EDAMAd>>> getAds(
+        const std::optional<std::string>& authenticationToken,
+        const std::shared_ptr<EDAMAdParameters>& adParameters) override {
         record("getAds", describeAll(authenticationToken, adParameters));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMAd>>>>();
     }
-    std::shared_ptr<EDAMAd> getRandomAd(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMAdParameters>& adParameters) override {
+    std::shared_ptr<EDAMAd> getRandomAd(const std::optional<std::string>& authenticationToken,
+                                        const std::shared_ptr<EDAMAdParameters>& adParameters) override {
         record("getRandomAd", describeAll(authenticationToken, adParameters));
         return answer<std::shared_ptr<EDAMAd>>();
     }
-    std::shared_ptr<EDAMNotebook> getPublicNotebook(std::int32_t userId, const std::optional<std::string>& publicUri) override {
+    std::shared_ptr<EDAMNotebook> getPublicNotebook(std::int32_t userId,
+                                                    const std::optional<std::string>& publicUri) override {
         record("getPublicNotebook", describeAll(userId, publicUri));
         return answer<std::shared_ptr<EDAMNotebook>>();
     }
-    std::shared_ptr<EDAMSharedNotebook> createSharedNotebook(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMSharedNotebook>& sharedNotebook) override {
+    std::shared_ptr<EDAMSharedNotebook> createSharedNotebook(
+        const std::optional<std::string>& authenticationToken,
+        const std::shared_ptr<EDAMSharedNotebook>& sharedNotebook) override {
         record("createSharedNotebook", describeAll(authenticationToken, sharedNotebook));
         return answer<std::shared_ptr<EDAMSharedNotebook>>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMSharedNotebook>>> listSharedNotebooks(const std::optional<std::string>& authenticationToken) override {
+    std::optional<std::vector<std::shared_ptr<EDAMSharedNotebook>>> listSharedNotebooks(
+        const std::optional<std::string>& authenticationToken) override {
         record("listSharedNotebooks", describeAll(authenticationToken));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMSharedNotebook>>>>();
     }
-    std::int32_t expungeSharedNotebooks(const std::optional<std::string>& authenticationToken, const std::optional<std::vector<std::int64_t>>& sharedNotebookIds) override {
+    std::int32_t expungeSharedNotebooks(const std::optional<std::string>& authenticationToken,
+                                        const std::optional<std::vector<std::int64_t>>& sharedNotebookIds) override {
         record("expungeSharedNotebooks", describeAll(authenticationToken, sharedNotebookIds));
         return answer<std::int32_t>();
     }
-    std::shared_ptr<EDAMLinkedNotebook> createLinkedNotebook(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMLinkedNotebook>& linkedNotebook) override {
+    std::shared_ptr<EDAMLinkedNotebook> createLinkedNotebook(
+        const std::optional<std::string>& authenticationToken,
+        const std::shared_ptr<EDAMLinkedNotebook>& linkedNotebook) override {
         record("createLinkedNotebook", describeAll(authenticationToken, linkedNotebook));
         return answer<std::shared_ptr<EDAMLinkedNotebook>>();
     }
-    std::shared_ptr<EDAMLinkedNotebook> updateLinkedNotebook(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMLinkedNotebook>& linkedNotebook) override {
+    std::shared_ptr<EDAMLinkedNotebook> updateLinkedNotebook(
+        const std::optional<std::string>& authenticationToken,
+        const std::shared_ptr<EDAMLinkedNotebook>& linkedNotebook) override {
         record("updateLinkedNotebook", describeAll(authenticationToken, linkedNotebook));
         return answer<std::shared_ptr<EDAMLinkedNotebook>>();
     }
-    std::optional<std::vector<std::shared_ptr<EDAMLinkedNotebook>>> listLinkedNotebooks(const std::optional<std::string>& authenticationToken) override {
+    std::optional<std::vector<std::shared_ptr<EDAMLinkedNotebook>>> listLinkedNotebooks(
+        const std::optional<std::string>& authenticationToken) override {
         record("listLinkedNotebooks", describeAll(authenticationToken));
         return answer<std::optional<std::vector<std::shared_ptr<EDAMLinkedNotebook>>>>();
     }
-    std::int32_t expungeLinkedNotebook(const std::optional<std::string>& authenticationToken, std::int64_t linkedNotebookId) override {
+    std::int32_t expungeLinkedNotebook(const std::optional<std::string>& authenticationToken,
+                                       std::int64_t linkedNotebookId) override {
         record("expungeLinkedNotebook", describeAll(authenticationToken, linkedNotebookId));
         return answer<std::int32_t>();
     }
-    std::shared_ptr<EDAMAuthenticationResult> authenticateToSharedNotebook(const std::optional<std::string>& shareKey, const std::optional<std::string>& authenticationToken) override {
+    std::shared_ptr<EDAMAuthenticationResult> authenticateToSharedNotebook(
+        const std::optional<std::string>& shareKey, const std::optional<std::string>& authenticationToken) override {
         record("authenticateToSharedNotebook", describeAll(shareKey, authenticationToken));
         return answer<std::shared_ptr<EDAMAuthenticationResult>>();
     }
-    std::shared_ptr<EDAMSharedNotebook> getSharedNotebookByAuth(const std::optional<std::string>& authenticationToken) override {
+    std::shared_ptr<EDAMSharedNotebook> getSharedNotebookByAuth(
+        const std::optional<std::string>& authenticationToken) override {
         record("getSharedNotebookByAuth", describeAll(authenticationToken));
         return answer<std::shared_ptr<EDAMSharedNotebook>>();
     }
-    void emailNote(const std::optional<std::string>& authenticationToken, const std::shared_ptr<EDAMNoteEmailParameters>& parameters) override { record("emailNote", describeAll(authenticationToken, parameters)); }
+    void emailNote(const std::optional<std::string>& authenticationToken,
+                   const std::shared_ptr<EDAMNoteEmailParameters>& parameters) override {
+        record("emailNote", describeAll(authenticationToken, parameters));
+    }
 
     std::string called, arguments, answered;
     std::function<void()> fail;  // set: every operation throws through it
@@ -357,118 +435,242 @@ struct Operation {
 
 const std::vector<Operation>& operations() {
     static const std::vector<Operation> table{
-    {"getSyncState", &EDAMGetSyncState_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getSyncState(std::string("T"))); }},
-    {"getSyncChunk", &EDAMGetSyncChunk_result::staticRecordType, [] { return describeAll(std::string("T"), -7, -7, true); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getSyncChunk(std::string("T"), -7, -7, true)); }},
-    {"listNotebooks", &EDAMListNotebooks_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.listNotebooks(std::string("T"))); }},
-    {"getNotebook", &EDAMGetNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getNotebook(std::string("T"), std::string("s-guid"))); }},
-    {"getDefaultNotebook", &EDAMGetDefaultNotebook_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getDefaultNotebook(std::string("T"))); }},
-    {"createNotebook", &EDAMCreateNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.createNotebook(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>())); }},
-    {"updateNotebook", &EDAMUpdateNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.updateNotebook(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>())); }},
-    {"expungeNotebook", &EDAMExpungeNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeNotebook(std::string("T"), std::string("s-guid"))); }},
-    {"listTags", &EDAMListTags_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.listTags(std::string("T"))); }},
-    {"listTagsByNotebook", &EDAMListTagsByNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-notebookGuid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.listTagsByNotebook(std::string("T"), std::string("s-notebookGuid"))); }},
-    {"getTag", &EDAMGetTag_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getTag(std::string("T"), std::string("s-guid"))); }},
-    {"createTag", &EDAMCreateTag_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMTag>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.createTag(std::string("T"), sample<std::shared_ptr<EDAMTag>>())); }},
-    {"updateTag", &EDAMUpdateTag_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMTag>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.updateTag(std::string("T"), sample<std::shared_ptr<EDAMTag>>())); }},
-    {"untagAll", &EDAMUntagAll_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return (c.untagAll(std::string("T"), std::string("s-guid")), std::string("none")); }},
-    {"expungeTag", &EDAMExpungeTag_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeTag(std::string("T"), std::string("s-guid"))); }},
-    {"listSearches", &EDAMListSearches_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.listSearches(std::string("T"))); }},
-    {"getSearch", &EDAMGetSearch_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getSearch(std::string("T"), std::string("s-guid"))); }},
-    {"createSearch", &EDAMCreateSearch_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.createSearch(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>())); }},
-    {"updateSearch", &EDAMUpdateSearch_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.updateSearch(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>())); }},
-    {"expungeSearch", &EDAMExpungeSearch_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeSearch(std::string("T"), std::string("s-guid"))); }},
-    {"findNotes", &EDAMFindNotes_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), -7, -7); },
-     [](EDAMNoteStoreClient& c) { return describe(c.findNotes(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), -7, -7)); }},
-    {"findNoteCounts", &EDAMFindNoteCounts_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), true); },
-     [](EDAMNoteStoreClient& c) { return describe(c.findNoteCounts(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), true)); }},
-    {"getNote", &EDAMGetNote_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid"), true, true, true, true); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getNote(std::string("T"), std::string("s-guid"), true, true, true, true)); }},
-    {"getNoteContent", &EDAMGetNoteContent_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getNoteContent(std::string("T"), std::string("s-guid"))); }},
-    {"getNoteSearchText", &EDAMGetNoteSearchText_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getNoteSearchText(std::string("T"), std::string("s-guid"))); }},
-    {"getNoteTagNames", &EDAMGetNoteTagNames_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getNoteTagNames(std::string("T"), std::string("s-guid"))); }},
-    {"createNote", &EDAMCreateNote_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNote>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.createNote(std::string("T"), sample<std::shared_ptr<EDAMNote>>())); }},
-    {"updateNote", &EDAMUpdateNote_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNote>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.updateNote(std::string("T"), sample<std::shared_ptr<EDAMNote>>())); }},
-    {"deleteNote", &EDAMDeleteNote_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.deleteNote(std::string("T"), std::string("s-guid"))); }},
-    {"expungeNote", &EDAMExpungeNote_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeNote(std::string("T"), std::string("s-guid"))); }},
-    {"expungeNotes", &EDAMExpungeNotes_result::staticRecordType, [] { return describeAll(std::string("T"), std::vector<std::string>{"g1", "g2"}); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeNotes(std::string("T"), std::vector<std::string>{"g1", "g2"})); }},
-    {"expungeInactiveNotes", &EDAMExpungeInactiveNotes_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeInactiveNotes(std::string("T"))); }},
-    {"copyNote", &EDAMCopyNote_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-noteGuid"), std::string("s-toNotebookGuid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.copyNote(std::string("T"), std::string("s-noteGuid"), std::string("s-toNotebookGuid"))); }},
-    {"listNoteVersions", &EDAMListNoteVersions_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-noteGuid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.listNoteVersions(std::string("T"), std::string("s-noteGuid"))); }},
-    {"getNoteVersion", &EDAMGetNoteVersion_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-noteGuid"), -7, true, true, true); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getNoteVersion(std::string("T"), std::string("s-noteGuid"), -7, true, true, true)); }},
-    {"getResource", &EDAMGetResource_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid"), true, true, true, true); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getResource(std::string("T"), std::string("s-guid"), true, true, true, true)); }},
-    {"updateResource", &EDAMUpdateResource_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMResource>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.updateResource(std::string("T"), sample<std::shared_ptr<EDAMResource>>())); }},
-    {"getResourceData", &EDAMGetResourceData_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getResourceData(std::string("T"), std::string("s-guid"))); }},
-    {"getResourceByHash", &EDAMGetResourceByHash_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-noteGuid"), platform::Data{0, 0xFF}, true, true, true); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getResourceByHash(std::string("T"), std::string("s-noteGuid"), platform::Data{0, 0xFF}, true, true, true)); }},
-    {"getResourceRecognition", &EDAMGetResourceRecognition_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getResourceRecognition(std::string("T"), std::string("s-guid"))); }},
-    {"getResourceAlternateData", &EDAMGetResourceAlternateData_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getResourceAlternateData(std::string("T"), std::string("s-guid"))); }},
-    {"getResourceAttributes", &EDAMGetResourceAttributes_result::staticRecordType, [] { return describeAll(std::string("T"), std::string("s-guid")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getResourceAttributes(std::string("T"), std::string("s-guid"))); }},
-    {"getAccountSize", &EDAMGetAccountSize_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getAccountSize(std::string("T"))); }},
-    {"getAds", &EDAMGetAds_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getAds(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>())); }},
-    {"getRandomAd", &EDAMGetRandomAd_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getRandomAd(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>())); }},
-    {"getPublicNotebook", &EDAMGetPublicNotebook_result::staticRecordType, [] { return describeAll(-7, std::string("s-publicUri")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getPublicNotebook(-7, std::string("s-publicUri"))); }},
-    {"createSharedNotebook", &EDAMCreateSharedNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMSharedNotebook>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.createSharedNotebook(std::string("T"), sample<std::shared_ptr<EDAMSharedNotebook>>())); }},
-    {"listSharedNotebooks", &EDAMListSharedNotebooks_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.listSharedNotebooks(std::string("T"))); }},
-    {"expungeSharedNotebooks", &EDAMExpungeSharedNotebooks_result::staticRecordType, [] { return describeAll(std::string("T"), std::vector<std::int64_t>{1, std::int64_t{1} << 40}); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeSharedNotebooks(std::string("T"), std::vector<std::int64_t>{1, std::int64_t{1} << 40})); }},
-    {"createLinkedNotebook", &EDAMCreateLinkedNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.createLinkedNotebook(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>())); }},
-    {"updateLinkedNotebook", &EDAMUpdateLinkedNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>()); },
-     [](EDAMNoteStoreClient& c) { return describe(c.updateLinkedNotebook(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>())); }},
-    {"listLinkedNotebooks", &EDAMListLinkedNotebooks_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.listLinkedNotebooks(std::string("T"))); }},
-    {"expungeLinkedNotebook", &EDAMExpungeLinkedNotebook_result::staticRecordType, [] { return describeAll(std::string("T"), (std::int64_t{1} << 40)); },
-     [](EDAMNoteStoreClient& c) { return describe(c.expungeLinkedNotebook(std::string("T"), (std::int64_t{1} << 40))); }},
-    {"authenticateToSharedNotebook", &EDAMAuthenticateToSharedNotebook_result::staticRecordType, [] { return describeAll(std::string("s-shareKey"), std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.authenticateToSharedNotebook(std::string("s-shareKey"), std::string("T"))); }},
-    {"getSharedNotebookByAuth", &EDAMGetSharedNotebookByAuth_result::staticRecordType, [] { return describeAll(std::string("T")); },
-     [](EDAMNoteStoreClient& c) { return describe(c.getSharedNotebookByAuth(std::string("T"))); }},
-    {"emailNote", &EDAMEmailNote_result::staticRecordType, [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNoteEmailParameters>>()); },
-     [](EDAMNoteStoreClient& c) { return (c.emailNote(std::string("T"), sample<std::shared_ptr<EDAMNoteEmailParameters>>()), std::string("none")); }},
+        {"getSyncState", &EDAMGetSyncState_result::staticRecordType, [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getSyncState(std::string("T"))); }},
+        {"getSyncChunk", &EDAMGetSyncChunk_result::staticRecordType,
+         [] { return describeAll(std::string("T"), -7, -7, true); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getSyncChunk(std::string("T"), -7, -7, true)); }},
+        {"listNotebooks", &EDAMListNotebooks_result::staticRecordType, [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.listNotebooks(std::string("T"))); }},
+        {"getNotebook", &EDAMGetNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getNotebook(std::string("T"), std::string("s-guid"))); }},
+        {"getDefaultNotebook", &EDAMGetDefaultNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getDefaultNotebook(std::string("T"))); }},
+        {"createNotebook", &EDAMCreateNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.createNotebook(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>()));
+         }},
+        {"updateNotebook", &EDAMUpdateNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.updateNotebook(std::string("T"), sample<std::shared_ptr<EDAMNotebook>>()));
+         }},
+        {"expungeNotebook", &EDAMExpungeNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.expungeNotebook(std::string("T"), std::string("s-guid"))); }},
+        {"listTags", &EDAMListTags_result::staticRecordType, [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.listTags(std::string("T"))); }},
+        {"listTagsByNotebook", &EDAMListTagsByNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-notebookGuid")); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.listTagsByNotebook(std::string("T"), std::string("s-notebookGuid")));
+         }},
+        {"getTag", &EDAMGetTag_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getTag(std::string("T"), std::string("s-guid"))); }},
+        {"createTag", &EDAMCreateTag_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMTag>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.createTag(std::string("T"), sample<std::shared_ptr<EDAMTag>>()));
+         }},
+        {"updateTag", &EDAMUpdateTag_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMTag>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.updateTag(std::string("T"), sample<std::shared_ptr<EDAMTag>>()));
+         }},
+        {"untagAll", &EDAMUntagAll_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) {
+             return (c.untagAll(std::string("T"), std::string("s-guid")), std::string("none"));
+         }},
+        {"expungeTag", &EDAMExpungeTag_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.expungeTag(std::string("T"), std::string("s-guid"))); }},
+        {"listSearches", &EDAMListSearches_result::staticRecordType, [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.listSearches(std::string("T"))); }},
+        {"getSearch", &EDAMGetSearch_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getSearch(std::string("T"), std::string("s-guid"))); }},
+        {"createSearch", &EDAMCreateSearch_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.createSearch(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>()));
+         }},
+        {"updateSearch", &EDAMUpdateSearch_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.updateSearch(std::string("T"), sample<std::shared_ptr<EDAMSavedSearch>>()));
+         }},
+        {"expungeSearch", &EDAMExpungeSearch_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.expungeSearch(std::string("T"), std::string("s-guid"))); }},
+        {"findNotes", &EDAMFindNotes_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), -7, -7); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.findNotes(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), -7, -7));
+         }},
+        {"findNoteCounts", &EDAMFindNoteCounts_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), true); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.findNoteCounts(std::string("T"), sample<std::shared_ptr<EDAMNoteFilter>>(), true));
+         }},
+        {"getNote", &EDAMGetNote_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid"), true, true, true, true); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getNote(std::string("T"), std::string("s-guid"), true, true, true, true));
+         }},
+        {"getNoteContent", &EDAMGetNoteContent_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getNoteContent(std::string("T"), std::string("s-guid"))); }},
+        {"getNoteSearchText", &EDAMGetNoteSearchText_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getNoteSearchText(std::string("T"), std::string("s-guid"))); }},
+        {"getNoteTagNames", &EDAMGetNoteTagNames_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getNoteTagNames(std::string("T"), std::string("s-guid"))); }},
+        {"createNote", &EDAMCreateNote_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNote>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.createNote(std::string("T"), sample<std::shared_ptr<EDAMNote>>()));
+         }},
+        {"updateNote", &EDAMUpdateNote_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNote>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.updateNote(std::string("T"), sample<std::shared_ptr<EDAMNote>>()));
+         }},
+        {"deleteNote", &EDAMDeleteNote_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.deleteNote(std::string("T"), std::string("s-guid"))); }},
+        {"expungeNote", &EDAMExpungeNote_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.expungeNote(std::string("T"), std::string("s-guid"))); }},
+        {"expungeNotes", &EDAMExpungeNotes_result::staticRecordType,
+         [] {
+             return describeAll(std::string("T"), std::vector<std::string>{"g1", "g2"});
+         },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.expungeNotes(std::string("T"), std::vector<std::string>{"g1", "g2"}));
+         }},
+        {"expungeInactiveNotes", &EDAMExpungeInactiveNotes_result::staticRecordType,
+         [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.expungeInactiveNotes(std::string("T"))); }},
+        {"copyNote", &EDAMCopyNote_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-noteGuid"), std::string("s-toNotebookGuid")); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.copyNote(std::string("T"), std::string("s-noteGuid"), std::string("s-toNotebookGuid")));
+         }},
+        {"listNoteVersions", &EDAMListNoteVersions_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-noteGuid")); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.listNoteVersions(std::string("T"), std::string("s-noteGuid")));
+         }},
+        {"getNoteVersion", &EDAMGetNoteVersion_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-noteGuid"), -7, true, true, true); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getNoteVersion(std::string("T"), std::string("s-noteGuid"), -7, true, true, true));
+         }},
+        {"getResource", &EDAMGetResource_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid"), true, true, true, true); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getResource(std::string("T"), std::string("s-guid"), true, true, true, true));
+         }},
+        {"updateResource", &EDAMUpdateResource_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMResource>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.updateResource(std::string("T"), sample<std::shared_ptr<EDAMResource>>()));
+         }},
+        {"getResourceData", &EDAMGetResourceData_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getResourceData(std::string("T"), std::string("s-guid"))); }},
+        {"getResourceByHash", &EDAMGetResourceByHash_result::staticRecordType,
+         [] {
+             return describeAll(std::string("T"), std::string("s-noteGuid"), platform::Data{0, 0xFF}, true, true, true);
+         },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getResourceByHash(std::string("T"), std::string("s-noteGuid"), platform::Data{0, 0xFF},
+                                                 true, true, true));
+         }},
+        {"getResourceRecognition", &EDAMGetResourceRecognition_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getResourceRecognition(std::string("T"), std::string("s-guid")));
+         }},
+        {"getResourceAlternateData", &EDAMGetResourceAlternateData_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getResourceAlternateData(std::string("T"), std::string("s-guid")));
+         }},
+        {"getResourceAttributes", &EDAMGetResourceAttributes_result::staticRecordType,
+         [] { return describeAll(std::string("T"), std::string("s-guid")); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getResourceAttributes(std::string("T"), std::string("s-guid")));
+         }},
+        {"getAccountSize", &EDAMGetAccountSize_result::staticRecordType, [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getAccountSize(std::string("T"))); }},
+        {"getAds", &EDAMGetAds_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getAds(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>()));
+         }},
+        {"getRandomAd", &EDAMGetRandomAd_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.getRandomAd(std::string("T"), sample<std::shared_ptr<EDAMAdParameters>>()));
+         }},
+        {"getPublicNotebook", &EDAMGetPublicNotebook_result::staticRecordType,
+         [] { return describeAll(-7, std::string("s-publicUri")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getPublicNotebook(-7, std::string("s-publicUri"))); }},
+        {"createSharedNotebook", &EDAMCreateSharedNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMSharedNotebook>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.createSharedNotebook(std::string("T"), sample<std::shared_ptr<EDAMSharedNotebook>>()));
+         }},
+        {"listSharedNotebooks", &EDAMListSharedNotebooks_result::staticRecordType,
+         [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.listSharedNotebooks(std::string("T"))); }},
+        {"expungeSharedNotebooks", &EDAMExpungeSharedNotebooks_result::staticRecordType,
+         [] {
+             return describeAll(std::string("T"), std::vector<std::int64_t>{1, std::int64_t{1} << 40});
+         },
+         [](EDAMNoteStoreClient& c) {
+             return describe(
+                 c.expungeSharedNotebooks(std::string("T"), std::vector<std::int64_t>{1, std::int64_t{1} << 40}));
+         }},
+        {"createLinkedNotebook", &EDAMCreateLinkedNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.createLinkedNotebook(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>()));
+         }},
+        {"updateLinkedNotebook", &EDAMUpdateLinkedNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.updateLinkedNotebook(std::string("T"), sample<std::shared_ptr<EDAMLinkedNotebook>>()));
+         }},
+        {"listLinkedNotebooks", &EDAMListLinkedNotebooks_result::staticRecordType,
+         [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.listLinkedNotebooks(std::string("T"))); }},
+        {"expungeLinkedNotebook", &EDAMExpungeLinkedNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("T"), (std::int64_t{1} << 40)); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.expungeLinkedNotebook(std::string("T"), (std::int64_t{1} << 40)));
+         }},
+        {"authenticateToSharedNotebook", &EDAMAuthenticateToSharedNotebook_result::staticRecordType,
+         [] { return describeAll(std::string("s-shareKey"), std::string("T")); },
+         [](EDAMNoteStoreClient& c) {
+             return describe(c.authenticateToSharedNotebook(std::string("s-shareKey"), std::string("T")));
+         }},
+        {"getSharedNotebookByAuth", &EDAMGetSharedNotebookByAuth_result::staticRecordType,
+         [] { return describeAll(std::string("T")); },
+         [](EDAMNoteStoreClient& c) { return describe(c.getSharedNotebookByAuth(std::string("T"))); }},
+        {"emailNote", &EDAMEmailNote_result::staticRecordType,
+         [] { return describeAll(std::string("T"), sample<std::shared_ptr<EDAMNoteEmailParameters>>()); },
+         [](EDAMNoteStoreClient& c) {
+             return (c.emailNote(std::string("T"), sample<std::shared_ptr<EDAMNoteEmailParameters>>()),
+                     std::string("none"));
+         }},
     };
     return table;
 }
@@ -582,15 +784,16 @@ TEST_F(NoteStoreTest, ProcessorEchoesSequenceIdsAndRejectsUnknownNames) {
         std::int32_t sequenceID;
         int replyType;
     };
-    const Case cases[] = {{"getAccountSize", 1, 0, 2},       {"getAccountSize", 4, -1, 2},
+    const Case cases[] = {{"getAccountSize", 1, 0, 2},         {"getAccountSize", 4, -1, 2},
                           {"getAccountSize", 2, INT32_MAX, 2}, {"fooBar", 1, 7, 3},
-                          {"GetSyncState", 1, 1, 3},          {"", 1, 2, 3}};
+                          {"GetSyncState", 1, 1, 3},           {"", 1, 2, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name + " " + std::to_string(c.sequenceID));
         EDAMgetAccountSize_args args;
         args.setAuthenticationToken(std::string("T"));
-        test::MemoryProtocol reply = test::processCall(
-            *processor_, test::message(c.name, c.type, c.sequenceID, test::written(args)), c.name, c.replyType, c.sequenceID);
+        test::MemoryProtocol reply =
+            test::processCall(*processor_, test::message(c.name, c.type, c.sequenceID, test::written(args)), c.name,
+                              c.replyType, c.sequenceID);
         if (c.replyType == 3) {
             test::expectUnknownMethod(reply, c.name);
         } else {
@@ -602,7 +805,9 @@ TEST_F(NoteStoreTest, ProcessorEchoesSequenceIdsAndRejectsUnknownNames) {
 }
 
 TEST_F(NoteStoreTest, ServiceExceptionsPassOutOfTheProcessor) {
-    store_->fail = [] { throw *EDAMNotFoundException::initWithIdentifierKey(std::string("Note.guid"), std::string("x")); };
+    store_->fail = [] {
+        throw *EDAMNotFoundException::initWithIdentifierKey(std::string("Note.guid"), std::string("x"));
+    };
     EDAMgetNote_args args;
     args.setGuid(std::string("x"));
     test::MemoryProtocol in(test::message("getNote", 1, 3, test::written(args))), out;
@@ -658,7 +863,8 @@ TEST_F(NoteStoreHTTPSTest, CallsAPythonThriftServer) {
     EXPECT_EQ(client->getNote(token, std::string("note-1"), true, false, false, false)->content(), "<en-note/>");
     EXPECT_EQ(client->getAccountSize(token), (std::int64_t{1} << 32) + 5);
     EXPECT_NO_THROW(client->untagAll(token, std::string("tag")));
-    EXPECT_EQ(client->getResourceData(token, std::string("r")), (platform::Data{0x00, 0xFF, ' ', 'b', 'y', 't', 'e', 's'}));
+    EXPECT_EQ(client->getResourceData(token, std::string("r")),
+              (platform::Data{0x00, 0xFF, ' ', 'b', 'y', 't', 'e', 's'}));
     EXPECT_EQ(client->expungeSharedNotebooks(token, std::vector<std::int64_t>{1, std::int64_t{1} << 40}), 3);
     EXPECT_THROW(client->getPublicNotebook(0, std::nullopt), EDAMSystemException);
     try {

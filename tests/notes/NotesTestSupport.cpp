@@ -175,8 +175,8 @@ PythonServer::PythonServer(const std::string& service, const std::string& certif
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     std::string script = std::string(CLIPORA_NOTES_TEST_DIR) + "/note_service_server.py";
-    std::vector<std::string> args{CLIPORA_SYSTEM_PYTHON3, script, service, certificateFile, keyFile,
-                                  CLIPORA_ORACLE_PYTHON_DIR};
+    std::vector<std::string> args{CLIPORA_SYSTEM_PYTHON3, script,  service,
+                                  certificateFile,        keyFile, CLIPORA_ORACLE_PYTHON_DIR};
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

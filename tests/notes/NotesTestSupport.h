@@ -47,7 +47,10 @@ public:
     std::uint32_t read(std::uint8_t* buffer, std::uint32_t length);
     void flush() override;
     // Instead of a processor's reply, answer the next flush with these bytes.
-    void scriptReply(Bytes reply) { scripted_ = std::move(reply); hasScript_ = true; }
+    void scriptReply(Bytes reply) {
+        scripted_ = std::move(reply);
+        hasScript_ = true;
+    }
     const Bytes& lastRequest() const { return lastRequest_; }
     const Bytes& lastReply() const { return reply_; }
     int flushes() const { return flushes_; }

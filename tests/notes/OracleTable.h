@@ -15,8 +15,8 @@ struct OracleEntry {
     std::string (*oracle)(const std::string& bytes);
 };
 
-const std::vector<OracleEntry>& dataRecords();      // records and exceptions
-const std::vector<OracleEntry>& userStoreCalls();   // 10 call structures
-const std::vector<OracleEntry>& noteStoreCalls();   // 112 call structures
+const std::vector<OracleEntry>& dataRecords();     // records and exceptions
+const std::vector<OracleEntry>& userStoreCalls();  // 10 call structures
+const std::vector<OracleEntry>& noteStoreCalls();  // 112 call structures
 
 }  // namespace clipora::test

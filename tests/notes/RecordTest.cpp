@@ -22,7 +22,8 @@ using test::readInto;
 using test::written;
 
 std::shared_ptr<Record> archivedCopy(const std::shared_ptr<Record>& record) {
-    auto data = platform::KeyedArchiver::archivedData(platform::Value(std::static_pointer_cast<platform::Object>(record)));
+    auto data =
+        platform::KeyedArchiver::archivedData(platform::Value(std::static_pointer_cast<platform::Object>(record)));
     EXPECT_TRUE(data);
     if (!data) return nullptr;
     auto value = platform::KeyedUnarchiver::unarchivedObjectOfAnyClass(*data);
@@ -39,9 +40,8 @@ Bytes withExtraFields(const Bytes& structBytes, const Bytes& fields) {
 // described, and read again with unknown and mistyped fields in between.
 void checkRecords(const std::vector<test::OracleEntry>& entries) {
     // An unknown id holding a struct with a list, and a list under an unknown id.
-    const Bytes unknown = hex({0x0C, 0x01, 0x2C, 0x0F, 0x00, 0x01, 0x0B, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
-                               0x01, 0x61, 0x00, 0x0F, 0x7F, 0x00, 0x08, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
-                               0x09});
+    const Bytes unknown = hex({0x0C, 0x01, 0x2C, 0x0F, 0x00, 0x01, 0x0B, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01,
+                               0x61, 0x00, 0x0F, 0x7F, 0x00, 0x08, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x09});
     for (const auto& entry : entries) {
         const RecordType& type = entry.type();
         SCOPED_TRACE(type.className);
@@ -84,9 +84,7 @@ void checkRecords(const std::vector<test::OracleEntry>& entries) {
 
 TEST(NoteRecords, EveryRecordRoundTripsAsTheCompilersCodeDoes) { checkRecords(test::dataRecords()); }
 
-TEST(NoteRecords, EveryUserStoreCallStructureRoundTripsAsTheCompilersCodeDoes) {
-    checkRecords(test::userStoreCalls());
-}
+TEST(NoteRecords, EveryUserStoreCallStructureRoundTripsAsTheCompilersCodeDoes) { checkRecords(test::userStoreCalls()); }
 
 TEST(NoteRecords, EveryNoteStoreCallStructureRoundTripsAsTheCompilersCodeDoes) {
     ASSERT_EQ(test::noteStoreCalls().size(), 112u);

@@ -7,11 +7,11 @@
 #include <thrift/transport/TTransportException.h>
 
 #include "notes/transport/NoteServiceHTTP.h"
-#include "platform/cfnetwork/HTTPClientCore.h"
 #include "notes/types/EDAMUserStoreConstants.h"
 #include "notes/userstore/EDAMUserStore.h"
 #include "notes/userstore/EDAMUserStoreCalls.h"
 #include "notes/userstore/EDAMUserStoreProcessor.h"
+#include "platform/cfnetwork/HTTPClientCore.h"
 #include "tests/notes/NotesTestSupport.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/RawServer.h"
@@ -75,8 +75,8 @@ protected:
 TEST_F(UserStoreTest, CheckVersionSendsTheUnversionedFrame) {
     EXPECT_TRUE(client_->checkVersion(std::string("abc"), EDAMUserStoreConstants::EDAM_VERSION_MAJOR(),
                                       EDAMUserStoreConstants::EDAM_VERSION_MINOR()));
-    Bytes expected = hex({0, 0, 0, 0x0C}) + "checkVersion" + hex({1, 0, 0, 0, 0}) +
-                     hex({0x0B, 0, 1, 0, 0, 0, 3}) + "abc" + hex({0x06, 0, 2, 0, 1, 0x06, 0, 3, 0, 0x10, 0});
+    Bytes expected = hex({0, 0, 0, 0x0C}) + "checkVersion" + hex({1, 0, 0, 0, 0}) + hex({0x0B, 0, 1, 0, 0, 0, 3}) +
+                     "abc" + hex({0x06, 0, 2, 0, 1, 0x06, 0, 3, 0, 0x10, 0});
     EXPECT_EQ(transport_->lastRequest(), expected);
     EXPECT_EQ(store_->lastClientName, "abc");
 
@@ -184,8 +184,9 @@ TEST_F(UserStoreTest, ProcessorRepliesAndRejectsUnknownMethods) {
         EDAMcheckVersion_args args;
         args.setEdamVersionMajor(1);
         args.setEdamVersionMinor(16);
-        test::MemoryProtocol reply = test::processCall(
-            *processor_, test::message(c.name, 1, c.sequenceID, test::written(args)), c.name, c.replyType, c.sequenceID);
+        test::MemoryProtocol reply =
+            test::processCall(*processor_, test::message(c.name, 1, c.sequenceID, test::written(args)), c.name,
+                              c.replyType, c.sequenceID);
         if (c.replyType == 3) {
             test::expectUnknownMethod(reply, c.name);
         } else {
@@ -254,8 +255,9 @@ TEST_F(UserStoreHTTPSTest, TalksToOurProcessorBehindAnHTTPSServer) {
     server.start();
     auto client = EDAMUserStoreClient::initWithProtocol(NoteServiceHTTP::binaryProtocol(server.url("/edam/user")));
     EXPECT_TRUE(client->checkVersion(std::string("Clipora"), 1, 16));
-    EXPECT_EQ(client->authenticate(std::string("me"), std::string("pw"), std::nullopt, std::nullopt)->authenticationToken(),
-              "token");
+    EXPECT_EQ(
+        client->authenticate(std::string("me"), std::string("pw"), std::nullopt, std::nullopt)->authenticationToken(),
+        "token");
     EXPECT_EQ(contentType, "application/x-thrift");
     closeIdleConnections();
 }

@@ -33,10 +33,11 @@ public:
         watch(center, SXSharer::kSendDidFinishNotification, "finish");
         watch(center, SXSharer::kSendDidFailWithErrorNotification, "fail");
         watch(center, SXSharer::kSendDidCancelNotification, "cancel");
-        ids_.push_back(center.addObserver(SXSharer::kAuthDidFinishNotification, [this](const platform::Notification& n) {
-            auto success = n.userInfo.find("success");
-            events.push_back(std::string("auth ") + (success && success->boolValue() ? "yes" : "no"));
-        }));
+        ids_.push_back(
+            center.addObserver(SXSharer::kAuthDidFinishNotification, [this](const platform::Notification& n) {
+                auto success = n.userInfo.find("success");
+                events.push_back(std::string("auth ") + (success && success->boolValue() ? "yes" : "no"));
+            }));
     }
     ~NotificationRecorder() {
         for (auto id : ids_) platform::NotificationCenter::defaultCenter().removeObserver(id);

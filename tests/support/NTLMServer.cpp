@@ -53,9 +53,7 @@ std::string response(int status, const std::string& challenge, const std::string
 }  // namespace
 
 NTLMServer::NTLMServer(std::string user, std::string domain, std::string password)
-    : user_(std::move(user)),
-      domain_(std::move(domain)),
-      password_(std::move(password)),
+    : user_(std::move(user)), domain_(std::move(domain)), password_(std::move(password)),
       server_([this](RawServer::Connection& c) { serve(c); }) {}
 
 void NTLMServer::serve(RawServer::Connection& connection) {

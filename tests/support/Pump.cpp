@@ -27,9 +27,9 @@ void requireMainThread(const char* what) {
 bool pumpUntil(const std::function<bool()>& condition, double timeoutSeconds) {
     requireMainThread("pumpUntil");
     auto loop = platform::RunLoop::main();
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(std::max(0.0, timeoutSeconds)));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(std::max(0.0, timeoutSeconds)));
     for (;;) {
         if (condition()) return true;
         const auto now = std::chrono::steady_clock::now();

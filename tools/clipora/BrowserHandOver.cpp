@@ -44,9 +44,12 @@ std::string pageText(const std::string& html) {
     std::string text;
     bool inTag = false;
     for (char c : html) {
-        if (c == '<') inTag = true;
-        else if (c == '>') inTag = false;
-        else if (!inTag) text += c;
+        if (c == '<')
+            inTag = true;
+        else if (c == '>')
+            inTag = false;
+        else if (!inTag)
+            text += c;
     }
     std::string folded;
     for (const auto& line : Text::split(unescapeHTML(text), "\n")) {
@@ -76,15 +79,19 @@ void BrowserHandOver::load(const URLRequest& request) {
 
 void BrowserHandOver::type(const std::string& text) {
     if (state_ != State::ShowingForm) return;
-    if (email_.empty()) email_ = text;
-    else password_ = text;
+    if (email_.empty())
+        email_ = text;
+    else
+        password_ = text;
 }
 
 void BrowserHandOver::logIn() { submit("login"); }
 
 void BrowserHandOver::cancel() {
-    if (state_ == State::ShowingForm) submit("cancel");
-    else close();
+    if (state_ == State::ShowingForm)
+        submit("cancel");
+    else
+        close();
 }
 
 void BrowserHandOver::close() {
@@ -155,20 +162,20 @@ void BrowserHandOver::connectionDidFailWithError(const std::shared_ptr<URLConnec
 std::string BrowserHandOver::screenText() const {
     std::string out = "== Browser: " + TerminalText::printable(host_) + " ==\n";
     switch (state_) {
-        case State::Idle: return {};
-        case State::Loading: return out + "  Loading...\n";
-        case State::ShowingForm:
-            out += "  Log in to continue to the application.\n";
-            if (!message_.empty()) out += "  " + message_ + "\n";
-            out += "  e-mail:   " +
-                   (email_.empty() ? std::string("(type it)") : TerminalText::printable(email_, TerminalText::kEchoLimit)) +
-                   "\n";
-            out += "  password: " +
-                   (password_.empty() ? std::string(email_.empty() ? "" : "(type it)") : TerminalText::masked(password_)) +
-                   "\n";
-            out += "  [1] Log In  [2] Cancel\n";
-            return out;
-        case State::ShowingPage: return out + pageText(body_) + "  [1] Close\n";
+    case State::Idle: return {};
+    case State::Loading: return out + "  Loading...\n";
+    case State::ShowingForm:
+        out += "  Log in to continue to the application.\n";
+        if (!message_.empty()) out += "  " + message_ + "\n";
+        out += "  e-mail:   " +
+               (email_.empty() ? std::string("(type it)") : TerminalText::printable(email_, TerminalText::kEchoLimit)) +
+               "\n";
+        out += "  password: " +
+               (password_.empty() ? std::string(email_.empty() ? "" : "(type it)") : TerminalText::masked(password_)) +
+               "\n";
+        out += "  [1] Log In  [2] Cancel\n";
+        return out;
+    case State::ShowingPage: return out + pageText(body_) + "  [1] Close\n";
     }
     return out;
 }

@@ -57,11 +57,11 @@ std::string itemTitle(const std::shared_ptr<BarButtonItem>& item) {
     if (!title.empty()) return title;
     if (auto system = item->systemItem()) {
         switch (*system) {
-            case BarButtonItem::SystemItemAction: return "Action";
-            case BarButtonItem::SystemItemRefresh: return "Refresh";
-            case BarButtonItem::SystemItemStop: return "Stop";
-            case BarButtonItem::SystemItemAdd: return "+";
-            default: return "Item";
+        case BarButtonItem::SystemItemAction: return "Action";
+        case BarButtonItem::SystemItemRefresh: return "Refresh";
+        case BarButtonItem::SystemItemStop: return "Stop";
+        case BarButtonItem::SystemItemAdd: return "+";
+        default: return "Item";
         }
     }
     return {};
@@ -79,7 +79,8 @@ void collectButtons(const std::shared_ptr<View>& view, std::vector<std::shared_p
 }
 
 std::string buttonTitle(const std::shared_ptr<platform::Button>& button) {
-    if (auto login = std::dynamic_pointer_cast<FBLoginButton>(button)) return login->isLoggedIn() ? "Log Out" : "Log In";
+    if (auto login = std::dynamic_pointer_cast<FBLoginButton>(button))
+        return login->isLoggedIn() ? "Log Out" : "Log In";
     return button->currentTitle().value_or("Button");
 }
 
@@ -157,7 +158,8 @@ void DeviceProgram::turn(std::chrono::milliseconds maxWait) {
 }
 
 void DeviceProgram::settle(double seconds) {
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     std::string last = screenText();
     auto stableSince = Clock::now();
     while (Clock::now() < deadline) {
@@ -168,8 +170,8 @@ void DeviceProgram::settle(double seconds) {
             stableSince = Clock::now();
         }
         auto hud = ProgressHUD::existingSharedView();
-        const bool waiting = (handOver_ && handOver_->isLoading()) ||
-                             (ProgressHUD::isVisible() && hud && !hud->markImageName());
+        const bool waiting =
+            (handOver_ && handOver_->isLoading()) || (ProgressHUD::isVisible() && hud && !hud->markImageName());
         if (!waiting && Clock::now() - stableSince >= std::chrono::milliseconds(250)) return;
     }
 }
@@ -288,8 +290,10 @@ std::string DeviceProgram::screenText() {
     if (ProgressHUD::isVisible()) {
         auto hud = ProgressHUD::sharedView();
         out << "  <HUD " << shown(hud->statusText().value_or(""));
-        if (auto mark = hud->markImageName()) out << (*mark == ProgressHUD::kErrorImage ? " (error)" : " (done)");
-        else out << " (busy)";
+        if (auto mark = hud->markImageName())
+            out << (*mark == ProgressHUD::kErrorImage ? " (error)" : " (done)");
+        else
+            out << " (busy)";
         out << ">\n";
     }
     // The sharing framework's indicator ("Saved!" with a check mark).
@@ -362,12 +366,14 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
         if (!tapRow(static_cast<int>(*number), output)) return Outcome::Failed;
     } else if (verb == "back") {
         auto shot = ScreenReader::read();
-        auto nav = ScreenReader::topViewController() ? ScreenReader::topViewController()->navigationController() : nullptr;
+        auto nav =
+            ScreenReader::topViewController() ? ScreenReader::topViewController()->navigationController() : nullptr;
         if (!shot.backButton || !nav || !nav->navigationBar()->tapBackButton()) return fail("no back button");
     } else if (verb == "b") {
         auto list = buttons();
         auto index = Text::parseInt64(argument);
-        if (!index || *index < 1 || static_cast<std::size_t>(*index) > list.size()) return fail("no button " + echoed(argument));
+        if (!index || *index < 1 || static_cast<std::size_t>(*index) > list.size())
+            return fail("no button " + echoed(argument));
         list[static_cast<std::size_t>(*index - 1)].press();
     } else if (verb == "type") {
         if (handOver_ && handOver_->state() == BrowserHandOver::State::ShowingForm) {
@@ -381,7 +387,8 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
         }
     } else if (verb == "open") {
         auto url = URL::fromString(argument);
-        if (!url || !Application::sharedApplication()->handleIncomingURL(*url)) return fail("not opened: " + echoed(argument));
+        if (!url || !Application::sharedApplication()->handleIncomingURL(*url))
+            return fail("not opened: " + echoed(argument));
     } else if (verb == "delete") {
         auto shot = ScreenReader::read();
         auto rows = shot.rows();
@@ -411,15 +418,18 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
         auto cell = index && *index >= 1 && static_cast<std::size_t>(*index) <= rows.size() && shot.table
                         ? shot.table->cellForRowAtIndexPath(rows[static_cast<std::size_t>(*index - 1)].indexPath)
                         : nullptr;
-        const bool done = verb == "toggle" ? RowControls::toggle(cell)
-                                           : words.size() == 2 && RowControls::slide(cell, static_cast<float>(Text::doubleValue(words[1])));
+        const bool done =
+            verb == "toggle"
+                ? RowControls::toggle(cell)
+                : words.size() == 2 && RowControls::slide(cell, static_cast<float>(Text::doubleValue(words[1])));
         if (!done) return fail("row " + echoed(argument) + " has no " + (verb == "toggle" ? "switch" : "slider"));
     } else if (verb == "browser") {
         if (delegate_) delegate_->showBrowser();
     } else if (verb == "close") {
         auto top = ScreenReader::topViewController();
         auto presenter = top ? top->presentingViewController() : nullptr;
-        if (!presenter && top && top->navigationController()) presenter = top->navigationController()->presentingViewController();
+        if (!presenter && top && top->navigationController())
+            presenter = top->navigationController()->presentingViewController();
         if (!presenter) return fail("nothing to close");
         presenter->dismissModalViewControllerAnimated(true);
     } else if (verb == "link") {
@@ -458,8 +468,8 @@ int DeviceProgram::run(std::istream& input, std::ostream& output, bool interacti
 }
 
 int DeviceProgram::runScript(std::istream& input, std::ostream& output) {
-    watcher_ = std::make_unique<ScreenWatcher>([this] { return screenText(); },
-                                               [&output](const std::string& screen) { output << screen << std::flush; });
+    watcher_ = std::make_unique<ScreenWatcher>(
+        [this] { return screenText(); }, [&output](const std::string& screen) { output << screen << std::flush; });
     settle(15);
     watcher_->drawSettled();
     std::string line;
@@ -505,8 +515,10 @@ int DeviceProgram::runInteractive(std::istream& input, std::ostream& output) {
             const bool got = static_cast<bool>(std::getline(input, line));
             {
                 std::lock_guard lock(lines->mutex);
-                if (got) lines->lines.push_back(line);
-                else lines->ended = true;
+                if (got)
+                    lines->lines.push_back(line);
+                else
+                    lines->ended = true;
             }
             loop->wakeUp();
             if (!got) return;

@@ -43,8 +43,10 @@ std::string TerminalText::printable(std::string_view text, std::size_t limit) {
             return;
         }
         ++kept;
-        if (space) out += ' ';
-        else out.append(bytes);
+        if (space)
+            out += ' ';
+        else
+            out.append(bytes);
     });
     if (more > 0) out += "\u2026 [" + std::to_string(more) + (more == 1 ? " more character]" : " more characters]");
     return out;

@@ -7,7 +7,8 @@ namespace clipora::loopback {
 
 LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) {}
 
-LoopbackServer::LoopbackServer(const std::filesystem::path& certificateFile, const std::filesystem::path& privateKeyFile)
+LoopbackServer::LoopbackServer(const std::filesystem::path& certificateFile,
+                               const std::filesystem::path& privateKeyFile)
     : server_(std::make_unique<httplib::SSLServer>(certificateFile.c_str(), privateKeyFile.c_str())), secure_(true) {
     if (!server_->is_valid()) throw std::runtime_error("LoopbackServer: bad certificate or key");
 }

@@ -27,7 +27,8 @@ std::string lower(std::string s) {
 
 // --- Connection ---
 
-RawServer::Connection::Connection(int fd, std::size_t index, RawServer& server) : fd_(fd), index_(index), server_(server) {}
+RawServer::Connection::Connection(int fd, std::size_t index, RawServer& server)
+    : fd_(fd), index_(index), server_(server) {}
 
 RawServer::Connection::~Connection() { close(); }
 

@@ -61,9 +61,11 @@ void TestProxy::serveConnect(RawServer::Connection& connection) {
         }
         if (required && field(head, "Proxy-Authorization") != required) {
             std::string body = kRefusalBody;
-            connection.send("HTTP/1.1 407 Proxy Authentication Required\r\n"
-                            "Proxy-Authenticate: Basic realm=\"test proxy\"\r\n"
-                            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+            connection.send(
+                "HTTP/1.1 407 Proxy Authentication Required\r\n"
+                "Proxy-Authenticate: Basic realm=\"test proxy\"\r\n"
+                "Content-Length: " +
+                std::to_string(body.size()) + "\r\n\r\n" + body);
             continue;  // the client may try again on this connection
         }
         auto colon = target.rfind(':');
@@ -89,8 +91,10 @@ void TestProxy::serveSOCKS(RawServer::Connection& connection) {
     switch (request[3]) {
     case 0x01: {
         std::string a = connection.readExactly(4);
-        host = std::to_string(static_cast<unsigned char>(a[0])) + "." + std::to_string(static_cast<unsigned char>(a[1])) +
-               "." + std::to_string(static_cast<unsigned char>(a[2])) + "." + std::to_string(static_cast<unsigned char>(a[3]));
+        host = std::to_string(static_cast<unsigned char>(a[0])) + "." +
+               std::to_string(static_cast<unsigned char>(a[1])) + "." +
+               std::to_string(static_cast<unsigned char>(a[2])) + "." +
+               std::to_string(static_cast<unsigned char>(a[3]));
         break;
     }
     case 0x03: {
@@ -98,8 +102,7 @@ void TestProxy::serveSOCKS(RawServer::Connection& connection) {
         host = connection.readExactly(static_cast<unsigned char>(n[0]));
         break;
     }
-    default:
-        return;
+    default: return;
     }
     std::string p = connection.readExactly(2);
     auto port = static_cast<std::uint16_t>((static_cast<unsigned char>(p[0]) << 8) | static_cast<unsigned char>(p[1]));

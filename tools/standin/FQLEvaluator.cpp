@@ -53,13 +53,13 @@ std::vector<Token> lex(std::string_view query) {
         if (std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '#') {
             std::size_t start = i;
             if (c == '#') ++i;
-            while (i < query.size() &&
-                   (std::isalnum(static_cast<unsigned char>(query[i])) || query[i] == '_')) {
+            while (i < query.size() && (std::isalnum(static_cast<unsigned char>(query[i])) || query[i] == '_')) {
                 ++i;
             }
             token.kind = c == '#' ? Token::Reference : Token::Identifier;
             token.text = std::string(query.substr(c == '#' ? start + 1 : start, i - start - (c == '#' ? 1 : 0)));
-            if (token.text.empty()) fail(601, "Parser error: unexpected '#' at position " + std::to_string(start) + ".");
+            if (token.text.empty())
+                fail(601, "Parser error: unexpected '#' at position " + std::to_string(start) + ".");
         } else if (std::isdigit(static_cast<unsigned char>(c))) {
             std::size_t start = i;
             while (i < query.size() && std::isdigit(static_cast<unsigned char>(query[i]))) ++i;
@@ -85,7 +85,8 @@ std::vector<Token> lex(std::string_view query) {
                     token.text += d;
                 }
             }
-            if (!closed) fail(601, "Parser error: unterminated string at position " + std::to_string(token.position) + ".");
+            if (!closed)
+                fail(601, "Parser error: unterminated string at position " + std::to_string(token.position) + ".");
             token.kind = Token::Text;
         } else if (c == '(') {
             token.kind = Token::LeftParen;
@@ -178,13 +179,13 @@ private:
         if (token.kind == Token::End) fail(601, "Parser error: unexpected end of query.");
         std::string text = token.text;
         switch (token.kind) {
-            case Token::LeftParen: text = "("; break;
-            case Token::RightParen: text = ")"; break;
-            case Token::Comma: text = ","; break;
-            case Token::Star: text = "*"; break;
-            case Token::Minus: text = "-"; break;
-            case Token::Reference: text = "#" + text; break;
-            default: break;
+        case Token::LeftParen: text = "("; break;
+        case Token::RightParen: text = ")"; break;
+        case Token::Comma: text = ","; break;
+        case Token::Star: text = "*"; break;
+        case Token::Minus: text = "-"; break;
+        case Token::Reference: text = "#" + text; break;
+        default: break;
         }
         fail(601, "Parser error: unexpected '" + text + "' at position " + std::to_string(token.position) + ".");
     }
@@ -213,7 +214,9 @@ private:
         DepthGuard guard(depth_);
         auto select = std::make_unique<Select>();
         expectKeyword("SELECT");
-        if (peek().kind == Token::Star) fail(601, "Parser error: SELECT * is not supported.  Please manually list the columns you are interested in.");
+        if (peek().kind == Token::Star)
+            fail(601,
+                 "Parser error: SELECT * is not supported.  Please manually list the columns you are interested in.");
         for (;;) {
             if (peek().kind != Token::Identifier) unexpected();
             select->columns.push_back(next().text);
@@ -375,8 +378,8 @@ private:
                 }
                 return operand;
             }
-            static const std::set<std::string> reserved = {"SELECT", "FROM", "WHERE", "AND", "OR", "NOT",
-                                                            "IN", "ORDER", "BY", "LIMIT", "ASC", "DESC"};
+            static const std::set<std::string> reserved = {"SELECT", "FROM",  "WHERE", "AND",   "OR",  "NOT",
+                                                           "IN",     "ORDER", "BY",    "LIMIT", "ASC", "DESC"};
             if (reserved.count(upper(name))) {
                 --index_;
                 unexpected();
@@ -557,67 +560,67 @@ private:
 
     Json value(const Operand& operand, const Json& row) const {
         switch (operand.kind) {
-            case Operand::Column: return cell(row, operand.column);
-            case Operand::Literal: return operand.literal;
-            case Operand::Me: {
-                bool integral = false;
-                std::int64_t asInteger = 0;
-                if (numberOf(Json(me_), integral, asInteger) && integral) return asInteger;
-                return me_;
-            }
-            case Operand::Now: return static_cast<std::int64_t>(std::floor(now_));
+        case Operand::Column: return cell(row, operand.column);
+        case Operand::Literal: return operand.literal;
+        case Operand::Me: {
+            bool integral = false;
+            std::int64_t asInteger = 0;
+            if (numberOf(Json(me_), integral, asInteger) && integral) return asInteger;
+            return me_;
+        }
+        case Operand::Now: return static_cast<std::int64_t>(std::floor(now_));
         }
         return Json();
     }
 
     bool holds(const Condition& condition, const Json& row) {
         switch (condition.kind) {
-            case Condition::Or:
-                for (const auto& child : condition.children) {
-                    if (holds(*child, row)) return true;
-                }
-                return false;
-            case Condition::And:
-                for (const auto& child : condition.children) {
-                    if (!holds(*child, row)) return false;
-                }
-                return true;
-            case Condition::Not: return !holds(*condition.children.front(), row);
-            case Condition::Compare: {
-                auto c = compareValues(value(condition.left, row), value(condition.right, row));
-                if (!c) return false;
-                const std::string& op = condition.op;
-                if (op == "=" || op == "==") return *c == 0;
-                if (op == "!=" || op == "<>") return *c != 0;
-                if (op == "<") return *c < 0;
-                if (op == "<=") return *c <= 0;
-                if (op == ">") return *c > 0;
-                if (op == ">=") return *c >= 0;
-                return false;
+        case Condition::Or:
+            for (const auto& child : condition.children) {
+                if (holds(*child, row)) return true;
             }
-            case Condition::In: {
-                Json left = value(condition.left, row);
-                bool found = false;
-                if (condition.subquery) {
-                    for (const auto& candidate : subqueryValues(condition)) {
-                        auto c = compareValues(left, candidate);
-                        if (c && *c == 0) {
-                            found = true;
-                            break;
-                        }
-                    }
-                } else {
-                    for (const auto& item : condition.list) {
-                        auto c = compareValues(left, value(item, row));
-                        if (c && *c == 0) {
-                            found = true;
-                            break;
-                        }
+            return false;
+        case Condition::And:
+            for (const auto& child : condition.children) {
+                if (!holds(*child, row)) return false;
+            }
+            return true;
+        case Condition::Not: return !holds(*condition.children.front(), row);
+        case Condition::Compare: {
+            auto c = compareValues(value(condition.left, row), value(condition.right, row));
+            if (!c) return false;
+            const std::string& op = condition.op;
+            if (op == "=" || op == "==") return *c == 0;
+            if (op == "!=" || op == "<>") return *c != 0;
+            if (op == "<") return *c < 0;
+            if (op == "<=") return *c <= 0;
+            if (op == ">") return *c > 0;
+            if (op == ">=") return *c >= 0;
+            return false;
+        }
+        case Condition::In: {
+            Json left = value(condition.left, row);
+            bool found = false;
+            if (condition.subquery) {
+                for (const auto& candidate : subqueryValues(condition)) {
+                    auto c = compareValues(left, candidate);
+                    if (c && *c == 0) {
+                        found = true;
+                        break;
                     }
                 }
-                if (left.is_null()) return false;
-                return condition.negated ? !found : found;
+            } else {
+                for (const auto& item : condition.list) {
+                    auto c = compareValues(left, value(item, row));
+                    if (c && *c == 0) {
+                        found = true;
+                        break;
+                    }
+                }
             }
+            if (left.is_null()) return false;
+            return condition.negated ? !found : found;
+        }
         }
         return false;
     }

@@ -64,9 +64,21 @@ std::string decodeFormName(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
             std::string code = StandinText::lowercase(text.substr(i + 1, 2));
-            if (code == "22") { out += '"'; i += 2; continue; }
-            if (code == "0d") { out += '\r'; i += 2; continue; }
-            if (code == "0a") { out += '\n'; i += 2; continue; }
+            if (code == "22") {
+                out += '"';
+                i += 2;
+                continue;
+            }
+            if (code == "0d") {
+                out += '\r';
+                i += 2;
+                continue;
+            }
+            if (code == "0a") {
+                out += '\n';
+                i += 2;
+                continue;
+            }
         }
         out += text[i];
     }

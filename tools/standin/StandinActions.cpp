@@ -21,13 +21,15 @@ std::optional<std::string> imageKind(const std::string& data, std::uint32_t& wid
         height = bigEndian32(data, 20);
         return "png";
     }
-    if (data.size() >= 4 && static_cast<unsigned char>(data[0]) == 0xFF && static_cast<unsigned char>(data[1]) == 0xD8) {
+    if (data.size() >= 4 && static_cast<unsigned char>(data[0]) == 0xFF &&
+        static_cast<unsigned char>(data[1]) == 0xD8) {
         // Walk the segments to a start-of-frame for the size.
         std::size_t at = 2;
         while (at + 9 < data.size()) {
             if (static_cast<unsigned char>(data[at]) != 0xFF) break;
             auto marker = static_cast<unsigned char>(data[at + 1]);
-            std::size_t length = (static_cast<unsigned char>(data[at + 2]) << 8) | static_cast<unsigned char>(data[at + 3]);
+            std::size_t length =
+                (static_cast<unsigned char>(data[at + 2]) << 8) | static_cast<unsigned char>(data[at + 3]);
             if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
                 height = (static_cast<unsigned char>(data[at + 5]) << 8) | static_cast<unsigned char>(data[at + 6]);
                 width = (static_cast<unsigned char>(data[at + 7]) << 8) | static_cast<unsigned char>(data[at + 8]);
@@ -126,9 +128,8 @@ const StandinUploadedFile* StandinActions::filePart(const StandinRequest& reques
     return request.files.empty() ? nullptr : &request.files.front();
 }
 
-std::optional<Json> StandinActions::addPhoto(StandinData& data, const StandinRequest& request,
-                                             const std::string& actor, const std::string& aid,
-                                             const std::string& caption, std::string& error) {
+std::optional<Json> StandinActions::addPhoto(StandinData& data, const StandinRequest& request, const std::string& actor,
+                                             const std::string& aid, const std::string& caption, std::string& error) {
     const StandinUploadedFile* file = filePart(request);
     if (!file || file->data.empty()) {
         error = "(#324) Requires upload file";
@@ -146,8 +147,9 @@ std::optional<Json> StandinActions::addPhoto(StandinData& data, const StandinReq
         if (!album) {
             Json made = createAlbum(data, actor, "Standin Photos", "", "", "EVERYONE");
             std::string madeAid = made["aid"];
-            data.updateRows("album", [&](const Json& row) { return row.value("aid", "") == madeAid; },
-                            [&](Json& row) { row["aid"] = actor + "_app"; });
+            data.updateRows(
+                "album", [&](const Json& row) { return row.value("aid", "") == madeAid; },
+                [&](Json& row) { row["aid"] = actor + "_app"; });
             album = data.findRow("album", "aid", actor + "_app");
         }
     } else {
@@ -181,17 +183,18 @@ std::optional<Json> StandinActions::addPhoto(StandinData& data, const StandinReq
     row["created"] = nowSeconds();
     row["modified"] = nowSeconds();
     data.insertRow("photo", row);
-    data.updateRows("album", [&](const Json& a) { return text(a["aid"]) == albumAid; },
-                    [&](Json& a) {
-                        a["size"] = a.value("size", 0) + 1;
-                        if (text(a["cover_pid"]) == "0") a["cover_pid"] = row["pid"];
-                        a["modified"] = nowSeconds();
-                    });
+    data.updateRows(
+        "album", [&](const Json& a) { return text(a["aid"]) == albumAid; },
+        [&](Json& a) {
+            a["size"] = a.value("size", 0) + 1;
+            if (text(a["cover_pid"]) == "0") a["cover_pid"] = row["pid"];
+            a["modified"] = nowSeconds();
+        });
     return row;
 }
 
-std::optional<Json> StandinActions::addVideo(StandinData& data, const StandinRequest& request,
-                                             const std::string& owner, std::string& error) {
+std::optional<Json> StandinActions::addVideo(StandinData& data, const StandinRequest& request, const std::string& owner,
+                                             std::string& error) {
     const StandinUploadedFile* file = filePart(request);
     if (!file || file->data.empty()) {
         error = "(#353) You must select a video file to upload.";

@@ -53,7 +53,8 @@ void StandinData::loadText(const std::string& text) {
     for (auto& [name, rows] : root["tables"].items()) {
         if (!rows.is_array()) throw std::runtime_error("stand-in: table " + name + " is not an array");
         for (const auto& row : rows) {
-            if (!row.is_object()) throw std::runtime_error("stand-in: table " + name + " has a row that is not an object");
+            if (!row.is_object())
+                throw std::runtime_error("stand-in: table " + name + " has a row that is not an object");
         }
     }
 
@@ -353,8 +354,7 @@ StandinData::TokenCheck StandinData::checkToken(const std::string& accessToken, 
     return TokenCheck::Valid;
 }
 
-std::string StandinData::issueToken(const std::string& uid, std::optional<double> lifetime,
-                                    const std::string& pageId) {
+std::string StandinData::issueToken(const std::string& uid, std::optional<double> lifetime, const std::string& pageId) {
     Token token;
     {
         std::lock_guard lock(mutex_);
@@ -364,8 +364,7 @@ std::string StandinData::issueToken(const std::string& uid, std::optional<double
         token.expiresAt = seconds == 0 ? 0 : now() + seconds;
         // The shape of the network's tokens: three pieces joined by "|", the
         // second naming the session.
-        token.accessToken =
-            "standin|2." + randomHex(8) + "-" + (pageId.empty() ? uid : pageId) + "|" + randomHex(10);
+        token.accessToken = "standin|2." + randomHex(8) + "-" + (pageId.empty() ? uid : pageId) + "|" + randomHex(10);
         tokens_[token.accessToken] = token;
     }
     saveState();

@@ -33,8 +33,8 @@ class StandinData {
 public:
     struct Token {
         std::string accessToken;
-        std::string uid;     // the user the token speaks for, or
-        std::string pageId;  // the page (a page's own token)
+        std::string uid;       // the user the token speaks for, or
+        std::string pageId;    // the page (a page's own token)
         double expiresAt = 0;  // seconds since 1970; 0: never
     };
     enum class TokenCheck { Valid, Missing, Unknown, Expired };

@@ -59,12 +59,13 @@ StandinReply StandinGraph::handle(const StandinRequest& request, bool videoHost)
 
     StandinData::Token token;
     switch (data_.checkToken(request.param("access_token"), &token)) {
-        case StandinData::TokenCheck::Valid: break;
-        case StandinData::TokenCheck::Missing:
-            return error(400, 2500, "OAuthException", "An active access token must be used to query information about the current user.");
-        case StandinData::TokenCheck::Unknown: return error(400, 190, "OAuthException", "Invalid OAuth access token.");
-        case StandinData::TokenCheck::Expired:
-            return error(400, 190, "OAuthException", "Error validating access token: Session has expired.");
+    case StandinData::TokenCheck::Valid: break;
+    case StandinData::TokenCheck::Missing:
+        return error(400, 2500, "OAuthException",
+                     "An active access token must be used to query information about the current user.");
+    case StandinData::TokenCheck::Unknown: return error(400, 190, "OAuthException", "Invalid OAuth access token.");
+    case StandinData::TokenCheck::Expired:
+        return error(400, 190, "OAuthException", "Error validating access token: Session has expired.");
     }
     std::string actor = StandinActions::actorOf(token);
     std::vector<std::string> parts = segments(request.path);
@@ -82,7 +83,8 @@ StandinReply StandinGraph::handle(const StandinRequest& request, bool videoHost)
     if (edge == "apprequestformerrecipients" && method == "GET") {
         Json data = Json::array();
         for (const auto& row : data_.table("apprequest_recipient")) {
-            if (StandinActions::text(row["uid"]) == id) data.push_back(Json{{"recipient_id", StandinActions::text(row["recipient_id"])}});
+            if (StandinActions::text(row["uid"]) == id)
+                data.push_back(Json{{"recipient_id", StandinActions::text(row["recipient_id"])}});
         }
         return StandinReply::json(Json{{"data", data}}.dump());
     }
@@ -98,7 +100,8 @@ StandinReply StandinGraph::handle(const StandinRequest& request, bool videoHost)
 }
 
 StandinReply StandinGraph::file(const StandinRequest& request) {
-    if (request.method != "GET" && request.method != "HEAD") return StandinReply::errorPage(405, "Files are read only.");
+    if (request.method != "GET" && request.method != "HEAD")
+        return StandinReply::errorPage(405, "Files are read only.");
     const std::string& path = request.path;
     std::string name = path.substr(path.rfind('/') + 1);
     auto reply = [](std::string type, std::string body) {
@@ -152,7 +155,8 @@ StandinReply StandinGraph::photos(const StandinRequest& request, const std::stri
         }
         std::string caption = request.hasParam("message") ? request.param("message") : request.param("caption");
         std::string problem;
-        auto photo = StandinActions::addPhoto(data_, request, actor, StandinActions::text((*album)["aid"]), caption, problem);
+        auto photo =
+            StandinActions::addPhoto(data_, request, actor, StandinActions::text((*album)["aid"]), caption, problem);
         if (!photo) return error(400, 324, "OAuthException", problem);
         return StandinReply::json(Json{{"id", StandinActions::text((*photo)["object_id"])}}.dump());
     }
@@ -212,10 +216,11 @@ StandinReply StandinGraph::fql(const StandinRequest& request, const std::string&
     Json tables = data_.tables();
     FQLEvaluator evaluator(tables, actor, StandinData::now());
     std::size_t first = q.find_first_not_of(" \t\r\n");
-    auto result = first != std::string::npos && q[first] == '{' ? evaluator.multiquery(std::string_view(q))
-                                                                 : evaluator.query(q);
+    auto result =
+        first != std::string::npos && q[first] == '{' ? evaluator.multiquery(std::string_view(q)) : evaluator.query(q);
     if (auto* failure = std::get_if<FQLEvaluator::Error>(&result)) {
-        return error(400, failure->code, "OAuthException", "(#" + std::to_string(failure->code) + ") " + failure->message);
+        return error(400, failure->code, "OAuthException",
+                     "(#" + std::to_string(failure->code) + ") " + failure->message);
     }
     return StandinReply::json(Json{{"data", std::get<Json>(result)}}.dump());
 }
@@ -270,12 +275,13 @@ StandinReply StandinGraph::albums(const StandinRequest& request, const std::stri
         }
         privacy = Json::parse(request.param("privacy"))["value"].get<std::string>();
     }
-    Json album = StandinActions::createAlbum(data_, actor, name, request.param("message"), request.param("location"),
-                                             privacy);
+    Json album =
+        StandinActions::createAlbum(data_, actor, name, request.param("message"), request.param("location"), privacy);
     return StandinReply::json(Json{{"id", StandinActions::text(album["object_id"])}}.dump());
 }
 
-StandinReply StandinGraph::videos(const StandinRequest& request, const StandinData::Token& token, const std::string& id) {
+StandinReply StandinGraph::videos(const StandinRequest& request, const StandinData::Token& token,
+                                  const std::string& id) {
     std::string actor = StandinActions::actorOf(token);
     std::string owner = id == "me" ? actor : id;
     // A user posts to their own list; a page's token to the page's.

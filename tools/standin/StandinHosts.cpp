@@ -71,12 +71,12 @@ std::vector<std::string> StandinHosts::names() const {
 
 std::string_view StandinHosts::label(StandinHost role) {
     switch (role) {
-        case StandinHost::Web: return "web";
-        case StandinHost::Www: return "www";
-        case StandinHost::Login: return "login";
-        case StandinHost::Rest: return "rest";
-        case StandinHost::Graph: return "graph";
-        case StandinHost::VideoGraph: return "video";
+    case StandinHost::Web: return "web";
+    case StandinHost::Www: return "www";
+    case StandinHost::Login: return "login";
+    case StandinHost::Rest: return "rest";
+    case StandinHost::Graph: return "graph";
+    case StandinHost::VideoGraph: return "video";
     }
     return "web";
 }

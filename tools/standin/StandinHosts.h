@@ -23,8 +23,8 @@ enum class StandinHost {
 // web, www, login, rest, graph and video; any role may be renamed.
 class StandinHosts {
 public:
-    static constexpr std::array<StandinHost, 6> kAll = {StandinHost::Web,   StandinHost::Www,   StandinHost::Login,
-                                                        StandinHost::Rest,  StandinHost::Graph, StandinHost::VideoGraph};
+    static constexpr std::array<StandinHost, 6> kAll = {StandinHost::Web,  StandinHost::Www,   StandinHost::Login,
+                                                        StandinHost::Rest, StandinHost::Graph, StandinHost::VideoGraph};
 
     explicit StandinHosts(const std::string& domain = "social.test");
 

@@ -135,9 +135,9 @@ std::string StandinMedia::mp4(std::string_view seed, std::size_t mediaBytes, std
         std::string stco;
         put32(stco, 1);
         put32(stco, chunkOffset);
-        std::string stbl = box("stbl", fullBox("stsd", 0, 0, stsd) + fullBox("stts", 0, 0, stts) +
-                                           fullBox("stsc", 0, 0, stsc) + fullBox("stsz", 0, 0, stsz) +
-                                           fullBox("stco", 0, 0, stco));
+        std::string stbl =
+            box("stbl", fullBox("stsd", 0, 0, stsd) + fullBox("stts", 0, 0, stts) + fullBox("stsc", 0, 0, stsc) +
+                            fullBox("stsz", 0, 0, stsz) + fullBox("stco", 0, 0, stco));
         std::string minf = box("minf", fullBox("vmhd", 0, 1, vmhd) + dinf + stbl);
         std::string mdia = box("mdia", fullBox("mdhd", 0, 0, mdhd) + fullBox("hdlr", 0, 0, hdlr) + minf);
         std::string trak = box("trak", fullBox("tkhd", 0, 3, tkhd) + mdia);

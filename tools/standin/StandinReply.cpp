@@ -30,8 +30,9 @@ StandinReply StandinReply::redirect(const std::string& location) {
 StandinReply StandinReply::errorPage(int status, const std::string& message) {
     std::string reason = StandinText::reasonPhrase(status);
     std::string title = std::to_string(status) + " " + reason;
-    return html("<!DOCTYPE html>\n<html><head><title>" + StandinText::htmlEscape(title) + "</title></head>\n<body><h1>" +
-                    StandinText::htmlEscape(title) + "</h1>\n<p>" + StandinText::htmlEscape(message) + "</p></body></html>\n",
+    return html("<!DOCTYPE html>\n<html><head><title>" + StandinText::htmlEscape(title) +
+                    "</title></head>\n<body><h1>" + StandinText::htmlEscape(title) + "</h1>\n<p>" +
+                    StandinText::htmlEscape(message) + "</p></body></html>\n",
                 status);
 }
 

@@ -56,18 +56,19 @@ StandinReply StandinRest::handle(const StandinRequest& request) {
     std::string method = StandinText::lowercase(request.path.substr(prefix.size()));
 
     static const std::set<std::string> known = {
-        "fql.query",     "fql.multiquery",         "links.post",    "stream.publish",
-        "stream.remove", "auth.extendssoaccesstoken", "pages.getinfo", "video.getuploadlimits",
-        "photos.upload", "photos.createalbum",     "photos.addtag"};
+        "fql.query",          "fql.multiquery",        "links.post",
+        "stream.publish",     "stream.remove",         "auth.extendssoaccesstoken",
+        "pages.getinfo",      "video.getuploadlimits", "photos.upload",
+        "photos.createalbum", "photos.addtag"};
     if (!known.count(method)) return error(request, 3, "Unknown method");
 
     StandinData::Token token;
     switch (data_.checkToken(request.param("access_token"), &token)) {
-        case StandinData::TokenCheck::Valid: break;
-        case StandinData::TokenCheck::Missing: return error(request, 102, "Requires user session");
-        case StandinData::TokenCheck::Unknown: return error(request, 190, "Invalid OAuth 2.0 Access Token");
-        case StandinData::TokenCheck::Expired:
-            return error(request, 190, "Error validating access token: Session has expired");
+    case StandinData::TokenCheck::Valid: break;
+    case StandinData::TokenCheck::Missing: return error(request, 102, "Requires user session");
+    case StandinData::TokenCheck::Unknown: return error(request, 190, "Invalid OAuth 2.0 Access Token");
+    case StandinData::TokenCheck::Expired:
+        return error(request, 190, "Error validating access token: Session has expired");
     }
 
     if (method == "fql.query") return fqlQuery(request, token);
@@ -88,7 +89,8 @@ StandinReply StandinRest::fqlQuery(const StandinRequest& request, const StandinD
     Json tables = data_.tables();
     FQLEvaluator fql(tables, StandinActions::actorOf(token), StandinData::now());
     auto result = fql.query(request.param("query"));
-    if (auto* failure = std::get_if<FQLEvaluator::Error>(&result)) return error(request, failure->code, failure->message);
+    if (auto* failure = std::get_if<FQLEvaluator::Error>(&result))
+        return error(request, failure->code, failure->message);
     return StandinReply::json(std::get<Json>(result).dump());
 }
 
@@ -97,7 +99,8 @@ StandinReply StandinRest::fqlMultiquery(const StandinRequest& request, const Sta
     Json tables = data_.tables();
     FQLEvaluator fql(tables, StandinActions::actorOf(token), StandinData::now());
     auto result = fql.multiquery(std::string_view(request.param("queries")));
-    if (auto* failure = std::get_if<FQLEvaluator::Error>(&result)) return error(request, failure->code, failure->message);
+    if (auto* failure = std::get_if<FQLEvaluator::Error>(&result))
+        return error(request, failure->code, failure->message);
     return StandinReply::json(std::get<Json>(result).dump());
 }
 
@@ -207,7 +210,8 @@ StandinReply StandinRest::photosCreateAlbum(const StandinRequest& request, const
     if (name.empty()) return error(request, 100, "The parameter name is required");
     std::string privacy = "EVERYONE";
     if (request.hasParam("privacy")) {
-        if (!StandinActions::validPrivacy(request.param("privacy"))) return error(request, 100, "Invalid privacy setting");
+        if (!StandinActions::validPrivacy(request.param("privacy")))
+            return error(request, 100, "Invalid privacy setting");
         privacy = Json::parse(request.param("privacy"))["value"].get<std::string>();
     }
     Json album = StandinActions::createAlbum(data_, StandinActions::actorOf(token), name, request.param("description"),

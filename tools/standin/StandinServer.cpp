@@ -6,9 +6,9 @@
 #include <cstdlib>  // mkdtemp
 #include <mutex>
 #include <stdexcept>
-#include <vector>
 #include <thread>
 #include <utility>
+#include <vector>
 
 // cpp-httplib only through the test support header, so that every user
 // sees the same TLS configuration.
@@ -161,7 +161,8 @@ std::optional<StandinKnob> StandinServer::Impl::takeKnob(const StandinRequest& r
         if (entry.path == request.path) {
             score = 1u << 20;
         } else if (!entry.path.empty() && entry.path.back() == '*' &&
-                   StandinText::startsWith(request.path, std::string_view(entry.path).substr(0, entry.path.size() - 1))) {
+                   StandinText::startsWith(request.path,
+                                           std::string_view(entry.path).substr(0, entry.path.size() - 1))) {
             score = entry.path.size();
         } else {
             continue;
@@ -197,12 +198,12 @@ StandinReply StandinServer::Impl::dispatch(const StandinRequest& request) {
         return StandinReply::errorPage(404, "No host of the stand-in is called \"" + request.hostHeader + "\".");
     }
     switch (*request.host) {
-        case StandinHost::Rest: return rest.handle(request);
-        case StandinHost::Graph: return graph.handle(request, false);
-        case StandinHost::VideoGraph: return graph.handle(request, true);
-        case StandinHost::Web:
-        case StandinHost::Www:
-        case StandinHost::Login: return web.handle(request);
+    case StandinHost::Rest: return rest.handle(request);
+    case StandinHost::Graph: return graph.handle(request, false);
+    case StandinHost::VideoGraph: return graph.handle(request, true);
+    case StandinHost::Web:
+    case StandinHost::Www:
+    case StandinHost::Login: return web.handle(request);
     }
     return StandinReply::errorPage(404, "Unknown host.");
 }
@@ -239,9 +240,10 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
     if (knob) {
         for (const auto& header : knob->headers) {
             const std::string lowered = StandinText::lowercase(header.first);
-            reply.headers.erase(std::remove_if(reply.headers.begin(), reply.headers.end(),
-                                               [&](const auto& h) { return StandinText::lowercase(h.first) == lowered; }),
-                                reply.headers.end());
+            reply.headers.erase(
+                std::remove_if(reply.headers.begin(), reply.headers.end(),
+                               [&](const auto& h) { return StandinText::lowercase(h.first) == lowered; }),
+                reply.headers.end());
             reply.headers.emplace_back(header.first, header.second);
         }
     }
@@ -275,16 +277,15 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
     const bool trickle = knob && knob->tricklePiece > 0;
     const std::size_t piece = trickle ? knob->tricklePiece : kVideoPiece;
     const auto interval = trickle ? knob->trickleInterval : std::chrono::milliseconds(0);
-    res.set_content_provider(
-        shared->size(), reply.contentType,
-        [this, shared, send, truncated, bodyDelay, piece, interval](std::size_t offset, std::size_t,
-                                                                    httplib::DataSink& sink) {
-            if (offset == 0 && bodyDelay.count() > 0 && !wait(bodyDelay, false)) return false;
-            if (offset > 0 && interval.count() > 0 && !wait(interval, false)) return false;
-            // Giving up mid-body makes the library close the connection.
-            if (offset >= send) return !truncated;
-            return sink.write(shared->data() + offset, std::min(piece, send - offset));
-        });
+    res.set_content_provider(shared->size(), reply.contentType,
+                             [this, shared, send, truncated, bodyDelay, piece, interval](
+                                 std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                 if (offset == 0 && bodyDelay.count() > 0 && !wait(bodyDelay, false)) return false;
+                                 if (offset > 0 && interval.count() > 0 && !wait(interval, false)) return false;
+                                 // Giving up mid-body makes the library close the connection.
+                                 if (offset >= send) return !truncated;
+                                 return sink.write(shared->data() + offset, std::min(piece, send - offset));
+                             });
 }
 
 void StandinServer::Impl::install() {
@@ -411,7 +412,9 @@ std::string StandinServer::url(StandinHost role, const std::string& path) const 
     return "https://" + impl_->hosts.name(role) + ":" + std::to_string(impl_->port) + path;
 }
 
-std::filesystem::path StandinServer::caFile() const { return impl_->ca ? impl_->ca->caFile() : std::filesystem::path(); }
+std::filesystem::path StandinServer::caFile() const {
+    return impl_->ca ? impl_->ca->caFile() : std::filesystem::path();
+}
 
 std::string StandinServer::caPEM() const { return impl_->ca ? impl_->ca->caPEM() : std::string(); }
 

@@ -95,7 +95,8 @@ public:
     // --- The log of requests, oldest first ---
     std::vector<StandinRequest> requests() const;
     // Those whose path is `path` (and whose host is `role`, when given).
-    std::vector<StandinRequest> requestsTo(const std::string& path, std::optional<StandinHost> role = std::nullopt) const;
+    std::vector<StandinRequest> requestsTo(const std::string& path,
+                                           std::optional<StandinHost> role = std::nullopt) const;
     void clearRequests();
 
     // --- Accounts ---

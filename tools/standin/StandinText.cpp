@@ -9,12 +9,12 @@ std::string StandinText::htmlEscape(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
         }
     }
     return out;
@@ -93,19 +93,19 @@ std::string StandinText::formEncode(const std::map<std::string, std::string>& pa
 
 std::string StandinText::reasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 302: return "Found";
-        case 400: return "Bad Request";
-        case 401: return "Unauthorized";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 405: return "Method Not Allowed";
-        case 413: return "Payload Too Large";
-        case 500: return "Internal Server Error";
-        case 502: return "Bad Gateway";
-        case 503: return "Service Unavailable";
-        case 504: return "Gateway Timeout";
-        default: return "Error";
+    case 200: return "OK";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 413: return "Payload Too Large";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    case 504: return "Gateway Timeout";
+    default: return "Error";
     }
 }
 
@@ -132,12 +132,23 @@ std::string StandinText::formAction(std::string_view html, std::string_view form
         std::string out;
         for (std::size_t i = 0; i < action->size(); ++i) {
             std::string_view rest = std::string_view(*action).substr(i);
-            if (startsWith(rest, "&amp;")) { out += '&'; i += 4; }
-            else if (startsWith(rest, "&quot;")) { out += '"'; i += 5; }
-            else if (startsWith(rest, "&lt;")) { out += '<'; i += 3; }
-            else if (startsWith(rest, "&gt;")) { out += '>'; i += 3; }
-            else if (startsWith(rest, "&#39;")) { out += '\''; i += 4; }
-            else out += (*action)[i];
+            if (startsWith(rest, "&amp;")) {
+                out += '&';
+                i += 4;
+            } else if (startsWith(rest, "&quot;")) {
+                out += '"';
+                i += 5;
+            } else if (startsWith(rest, "&lt;")) {
+                out += '<';
+                i += 3;
+            } else if (startsWith(rest, "&gt;")) {
+                out += '>';
+                i += 3;
+            } else if (startsWith(rest, "&#39;")) {
+                out += '\'';
+                i += 4;
+            } else
+                out += (*action)[i];
         }
         return out;
     }

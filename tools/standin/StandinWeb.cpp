@@ -72,7 +72,8 @@ StandinReply StandinWeb::handle(const StandinRequest& request) {
         if (path == "/app/authorize" && request.method == "GET") return oauth(request, true);
         static const std::string prefix = "/dialog/";
         if (StandinText::startsWith(path, prefix) && path.size() > prefix.size() &&
-            path.find('/', prefix.size()) == std::string::npos && (request.method == "GET" || request.method == "POST")) {
+            path.find('/', prefix.size()) == std::string::npos &&
+            (request.method == "GET" || request.method == "POST")) {
             return dialog(request, path.substr(prefix.size()));
         }
     }
@@ -94,10 +95,12 @@ std::string StandinWeb::tokenFragment(const std::string& uid) {
 }
 
 StandinReply StandinWeb::loginForm(const std::string& next, const std::string& message, int status) const {
-    std::string action = data_.hosts().baseURL(StandinHost::Login) + "login.php?next=" + StandinText::percentEscape(next);
+    std::string action =
+        data_.hosts().baseURL(StandinHost::Login) + "login.php?next=" + StandinText::percentEscape(next);
     std::string body = "<h1>Log in</h1>\n";
     if (!message.empty()) body += "<p id=\"error\">" + StandinText::htmlEscape(message) + "</p>\n";
-    body += "<form id=\"login_form\" method=\"post\" action=\"" + StandinText::htmlEscape(action) + "\">\n"
+    body += "<form id=\"login_form\" method=\"post\" action=\"" + StandinText::htmlEscape(action) +
+            "\">\n"
             "<label>Email <input type=\"text\" name=\"email\"></label>\n"
             "<label>Password <input type=\"password\" name=\"pass\"></label>\n"
             "<input type=\"submit\" name=\"login\" value=\"Log In\">\n"
@@ -191,7 +194,8 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
             if (query.count("attachment")) fields["attachment"] = Json::parse(get("attachment"));
             if (query.count("action_links")) fields["action_links"] = Json::parse(get("action_links"));
             Json post = StandinActions::addPost(data_, *uid, get("to"), fields);
-            return StandinReply::redirect(withQuery(redirect, "post_id=" + StandinText::percentEscape(post["post_id"].get<std::string>())));
+            return StandinReply::redirect(
+                withQuery(redirect, "post_id=" + StandinText::percentEscape(post["post_id"].get<std::string>())));
         }
         if (requests) {
             std::string id = data_.newId();
@@ -200,7 +204,8 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
                 result += "&to%5B" + std::to_string(i) + "%5D=" + StandinText::percentEscape(to[i]);
                 bool known = false;
                 for (const auto& row : data_.table("apprequest_recipient")) {
-                    if (StandinActions::text(row["uid"]) == *uid && StandinActions::text(row["recipient_id"]) == to[i]) known = true;
+                    if (StandinActions::text(row["uid"]) == *uid && StandinActions::text(row["recipient_id"]) == to[i])
+                        known = true;
                 }
                 if (!known) {
                     Json row = Json::object();
@@ -212,7 +217,8 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
             if (get("frictionless") == "1") {
                 Json list = Json::array();
                 for (const auto& row : data_.table("apprequest_recipient")) {
-                    if (StandinActions::text(row["uid"]) == *uid) list.push_back(StandinActions::text(row["recipient_id"]));
+                    if (StandinActions::text(row["uid"]) == *uid)
+                        list.push_back(StandinActions::text(row["recipient_id"]));
                 }
                 result += "&frictionless_recipients=" + StandinText::percentEscape(list.dump());
             }
@@ -237,12 +243,19 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
     }
 
     std::string formAction = webBase() + request.target;
-    std::string body = "<h1>" + StandinText::htmlEscape(feed ? "Post to Wall" : requests ? "Send Request" : action) + "</h1>\n";
+    std::string body = "<h1>" +
+                       StandinText::htmlEscape(feed       ? "Post to Wall"
+                                               : requests ? "Send Request"
+                                                          : action) +
+                       "</h1>\n";
     body += userMessage(get("user_message_prompt"));
     body += "<form id=\"dialog_form\" method=\"post\" action=\"" + StandinText::htmlEscape(formAction) + "\">\n";
     if (feed) body += "<textarea name=\"message\">" + StandinText::htmlEscape(get("message")) + "</textarea>\n";
     if (requests) body += "<p id=\"message\">" + StandinText::htmlEscape(get("message")) + "</p>\n";
-    body += std::string("<input type=\"submit\" name=\"publish\" value=\"") + (feed ? "Publish" : requests ? "Send" : "OK") +
+    body += std::string("<input type=\"submit\" name=\"publish\" value=\"") +
+            (feed       ? "Publish"
+             : requests ? "Send"
+                        : "OK") +
             "\">\n<input type=\"submit\" name=\"cancel\" value=\"" + (feed ? "Skip" : "Cancel") + "\">\n</form>\n";
     return StandinReply::html(page(feed ? "Post to Wall" : requests ? "Send Request" : action, body));
 }
@@ -291,14 +304,18 @@ StandinReply StandinWeb::videoPage(const StandinRequest& request) {
     if (!video) return StandinReply::errorPage(404, "This video is not available.");
     std::string owner = StandinActions::text((*video)["owner"]);
     std::string ownerName;
-    if (auto user = data_.findRow("user", "uid", owner)) ownerName = StandinActions::text((*user)["name"]);
-    else if (auto p = data_.findRow("page", "page_id", owner)) ownerName = StandinActions::text((*p)["name"]);
-    else if (auto g = data_.findRow("group", "gid", owner)) ownerName = StandinActions::text((*g)["name"]);
+    if (auto user = data_.findRow("user", "uid", owner))
+        ownerName = StandinActions::text((*user)["name"]);
+    else if (auto p = data_.findRow("page", "page_id", owner))
+        ownerName = StandinActions::text((*p)["name"]);
+    else if (auto g = data_.findRow("group", "gid", owner))
+        ownerName = StandinActions::text((*g)["name"]);
     std::string title = StandinActions::text(video->value("title", Json()));
 
     std::string script = "<script type=\"text/javascript\">\nvar swf = new SWFObject(\"/swf/player.swf\");\n";
     auto variable = [&](const char* key, const std::string& value) {
-        if (!value.empty()) script += std::string("swf.addVariable(\"") + key + "\", \"" + StandinText::percentEscape(value) + "\");\n";
+        if (!value.empty())
+            script += std::string("swf.addVariable(\"") + key + "\", \"" + StandinText::percentEscape(value) + "\");\n";
     };
     variable("video_owner_name", ownerName);
     variable("video_title", title);
@@ -340,7 +357,8 @@ StandinReply StandinWeb::videoHome(const StandinRequest& request) {
         const std::string owner = StandinActions::text(video["owner"]);
         bool friendOf = false;
         for (const auto& f : data_.table("friend"))
-            friendOf = friendOf || (StandinActions::text(f["uid1"]) == *uid && StandinActions::text(f["uid2"]) == owner);
+            friendOf =
+                friendOf || (StandinActions::text(f["uid1"]) == *uid && StandinActions::text(f["uid2"]) == owner);
         if (owner != *uid && !friendOf) continue;
         const std::string vid = StandinActions::text(video["vid"]);
         body += std::string("<li><a href=\"") + www + "video/video.php?v=" + vid + "\"" +

@@ -60,7 +60,8 @@ private:
     std::optional<std::string> signedInUser(const StandinRequest& request) const;
     // Where a cancelled sign-in or dialog goes, for the dialog URL's path and
     // parameters (nullopt: the parameters do not say).
-    std::optional<std::string> cancelTarget(const std::string& path, const std::map<std::string, std::string>& params) const;
+    std::optional<std::string> cancelTarget(const std::string& path,
+                                            const std::map<std::string, std::string>& params) const;
     std::string tokenFragment(const std::string& uid);
     std::string webBase() const;
 

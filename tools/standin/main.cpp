@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
     }
 
     if (options.stateFile.empty())
-        options.stateFile = std::filesystem::path(clipora::platform::FileManager::homeDirectory()) / "standin" / "state.json";
+        options.stateFile =
+            std::filesystem::path(clipora::platform::FileManager::homeDirectory()) / "standin" / "state.json";
 
     // Block the stop signals in every thread the server starts; the main
     // thread takes them with sigwait.

@@ -26,7 +26,9 @@ namespace {
 
 constexpr double kTrackerInterval = 1.0;
 
-bool isRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 }  // namespace
 
@@ -157,7 +159,8 @@ void PHHTTPRequest::handleEvent(HTTPReadStream& stream, unsigned event) {
 bool PHHTTPRequest::handleResponseHead() {
     headReported_ = true;
     // The whole body has gone out by the time the reply comes.
-    lastSentBytes_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(readStream_->requestBytesWritten(), kUnknownSize - 1));
+    lastSentBytes_ =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(readStream_->requestBytesWritten(), kUnknownSize - 1));
     auto delegate = delegate_.lock();
     if (delegate) delegate->httpRequestSentBytesTotal(*this, lastSentBytes_, lastSentBytes_);
     if (requestMessageBodyTracker_) requestMessageBodyTracker_->invalidate();
@@ -218,10 +221,10 @@ bool PHHTTPRequest::handleResponseHead() {
 void PHHTTPRequest::startReceivedDataTracker() {
     if (receivedDataTracker_) receivedDataTracker_->invalidate();
     std::weak_ptr<PHHTTPRequest> weak = weak_from_this();
-    receivedDataTracker_ = Timer::create(Date::now().addingTimeInterval(kTrackerInterval), kTrackerInterval, true,
-                                         [weak](Timer& timer) {
-                                             if (auto self = weak.lock()) self->handleReceivedDataTrackerTick(timer);
-                                         });
+    receivedDataTracker_ =
+        Timer::create(Date::now().addingTimeInterval(kTrackerInterval), kTrackerInterval, true, [weak](Timer& timer) {
+            if (auto self = weak.lock()) self->handleReceivedDataTrackerTick(timer);
+        });
     runLoop_->addTimer(receivedDataTracker_, RunLoop::commonModes);
 }
 
@@ -282,11 +285,13 @@ void PHHTTPRequest::readStreamErrorOccurred() { fail(kConnectionLostError); }
 
 void PHHTTPRequest::handleRequestMessageBodyTrackerTick(Timer& timer) {
     if (&timer != requestMessageBodyTracker_.get() || !readStream_) return;
-    const auto written = static_cast<std::uint32_t>(std::min<std::uint64_t>(readStream_->requestBytesWritten(), kUnknownSize - 1));
+    const auto written =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(readStream_->requestBytesWritten(), kUnknownSize - 1));
     if (written > lastSentBytes_) {
         lastSentBytes_ = written;
         lastSentDataUpdateTime_ = Date::now();
-        if (auto delegate = delegate_.lock()) delegate->httpRequestSentBytesTotal(*this, written, requestMessageBodySize_);
+        if (auto delegate = delegate_.lock())
+            delegate->httpRequestSentBytesTotal(*this, written, requestMessageBodySize_);
         return;
     }
     if (Date::now().timeIntervalSince(lastSentDataUpdateTime_) > timeoutInterval_) {

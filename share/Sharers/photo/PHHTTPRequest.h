@@ -73,7 +73,9 @@ public:
     void setContentType(std::optional<std::string> type) { contentType_ = std::move(type); }
     // Extra header fields; they override userAgent and contentType.
     const std::vector<std::pair<std::string, std::string>>& requestHeader() const { return requestHeader_; }
-    void setRequestHeader(std::vector<std::pair<std::string, std::string>> header) { requestHeader_ = std::move(header); }
+    void setRequestHeader(std::vector<std::pair<std::string, std::string>> header) {
+        requestHeader_ = std::move(header);
+    }
     const platform::Data& receivedData() const { return receivedData_; }
     const std::optional<std::string>& receivedContentType() const { return receivedContentType_; }
     std::uint32_t expectedDataLength() const { return expectedDataLength_; }

@@ -21,9 +21,9 @@ public:
     virtual ~PHHTTPRequestDelegate() = default;
 
     // The reply's head: status, the final address and the header message.
-    virtual void httpRequestDidReceiveStatusCodeURLResponseHeader(PHHTTPRequest& request, int statusCode,
-                                                                  const platform::URL& url,
-                                                                  const std::shared_ptr<platform::HTTPMessage>& header) {
+    virtual void httpRequestDidReceiveStatusCodeURLResponseHeader(
+        PHHTTPRequest& request, int statusCode, const platform::URL& url,
+        const std::shared_ptr<platform::HTTPMessage>& header) {
         (void)request, (void)statusCode, (void)url, (void)header;
     }
     virtual void httpRequestSentBytesTotal(PHHTTPRequest& request, std::uint32_t sent, std::uint32_t total) {

@@ -87,7 +87,8 @@ void PHSiteReachability::handleFlags(std::uint32_t flags) {
     if (siteURL_) {
         siteRequest_->cancelWithoutDelegateMessage();
         siteRequest_->setSessionInfo(platform::Value(type));
-        if (!siteRequest_->performMethodOnURLWithData(PHHTTPRequest::kMethodHEAD, siteURL_, std::nullopt)) notAvailable();
+        if (!siteRequest_->performMethodOnURLWithData(PHHTTPRequest::kMethodHEAD, siteURL_, std::nullopt))
+            notAvailable();
         return;
     }
     // The network alone: a link that must first be brought up is recorded

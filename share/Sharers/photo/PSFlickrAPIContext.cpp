@@ -18,7 +18,9 @@ std::string stringOf(const Value& dictionary, std::string_view key) {
     return value->isNull() ? std::string() : value->description();
 }
 
-bool isWebAddress(const std::string& text) { return Text::hasPrefix(text, "http://") || Text::hasPrefix(text, "https://"); }
+bool isWebAddress(const std::string& text) {
+    return Text::hasPrefix(text, "http://") || Text::hasPrefix(text, "https://");
+}
 
 }  // namespace
 

@@ -26,7 +26,8 @@ PSFlickrAPIRequest::~PSFlickrAPIRequest() {
     removeUploadFile();
 }
 
-std::shared_ptr<PSFlickrAPIRequest> PSFlickrAPIRequest::initWithAPIContext(std::shared_ptr<PSFlickrAPIContext> context) {
+std::shared_ptr<PSFlickrAPIRequest> PSFlickrAPIRequest::initWithAPIContext(
+    std::shared_ptr<PSFlickrAPIContext> context) {
     auto request = std::make_shared<PSFlickrAPIRequest>(std::move(context));
     request->HTTPRequest_->setDelegate(std::static_pointer_cast<PHHTTPRequestDelegate>(request));
     return request;
@@ -69,8 +70,8 @@ bool PSFlickrAPIRequest::uploadImageStreamSuggestedFilenameMIMETypeArguments(
     if (isRunning() || context_->authToken().empty() || !imageStream) return false;
 
     SXMultipartForm form(platform::UUID::newUUIDString(), {.leadingLineEnd = false, .closingLineEnd = false});
-    for (const auto& [name, value] :
-         context_->signedArgumentComponentsFromArgumentsUseURIEscape(arguments.value_or(PSFlickrAPIContext::Arguments{}), false)) {
+    for (const auto& [name, value] : context_->signedArgumentComponentsFromArgumentsUseURIEscape(
+             arguments.value_or(PSFlickrAPIContext::Arguments{}), false)) {
         form.addField(name, value);
     }
     const std::string name = filename && !filename->empty() ? *filename : platform::UUID::newUUIDString();
@@ -140,9 +141,10 @@ void PSFlickrAPIRequest::httpRequestDidComplete(PHHTTPRequest& request) {
 
 void PSFlickrAPIRequest::httpRequestDidFailWithError(PHHTTPRequest&, const std::string& error) {
     auto keep = shared_from_this();
-    Error failure = error == PHHTTPRequest::kConnectionLostError ? clientError(kConnectionErrorCode, "Network connection error")
-                    : error == PHHTTPRequest::kTimeoutError      ? clientError(kTimeoutErrorCode, "Request timeout")
-                                                                 : clientError(kUnknownErrorCode, "Unknown error");
+    Error failure = error == PHHTTPRequest::kConnectionLostError
+                        ? clientError(kConnectionErrorCode, "Network connection error")
+                    : error == PHHTTPRequest::kTimeoutError ? clientError(kTimeoutErrorCode, "Request timeout")
+                                                            : clientError(kUnknownErrorCode, "Unknown error");
     removeUploadFile();
     if (auto delegate = delegate_.lock()) delegate->flickrAPIRequestDidFailWithError(*this, failure);
 }

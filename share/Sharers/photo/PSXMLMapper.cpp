@@ -46,9 +46,9 @@ void PSXMLMapper::stop(platform::XMLParser& parser, const char* reason) {
 }
 
 void PSXMLMapper::parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
-                                                                          const std::string& elementName,
-                                                                          const std::string&, const std::string&,
-                                                                          const Attributes& attributes) {
+                                                                           const std::string& elementName,
+                                                                           const std::string&, const std::string&,
+                                                                           const Attributes& attributes) {
     if (failureReason_) return;
     auto node = std::make_shared<Node>();
     node->attributes = attributes;
@@ -61,8 +61,8 @@ void PSXMLMapper::parserDidStartElementNamespaceURIQualifiedNameAttributes(platf
         stop(parser, kFaultyStructureReason);
         return;
     } else {
-        const bool plural = lastStartedName_.size() > elementName.size() && Text::hasPrefix(lastStartedName_, elementName) &&
-                            Text::hasSuffix(lastStartedName_, "s");
+        const bool plural = lastStartedName_.size() > elementName.size() &&
+                            Text::hasPrefix(lastStartedName_, elementName) && Text::hasSuffix(lastStartedName_, "s");
         current_->children.emplace(elementName, Node::Slot{plural, {node}});
     }
     stack_.push_back(current_);

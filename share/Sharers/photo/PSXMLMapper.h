@@ -35,10 +35,10 @@ public:
     const std::optional<std::string>& failureReason() const { return failureReason_; }
 
     void parserDidStartElementNamespaceURIQualifiedNameAttributes(platform::XMLParser& parser,
-                                                                 const std::string& elementName,
-                                                                 const std::string& namespaceURI,
-                                                                 const std::string& qualifiedName,
-                                                                 const Attributes& attributes) override;
+                                                                  const std::string& elementName,
+                                                                  const std::string& namespaceURI,
+                                                                  const std::string& qualifiedName,
+                                                                  const Attributes& attributes) override;
     void parserDidEndElementNamespaceURIQualifiedName(platform::XMLParser& parser, const std::string& elementName,
                                                       const std::string& namespaceURI,
                                                       const std::string& qualifiedName) override;

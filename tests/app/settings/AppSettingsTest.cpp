@@ -4,7 +4,6 @@
 #include "app/NeighbourServices.h"
 #include "app/QRBCustomNavViewController.h"
 #include "app/SettingViewController.h"
-#include "social/sdk/FBHosts.h"
 #include "app/settings/STPSToggleSwitchSpecifierViewCell.h"
 #include "net/engine/BKNetworkOperation.h"
 #include "platform/foundation/UserDefaults.h"
@@ -15,6 +14,7 @@
 #include "platform/uikit/NavigationItem.h"
 #include "platform/uikit/ScreenReader.h"
 #include "platform/uikit/WebView.h"
+#include "social/sdk/FBHosts.h"
 #include "tests/app/StandinAppTest.h"
 
 using namespace clipora;
@@ -89,7 +89,8 @@ TEST_F(AppSettingsTest, TheRootMenuOpensTheSettingsAndAHDChoiceReachesTheNextDow
     // Off again: the next download takes the standard source.
     settings = openSettings();
     ASSERT_TRUE(settings);
-    cell = std::dynamic_pointer_cast<STPSToggleSwitchSpecifierViewCell>(settings->tableView()->cellForRowAtIndexPath(*hdRow));
+    cell = std::dynamic_pointer_cast<STPSToggleSwitchSpecifierViewCell>(
+        settings->tableView()->cellForRowAtIndexPath(*hdRow));
     EXPECT_TRUE(cell->toggle()->isOn());
     ASSERT_TRUE(cell->toggle()->tap());
     EXPECT_FALSE(UserDefaults::standardUserDefaults()->boolForKey("downloadHD"));
@@ -103,9 +104,8 @@ TEST_F(AppSettingsTest, ShareButtonsAndTheRecommendationMailGoToTheRootMenu) {
     storeSignIn();
     launch();
     std::vector<std::pair<std::string, std::string>> shared;
-    NeighbourServices::setShareHook([&](const URL& url, const std::string& title) {
-        shared.emplace_back(url.absoluteString(), title);
-    });
+    NeighbourServices::setShareHook(
+        [&](const URL& url, const std::string& title) { shared.emplace_back(url.absoluteString(), title); });
     auto settings = openSettings();
     ASSERT_TRUE(settings);
     auto table = settings->tableView();
@@ -116,7 +116,11 @@ TEST_F(AppSettingsTest, ShareButtonsAndTheRecommendationMailGoToTheRootMenu) {
     EXPECT_NE(shared[0].second.find("#movara"), std::string::npos);
 
     ASSERT_TRUE(table->tapRowAtIndexPath(*rowTitled("Share on Facebook")));
-    ASSERT_TRUE(pumpUntil([&] { return !server->requestsTo("/dialog/feed").empty() || !server->requestsTo("/dialog/stream.publish").empty(); }, 10));
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            return !server->requestsTo("/dialog/feed").empty() || !server->requestsTo("/dialog/stream.publish").empty();
+        },
+        10));
 
     ASSERT_TRUE(table->tapRowAtIndexPath(*rowTitled("Tell a Friend")));
     auto composer = MailComposeViewController::openComposers();
@@ -137,7 +141,8 @@ TEST_F(AppSettingsTest, TheApplicationsOwnRowsOpenWhatTheyShould) {
     // No microblog client: the mobile web profile. The network's app: its page.
     app->registerURLSchemeHandler("fb", [](const URL&) { return true; });
     ASSERT_TRUE(table->tapRowAtIndexPath(*rowTitled("Movara on Twitter")));
-    EXPECT_EQ(app->openedURLs().back().absoluteString(), "http://" + AppConfig::current().microblogMobileHost + "/movaraapp");
+    EXPECT_EQ(app->openedURLs().back().absoluteString(),
+              "http://" + AppConfig::current().microblogMobileHost + "/movaraapp");
     ASSERT_TRUE(table->tapRowAtIndexPath(*rowTitled("Movara on Facebook")));
     EXPECT_EQ(app->openedURLs().back().absoluteString(), "fb://page/210849718975311");
     // Without the network's app: its web page.
@@ -162,7 +167,9 @@ TEST_F(AppSettingsTest, TheApplicationsOwnRowsOpenWhatTheyShould) {
 TEST_F(AppSettingsTest, TheLikeWidgetFitsItsCell) {
     const std::string html = SettingViewController::likeWidgetHTML("movara", 300);
     EXPECT_NE(html.find("width=280&amp;show_faces=true"), std::string::npos) << html;
-    EXPECT_NE(html.find("/plugins/like.php?href=" + FBHosts::current().web + "%2Fmovara&amp;send=false"), std::string::npos) << html;
+    EXPECT_NE(html.find("/plugins/like.php?href=" + FBHosts::current().web + "%2Fmovara&amp;send=false"),
+              std::string::npos)
+        << html;
     EXPECT_EQ(html.rfind("<HTML><BODY><iframe src=\"http://", 0), 0u);
     EXPECT_NE(html.find("width:280px; height:100px;\" allowTransparency=\"true\""), std::string::npos);
 

@@ -12,15 +12,18 @@ namespace {
 class SettingsReaderTest : public test::SettingsTest {};
 
 TEST_F(SettingsReaderTest, GroupsSpecifiersIntoSectionsWithLocalizedTitles) {
-    writeDescription("Settings.bundle/Root.plist",
-                     {entry({{"Type", "PSToggleSwitchSpecifier"}, {"Title", "HD"}, {"Key", "downloadHD"}}),
-                      entry({{"Type", "PSToggleSwitchSpecifier"}, {"Title", "Untranslated"}, {"Key", "b"}}),
-                      entry({{"Type", "PSGroupSpecifier"}, {"Title", "GENERAL"}, {"Key", "general"},
-                             {"FooterText", "NOTE"}}),
-                      entry({{"Type", "PSGroupSpecifier"}, {"Title", "EMPTY"}}),
-                      entry({{"Type", "PSMultiValueSpecifier"}, {"Title", "Quality"}, {"Key", "quality"},
-                             {"Values", Value::makeArray({1, 2})}, {"Titles", Value::makeArray({"LOW", "HIGH"})}}),
-                      entry({{"Type", "NoSuchType"}, {"Title", "Odd"}})});
+    writeDescription(
+        "Settings.bundle/Root.plist",
+        {entry({{"Type", "PSToggleSwitchSpecifier"}, {"Title", "HD"}, {"Key", "downloadHD"}}),
+         entry({{"Type", "PSToggleSwitchSpecifier"}, {"Title", "Untranslated"}, {"Key", "b"}}),
+         entry({{"Type", "PSGroupSpecifier"}, {"Title", "GENERAL"}, {"Key", "general"}, {"FooterText", "NOTE"}}),
+         entry({{"Type", "PSGroupSpecifier"}, {"Title", "EMPTY"}}),
+         entry({{"Type", "PSMultiValueSpecifier"},
+                {"Title", "Quality"},
+                {"Key", "quality"},
+                {"Values", Value::makeArray({1, 2})},
+                {"Titles", Value::makeArray({"LOW", "HIGH"})}}),
+         entry({{"Type", "NoSuchType"}, {"Title", "Odd"}})});
     writeFile("Settings.bundle/en.lproj/Root.strings",
               "\"HD\" = \"Download HD\";\n\"GENERAL\" = \"General\";\n\"NOTE\" = \"A note\";\n\"HIGH\" = \"High\";\n");
 
@@ -56,10 +59,11 @@ TEST_F(SettingsReaderTest, FindsTheDescriptionInTheDocumentedOrder) {
     EXPECT_EQ(STSettingsReader::create()->numberOfSections(), 0);  // nothing there: no sections
 
     Device::currentDevice()->setUserInterfaceIdiom(Device::UserInterfaceIdiomPad);
-    const std::vector<std::string> byRank = {"STSettings.bundle/Root~ipad.inApp.plist", "STSettings.bundle/Root.inApp.plist",
-                                             "STSettings.bundle/Root~ipad.plist", "STSettings.bundle/Root.plist",
-                                             "Settings.bundle/Root~ipad.inApp.plist", "Settings.bundle/Root.inApp.plist",
-                                             "Settings.bundle/Root~ipad.plist", "Settings.bundle/Root.plist"};
+    const std::vector<std::string> byRank = {
+        "STSettings.bundle/Root~ipad.inApp.plist", "STSettings.bundle/Root.inApp.plist",
+        "STSettings.bundle/Root~ipad.plist",       "STSettings.bundle/Root.plist",
+        "Settings.bundle/Root~ipad.inApp.plist",   "Settings.bundle/Root.inApp.plist",
+        "Settings.bundle/Root~ipad.plist",         "Settings.bundle/Root.plist"};
     // Written from the lowest rank up: each new file wins over all before it.
     for (auto it = byRank.rbegin(); it != byRank.rend(); ++it) {
         writeDescription(*it, one);
@@ -78,8 +82,11 @@ TEST_F(SettingsReaderTest, FindsTheDescriptionInTheDocumentedOrder) {
 }
 
 TEST_F(SettingsReaderTest, ReadsSpecifierKeys) {
-    STSpecifier field(*entry({{"Type", "PSTextFieldSpecifier"}, {"IsSecure", true}, {"KeyboardType", "DecimalPad"},
-                              {"AutocapitalizationType", "Words"}, {"AutocorrectionType", "No"}})
+    STSpecifier field(*entry({{"Type", "PSTextFieldSpecifier"},
+                              {"IsSecure", true},
+                              {"KeyboardType", "DecimalPad"},
+                              {"AutocapitalizationType", "Words"},
+                              {"AutocorrectionType", "No"}})
                            .dictionary());
     EXPECT_TRUE(field.isSecure());
     EXPECT_EQ(field.keyboardType(), TextField::KeyboardTypeDecimalPad);
@@ -92,9 +99,10 @@ TEST_F(SettingsReaderTest, ReadsSpecifierKeys) {
         const char* keyboard;
         TextField::KeyboardType expected;
     };
-    for (const Case& c : {Case{"Alphabet", TextField::KeyboardTypeASCIICapable}, Case{"NumberPad", TextField::KeyboardTypeNumberPad},
-                          Case{"URL", TextField::KeyboardTypeURL}, Case{"EmailAddress", TextField::KeyboardTypeEmailAddress},
-                          Case{"url", TextField::KeyboardTypeDefault}}) {
+    for (const Case& c :
+         {Case{"Alphabet", TextField::KeyboardTypeASCIICapable}, Case{"NumberPad", TextField::KeyboardTypeNumberPad},
+          Case{"URL", TextField::KeyboardTypeURL}, Case{"EmailAddress", TextField::KeyboardTypeEmailAddress},
+          Case{"url", TextField::KeyboardTypeDefault}}) {
         STSpecifier s(*entry({{"KeyboardType", c.keyboard}}).dictionary());
         EXPECT_EQ(s.keyboardType(), c.expected) << c.keyboard;
     }
@@ -105,10 +113,13 @@ TEST_F(SettingsReaderTest, ReadsSpecifierKeys) {
     EXPECT_EQ(plain.minimumValue(), 0.0f);
 
     // A default equal to the true value reads as on, whatever its text says.
-    STSpecifier toggle(*entry({{"DefaultValue", "no way"}, {"TrueValue", "no way"}, {"FalseValue", "yes"}}).dictionary());
+    STSpecifier toggle(
+        *entry({{"DefaultValue", "no way"}, {"TrueValue", "no way"}, {"FalseValue", "yes"}}).dictionary());
     EXPECT_TRUE(toggle.defaultBoolValue());
-    STSpecifier uneven(*entry({{"Type", "PSMultiValueSpecifier"}, {"Values", Value::makeArray({1, 2, 3})},
-                               {"Titles", Value::makeArray({"a", "b"})}}).dictionary());
+    STSpecifier uneven(*entry({{"Type", "PSMultiValueSpecifier"},
+                               {"Values", Value::makeArray({1, 2, 3})},
+                               {"Titles", Value::makeArray({"a", "b"})}})
+                            .dictionary());
     EXPECT_EQ(uneven.multipleValuesCount(), 3u);
     EXPECT_EQ(uneven.titleForCurrentValue(Value(1)), std::nullopt);
 }

@@ -47,19 +47,36 @@ protected:
         writeDescription(
             "Settings.bundle/Root.plist",
             {entry({{"Type", "PSGroupSpecifier"}, {"Title", "General"}, {"FooterText", "Note"}}),
-             entry({{"Type", "PSToggleSwitchSpecifier"}, {"Title", "Loud"}, {"Key", "loud"}, {"TrueValue", "yes"},
-                    {"FalseValue", "no"}, {"DefaultValue", "no"}}),
-             entry({{"Type", "PSMultiValueSpecifier"}, {"Title", "Quality"}, {"Key", "quality"}, {"DefaultValue", 2},
-                    {"Values", Value::makeArray({1, 2, 3})}, {"Titles", Value::makeArray({"Low", "Medium", "High"})}}),
-             entry({{"Type", "PSSliderSpecifier"}, {"Key", "volume"}, {"MinimumValue", 0}, {"MaximumValue", 10},
+             entry({{"Type", "PSToggleSwitchSpecifier"},
+                    {"Title", "Loud"},
+                    {"Key", "loud"},
+                    {"TrueValue", "yes"},
+                    {"FalseValue", "no"},
+                    {"DefaultValue", "no"}}),
+             entry({{"Type", "PSMultiValueSpecifier"},
+                    {"Title", "Quality"},
+                    {"Key", "quality"},
+                    {"DefaultValue", 2},
+                    {"Values", Value::makeArray({1, 2, 3})},
+                    {"Titles", Value::makeArray({"Low", "Medium", "High"})}}),
+             entry({{"Type", "PSSliderSpecifier"},
+                    {"Key", "volume"},
+                    {"MinimumValue", 0},
+                    {"MaximumValue", 10},
                     {"DefaultValue", 5}}),
              entry({{"Type", "PSTextFieldSpecifier"}, {"Title", "Name"}, {"Key", "name"}, {"DefaultValue", "Robin"}}),
              entry({{"Type", "PSGroupSpecifier"}, {"Title", ""}}),
-             entry({{"Type", "STButtonSpecifier"}, {"Title", "Press"}, {"Key", "press"}, {"STButtonClass", "Handler"},
+             entry({{"Type", "STButtonSpecifier"},
+                    {"Title", "Press"},
+                    {"Key", "press"},
+                    {"STButtonClass", "Handler"},
                     {"STButtonAction", "pressed:key:"}}),
              entry({{"Type", "STOpenURLSpecifier"}, {"Title", "Site"}, {"File", "https://www.clipora.test/a"}}),
-             entry({{"Type", "STMailComposeSpecifier"}, {"Title", "Mail"}, {"STMailComposeSubject", "Hi"},
-                    {"STMailComposeToRecipents", Value::makeArray({"a@b.test"})}, {"STMailComposeBody", "plain"}}),
+             entry({{"Type", "STMailComposeSpecifier"},
+                    {"Title", "Mail"},
+                    {"STMailComposeSubject", "Hi"},
+                    {"STMailComposeToRecipents", Value::makeArray({"a@b.test"})},
+                    {"STMailComposeBody", "plain"}}),
              entry({{"Type", "PSChildPaneSpecifier"}, {"Title", "More"}, {"File", "Child"}})});
         writeDescription("Settings.bundle/Child.plist", {entry({{"Type", "PSToggleSwitchSpecifier"}, {"Key", "c"}})});
 
@@ -92,7 +109,7 @@ TEST_F(SettingsScreenTest, ControlsWriteThroughTheStoreAndAnnounceEachEdit) {
     screen->tableView()->reloadData();
 
     auto toggle = std::dynamic_pointer_cast<STPSToggleSwitchSpecifierViewCell>(cell(0, 0))->toggle();
-    EXPECT_FALSE(toggle->isOn());  // the default equals the false value
+    EXPECT_FALSE(toggle->isOn());                                  // the default equals the false value
     EXPECT_FALSE(screen->tableView()->tapRowAtIndexPath({0, 0}));  // switch rows are not selected
     ASSERT_TRUE(toggle->tap());
     EXPECT_EQ(store->objectForKey("loud"), Value("yes"));
@@ -183,8 +200,8 @@ TEST_F(SettingsScreenTest, SectionsButtonsLinksMailAndChildPanes) {
     // Without the delegate's answer the description's class takes the button.
     delegate->handlesButtons = false;
     std::optional<std::string> pressed;
-    STClassRegistry::registerButtonAction("Handler", "pressed:key:",
-                                          [&](const auto&, const std::optional<std::string>& key) { pressed = key; });
+    STClassRegistry::registerButtonAction(
+        "Handler", "pressed:key:", [&](const auto&, const std::optional<std::string>& key) { pressed = key; });
     ASSERT_TRUE(table->tapRowAtIndexPath({1, 0}));
     EXPECT_EQ(pressed, "press");
 

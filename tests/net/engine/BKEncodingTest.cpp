@@ -23,8 +23,13 @@ class BKEncodingTest : public PlatformTest {};
 
 TEST_F(BKEncodingTest, Base64FollowsTheTestVectorsOfRFC4648) {
     const std::vector<std::pair<std::string, std::string>> vectors = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [plain, encoded] : vectors) {
         SCOPED_TRACE(plain);
@@ -66,8 +71,8 @@ TEST_F(BKEncodingTest, HttpDatesOfRFC7231ReadAsOneInstant) {
 
 TEST_F(BKEncodingTest, UrlEncodingLeavesOnlyTheUnreservedCharactersOfRFC3986) {
     const std::vector<std::pair<std::string, std::string>> table = {
-        {"AZaz09-._~", "AZaz09-._~"},  // unreserved
-        {":/?#[]@", "%3A%2F%3F%23%5B%5D%40"},  // gen-delims
+        {"AZaz09-._~", "AZaz09-._~"},                          // unreserved
+        {":/?#[]@", "%3A%2F%3F%23%5B%5D%40"},                  // gen-delims
         {"!$&'()*+,;=", "%21%24%26%27%28%29%2A%2B%2C%3B%3D"},  // sub-delims
         {" \"%<>\\^`{|}", "%20%22%25%3C%3E%5C%5E%60%7B%7C%7D"},
         {"caf\xC3\xA9", "caf%C3%A9"},
@@ -85,8 +90,8 @@ TEST_F(BKEncodingTest, UrlEncodedFieldsEscapeKeysAndEveryValue) {
     EXPECT_EQ(BKDictionaryEncoding::urlEncodedKeyValueString({{"a key", Value("x&y")}}), "a%20key=x%26y");
     EXPECT_EQ(BKDictionaryEncoding::urlEncodedKeyValueString({}), "");
     // Values that are not strings cannot smuggle "&", "=" or blanks in.
-    const std::string text = BKDictionaryEncoding::urlEncodedKeyValueString(
-        {{"n", Value(42)}, {"list", Value::makeArray({"a=b", "c&d"})}});
+    const std::string text =
+        BKDictionaryEncoding::urlEncodedKeyValueString({{"n", Value(42)}, {"list", Value::makeArray({"a=b", "c&d"})}});
     EXPECT_EQ(text.find(' '), std::string::npos);
     EXPECT_EQ(text.substr(text.find("&n=")), "&n=42");
     EXPECT_EQ(std::count(text.begin(), text.end(), '&'), 1);

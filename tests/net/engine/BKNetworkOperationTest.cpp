@@ -18,10 +18,11 @@ std::string text(const Data& data) { return std::string(data.begin(), data.end()
 class BKNetworkOperationTest : public PlatformTest {};
 
 TEST_F(BKNetworkOperationTest, BuildsQueriesAndBodiesFromFields) {
-    auto get = BKNetworkOperation::operationWithURLStringParamsHttpMethod("http://h.test/p", Value::Dictionary{{"a", Value(1)}},
-                                                                          "GET");
+    auto get = BKNetworkOperation::operationWithURLStringParamsHttpMethod("http://h.test/p",
+                                                                          Value::Dictionary{{"a", Value(1)}}, "GET");
     EXPECT_EQ(get->url(), "http://h.test/p?a=1");
-    auto bare = BKNetworkOperation::operationWithURLStringParamsHttpMethod("http://h.test/p", Value::Dictionary{}, "GET");
+    auto bare =
+        BKNetworkOperation::operationWithURLStringParamsHttpMethod("http://h.test/p", Value::Dictionary{}, "GET");
     EXPECT_EQ(bare->url(), "http://h.test/p");
     EXPECT_EQ(bare->readonlyRequest()->valueForHTTPHeaderField("Accept-Language"), "en, en-us");
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -144,30 +144,30 @@ public:
                 return true;
             };
             switch (framing) {
-                case Framing::Length:
-                    response.set_content_provider(body_.size(), "video/mp4",
-                                                  [provide](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                                      return provide(offset, sink);
-                                                  });
-                    break;
-                case Framing::Chunked:
-                case Framing::UntilClose: {
-                    auto offset = std::make_shared<std::size_t>(0);
-                    auto pieceWise = [this, provide, offset](std::size_t, httplib::DataSink& sink) {
-                        if (*offset == body_.size()) {
-                            sink.done();
-                            return true;
-                        }
-                        const bool more = provide(*offset, sink);
-                        *offset += std::min(piece_, body_.size() - *offset);
-                        return more;
-                    };
-                    if (framing == Framing::Chunked)
-                        response.set_chunked_content_provider("video/mp4", pieceWise);
-                    else
-                        response.set_content_provider("video/mp4", pieceWise);
-                    break;
-                }
+            case Framing::Length:
+                response.set_content_provider(body_.size(), "video/mp4",
+                                              [provide](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                                  return provide(offset, sink);
+                                              });
+                break;
+            case Framing::Chunked:
+            case Framing::UntilClose: {
+                auto offset = std::make_shared<std::size_t>(0);
+                auto pieceWise = [this, provide, offset](std::size_t, httplib::DataSink& sink) {
+                    if (*offset == body_.size()) {
+                        sink.done();
+                        return true;
+                    }
+                    const bool more = provide(*offset, sink);
+                    *offset += std::min(piece_, body_.size() - *offset);
+                    return more;
+                };
+                if (framing == Framing::Chunked)
+                    response.set_chunked_content_provider("video/mp4", pieceWise);
+                else
+                    response.set_content_provider("video/mp4", pieceWise);
+                break;
+            }
             }
         });
         closeAfterEachResponse(server_);
@@ -452,10 +452,12 @@ TEST_F(VideoDownloaderTest, CancelBeforeAndDuringTheTransferCallsNoBlock) {
     });
     canceller.join();
     auto queue = BKNetworkEngine::sharedOperationQueue();
-    EXPECT_TRUE(pumpUntil([&] {
-        return queue->operationCount() == 0 &&
-               std::all_of(raced.begin(), raced.end(), [](auto& o) { return o->isFinished(); });
-    }, 10));
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            return queue->operationCount() == 0 &&
+                   std::all_of(raced.begin(), raced.end(), [](auto& o) { return o->isFinished(); });
+        },
+        10));
 }
 
 TEST_F(VideoDownloaderTest, StatusesOtherThanSuccessReachTheErrorBlocks) {
@@ -567,9 +569,8 @@ TEST_F(VideoDownloaderTest, RedirectsCarryCredentialsOnlyToTheSameServer) {
     server.server().Get("/away", [&](const httplib::Request&, httplib::Response& response) {
         response.set_redirect(other.url("/target", "localhost"), 302);
     });
-    server.server().Get("/home", [](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect("/target", 302);
-    });
+    server.server().Get(
+        "/home", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/target", 302); });
     server.server().Post("/see-other", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("/target", 303);
     });
@@ -708,10 +709,12 @@ TEST_F(VideoDownloaderTest, FrozenOperationsSurviveAnEngineRestartWithoutTheirPa
     // thawed and sent, its password coming from the credential storage.
     auto restarted = BKNetworkEngine::initWithHostNameCustomHeaderFields(host);
     NR::setFlagsOverride(host, NR::kReachable);
-    ASSERT_TRUE(pumpUntil([&] {
-        std::lock_guard lock(mutex);
-        return !accepted.empty();
-    }, 10));
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            std::lock_guard lock(mutex);
+            return !accepted.empty();
+        },
+        10));
     EXPECT_EQ(accepted.front(), "title=my%20video");
     EXPECT_FALSE(platform::FileManager::fileExists(frozen));
 }

@@ -95,8 +95,11 @@ TEST_F(AuthenticationDialogTest, OneDialogAnswersEveryRequestForTheSameServer) {
         current->usernameField()->setText("ann");
         current->passwordField()->setText("pw");
         ASSERT_TRUE(current->loginButton()->tap());
-        pumpUntil([&] { return RQAuthenticationDialog::currentDialog() && RQAuthenticationDialog::currentDialog() != current; },
-                  1);
+        pumpUntil(
+            [&] {
+                return RQAuthenticationDialog::currentDialog() && RQAuthenticationDialog::currentDialog() != current;
+            },
+            1);
         auto next = RQAuthenticationDialog::currentDialog();
         current = next != current ? next : nullptr;
         if (dialogs > 3) break;

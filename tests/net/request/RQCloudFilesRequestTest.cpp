@@ -225,12 +225,13 @@ private:
         if (name.empty()) {
             const bool enabledOnly = request.has_param("enabled_only");
             std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><account>";
-            for (const auto& n : page(containers, request,
-                                      [&](auto&, const Container& c) { return !enabledOnly || c.cdnEnabled; })) {
+            for (const auto& n :
+                 page(containers, request, [&](auto&, const Container& c) { return !enabledOnly || c.cdnEnabled; })) {
                 const auto& c = containers[n];
-                xml += "<container><name>" + xmlEscaped(n) + "</name><cdn_enabled>" + (c.cdnEnabled ? "True" : "False") +
-                       "</cdn_enabled><ttl>" + std::to_string(c.ttl) + "</ttl><cdn_url>http://cdn.example/" +
-                       Text::percentEscape(n) + "</cdn_url><log_retention>False</log_retention>"
+                xml += "<container><name>" + xmlEscaped(n) + "</name><cdn_enabled>" +
+                       (c.cdnEnabled ? "True" : "False") + "</cdn_enabled><ttl>" + std::to_string(c.ttl) +
+                       "</ttl><cdn_url>http://cdn.example/" + Text::percentEscape(n) +
+                       "</cdn_url><log_retention>False</log_retention>"
                        "<referrer_acl></referrer_acl><useragent_acl></useragent_acl></container>";
             }
             response.set_content(xml + "</account>", "application/xml; charset=utf-8");
@@ -395,7 +396,8 @@ TEST_F(RQCloudFilesRequestTest, ObjectsAreWrittenListedReadChangedAndDeleted) {
     EXPECT_EQ(info->containerObjectCount(), 2u);
     EXPECT_EQ(info->containerBytesUsed(), 16u);
 
-    auto byPath = run(RQCloudFilesObjectRequest::listRequestWithContainerLimitMarkerPrefixPath("files", 0, "", "", "dir"));
+    auto byPath =
+        run(RQCloudFilesObjectRequest::listRequestWithContainerLimitMarkerPrefixPath("files", 0, "", "", "dir"));
     const auto listed = byPath->objects();
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].name, name);
@@ -404,7 +406,8 @@ TEST_F(RQCloudFilesRequestTest, ObjectsAreWrittenListedReadChangedAndDeleted) {
     EXPECT_EQ(listed[0].hash, hex(Digest::md5("hello")));
     ASSERT_TRUE(listed[0].lastModified);
     EXPECT_DOUBLE_EQ(listed[0].lastModified->timeIntervalSince1970(), 1338541507.25);
-    auto afterMarker = run(RQCloudFilesObjectRequest::listRequestWithContainerLimitMarkerPrefixPath("files", 1, name, "", ""));
+    auto afterMarker =
+        run(RQCloudFilesObjectRequest::listRequestWithContainerLimitMarkerPrefixPath("files", 1, name, "", ""));
     ASSERT_EQ(afterMarker->objects().size(), 1u);
     EXPECT_EQ(afterMarker->objects()[0].name, "dir/sub/file.bin");
 
@@ -421,7 +424,9 @@ TEST_F(RQCloudFilesRequestTest, ObjectsAreWrittenListedReadChangedAndDeleted) {
 
     auto changed = object;
     changed.metadata = {{"Color", "green"}};
-    EXPECT_EQ(run(RQCloudFilesObjectRequest::postObjectRequestWithContainerObject("files", changed))->responseStatusCode(), 202);
+    EXPECT_EQ(
+        run(RQCloudFilesObjectRequest::postObjectRequestWithContainerObject("files", changed))->responseStatusCode(),
+        202);
     auto head = run(RQCloudFilesObjectRequest::objectInfoRequestObjectPath("files", name));
     EXPECT_EQ(head->object().metadata, changed.metadata);
 
@@ -431,7 +436,9 @@ TEST_F(RQCloudFilesRequestTest, ObjectsAreWrittenListedReadChangedAndDeleted) {
     EXPECT_EQ(fake->containers["files"].objects["copy of it"].body, "hello");
     EXPECT_EQ(fake->containers["files"].objects["copy of it"].type, "text/plain");
 
-    EXPECT_EQ(run(RQCloudFilesObjectRequest::deleteObjectRequestWithContainerObjectPath("files", name))->responseStatusCode(), 204);
+    EXPECT_EQ(
+        run(RQCloudFilesObjectRequest::deleteObjectRequestWithContainerObjectPath("files", name))->responseStatusCode(),
+        204);
     auto missing = run(RQCloudFilesObjectRequest::getObjectRequestWithContainerObjectPath("files", name));
     EXPECT_EQ(missing->responseStatusCode(), 404);
     EXPECT_TRUE(missing->objects().empty());

@@ -117,8 +117,8 @@ protected:
 
     // A finished GET through the cache.
     std::shared_ptr<RQHTTPRequest> fetch(const std::string& path, int policy = 0, int storagePolicy = 0) {
-        auto request = RQHTTPRequest::requestWithURLUsingCacheAndCachePolicy(URL::fromString(server_.url(path)),
-                                                                             cache_, policy);
+        auto request =
+            RQHTTPRequest::requestWithURLUsingCacheAndCachePolicy(URL::fromString(server_.url(path)), cache_, policy);
         request->setCacheStoragePolicy(storagePolicy);
         EXPECT_TRUE(runAsync(request)) << path;
         EXPECT_FALSE(request->error()) << path;
@@ -130,8 +130,8 @@ protected:
     std::vector<std::string> storedFiles() const {
         std::vector<std::string> names;
         for (const char* store : {RQDownloadCache::kSessionStoreName, RQDownloadCache::kPermanentStoreName}) {
-            for (const auto& name : FileManager::contentsOfDirectory(cachePath() + "/" + store).value_or(
-                     std::vector<std::string>{}))
+            for (const auto& name :
+                 FileManager::contentsOfDirectory(cachePath() + "/" + store).value_or(std::vector<std::string>{}))
                 names.push_back(std::string(store) + "/" + name);
         }
         return names;
@@ -338,7 +338,8 @@ TEST_F(DownloadCacheTest, APathEndingLikeTheHeaderFileKeepsBothFiles) {
     auto files = storedFiles();
     ASSERT_EQ(files.size(), 2u);
     const std::string key = RQDownloadCache::keyForURL(url("/page.cachedheaders"));
-    EXPECT_EQ(files, (std::vector<std::string>{"SessionStore/" + key + ".cachedheaders", "SessionStore/" + key + ".html"}));
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"SessionStore/" + key + ".cachedheaders", "SessionStore/" + key + ".html"}));
     auto second = fetch("/page.cachedheaders");
     EXPECT_TRUE(second->didUseCachedResponse());
     EXPECT_EQ(text(second->responseData()), "not a header list");
@@ -412,8 +413,8 @@ TEST_F(DownloadCacheTest, AFileInTheWayOfTheFoldersIsReported) {
         FAIL() << "no exception";
     } catch (const platform::Exception& e) {
         EXPECT_EQ(e.name(), "FileExistsAtCachePath");
-        EXPECT_EQ(e.reason(), "Cannot create a directory for the cache at '" + blocked +
-                                  "', because a file already exists");
+        EXPECT_EQ(e.reason(),
+                  "Cannot create a directory for the cache at '" + blocked + "', because a file already exists");
     }
 }
 

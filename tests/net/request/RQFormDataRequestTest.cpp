@@ -101,8 +101,8 @@ TEST_F(FormDataRequestTest, MultipartPartsArriveWithHostileNamesAndBoundaryLikeV
     const std::string boundaryAtAdd = request->boundary();
     // A value that holds this request's boundary lines, and one that holds
     // the fixed text every boundary starts with.
-    const std::string trap = "before\r\n--" + boundaryAtAdd + "\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\n--" +
-                             boundaryAtAdd + "--\r\nafter";
+    const std::string trap = "before\r\n--" + boundaryAtAdd +
+                             "\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\n--" + boundaryAtAdd + "--\r\nafter";
     const std::string fixed = "\r\n--0xKhTmLbOuNdArY\r\n--0xKhTmLbOuNdArY--\r\n";
     request->addPostValueForKey(trap, "trap");
     request->addPostValueForKey(fixed, "fixed");
@@ -329,7 +329,8 @@ TEST_F(FormDataRequestTest, UploadReportsProgressUpToTheBodyLength) {
     request->addFileForKey(writeFile("big.bin", std::string(600000, 'z')), "file");
     ASSERT_TRUE(runAsync(request));
     ASSERT_FALSE(request->error());
-    ASSERT_TRUE(pumpUntil([&] { return !progress->progressValues.empty() && progress->progressValues.back() == 1.0f; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return !progress->progressValues.empty() && progress->progressValues.back() == 1.0f; }));
     EXPECT_EQ(last().parts.find("file")->second.content.size(), 600000u);
     EXPECT_GT(progress->bytesSent, 0);
 }

@@ -36,10 +36,9 @@ public:
             ++challenges_;
             res.status = 401;
             if (digest_) {
-                res.set_header("WWW-Authenticate",
-                               std::string("Digest realm=\"vault\", qop=\"auth\", nonce=\"n") +
-                                   std::to_string(challenges_.load()) + "\", opaque=\"o\"" +
-                                   (alwaysStale_ && !authorization.empty() ? ", stale=true" : ""));
+                res.set_header("WWW-Authenticate", std::string("Digest realm=\"vault\", qop=\"auth\", nonce=\"n") +
+                                                       std::to_string(challenges_.load()) + "\", opaque=\"o\"" +
+                                                       (alwaysStale_ && !authorization.empty() ? ", stale=true" : ""));
             } else {
                 res.set_header("WWW-Authenticate", "Basic realm=\"vault\"");
             }

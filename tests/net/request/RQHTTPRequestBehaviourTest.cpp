@@ -30,12 +30,12 @@ TEST_F(BehaviourTest, ContentTypeCharsets) {
         Text::Encoding expected;
         const char* mime;
     };
-    for (const Case& c : {Case{"text/html; charset=UTF-8", Text::Encoding::UTF8, "text/html"},
-                          Case{" text/plain ; Charset=\"utf-8\"", Text::Encoding::UTF8, "text/plain"},
-                          Case{"text/plain;format=flowed; CHARSET = windows-1252", Text::Encoding::WindowsCP1252,
-                               "text/plain"},
-                          Case{"text/plain; charset=klingon", Text::Encoding::ISOLatin1, "text/plain"},
-                          Case{" application/json ", Text::Encoding::ISOLatin1, "application/json"}}) {
+    for (const Case& c :
+         {Case{"text/html; charset=UTF-8", Text::Encoding::UTF8, "text/html"},
+          Case{" text/plain ; Charset=\"utf-8\"", Text::Encoding::UTF8, "text/plain"},
+          Case{"text/plain;format=flowed; CHARSET = windows-1252", Text::Encoding::WindowsCP1252, "text/plain"},
+          Case{"text/plain; charset=klingon", Text::Encoding::ISOLatin1, "text/plain"},
+          Case{" application/json ", Text::Encoding::ISOLatin1, "application/json"}}) {
         std::string mime;
         Text::Encoding encoding = Text::Encoding::ISOLatin1;
         RQHTTPRequest::parseMimeTypeAndResponseEncodingFromContentType(&mime, &encoding, std::string(c.contentType));
@@ -74,7 +74,8 @@ TEST_F(BehaviourTest, UploadProgressAndEmptyBodies) {
     upload->setUploadProgressDelegate(progress);
     ASSERT_TRUE(runAsync(upload));
     EXPECT_EQ(text(upload->responseData()), "300000");
-    ASSERT_TRUE(pumpUntil([&] { return !progress->progressValues.empty() && progress->progressValues.back() == 1.0f; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return !progress->progressValues.empty() && progress->progressValues.back() == 1.0f; }));
     EXPECT_EQ(progress->bytesSent, progress->uploadSize);
     EXPECT_GT(progress->uploadSize, 0);
 
@@ -300,8 +301,9 @@ TEST_F(BehaviourTest, AProxyScriptRunsOffTheNetworkThreadAndItsAnswerIsKept) {
     ASSERT_TRUE(runAsync(again, 20));
     EXPECT_EQ(text(again->responseData()), "quick");
     EXPECT_EQ(RQProxyResolver::shared().evaluations(), evaluations);
-    EXPECT_FALSE(RQProxyResolver::answersMayBeKept("function FindProxyForURL(u, h) { "
-                                                   "return timeRange(8, 18) ? \"PROXY a:1\" : \"DIRECT\"; }"));
+    EXPECT_FALSE(
+        RQProxyResolver::answersMayBeKept("function FindProxyForURL(u, h) { "
+                                          "return timeRange(8, 18) ? \"PROXY a:1\" : \"DIRECT\"; }"));
 
     slow->cancel();
     ASSERT_TRUE(pumpUntil([&] { return slow->isFinished(); }, 10));

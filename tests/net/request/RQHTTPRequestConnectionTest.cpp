@@ -67,8 +67,8 @@ TEST_F(ConnectionTest, KeepAliveParameters) {
         bool reusable;
         double seconds;
     };
-    for (const Case& c : {Case{"Keep-Alive: timeout=15, max=100\r\n", true, 15}, Case{"Keep-Alive: timeout=15, max=5\r\n", false, 60},
-                          Case{"", true, 60}}) {
+    for (const Case& c : {Case{"Keep-Alive: timeout=15, max=100\r\n", true, 15},
+                          Case{"Keep-Alive: timeout=15, max=5\r\n", false, 60}, Case{"", true, 60}}) {
         SCOPED_TRACE(c.header);
         RawServer server([&c](RawServer::Connection& conn) {
             conn.readRequest();
@@ -238,8 +238,9 @@ TEST_F(ConnectionTest, ResumeByRange) {
     RawServer server([&](RawServer::Connection& c) {
         const std::string head = c.readRequest();
         if (honourRange && head.find("\r\nRange: bytes=1000-\r\n") != std::string::npos) {
-            c.send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-3999/4000\r\nContent-Length: 3000\r\n\r\n" +
-                   whole.substr(1000));
+            c.send(
+                "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-3999/4000\r\nContent-Length: 3000\r\n\r\n" +
+                whole.substr(1000));
         } else {
             c.send(response(whole));
         }

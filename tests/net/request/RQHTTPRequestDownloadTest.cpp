@@ -41,14 +41,16 @@ TEST_F(DownloadTest, ResumeOfACompletePartialFileAnsweredWith416CompletesTheDown
     RawServer server([&](RawServer::Connection& c) {
         const std::string head = c.readRequest();
         if (head.find("\r\nRange: bytes=4000-\r\n") != std::string::npos) {
-            c.send("HTTP/1.1 416 Requested Range Not Satisfiable\r\nContent-Range: bytes */4000\r\n"
-                   "Content-Type: text/html\r\nContent-Length: " +
-                   std::to_string(page.size()) + "\r\n\r\n" + page);
+            c.send(
+                "HTTP/1.1 416 Requested Range Not Satisfiable\r\nContent-Range: bytes */4000\r\n"
+                "Content-Type: text/html\r\nContent-Length: " +
+                std::to_string(page.size()) + "\r\n\r\n" + page);
         } else if (head.find("\r\nRange: ") != std::string::npos) {
             // A 416 naming another length: the partial file is not this one.
-            c.send("HTTP/1.1 416 Requested Range Not Satisfiable\r\nContent-Range: bytes */9999\r\n"
-                   "Content-Length: " +
-                   std::to_string(page.size()) + "\r\n\r\n" + page);
+            c.send(
+                "HTTP/1.1 416 Requested Range Not Satisfiable\r\nContent-Range: bytes */9999\r\n"
+                "Content-Length: " +
+                std::to_string(page.size()) + "\r\n\r\n" + page);
         }
     });
     const auto destination = home() / "Documents" / "movie.bin";

@@ -70,8 +70,12 @@ protected:
 
     void record(const httplib::Request& req) {
         std::lock_guard lock(mutex_);
-        seen_ = Seen{req.method, req.body, req.get_header_value("Authorization"), req.get_header_value("Cookie"),
-                     req.get_header_value("User-Agent"), req.get_header_value("Content-Length")};
+        seen_ = Seen{req.method,
+                     req.body,
+                     req.get_header_value("Authorization"),
+                     req.get_header_value("Cookie"),
+                     req.get_header_value("User-Agent"),
+                     req.get_header_value("Content-Length")};
     }
     Seen seen() {
         std::lock_guard lock(mutex_);

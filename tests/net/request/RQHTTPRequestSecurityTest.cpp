@@ -36,11 +36,13 @@ TEST_F(SecurityTest, AnUntrustedServerIsAConnectionFailureWithTheSSLText) {
         {"signed by itself", ca.selfSigned({"localhost", "127.0.0.1"}, "self"), true},
     };
     for (const auto& c : cases) {
-        if (c.caTrusted) ca.trust(); else ca.untrust();
+        if (c.caTrusted)
+            ca.trust();
+        else
+            ca.untrust();
         LoopbackServer server(c.leaf.certificateFile, c.leaf.privateKeyFile);
-        server.server().Get("/", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("secret", "text/plain");
-        });
+        server.server().Get(
+            "/", [](const httplib::Request&, httplib::Response& res) { res.set_content("secret", "text/plain"); });
         server.start();
         auto request = get(server.url("/"));
         ASSERT_TRUE(runAsync(request)) << c.what;
@@ -64,7 +66,8 @@ TEST_F(SecurityTest, AnUntrustedServerIsAConnectionFailureWithTheSSLText) {
 
     ca.trust();
     LoopbackServer trusted(ca.server().certificateFile, ca.server().privateKeyFile);
-    trusted.server().Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
+    trusted.server().Get("/",
+                         [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
     trusted.start();
     auto request = get(trusted.url("/"));
     ASSERT_TRUE(runAsync(request));
@@ -80,10 +83,12 @@ TEST_F(SecurityTest, AChallengeWithoutAUsableSchemeIsCode7) {
         const char* response;
         bool viaProxy;
     } cases[] = {
-        {"unknown scheme", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Negotiate\r\nContent-Length: 0\r\n\r\n", false},
+        {"unknown scheme", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Negotiate\r\nContent-Length: 0\r\n\r\n",
+         false},
         {"no scheme", "HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n", false},
         {"proxy, unknown scheme",
-         "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Negotiate\r\nContent-Length: 0\r\n\r\n", true},
+         "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Negotiate\r\nContent-Length: 0\r\n\r\n",
+         true},
         {"proxy, no scheme", "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n", true},
     };
     for (const auto& c : cases) {
@@ -142,7 +147,8 @@ TEST_F(SecurityTest, RequestsRefusedBeforeAnythingIsSent) {
     for (const auto& c : cases) {
         ASSERT_TRUE(runAsync(c.request)) << c.what;
         ASSERT_TRUE(c.request->error()) << c.what;
-        EXPECT_TRUE(RQError::is(*c.request->error(), c.code)) << c.what << ": " << c.request->error()->localizedDescription();
+        EXPECT_TRUE(RQError::is(*c.request->error(), c.code))
+            << c.what << ": " << c.request->error()->localizedDescription();
         if (c.code == RQError::kUnableToCreateRequest) {
             EXPECT_EQ(c.request->error()->localizedDescription(), "Unable to create request (bad url?)") << c.what;
         }
@@ -184,7 +190,8 @@ TEST_F(SecurityTest, AnExceptionWhileStartingIsCode10) {
         const char* description;
         const char* reason;
     } cases[] = {
-        {"platform exception", std::make_shared<ThrowingRequest>(target), "BodyException", "the body could not be built"},
+        {"platform exception", std::make_shared<ThrowingRequest>(target), "BodyException",
+         "the body could not be built"},
         {"other exception", std::make_shared<FailingRequest>(target), "std::exception", "out of room"},
     };
     for (const auto& c : cases) {

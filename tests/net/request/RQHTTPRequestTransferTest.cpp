@@ -155,7 +155,8 @@ TEST_F(TransferTest, DownloadToFileReplacesWhatWasThere) {
     EXPECT_FALSE(request->error());
     EXPECT_EQ(fileText(destination), std::string(300000, 'b'));
     EXPECT_FALSE(request->rawResponseData().has_value() && !request->rawResponseData()->empty());
-    ASSERT_TRUE(pumpUntil([&] { return !recorder->progressValues.empty() && recorder->progressValues.back() == 1.0f; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return !recorder->progressValues.empty() && recorder->progressValues.back() == 1.0f; }));
     EXPECT_EQ(recorder->bytesReceived, 300000);
     EXPECT_EQ(recorder->downloadSize, 300000);
 }
@@ -165,7 +166,8 @@ TEST_F(TransferTest, EmptyBodyReportsCompleteProgress) {
     auto recorder = std::make_shared<RequestRecorder>("progress");
     request->setDownloadProgressDelegate(recorder);
     ASSERT_TRUE(runAsync(request));
-    ASSERT_TRUE(pumpUntil([&] { return !recorder->progressValues.empty() && recorder->progressValues.back() == 1.0f; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return !recorder->progressValues.empty() && recorder->progressValues.back() == 1.0f; }));
     for (float value : recorder->progressValues) EXPECT_FALSE(std::isnan(value));
 }
 

@@ -231,11 +231,12 @@ TEST_F(NetworkQueueTest, RespectsItsWidth) {
         ASSERT_TRUE(pumpUntil([&] { return inFlight() == expected; })) << "after " << finished;
         EXPECT_LE(maxInFlight(), 2);
         releaseOne();
-        ASSERT_TRUE(pumpUntil([&] { return delegate_->count("queue:finish /hold/0") + delegate_->count("queue:finish /hold/1") +
-                                                   delegate_->count("queue:finish /hold/2") +
-                                                   delegate_->count("queue:finish /hold/3") +
-                                                   delegate_->count("queue:finish /hold/4") ==
-                                               static_cast<std::size_t>(finished + 1); }));
+        ASSERT_TRUE(pumpUntil([&] {
+            return delegate_->count("queue:finish /hold/0") + delegate_->count("queue:finish /hold/1") +
+                       delegate_->count("queue:finish /hold/2") + delegate_->count("queue:finish /hold/3") +
+                       delegate_->count("queue:finish /hold/4") ==
+                   static_cast<std::size_t>(finished + 1);
+        }));
     }
     ASSERT_TRUE(waitForQueueToFinish());
     EXPECT_EQ(maxInFlight(), 2);

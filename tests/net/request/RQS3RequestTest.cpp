@@ -33,7 +33,9 @@ std::string sign(const std::string& text) { return Base64::encode(Digest::hmacSH
 class FakeS3 {
 public:
     explicit FakeS3(test::TestCA& ca) : server_(ca.server().certificateFile, ca.server().privateKeyFile) {
-        auto handler = [this](const httplib::Request& request, httplib::Response& response) { handle(request, response); };
+        auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+            handle(request, response);
+        };
         server_.server().Get(".*", handler);
         server_.server().Put(".*", handler);
         server_.server().Delete(".*", handler);
@@ -58,7 +60,8 @@ private:
         ++requests;
         std::string host = request.get_header_value("Host");
         host = host.substr(0, host.find(':'));
-        const std::string bucket = host == kHost ? "" : host.substr(0, host.size() - std::string(".").size() - std::string(kHost).size());
+        const std::string bucket =
+            host == kHost ? "" : host.substr(0, host.size() - std::string(".").size() - std::string(kHost).size());
         const std::string target = request.target;
         const std::string rawPath = target.substr(0, target.find('?'));
         const std::string query = target.find('?') == std::string::npos ? "" : target.substr(target.find('?') + 1);
@@ -72,11 +75,13 @@ private:
         const std::string type = request.method == "PUT" && !request.has_header("x-amz-copy-source")
                                      ? request.get_header_value("Content-Type")
                                      : "";
-        lastStringToSign = request.method + "\n\n" + type + "\n" + request.get_header_value("Date") + "\n" + amz + resource;
+        lastStringToSign =
+            request.method + "\n\n" + type + "\n" + request.get_header_value("Date") + "\n" + amz + resource;
         if (request.get_header_value("Authorization") != "AWS " + std::string(kAccess) + ":" + sign(lastStringToSign)) {
             response.status = 403;
-            response.set_content(xmlError("SignatureDoesNotMatch", "The request signature we calculated does not match"),
-                                 "application/xml");
+            response.set_content(
+                xmlError("SignatureDoesNotMatch", "The request signature we calculated does not match"),
+                "application/xml");
             return;
         }
         if (timeoutsToSend > 0) {
@@ -97,12 +102,14 @@ private:
         }
         const std::string key = Text::percentUnescape(rawPath.substr(1)).value_or("");
         if (request.method == "GET" && key.empty()) {
-            std::string xml = "<ListBucketResult><Name>" + bucket + "</Name><Prefix>p</Prefix><IsTruncated>true</IsTruncated>";
+            std::string xml =
+                "<ListBucketResult><Name>" + bucket + "</Name><Prefix>p</Prefix><IsTruncated>true</IsTruncated>";
             for (const auto& [name, body] : objects)
                 if (name.rfind(bucket + "/", 0) == 0)
                     xml += "<Contents><Key>" + Text::replaceAll(name.substr(bucket.size() + 1), "&", "&amp;") +
                            "</Key><LastModified>2012-05-02T11:00:00.000Z</LastModified><ETag>\"e\"</ETag><Size>" +
-                           std::to_string(body.size()) + "</Size><Owner><ID>owner-1</ID><DisplayName>Robin</DisplayName></Owner></Contents>";
+                           std::to_string(body.size()) +
+                           "</Size><Owner><ID>owner-1</ID><DisplayName>Robin</DisplayName></Owner></Contents>";
             xml += "<CommonPrefixes><Prefix>albums/</Prefix></CommonPrefixes></ListBucketResult>";
             response.set_content(xml, "application/xml");
             return;
@@ -141,7 +148,8 @@ class RQS3RequestTest : public test::RequestTest {
 protected:
     void SetUp() override {
         RequestTest::SetUp();
-        ca = std::make_unique<test::TestCA>(home() / "tls", std::vector<std::string>{kHost, std::string("photos.") + kHost});
+        ca = std::make_unique<test::TestCA>(home() / "tls",
+                                            std::vector<std::string>{kHost, std::string("photos.") + kHost});
         ca->trust();
         fake = std::make_unique<FakeS3>(*ca);
         for (const std::string& host : {std::string(kHost), std::string("photos.") + kHost})
@@ -186,10 +194,12 @@ TEST_F(RQS3RequestTest, SignsWhatTheServiceChecks) {
     const std::vector<Case> cases = {
         {RQS3ObjectRequest::requestWithBucketKey("photos", "a b.txt"), "https://photos.s3.storage.test/a%20b.txt",
          "GET\n\n\nDATE\n/photos/a%20b.txt"},
-        {RQS3ObjectRequest::requestWithBucketKey("photos", ""), "https://photos.s3.storage.test/", "GET\n\n\nDATE\n/photos/"},
+        {RQS3ObjectRequest::requestWithBucketKey("photos", ""), "https://photos.s3.storage.test/",
+         "GET\n\n\nDATE\n/photos/"},
         {put, "https://photos.s3.storage.test/a%20b.txt", "PUT\n\napplication/octet-stream\nDATE\n/photos/a%20b.txt"},
         {copy, "https://photos.s3.storage.test/c",
-         "PUT\n\n\nDATE\nx-amz-acl:public-read\nx-amz-copy-source:photos/a%20b.txt\nx-amz-storage-class:REDUCED_REDUNDANCY\n/photos/c"},
+         "PUT\n\n\nDATE\nx-amz-acl:public-read\nx-amz-copy-source:photos/"
+         "a%20b.txt\nx-amz-storage-class:REDUCED_REDUNDANCY\n/photos/c"},
         {listing, "https://photos.s3.storage.test/?acl&prefix=a%26b&max-keys=100", "GET\n\n\nDATE\n/photos/?acl"},
         {plainListing, "https://photos.s3.storage.test?prefix=p&max-keys=100", "GET\n\n\nDATE\n/photos/"},
         {RQS3ServiceRequest::serviceRequest(), "https://s3.storage.test", "GET\n\n\nDATE\n/"},
@@ -201,7 +211,8 @@ TEST_F(RQS3RequestTest, SignsWhatTheServiceChecks) {
         ASSERT_TRUE(c.request->url());
         EXPECT_EQ(c.request->url()->absoluteString(), c.url);
         const std::string expected = Text::replaceAll(c.toSign, "DATE", c.request->dateString());
-        EXPECT_EQ(c.request->requestHeaders().value("Authorization"), "AWS " + std::string(kAccess) + ":" + sign(expected))
+        EXPECT_EQ(c.request->requestHeaders().value("Authorization"),
+                  "AWS " + std::string(kAccess) + ":" + sign(expected))
             << c.url;
     }
     EXPECT_EQ(RQS3Request::stringByURLEncodingForS3Path("a?#&~/b"), "/a%3F%23%26%7E/b");

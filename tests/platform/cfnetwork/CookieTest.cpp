@@ -56,8 +56,8 @@ TEST_F(CookieTest, RefusesCookiesAServerMayNotSet) {
     const char* origin = "http://www.example.com/";
     EXPECT_FALSE(parse("novalue", origin));
     EXPECT_FALSE(parse("=value", origin));
-    EXPECT_FALSE(parse("a=1; Domain=other.com", origin));      // not above the host
-    EXPECT_FALSE(parse("a=1; Domain=com", origin));            // a top-level domain
+    EXPECT_FALSE(parse("a=1; Domain=other.com", origin));       // not above the host
+    EXPECT_FALSE(parse("a=1; Domain=com", origin));             // a top-level domain
     EXPECT_FALSE(parse("a=1; Domain=ww.example.com", origin));  // a suffix, not a parent
     EXPECT_FALSE(HTTPCookie::cookieFromSetCookieValue("a=1; Domain=0.0.1", url("http://127.0.0.1/")));
     EXPECT_FALSE(HTTPCookie::cookieFromSetCookieValue("a=1", url("ftp://example.com/")));
@@ -84,8 +84,8 @@ TEST_F(CookieTest, MatchesDomainPathSecureAndExpiry) {
     };
     const Case cases[] = {
         {"a=1", "http://example.com/", "http://example.com/", true},
-        {"a=1", "http://example.com/", "http://www.example.com/", false},   // host-only
-        {"a=1", "http://example.com/", "http://EXAMPLE.com/", true},        // case of the host
+        {"a=1", "http://example.com/", "http://www.example.com/", false},  // host-only
+        {"a=1", "http://example.com/", "http://EXAMPLE.com/", true},       // case of the host
         {"a=1; Domain=example.com", "http://example.com/", "http://www.example.com/", true},
         {"a=1; Domain=example.com", "http://example.com/", "http://notexample.com/", false},
         {"a=1; Domain=example.com", "http://example.com/", "http://other.org/", false},
@@ -104,8 +104,8 @@ TEST_F(CookieTest, MatchesDomainPathSecureAndExpiry) {
     };
     for (const Case& c : cases) {
         HTTPCookieStorage storage;
-        auto cookies = HTTPCookie::cookiesWithResponseHeaderFields(Value::Dictionary{{"Set-Cookie", c.setCookie}},
-                                                                   url(c.setBy));
+        auto cookies =
+            HTTPCookie::cookiesWithResponseHeaderFields(Value::Dictionary{{"Set-Cookie", c.setCookie}}, url(c.setBy));
         storage.setCookiesForURL(cookies, url(c.setBy), std::nullopt);
         EXPECT_EQ(storage.cookiesForURL(url(c.requestURL)).size(), c.sent ? 1u : 0u)
             << c.setCookie << " set by " << c.setBy << " for " << c.requestURL;
@@ -125,8 +125,7 @@ TEST_F(CookieTest, ReadsTheDateFormsServersWrite) {
 }
 
 TEST_F(CookieTest, SplitsFoldedSetCookieFieldsButNotTheirDates) {
-    Value::Dictionary fields{
-        {"set-cookie", "a=1; Expires=Wed, 09 Jun 2038 10:18:14 GMT; Path=/, b=2, c=3; Path=/x"}};
+    Value::Dictionary fields{{"set-cookie", "a=1; Expires=Wed, 09 Jun 2038 10:18:14 GMT; Path=/, b=2, c=3; Path=/x"}};
     auto cookies = HTTPCookie::cookiesWithResponseHeaderFields(fields, url("http://example.com/"));
     ASSERT_EQ(cookies.size(), 3u);
     EXPECT_EQ(cookies[0]->name(), "a");
@@ -204,8 +203,8 @@ TEST_F(CookieTest, PropertiesRoundTrip) {
     ASSERT_TRUE(again);
     EXPECT_TRUE(again->isEqual(*cookie));
     EXPECT_FALSE(HTTPCookie::cookieWithProperties({{"Name", "n"}, {"Value", "v"}, {"Path", "/"}}));  // no domain
-    EXPECT_FALSE(HTTPCookie::cookieWithProperties(
-        {{"Name", "n"}, {"Value", "v\r\nX: y"}, {"Domain", "a.com"}, {"Path", "/"}}));
+    EXPECT_FALSE(
+        HTTPCookie::cookieWithProperties({{"Name", "n"}, {"Value", "v\r\nX: y"}, {"Domain", "a.com"}, {"Path", "/"}}));
 }
 
 TEST_F(CookieTest, SharedStorageKeepsPersistentCookiesInAPrivateFile) {

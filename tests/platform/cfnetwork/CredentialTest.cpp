@@ -30,9 +30,8 @@ TEST_F(CredentialTest, KeepsCredentialsBySpaceAndPersistence) {
     storage.setCredentialForProtectionSpace(URLCredential("bob", "pw2", Persistence::Permanent), server());
     EXPECT_EQ(storage.credentialsForProtectionSpace(server()).size(), 2u);
     // The password methods share one entry; the space's host matches in any case.
-    auto viaDigest = storage.defaultCredentialForProtectionSpace(
-        URLProtectionSpace("API.example.com", 443, "https", std::string("Users"),
-                           URLProtectionSpace::kAuthenticationMethodHTTPDigest));
+    auto viaDigest = storage.defaultCredentialForProtectionSpace(URLProtectionSpace(
+        "API.example.com", 443, "https", std::string("Users"), URLProtectionSpace::kAuthenticationMethodHTTPDigest));
     ASSERT_TRUE(viaDigest);
     EXPECT_EQ(viaDigest->user(), "ann");
     EXPECT_EQ(viaDigest->password(), "pw1");

@@ -44,15 +44,17 @@ TEST(HTTPAuthTest, DigestMatchesTheRFC7616Example) {
     };
     for (const Case& c : {Case{"MD5", "8ca523f5e9506fed4657c9700eebdbec"},
                           Case{"SHA-256", "753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1"}}) {
-        auto auth = HTTPAuthentication::createFromResponse(*response(401, "WWW-Authenticate", rfcChallenge(c.algorithm)));
+        auto auth =
+            HTTPAuthentication::createFromResponse(*response(401, "WWW-Authenticate", rfcChallenge(c.algorithm)));
         ASSERT_TRUE(auth) << c.algorithm;
         EXPECT_EQ(auth->method(), "Digest");
         EXPECT_EQ(auth->realm(), "http-auth@example.org");
         auth->setClientNonceForTesting("f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ");
         auto message = request("http://www.example.org/dir/index.html");
         ASSERT_TRUE(auth->applyCredentials(message, {{"Username", "Mufasa"}, {"Password", "Circle of Life"}}));
-        std::string expected = std::string("Digest username=\"Mufasa\", realm=\"http-auth@example.org\", "
-                                           "uri=\"/dir/index.html\", algorithm=") +
+        std::string expected = std::string(
+                                   "Digest username=\"Mufasa\", realm=\"http-auth@example.org\", "
+                                   "uri=\"/dir/index.html\", algorithm=") +
                                c.algorithm +
                                ", nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\", nc=00000001, "
                                "cnonce=\"f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ\", qop=auth, response=\"" +
@@ -74,8 +76,8 @@ TEST(HTTPAuthTest, DigestMatchesTheRFC7616Example) {
 
 TEST(HTTPAuthTest, OlderDigestFormAndSessionAlgorithm) {
     // Without qop: RFC 2069, response = H(HA1:nonce:HA2).
-    auto plain = HTTPAuthentication::createFromResponse(
-        *response(401, "WWW-Authenticate", "Digest realm=\"r\", nonce=\"n\""));
+    auto plain =
+        HTTPAuthentication::createFromResponse(*response(401, "WWW-Authenticate", "Digest realm=\"r\", nonce=\"n\""));
     ASSERT_TRUE(plain);
     auto message = request("http://h/p?q=1");
     ASSERT_TRUE(plain->applyCredentials(message, "u", "p"));
@@ -194,7 +196,8 @@ TEST(HTTPAuthTest, NTLMHandshakeAndItsRefusals) {
     // Accepted: the next signature opens a new handshake.
     HTTPAuthentication::noteResponse(second, *response(200, "X", "y"));
     auto third = request("http://h/");
-    ASSERT_TRUE(auth->applyCredentials(third, Value::Dictionary{{"Username", "ann"}, {"Password", "pw"}, {"AccountDomain", "CORP"}}));
+    ASSERT_TRUE(auth->applyCredentials(
+        third, Value::Dictionary{{"Username", "ann"}, {"Password", "pw"}, {"AccountDomain", "CORP"}}));
     EXPECT_EQ(token(third).at(8), 1);
 
     // Refusals: a bare 401 after either message; a challenge that cannot

@@ -37,7 +37,9 @@ protected:
     std::shared_ptr<HTTPTransaction> start(const std::string& url, HTTPTransactionOptions options = {}) {
         return HTTPClientCore::shared()->start(makeRequest("GET", url), std::move(options), observer_);
     }
-    static bool finished(const std::shared_ptr<HTTPTransaction>& t) { return t->isComplete() || t->error().has_value(); }
+    static bool finished(const std::shared_ptr<HTTPTransaction>& t) {
+        return t->isComplete() || t->error().has_value();
+    }
     std::shared_ptr<CountingObserver> observer_ = std::make_shared<CountingObserver>();
 };
 
@@ -79,9 +81,8 @@ TEST_F(HTTPClientCoreTest, InactivityTimeOutFailsAStalledExchangeButNotASlowStea
     ca.trust();
     const std::string body(4000, 'v');
     LoopbackServer tls(ca.server().certificateFile, ca.server().privateKeyFile);
-    tls.server().Get("/", [&](const httplib::Request&, httplib::Response& response) {
-        response.set_content(body, "video/mp4");
-    });
+    tls.server().Get(
+        "/", [&](const httplib::Request&, httplib::Response& response) { response.set_content(body, "video/mp4"); });
     tls.server().set_keep_alive_max_count(1);
     tls.start();
     // The record takes about 3.2 s to cross, twice the time-out, while a
@@ -133,7 +134,8 @@ TEST_F(HTTPClientCoreTest, AServerTrustHandlerDecidesBeforeAnyRequestByteIsSent)
         std::atomic<bool> asked{false};
         HTTPTransactionOptions options;
         options.persistentConnection = false;
-        options.serverTrustHandler = [&, proceed](const platform::TLSPeerTrust& trust, std::function<void(bool)> answer) {
+        options.serverTrustHandler = [&, proceed](const platform::TLSPeerTrust& trust,
+                                                  std::function<void(bool)> answer) {
             EXPECT_FALSE(trust.trusted());
             EXPECT_EQ(trust.host, "localhost");
             EXPECT_FALSE(trust.certificateChain.empty());
@@ -212,8 +214,8 @@ TEST(HTTPClientCoreExitTest, ExitWhileTheIOThreadSetsUpTLSEndsCleanly) {
             for (int i = 0; i < 16; ++i) {
                 HTTPTransactionOptions options;
                 options.persistentConnection = false;
-                pending.push_back(core->start(makeRequest("GET", silent.url("/", "localhost").replace(0, 4, "https")),
-                                              options, {}));
+                pending.push_back(
+                    core->start(makeRequest("GET", silent.url("/", "localhost").replace(0, 4, "https")), options, {}));
             }
             std::exit(0);
         },

@@ -26,15 +26,16 @@ TEST(HTTPMessageTest, HeadersMatchCaseInsensitivelyKeepOrderAndSpelling) {
     for (const char* badName : {"", "Bad Name", "Bad:Name", "Bad\r\nName", "Ümlaut"}) {
         EXPECT_FALSE(headers.set(badName, "v")) << badName;
     }
-    for (const std::string& badValue : {std::string("a\r\nInjected: yes"), std::string("a\nb"), std::string("a\rb"),
-                                        std::string("nul\0x", 5)}) {
+    for (const std::string& badValue :
+         {std::string("a\r\nInjected: yes"), std::string("a\nb"), std::string("a\rb"), std::string("nul\0x", 5)}) {
         EXPECT_FALSE(headers.set("X-Value", badValue)) << badValue;
     }
     EXPECT_TRUE(headers.set("X-Value", "tab\tand obs-text \xc3\xa9"));
 }
 
 TEST(HTTPMessageTest, RequestsCarryTheirTargetHostAndVersion) {
-    auto request = makeRequest("POST", "https://user:pw@Example.TEST:8443/a%2Fb/c?q=1&r=2#frag", HTTPMessage::kVersion10);
+    auto request =
+        makeRequest("POST", "https://user:pw@Example.TEST:8443/a%2Fb/c?q=1&r=2#frag", HTTPMessage::kVersion10);
     ASSERT_TRUE(request);
     EXPECT_EQ(request->requestMethod(), "POST");
     EXPECT_EQ(request->version(), "HTTP/1.0");

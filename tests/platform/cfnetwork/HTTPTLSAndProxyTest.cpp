@@ -17,9 +17,9 @@
 namespace clipora::test {
 namespace {
 
+using platform::HostResolver;
 using platform::HTTPReadStream;
 using platform::HTTPStreamError;
-using platform::HostResolver;
 
 class HTTPTLSAndProxyTest : public PlatformTest {
 protected:
@@ -138,15 +138,17 @@ TEST_F(HTTPTLSAndProxyTest, PlainRequestsGoToAnHTTPProxyInAbsoluteForm) {
     ASSERT_TRUE(outcome.ended);
     EXPECT_EQ(outcome.body, "proxied");
     ASSERT_EQ(proxy.requests().size(), 1u);
-    EXPECT_EQ(proxy.requests()[0], "GET http://origin.example.test:8080/a/b?c=d HTTP/1.1\r\n"
-                                   "Host: origin.example.test:8080\r\nProxy-Authorization: Basic eA==\r\n\r\n");
+    EXPECT_EQ(proxy.requests()[0],
+              "GET http://origin.example.test:8080/a/b?c=d HTTP/1.1\r\n"
+              "Host: origin.example.test:8080\r\nProxy-Authorization: Basic eA==\r\n\r\n");
 }
 
 TEST_F(HTTPTLSAndProxyTest, SOCKS5CarriesPlainAndTLSConnections) {
     ca_->trust();
     TestProxy socks(TestProxy::Kind::SOCKS5);
     LoopbackServer plain;
-    plain.server().Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("plain", "text/plain"); });
+    plain.server().Get(
+        "/", [](const httplib::Request&, httplib::Response& response) { response.set_content("plain", "text/plain"); });
     plain.start();
     auto stream = HTTPReadStream::create(makeRequest("GET", plain.url("/", "named.example.test")));
     stream->setSOCKSProxy("127.0.0.1", socks.port());
@@ -159,7 +161,7 @@ TEST_F(HTTPTLSAndProxyTest, SOCKS5CarriesPlainAndTLSConnections) {
     ASSERT_TRUE(outcome.ended) << (outcome.error ? outcome.error->description() : "");
     EXPECT_EQ(outcome.body, "secure");
     EXPECT_EQ(socks.targets(), (std::vector<std::string>{"named.example.test:" + std::to_string(plain.port()),
-                                                          "localhost:" + std::to_string(server->port())}));
+                                                         "localhost:" + std::to_string(server->port())}));
 }
 
 TEST_F(HTTPTLSAndProxyTest, ConnectionsAreSharedOnlyUnderTheSameValidationSetting) {

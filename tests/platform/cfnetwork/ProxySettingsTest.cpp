@@ -5,8 +5,8 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/cfnetwork/ProxySettings.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
+#include "platform/cfnetwork/ProxySettings.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestHome.h"
 
@@ -96,7 +96,8 @@ TEST_F(ProxySettingsTest, EvaluatesPACScriptsInOrderWithinBounds) {
     EXPECT_EQ(https->front(), entry(ProxyEntry::Type::HTTPS, "secure.test", 443));
     EXPECT_EQ(*ProxySettings::proxiesForPACScript(script, url("http://socks.test/")),
               std::vector<ProxyEntry>{entry(ProxyEntry::Type::SOCKS, "s.test", 1080)});
-    EXPECT_EQ(*ProxySettings::proxiesForPACScript(script, url("http://a.direct.test/")), std::vector<ProxyEntry>{ProxyEntry{}});
+    EXPECT_EQ(*ProxySettings::proxiesForPACScript(script, url("http://a.direct.test/")),
+              std::vector<ProxyEntry>{ProxyEntry{}});
 
     struct Bad {
         const char* name;

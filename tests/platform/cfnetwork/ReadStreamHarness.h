@@ -25,8 +25,8 @@ struct StreamOutcome {
     bool finished() const { return ended || error.has_value(); }
 };
 
-inline std::shared_ptr<platform::HTTPMessage> makeRequest(const std::string& method, const std::string& url,
-                                                          std::string_view version = platform::HTTPMessage::kVersion11) {
+inline std::shared_ptr<platform::HTTPMessage> makeRequest(
+    const std::string& method, const std::string& url, std::string_view version = platform::HTTPMessage::kVersion11) {
     auto parsed = platform::URL::fromString(url);
     if (!parsed) return nullptr;
     return platform::HTTPMessage::createRequest(method, *parsed, version);

@@ -79,8 +79,8 @@ public:
             URLConnectionDelegate::connectionWillSendRequestForAuthenticationChallenge(connection, challenge);
     }
     void connectionDidSendBodyDataTotalBytesWrittenTotalBytesExpectedToWrite(const std::shared_ptr<URLConnection>&,
-                                                                            std::int64_t, std::int64_t total,
-                                                                            std::int64_t expected) override {
+                                                                             std::int64_t, std::int64_t total,
+                                                                             std::int64_t expected) override {
         if (events.empty() || events.back() != "sent") events.push_back("sent");
         lastWritten = total;
         expectedToWrite = expected;
@@ -527,9 +527,8 @@ TEST_F(URLConnectionTest, AnswersNTLMOnOneKeptAliveConnection) {
     // The delegate is asked once; the server's challenge is answered on
     // the connection that carried it (the server refuses it elsewhere).
     auto recorder = load(server.url("/doc"), answering("CORP\\ann", "secret"));
-    EXPECT_EQ(recorder->events,
-              (std::vector<std::string>{"willSend /doc", "challenge NSURLAuthenticationMethodNTLM", "response 200",
-                                        "data", "willCache", "finish"}));
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"willSend /doc", "challenge NSURLAuthenticationMethodNTLM",
+                                                          "response 200", "data", "willCache", "finish"}));
     EXPECT_EQ(text(recorder->body), "Welcome, ann.");
     EXPECT_FALSE(recorder->challenges[0]->protectionSpace().realm());
     EXPECT_EQ(server.challengesSent(), 1);
@@ -582,7 +581,6 @@ TEST_F(URLConnectionTest, LoadsSynchronously) {
     EXPECT_FALSE(URLConnection::sendSynchronousRequest(URLRequest(url("ftp://x/")), nullptr, &error));
     EXPECT_EQ(error->code(), Error::kURLErrorUnsupportedURL);
 }
-
 
 TEST(URLConnectionRequestTest, RequestsAndResponsesCopyAndArchive) {
     URLRequest request(url("https://example.com/a?b=1"), URLRequest::CachePolicy::ReloadIgnoringLocalCacheData, 30);
@@ -680,8 +678,7 @@ TEST_F(URLConnectionTLSTest, NeverAcceptsAnUntrustedServer) {
     // Even a delegate that accepts whatever it is shown does not get through.
     auto recorder = std::make_shared<Recorder>();
     recorder->onChallenge = [](const std::shared_ptr<URLAuthenticationChallenge>& challenge) {
-        EXPECT_EQ(challenge->protectionSpace().serverTrust()->evaluate(),
-                  ServerTrust::Result::RecoverableTrustFailure);
+        EXPECT_EQ(challenge->protectionSpace().serverTrust()->evaluate(), ServerTrust::Result::RecoverableTrustFailure);
         challenge->sender()->useCredentialForAuthenticationChallenge(
             URLCredential::credentialForTrust(challenge->protectionSpace().serverTrust()), challenge);
     };
@@ -714,13 +711,13 @@ TEST_F(URLConnectionTLSTest, OffersAClientCertificateWhenTheServerAsks) {
         if (method == URLProtectionSpace::kAuthenticationMethodClientCertificate)
             challenge->sender()->useCredentialForAuthenticationChallenge(
                 URLCredential::credentialWithIdentityCertificatesPersistence(identity, {},
-                                                                            URLCredential::Persistence::ForSession),
+                                                                             URLCredential::Persistence::ForSession),
                 challenge);
         else
             challenge->sender()->performDefaultHandlingForAuthenticationChallenge(challenge);
     };
-    URLConnection::connectionWithRequestDelegate(
-        URLRequest(url("https://localhost:" + std::to_string(port) + "/")), recorder);
+    URLConnection::connectionWithRequestDelegate(URLRequest(url("https://localhost:" + std::to_string(port) + "/")),
+                                                 recorder);
     bool done = pumpUntil([&] { return recorder->done; }, 10);
     HTTPClientCore::shared()->closeIdleConnections();
     server.stop();
@@ -735,14 +732,12 @@ TEST_F(URLConnectionTLSTest, OffersAClientCertificateWhenTheServerAsks) {
     EXPECT_TRUE(askedForCertificate);
 }
 
-
 TEST_F(URLConnectionTLSTest, AnswersAProxysDemandForCredentials) {
     test::TestCA ca(home());
     ca.trust();
     LoopbackServer server(ca.server().certificateFile, ca.server().privateKeyFile);
-    server.server().Get("/", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("through", "text/plain");
-    });
+    server.server().Get(
+        "/", [](const httplib::Request&, httplib::Response& res) { res.set_content("through", "text/plain"); });
     server.start();
     CloseIdleConnectionsFirst closeIdle;
     test::TestProxy proxy(test::TestProxy::Kind::Connect);

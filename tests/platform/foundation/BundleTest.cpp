@@ -64,17 +64,19 @@ TEST_F(BundleTest, LocalizedStringsWithDefaults) {
         const char* table;
         std::string expected;
     } cases[] = {
-        {"Cancel", "", "", "Abbrechen"},                  // Localizable is the default table
+        {"Cancel", "", "", "Abbrechen"},  // Localizable is the default table
         {"Cancel", "ignored", "Localizable", "Abbrechen"},
         {"Loading...", "", "", "Loading \"now\"\n"},
         {"Settings", "", "", "Einstellungen"},
         {"OnlyKey", "", "", "OnlyKey"},
-        {"Escapes", "", "", "tab\there \xC3\xA9" "A A back\\slash"},
+        {"Escapes", "", "",
+         "tab\there \xC3\xA9"
+         "A A back\\slash"},
         {"Emoji", "", "", "\xF0\x9F\x98\x80"},
-        {"Missing", "Fallback", "", "Fallback"},           // missing key: the default
-        {"Missing", "", "", "Missing"},                    // no default: the key
-        {"Title", "", "Settings", "R\xC3\xA9glages"},      // plist-form table in en.lproj
-        {"Title", "Default", "NoSuchTable", "Default"},    // missing table
+        {"Missing", "Fallback", "", "Fallback"},         // missing key: the default
+        {"Missing", "", "", "Missing"},                  // no default: the key
+        {"Title", "", "Settings", "R\xC3\xA9glages"},    // plist-form table in en.lproj
+        {"Title", "Default", "NoSuchTable", "Default"},  // missing table
     };
     for (const Case& c : cases)
         EXPECT_EQ(fixture->localizedString(c.key, c.defaultValue, c.table), c.expected) << c.key << "/" << c.table;

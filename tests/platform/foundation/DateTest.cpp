@@ -113,15 +113,9 @@ TEST_F(DateTest, FixedFormsInBothDirections) {
 
     Clock::setNow(Date::fromTimeIntervalSince1970(1336000000));  // 2012: "94" means 1994
     const char* equivalent[] = {
-        "Sun, 06 Nov 1994 08:49:37 GMT",
-        "Sunday, 06-Nov-94 08:49:37 GMT",
-        "Sun Nov  6 08:49:37 1994",
-        "  Sun, 06 Nov 1994 08:49:37 GMT  ",
-        "06 Nov 1994 08:49:37 GMT",
-        "Sun, 6 Nov 1994 09:49:37 +0100",
-        "Sun, 06 Nov 1994 08:49:37 UTC",
-        "Sun, 06 Nov 1994 03:49:37 EST",
-        "sun, 06 nov 1994 08:49:37 gmt",
+        "Sun, 06 Nov 1994 08:49:37 GMT",     "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994",
+        "  Sun, 06 Nov 1994 08:49:37 GMT  ", "06 Nov 1994 08:49:37 GMT",       "Sun, 6 Nov 1994 09:49:37 +0100",
+        "Sun, 06 Nov 1994 08:49:37 UTC",     "Sun, 06 Nov 1994 03:49:37 EST",  "sun, 06 nov 1994 08:49:37 gmt",
         "Sunday, 06-Nov-1994 08:49:37 GMT",
     };
     for (const char* text : equivalent) EXPECT_EQ(DateFormatter::dateFromHTTPDate(text), kSample) << text;
@@ -165,8 +159,8 @@ TEST_F(DateTest, TwoDigitYearsFallWithinEightyYearsBeforeAndTwentyAfterNow) {
         const char* text;
         const char* year;
     };
-    const Case cases[] = {{"01-01-32", "1932"}, {"01-01-31", "2031"}, {"01-01-33", "1933"}, {"01-01-94", "1994"},
-                          {"01-01-00", "2000"}};
+    const Case cases[] = {
+        {"01-01-32", "1932"}, {"01-01-31", "2031"}, {"01-01-33", "1933"}, {"01-01-94", "1994"}, {"01-01-00", "2000"}};
     for (const auto& c : cases) {
         auto date = yy.dateFromString(c.text);
         ASSERT_TRUE(date) << c.text;
@@ -201,9 +195,8 @@ TEST_F(DateTest, GeneralPatterns) {
         // Patterns without a date read back 1 January 2000.
         if (std::string(c.pattern).find('y') == std::string::npos) continue;
         // Patterns without seconds read back the start of the minute.
-        EXPECT_EQ(parsed->timeIntervalSince1970(), std::string(c.pattern).find('s') == std::string::npos
-                                                       ? 784111777 - 37
-                                                       : 784111777)
+        EXPECT_EQ(parsed->timeIntervalSince1970(),
+                  std::string(c.pattern).find('s') == std::string::npos ? 784111777 - 37 : 784111777)
             << c.pattern;
     }
 
@@ -246,8 +239,8 @@ protected:
 TEST_F(LocalTimeTest, FormatsAndParsesInLocalTime) {
     const auto local = DateFormatter::TimeZone::localZone();
     DateFormatter app("MM/dd/yyyy hh:mm:a", local);
-    const Date summer = Date::fromTimeIntervalSince1970(1341425100);  // 2012-07-04 18:05 UTC
-    const Date winter = Date::fromTimeIntervalSince1970(1326628800);  // 2012-01-15 12:00 UTC
+    const Date summer = Date::fromTimeIntervalSince1970(1341425100);             // 2012-07-04 18:05 UTC
+    const Date winter = Date::fromTimeIntervalSince1970(1326628800);             // 2012-01-15 12:00 UTC
     const Date midnight = Date::fromTimeIntervalSince1970(1326603600 + 60 * 7);  // 00:07 EST
     EXPECT_EQ(app.stringFromDate(summer), "07/04/2012 02:05:PM");
     EXPECT_EQ(app.stringFromDate(winter), "01/15/2012 07:00:AM");

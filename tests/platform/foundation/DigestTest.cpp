@@ -50,7 +50,8 @@ TEST(DigestTest, MD4MatchesRFC1320TestSuite) {
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "043f8582f241db351ce627e153e7f0e4"},
         {repeat("1234567890", 8), "e33b4ddc9c38f2199c3e7b164fcc0536"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Digest::hex(Digest::md4(fromString(c.input))), c.hex) << '"' << c.input << '"';
+    for (const auto& c : cases)
+        EXPECT_EQ(Digest::hex(Digest::md4(fromString(c.input))), c.hex) << '"' << c.input << '"';
 }
 
 TEST(DigestTest, HMACMD5MatchesRFC2202TestCases) {
@@ -100,8 +101,7 @@ TEST(DigestTest, HMACSHA1MatchesRFC2202TestCases) {
         {bytes(20, 0x0c), fromString("Test With Truncation"), "4c1a03424b55e07fe7f27be1d58bb9324a9a5a04"},
         {bytes(80, 0xaa), fromString("Test Using Larger Than Block-Size Key - Hash Key First"),
          "aa4ae5e15272d00e95705637ce8a3b55ed402112"},
-        {bytes(80, 0xaa),
-         fromString("Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data"),
+        {bytes(80, 0xaa), fromString("Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data"),
          "e8e99d0f45237d786d6bbaa7965c7808bbff1a91"},
     };
     int index = 1;

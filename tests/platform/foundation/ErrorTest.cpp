@@ -19,8 +19,9 @@ TEST(ErrorTest, DescriptionDefaultsToDomainAndCode) {
 
     Error described = Error::withDescription("D", 7, "Something broke");
     EXPECT_EQ(described.localizedDescription(), "Something broke");
-    EXPECT_EQ(described.description(), "Error Domain=D Code=7 \"Something broke\" UserInfo={\n"
-                                       "    localizedDescription = \"Something broke\";\n}");
+    EXPECT_EQ(described.description(),
+              "Error Domain=D Code=7 \"Something broke\" UserInfo={\n"
+              "    localizedDescription = \"Something broke\";\n}");
 
     // A description of the wrong kind is ignored rather than misread.
     Error odd("D", 1, {{std::string(Error::kLocalizedDescriptionKey), Value(5)}});

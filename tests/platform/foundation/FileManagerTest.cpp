@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -274,9 +274,8 @@ TEST_F(StreamTest, ScheduledStreamTellsItsDelegateOnTheRunLoop) {
     stream->open();
     EXPECT_TRUE(recorder->events.empty());  // delivered by the run loop, not inline
 
-    ASSERT_TRUE(pumpUntil([&] {
-        return !recorder->events.empty() && recorder->events.back() == Stream::EndEncountered;
-    }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return !recorder->events.empty() && recorder->events.back() == Stream::EndEncountered; }));
     EXPECT_EQ(recorder->text, "abcdefg");
     EXPECT_EQ(recorder->events.front(), Stream::OpenCompleted);
     EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), unsigned(Stream::HasBytesAvailable)), 3);

@@ -108,7 +108,7 @@ public:
             std::optional<Value> v = value.isNull() ? std::nullopt : std::optional<Value>(value);
             if (!properties->set(*video, name, v)) {
                 coder.failWithError(Error::withDescription(std::string(KeyedUnarchiver::kErrorDomain),
-                                                          KeyedUnarchiver::kReadCorruptError, "bad property " + name));
+                                                           KeyedUnarchiver::kReadCorruptError, "bad property " + name));
                 return nullptr;
             }
         }
@@ -190,9 +190,17 @@ protected:
     }
 };
 
-const ClassList kEverything = {Coding::kStringClass, Coding::kNumberClass,     Coding::kDataClass,
-                               Coding::kDateClass,   Coding::kArrayClass,      Coding::kDictionaryClass,
-                               Coding::kNullClass,   "TestTag", "TestVideo", "TestList", "TestNode"};
+const ClassList kEverything = {Coding::kStringClass,
+                               Coding::kNumberClass,
+                               Coding::kDataClass,
+                               Coding::kDateClass,
+                               Coding::kArrayClass,
+                               Coding::kDictionaryClass,
+                               Coding::kNullClass,
+                               "TestTag",
+                               "TestVideo",
+                               "TestList",
+                               "TestNode"};
 
 TEST_F(KeyedArchiverTest, ValueGraphRoundTrips) {
     Value root = Value::makeDictionary({
@@ -225,8 +233,8 @@ TEST_F(KeyedArchiverTest, RecordsRoundTripAndSharedObjectsStayShared) {
     video->scale = 0.75f;
     video->isLocal = true;  // srcHD stays absent
 
-    Value root = Value::makeArray({Value(std::static_pointer_cast<Object>(video)),
-                                   Value(std::static_pointer_cast<Object>(thumb))});
+    Value root = Value::makeArray(
+        {Value(std::static_pointer_cast<Object>(video)), Value(std::static_pointer_cast<Object>(thumb))});
     auto back = KeyedUnarchiver::unarchivedObject(archive(root), {Coding::kArrayClass, "TestVideo", "TestTag"});
     ASSERT_TRUE(back);
     auto video2 = back->at(0)->objectAs<TestVideo>();
@@ -348,13 +356,21 @@ TEST_F(KeyedArchiverTest, TypeConfusedArchivesAreRejected) {
         {"text for a point", "TestTag", [](KeyedArchiver& c) { c.encodeObject(Value("1,2"), "TagLocation"); }},
         {"integer for a point", "TestTag", [](KeyedArchiver& c) { c.encodeInt32(3, "TagLocation"); }},
         {"text for a property", "TestVideo",
-         [](KeyedArchiver& c) { c.encodeObject(Value::makeDictionary({{"width", "wide"}}), "values"); }},
-        {"text for the property dictionary", "TestVideo", [](KeyedArchiver& c) { c.encodeObject(Value("x"), "values"); }},
+         [](KeyedArchiver& c) {
+             c.encodeObject(Value::makeDictionary({{"width", "wide"}}), "values");
+         }},
+        {"text for the property dictionary", "TestVideo",
+         [](KeyedArchiver& c) { c.encodeObject(Value("x"), "values"); }},
         {"a list inside the property dictionary", "TestVideo",
-         [](KeyedArchiver& c) { c.encodeObject(Value::makeDictionary({{"videoID", Value::makeArray()}}), "values"); }},
+         [](KeyedArchiver& c) {
+             c.encodeObject(Value::makeDictionary({{"videoID", Value::makeArray()}}), "values");
+         }},
         {"int32 overflow", "TestVideo",
-         [](KeyedArchiver& c) { c.encodeObject(Value::makeDictionary({{"width", Value(1LL << 40)}}), "values"); }},
-        {"count beyond the items", "TestList", [](KeyedArchiver& c) {
+         [](KeyedArchiver& c) {
+             c.encodeObject(Value::makeDictionary({{"width", Value(1LL << 40)}}), "values");
+         }},
+        {"count beyond the items", "TestList",
+         [](KeyedArchiver& c) {
              c.encodeNextUInt32(4000000000u);
              c.encodeNextObject(Value("only one"));
          }},
@@ -406,25 +422,33 @@ TEST_F(KeyedArchiverTest, CorruptArchivesAreRejected) {
         const char* label;
         Edit edit;
     } cases[] = {
-        {"other archiver", [](plist_t root, plist_t, plist_t) { plist_dict_set_item(root, "$archiver", plist_new_string("X")); }},
-        {"newer version", [](plist_t root, plist_t, plist_t) { plist_dict_set_item(root, "$version", plist_new_uint(2)); }},
+        {"other archiver",
+         [](plist_t root, plist_t, plist_t) { plist_dict_set_item(root, "$archiver", plist_new_string("X")); }},
+        {"newer version",
+         [](plist_t root, plist_t, plist_t) { plist_dict_set_item(root, "$version", plist_new_uint(2)); }},
         {"no object table", [](plist_t root, plist_t, plist_t) { plist_dict_remove_item(root, "$objects"); }},
-        {"no null marker", [](plist_t, plist_t, plist_t objects) { plist_array_set_item(objects, plist_new_uint(0), 0); }},
+        {"no null marker",
+         [](plist_t, plist_t, plist_t objects) { plist_array_set_item(objects, plist_new_uint(0), 0); }},
         {"reference past the end", [=](plist_t, plist_t top, plist_t) { rootIs(999)(top); }},
-        {"root not a reference", [](plist_t, plist_t top, plist_t) { plist_dict_set_item(top, "root", plist_new_string("x")); }},
-        {"entry without class", [=](plist_t, plist_t top, plist_t objects) {
+        {"root not a reference",
+         [](plist_t, plist_t top, plist_t) { plist_dict_set_item(top, "root", plist_new_string("x")); }},
+        {"entry without class",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_array_append_item(objects, plist_new_dict());
              rootIs(1)(top);
          }},
-        {"unknown class", [=](plist_t, plist_t top, plist_t objects) {
+        {"unknown class",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_array_append_item(objects, classEntry("NoSuchClass"));
              rootIs(1)(top);
          }},
-        {"array without items", [=](plist_t, plist_t top, plist_t objects) {
+        {"array without items",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_array_append_item(objects, classEntry("Array"));
              rootIs(1)(top);
          }},
-        {"array holding a scalar", [=](plist_t, plist_t top, plist_t objects) {
+        {"array holding a scalar",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_t entry = classEntry("Array");
              plist_t list = plist_new_array();
              plist_array_append_item(list, plist_new_uint(1));
@@ -432,15 +456,18 @@ TEST_F(KeyedArchiverTest, CorruptArchivesAreRejected) {
              plist_array_append_item(objects, entry);
              rootIs(1)(top);
          }},
-        {"array holding no object", [=](plist_t, plist_t top, plist_t objects) {
+        {"array holding no object",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_array_append_item(objects, arrayEntry({0}));
              rootIs(1)(top);
          }},
-        {"array containing itself", [=](plist_t, plist_t top, plist_t objects) {
+        {"array containing itself",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_array_append_item(objects, arrayEntry({1}));
              rootIs(1)(top);
          }},
-        {"dictionary entries not references", [=](plist_t, plist_t top, plist_t objects) {
+        {"dictionary entries not references",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_t entry = classEntry("Dictionary");
              plist_t entries = plist_new_dict();
              plist_dict_set_item(entries, "k", plist_new_string("v"));
@@ -448,19 +475,22 @@ TEST_F(KeyedArchiverTest, CorruptArchivesAreRejected) {
              plist_array_append_item(objects, entry);
              rootIs(1)(top);
          }},
-        {"references that fan out", [=](plist_t, plist_t top, plist_t objects) {
+        {"references that fan out",
+         [=](plist_t, plist_t top, plist_t objects) {
              // Each array lists the previous one twice: 2^60 elements if expanded.
              plist_array_append_item(objects, plist_new_string("leaf"));
              plist_array_append_item(objects, arrayEntry({1, 1}));
              for (std::uint64_t i = 2; i < 62; ++i) plist_array_append_item(objects, arrayEntry({i, i}));
              rootIs(61)(top);
          }},
-        {"nesting too deep", [=](plist_t, plist_t top, plist_t objects) {
+        {"nesting too deep",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_array_append_item(objects, plist_new_string("leaf"));
              for (std::uint64_t i = 2; i < 2000; ++i) plist_array_append_item(objects, arrayEntry({i - 1}));
              rootIs(1999)(top);
          }},
-        {"object chain too deep", [=](plist_t, plist_t top, plist_t objects) {
+        {"object chain too deep",
+         [=](plist_t, plist_t top, plist_t objects) {
              plist_array_append_item(objects, classEntry("TestNode"));
              for (std::uint64_t i = 2; i < 2000; ++i) {
                  plist_t node = classEntry("TestNode");
@@ -517,8 +547,8 @@ TEST_F(KeyedArchiverTest, TruncatedOrDamagedBytesNeverCrash) {
 TEST_F(KeyedArchiverTest, PropertyTableListsInOrderAndBoxesScalars) {
     auto table = CodingRegistry::propertiesFor("TestVideo");
     ASSERT_TRUE(table);
-    EXPECT_EQ(table->names(), (std::vector<std::string>{"videoID", "srcHD", "thumbnail", "updatedTime", "width",
-                                                        "scale", "isLocal"}));
+    EXPECT_EQ(table->names(),
+              (std::vector<std::string>{"videoID", "srcHD", "thumbnail", "updatedTime", "width", "scale", "isLocal"}));
     EXPECT_EQ(CodingRegistry::propertiesFor("TestTag"), nullptr);
 
     TestVideo video;

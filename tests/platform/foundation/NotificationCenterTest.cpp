@@ -33,8 +33,8 @@ TEST_F(NotificationCenterTest, DeliversByNameAndSenderFilter) {
     center.post("Ping");
     center.post("Ping", Value(other));
     center.post("Ping", Value(sender));
-    EXPECT_EQ(heard, (std::vector<std::string>{"any:Ping", "everyName:Ping", "any:Ping", "everyName:Ping",
-                                               "any:Ping", "fromSender:Ping", "everyName:Ping"}));
+    EXPECT_EQ(heard, (std::vector<std::string>{"any:Ping", "everyName:Ping", "any:Ping", "everyName:Ping", "any:Ping",
+                                               "fromSender:Ping", "everyName:Ping"}));
 }
 
 TEST_F(NotificationCenterTest, PassesObjectAndUserInfo) {

@@ -73,11 +73,11 @@ TEST_F(PropertyListTest, XmlRoundTripKeepsValuesAndWholeSecondDates) {
 }
 
 TEST_F(PropertyListTest, ReadsHandWrittenXml) {
-    auto value = PropertyList::fromData(bytesOf(
-        "\xEF\xBB\xBF\n<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-        "<key>a</key><integer>-12</integer><key>b</key><true/><key>c</key><date>2012-06-01T12:00:00Z</date>"
-        "<key>d</key><data>AAEC</data><key>e</key><array><real>2.5</real><string>x</string></array>"
-        "</dict></plist>"));
+    auto value = PropertyList::fromData(
+        bytesOf("\xEF\xBB\xBF\n<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                "<key>a</key><integer>-12</integer><key>b</key><true/><key>c</key><date>2012-06-01T12:00:00Z</date>"
+                "<key>d</key><data>AAEC</data><key>e</key><array><real>2.5</real><string>x</string></array>"
+                "</dict></plist>"));
     ASSERT_TRUE(value);
     EXPECT_EQ(*value->find("a"), Value(-12));
     EXPECT_EQ(*value->find("b"), Value(true));
@@ -168,7 +168,9 @@ TEST_F(PropertyListTest, StringsTablesInTextAndPropertyListForm) {
     EXPECT_EQ(entries->at("greeting"), "Hello, \"you\"\n");
     EXPECT_EQ(entries->at("plain"), "word.with-chars");
     EXPECT_EQ(entries->at("alone"), "alone");
-    EXPECT_EQ(entries->at("escapes"), "\t\xC3\xA9\xC3\x89" "A\\");
+    EXPECT_EQ(entries->at("escapes"),
+              "\t\xC3\xA9\xC3\x89"
+              "A\\");
     EXPECT_EQ(entries->at("pair"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(entries->at("greeting2"), "x");
 
@@ -190,12 +192,12 @@ TEST_F(PropertyListTest, StringsTablesInTextAndPropertyListForm) {
 
 TEST_F(PropertyListTest, MalformedStringsTablesFailWithTheLine) {
     const char* cases[] = {
-        "\"a\" = \"b\"",             // no semicolon
-        "\"a\" = \"b;",              // unterminated string
-        "\"a\" \"b\";",              // no '='
-        "/* never closed",           // unterminated comment
-        "\"a\" = \"\\uZZZZ\";",      // bad escape
-        "\"a\" = ;",                 // no value
+        "\"a\" = \"b\"",         // no semicolon
+        "\"a\" = \"b;",          // unterminated string
+        "\"a\" \"b\";",          // no '='
+        "/* never closed",       // unterminated comment
+        "\"a\" = \"\\uZZZZ\";",  // bad escape
+        "\"a\" = ;",             // no value
     };
     for (const char* text : cases) {
         std::optional<Error> error;

@@ -1,9 +1,9 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <optional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,8 +29,8 @@ TEST_F(RunLoopTest, TimersFireInFireDateOrderAsTheClockAdvances) {
     std::vector<std::string> fired;
     auto loop = RunLoop::current();
     // Scheduled out of order; two share a fire date (first scheduled fires first).
-    for (auto [delay, name] : std::vector<std::pair<double, std::string>>{
-             {3, "c"}, {1, "a"}, {2, "b1"}, {2, "b2"}, {10, "late"}}) {
+    for (auto [delay, name] :
+         std::vector<std::pair<double, std::string>>{{3, "c"}, {1, "a"}, {2, "b1"}, {2, "b2"}, {10, "late"}}) {
         loop->addTimer(Timer::create(delay, false, [&fired, name = name](Timer&) { fired.push_back(name); }));
     }
     pumpPending();
@@ -149,10 +149,14 @@ TEST_F(RunLoopTest, DelayedPerformsCanBeCancelledByTargetAndTag) {
     auto kept = std::make_shared<std::string>("kept alive until run or cancelled");
     std::weak_ptr<std::string> watch = kept;
 
-    loop->performAfterDelay(0.5, [&, kept] { ran.push_back("a-show"); }, &targetA, "show");
-    loop->performAfterDelay(0.5, [&] { ran.push_back("a-hide"); }, &targetA, "hide");
-    loop->performAfterDelay(0.2, [&] { ran.push_back("b"); }, &targetB);
-    loop->performAfterDelay(0.1, [&] { ran.push_back("b2"); }, &targetB);
+    loop->performAfterDelay(
+        0.5, [&, kept] { ran.push_back("a-show"); }, &targetA, "show");
+    loop->performAfterDelay(
+        0.5, [&] { ran.push_back("a-hide"); }, &targetA, "hide");
+    loop->performAfterDelay(
+        0.2, [&] { ran.push_back("b"); }, &targetB);
+    loop->performAfterDelay(
+        0.1, [&] { ran.push_back("b2"); }, &targetB);
     kept.reset();
     EXPECT_FALSE(watch.expired());
 
@@ -230,13 +234,19 @@ TEST_F(RunLoopTest, DetachedThreadRunsItsOwnLoopAndTakesPerformsUntilStopped) {
 
     std::thread::id ranOn;
     int value = 0;
-    thread->perform([&] { ranOn = std::this_thread::get_id(); value = 42; }, true);
+    thread->perform(
+        [&] {
+            ranOn = std::this_thread::get_id();
+            value = 42;
+        },
+        true);
     EXPECT_EQ(value, 42);
     EXPECT_EQ(ranOn, thread->id());
 
     // Without waiting, the task lands later; it can hand a result back.
     std::atomic<bool> handedBack{false};
-    Thread::performOnThread(thread, [&] { Thread::performOnMainThread([&] { handedBack = true; }, false); }, false);
+    Thread::performOnThread(
+        thread, [&] { Thread::performOnMainThread([&] { handedBack = true; }, false); }, false);
     EXPECT_TRUE(pumpUntil([&] { return handedBack.load(); }));
 
     thread->runLoop()->stop();

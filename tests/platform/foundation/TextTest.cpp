@@ -46,8 +46,8 @@ TEST(TextTest, NumericReadings) {
         double value;
     };
     const RealCase reals[] = {
-        {"  1.5e3x", 1500.0}, {"-.5", -0.5}, {"3.", 3.0}, {".", 0.0},   {"1e", 1.0},
-        {"abc", 0.0},         {"+2.25", 2.25}, {"7e-2", 0.07}, {"", 0.0}, {"1,5", 1.0},
+        {"  1.5e3x", 1500.0}, {"-.5", -0.5},   {"3.", 3.0},    {".", 0.0}, {"1e", 1.0},
+        {"abc", 0.0},         {"+2.25", 2.25}, {"7e-2", 0.07}, {"", 0.0},  {"1,5", 1.0},
     };
     for (const auto& c : reals) EXPECT_DOUBLE_EQ(Text::doubleValue(c.text), c.value) << c.text;
 
@@ -56,9 +56,9 @@ TEST(TextTest, NumericReadings) {
         bool value;
     };
     const BoolCase bools[] = {
-        {"YES", true},  {"yes", true},  {"true", true},  {"T", true},   {"  y", true}, {"1", true},
-        {"007", true},  {" -3", true},  {"0", false},    {"00", false}, {"+0", false}, {"no", false},
-        {"false", false}, {"", false},  {"0x1", false},  {"N", false},
+        {"YES", true},    {"yes", true}, {"true", true}, {"T", true},   {"  y", true}, {"1", true},
+        {"007", true},    {" -3", true}, {"0", false},   {"00", false}, {"+0", false}, {"no", false},
+        {"false", false}, {"", false},   {"0x1", false}, {"N", false},
     };
     for (const auto& c : bools) EXPECT_EQ(Text::boolValue(c.text), c.value) << c.text;
 
@@ -125,8 +125,7 @@ TEST(TextTest, FormatWithObjectsAndPrintfConversions) {
     EXPECT_EQ(Text::format("%@ = %@", Value("id"), Value(id)), "id = 10150000000000001");
     EXPECT_EQ(Text::format("%@|%@|%@", std::string("s"), "c", Value(true)), "s|c|1");
     EXPECT_EQ(Text::format("%@", Value::makeArray({1, 2})), "(\n    1,\n    2\n)");
-    EXPECT_EQ(Text::format("%@ %@", std::make_shared<Described>(), std::shared_ptr<Described>()),
-              "<described> (null)");
+    EXPECT_EQ(Text::format("%@ %@", std::make_shared<Described>(), std::shared_ptr<Described>()), "<described> (null)");
     EXPECT_EQ(Text::format("%@", 0.5), "0.5");
     EXPECT_EQ(Text::format("[%@]", Described()), "[<described>]");  // anything with a description()
     EXPECT_EQ(Text::format("%s [Line %d] GetVideo Failed: Error(%i) %@", "fn", 12, -2, Value("why")),
@@ -171,13 +170,13 @@ TEST(TextTest, UTF8ValidationAndDecoding) {
     const Case cases[] = {
         {"plain", true},
         {"h\xC3\xA9llo", true},
-        {"\xF0\x9F\x98\x80", true},       // U+1F600
-        {"\xC3", false},                  // truncated
-        {"\xC0\xAF", false},              // overlong '/'
-        {"\xE0\x80\xAF", false},          // overlong, three bytes
-        {"\xED\xA0\x80", false},          // a UTF-16 surrogate
-        {"\xF4\x90\x80\x80", false},      // above U+10FFFF
-        {"\x80", false},                  // stray continuation
+        {"\xF0\x9F\x98\x80", true},   // U+1F600
+        {"\xC3", false},              // truncated
+        {"\xC0\xAF", false},          // overlong '/'
+        {"\xE0\x80\xAF", false},      // overlong, three bytes
+        {"\xED\xA0\x80", false},      // a UTF-16 surrogate
+        {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+        {"\x80", false},              // stray continuation
         {"\xFF", false},
         {std::string("a\0b", 3), true},
     };
@@ -252,16 +251,21 @@ TEST(TextTest, CharacterSets) {
         std::optional<E> encoding;
     };
     const Name names[] = {
-        {"UTF-8", E::UTF8},           {"utf8", E::UTF8},
-        {"ISO-8859-1", E::ISOLatin1}, {"latin1", E::ISOLatin1},
-        {"Windows-1252", E::WindowsCP1252}, {"US-ASCII", E::ASCII},
-        {"utf-16", E::UTF16},         {"UTF-16LE", E::UTF16LittleEndian},
-        {" \"utf-8\" ", E::UTF8},     {"klingon", std::nullopt},
+        {"UTF-8", E::UTF8},
+        {"utf8", E::UTF8},
+        {"ISO-8859-1", E::ISOLatin1},
+        {"latin1", E::ISOLatin1},
+        {"Windows-1252", E::WindowsCP1252},
+        {"US-ASCII", E::ASCII},
+        {"utf-16", E::UTF16},
+        {"UTF-16LE", E::UTF16LittleEndian},
+        {" \"utf-8\" ", E::UTF8},
+        {"klingon", std::nullopt},
         {"", std::nullopt},
     };
     for (const auto& n : names) EXPECT_EQ(Text::encodingForCharsetName(n.name), n.encoding) << n.name;
-    for (E e : {E::ASCII, E::UTF8, E::ISOLatin1, E::WindowsCP1252, E::UTF16, E::UTF16BigEndian,
-                E::UTF16LittleEndian, E::UTF32}) {
+    for (E e : {E::ASCII, E::UTF8, E::ISOLatin1, E::WindowsCP1252, E::UTF16, E::UTF16BigEndian, E::UTF16LittleEndian,
+                E::UTF32}) {
         EXPECT_EQ(Text::encodingForCharsetName(Text::charsetNameForEncoding(e)), e);
     }
 
@@ -275,7 +279,10 @@ TEST(TextTest, CharacterSets) {
 
     EXPECT_EQ(Text::encode("\xC3\xA9", E::ISOLatin1), (Data{0xE9}));
     EXPECT_EQ(Text::encode("\xE2\x82\xAC", E::ISOLatin1), std::nullopt);
-    EXPECT_EQ(Text::encode("a\xE2\x82\xAC" "b", E::ASCII, true), (Data{'a', '?', 'b'}));
+    EXPECT_EQ(Text::encode("a\xE2\x82\xAC"
+                           "b",
+                           E::ASCII, true),
+              (Data{'a', '?', 'b'}));
     EXPECT_EQ(Text::encode("A", E::UTF16), (Data{0xFE, 0xFF, 0x00, 0x41}));
     EXPECT_EQ(Text::encode("\xC3", E::UTF16LittleEndian), std::nullopt);
     const std::string sample = "\xE6\x9D\xB1 \xF0\x9F\x98\x80";

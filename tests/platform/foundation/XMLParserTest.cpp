@@ -24,9 +24,9 @@ public:
     std::function<void(XMLParser&, const std::string&)> onStart;
 
     void parserDidStartElementNamespaceURIQualifiedNameAttributes(XMLParser& parser, const std::string& name,
-                                                                 const std::string& namespaceURI,
-                                                                 const std::string& qualifiedName,
-                                                                 const Attributes& attributes) override {
+                                                                  const std::string& namespaceURI,
+                                                                  const std::string& qualifiedName,
+                                                                  const Attributes& attributes) override {
         std::string line = "start " + name + " {" + namespaceURI + "} " + qualifiedName;
         for (const auto& [key, value] : attributes) line += " " + key + "=" + value;
         events.push_back(line);
@@ -85,12 +85,12 @@ TEST(XMLParserTest, NamespaceProcessingIsOptional) {
     const char* document =
         "<a:feed xmlns:a=\"urn:feed\" xmlns=\"urn:default\" a:k=\"v\" plain=\"p\"><entry>x</entry></a:feed>";
     EXPECT_EQ(parse(document, true).recorder->events, (Events{
-                                                           "start feed {urn:feed} a:feed a:k=v plain=p",
-                                                           "start entry {urn:default} entry",
-                                                           "chars x",
-                                                           "end entry {urn:default} entry",
-                                                           "end feed {urn:feed} a:feed",
-                                                       }));
+                                                          "start feed {urn:feed} a:feed a:k=v plain=p",
+                                                          "start entry {urn:default} entry",
+                                                          "chars x",
+                                                          "end entry {urn:default} entry",
+                                                          "end feed {urn:feed} a:feed",
+                                                      }));
     EXPECT_EQ(parse(document, false).recorder->events,
               (Events{
                   "start a:feed {} a:feed a:k=v plain=p xmlns=urn:default xmlns:a=urn:feed",
@@ -163,11 +163,7 @@ TEST(XMLParserTest, InternalEntitiesExpandButAnEntityBombIsStopped) {
 
 TEST(XMLParserTest, MalformedDocumentReportsAnErrorOnce) {
     const std::pair<const char*, int> cases[] = {
-        {"<a><b></a>", 1},
-        {"<a>\n\n<b x=1/></a>", 3},
-        {"<a>&undefined;</a>", 1},
-        {"", 1},
-        {"<a></a><b/>", 1},
+        {"<a><b></a>", 1}, {"<a>\n\n<b x=1/></a>", 3}, {"<a>&undefined;</a>", 1}, {"", 1}, {"<a></a><b/>", 1},
     };
     for (const auto& [document, line] : cases) {
         const auto run = parse(document);
@@ -192,7 +188,8 @@ TEST(XMLParserTest, AbortFromACallbackStopsAllFurtherEvents) {
     auto parser = std::make_shared<XMLParser>(std::string_view("<r><a>1</a><stop>2</stop><b/></r> and garbage <"));
     parser->setDelegate(recorder);
     EXPECT_FALSE(parser->parse());
-    EXPECT_EQ(recorder->events, (Events{"start r {} r", "start a {} a", "chars 1", "end a {} a", "start stop {} stop"}));
+    EXPECT_EQ(recorder->events,
+              (Events{"start r {} r", "start a {} a", "chars 1", "end a {} a", "start stop {} stop"}));
     EXPECT_TRUE(recorder->errors.empty());
     ASSERT_TRUE(parser->parserError().has_value());
     EXPECT_EQ(parser->parserError()->code(), XMLParser::kAbortedErrorCode);

@@ -46,8 +46,8 @@ struct Listener {
 };
 
 TEST_F(ReachabilityTest, LocalTargetsAreAlwaysReachable) {
-    const Flags local = NetworkReachability::kReachable | NetworkReachability::kIsLocalAddress |
-                        NetworkReachability::kIsDirect;
+    const Flags local =
+        NetworkReachability::kReachable | NetworkReachability::kIsLocalAddress | NetworkReachability::kIsDirect;
     sockaddr_in loopback{};
     loopback.sin_family = AF_INET;
     loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -90,8 +90,8 @@ TEST_F(ReachabilityTest, OverrideFiresTheCallbackOnTheQueue) {
     auto host = NetworkReachability::withName("Cdn.Example.com");
     Listener hostListener;
     hostListener.attach(host, queue);
-    NetworkReachability::setFlagsOverride("cdn.example.com", NetworkReachability::kReachable |
-                                                                 NetworkReachability::kConnectionRequired);
+    NetworkReachability::setFlagsOverride("cdn.example.com",
+                                          NetworkReachability::kReachable | NetworkReachability::kConnectionRequired);
     queue->sync([] {});
     EXPECT_EQ(hostListener.snapshot(),
               (std::vector<Flags>{NetworkReachability::kReachable | NetworkReachability::kConnectionRequired}));

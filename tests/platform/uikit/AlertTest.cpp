@@ -57,18 +57,20 @@ protected:
 TEST_F(AlertTest, ButtonPressReachesTheDelegateWithTheRightIndex) {
     {
         // Only the registry keeps a shown alert alive.
-        auto alert = std::make_shared<AlertView>("A new version is available", "Notes", recorder,
-                                                 std::string("Download"),
-                                                 std::vector<std::string>{"Ignore", "Remind Me Later"});
+        auto alert =
+            std::make_shared<AlertView>("A new version is available", "Notes", recorder, std::string("Download"),
+                                        std::vector<std::string>{"Ignore", "Remind Me Later"});
         EXPECT_EQ(alert->cancelButtonIndex(), 0);
         EXPECT_EQ(alert->firstOtherButtonIndex(), 1);
         EXPECT_EQ(alert->numberOfButtons(), 3);
         alert->show();
     }
     EXPECT_EQ(AlertRegistry::topmostTitle(), "A new version is available");
-    EXPECT_EQ(AlertRegistry::topmostButtonTitles(), (std::vector<std::string>{"Download", "Ignore", "Remind Me Later"}));
+    EXPECT_EQ(AlertRegistry::topmostButtonTitles(),
+              (std::vector<std::string>{"Download", "Ignore", "Remind Me Later"}));
     EXPECT_TRUE(AlertRegistry::pressButtonAtIndex(2));
-    EXPECT_EQ(recorder->log, (Log{"clicked 2 Remind Me Later", "willDismiss 2", "didDismiss 2 A new version is available"}));
+    EXPECT_EQ(recorder->log,
+              (Log{"clicked 2 Remind Me Later", "willDismiss 2", "didDismiss 2 A new version is available"}));
     EXPECT_EQ(AlertRegistry::topmost(), nullptr);
     EXPECT_FALSE(AlertRegistry::pressButtonAtIndex(0));
 }

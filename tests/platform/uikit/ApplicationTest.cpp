@@ -97,9 +97,10 @@ TEST_F(ApplicationTest, CanOpenURLAnswersFromTheRegisteredSchemes) {
 TEST_F(ApplicationTest, LifeCycleReachesTheDelegateAndTheObservers) {
     Log notes;
     auto& center = NotificationCenter::defaultCenter();
-    for (const char* name : {Application::kDidEnterBackgroundNotification, Application::kWillEnterForegroundNotification,
-                             Application::kWillTerminateNotification}) {
-        center.addObserver(name, [&notes](const Notification& n) { notes.push_back(n.name); }, this);
+    for (const char* name : {Application::kDidEnterBackgroundNotification,
+                             Application::kWillEnterForegroundNotification, Application::kWillTerminateNotification}) {
+        center.addObserver(
+            name, [&notes](const Notification& n) { notes.push_back(n.name); }, this);
     }
     auto delegate = std::make_shared<RecordingAppDelegate>();
     Value options = Value::makeDictionary();
@@ -185,8 +186,8 @@ TEST_F(ApplicationTest, StatusBarScreenAndDevice) {
 
 TEST_F(ApplicationTest, TurningTheDeviceRotatesWhatTheTopControllerAllows) {
     int notes = 0;
-    NotificationCenter::defaultCenter().addObserver(Device::kOrientationDidChangeNotification,
-                                                    [&](const Notification&) { ++notes; }, this);
+    NotificationCenter::defaultCenter().addObserver(
+        Device::kOrientationDidChangeNotification, [&](const Notification&) { ++notes; }, this);
     auto window = std::make_shared<Window>();
     auto controller = std::make_shared<RotatingController>();
     auto nav = std::make_shared<NavigationController>();

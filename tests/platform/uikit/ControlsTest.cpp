@@ -49,7 +49,7 @@ public:
     void textFieldDidEndEditing(const std::shared_ptr<TextField>& f) override { log.push_back("didEnd " + f->text()); }
     // Digits are refused.
     bool textFieldShouldChangeCharactersInRangeReplacementString(const std::shared_ptr<TextField>&, TextRange range,
-                                                                const std::string& s) override {
+                                                                 const std::string& s) override {
         log.push_back("change " + std::to_string(range.location) + "," + std::to_string(range.length) + " '" + s + "'");
         return s.empty() || !(s[0] >= '0' && s[0] <= '9');
     }
@@ -138,14 +138,17 @@ TEST_F(ControlsTest, SwitchSliderAndSpinner) {
 TEST_F(ControlsTest, TextFieldEditingGoesThroughTheDelegateAndShowsTheKeyboard) {
     Log notes;
     auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(Keyboard::kWillShowNotification, [&](const Notification& n) {
-        auto end = GeometryValue::rectFrom(*n.userInfo.find(Keyboard::kFrameEndUserInfoKey));
-        notes.push_back("keyboard show " + (end ? end->description() : std::string("?")));
-    }, this);
-    center.addObserver(Keyboard::kWillHideNotification, [&](const Notification&) { notes.push_back("keyboard hide"); },
-                       this);
-    center.addObserver(TextField::kTextDidChangeNotification, [&](const Notification&) { notes.push_back("changed"); },
-                       this);
+    center.addObserver(
+        Keyboard::kWillShowNotification,
+        [&](const Notification& n) {
+            auto end = GeometryValue::rectFrom(*n.userInfo.find(Keyboard::kFrameEndUserInfoKey));
+            notes.push_back("keyboard show " + (end ? end->description() : std::string("?")));
+        },
+        this);
+    center.addObserver(
+        Keyboard::kWillHideNotification, [&](const Notification&) { notes.push_back("keyboard hide"); }, this);
+    center.addObserver(
+        TextField::kTextDidChangeNotification, [&](const Notification&) { notes.push_back("changed"); }, this);
 
     auto field = std::make_shared<TextField>(Rect{0, 0, 200, 31});
     auto delegate = std::make_shared<FieldDelegate>();
@@ -181,8 +184,10 @@ TEST_F(ControlsTest, TextFieldEditingGoesThroughTheDelegateAndShowsTheKeyboard) 
 TEST_F(ControlsTest, MovingBetweenFieldsKeepsTheKeyboardUp) {
     int shows = 0, hides = 0;
     auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(Keyboard::kWillShowNotification, [&](const Notification&) { ++shows; }, this);
-    center.addObserver(Keyboard::kWillHideNotification, [&](const Notification&) { ++hides; }, this);
+    center.addObserver(
+        Keyboard::kWillShowNotification, [&](const Notification&) { ++shows; }, this);
+    center.addObserver(
+        Keyboard::kWillHideNotification, [&](const Notification&) { ++hides; }, this);
     auto user = std::make_shared<TextField>();
     auto password = std::make_shared<TextField>();
     EXPECT_TRUE(user->tap());

@@ -78,11 +78,11 @@ TEST(FontTest, MeasurementFollowsTheDocumentedMetric) {
     };
     const Case cases[] = {
         {Font::systemFontOfSize(10), "abcd", {20, 12}},
-        {Font::boldSystemFontOfSize(10), "abcd", {22, 12}},       // 10% wider
-        {Font::systemFontOfSize(17), "", {0, 21}},                // ceil(20.4)
+        {Font::boldSystemFontOfSize(10), "abcd", {22, 12}},                  // 10% wider
+        {Font::systemFontOfSize(17), "", {0, 21}},                           // ceil(20.4)
         {Font::systemFontOfSize(10), "\xE6\x97\xA5\xE6\x9C\xAC", {20, 12}},  // two wide code points
-        {Font::systemFontOfSize(10), "a\nb", {10, 12}},           // one line: breaks advance nothing
-        {Font::systemFontOfSize(12), "\xC3\xA9t\xC3\xA9", {18, 15}},  // code points, not bytes
+        {Font::systemFontOfSize(10), "a\nb", {10, 12}},                      // one line: breaks advance nothing
+        {Font::systemFontOfSize(12), "\xC3\xA9t\xC3\xA9", {18, 15}},         // code points, not bytes
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.font.sizeOfText(c.text), c.expected) << c.text;

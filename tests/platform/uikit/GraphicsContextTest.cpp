@@ -168,8 +168,8 @@ TEST_F(GraphicsContextTest, MaskLetsThroughWhereItIsWhite) {
 }
 
 TEST_F(GraphicsContextTest, RadialGradientExtendsPastItsEndOnlyWhenAsked) {
-    const auto gradient = GraphicsContext::Gradient::twoStops(Color::colorWithWhiteAlpha(0, 0),
-                                                              Color::colorWithWhiteAlpha(0, 0.75f));
+    const auto gradient =
+        GraphicsContext::Gradient::twoStops(Color::colorWithWhiteAlpha(0, 0), Color::colorWithWhiteAlpha(0, 0.75f));
     for (int options : {0, GraphicsContext::kGradientDrawsAfterEndLocation}) {
         SCOPED_TRACE(options);
         auto c = rgbaContext(40, 40);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,8 +32,8 @@ const Pixel kHalfYellow{255, 255, 0, 128};
 // A bitmap from rows of pixels (top row first).
 std::shared_ptr<Bitmap> bitmapOf(const std::vector<std::vector<Pixel>>& rows,
                                  Bitmap::AlphaInfo alpha = Bitmap::AlphaInfo::PremultipliedLast) {
-    auto b = Bitmap::make(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), Bitmap::ColorSpace::RGB,
-                          alpha);
+    auto b =
+        Bitmap::make(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), Bitmap::ColorSpace::RGB, alpha);
     for (int y = 0; y < b->height(); ++y)
         for (int x = 0; x < b->width(); ++x) b->setPixel(x, y, rows[y][x]);
     return b;
@@ -63,11 +63,11 @@ void expectNear(const Pixel& actual, const Pixel& expected, int tolerance) {
 
 // A JPEG with an EXIF block carrying `orientation`, inserted after SOI.
 Data withExifOrientation(const Data& jpeg, std::uint8_t orientation) {
-    Data exif = {0xFF, 0xE1, 0x00, 34,  'E', 'x', 'i', 'f', 0, 0,                 // APP1, length, "Exif\0\0"
-                 'M',  'M',  0x00, 0x2A, 0,  0,   0,   8,                         // big-endian TIFF, IFD at 8
-                 0,    1,                                                         // one entry
-                 0x01, 0x12, 0,    3,    0,  0,   0,   1,   0, orientation, 0, 0,  // orientation, SHORT, 1
-                 0,    0,    0,    0};                                            // no next IFD
+    Data exif = {0xFF, 0xE1, 0x00, 34,   'E', 'x', 'i', 'f', 0, 0,                  // APP1, length, "Exif\0\0"
+                 'M',  'M',  0x00, 0x2A, 0,   0,   0,   8,                          // big-endian TIFF, IFD at 8
+                 0,    1,                                                           // one entry
+                 0x01, 0x12, 0,    3,    0,   0,   0,   1,   0, orientation, 0, 0,  // orientation, SHORT, 1
+                 0,    0,    0,    0};                                              // no next IFD
     Data out;
     out.reserve(jpeg.size() + exif.size());
     for (std::size_t i = 0; i < jpeg.size(); ++i) {
@@ -85,8 +85,10 @@ public:
         ::setenv("CLIPORA_BUNDLE_DIR", path.c_str(), 1);
     }
     ~BundleDirectory() {
-        if (previous_) ::setenv("CLIPORA_BUNDLE_DIR", previous_->c_str(), 1);
-        else ::unsetenv("CLIPORA_BUNDLE_DIR");
+        if (previous_)
+            ::setenv("CLIPORA_BUNDLE_DIR", previous_->c_str(), 1);
+        else
+            ::unsetenv("CLIPORA_BUNDLE_DIR");
     }
 
 private:
@@ -258,8 +260,8 @@ TEST_F(ImageTest, FilesAndBundleResourcesPickTheirScale) {
     std::filesystem::path bundle = home() / "bundle";
     std::filesystem::create_directories(bundle / "icons.bundle");
     auto write = [](const std::filesystem::path& path, const Data& bytes) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     };
     write(bundle / "pic.png", bitmapOf({{kRed, kRed}})->pngData());
     write(bundle / "pic@2x.png", bitmapOf({{kBlue, kBlue, kBlue, kBlue}, {kBlue, kBlue, kBlue, kBlue}})->pngData());

@@ -26,7 +26,7 @@ public:
         return static_cast<int>(rows.size());
     }
     std::shared_ptr<TableViewCell> tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>& table,
-                                                                 const IndexPath& ip) override {
+                                                                  const IndexPath& ip) override {
         auto cell = table->dequeueReusableCellWithIdentifier("OptionListCell");
         if (!cell) cell = std::make_shared<TableViewCell>(TableViewCell::CellStyleDefault, "OptionListCell");
         cell->textLabel()->setText(rows[static_cast<std::size_t>(ip.row)]);

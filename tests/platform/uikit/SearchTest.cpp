@@ -16,7 +16,9 @@ struct Screen : SearchBarDelegate, SearchDisplayDelegate, TableViewDataSource {
     void searchBarTextDidChange(const std::shared_ptr<SearchBar>&, const std::string& text) override {
         events.push_back("typed " + text);
     }
-    void searchBarSearchButtonClicked(const std::shared_ptr<SearchBar>& bar) override { events.push_back("search " + bar->text()); }
+    void searchBarSearchButtonClicked(const std::shared_ptr<SearchBar>& bar) override {
+        events.push_back("search " + bar->text());
+    }
     bool searchDisplayControllerShouldReloadTableForSearchString(const std::shared_ptr<SearchDisplayController>&,
                                                                  const std::string&) override {
         return reload;
@@ -25,7 +27,8 @@ struct Screen : SearchBarDelegate, SearchDisplayDelegate, TableViewDataSource {
         ++loads;
         return 0;
     }
-    std::shared_ptr<TableViewCell> tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>&, const IndexPath&) override {
+    std::shared_ptr<TableViewCell> tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>&,
+                                                                  const IndexPath&) override {
         return nullptr;
     }
 };

@@ -24,8 +24,8 @@ public:
                                                  const std::shared_ptr<ViewController>&) override {
         log.push_back("did");
     }
-    void tabBarControllerWillBeginCustomizingViewControllers(const std::shared_ptr<TabBarController>&,
-                                                             const std::vector<std::shared_ptr<ViewController>>&) override {
+    void tabBarControllerWillBeginCustomizingViewControllers(
+        const std::shared_ptr<TabBarController>&, const std::vector<std::shared_ptr<ViewController>>&) override {
         log.push_back("begin");
     }
     void tabBarControllerWillEndCustomizingViewControllersChanged(const std::shared_ptr<TabBarController>&,
@@ -65,8 +65,8 @@ TEST_F(TabBarControllerTest, TapsAskTheDelegateAndCodeTellsNobody) {
     EXPECT_EQ(tabs->selectedViewController(), b);
     tabs->beginCustomizing();
     tabs->endCustomizing(true);
-    EXPECT_EQ(delegate->log, (std::vector<std::string>{"should", "should", "did", "begin", "will-end changed",
-                                                       "did-end changed"}));
+    EXPECT_EQ(delegate->log,
+              (std::vector<std::string>{"should", "should", "did", "begin", "will-end changed", "did-end changed"}));
     // The delegate is not owned.
     delegate.reset();
     EXPECT_FALSE(tabs->delegate());

@@ -27,9 +27,9 @@ public:
     std::vector<std::vector<std::string>> sections;
     std::map<int, std::string> headers;
     std::map<IndexPath, float> heights;
-    std::optional<IndexPath> refuse;          // will-select answers none for it
-    std::optional<IndexPath> redirectTo;      // will-select answers this instead
-    std::vector<int> movable;                 // sections whose rows move
+    std::optional<IndexPath> refuse;      // will-select answers none for it
+    std::optional<IndexPath> redirectTo;  // will-select answers this instead
+    std::vector<int> movable;             // sections whose rows move
     bool deleteOnCommit = true;
     int cellRequests = 0;
     int cellsMade = 0;
@@ -42,7 +42,7 @@ public:
         return static_cast<int>(sections[static_cast<std::size_t>(section)].size());
     }
     std::shared_ptr<TableViewCell> tableViewCellForRowAtIndexPath(const std::shared_ptr<TableView>& table,
-                                                                 const IndexPath& ip) override {
+                                                                  const IndexPath& ip) override {
         ++cellRequests;
         auto cell = table->dequeueReusableCellWithIdentifier("Cell");
         if (!cell) {
@@ -102,8 +102,8 @@ public:
         log.push_back("accessory " + ip.description());
     }
     IndexPath tableViewTargetIndexPathForMoveFromRowAtIndexPathToProposedIndexPath(const std::shared_ptr<TableView>&,
-                                                                                  const IndexPath& from,
-                                                                                  const IndexPath& proposed) override {
+                                                                                   const IndexPath& from,
+                                                                                   const IndexPath& proposed) override {
         // Rows stay in their own section.
         if (proposed.section != from.section) return {from.section, proposed.section < from.section ? 0 : 99};
         return proposed;

@@ -23,7 +23,9 @@ public:
     }
     void textViewDidBeginEditing(const std::shared_ptr<TextView>&) override { log.push_back("didBegin"); }
     void textViewDidChange(const std::shared_ptr<TextView>& view) override { log.push_back("change " + view->text()); }
-    void textViewDidEndEditing(const std::shared_ptr<TextView>& view) override { log.push_back("didEnd " + view->text()); }
+    void textViewDidEndEditing(const std::shared_ptr<TextView>& view) override {
+        log.push_back("didEnd " + view->text());
+    }
     std::vector<std::string> log;
     bool allowBegin = true;
 };

@@ -51,8 +51,8 @@ TEST_F(ViewTest, AutoresizingDistributesTheChangeOverFlexibleParts) {
         {View::AutoresizingFlexibleLeftMargin | View::AutoresizingFlexibleTopMargin, {110, 60, 80, 80}},
         {View::AutoresizingFlexibleRightMargin | View::AutoresizingFlexibleBottomMargin, {10, 10, 80, 80}},
         // Left margin and width share the 100 points in proportion 10 : 80.
-        {View::AutoresizingFlexibleLeftMargin | View::AutoresizingFlexibleWidth, {10 + 100.0f * 10 / 90, 10,
-                                                                                  80 + 100.0f * 80 / 90, 80}},
+        {View::AutoresizingFlexibleLeftMargin | View::AutoresizingFlexibleWidth,
+         {10 + 100.0f * 10 / 90, 10, 80 + 100.0f * 80 / 90, 80}},
     };
     for (const Case& c : cases) {
         auto parent = std::make_shared<View>(Rect{0, 0, 100, 100});
@@ -135,13 +135,17 @@ TEST_F(ViewTest, AnimationSetsTargetsAtOnceAndCompletesAfterTheDuration) {
     auto v = std::make_shared<View>(Rect{0, 0, 10, 10});
     std::vector<std::string> events;
     View::animateWithDurationAnimationsCompletion(
-        0.3, [&] {
+        0.3,
+        [&] {
             EXPECT_TRUE(View::isInsideAnimationBlock());
             v->setAlpha(0);
         },
         [&](bool finished) { events.push_back(finished ? "first finished" : "first cut"); });
     View::animateWithDurationDelayOptionsAnimationsCompletion(
-        0.1, 0.5, View::AnimationOptionAllowUserInteraction, [&] { v->setCenter({50, 50}); },
+        0.1, 0.5, View::AnimationOptionAllowUserInteraction,
+        [&] {
+            v->setCenter({50, 50});
+        },
         [&](bool) { events.push_back("second"); });
     // The targets hold as soon as the animations start.
     EXPECT_EQ(v->alpha(), 0);
@@ -179,7 +183,8 @@ TEST_F(ViewTest, BeginCommitAnimationsReportTheStopWithTheirId) {
     // With animations off the completion still runs, on the next turn.
     View::setAnimationsEnabled(false);
     bool done = false;
-    View::animateWithDurationAnimationsCompletion(5, [] {}, [&](bool) { done = true; });
+    View::animateWithDurationAnimationsCompletion(
+        5, [] {}, [&](bool) { done = true; });
     EXPECT_FALSE(done);
     pumpPending();
     EXPECT_TRUE(done);

@@ -53,16 +53,16 @@ protected:
         // for an idle keep-alive connection to time out.
         s.set_keep_alive_max_count(1);
         s.Get("/a", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content("<html><head><title> Page &amp; A </title></head>"
-                          "<body><p id=\"pin\">12<b>34</b></p><a href=\"b\">b</a></body></html>",
-                          "text/html");
+            r.set_content(
+                "<html><head><title> Page &amp; A </title></head>"
+                "<body><p id=\"pin\">12<b>34</b></p><a href=\"b\">b</a></body></html>",
+                "text/html");
         });
         s.Get("/b", [](const httplib::Request&, httplib::Response& r) {
             r.set_content("<html><head><title>B</title></head><body>bee</body></html>", "text/html");
         });
-        s.Get("/redirect", [](const httplib::Request& q, httplib::Response& r) {
-            r.set_redirect(q.get_param_value("to"));
-        });
+        s.Get("/redirect",
+              [](const httplib::Request& q, httplib::Response& r) { r.set_redirect(q.get_param_value("to")); });
         s.Get("/missing", [](const httplib::Request&, httplib::Response& r) {
             r.status = 404;
             r.set_content("<title>Not here</title>", "text/html");
@@ -90,7 +90,9 @@ protected:
     URLRequest requestFor(const std::string& path) const { return URLRequest(*URL::fromString(url(path))); }
 
     // Waits until `count` loads have ended in all.
-    bool waitForEnds(int count) { return pumpUntil([&] { return delegate_->ended >= count; }, 10); }
+    bool waitForEnds(int count) {
+        return pumpUntil([&] { return delegate_->ended >= count; }, 10);
+    }
 
     test::LoopbackServer server_;
     std::shared_ptr<WebView> view_;
@@ -102,8 +104,7 @@ TEST_F(WebViewTest, LoadsAPageAndAnswersScriptsFromItsHTML) {
     EXPECT_TRUE(view_->isLoading());
     EXPECT_EQ(view_->request()->url().absoluteString(), url("/a"));
     ASSERT_TRUE(waitForEnds(1));
-    EXPECT_EQ(delegate_->events,
-              (std::vector<std::string>{"should 5 " + url("/a"), "start", "finish"}));
+    EXPECT_EQ(delegate_->events, (std::vector<std::string>{"should 5 " + url("/a"), "start", "finish"}));
     EXPECT_FALSE(view_->isLoading());
     EXPECT_EQ(view_->mainDocumentURL()->absoluteString(), url("/a"));
     EXPECT_EQ(view_->response()->statusCode(), 200);

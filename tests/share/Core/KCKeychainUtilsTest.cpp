@@ -16,10 +16,10 @@ protected:
     static std::optional<std::string> get(const char* user, std::optional<platform::Error>* error = nullptr) {
         return KCKeychainUtils::getPasswordForUsernameAndServiceNameError(user, std::string("SX_AUTH_S"), error);
     }
-    static bool store(const char* user, const char* secret, bool update, std::optional<platform::Error>* error = nullptr) {
-        return KCKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingError(user, std::string(secret),
-                                                                                         std::string("SX_AUTH_S"),
-                                                                                         update, error);
+    static bool store(const char* user, const char* secret, bool update,
+                      std::optional<platform::Error>* error = nullptr) {
+        return KCKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingError(
+            user, std::string(secret), std::string("SX_AUTH_S"), update, error);
     }
 };
 

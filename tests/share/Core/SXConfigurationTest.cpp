@@ -28,11 +28,16 @@ TEST_F(SXConfigurationTest, TheLegacyConfiguratorAnswersEveryKey) {
         const char* key;
         Value value;
     } cases[] = {
-        {"appName", Value("My App Name")},         {"shareMenuAlphabeticalOrder", Value(1)},
-        {"maxFavCount", Value(3)},                 {"favsPrefixKey", Value("SX_FAVS_")},
-        {"authPrefix", Value("SX_AUTH_")},         {"sharersPlistName", Value("SXSharers.plist")},
-        {"formBgColorRed", Value(-1)},             {"twitterConsumerKey", Value("")},
-        {"facebookSessionProxyURL", Value("")},    {"modalPresentationStyle", Value("UIModalPresentationFormSheet")},
+        {"appName", Value("My App Name")},
+        {"shareMenuAlphabeticalOrder", Value(1)},
+        {"maxFavCount", Value(3)},
+        {"favsPrefixKey", Value("SX_FAVS_")},
+        {"authPrefix", Value("SX_AUTH_")},
+        {"sharersPlistName", Value("SXSharers.plist")},
+        {"formBgColorRed", Value(-1)},
+        {"twitterConsumerKey", Value("")},
+        {"facebookSessionProxyURL", Value("")},
+        {"modalPresentationStyle", Value("UIModalPresentationFormSheet")},
     };
     for (const auto& c : cases) EXPECT_EQ(configuration->configurationValue(c.key), c.value) << c.key;
     EXPECT_TRUE(SXConfiguration::boolValue("allowOffline"));

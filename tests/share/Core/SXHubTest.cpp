@@ -46,7 +46,8 @@ TEST_F(SXHubTest, FavouritesStartFromTheDefaultsAndKeepTheMostRecentThree) {
     SX::pushOnFavoritesForType("SXFacebook", 1);
     EXPECT_EQ(SX::favoriteSharersForType(1), (Ids{"SXFacebook", "SXMail", "SXTwitter"}));
 
-    UserDefaults::standardUserDefaults()->setObject(Value::makeDictionary({{"SXTwitter", Value("1")}}), SX::kExcludedKey);
+    UserDefaults::standardUserDefaults()->setObject(Value::makeDictionary({{"SXTwitter", Value("1")}}),
+                                                    SX::kExcludedKey);
     EXPECT_EQ(SX::favoriteSharersForType(1), (Ids{"SXFacebook", "SXMail"}));
     EXPECT_EQ(UserDefaults::standardUserDefaults()->arrayForKey("SX_FAVS_1")->size(), 2u);
 }
@@ -71,7 +72,7 @@ TEST_F(SXHubTest, PresentsOneScreenAtATime) {
     // A plain screen comes wrapped in a navigation controller.
     int hidden = 0;
     auto id = platform::NotificationCenter::defaultCenter().addObserver(SX::kHideCurrentViewFinishedNotification,
-                                                                         [&](const auto&) { ++hidden; });
+                                                                        [&](const auto&) { ++hidden; });
     hub->hideCurrentViewControllerAnimated(true);
     hub->hideCurrentViewControllerAnimated(true);
     EXPECT_EQ(presented(), nullptr);
@@ -91,15 +92,14 @@ TEST_F(SXHubTest, ErrorsAndEncoders) {
         const char* in;
         const char* out;
     } cases[] = {
-        {"fish &amp; chips", "fish%20%26%20chips"},
-        {"a+b=c", "a%2Bb%3Dc"},
-        {"x&private=0", "x%26private%3D0"},
-        {"p@ss/w?rd#;$,:", "p%40ss%2Fw%3Frd%23%3B%24%2C%3A"},
+        {"fish &amp; chips", "fish%20%26%20chips"}, {"a+b=c", "a%2Bb%3Dc"},
+        {"x&private=0", "x%26private%3D0"},         {"p@ss/w?rd#;$,:", "p%40ss%2Fw%3Frd%23%3B%24%2C%3A"},
         {"caf\xC3\xA9 ~-._", "caf%C3%A9%20~-._"},
     };
     for (const auto& c : cases) EXPECT_EQ(encodeQueryValue(std::string(c.in)), c.out) << c.in;
     EXPECT_EQ(encodeQueryValue(std::nullopt), "");
-    EXPECT_EQ(encodeURLString(platform::URL::fromString("http://a.b/c?d=e&f=g")), "http%3A%2F%2Fa.b%2Fc%3Fd%3De%26f%3Dg");
+    EXPECT_EQ(encodeURLString(platform::URL::fromString("http://a.b/c?d=e&f=g")),
+              "http%3A%2F%2Fa.b%2Fc%3Fd%3De%26f%3Dg");
     EXPECT_EQ(encodeURLString(std::nullopt), "");
     EXPECT_EQ(localizedShareString("Saved!"), "Saved!");
     EXPECT_EQ(localizedShareFormat("Send to %@", "Mail"), "Send to Mail");

@@ -54,7 +54,8 @@ TEST(SXItemTest, EveryShareTypeSurvivesItsDictionaryForm) {
         EXPECT_FALSE(back->data());
         ASSERT_EQ(back->image() != nullptr, item->image() != nullptr);
         if (item->image()) {
-            for (int x = 0; x < 2; ++x) EXPECT_EQ(back->image()->bitmap()->pixel(x, 0), item->image()->bitmap()->pixel(x, 0));
+            for (int x = 0; x < 2; ++x)
+                EXPECT_EQ(back->image()->bitmap()->pixel(x, 0), item->image()->bitmap()->pixel(x, 0));
         }
     }
     EXPECT_EQ(*link->dictionaryRepresentation()["URL"].string(), "http://example.com/a?b=c%26d&e=%3D#f");

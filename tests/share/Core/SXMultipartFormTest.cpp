@@ -53,10 +53,12 @@ TEST(SXMultipartFormTest, ABoundaryHeldByAPartIsReplaced) {
         const std::string boundary = form.boundary();
         EXPECT_EQ(boundary == "B0", c.kept);
         EXPECT_TRUE(body.ends_with("\r\n--" + boundary + "--\r\n"));
-        EXPECT_EQ(split(body, boundary),
-                  (std::vector<std::string>{"Content-Disposition: form-data; name=\"status\"\r\n\r\n" + c.value,
-                                            "Content-Disposition: form-data; name=\"media\"; filename=\"up%22load.jpg\"\r\n"
-                                            "Content-Type: image/jpg\r\n\r\n" + text(c.file)}));
+        EXPECT_EQ(
+            split(body, boundary),
+            (std::vector<std::string>{"Content-Disposition: form-data; name=\"status\"\r\n\r\n" + c.value,
+                                      "Content-Disposition: form-data; name=\"media\"; filename=\"up%22load.jpg\"\r\n"
+                                      "Content-Type: image/jpg\r\n\r\n" +
+                                          text(c.file)}));
     }
 }
 
@@ -86,7 +88,8 @@ TEST(SXMultipartFormTest, StreamedBytesAreCheckedForTheBoundaryAcrossChunks) {
         EXPECT_EQ(split(body, boundary),
                   (std::vector<std::string>{"Content-Disposition: form-data; name=\"title\"\r\n\r\nt",
                                             "Content-Disposition: form-data; name=\"photo\"; filename=\"p.jpg\"\r\n"
-                                            "Content-Type: image/jpeg\r\n\r\n" + c.content}));
+                                            "Content-Type: image/jpeg\r\n\r\n" +
+                                                c.content}));
     }
     std::filesystem::remove(path);
 }

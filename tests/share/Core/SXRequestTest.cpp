@@ -33,7 +33,8 @@ protected:
         SXRequest::setMaxResponseLength(SXRequest::kDefaultMaxResponseLength);
         PlatformTest::TearDown();
     }
-    std::shared_ptr<SXRequest> run(const std::string& query, std::optional<std::string> body, const std::string& method) {
+    std::shared_ptr<SXRequest> run(const std::string& query, std::optional<std::string> body,
+                                   const std::string& method) {
         finished_.reset();
         auto request = SXRequest::initWithURLParamsDelegateIsFinishedSelectorMethodAutostart(
             *platform::URL::fromString(server_.url("/echo" + query)), std::move(body), owner_,

@@ -5,8 +5,8 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/NavigationItem.h"
-#include "platform/uikit/TableView.h"
 #include "platform/uikit/Switch.h"
+#include "platform/uikit/TableView.h"
 #include "platform/uikit/TextField.h"
 #include "share/Core/SXSharerRegistry.h"
 #include "share/UI/SXFormController.h"
@@ -52,8 +52,8 @@ public:
         if (log) log->push_back("delegate finish");
         SXSharer::sharerFinishedSending(s);
     }
-    void sharerFailedWithErrorShouldRelogin(const std::shared_ptr<SXSharer>& s,
-                                            const std::optional<platform::Error>& e, bool relogin) override {
+    void sharerFailedWithErrorShouldRelogin(const std::shared_ptr<SXSharer>& s, const std::optional<platform::Error>& e,
+                                            bool relogin) override {
         if (log) log->push_back(relogin ? "delegate relogin" : "delegate fail");
         SXSharer::sharerFailedWithErrorShouldRelogin(s, e, relogin);
     }
@@ -107,7 +107,10 @@ TEST_F(SXSharerTest, AutoShareSendsAtOnceAndReportsTheOutcomeOnce) {
         {TestSharer::Send::Fail, {"start", "fail"}, {"send", "delegate fail"}, true, "Error: Server said no"},
         {TestSharer::Send::Cancel, {"start", "cancel"}, {"send", "delegate cancel"}, true, ""},
         // A relogin request keeps the sharer for the login that follows.
-        {TestSharer::Send::Relogin, {"start", "fail"}, {"send", "delegate relogin"}, false,
+        {TestSharer::Send::Relogin,
+         {"start", "fail"},
+         {"send", "delegate relogin"},
+         false,
          "Error: Could not authenticate you. Please relogin."},
     };
     setAutoShare(true);
@@ -117,7 +120,8 @@ TEST_F(SXSharerTest, AutoShareSendsAtOnceAndReportsTheOutcomeOnce) {
         log_.clear();
         platform::AlertRegistry::reset();
         TestSharer::behaviour = c.behaviour;
-        std::weak_ptr<TestSharer> weak = SXSharer::shareURLTitle<TestSharer>(platform::URL::fromString("http://e.com/"), "T");
+        std::weak_ptr<TestSharer> weak =
+            SXSharer::shareURLTitle<TestSharer>(platform::URL::fromString("http://e.com/"), "T");
         EXPECT_EQ(notes_.events, c.events);
         EXPECT_EQ(log_, c.delegate);
         EXPECT_EQ(weak.expired(), c.released);
@@ -193,7 +197,8 @@ TEST_F(SXSharerTest, OfflineSharesAreQueuedOrEndWithTheOfflineAlert) {
     setOnline(false);
     setAutoShare(true);
     // Queued: the share is done for now and the sharer goes.
-    std::weak_ptr<TestSharer> weak = SXSharer::shareURLTitle<TestSharer>(platform::URL::fromString("http://e.com/"), "T");
+    std::weak_ptr<TestSharer> weak =
+        SXSharer::shareURLTitle<TestSharer>(platform::URL::fromString("http://e.com/"), "T");
     EXPECT_EQ(log_, Events{"delegate finish"});
     EXPECT_EQ(notes_.events, (Events{"finish"}));
     EXPECT_TRUE(weak.expired());
@@ -221,7 +226,8 @@ TEST_F(SXSharerTest, OfflineSharesAreQueuedOrEndWithTheOfflineAlert) {
 TEST_F(SXSharerTest, TheLoginFormStoresCredentialsAndSharesAgain) {
     TestSharer::needsLogin = true;
     setAutoShare(true);
-    std::weak_ptr<TestSharer> weak = SXSharer::shareURLTitle<TestSharer>(platform::URL::fromString("http://e.com/"), "T");
+    std::weak_ptr<TestSharer> weak =
+        SXSharer::shareURLTitle<TestSharer>(platform::URL::fromString("http://e.com/"), "T");
     auto sharer = weak.lock();
     ASSERT_TRUE(sharer);
     EXPECT_EQ(sharer->pendingAction(), SXSharer::PendingActionShareAgain);

@@ -71,7 +71,8 @@ public:
                                                            const std::optional<std::string>&) override {
         std::lock_guard lock(state_.mutex);
         state_.calls.push_back("authenticate " + username.value_or("") + " " + consumerKey.value_or(""));
-        if (password != state_.password) throw *EDAMUserException::initWithErrorCodeParameter(8, std::string("password"));
+        if (password != state_.password)
+            throw *EDAMUserException::initWithErrorCodeParameter(8, std::string("password"));
         auto user = std::make_shared<EDAMUser>();
         user->setUsername(username);
         user->setShardId(state_.shard);
@@ -80,9 +81,13 @@ public:
         result->setUser(user);
         return result;
     }
-    std::shared_ptr<EDAMAuthenticationResult> refreshAuthentication(const std::optional<std::string>&) override { throw unexpected("refreshAuthentication"); }
+    std::shared_ptr<EDAMAuthenticationResult> refreshAuthentication(const std::optional<std::string>&) override {
+        throw unexpected("refreshAuthentication");
+    }
     std::shared_ptr<EDAMUser> getUser(const std::optional<std::string>&) override { throw unexpected("getUser"); }
-    std::shared_ptr<EDAMPublicUserInfo> getPublicUserInfo(const std::optional<std::string>&) override { throw unexpected("getPublicUserInfo"); }
+    std::shared_ptr<EDAMPublicUserInfo> getPublicUserInfo(const std::optional<std::string>&) override {
+        throw unexpected("getPublicUserInfo");
+    }
 
 private:
     NoteServiceState& state_;
@@ -108,60 +113,199 @@ public:
         state_.created.push_back(note);
         return note;
     }
-    std::shared_ptr<EDAMSyncState> getSyncState(const std::optional<std::string>&) override { throw unexpected("getSyncState"); }
-    std::shared_ptr<EDAMSyncChunk> getSyncChunk(const std::optional<std::string>&, std::int32_t, std::int32_t, bool) override { throw unexpected("getSyncChunk"); }
-    std::shared_ptr<EDAMNotebook> getNotebook(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getNotebook"); }
-    std::shared_ptr<EDAMNotebook> getDefaultNotebook(const std::optional<std::string>&) override { throw unexpected("getDefaultNotebook"); }
-    std::shared_ptr<EDAMNotebook> createNotebook(const std::optional<std::string>&, const std::shared_ptr<EDAMNotebook>&) override { throw unexpected("createNotebook"); }
-    std::int32_t updateNotebook(const std::optional<std::string>&, const std::shared_ptr<EDAMNotebook>&) override { throw unexpected("updateNotebook"); }
-    std::int32_t expungeNotebook(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("expungeNotebook"); }
-    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTags(const std::optional<std::string>&) override { throw unexpected("listTags"); }
-    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTagsByNotebook(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("listTagsByNotebook"); }
-    std::shared_ptr<EDAMTag> getTag(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getTag"); }
-    std::shared_ptr<EDAMTag> createTag(const std::optional<std::string>&, const std::shared_ptr<EDAMTag>&) override { throw unexpected("createTag"); }
-    std::int32_t updateTag(const std::optional<std::string>&, const std::shared_ptr<EDAMTag>&) override { throw unexpected("updateTag"); }
-    void untagAll(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("untagAll"); }
-    std::int32_t expungeTag(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("expungeTag"); }
-    std::optional<std::vector<std::shared_ptr<EDAMSavedSearch>>> listSearches(const std::optional<std::string>&) override { throw unexpected("listSearches"); }
-    std::shared_ptr<EDAMSavedSearch> getSearch(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getSearch"); }
-    std::shared_ptr<EDAMSavedSearch> createSearch(const std::optional<std::string>&, const std::shared_ptr<EDAMSavedSearch>&) override { throw unexpected("createSearch"); }
-    std::int32_t updateSearch(const std::optional<std::string>&, const std::shared_ptr<EDAMSavedSearch>&) override { throw unexpected("updateSearch"); }
-    std::int32_t expungeSearch(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("expungeSearch"); }
-    std::shared_ptr<EDAMNoteList> findNotes(const std::optional<std::string>&, const std::shared_ptr<EDAMNoteFilter>&, std::int32_t, std::int32_t) override { throw unexpected("findNotes"); }
-    std::shared_ptr<EDAMNoteCollectionCounts> findNoteCounts(const std::optional<std::string>&, const std::shared_ptr<EDAMNoteFilter>&, bool) override { throw unexpected("findNoteCounts"); }
-    std::shared_ptr<EDAMNote> getNote(const std::optional<std::string>&, const std::optional<std::string>&, bool, bool, bool, bool) override { throw unexpected("getNote"); }
-    std::optional<std::string> getNoteContent(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getNoteContent"); }
-    std::optional<std::string> getNoteSearchText(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getNoteSearchText"); }
-    std::optional<std::vector<std::string>> getNoteTagNames(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getNoteTagNames"); }
-    std::shared_ptr<EDAMNote> updateNote(const std::optional<std::string>&, const std::shared_ptr<EDAMNote>&) override { throw unexpected("updateNote"); }
-    std::int32_t deleteNote(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("deleteNote"); }
-    std::int32_t expungeNote(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("expungeNote"); }
-    std::int32_t expungeNotes(const std::optional<std::string>&, const std::optional<std::vector<std::string>>&) override { throw unexpected("expungeNotes"); }
-    std::int32_t expungeInactiveNotes(const std::optional<std::string>&) override { throw unexpected("expungeInactiveNotes"); }
-    std::shared_ptr<EDAMNote> copyNote(const std::optional<std::string>&, const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("copyNote"); }
-    std::optional<std::vector<std::shared_ptr<EDAMNoteVersionId>>> listNoteVersions(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("listNoteVersions"); }
-    std::shared_ptr<EDAMNote> getNoteVersion(const std::optional<std::string>&, const std::optional<std::string>&, std::int32_t, bool, bool, bool) override { throw unexpected("getNoteVersion"); }
-    std::shared_ptr<EDAMResource> getResource(const std::optional<std::string>&, const std::optional<std::string>&, bool, bool, bool, bool) override { throw unexpected("getResource"); }
-    std::int32_t updateResource(const std::optional<std::string>&, const std::shared_ptr<EDAMResource>&) override { throw unexpected("updateResource"); }
-    std::optional<platform::Data> getResourceData(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getResourceData"); }
-    std::shared_ptr<EDAMResource> getResourceByHash(const std::optional<std::string>&, const std::optional<std::string>&, const std::optional<platform::Data>&, bool, bool, bool) override { throw unexpected("getResourceByHash"); }
-    std::optional<platform::Data> getResourceRecognition(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getResourceRecognition"); }
-    std::optional<platform::Data> getResourceAlternateData(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getResourceAlternateData"); }
-    std::shared_ptr<EDAMResourceAttributes> getResourceAttributes(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("getResourceAttributes"); }
+    std::shared_ptr<EDAMSyncState> getSyncState(const std::optional<std::string>&) override {
+        throw unexpected("getSyncState");
+    }
+    std::shared_ptr<EDAMSyncChunk> getSyncChunk(const std::optional<std::string>&, std::int32_t, std::int32_t,
+                                                bool) override {
+        throw unexpected("getSyncChunk");
+    }
+    std::shared_ptr<EDAMNotebook> getNotebook(const std::optional<std::string>&,
+                                              const std::optional<std::string>&) override {
+        throw unexpected("getNotebook");
+    }
+    std::shared_ptr<EDAMNotebook> getDefaultNotebook(const std::optional<std::string>&) override {
+        throw unexpected("getDefaultNotebook");
+    }
+    std::shared_ptr<EDAMNotebook> createNotebook(const std::optional<std::string>&,
+                                                 const std::shared_ptr<EDAMNotebook>&) override {
+        throw unexpected("createNotebook");
+    }
+    std::int32_t updateNotebook(const std::optional<std::string>&, const std::shared_ptr<EDAMNotebook>&) override {
+        throw unexpected("updateNotebook");
+    }
+    std::int32_t expungeNotebook(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("expungeNotebook");
+    }
+    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTags(const std::optional<std::string>&) override {
+        throw unexpected("listTags");
+    }
+    std::optional<std::vector<std::shared_ptr<EDAMTag>>> listTagsByNotebook(
+        const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("listTagsByNotebook");
+    }
+    std::shared_ptr<EDAMTag> getTag(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("getTag");
+    }
+    std::shared_ptr<EDAMTag> createTag(const std::optional<std::string>&, const std::shared_ptr<EDAMTag>&) override {
+        throw unexpected("createTag");
+    }
+    std::int32_t updateTag(const std::optional<std::string>&, const std::shared_ptr<EDAMTag>&) override {
+        throw unexpected("updateTag");
+    }
+    void untagAll(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("untagAll");
+    }
+    std::int32_t expungeTag(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("expungeTag");
+    }
+    std::optional<std::vector<std::shared_ptr<EDAMSavedSearch>>> listSearches(
+        const std::optional<std::string>&) override {
+        throw unexpected("listSearches");
+    }
+    std::shared_ptr<EDAMSavedSearch> getSearch(const std::optional<std::string>&,
+                                               const std::optional<std::string>&) override {
+        throw unexpected("getSearch");
+    }
+    std::shared_ptr<EDAMSavedSearch> createSearch(const std::optional<std::string>&,
+                                                  const std::shared_ptr<EDAMSavedSearch>&) override {
+        throw unexpected("createSearch");
+    }
+    std::int32_t updateSearch(const std::optional<std::string>&, const std::shared_ptr<EDAMSavedSearch>&) override {
+        throw unexpected("updateSearch");
+    }
+    std::int32_t expungeSearch(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("expungeSearch");
+    }
+    std::shared_ptr<EDAMNoteList> findNotes(const std::optional<std::string>&, const std::shared_ptr<EDAMNoteFilter>&,
+                                            std::int32_t, std::int32_t) override {
+        throw unexpected("findNotes");
+    }
+    std::shared_ptr<EDAMNoteCollectionCounts> findNoteCounts(const std::optional<std::string>&,
+                                                             const std::shared_ptr<EDAMNoteFilter>&, bool) override {
+        throw unexpected("findNoteCounts");
+    }
+    std::shared_ptr<EDAMNote> getNote(const std::optional<std::string>&, const std::optional<std::string>&, bool, bool,
+                                      bool, bool) override {
+        throw unexpected("getNote");
+    }
+    std::optional<std::string> getNoteContent(const std::optional<std::string>&,
+                                              const std::optional<std::string>&) override {
+        throw unexpected("getNoteContent");
+    }
+    std::optional<std::string> getNoteSearchText(const std::optional<std::string>&,
+                                                 const std::optional<std::string>&) override {
+        throw unexpected("getNoteSearchText");
+    }
+    std::optional<std::vector<std::string>> getNoteTagNames(const std::optional<std::string>&,
+                                                            const std::optional<std::string>&) override {
+        throw unexpected("getNoteTagNames");
+    }
+    std::shared_ptr<EDAMNote> updateNote(const std::optional<std::string>&, const std::shared_ptr<EDAMNote>&) override {
+        throw unexpected("updateNote");
+    }
+    std::int32_t deleteNote(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("deleteNote");
+    }
+    std::int32_t expungeNote(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("expungeNote");
+    }
+    std::int32_t expungeNotes(const std::optional<std::string>&,
+                              const std::optional<std::vector<std::string>>&) override {
+        throw unexpected("expungeNotes");
+    }
+    std::int32_t expungeInactiveNotes(const std::optional<std::string>&) override {
+        throw unexpected("expungeInactiveNotes");
+    }
+    std::shared_ptr<EDAMNote> copyNote(const std::optional<std::string>&, const std::optional<std::string>&,
+                                       const std::optional<std::string>&) override {
+        throw unexpected("copyNote");
+    }
+    std::optional<std::vector<std::shared_ptr<EDAMNoteVersionId>>> listNoteVersions(
+        const std::optional<std::string>&, const std::optional<std::string>&) override {
+        throw unexpected("listNoteVersions");
+    }
+    std::shared_ptr<EDAMNote> getNoteVersion(const std::optional<std::string>&, const std::optional<std::string>&,
+                                             std::int32_t, bool, bool, bool) override {
+        throw unexpected("getNoteVersion");
+    }
+    std::shared_ptr<EDAMResource> getResource(const std::optional<std::string>&, const std::optional<std::string>&,
+                                              bool, bool, bool, bool) override {
+        throw unexpected("getResource");
+    }
+    std::int32_t updateResource(const std::optional<std::string>&, const std::shared_ptr<EDAMResource>&) override {
+        throw unexpected("updateResource");
+    }
+    std::optional<platform::Data> getResourceData(const std::optional<std::string>&,
+                                                  const std::optional<std::string>&) override {
+        throw unexpected("getResourceData");
+    }
+    std::shared_ptr<EDAMResource> getResourceByHash(const std::optional<std::string>&,
+                                                    const std::optional<std::string>&,
+                                                    const std::optional<platform::Data>&, bool, bool, bool) override {
+        throw unexpected("getResourceByHash");
+    }
+    std::optional<platform::Data> getResourceRecognition(const std::optional<std::string>&,
+                                                         const std::optional<std::string>&) override {
+        throw unexpected("getResourceRecognition");
+    }
+    std::optional<platform::Data> getResourceAlternateData(const std::optional<std::string>&,
+                                                           const std::optional<std::string>&) override {
+        throw unexpected("getResourceAlternateData");
+    }
+    std::shared_ptr<EDAMResourceAttributes> getResourceAttributes(const std::optional<std::string>&,
+                                                                  const std::optional<std::string>&) override {
+        throw unexpected("getResourceAttributes");
+    }
     std::int64_t getAccountSize(const std::optional<std::string>&) override { throw unexpected("getAccountSize"); }
-    std::optional<std::vector<std::shared_ptr<EDAMAd>>> getAds(const std::optional<std::string>&, const std::shared_ptr<EDAMAdParameters>&) override { throw unexpected("getAds"); }
-    std::shared_ptr<EDAMAd> getRandomAd(const std::optional<std::string>&, const std::shared_ptr<EDAMAdParameters>&) override { throw unexpected("getRandomAd"); }
-    std::shared_ptr<EDAMNotebook> getPublicNotebook(std::int32_t, const std::optional<std::string>&) override { throw unexpected("getPublicNotebook"); }
-    std::shared_ptr<EDAMSharedNotebook> createSharedNotebook(const std::optional<std::string>&, const std::shared_ptr<EDAMSharedNotebook>&) override { throw unexpected("createSharedNotebook"); }
-    std::optional<std::vector<std::shared_ptr<EDAMSharedNotebook>>> listSharedNotebooks(const std::optional<std::string>&) override { throw unexpected("listSharedNotebooks"); }
-    std::int32_t expungeSharedNotebooks(const std::optional<std::string>&, const std::optional<std::vector<std::int64_t>>&) override { throw unexpected("expungeSharedNotebooks"); }
-    std::shared_ptr<EDAMLinkedNotebook> createLinkedNotebook(const std::optional<std::string>&, const std::shared_ptr<EDAMLinkedNotebook>&) override { throw unexpected("createLinkedNotebook"); }
-    std::shared_ptr<EDAMLinkedNotebook> updateLinkedNotebook(const std::optional<std::string>&, const std::shared_ptr<EDAMLinkedNotebook>&) override { throw unexpected("updateLinkedNotebook"); }
-    std::optional<std::vector<std::shared_ptr<EDAMLinkedNotebook>>> listLinkedNotebooks(const std::optional<std::string>&) override { throw unexpected("listLinkedNotebooks"); }
-    std::int32_t expungeLinkedNotebook(const std::optional<std::string>&, std::int64_t) override { throw unexpected("expungeLinkedNotebook"); }
-    std::shared_ptr<EDAMAuthenticationResult> authenticateToSharedNotebook(const std::optional<std::string>&, const std::optional<std::string>&) override { throw unexpected("authenticateToSharedNotebook"); }
-    std::shared_ptr<EDAMSharedNotebook> getSharedNotebookByAuth(const std::optional<std::string>&) override { throw unexpected("getSharedNotebookByAuth"); }
-    void emailNote(const std::optional<std::string>&, const std::shared_ptr<EDAMNoteEmailParameters>&) override { throw unexpected("emailNote"); }
+    std::optional<std::vector<std::shared_ptr<EDAMAd>>> getAds(const std::optional<std::string>&,
+                                                               const std::shared_ptr<EDAMAdParameters>&) override {
+        throw unexpected("getAds");
+    }
+    std::shared_ptr<EDAMAd> getRandomAd(const std::optional<std::string>&,
+                                        const std::shared_ptr<EDAMAdParameters>&) override {
+        throw unexpected("getRandomAd");
+    }
+    std::shared_ptr<EDAMNotebook> getPublicNotebook(std::int32_t, const std::optional<std::string>&) override {
+        throw unexpected("getPublicNotebook");
+    }
+    std::shared_ptr<EDAMSharedNotebook> createSharedNotebook(const std::optional<std::string>&,
+                                                             const std::shared_ptr<EDAMSharedNotebook>&) override {
+        throw unexpected("createSharedNotebook");
+    }
+    std::optional<std::vector<std::shared_ptr<EDAMSharedNotebook>>> listSharedNotebooks(
+        const std::optional<std::string>&) override {
+        throw unexpected("listSharedNotebooks");
+    }
+    std::int32_t expungeSharedNotebooks(const std::optional<std::string>&,
+                                        const std::optional<std::vector<std::int64_t>>&) override {
+        throw unexpected("expungeSharedNotebooks");
+    }
+    std::shared_ptr<EDAMLinkedNotebook> createLinkedNotebook(const std::optional<std::string>&,
+                                                             const std::shared_ptr<EDAMLinkedNotebook>&) override {
+        throw unexpected("createLinkedNotebook");
+    }
+    std::shared_ptr<EDAMLinkedNotebook> updateLinkedNotebook(const std::optional<std::string>&,
+                                                             const std::shared_ptr<EDAMLinkedNotebook>&) override {
+        throw unexpected("updateLinkedNotebook");
+    }
+    std::optional<std::vector<std::shared_ptr<EDAMLinkedNotebook>>> listLinkedNotebooks(
+        const std::optional<std::string>&) override {
+        throw unexpected("listLinkedNotebooks");
+    }
+    std::int32_t expungeLinkedNotebook(const std::optional<std::string>&, std::int64_t) override {
+        throw unexpected("expungeLinkedNotebook");
+    }
+    std::shared_ptr<EDAMAuthenticationResult> authenticateToSharedNotebook(const std::optional<std::string>&,
+                                                                           const std::optional<std::string>&) override {
+        throw unexpected("authenticateToSharedNotebook");
+    }
+    std::shared_ptr<EDAMSharedNotebook> getSharedNotebookByAuth(const std::optional<std::string>&) override {
+        throw unexpected("getSharedNotebookByAuth");
+    }
+    void emailNote(const std::optional<std::string>&, const std::shared_ptr<EDAMNoteEmailParameters>&) override {
+        throw unexpected("emailNote");
+    }
 
 private:
     NoteServiceState& state_;
@@ -184,9 +328,10 @@ public:
         server_.server().Post("/edam/user", [users](const httplib::Request& request, httplib::Response& response) {
             serve(*users, request.body, response);
         });
-        server_.server().Post(R"(/edam/note/s\d+)", [notes](const httplib::Request& request, httplib::Response& response) {
-            serve(*notes, request.body, response);
-        });
+        server_.server().Post(R"(/edam/note/s\d+)",
+                              [notes](const httplib::Request& request, httplib::Response& response) {
+                                  serve(*notes, request.body, response);
+                              });
         server_.start();
     }
     std::string userStoreURL() const { return server_.url("/edam/user"); }
@@ -205,7 +350,8 @@ private:
         TBinaryProtocol input(in, 0, 0, false, false), output(out, 0, 0, false, false);
         // The reply's message header names the call and its sequence.
         auto begin = [&](apache::thrift::protocol::TMessageType kind) {
-            auto header = std::make_shared<TMemoryBuffer>(bytes, static_cast<std::uint32_t>(body.size()), TMemoryBuffer::COPY);
+            auto header =
+                std::make_shared<TMemoryBuffer>(bytes, static_cast<std::uint32_t>(body.size()), TMemoryBuffer::COPY);
             TBinaryProtocol peek(header, 0, 0, false, false);
             std::string name;
             apache::thrift::protocol::TMessageType type;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "notes/types/EDAMTypes.h"
-#include "platform/foundation/MarkupEscaping.h"
 #include "platform/foundation/Digest.h"
+#include "platform/foundation/MarkupEscaping.h"
 #include "platform/foundation/XMLParser.h"
 #include "platform/uikit/Bitmap.h"
 #include "platform/uikit/Image.h"
@@ -119,10 +119,11 @@ TEST_F(SXEvernoteTest, SignsInAfterTheVersionCheckAndCreatesTheNote) {
     EXPECT_EQ(note->tagNames(), (std::vector<std::string>{"video", "caf\xc3\xa9"}));
     ASSERT_TRUE(note->attributes());
     EXPECT_EQ(note->attributes()->sourceURL(), "http://example.com/v?a=1&b=2");
-    EXPECT_EQ(note->content(), kHead +
-                                   "<h1><a href=\"http://example.com/v?a=1&amp;b=2\">Tom &amp; &lt;Jerry&gt;</a></h1>"
-                                   "<p><a href=\"http://example.com/v?a=1&amp;b=2\">http://example.com/v?a=1&amp;b=2</a></p>"
-                                   "</en-note>");
+    EXPECT_EQ(note->content(),
+              kHead +
+                  "<h1><a href=\"http://example.com/v?a=1&amp;b=2\">Tom &amp; &lt;Jerry&gt;</a></h1>"
+                  "<p><a href=\"http://example.com/v?a=1&amp;b=2\">http://example.com/v?a=1&amp;b=2</a></p>"
+                  "</en-note>");
     EXPECT_TRUE(wellFormed(*note->content()));
     EXPECT_GT(note->created(), 0);
     EXPECT_EQ(note->created() % 1000, 0);
@@ -141,7 +142,8 @@ TEST_F(SXEvernoteTest, ARefusedVersionIsAlertedFromTheMainThread) {
     SXEvernote::Record result;
     std::thread worker([&] { result = sharer->_send(link(), {}, std::string("u"), std::string("secret"), settings); });
     worker.join();
-    EXPECT_EQ(result, (SXEvernote::Record{{"success", "0"}, {"errorMessage", "EDMA Version is too old."}, {"shouldRelogin", "0"}}));
+    EXPECT_EQ(result, (SXEvernote::Record{
+                          {"success", "0"}, {"errorMessage", "EDMA Version is too old."}, {"shouldRelogin", "0"}}));
     EXPECT_TRUE(platform::AlertRegistry::shownAlerts().empty());
     ASSERT_TRUE(pumpUntil([] { return alertShown("EDMA Error"); }));
     EXPECT_EQ(calls(), (std::vector<std::string>{"checkVersion ShareCore EDMA 1.16"}));
@@ -168,8 +170,10 @@ TEST_F(SXEvernoteTest, PicturesAndFilesBecomeResources) {
     ASSERT_TRUE(resource.recognition());
     EXPECT_EQ(resource.recognition()->body(), resource.data()->body());
     EXPECT_EQ(note->title(), "Untitled");
-    EXPECT_EQ(note->content(), kHead + "<p>1 &lt; 2 &amp; &quot;q&quot;</p><p><en-media type=\"image/jpeg\" height=\"2\" "
-                                       "width=\"3\" hash=\"" + SXCategories::md5(body) + "\"/></p></en-note>");
+    EXPECT_EQ(note->content(), kHead +
+                                   "<p>1 &lt; 2 &amp; &quot;q&quot;</p><p><en-media type=\"image/jpeg\" height=\"2\" "
+                                   "width=\"3\" hash=\"" +
+                                   SXCategories::md5(body) + "\"/></p></en-note>");
     EXPECT_TRUE(wellFormed(*note->content()));
 
     sendNow(sharer, SXItem::fileFilenameMimeTypeTitle(platform::Data{1, 2, 3}, "a.pdf", "application/pdf", "Doc"));
@@ -239,7 +243,8 @@ TEST_F(SXEvernoteTest, ReferencedPicturesLoadOnlyOverHttpWithinTheCap) {
     std::vector<std::shared_ptr<EDAMResource>> resources{referenced(web), referenced(local)};
     EDAMNote note;
     note.setResources(resources);
-    note.setContent(kHead + "<img src=\"" + platform::MarkupEscaping::escaped(web) + "\" /><img src=\"" + local + "\" /></en-note>");
+    note.setContent(kHead + "<img src=\"" + platform::MarkupEscaping::escaped(web) + "\" /><img src=\"" + local +
+                    "\" /></en-note>");
 
     // Beyond the cap nothing is taken.
     SXEvernote::fetchReferencedImages(note, jpeg.size() - 1);
@@ -261,23 +266,36 @@ TEST_F(SXEvernoteTest, FailuresEndTheShareWithAReadableMessage) {
         std::string alert;
         bool relogin;
     } cases[] = {
-        {"auth expired", [](auto& s) { s.userError = EDAMUserException::initWithErrorCodeParameter(9, std::string("P")); },
+        {"auth expired",
+         [](auto& s) { s.userError = EDAMUserException::initWithErrorCodeParameter(9, std::string("P")); },
          "Could not authenticate you. Please relogin.", true},
-        {"bad format", [](auto& s) { s.userError = EDAMUserException::initWithErrorCodeParameter(2, std::string("Note.title")); },
+        {"bad format",
+         [](auto& s) { s.userError = EDAMUserException::initWithErrorCodeParameter(2, std::string("Note.title")); },
          "Evernote Error on Note.title: Invalid format", false},
-        {"unknown code", [](auto& s) { s.userError = EDAMUserException::initWithErrorCodeParameter(6, std::string("x")); },
+        {"unknown code",
+         [](auto& s) { s.userError = EDAMUserException::initWithErrorCodeParameter(6, std::string("x")); },
          "Evernote Error on x: Unknown error from Evernote", false},
-        {"system, invalid auth", [](auto& s) { s.systemError = EDAMSystemException::initWithErrorCodeMessage(8, std::string("m")); },
+        {"system, invalid auth",
+         [](auto& s) { s.systemError = EDAMSystemException::initWithErrorCodeMessage(8, std::string("m")); },
          "Could not authenticate you. Please relogin.", true},
-        {"system, quota", [](auto& s) { s.systemError = EDAMSystemException::initWithErrorCodeMessage(7, std::string("full")); },
+        {"system, quota",
+         [](auto& s) { s.systemError = EDAMSystemException::initWithErrorCodeMessage(7, std::string("full")); },
          "Evernote Error: Quota Reached full", false},
-        {"not found", [](auto& s) { s.notFoundError = EDAMNotFoundException::initWithIdentifierKey(std::string("Notebook.guid"), std::string("nb-2")); },
+        {"not found",
+         [](auto& s) {
+             s.notFoundError =
+                 EDAMNotFoundException::initWithIdentifierKey(std::string("Notebook.guid"), std::string("nb-2"));
+         },
          "Evernote Error: not found: Notebook.guid", false},
-        {"application exception", [](auto& s) { s.applicationError.emplace(apache::thrift::TApplicationException::INTERNAL_ERROR, "createNote failed"); },
+        {"application exception",
+         [](auto& s) {
+             s.applicationError.emplace(apache::thrift::TApplicationException::INTERNAL_ERROR, "createNote failed");
+         },
          "There was a problem sharing with Evernote", false},
         {"version refused", [](auto& s) { s.acceptVersion = false; }, "EDMA Version is too old.", false},
         {"password changed", [](auto& s) { s.password = "new"; }, "Could not authenticate you. Please relogin.", true},
-        {"unreachable note store", [](auto& s) { s.shard = "gone"; }, "There was a problem sharing with Evernote", false},
+        {"unreachable note store", [](auto& s) { s.shard = "gone"; }, "There was a problem sharing with Evernote",
+         false},
     };
     storeLogin();
     for (const auto& c : cases) {

@@ -85,7 +85,8 @@ TEST_F(SXFlickrTest, SignsInThroughTheWebPageAndUploadsWithTheFormsValues) {
     // The login page carries the signed permission request.
     EXPECT_TRUE(platform::Text::contains(login->webView()->request()->url().absoluteString(), "perms=write"));
     login->webViewShouldStartLoadWithRequestNavigationType(
-        login->webView(), std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://flickr?frob=frob-1")),
+        login->webView(),
+        std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://flickr?frob=frob-1")),
         platform::WebViewNavigationTypeOther);
     ASSERT_TRUE(pumpUntil([&] {
         settle();
@@ -128,25 +129,33 @@ TEST_F(SXFlickrTest, ChecksTheTokenFirstAndMapsRefusals) {
         std::string alert;
         bool tokenKept;
     };
-    for (const auto& c : {Case{"sent", true, false, {"flickr.auth.checkToken", "upload"}, {"start", "finish"}, "", true},
-                          Case{"token refused", false, false, {"flickr.auth.checkToken"}, {"fail"}, "Error: Invalid auth token", false},
-                          Case{"upload refused", true, true, {"flickr.auth.checkToken", "upload"}, {"start", "fail"},
-                               "Error: Filetype was not recognised", true}}) {
+    for (const auto& c :
+         {Case{"sent", true, false, {"flickr.auth.checkToken", "upload"}, {"start", "finish"}, "", true},
+          Case{"token refused", false, false, {"flickr.auth.checkToken"}, {"fail"}, "Error: Invalid auth token", false},
+          Case{"upload refused",
+               true,
+               true,
+               {"flickr.auth.checkToken", "upload"},
+               {"start", "fail"},
+               "Error: Filetype was not recognised",
+               true}}) {
         notes_.events.clear();
         service_->setTokenValid(c.tokenValid);
         service_->setUploadRefused(c.uploadRefused);
         const auto before = service_->calls().size();
         auto sharer = formFilledSharer("0");
         ASSERT_TRUE(sharer->tryToSend()) << c.name;
-        ASSERT_TRUE(pumpUntil([&] { return notes_.events.size() == c.events.size() && notes_.events.back() != "start"; }))
-            << c.name;
+        ASSERT_TRUE(pumpUntil([&] {
+            return notes_.events.size() == c.events.size() && notes_.events.back() != "start";
+        })) << c.name;
         std::vector<std::string> seen;
         auto calls = service_->calls();
         for (auto i = before; i < calls.size(); ++i) seen.push_back(calls[i].method);
         EXPECT_EQ(seen, c.methods) << c.name;
         EXPECT_EQ(notes_.events, c.events) << c.name;
         EXPECT_EQ(topAlertText(), c.alert) << c.name;
-        EXPECT_EQ(SX::getAuthValueForKeyForSharer(SXFlickr::kAuthTokenKey, "SXFlickr").has_value(), c.tokenKept) << c.name;
+        EXPECT_EQ(SX::getAuthValueForKeyForSharer(SXFlickr::kAuthTokenKey, "SXFlickr").has_value(), c.tokenKept)
+            << c.name;
         if (c.methods.size() == 2) {
             // No title and no tags, yet the privacy switch goes.
             auto upload = service_->lastCall();
@@ -187,7 +196,9 @@ TEST_F(SXFlickrTest, AFailedOrCancelledLoginEndsTheAttempt) {
             login->webViewDidFailLoadWithError(login->webView(), platform::Error("NSURLErrorDomain", -1004));
         }
         EXPECT_EQ(notes_.events, Events{"auth no"}) << cancel;
-        EXPECT_EQ(topAlertText(), cancel ? "" : "Authorize Error: The operation couldn't be completed. (NSURLErrorDomain error -1004.)");
+        EXPECT_EQ(
+            topAlertText(),
+            cancel ? "" : "Authorize Error: The operation couldn't be completed. (NSURLErrorDomain error -1004.)");
         if (auto alert = platform::AlertRegistry::topAlert()) alert->dismissWithClickedButtonIndexAnimated(0, false);
         login.reset();
         settle();

@@ -13,10 +13,10 @@
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/Label.h"
 #include "platform/uikit/NavigationItem.h"
-#include "platform/uikit/TextView.h"
 #include "platform/uikit/SearchBar.h"
 #include "platform/uikit/TableView.h"
 #include "platform/uikit/TableViewCell.h"
+#include "platform/uikit/TextView.h"
 #include "platform/uikit/WebView.h"
 #include "share/Sharers/SXFoursquareV2CheckInForm.h"
 #include "share/Sharers/SXFoursquareV2OAuthView.h"
@@ -55,8 +55,10 @@ public:
         s.Get("/oauth2/authenticate", [](const httplib::Request&, httplib::Response& r) {
             r.set_content("<html><body>sign in</body></html>", "text/html");
         });
-        s.Get("/v2/venues/search", [this](const httplib::Request& r, httplib::Response& response) { answer(r, response); });
-        s.Post("/v2/checkins/add", [this](const httplib::Request& r, httplib::Response& response) { answer(r, response); });
+        s.Get("/v2/venues/search",
+              [this](const httplib::Request& r, httplib::Response& response) { answer(r, response); });
+        s.Post("/v2/checkins/add",
+               [this](const httplib::Request& r, httplib::Response& response) { answer(r, response); });
         server_.start();
     }
     std::string base() const { return server_.url("/v2").substr(0, server_.url("/v2").size()); }
@@ -73,13 +75,15 @@ public:
 
 private:
     void answer(const httplib::Request& r, httplib::Response& response) {
-        Call call{r.method, r.target, r.has_header("Content-Length") ? r.get_header_value("Content-Length") : "none", {}};
+        Call call{
+            r.method, r.target, r.has_header("Content-Length") ? r.get_header_value("Content-Length") : "none", {}};
         for (const auto& [name, value] : r.params) call.params[name] = value;
         std::lock_guard lock(mutex_);
         calls_.push_back(call);
         if (call.params["oauth_token"] != kToken || call.params["v"] != "20110927") {
             response.status = 401;
-            response.set_content(R"({"meta":{"code":401,"errorType":"invalid_auth"},"response":{}})", "application/json");
+            response.set_content(R"({"meta":{"code":401,"errorType":"invalid_auth"},"response":{}})",
+                                 "application/json");
             return;
         }
         if (!reply_.empty()) {
@@ -116,8 +120,7 @@ protected:
         test::StandInConfigurator::install({{"foursquareV2ClientId", "client 1"},
                                             {"foursquareV2RedirectURI", "app://fsq"},
                                             {SXFoursquareV2Request::kAPIBaseKey, service_->url("/v2")},
-                                            {SXFoursquareV2::kAuthorizeURLKey,
-                                             service_->url("/oauth2/authenticate")}});
+                                            {SXFoursquareV2::kAuthorizeURLKey, service_->url("/oauth2/authenticate")}});
     }
     void TearDown() override {
         LocationManager::resetDevice();
@@ -163,7 +166,8 @@ TEST_F(SXFoursquareV2Test, FindsNearbyPlacesFromTheLocationAndChecksIn) {
     ASSERT_TRUE(pumpUntil([&] { return form->venues().has_value(); }));
     auto calls = service_->calls();
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].target, "/v2/venues/search?oauth_token=F1&v=20110927&ll=48.85800,2.29400&llAcc=10.00&alt=35.00&altAcc=5.00");
+    EXPECT_EQ(calls[0].target,
+              "/v2/venues/search?oauth_token=F1&v=20110927&ll=48.85800,2.29400&llAcc=10.00&alt=35.00&altAcc=5.00");
     auto table = form->tableView();
     ASSERT_EQ(table->numberOfRowsInSection(0), 2);
     auto cell = table->cellForRowAtIndexPath({0, 0});
@@ -213,8 +217,9 @@ TEST_F(SXFoursquareV2Test, FindsNearbyPlacesFromTheLocationAndChecksIn) {
     // An empty body keeps the POST.
     EXPECT_EQ(checkIn.method, "POST");
     EXPECT_EQ(checkIn.contentLength, "0");
-    EXPECT_EQ(checkIn.target, "/v2/checkins/add?oauth_token=F1&v=20110927&venueId=v1&ll=48.86000,2.30000&llAcc=10.00"
-                              "&alt=35.00&altAcc=5.00&shout=at%20the%20cafe");
+    EXPECT_EQ(checkIn.target,
+              "/v2/checkins/add?oauth_token=F1&v=20110927&venueId=v1&ll=48.86000,2.30000&llAcc=10.00"
+              "&alt=35.00&altAcc=5.00&shout=at%20the%20cafe");
 }
 
 TEST_F(SXFoursquareV2Test, SearchesByTheTypedTextOnly) {
@@ -276,11 +281,13 @@ TEST_F(SXFoursquareV2Test, RefusalsBecomeMetaErrorsAnd401AsksForANewSignIn) {
         EXPECT_EQ(s->lastError()->localizedDescription(), c.description) << c.name;
         EXPECT_EQ(SXFoursquareV2Request::getFoursquareRelogin(s->lastError()), c.relogin) << c.name;
         // An empty message sends no shout; with no fix the location is zero.
-        EXPECT_TRUE(Text::hasSuffix(service_->calls().back().target, "&ll=0.00000,0.00000&llAcc=0.00&alt=0.00&altAcc=0.00"))
+        EXPECT_TRUE(
+            Text::hasSuffix(service_->calls().back().target, "&ll=0.00000,0.00000&llAcc=0.00&alt=0.00&altAcc=0.00"))
             << c.name;
         settle();
         // A refused token brings the sign-in page back.
-        EXPECT_EQ(std::dynamic_pointer_cast<platform::NavigationController>(presented()) != nullptr, c.relogin) << c.name;
+        EXPECT_EQ(std::dynamic_pointer_cast<platform::NavigationController>(presented()) != nullptr, c.relogin)
+            << c.name;
         SX::currentHelper()->hideCurrentViewControllerAnimated(false);
         if (auto alert = platform::AlertRegistry::topAlert()) alert->dismissWithClickedButtonIndexAnimated(0, false);
         SX::reset();
@@ -296,12 +303,14 @@ TEST_F(SXFoursquareV2Test, SignsInThroughTheFragmentOfTheCallback) {
     auto login = std::dynamic_pointer_cast<SXFoursquareV2OAuthView>(navigation->topViewController());
     ASSERT_TRUE(login);
     EXPECT_EQ(login->webView()->request()->url().absoluteString(),
-              service_->url("/oauth2/authenticate") + "?client_id=client%201&response_type=token&redirect_uri=app%3A%2F%2Ffsq");
+              service_->url("/oauth2/authenticate") +
+                  "?client_id=client%201&response_type=token&redirect_uri=app%3A%2F%2Ffsq");
     EXPECT_TRUE(login->webViewShouldStartLoadWithRequestNavigationType(
         login->webView(), std::make_shared<platform::URLRequest>(*platform::URL::fromString(service_->url("/next"))),
         platform::WebViewNavigationTypeOther));
     EXPECT_FALSE(login->webViewShouldStartLoadWithRequestNavigationType(
-        login->webView(), std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://fsq#access_token=F1&x")),
+        login->webView(),
+        std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://fsq#access_token=F1&x")),
         platform::WebViewNavigationTypeOther));
     EXPECT_EQ(SX::getAuthValueForKeyForSharer(SXFoursquareV2::kAccessTokenKey, "SXFoursquareV2"), kToken);
     EXPECT_EQ(notes_.events, Events{"auth yes"});

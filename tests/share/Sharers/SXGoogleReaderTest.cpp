@@ -19,7 +19,8 @@ class SXGoogleReaderTest : public test::SharerTest {
 protected:
     void SetUp() override {
         SharerTest::SetUp();
-        configure({{SXGoogleReader::kAccountsURLKey, service().base()}, {SXGoogleReader::kReaderURLKey, service().base()}});
+        configure(
+            {{SXGoogleReader::kAccountsURLKey, service().base()}, {SXGoogleReader::kReaderURLKey, service().base()}});
         service().reply(kLogin, Reply{200, "SID=s1\nLSID=l1\nAuth=A+1\n", {}});
         service().reply(kToken, Reply{200, "tok+en&x=1", {}});
     }
@@ -88,7 +89,8 @@ TEST_F(SXGoogleReaderTest, LoginErrorsThenSessionCarriedByEveryRequest) {
     for (const auto& signedRequest : {token[0], edit[0]}) {
         EXPECT_EQ(signedRequest.header("Authorization"), "GoogleLogin auth=A+1");
         auto cookies = signedRequest.header("Cookie");
-        for (const char* cookie : {"SID=s1", "LSID=l1", "Auth=A+1"}) EXPECT_NE(cookies.find(cookie), std::string::npos) << cookies;
+        for (const char* cookie : {"SID=s1", "LSID=l1", "Auth=A+1"})
+            EXPECT_NE(cookies.find(cookie), std::string::npos) << cookies;
     }
     EXPECT_EQ(edit[0].param("T"), "tok+en&x=1");
     EXPECT_EQ(edit[0].param("linkify"), "false");
@@ -109,8 +111,14 @@ TEST_F(SXGoogleReaderTest, ASendLogsInFirstAndEndsOnce) {
         const char* alert;
     } cases[] = {
         {nullptr, {}, {"start", "auth yes", "finish"}, ""},
-        {kLogin, {403, "Error=BadAuthentication\n", {}}, {"start", "auth no", "fail"}, "Login Error: Incorrect username and password"},
-        {kToken, {401, "", {}}, {"start", "auth yes", "fail"}, "Error: There was a problem authenticating your account."},
+        {kLogin,
+         {403, "Error=BadAuthentication\n", {}},
+         {"start", "auth no", "fail"},
+         "Login Error: Incorrect username and password"},
+        {kToken,
+         {401, "", {}},
+         {"start", "auth yes", "fail"},
+         "Error: There was a problem authenticating your account."},
         {kEdit, {400, "", {}}, {"start", "auth yes", "fail"}, "Error: There was a problem saving your note."},
     };
     for (const auto& c : cases) {

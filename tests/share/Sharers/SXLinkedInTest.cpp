@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Text.h"
-#include "share/Core/Helpers/OAuth/OAHMAC_SHA1SignatureProvider.h"
-#include "share/Core/Helpers/OAuth/OAURLEncoding.h"
-#include "share/Core/SX.h"
 #include "platform/uikit/Label.h"
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/TextView.h"
+#include "share/Core/Helpers/OAuth/OAHMAC_SHA1SignatureProvider.h"
+#include "share/Core/Helpers/OAuth/OAURLEncoding.h"
+#include "share/Core/SX.h"
 #include "share/Sharers/SXLinkedIn.h"
 #include "share/Sharers/SXLinkedInTextForm.h"
 #include "tests/share/Sharers/ServiceStandIn.h"
@@ -19,9 +19,9 @@ using Reply = test::ServiceStandIn::Reply;
 using platform::Text;
 
 // The receiving side of an OAuth 1.0 signature, written from RFC 5849
-// alone (the stand-in's server has already percent-decoded header values): the "Authorization" header's parameters (but the signature and
-// the realm) and the query's, each percent-encoded once, sorted, joined and
-// signed with the consumer and token secrets.
+// alone (the stand-in's server has already percent-decoded header values): the "Authorization" header's parameters (but
+// the signature and the realm) and the query's, each percent-encoded once, sorted, joined and signed with the consumer
+// and token secrets.
 struct Signed {
     std::map<std::string, std::string> oauth;
     bool valid = false;
@@ -48,7 +48,8 @@ Signed checkSignature(const test::ServiceStandIn::Seen& seen, const std::string&
     std::sort(pairs.begin(), pairs.end());
     auto base = seen.method + "&" + OAURLEncoding::URLEncodedString(url) + "&" +
                 OAURLEncoding::URLEncodedString(Text::join(pairs, "&"));
-    auto expected = OAHMAC_SHA1SignatureProvider().signClearTextWithSecret(base, "cs&" + OAURLEncoding::URLEncodedString(tokenSecret));
+    auto expected = OAHMAC_SHA1SignatureProvider().signClearTextWithSecret(
+        base, "cs&" + OAURLEncoding::URLEncodedString(tokenSecret));
     result.valid = expected == result.oauth["oauth_signature"];
     return result;
 }

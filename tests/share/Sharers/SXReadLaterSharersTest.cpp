@@ -86,9 +86,9 @@ protected:
 
 TEST_F(ReadLaterTest, InstapaperLogsInAndSavesTheLink) {
     service().reply("/api/add", Reply{201, "", {}});
-    auto login = refusedLogin<SXInstapaper>(
-        "/api/authenticate", Reply{403, "", {}},
-        "Login Error: Sorry, Instapaper did not accept your credentials. Please try again.");
+    auto login =
+        refusedLogin<SXInstapaper>("/api/authenticate", Reply{403, "", {}},
+                                   "Login Error: Sorry, Instapaper did not accept your credentials. Please try again.");
     ASSERT_TRUE(login);
     acceptLogin(login, "/api/authenticate");
     EXPECT_EQ(SX::getAuthValueForKeyForSharer("password", "SXInstapaper"), kPassword);
@@ -126,12 +126,20 @@ TEST_F(ReadLaterTest, SendOutcomesFollowTheStatus) {
         bool relogin;
     } cases[] = {
         {"SXInstapaper", "/api/add", {200, "", {}}, "", false},
-        {"SXInstapaper", "/api/add", {403, "", {}}, "Sorry, Instapaper did not accept your credentials. Please try again.", true},
+        {"SXInstapaper",
+         "/api/add",
+         {403, "", {}},
+         "Sorry, Instapaper did not accept your credentials. Please try again.",
+         true},
         {"SXInstapaper", "/api/add", {500, "", {}}, "The service encountered an error. Please try again later.", false},
         {"SXInstapaper", "/api/add", {400, "", {}}, "There was a problem saving to Instapaper.", false},
         {"SXPinboard", "/v1/posts/add", {200, "<result code=\"done\" />", {}}, "", false},
         {"SXPinboard", "/v1/posts/add", {200, "", {}}, "", false},
-        {"SXPinboard", "/v1/posts/add", {200, "<result code=\"missing url\" />", {}}, "There was an error saving to Pinboard", false},
+        {"SXPinboard",
+         "/v1/posts/add",
+         {200, "<result code=\"missing url\" />", {}},
+         "There was an error saving to Pinboard",
+         false},
         {"SXPinboard", "/v1/posts/add", {503, "", {}}, "There was an error saving to Pinboard", false},
         {"SXPinboard", "/v1/posts/add", {401, "", {}}, "Could not authenticate you. Please relogin.", true},
         {"SXReadItLater", "/v2/send", {200, "", {}}, "", false},
@@ -179,8 +187,8 @@ TEST_F(ReadLaterTest, PinboardSendsTheFormInAQueryWithBasicAuthorization) {
 }
 
 TEST_F(ReadLaterTest, ReadItLaterSendsJSONThatSurvivesQuotes) {
-    auto login = refusedLogin<SXReadItLater>("/v2/auth", Reply{401, "", {{"X-Error", "Bad login"}}},
-                                             "Login Error: Bad login");
+    auto login =
+        refusedLogin<SXReadItLater>("/v2/auth", Reply{401, "", {{"X-Error", "Bad login"}}}, "Login Error: Bad login");
     ASSERT_TRUE(login);
     auto auth = service().last();
     EXPECT_EQ(auth.path, "/v2/auth");

@@ -75,8 +75,10 @@ Params parseForm(const std::string& text) {
     for (const auto& piece : Text::split(text, "&")) {
         if (piece.empty()) continue;
         auto pair = Text::splitAtFirst(piece, "=");
-        if (pair) params.emplace(formDecode(pair->first), formDecode(pair->second));
-        else params.emplace(formDecode(piece), "");
+        if (pair)
+            params.emplace(formDecode(pair->first), formDecode(pair->second));
+        else
+            params.emplace(formDecode(piece), "");
     }
     return params;
 }
@@ -165,8 +167,8 @@ protected:
             seen.path = request.path;
             for (const auto& [k, v] : request.params) seen.params.emplace(k, v);
             if (form) seen.params = parseForm(request.body);
-            for (const char* h : {"Authorization", "X-Auth-Service-Provider", "X-Verify-Credentials-Authorization",
-                                  "Content-Type"})
+            for (const char* h :
+                 {"Authorization", "X-Auth-Service-Provider", "X-Verify-Credentials-Authorization", "Content-Type"})
                 seen.headers[h] = request.get_header_value(h);
             seen.body = body;
             // A multipart body as the service reads it: part name, file
@@ -191,7 +193,8 @@ protected:
             };
         };
         s.Get("/v3/shorten", answer(false, "https://sho.rt/abc\n"));
-        s.Post("/oauth/request_token", answer(true, "oauth_token=rt&oauth_token_secret=rs&oauth_callback_confirmed=true"));
+        s.Post("/oauth/request_token",
+               answer(true, "oauth_token=rt&oauth_token_secret=rs&oauth_callback_confirmed=true"));
         s.Get("/oauth/authorize", [](const httplib::Request& request, httplib::Response& response) {
             response.status = 302;
             response.set_header("Location", "http://callback.example/done?oauth_token=" +
@@ -201,18 +204,20 @@ protected:
         s.Post("/1/statuses/update.json", answer(true, R"({"id":1})"));
         s.Get("/1/account/verify_credentials.json",
               answer(false, R"({"screen_name":"robin","url":null,"status":{"place":null,"geo":[null,1]},"n":3})"));
-        s.Post("/api/2/upload.xml", answer(false, "<rsp><mediaurl>https://img.test/p/1</MEDIAURL>"
-                                                  "<URL>https://img.test/p/1</url></rsp>"));
+        s.Post("/api/2/upload.xml", answer(false,
+                                           "<rsp><mediaurl>https://img.test/p/1</MEDIAURL>"
+                                           "<URL>https://img.test/p/1</url></rsp>"));
         s.Post(R"(/1/friendships/create/.*)", answer(true, "{}"));
         server_->start();
         host_ = "localhost:" + std::to_string(server_->port());
         base_ = "https://" + host_;
 
         configurator_ = std::make_shared<TwitterConfigurator>();
-        configurator_->values = {{"twitterAPIHost", Value(host_)},          {"bitLyHost", Value(host_)},
-                                 {"twitterImageHost", Value(host_)},        {"twitterConsumerKey", Value("ck")},
-                                 {"twitterSecret", Value("cs")},            {"twitterCallbackUrl", Value("http://callback.example/done")},
-                                 {"bitLyLogin", Value("shortlogin")},       {"bitLyKey", Value("k&y")}};
+        configurator_->values = {
+            {"twitterAPIHost", Value(host_)},    {"bitLyHost", Value(host_)},
+            {"twitterImageHost", Value(host_)},  {"twitterConsumerKey", Value("ck")},
+            {"twitterSecret", Value("cs")},      {"twitterCallbackUrl", Value("http://callback.example/done")},
+            {"bitLyLogin", Value("shortlogin")}, {"bitLyKey", Value("k&y")}};
         SXConfiguration::sharedInstanceWithConfigurator(configurator_);
         // The account details after a login are fetched by a sharer made by
         // name; another test may have replaced that name meanwhile.
@@ -281,8 +286,9 @@ protected:
         std::mt19937 random(7);
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
-                bitmap->setPixel(x, y, {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
-                                        static_cast<std::uint8_t>(random()), 255});
+                bitmap->setPixel(x, y,
+                                 {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+                                  static_cast<std::uint8_t>(random()), 255});
         return platform::Image::imageWithBitmap(bitmap);
     }
 
@@ -605,8 +611,8 @@ TEST_F(SXTwitterTest, TheComposeFormCountsUTF16UnitsAndRefusesTooLongOrEmptyText
 TEST_F(SXTwitterTest, RefusedCallsMapToReloginOrTheServicesErrorText) {
     class Outcome : public SXSharerDelegate {
     public:
-        void sharerFailedWithErrorShouldRelogin(const std::shared_ptr<SXSharer>&, const std::optional<platform::Error>& e,
-                                                bool relogin) override {
+        void sharerFailedWithErrorShouldRelogin(const std::shared_ptr<SXSharer>&,
+                                                const std::optional<platform::Error>& e, bool relogin) override {
             error = e;
             shouldRelogin = relogin;
             ended = true;
@@ -624,9 +630,14 @@ TEST_F(SXTwitterTest, RefusedCallsMapToReloginOrTheServicesErrorText) {
         std::string domain;
         std::string message;
     } cases[] = {
-        {{401, R"({"request":"/1/statuses/update.json","error":"Could not authenticate with OAuth."})"}, true, "sharecore",
+        {{401, R"({"request":"/1/statuses/update.json","error":"Could not authenticate with OAuth."})"},
+         true,
+         "sharecore",
          "Could not authenticate you. Please relogin."},
-        {{401, R"({"error":"Invalid / used nonce"})"}, true, "sharecore", "Could not authenticate you. Please relogin."},
+        {{401, R"({"error":"Invalid / used nonce"})"},
+         true,
+         "sharecore",
+         "Could not authenticate you. Please relogin."},
         {{403, R"({"error":"Status is a duplicate."})"}, false, "Twitter", "Status is a duplicate."},
         {{500, "<html>Over capacity</html>"}, false, "Twitter", "Unknown Error"},
     };

@@ -10,15 +10,15 @@
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/uikit/Bitmap.h"
-#include "platform/uikit/Image.h"
 #include "platform/uikit/BarButtonItem.h"
+#include "platform/uikit/Bitmap.h"
 #include "platform/uikit/GeometryValue.h"
+#include "platform/uikit/Image.h"
 #include "platform/uikit/ImageView.h"
 #include "platform/uikit/Keyboard.h"
 #include "platform/uikit/NavigationItem.h"
-#include "platform/uikit/TextView.h"
 #include "platform/uikit/TextField.h"
+#include "platform/uikit/TextView.h"
 #include "platform/uikit/WebView.h"
 #include "share/Core/SXItem.h"
 #include "share/Sharers/SXVkontakteForm.h"
@@ -64,9 +64,10 @@ public:
               if (marker != std::string::npos && Text::contains(head, "multipart/form-data;  boundary=") &&
                   Text::contains(head, "Content-Transfer-Encoding: 8bit")) {
                   const std::string boundary = head.substr(marker + 9, head.find("\r\n", marker) - marker - 9);
-                  const std::string start = "--" + boundary +
-                                            "\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"photo.jpg\"\r\n"
-                                            "Content-Type: image/jpg\r\n\r\n\xFF\xD8";
+                  const std::string start =
+                      "--" + boundary +
+                      "\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"photo.jpg\"\r\n"
+                      "Content-Type: image/jpg\r\n\r\n\xFF\xD8";
                   const std::string end = "\r\n--" + boundary + "--\r\n";
                   if (Text::hasPrefix(body, start) && Text::hasSuffix(body, end)) {
                       std::lock_guard lock(mutex_);
@@ -80,7 +81,9 @@ public:
           server_(ca.server().certificateFile, ca.server().privateKeyFile) {
         auto& s = server_.server();
         s.set_keep_alive_max_count(1);
-        auto page = [](const httplib::Request&, httplib::Response& r) { r.set_content("<html><body>page</body></html>", "text/html"); };
+        auto page = [](const httplib::Request&, httplib::Response& r) {
+            r.set_content("<html><body>page</body></html>", "text/html");
+        };
         s.Get("/oauth/authorize", page);
         s.Get("/blank.html", page);
         s.Get("/captcha.png", [](const httplib::Request&, httplib::Response& r) { r.set_content(png(), "image/png"); });
@@ -152,10 +155,11 @@ private:
 
     std::string answer(const Call& call) {
         auto p = call.params;
-        if (p["access_token"] != "T1" || p["owner_id"] != "42") return R"({"error":{"error_msg":"User authorization failed"}})";
+        if (p["access_token"] != "T1" || p["owner_id"] != "42")
+            return R"({"error":{"error_msg":"User authorization failed"}})";
         if (call.path == "/method/photos.getWallUploadServer") {
             return uploadServerReply_.empty() ? R"({"response":{"upload_url":")" + uploads_.url("/upload") + "\"}}"
-                                               : uploadServerReply_;
+                                              : uploadServerReply_;
         }
         if (call.path == "/method/photos.saveWallPhoto") {
             if (p["server"] == "77" && p["photo"] == "[{\"photo\":\"a b\",\"size\":\"s\"}]" && p["hash"] == "h&1") {
@@ -195,8 +199,8 @@ protected:
         ca_.emplace(home());
         ca_->trust();
         service_.emplace(*ca_);
-        test::StandInConfigurator::install({{"vkontakteAppId", "app 5"},
-                                            {SXVkontakte::kServiceURLKey, service_->base()}});
+        test::StandInConfigurator::install(
+            {{"vkontakteAppId", "app 5"}, {SXVkontakte::kServiceURLKey, service_->base()}});
     }
     void TearDown() override {
         service_.reset();
@@ -243,8 +247,8 @@ TEST_F(SXVkontakteTest, SignsInOnTheServicesPageAndKeepsTheTokenInTheKeychain) {
     auto login = loginView();
     ASSERT_TRUE(login);
     EXPECT_EQ(login->vkWebView()->request()->url().absoluteString(),
-              service_->base() + "/oauth/authorize?client_id=app%205&scope=wall,photos&redirect_uri=" + service_->base() +
-                  "/blank.html&display=touch&response_type=token");
+              service_->base() + "/oauth/authorize?client_id=app%205&scope=wall,photos&redirect_uri=" +
+                  service_->base() + "/blank.html&display=touch&response_type=token");
     ASSERT_TRUE(pumpUntil([&] { return login->vkWebView()->request() && !login->vkWebView()->isLoading(); }));
     // The service sends the browser to its redirect page with the token.
     login->vkWebView()->loadRequest(platform::URLRequest(
@@ -319,7 +323,11 @@ TEST_F(SXVkontakteTest, SendsEveryShareTypeAndMapsTheReplies) {
              Case{"link", linkWithText, {"/method/wall.post"}, {"start", "finish"}, ""},
              Case{"image", SXItem::imageTitle(picture(), std::string("caption")), photoPaths, {"start", "finish"}, ""},
              Case{"refused", text("refused"), {"/method/wall.post"}, {"start", "fail"}, "Access to %@ posting denied"},
-             Case{"no result", text("nothing"), {"/method/wall.post"}, {"start", "fail"}, "There was an error while sharing"},
+             Case{"no result",
+                  text("nothing"),
+                  {"/method/wall.post"},
+                  {"start", "fail"},
+                  "There was an error while sharing"},
          }) {
         auto sharer = send(c.item);
         EXPECT_EQ(paths(), c.paths) << c.name;
@@ -439,7 +447,6 @@ TEST_F(SXVkontakteTest, AnExpiredOrForgottenLoginAsksAgain) {
     EXPECT_FALSE(SXVkontakteOAuthView::stringBetweenStringAndStringInnerString("c=", "&", "x#a=1"));
 }
 
-
 TEST_F(SXVkontakteTest, TextsAreComposedOnItsOwnScreen) {
     SXVkontakte::storeLogin("42", "T1");
     std::weak_ptr<SXVkontakte> weak = SXSharer::shareText<SXVkontakte>("draft");
@@ -454,8 +461,8 @@ TEST_F(SXVkontakteTest, TextsAreComposedOnItsOwnScreen) {
     auto keyboard = [&](float height) {
         platform::NotificationCenter::defaultCenter().post(
             platform::Keyboard::kWillShowNotification, platform::Value(),
-            platform::Value::makeDictionary(
-                {{platform::Keyboard::kBoundsUserInfoKey, platform::GeometryValue::valueWithRect({0, 0, 320, height})}}));
+            platform::Value::makeDictionary({{platform::Keyboard::kBoundsUserInfoKey,
+                                              platform::GeometryValue::valueWithRect({0, 0, 320, height})}}));
         return form->textView()->frame().size.height;
     };
     EXPECT_FLOAT_EQ(keyboard(162) - keyboard(216), 54);

@@ -25,12 +25,12 @@ protected:
     std::shared_ptr<SXFormController> showForm(int switches) {
         auto form = SXFormController::initWithStyleTitleRightButtonTitle<SXCustomFormController>(
             platform::TableView::StyleGrouped, std::string("Form"), "Save");
-        std::vector<std::shared_ptr<SXFormFieldSettings>> rows{
-            SXFormFieldSettings::labelKeyTypeStart("Title", "title", SXFormFieldSettings::SXFormFieldTypeText, "start")};
+        std::vector<std::shared_ptr<SXFormFieldSettings>> rows{SXFormFieldSettings::labelKeyTypeStart(
+            "Title", "title", SXFormFieldSettings::SXFormFieldTypeText, "start")};
         for (int i = 0; i < switches; ++i) {
-            rows.push_back(SXFormFieldSettings::labelKeyTypeStart("S" + std::to_string(i), "s" + std::to_string(i),
-                                                                  SXFormFieldSettings::SXFormFieldTypeSwitch,
-                                                                  i % 2 ? std::optional<std::string>("1") : std::nullopt));
+            rows.push_back(SXFormFieldSettings::labelKeyTypeStart(
+                "S" + std::to_string(i), "s" + std::to_string(i), SXFormFieldSettings::SXFormFieldTypeSwitch,
+                i % 2 ? std::optional<std::string>("1") : std::nullopt));
         }
         form->addSectionHeaderFooter(rows, std::nullopt, std::string("footer"));
         form->setDelegate(owner_);
@@ -42,7 +42,8 @@ protected:
             calls_.push_back(std::string("save ") + (presented() ? "shown" : "gone"));
             saved_ = f->formValues();
         });
-        form->setCancelSelector([this](const auto&) { calls_.push_back(std::string("cancel ") + (presented() ? "shown" : "gone")); });
+        form->setCancelSelector(
+            [this](const auto&) { calls_.push_back(std::string("cancel ") + (presented() ? "shown" : "gone")); });
         SX::currentHelper()->showViewController(form);
         return form;
     }

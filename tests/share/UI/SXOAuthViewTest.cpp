@@ -18,15 +18,13 @@ struct Recorder : SXOAuthViewDelegate {
     std::vector<std::string> events;
     std::optional<QueryParams> params;
     void tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>&, bool success,
-                                                               const std::optional<QueryParams>& p,
-                                                               const std::optional<platform::Error>&) override {
+                                                                const std::optional<QueryParams>& p,
+                                                                const std::optional<platform::Error>&) override {
         events.push_back(success ? "success" : "failure");
         params = p;
     }
     void tokenAuthorizeCancelledView(const std::shared_ptr<SXOAuthView>&) override { events.push_back("cancel"); }
-    std::optional<platform::URL> authorizeCallbackURL() const override {
-        return platform::URL::fromString("app://cb");
-    }
+    std::optional<platform::URL> authorizeCallbackURL() const override { return platform::URL::fromString("app://cb"); }
 };
 
 class SXOAuthViewTest : public test::ShareTest {};

@@ -33,7 +33,8 @@ protected:
     static Names usableFavourites() {
         Names titles;
         for (const auto& id : SX::favoriteSharersForType(1)) {
-            if (auto sharer = SXSharerRegistry::create(id); sharer && sharer->canShare()) titles.push_back(sharer->sharerTitle());
+            if (auto sharer = SXSharerRegistry::create(id); sharer && sharer->canShare())
+                titles.push_back(sharer->sharerTitle());
         }
         titles.push_back("More...");
         titles.push_back("Cancel");
@@ -84,7 +85,8 @@ TEST_F(SXShareMenuTest, SwitchingASharerOffLogsItOutAndHidesItAfterDone) {
     // Sorted by title; the photo album cannot take a link.
     EXPECT_EQ(names(menu->tableData()[0]), (Names{"Copy", "Email", "Logout", "Open in Safari", "SMS"}));
     // Services: only those that take a link.
-    for (const auto& row : menu->tableData()[1]) EXPECT_TRUE(SXSharerRegistry::create(row.className)->canShareURL()) << row.name;
+    for (const auto& row : menu->tableData()[1])
+        EXPECT_TRUE(SXSharerRegistry::create(row.className)->canShareURL()) << row.name;
     auto table = menu->tableView();
     EXPECT_EQ(table->headerTitleForSection(0), "Actions");
     EXPECT_EQ(table->headerTitleForSection(1).has_value(), !menu->tableData()[1].empty());

@@ -194,7 +194,8 @@ TEST(JCCollectionsTest, ArraysCheckTheirBoundsAndKeepOrder) {
 TEST(JCCollectionsTest, InsertedValuesAreCopiedIntoTheDocument) {
     auto target = arrayOf("[]");
     {
-        auto source = dictionaryOf(R"({"text":"a long enough string to stay out of the cache, surely more than 64 bytes"})");
+        auto source =
+            dictionaryOf(R"({"text":"a long enough string to stay out of the cache, surely more than 64 bytes"})");
         target->addObject(JCValue(static_cast<const JCDictionary*>(source.get())));
         target->addObject(*source->objectForKey("text"));
     }

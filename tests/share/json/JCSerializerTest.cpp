@@ -41,9 +41,10 @@ Value sample() {
 
 TEST(JCSerializerTest, WritesCompactAndPrettyTextByteForByte) {
     EXPECT_EQ(write(sample()), R"({"a":"x","b":[true,false,null,-7,0.10000000000000001],"c":{},"d":[]})");
-    EXPECT_EQ(write(sample(), JCSerializer::kSerializeOptionPretty),
-              "{\n  \"a\": \"x\",\n  \"b\": [\n    true,\n    false,\n    null,\n    -7,\n    0.10000000000000001\n  ],\n"
-              "  \"c\": {\n    \n  },\n  \"d\": [\n    \n  ]\n}");
+    EXPECT_EQ(
+        write(sample(), JCSerializer::kSerializeOptionPretty),
+        "{\n  \"a\": \"x\",\n  \"b\": [\n    true,\n    false,\n    null,\n    -7,\n    0.10000000000000001\n  ],\n"
+        "  \"c\": {\n    \n  },\n  \"d\": [\n    \n  ]\n}");
     EXPECT_EQ(write(Value::makeArray(), JCSerializer::kSerializeOptionPretty), "[\n  \n]");
     EXPECT_EQ(write(Value::makeArray()), "[]");
 }
@@ -79,7 +80,9 @@ TEST(JCSerializerTest, EscapesStringsAsTheOptionsSay) {
     EXPECT_EQ(write(array, JCSerializer::kSerializeOptionEscapeUnicode),
               "[\"q\\\"b\\\\s/n\\n\\u0001\\u001f\\b\\f\\r\\t caf\\u00e9 \\ud83d\\ude00\"]");
     // Bytes that are not UTF-8 cannot pass as they are.
-    EXPECT_EQ(write(Value::makeArray({"a\xFF" "b\xC3"})), "[\"a?b?\"]");
+    EXPECT_EQ(write(Value::makeArray({"a\xFF"
+                                      "b\xC3"})),
+              "[\"a?b?\"]");
     EXPECT_EQ(failureOf(Value::makeArray({"\xEF\xBF\xBE"}), JCSerializer::kSerializeOptionEscapeUnicode),
               "Error converting UTF8.");
     EXPECT_EQ(JCSerializer::JSONStringWithOptionsIncludeQuotesError("a\"\n/", 16, false), "a\\\"\\n\\/");

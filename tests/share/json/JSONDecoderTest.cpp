@@ -104,8 +104,8 @@ TEST(JSONDecoderTest, RefusesInvalidTextsWithMessageIndexAndLine) {
          "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.", 8, 1},
         {"[\"\\uD83D\\u0041\"]", 0, "Illegal \\u Unicode escape sequence.", 2, 1},
         {"[\"\xC0\x80\"]", 0, "Illegal UTF8 sequence found in \"\" string.", 2, 1},
-        {"[\"\xED\xA0\x80\"]", 0, "Illegal UTF8 sequence found in \"\" string.", 2, 1},  // a raw surrogate
-        {"[\"\xEF\xB7\x90\"]", 0, "Illegal UTF8 sequence found in \"\" string.", 2, 1},  // U+FDD0
+        {"[\"\xED\xA0\x80\"]", 0, "Illegal UTF8 sequence found in \"\" string.", 2, 1},      // a raw surrogate
+        {"[\"\xEF\xB7\x90\"]", 0, "Illegal UTF8 sequence found in \"\" string.", 2, 1},      // U+FDD0
         {"[\"\xF4\x90\x80\x80\"]", 0, "Illegal UTF8 sequence found in \"\" string.", 2, 1},  // above U+10FFFF
         {"[\"\xE2\x82", 0, "End of buffer reached while parsing UTF8 in \"\" string.", 2, 1},
         {"[\"abc", 0, "Invalid string.", 5, 1},
@@ -162,8 +162,13 @@ TEST(JSONDecoderTest, DecodesValidTexts) {
         // Options.
         {"/* head */ [1, // one\n 2] /* open", 1, array({1, 2})},
         {"{} tail", 8, Value::makeDictionary()},
-        {"[\"\xC0\", \"a\xFF" "b\", \"\\uDC00\", \"\\uD83D\\u0041\", \"\\uD83Dz\", \"\\u0000\"]", 4,
-         array({"\xEF\xBF\xBD", "a\xEF\xBF\xBD" "b", "\xEF\xBF\xBD", "\xEF\xBF\xBD", "\xEF\xBF\xBDz", "\xEF\xBF\xBD"})},
+        {"[\"\xC0\", \"a\xFF"
+         "b\", \"\\uDC00\", \"\\uD83D\\u0041\", \"\\uD83Dz\", \"\\u0000\"]",
+         4,
+         array({"\xEF\xBF\xBD",
+                "a\xEF\xBF\xBD"
+                "b",
+                "\xEF\xBF\xBD", "\xEF\xBF\xBD", "\xEF\xBF\xBDz", "\xEF\xBF\xBD"})},
         {"[\"\xE2\x80\xA8\"]", 2, array({"\xE2\x80\xA8"})},
     };
     for (const auto& c : cases) EXPECT_EQ(decodedValue(c.text, c.options), c.expected) << c.text;
@@ -210,8 +215,9 @@ TEST(JSONDecoderTest, DocumentsOutliveTheirDecoder) {
         object = decoder.objectWithUTF8StringLengthError(text.data(), text.size());
     }
     ASSERT_TRUE(object);
-    EXPECT_EQ(object->toValue(), Value::makeDictionary({{"key", Value::makeArray(
-                                                                     {"value", Value::makeDictionary({{"inner", "text"}})})}}));
+    EXPECT_EQ(
+        object->toValue(),
+        Value::makeDictionary({{"key", Value::makeArray({"value", Value::makeDictionary({{"inner", "text"}})})}}));
 }
 
 TEST(JSONDecoderTest, MutableFormsAnswerCollectionsThatAcceptChanges) {
@@ -260,7 +266,8 @@ TEST(JSONDecoderTest, KeepsOnlyTheFirstErrorAndClearsItOnSuccess) {
     const std::string bad = "[1e400 ]";
     EXPECT_FALSE(decoder.objectWithUTF8StringLengthError(bad.data(), bad.size(), &error));
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->localizedDescription(), "The value '1e400' could not be represented as a 'double' due to overflow.");
+    EXPECT_EQ(error->localizedDescription(),
+              "The value '1e400' could not be represented as a 'double' due to overflow.");
     const std::string good = "[1]";
     EXPECT_TRUE(decoder.objectWithUTF8StringLengthError(good.data(), good.size(), &error));
     EXPECT_FALSE(error);

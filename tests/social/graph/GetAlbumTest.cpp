@@ -59,7 +59,8 @@ TEST_F(GetAlbumTest, AlbumsAreJoinedWithTheirCovers) {
     EXPECT_EQ(texts[0],
               "SELECT object_id, aid, name, description, cover_pid, size, link, modified_major FROM album WHERE owner "
               "== me() ORDER BY modified_major DESC");
-    EXPECT_EQ(texts[1], "SELECT pid, src_small FROM photo WHERE pid in (SELECT cover_pid FROM album WHERE owner == me())");
+    EXPECT_EQ(texts[1],
+              "SELECT pid, src_small FROM photo WHERE pid in (SELECT cover_pid FROM album WHERE owner == me())");
     EXPECT_EQ(op->albumCover(), nullptr);
     EXPECT_EQ(op->number(), 0);
 }
@@ -100,8 +101,8 @@ TEST_F(GetAlbumTest, EachRunReportsOnceEvenAfterAFailedReply) {
 
 TEST_F(GetAlbumTest, RepliesJoinInEitherOrder) {
     const Value albums = Value::makeArray({
-        Value::makeDictionary({{"aid", Value("1_1")}, {"name", Value("First")}, {"cover_pid", Value(11)},
-                               {"modified_major", Value()}}),
+        Value::makeDictionary(
+            {{"aid", Value("1_1")}, {"name", Value("First")}, {"cover_pid", Value(11)}, {"modified_major", Value()}}),
         Value::makeDictionary({{"aid", Value("1_2")}, {"name", Value()}, {"cover_pid", Value("12")}}),
         Value::makeDictionary({{"aid", Value("1_3")}, {"name", Value("Third")}, {"cover_pid", Value("99")}}),
     });
@@ -119,10 +120,16 @@ TEST_F(GetAlbumTest, RepliesJoinInEitherOrder) {
         const std::vector<std::shared_ptr<FBRequest>> held{op->fbRequest(), cover->fbRequest()};
         auto deliverCover = [&] { cover->requestDidLoad(cover->fbRequest(), Value(covers)); };
         auto deliverAlbums = [&] { op->requestDidLoad(op->fbRequest(), albums); };
-        if (coverFirst) deliverCover(); else deliverAlbums();
+        if (coverFirst)
+            deliverCover();
+        else
+            deliverAlbums();
         EXPECT_TRUE(photos_->reports.empty());
         EXPECT_EQ(op->number(), 1);
-        if (coverFirst) deliverAlbums(); else deliverCover();
+        if (coverFirst)
+            deliverAlbums();
+        else
+            deliverCover();
         ASSERT_EQ(photos_->reports.size(), 1u);
         const auto& joined = *photos_->reports[0].albums;
         // The album without a name is left out; an unmatched cover is none.

@@ -43,7 +43,9 @@ TEST_F(GetPhotosTest, AnAlbumsPhotosInReplyOrder) {
 
 TEST_F(GetPhotosTest, CommentAndLikeRowsOfAnyShapeConvertSafely) {
     const Value::Array comments{
-        Value::makeDictionary({{"id", Value(71)}, {"message", Value("Hi")}, {"created_time", Value(1300000000)},
+        Value::makeDictionary({{"id", Value(71)},
+                               {"message", Value("Hi")},
+                               {"created_time", Value(1300000000)},
                                {"from", Value::makeDictionary({{"id", Value(100002)}, {"name", Value("Alex")}})}}),
         Value::makeDictionary({{"id", Value("72")}, {"from", Value("not an object")}, {"created_time", Value("soon")}}),
         Value("not a row"),

@@ -293,9 +293,8 @@ TEST_F(GraphRecordsTest, ExplicitKeyRecords) {
     auto albumData = albumCoder.finishEncoding();
     ASSERT_TRUE(albumData);
     KeyedUnarchiver albumReader(*albumData);
-    for (const char* key : {"AlbumID", "GraphAlbumID", "AlbumName", "AlbumLocation", "AlbumDescription",
-                            "AlbumVisible", "AlbumCoverURL", "AlbumImage", "AlbumSize", "AlbumLink",
-                            "AlbumModifiedDate"})
+    for (const char* key : {"AlbumID", "GraphAlbumID", "AlbumName", "AlbumLocation", "AlbumDescription", "AlbumVisible",
+                            "AlbumCoverURL", "AlbumImage", "AlbumSize", "AlbumLink", "AlbumModifiedDate"})
         EXPECT_TRUE(albumReader.containsValue(key)) << key;
     auto emptyBack = roundTrip(album);
     ASSERT_TRUE(emptyBack);
@@ -354,8 +353,11 @@ TEST_F(GraphRecordsTest, VideoListFileSurvivesAndRefusesTampering) {
 
     // A field of the wrong kind is left absent; the rest of the record stays.
     {
-        Value::Dictionary values{{"videoID", Value("3")}, {"title", Value(42)}, {"isLocal", Value("yes")},
-                                 {"updatedTime", Value("yesterday")}, {"videoPath", Value("not a url")}};
+        Value::Dictionary values{{"videoID", Value("3")},
+                                 {"title", Value(42)},
+                                 {"isLocal", Value("yes")},
+                                 {"updatedTime", Value("yesterday")},
+                                 {"videoPath", Value("not a url")}};
         KeyedArchiver coder;
         coder.encodeObject(Value(values), TPAutoArchiver::kValuesBlobKey);
         auto data = coder.finishEncoding();

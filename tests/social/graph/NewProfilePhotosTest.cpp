@@ -81,7 +81,7 @@ TEST_F(NewProfilePhotosTest, ProfilePhotosFindTheirOwnersById) {
         row({{"owner", Value(2)}, {"object_id", Value(22)}, {"src_big", Value("b22")}}),
         row({{"owner", Value("3")}, {"object_id", Value(31)}, {"src_big", Value("b31")}}),
         row({{"owner", Value(4)}, {"object_id", Value(41)}, {"src_big", Value("b41")}}),  // no such user
-        row({{"owner", Value(3)}, {"object_id", Value(32)}, {"src_big", Value()}}),      // no picture
+        row({{"owner", Value(3)}, {"object_id", Value(32)}, {"src_big", Value()}}),       // no picture
     };
     const Value::Array users{row({{"uid", Value(3)}, {"name", Value("Three")}}),
                              row({{"uid", Value("2")}, {"name", Value("Two")}})};

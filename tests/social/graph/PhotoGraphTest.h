@@ -134,8 +134,8 @@ protected:
         // Requests still under way (the session's token extension, say)
         // end before the server goes.
         pumpUntil([&] { return session_->requests().empty(); }, 5);
-        for (const auto& request : std::vector<std::shared_ptr<FBRequest>>(session_->requests().begin(),
-                                                                           session_->requests().end()))
+        for (const auto& request :
+             std::vector<std::shared_ptr<FBRequest>>(session_->requests().begin(), session_->requests().end()))
             request->cancel();
         photos_.reset();
         GraphTest::TearDown();
@@ -160,7 +160,9 @@ protected:
     }
     // What the stand-in takes for an MP4 video.
     std::filesystem::path writeMP4(const std::string& name, std::size_t size) {
-        static const char header[] = "\0\0\0\x18" "ftypisom\0\0\x02\0isomiso2";
+        static const char header[] =
+            "\0\0\0\x18"
+            "ftypisom\0\0\x02\0isomiso2";
         return writeFile(name, std::string(header, sizeof header - 1), size);
     }
 

@@ -40,8 +40,8 @@ TEST_F(PostingAndAccountsTest, PostParametersEndAtTheFirstAbsentValue) {
         std::optional<std::string> link, comment;
         std::vector<std::string> sent;
     };
-    for (const Case& c : std::vector<Case>{{"https://www.social.test/x", std::nullopt, {"url"}},
-                                           {std::nullopt, "c", {}}}) {
+    for (const Case& c :
+         std::vector<Case>{{"https://www.social.test/x", std::nullopt, {"url"}}, {std::nullopt, "c", {}}}) {
         server_->clearRequests();
         recorder_->reports.clear();
         StreamPublish::initWithDelegate(session_, recorder_)->postLinkWithComment(c.link, c.comment);

@@ -137,7 +137,8 @@ TEST_F(UploadPhotoTest, TagTextIsWrittenOnlyForAUsableView) {
               R"([{"x":"33","y":"99","tag_uid":"7"}])");
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float infinity = std::numeric_limits<float>::infinity();
-    for (platform::Size size : std::vector<platform::Size>{{0, 100}, {200, 0}, {-5, 100}, {nan, 100}, {200, infinity}}) {
+    for (platform::Size size :
+         std::vector<platform::Size>{{0, 100}, {200, 0}, {-5, 100}, {nan, 100}, {200, infinity}}) {
         SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
         EXPECT_FALSE(TagPhoto::tagText(tags, size));
     }

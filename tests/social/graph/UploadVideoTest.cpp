@@ -238,8 +238,9 @@ TEST_F(UploadVideoTest, SignedRouteSignsItsPostAndReadsXmlReplies) {
     // An error reply in XML fails the run with the network's code.
     {
         std::lock_guard guard(lock);
-        reply = "<error_response><error_code>190</error_code><error_msg>Session key invalid</error_msg>"
-                "<request_args list=\"true\"><arg><key>v</key><value>1.0</value></arg></request_args></error_response>";
+        reply =
+            "<error_response><error_code>190</error_code><error_msg>Session key invalid</error_msg>"
+            "<request_args list=\"true\"><arg><key>v</key><value>1.0</value></arg></request_args></error_response>";
     }
     upload->startUploadWithVideoParamsDelegate(video, {{"video", Value(video->videoPath()->path())}}, {});
     ASSERT_TRUE(waitForPhotoReports(2));

@@ -45,7 +45,8 @@ TEST(SNJsonParserTest, ParsesValidTexts) {
         {"[truefalse]", Value::makeArray({true, false})},
         {R"({"a":1 "b":"x"})", Value::makeDictionary({{"a", 1}, {"b", "x"}})},
         {R"({"a":1,"a":2})", Value::makeDictionary({{"a", 2}})},
-        {R"({ "k" : [ null , { } ] })", Value::makeDictionary({{"k", Value::makeArray({Value(), Value::makeDictionary()})}})},
+        {R"({ "k" : [ null , { } ] })",
+         Value::makeDictionary({{"k", Value::makeArray({Value(), Value::makeDictionary()})}})},
         {"true", Value(true)},
         {"false", Value(false)},
         {"null", Value()},
@@ -102,11 +103,12 @@ TEST(SNJsonParserTest, IntegersStayExactAndRealsStayReal) {
 TEST(SNJsonParserTest, ObjectsParseAloneWhateverCameBefore) {
     const std::vector<ValidCase> cases = {
         {R"([{"id":1,"name":"a","tags":[{"w":1,"h":2},{"w":3,"h":4}]},{"id":2,"name":"b","tags":[]}])",
-         Value::makeArray({Value::makeDictionary({{"id", 1},
-                                                  {"name", "a"},
-                                                  {"tags", Value::makeArray({Value::makeDictionary({{"w", 1}, {"h", 2}}),
-                                                                             Value::makeDictionary({{"w", 3}, {"h", 4}})})}}),
-                           Value::makeDictionary({{"id", 2}, {"name", "b"}, {"tags", Value::makeArray()}})})},
+         Value::makeArray(
+             {Value::makeDictionary({{"id", 1},
+                                     {"name", "a"},
+                                     {"tags", Value::makeArray({Value::makeDictionary({{"w", 1}, {"h", 2}}),
+                                                                Value::makeDictionary({{"w", 3}, {"h", 4}})})}}),
+              Value::makeDictionary({{"id", 2}, {"name", "b"}, {"tags", Value::makeArray()}})})},
         // The same keys in another order, one left out, one added.
         {R"([{"name":"c","id":3},{"id":4},{"zz":0,"id":5,"aa":"x","name":"d"}])",
          Value::makeArray({Value::makeDictionary({{"id", 3}, {"name", "c"}}), Value::makeDictionary({{"id", 4}}),
@@ -118,14 +120,13 @@ TEST(SNJsonParserTest, ObjectsParseAloneWhateverCameBefore) {
                            Value::makeDictionary({{"id", 1}, {"name", "g"}})})},
         // Escaped keys before escaped and plain string values.
         {R"({"k\u00e9y":"v\nw","caf\u00e9":"plain","\"q\"":{"\/":"\/"}})",
-         Value::makeDictionary({{"k\xC3\xA9y", "v\nw"},
-                                {"caf\xC3\xA9", "plain"},
-                                {"\"q\"", Value::makeDictionary({{"/", "/"}})}})},
+         Value::makeDictionary(
+             {{"k\xC3\xA9y", "v\nw"}, {"caf\xC3\xA9", "plain"}, {"\"q\"", Value::makeDictionary({{"/", "/"}})}})},
         // A failure in the middle of an object leaves nothing behind.
         {R"([{"id":1,"name":)", Value()},
         {R"([{"id":6,"name":"h"},{"name":"i","id":7}])",
-         Value::makeArray({Value::makeDictionary({{"id", 6}, {"name", "h"}}),
-                           Value::makeDictionary({{"id", 7}, {"name", "i"}})})},
+         Value::makeArray(
+             {Value::makeDictionary({{"id", 6}, {"name", "h"}}), Value::makeDictionary({{"id", 7}, {"name", "i"}})})},
     };
     SNJsonParser reused;
     for (int round = 0; round < 2; ++round) {
@@ -190,13 +191,16 @@ TEST(SNJsonParserTest, RejectsInvalidTextsWithTheirErrorTrace) {
         {"\"a\x1f\"", false, {{5, "Unescaped control character '0x1f'"}}},
         {R"("\x")", false, {{8, "Illegal escape sequence '0x78'"}}},
         {R"({"k":"\x"})", false, {{8, "Illegal escape sequence '0x78'"}, {3, "Object value expected for key: k"}}},
-        {R"(["\uDC00"])", false,
+        {R"(["\uDC00"])",
+         false,
          {{6, "Invalid high character in surrogate pair"}, {6, "Broken unicode character"}, {3, expectedValue}}},
         {R"("\uD800x")", false, {{6, "Missing low character in surrogate pair"}, {6, "Broken unicode character"}}},
         {R"("\uD800\u0041")", false, {{6, "Invalid low surrogate char"}, {6, "Broken unicode character"}}},
-        {R"("\u12G4")", false,
+        {R"("\u12G4")",
+         false,
          {{6, "Missing hex digit in quad"}, {6, "Missing hex quad"}, {6, "Broken unicode character"}}},
-        {R"("\u12)", false,
+        {R"("\u12)",
+         false,
          {{6, "Missing hex digit in quad"}, {6, "Missing hex quad"}, {6, "Broken unicode character"}}},
         // Bytes that are not UTF-8 cannot become a text.
         {"[\"\xFF\"]", false, {{3, "Invalid UTF-8 in string"}, {3, expectedValue}}},

@@ -39,7 +39,8 @@ public:
 class SelfProxy : public platform::Object, public SNJsonProxy, public std::enable_shared_from_this<SelfProxy> {
 public:
     Value proxyForJson() const override {
-        return Value(std::static_pointer_cast<platform::Object>(std::const_pointer_cast<SelfProxy>(shared_from_this())));
+        return Value(
+            std::static_pointer_cast<platform::Object>(std::const_pointer_cast<SelfProxy>(shared_from_this())));
     }
 };
 
@@ -77,8 +78,9 @@ TEST(SNJsonWriterTest, WritesValuesCompactly) {
 }
 
 TEST(SNJsonWriterTest, SortedKeysAndHumanReadableLayout) {
-    const Value value = Value::makeDictionary(
-        {{"b", 1}, {"a", Value::makeArray({true, Value()})}, {"c", Value::makeDictionary({{"d", Value::makeArray()}})}});
+    const Value value = Value::makeDictionary({{"b", 1},
+                                               {"a", Value::makeArray({true, Value()})},
+                                               {"c", Value::makeDictionary({{"d", Value::makeArray()}})}});
     SNJsonWriter writer;
     writer.setSortKeys(true);
     EXPECT_EQ(writer.stringWithObject(value), R"({"a":[true,null],"b":1,"c":{"d":[]}})");

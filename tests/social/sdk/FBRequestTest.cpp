@@ -36,7 +36,9 @@ TEST_F(FBRequestTest, SerializesTextParametersIntoTheQuery) {
         {"a?x=1", {{"q", Value("a b&c")}}, "a?x=1&q=a%20b%26c"},
         {"a", {{"q", Value("a b&c")}}, "a?q=a%20b%26c"},
         {"a", {}, "a?"},
-        {"https://h/p", {{"s", Value("!*'();:@&=+$,/?%#[]")}}, "https://h/p?s=%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D"},
+        {"https://h/p",
+         {{"s", Value("!*'();:@&=+$,/?%#[]")}},
+         "https://h/p?s=%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D"},
         {"https://h/p", {{"n", Value(42)}, {"t", Value("é")}}, "https://h/p?n=42&t=%C3%A9"},
     };
     for (const auto& c : cases) EXPECT_EQ(FBRequest::serializeURLParams(c.base, c.params), c.expected) << c.base;
@@ -54,9 +56,8 @@ TEST_F(FBRequestTest, LeavesFilesOutOfTheURLAndSaysSoForGET) {
 TEST_F(FBRequestTest, PostBodyIsAClosedMultipartForm) {
     auto request = FBRequest::getRequestWithParamsHttpMethodDelegateRequestURL({{"a", Value("1")}}, "POST", {}, "u");
     std::string boundary(FBRequest::kDefaultBoundary);
-    EXPECT_EQ(text(request->generatePostBody()), "--" + boundary +
-                                                     "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--" +
-                                                     boundary + "--\r\n");
+    EXPECT_EQ(text(request->generatePostBody()),
+              "--" + boundary + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--" + boundary + "--\r\n");
     EXPECT_EQ(request->boundary(), boundary);
 
     auto empty = FBRequest::getRequestWithParamsHttpMethodDelegateRequestURL({}, "POST", {}, "u");
@@ -91,10 +92,12 @@ TEST_F(FBRequestTest, FilePartsAreNamedAndLabelledForWhatTheyHold) {
     std::string body = text(request->generatePostBody());
     // Text first, then the files.
     auto caption = body.find("name=\"caption\"");
-    auto blob = body.find("Content-Disposition: form-data; name=\"blob\"; filename=\"blob\"\r\n"
-                          "Content-Type: content/unknown\r\n\r\nxy\r\n");
-    auto picture = body.find("Content-Disposition: form-data; name=\"picture\"; filename=\"picture\"\r\n"
-                             "Content-Type: image/jpeg\r\n\r\n\xFF\xD8");
+    auto blob = body.find(
+        "Content-Disposition: form-data; name=\"blob\"; filename=\"blob\"\r\n"
+        "Content-Type: content/unknown\r\n\r\nxy\r\n");
+    auto picture = body.find(
+        "Content-Disposition: form-data; name=\"picture\"; filename=\"picture\"\r\n"
+        "Content-Type: image/jpeg\r\n\r\n\xFF\xD8");
     ASSERT_NE(caption, std::string::npos);
     ASSERT_NE(blob, std::string::npos);
     ASSERT_NE(picture, std::string::npos);
@@ -132,8 +135,8 @@ struct FakeRoute : FBUploadRoute {
     int status = 200;
 
     void setUserAgent(const std::string& agent) override { userAgent = agent; }
-    void setFileWithFileNameAndContentTypeForKey(const std::string& path, const std::string&,
-                                                 const std::string& type, const std::string& key) override {
+    void setFileWithFileNameAndContentTypeForKey(const std::string& path, const std::string&, const std::string& type,
+                                                 const std::string& key) override {
         files.push_back(key + " " + path + " " + type);
     }
     void setPostValueForKey(const std::string& value, const std::string& key) override { fields[key] = Value(value); }
@@ -157,8 +160,8 @@ TEST_F(FBRequestTest, VideoGoesThroughTheUploadRouteToTheVideoHostAndCompletes) 
     session->setExpirationDate(platform::Date::distantFuture());
     auto delegate = std::make_shared<test::RequestRecorder>();
     auto request = session->requestWithGraphPathAndParamsAndHttpMethodAndDelegate(
-        "me/videos", {{"video", Value("/tmp/clip.mp4")}, {"ShouldUseGraph", Value(true)}, {"title", Value("T")}}, "POST",
-        delegate);
+        "me/videos", {{"video", Value("/tmp/clip.mp4")}, {"ShouldUseGraph", Value(true)}, {"title", Value("T")}},
+        "POST", delegate);
     // The route takes the file and the text fields; the URL carries none.
     EXPECT_EQ(route->url, FBHosts::current().videoGraphBaseURL() + "me/videos");
     EXPECT_EQ(route->userAgent, "FacebookConnect");

@@ -57,8 +57,7 @@ TEST(FBXMLHandlerTest, BuildsTheReplyTree) {
               <user><id>2</id></user>
               <user/>
             </users>)",
-         "users",
-         Value::makeArray({dict({{"id", "1"}, {"name", "Ann"}}), dict({{"id", "2"}}), Value()})},
+         "users", Value::makeArray({dict({{"id", "1"}, {"name", "Ann"}}), dict({{"id", "2"}}), Value()})},
         {R"(<r><outer list="true"><inner list="true"><v>1</v></inner></outer></r>)", "r",
          dict({{"outer", Value::makeArray({Value::makeArray({dict({{"v", "1"}})})})}})},
     };
@@ -87,9 +86,8 @@ TEST(FBXMLHandlerTest, ReadsAnErrorReply) {
     const Value& root = *handler->rootObject();
     EXPECT_EQ(*root.find("error_code"), Value("100"));
     EXPECT_EQ(*root.find("error_msg"), Value("Invalid parameter"));
-    EXPECT_EQ(*root.find("request_args"),
-              Value::makeArray({dict({{"key", "method"}, {"value", "video.upload"}}),
-                                dict({{"key", "format"}, {"value", "XML"}})}));
+    EXPECT_EQ(*root.find("request_args"), Value::makeArray({dict({{"key", "method"}, {"value", "video.upload"}}),
+                                                            dict({{"key", "format"}, {"value", "XML"}})}));
 }
 
 TEST(FBXMLHandlerTest, AMalformedReplyHasNoRoot) {

@@ -83,7 +83,10 @@ protected:
         session_ = Facebook::initWithAppIdUrlSchemeSuffixAndDelegate("123", "movara", delegate_);
         browser_ = std::make_shared<Browser>();
         browser_->webView->setDelegate(browser_);
-        browser_->handOver = [this](const URL& url) { returned_.push_back(url.absoluteString()); session_->handleOpenURL(url); };
+        browser_->handOver = [this](const URL& url) {
+            returned_.push_back(url.absoluteString());
+            session_->handleOpenURL(url);
+        };
     }
     void TearDown() override {
         browser_->webView->stopLoading();
@@ -109,7 +112,8 @@ protected:
     void signInBrowser(const std::string& uid) {
         auto login = *URL::fromString(server_.baseURL(StandinHost::Login));
         auto storage = platform::HTTPCookieStorage::sharedHTTPCookieStorage();
-        for (const auto& value : server_.signIn(uid)) storage->setCookie(platform::HTTPCookie::cookieFromSetCookieValue(value, login));
+        for (const auto& value : server_.signIn(uid))
+            storage->setCookie(platform::HTTPCookie::cookieFromSetCookieValue(value, login));
     }
 
     std::size_t socialCookies() const {
@@ -118,11 +122,13 @@ protected:
 
     std::shared_ptr<FBRequest> fql(const std::shared_ptr<test::RequestRecorder>& recorder) {
         return session_->requestWithParamsAndDelegate(
-            {{"method", Value("fql.query")}, {"query", Value("SELECT uid, name FROM user WHERE uid = me()")}}, recorder);
+            {{"method", Value("fql.query")}, {"query", Value("SELECT uid, name FROM user WHERE uid = me()")}},
+            recorder);
     }
 
     void returnWithToken(const std::string& token) {
-        auto url = URL::fromString("fb123movara://authorize#access_token=" + Text::percentEscape(token) + "&expires_in=0");
+        auto url =
+            URL::fromString("fb123movara://authorize#access_token=" + Text::percentEscape(token) + "&expires_in=0");
         ASSERT_TRUE(url);
         ASSERT_TRUE(session_->handleOpenURL(*url));
     }
@@ -155,7 +161,8 @@ TEST_F(FacebookStandinTest, SignInThroughTheNetworksApp) {
     auto recorder = std::make_shared<test::RequestRecorder>();
     fql(recorder);
     ASSERT_TRUE(pumpUntil([&] { return recorder->done(); }));
-    ASSERT_TRUE(recorder->result && recorder->result->isArray()) << (recorder->error ? recorder->error->description() : "");
+    ASSERT_TRUE(recorder->result && recorder->result->isArray())
+        << (recorder->error ? recorder->error->description() : "");
 }
 
 TEST_F(FacebookStandinTest, SignInThroughTheBrowser) {
@@ -344,8 +351,8 @@ TEST_F(FacebookStandinTest, PostsCarryTheirParametersInTheBodyOnly) {
     session_->setExpirationDate(Date::distantFuture());
     auto recorder = std::make_shared<test::RequestRecorder>();
     session_->requestWithMethodNameAndParamsAndHttpMethodAndDelegate(
-        "links.post", {{"url", Value("https://www.social.test/video/video.php?v=1")}, {"comment", Value("Look")}}, "POST",
-        recorder);
+        "links.post", {{"url", Value("https://www.social.test/video/video.php?v=1")}, {"comment", Value("Look")}},
+        "POST", recorder);
     ASSERT_TRUE(pumpUntil([&] { return recorder->done(); }));
     EXPECT_TRUE(recorder->result) << (recorder->error ? recorder->error->description() : "");
     auto received = server_.requestsTo("/method/links.post");

@@ -51,12 +51,18 @@ TEST_F(FacebookTest, ReturnByURL) {
         {"fb123movara://authorize#access_token=T&expires_in=0", true, {"login"}, "T", Date::distantFuture()},
         {"fb123movara://authorize#access_token=T&expires_in=3600", true, {"login"}, "T", now.addingTimeInterval(3600)},
         // The fragment wins over the query.
-        {"fb123movara://authorize?access_token=Q&expires_in=0#expires_in=60&access_token=F", true, {"login"}, "F",
+        {"fb123movara://authorize?access_token=Q&expires_in=0#expires_in=60&access_token=F",
+         true,
+         {"login"},
+         "F",
          now.addingTimeInterval(60)},
         // No lifetime: a token that does not expire, as from the dialog.
         {"fb123movara://authorize#access_token=T", true, {"login"}, "T", Date::distantFuture()},
         // Values keep their own "=" and lose their escapes.
-        {"fb123movara://authorize#access_token=a=b%3D%3D&expires_in=0&junk", true, {"login"}, "a=b==",
+        {"fb123movara://authorize#access_token=a=b%3D%3D&expires_in=0&junk",
+         true,
+         {"login"},
+         "a=b==",
          Date::distantFuture()},
         // A lifetime that is not a number refuses the login.
         {"fb123movara://authorize#access_token=T&expires_in=soon", true, {"notLogin"}, std::nullopt, std::nullopt},
@@ -117,14 +123,16 @@ TEST_F(FacebookTest, SignInHandsOverToTheNetworksAppWhenItIsInstalled) {
     plain->authorize({});
     ASSERT_EQ(openedURLs().size(), 2u);
     EXPECT_EQ(openedURLs()[1],
-              "fbauth://authorize?client_id=123&display=touch&redirect_uri=fbconnect%3A%2F%2Fsuccess&sdk=ios&type=user_agent");
+              "fbauth://"
+              "authorize?client_id=123&display=touch&redirect_uri=fbconnect%3A%2F%2Fsuccess&sdk=ios&type=user_agent");
 }
 
 TEST_F(FacebookTest, SignInFallsBackToTheBrowser) {
     session_->authorize({"user_videos"});
-    EXPECT_EQ(openedURLs(), std::vector<std::string>{
-                                "https://web.social.test/dialog/oauth?client_id=123&display=touch&local_client_id=movara&"
-                                "redirect_uri=fb123movara%3A%2F%2Fauthorize&scope=user_videos&sdk=ios&type=user_agent"});
+    EXPECT_EQ(openedURLs(),
+              std::vector<std::string>{
+                  "https://web.social.test/dialog/oauth?client_id=123&display=touch&local_client_id=movara&"
+                  "redirect_uri=fb123movara%3A%2F%2Fauthorize&scope=user_videos&sdk=ios&type=user_agent"});
     EXPECT_FALSE(session_->loginDialog());
 }
 
@@ -148,7 +156,8 @@ TEST_F(FacebookTest, SignInWithoutMultitaskingUsesTheInAppDialog) {
 TEST_F(FacebookTest, ServiceDisabledRetriesWithoutTheApp) {
     auto app = Application::sharedApplication();
     app->registerURLSchemeHandler("fbauth2", [](const URL&) { return true; });
-    EXPECT_TRUE(session_->handleOpenURL(*URL::fromString("fb123movara://authorize?error=service_disabled_use_browser")));
+    EXPECT_TRUE(
+        session_->handleOpenURL(*URL::fromString("fb123movara://authorize?error=service_disabled_use_browser")));
     ASSERT_EQ(openedURLs().size(), 1u);
     EXPECT_TRUE(platform::Text::hasPrefix(openedURLs()[0], "https://web.social.test/dialog/oauth?"));
 

@@ -77,7 +77,9 @@ struct DialogRecorder : FBDialogDelegate {
     bool openExternally = true;
 
     void dialogDidComplete(const std::shared_ptr<FBDialog>&) override { events.push_back("complete"); }
-    void dialogCompleteWithUrl(const platform::URL& url) override { events.push_back("completeWithUrl " + url.absoluteString()); }
+    void dialogCompleteWithUrl(const platform::URL& url) override {
+        events.push_back("completeWithUrl " + url.absoluteString());
+    }
     void dialogDidNotCompleteWithUrl(const std::optional<platform::URL>& url) override {
         events.push_back("notCompleteWithUrl " + (url ? url->absoluteString() : std::string("none")));
     }

@@ -88,8 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailingCommand{"UnknownCommand", "frobnicate 3",
                        "(unknown command: frobnicate 3; commands: N, back, b N, type TEXT, open URL, delete N, "
                        "settings, toggle N, slide N V, down, up, browser, link N, close, wait TEXT, quit)"},
-        FailingCommand{"MissingButton", "b 9", "(no button 9)"},
-        FailingCommand{"MissingRow", "42", "(no row 42)"},
+        FailingCommand{"MissingButton", "b 9", "(no button 9)"}, FailingCommand{"MissingRow", "42", "(no row 42)"},
         FailingCommand{"WaitThatTimesOut", "wait Nothing like this",
                        "(timed out after 0.3 s waiting for \"Nothing like this\")"},
         FailingCommand{"NoFieldToTypeInto", "type hello", "(no field has the keyboard)"},
@@ -181,7 +180,8 @@ TEST_F(DeviceProgramTest, AScreenThatChangesWithNoCommandIsDrawnAgain) {
             firstDrawing = text.size();
             showAlert("Download finished", "Blair plays piano");
         }
-        if (text.find("Alert \"Download finished\"") != std::string::npos || std::chrono::steady_clock::now() > deadline) {
+        if (text.find("Alert \"Download finished\"") != std::string::npos ||
+            std::chrono::steady_clock::now() > deadline) {
             held.end();
             return;
         }

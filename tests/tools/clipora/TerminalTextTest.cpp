@@ -28,29 +28,49 @@ constexpr std::size_t kNone = TerminalText::kNoLimit;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PrintableTest,
-    ::testing::Values(
-        PrintableCase{"PlainText", "Alex skates", kNone, "Alex skates"},
-        PrintableCase{"Empty", "", kNone, ""},
-        PrintableCase{"ClearScreenSequence", "a\x1b[2J\x1b[Hb", kNone, "a[2J[Hb"},
-        PrintableCase{"TitleSettingSequenceAndBell", "\x1b]0;owned\x07title", kNone, "]0;ownedtitle"},
-        PrintableCase{"NulAndBackspaceAndDelete", std::string("x\0y\bz\x7f", 6), kNone, "xyz"},
-        // U+009B is a one-character control sequence introducer.
-        PrintableCase{"C1ControlsInUTF8", "a\xc2\x9b" "31mb\xc2\x85" "c", kNone, "a31mbc"},
-        PrintableCase{"LineBreaksAndTabsBecomeSpaces", "one\ntwo\r\nthree\tfour", kNone, "one two  three four"},
-        PrintableCase{"ValidUTF8IsKept", "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x8e\xac \xc2\xa0", kNone,
-                      "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x8e\xac \xc2\xa0"},
-        PrintableCase{"StrayBytesAreDropped", "a\xff" "b\x80" "c\xfe", kNone, "abc"},
-        PrintableCase{"TruncatedSequenceIsDropped", "ab\xe6\x97", kNone, "ab"},
-        PrintableCase{"TruncatedSequenceBeforeText", "\xe6\x97z", kNone, "z"},
-        PrintableCase{"OverlongEncodingIsDropped", "a\xc0\xaf" "b\xe0\x80\xaf", kNone, "ab"},
-        PrintableCase{"SurrogateIsDropped", "a\xed\xa0\x80" "b", kNone, "ab"},
-        PrintableCase{"BeyondUnicodeIsDropped", "a\xf4\x90\x80\x80" "b", kNone, "ab"},
-        PrintableCase{"AtTheLimitIsWhole", "abcde", 5, "abcde"},
-        PrintableCase{"BeyondTheLimitIsCut", "abcdefgh", 5, "abcde\xe2\x80\xa6 [3 more characters]"},
-        PrintableCase{"OneCharacterOver", "abcdef", 5, "abcde\xe2\x80\xa6 [1 more character]"},
-        PrintableCase{"TheLimitCountsCharactersNotBytes", "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", 2,
-                      "\xe6\x97\xa5\xe6\x9c\xac\xe2\x80\xa6 [1 more character]"},
-        PrintableCase{"DroppedBytesDoNotCount", "\x1b\x1b\x1b" "abc\x07", 3, "abc"}),
+    ::testing::Values(PrintableCase{"PlainText", "Alex skates", kNone, "Alex skates"},
+                      PrintableCase{"Empty", "", kNone, ""},
+                      PrintableCase{"ClearScreenSequence", "a\x1b[2J\x1b[Hb", kNone, "a[2J[Hb"},
+                      PrintableCase{"TitleSettingSequenceAndBell", "\x1b]0;owned\x07title", kNone, "]0;ownedtitle"},
+                      PrintableCase{"NulAndBackspaceAndDelete", std::string("x\0y\bz\x7f", 6), kNone, "xyz"},
+                      // U+009B is a one-character control sequence introducer.
+                      PrintableCase{"C1ControlsInUTF8",
+                                    "a\xc2\x9b"
+                                    "31mb\xc2\x85"
+                                    "c",
+                                    kNone, "a31mbc"},
+                      PrintableCase{"LineBreaksAndTabsBecomeSpaces", "one\ntwo\r\nthree\tfour", kNone,
+                                    "one two  three four"},
+                      PrintableCase{"ValidUTF8IsKept", "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x8e\xac \xc2\xa0",
+                                    kNone, "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x8e\xac \xc2\xa0"},
+                      PrintableCase{"StrayBytesAreDropped",
+                                    "a\xff"
+                                    "b\x80"
+                                    "c\xfe",
+                                    kNone, "abc"},
+                      PrintableCase{"TruncatedSequenceIsDropped", "ab\xe6\x97", kNone, "ab"},
+                      PrintableCase{"TruncatedSequenceBeforeText", "\xe6\x97z", kNone, "z"},
+                      PrintableCase{"OverlongEncodingIsDropped",
+                                    "a\xc0\xaf"
+                                    "b\xe0\x80\xaf",
+                                    kNone, "ab"},
+                      PrintableCase{"SurrogateIsDropped",
+                                    "a\xed\xa0\x80"
+                                    "b",
+                                    kNone, "ab"},
+                      PrintableCase{"BeyondUnicodeIsDropped",
+                                    "a\xf4\x90\x80\x80"
+                                    "b",
+                                    kNone, "ab"},
+                      PrintableCase{"AtTheLimitIsWhole", "abcde", 5, "abcde"},
+                      PrintableCase{"BeyondTheLimitIsCut", "abcdefgh", 5, "abcde\xe2\x80\xa6 [3 more characters]"},
+                      PrintableCase{"OneCharacterOver", "abcdef", 5, "abcde\xe2\x80\xa6 [1 more character]"},
+                      PrintableCase{"TheLimitCountsCharactersNotBytes", "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", 2,
+                                    "\xe6\x97\xa5\xe6\x9c\xac\xe2\x80\xa6 [1 more character]"},
+                      PrintableCase{"DroppedBytesDoNotCount",
+                                    "\x1b\x1b\x1b"
+                                    "abc\x07",
+                                    3, "abc"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TerminalTextTest, AnEchoOfAHugeLineIsCutToAReadableLength) {

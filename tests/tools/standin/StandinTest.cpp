@@ -10,10 +10,10 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/cfnetwork/HTTPURLResponse.h"
-#include "platform/foundation/FileManager.h"
-#include "platform/foundation/Log.h"
 #include "platform/cfnetwork/URLConnection.h"
 #include "platform/cfnetwork/URLRequest.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/URL.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestHome.h"
@@ -53,7 +53,8 @@ protected:
 // The queries the video lists send, word for word (two blanks after WHERE
 // when there is no restriction), and what the data set answers.
 TEST_F(FQLTest, AnswersTheVideoAndNameQueriesOfTheVideoLists) {
-    const std::string s = "SELECT vid, title, description, thumbnail_link, updated_time, owner, src, src_hq FROM video WHERE";
+    const std::string s =
+        "SELECT vid, title, description, thumbnail_link, updated_time, owner, src, src_hq FROM video WHERE";
     const std::string old = "updated_time > 1267946339 and";
     struct Case {
         std::string query;
@@ -75,7 +76,8 @@ TEST_F(FQLTest, AnswersTheVideoAndNameQueriesOfTheVideoLists) {
     };
     for (const auto& c : cases) {
         auto result = fql().query(c.query);
-        ASSERT_TRUE(std::holds_alternative<Json>(result)) << c.query << ": " << std::get<FQLEvaluator::Error>(result).message;
+        ASSERT_TRUE(std::holds_alternative<Json>(result))
+            << c.query << ": " << std::get<FQLEvaluator::Error>(result).message;
         const Json& rows = std::get<Json>(result);
         EXPECT_EQ(column(rows, "vid"), c.vids) << c.query;
         ASSERT_FALSE(rows.empty());
@@ -89,10 +91,12 @@ TEST_F(FQLTest, AnswersTheVideoAndNameQueriesOfTheVideoLists) {
     }
 
     auto names = [&](const std::string& query) { return column(std::get<Json>(fql().query(query)), "name"); };
-    EXPECT_EQ(names("SELECT uid, name FROM user WHERE uid in (SELECT uid2 FROM friend WHERE uid1 == me()) ORDER BY name ASC"),
-              (std::vector<std::string>{"Alex Archer", "Blair Brook", "Casey Crane"}));
-    EXPECT_EQ(names("SELECT page_id, name FROM page WHERE page_id in (SELECT page_id FROM page_fan WHERE uid == 100001)"),
-              (std::vector<std::string>{"Standin Films", "Loopback Music"}));
+    EXPECT_EQ(
+        names("SELECT uid, name FROM user WHERE uid in (SELECT uid2 FROM friend WHERE uid1 == me()) ORDER BY name ASC"),
+        (std::vector<std::string>{"Alex Archer", "Blair Brook", "Casey Crane"}));
+    EXPECT_EQ(
+        names("SELECT page_id, name FROM page WHERE page_id in (SELECT page_id FROM page_fan WHERE uid == 100001)"),
+        (std::vector<std::string>{"Standin Films", "Loopback Music"}));
     EXPECT_EQ(names("SELECT gid, name FROM group WHERE gid in (SELECT gid FROM group_member WHERE uid == me())"),
               (std::vector<std::string>{"Local Hosts Club"}));
 }
@@ -102,8 +106,9 @@ TEST_F(FQLTest, RunsNamedQueriesThatReferToOneAnother) {
     // follows the references.
     Json queries = Json::object();
     queries["likers"] = "SELECT name, uid FROM user WHERE uid IN (SELECT user_id FROM #likes)";
-    queries["photos"] = "SELECT object_id, caption FROM photo WHERE aid IN (SELECT aid FROM album WHERE owner = 100002 "
-                        "AND name = 'Skate park') AND object_id <> 600014 ORDER BY object_id";
+    queries["photos"] =
+        "SELECT object_id, caption FROM photo WHERE aid IN (SELECT aid FROM album WHERE owner = 100002 "
+        "AND name = 'Skate park') AND object_id <> 600014 ORDER BY object_id";
     queries["likes"] = "SELECT user_id, object_id FROM like WHERE object_id IN (SELECT object_id FROM #photos)";
     auto result = fql().multiquery(queries);
     ASSERT_TRUE(std::holds_alternative<Json>(result)) << std::get<FQLEvaluator::Error>(result).message;
@@ -172,15 +177,15 @@ TEST(MultipartFormTest, ReadsOnlyWellFormedForms) {
         std::string contentType;
         std::string body;
     } bad[] = {
-        {type, part + "--XyZ\r\n"},                                            // no closing delimiter
-        {type, part},                                                          // body ends inside a part
-        {type, part + "--XyZ-more\r\n--XyZ--"},                               // the boundary starts a content line
+        {type, part + "--XyZ\r\n"},              // no closing delimiter
+        {type, part},                            // body ends inside a part
+        {type, part + "--XyZ-more\r\n--XyZ--"},  // the boundary starts a content line
         {type, "--XyZ\r\nContent-Disposition: form-data; filename=\"f\"\r\n\r\nx\r\n--XyZ--"},  // no name
         {type, "--XyZ\r\nContent-Disposition: attachment; name=\"a\"\r\n\r\nx\r\n--XyZ--"},
-        {type, "--XyZ\r\nContent-Disposition: form-data; name=\"a\r\n\r\nx\r\n--XyZ--"},       // open quote
+        {type, "--XyZ\r\nContent-Disposition: form-data; name=\"a\r\n\r\nx\r\n--XyZ--"},  // open quote
         {type, "--XyZ\r\nno colon here\r\n\r\nx\r\n--XyZ--"},
-        {type, "--XyZ--\r\n"},                                                 // no parts
-        {"multipart/form-data", part + "--XyZ--"},                             // no boundary
+        {type, "--XyZ--\r\n"},                      // no parts
+        {"multipart/form-data", part + "--XyZ--"},  // no boundary
         {"text/plain; boundary=XyZ", part + "--XyZ--"},
     };
     for (const auto& c : bad) {
@@ -220,10 +225,13 @@ protected:
     // The form of a video upload titled `title` (without its closing
     // delimiter unless `closed`), boundary "B0undary".
     static std::string videoUploadBody(const std::string& title, const std::string& video, bool closed = true) {
-        std::string b = "--B0undary\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\n" + title + "\r\n"
-                        "--B0undary\r\nContent-Disposition: form-data; name=\"privacy\"\r\n\r\n{\"value\":\"EVERYONE\"}\r\n"
-                        "--B0undary\r\nContent-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
-                        "Content-Type: video/mp4\r\n\r\n" + video + "\r\n--B0undary";
+        std::string b =
+            "--B0undary\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\n" + title +
+            "\r\n"
+            "--B0undary\r\nContent-Disposition: form-data; name=\"privacy\"\r\n\r\n{\"value\":\"EVERYONE\"}\r\n"
+            "--B0undary\r\nContent-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
+            "Content-Type: video/mp4\r\n\r\n" +
+            video + "\r\n--B0undary";
         return b + (closed ? "--\r\n" : "\r\n");
     }
 
@@ -233,10 +241,11 @@ protected:
 // The system's own connection reaches the stand-in by the host name alone:
 // the resolver override and the trusted CA do the rest.
 TEST_F(StandinServerTest, AnswersFQLOverThePlatformConnection) {
-    const std::string query = "SELECT vid, title, owner, updated_time FROM video WHERE  owner == me() "
-                              "ORDER BY updated_time DESC LIMIT 100 ";
-    platform::URLRequest request(*platform::URL::fromString(
-        server_->baseURL(StandinHost::Rest) + fqlPath(query, server_->accessToken()).substr(1)));
+    const std::string query =
+        "SELECT vid, title, owner, updated_time FROM video WHERE  owner == me() "
+        "ORDER BY updated_time DESC LIMIT 100 ";
+    platform::URLRequest request(*platform::URL::fromString(server_->baseURL(StandinHost::Rest) +
+                                                            fqlPath(query, server_->accessToken()).substr(1)));
     std::shared_ptr<platform::HTTPURLResponse> response;
     std::optional<platform::Error> error;
     auto body = platform::URLConnection::sendSynchronousRequest(request, &response, &error);
@@ -271,15 +280,18 @@ TEST_F(StandinServerTest, AnswersBadTokensWithTheNetworksErrors) {
     // error object and status 400.
     std::string token = server_->issueToken(server_->meUid(), 3600);
     server_->revokeToken(token);
-    auto res = client(StandinHost::Graph)->Get(("/me/accounts?access_token=" + StandinText::percentEscape(token)).c_str());
+    auto res =
+        client(StandinHost::Graph)->Get(("/me/accounts?access_token=" + StandinText::percentEscape(token)).c_str());
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 400);
     EXPECT_EQ(Json::parse(res->body)["error"]["code"], 190);
 }
 
 TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) {
-    const std::string dialog = "/dialog/oauth?client_id=123&type=user_agent&display=touch&sdk=ios"
-                               "&redirect_uri=" + StandinText::percentEscape("fbconnect://success");
+    const std::string dialog =
+        "/dialog/oauth?client_id=123&type=user_agent&display=touch&sdk=ios"
+        "&redirect_uri=" +
+        StandinText::percentEscape("fbconnect://success");
     auto web = client(StandinHost::Web);
     auto page = web->Get(dialog.c_str());
     ASSERT_TRUE(page);
@@ -319,7 +331,8 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
     auto fragment = StandinText::parseForm(location.substr(location.find('#') + 1));
     ASSERT_TRUE(fragment);
     EXPECT_EQ(fragment->at("expires_in"), "5184000");
-    auto rows = client(StandinHost::Rest)->Get(fqlPath("SELECT name FROM user WHERE uid = me()", fragment->at("access_token")).c_str());
+    auto rows = client(StandinHost::Rest)
+                    ->Get(fqlPath("SELECT name FROM user WHERE uid = me()", fragment->at("access_token")).c_str());
     ASSERT_TRUE(rows);
     EXPECT_EQ(Json::parse(rows->body)[0]["name"], "Robin Standin");
 
@@ -342,7 +355,8 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
 TEST_F(StandinServerTest, TakesAVideoUploadAndServesItBack) {
     std::string video = StandinMedia::mp4("upload", 2048, 320, 240);
     auto body = [&](bool closed) { return videoUploadBody("My clip", video, closed); };
-    const std::string path = "/me/videos?format=json&access_token=" + StandinText::percentEscape(server_->accessToken());
+    const std::string path =
+        "/me/videos?format=json&access_token=" + StandinText::percentEscape(server_->accessToken());
     auto videoHost = client(StandinHost::VideoGraph);
 
     auto refused = videoHost->Post(path.c_str(), body(false), "multipart/form-data; boundary=B0undary");
@@ -439,7 +453,6 @@ TEST_F(StandinServerTest, MisbehavesAsTheKnobsSay) {
     }
 }
 
-
 // ---------------------------------------------------------------- state between lives
 
 class StandinStateTest : public StandinServerTest {
@@ -471,10 +484,11 @@ TEST_F(StandinStateTest, TheNextLifeKnowsWhatTheLastOneIssued) {
     const std::string revoked = server_->issueToken(server_->meUid(), 0);
     server_->revokeToken(revoked);
     const auto cookies = server_->signIn(server_->meUid());
-    auto post = client(StandinHost::Rest)->Post(
-        "/method/links.post", "format=json&url=https%3A%2F%2Fexample.test%2Fclip&comment=kept&access_token=" +
-                                  StandinText::percentEscape(kept),
-        "application/x-www-form-urlencoded");
+    auto post = client(StandinHost::Rest)
+                    ->Post("/method/links.post",
+                           "format=json&url=https%3A%2F%2Fexample.test%2Fclip&comment=kept&access_token=" +
+                               StandinText::percentEscape(kept),
+                           "application/x-www-form-urlencoded");
     ASSERT_TRUE(post);
     ASSERT_EQ(post->status, 200);
     const std::string video = StandinMedia::mp4("kept", 1024, 160, 120);
@@ -504,9 +518,11 @@ TEST_F(StandinStateTest, TheNextLifeKnowsWhatTheLastOneIssued) {
     // The browser that signed in is still signed in: the dialog goes
     // straight back to the application.
     std::string cookieHeader;
-    for (const auto& cookie : cookies) cookieHeader += (cookieHeader.empty() ? "" : "; ") + cookie.substr(0, cookie.find(';'));
-    auto dialog = client(StandinHost::Web)->Get(
-        "/dialog/oauth?client_id=123&redirect_uri=fbconnect%3A%2F%2Fsuccess", {{"Cookie", cookieHeader}});
+    for (const auto& cookie : cookies)
+        cookieHeader += (cookieHeader.empty() ? "" : "; ") + cookie.substr(0, cookie.find(';'));
+    auto dialog =
+        client(StandinHost::Web)
+            ->Get("/dialog/oauth?client_id=123&redirect_uri=fbconnect%3A%2F%2Fsuccess", {{"Cookie", cookieHeader}});
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog->status, 302);
 

@@ -53,8 +53,8 @@ void OAAsynchronousDataFetcher::fail(const std::optional<platform::Error>& error
     if (didFail_ && !delegate_.expired()) didFail_(OAServiceTicket(request_, response_, std::nullopt, false), error);
 }
 
-void OAAsynchronousDataFetcher::connectionDidReceiveResponse(const std::shared_ptr<platform::URLConnection>&,
-                                                             const std::shared_ptr<platform::HTTPURLResponse>& response) {
+void OAAsynchronousDataFetcher::connectionDidReceiveResponse(
+    const std::shared_ptr<platform::URLConnection>&, const std::shared_ptr<platform::HTTPURLResponse>& response) {
     response_ = response;
     responseData_.clear();
 }

@@ -29,15 +29,18 @@ class OAAsynchronousDataFetcher : public platform::URLConnectionDelegate,
                                   public std::enable_shared_from_this<OAAsynchronousDataFetcher> {
 public:
     using FinishSelector = std::function<void(const OAServiceTicket& ticket, const platform::Data& data)>;
-    using FailSelector = std::function<void(const OAServiceTicket& ticket, const std::optional<platform::Error>& error)>;
+    using FailSelector =
+        std::function<void(const OAServiceTicket& ticket, const std::optional<platform::Error>& error)>;
 
     static constexpr std::size_t kDefaultMaxResponseLength = 8 * 1024 * 1024;
     static constexpr const char* kErrorDomain = "OAAsynchronousDataFetcherErrorDomain";
     static constexpr std::int64_t kReplyTooLarge = 1;
 
-    static std::shared_ptr<OAAsynchronousDataFetcher> asynchronousFetcherWithRequestDelegateDidFinishSelectorDidFailSelector(
-        std::shared_ptr<OAMutableURLRequest> request, std::weak_ptr<void> delegate, FinishSelector didFinish,
-        FailSelector didFail);
+    static std::shared_ptr<OAAsynchronousDataFetcher>
+    asynchronousFetcherWithRequestDelegateDidFinishSelectorDidFailSelector(std::shared_ptr<OAMutableURLRequest> request,
+                                                                           std::weak_ptr<void> delegate,
+                                                                           FinishSelector didFinish,
+                                                                           FailSelector didFail);
 
     void start();
     // Stops the exchange; nothing is reported.

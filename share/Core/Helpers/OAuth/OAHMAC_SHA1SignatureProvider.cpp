@@ -5,7 +5,8 @@
 
 namespace clipora {
 
-std::string OAHMAC_SHA1SignatureProvider::signClearTextWithSecret(std::string_view text, std::string_view secret) const {
+std::string OAHMAC_SHA1SignatureProvider::signClearTextWithSecret(std::string_view text,
+                                                                  std::string_view secret) const {
     return platform::Base64::encode(platform::Digest::hmacSHA1(secret, text));
 }
 

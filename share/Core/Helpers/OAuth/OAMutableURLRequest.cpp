@@ -25,11 +25,11 @@ bool usesQuery(const std::string& method) { return method == "GET" || method == 
 OAMutableURLRequest::OAMutableURLRequest(const platform::URL& url, OAConsumer consumer, std::optional<OAToken> token,
                                          std::optional<std::string> realm,
                                          std::shared_ptr<OASignatureProviding> provider)
-    : OAMutableURLRequest(url, std::move(consumer), std::move(token), std::move(realm), std::move(provider),
-                          platform::UUID::newUUIDString(),
-                          Text::format("%lld", static_cast<long long>(std::floor(
-                                                   platform::Clock::now().timeIntervalSinceReferenceDate() +
-                                                   kUnixToReferenceDate)))) {}
+    : OAMutableURLRequest(
+          url, std::move(consumer), std::move(token), std::move(realm), std::move(provider),
+          platform::UUID::newUUIDString(),
+          Text::format("%lld", static_cast<long long>(std::floor(
+                                   platform::Clock::now().timeIntervalSinceReferenceDate() + kUnixToReferenceDate)))) {}
 
 OAMutableURLRequest::OAMutableURLRequest(const platform::URL& url, OAConsumer consumer, std::optional<OAToken> token,
                                          std::optional<std::string> realm,
@@ -107,7 +107,8 @@ void OAMutableURLRequest::prepare() {
     std::string tokenPart;
     if (!token_.key().empty()) tokenPart = Text::format("oauth_token=\"%@\", ", enc(token_.key()));
     std::string extras;
-    for (const auto& [name, value] : extraOAuthParameters_) extras += Text::format(", %@=\"%@\"", enc(name), enc(value));
+    for (const auto& [name, value] : extraOAuthParameters_)
+        extras += Text::format(", %@=\"%@\"", enc(name), enc(value));
     setValueForHTTPHeaderField(
         Text::format("OAuth realm=\"%@\", oauth_consumer_key=\"%@\", %@oauth_signature_method=\"%@\", "
                      "oauth_signature=\"%@\", oauth_timestamp=\"%@\", oauth_nonce=\"%@\", oauth_version=\"1.0\"%@",

@@ -68,8 +68,8 @@ void SXOAuthSharer::tokenRequestTicketDidFinishWithData(const OAServiceTicket& t
         requestToken_ = OAToken::initWithHTTPResponseBody(std::string(data.begin(), data.end()));
         tokenAuthorize();
     } else {
-        tokenRequestTicketDidFailWithError(ticket,
-                                           SX::error("There was a problem requesting authorization from %@", sharerTitle()));
+        tokenRequestTicketDidFailWithError(
+            ticket, SX::error("There was a problem requesting authorization from %@", sharerTitle()));
     }
 }
 
@@ -92,8 +92,8 @@ void SXOAuthSharer::tokenAuthorize() {
         alertAndFail("Authorize Error", std::nullopt, "There was an error while authorizing");
         return;
     }
-    auto address = authorizeURL_->absoluteString() + "?oauth_token=" +
-                   OAURLEncoding::URLEncodedString(requestToken_->key());
+    auto address =
+        authorizeURL_->absoluteString() + "?oauth_token=" + OAURLEncoding::URLEncodedString(requestToken_->key());
     auto url = platform::URL::fromString(address);
     if (!url) {
         alertAndFail("Authorize Error", std::nullopt, "There was an error while authorizing");
@@ -103,10 +103,9 @@ void SXOAuthSharer::tokenAuthorize() {
     SX::currentHelper()->showViewController(view);
 }
 
-void SXOAuthSharer::tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>&,
-                                                                           bool success,
-                                                                           const std::optional<QueryParams>& queryParams,
-                                                                           const std::optional<platform::Error>& error) {
+void SXOAuthSharer::tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(
+    const std::shared_ptr<SXOAuthView>&, bool success, const std::optional<QueryParams>& queryParams,
+    const std::optional<platform::Error>& error) {
     auto keep = self();
     SX::currentHelper()->hideCurrentViewControllerAnimated(true);
     if (!success || (queryParams && queryParams->contains("oauth_problem"))) {
@@ -142,7 +141,8 @@ void SXOAuthSharer::tokenAccessTicketDidFinishWithData(const OAServiceTicket& ti
     auto keep = self();
     SXActivityIndicator::currentIndicator()->hide();
     if (!ticket.didSucceed()) {
-        tokenAccessTicketDidFailWithError(ticket, SX::error("There was a problem requesting access from %@", sharerTitle()));
+        tokenAccessTicketDidFailWithError(ticket,
+                                          SX::error("There was a problem requesting access from %@", sharerTitle()));
         return;
     }
     accessToken_ = OAToken::initWithHTTPResponseBody(std::string(data.begin(), data.end()));
@@ -194,7 +194,8 @@ void SXOAuthSharer::tryPendingAction() {
 }
 
 void SXOAuthSharer::deleteStoredAccessToken() {
-    for (const char* key : {"accessKey", "accessSecret", "sessionHandle"}) SX::removeAuthValueForKeyForSharer(key, sharerId());
+    for (const char* key : {"accessKey", "accessSecret", "sessionHandle"})
+        SX::removeAuthValueForKeyForSharer(key, sharerId());
 }
 
 void SXOAuthSharer::logout() {

@@ -36,8 +36,8 @@ public:
 
     virtual void tokenAuthorize();
     void tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>& view, bool success,
-                                                               const std::optional<QueryParams>& queryParams,
-                                                               const std::optional<platform::Error>& error) override;
+                                                                const std::optional<QueryParams>& queryParams,
+                                                                const std::optional<platform::Error>& error) override;
     void tokenAuthorizeCancelledView(const std::shared_ptr<SXOAuthView>& view) override;
     std::optional<platform::URL> authorizeCallbackURL() const override { return authorizeCallbackURL_; }
 
@@ -59,7 +59,8 @@ public:
 
     // A signed request to `url` with this sharer's consumer, token and
     // signing method (what subclasses send their API calls with).
-    std::shared_ptr<OAMutableURLRequest> signedRequest(const platform::URL& url, const std::optional<OAToken>& token) const;
+    std::shared_ptr<OAMutableURLRequest> signedRequest(const platform::URL& url,
+                                                       const std::optional<OAToken>& token) const;
 
     // --- Fields ---
     const std::string& consumerKey() const { return consumerKey_; }
@@ -79,9 +80,13 @@ public:
     const std::optional<OAToken>& accessToken() const { return accessToken_; }
     void setAccessToken(std::optional<OAToken> token) { accessToken_ = std::move(token); }
     const std::shared_ptr<OASignatureProviding>& signatureProvider() const { return signatureProvider_; }
-    void setSignatureProvider(std::shared_ptr<OASignatureProviding> provider) { signatureProvider_ = std::move(provider); }
+    void setSignatureProvider(std::shared_ptr<OASignatureProviding> provider) {
+        signatureProvider_ = std::move(provider);
+    }
     const std::optional<QueryParams>& authorizeResponseQueryVars() const { return authorizeResponseQueryVars_; }
-    void setAuthorizeResponseQueryVars(std::optional<QueryParams> vars) { authorizeResponseQueryVars_ = std::move(vars); }
+    void setAuthorizeResponseQueryVars(std::optional<QueryParams> vars) {
+        authorizeResponseQueryVars_ = std::move(vars);
+    }
 
 private:
     void fetch(const std::shared_ptr<OAMutableURLRequest>& request, bool access);

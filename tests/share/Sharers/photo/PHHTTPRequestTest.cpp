@@ -76,12 +76,16 @@ protected:
         s.Post("/body", record);
         s.Get("/empty", [](const httplib::Request&, httplib::Response& r) { r.status = 204; });
         s.Get("/moved", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/body"); });
-        s.Get("/big", [](const httplib::Request&, httplib::Response& r) { r.set_content(std::string(64 * 1024, 'x'), "text/plain"); });
+        s.Get("/big", [](const httplib::Request&, httplib::Response& r) {
+            r.set_content(std::string(64 * 1024, 'x'), "text/plain");
+        });
         server_.start();
         request_->setDelegate(recorder_);
     }
     std::optional<platform::URL> url(const std::string& path) { return platform::URL::fromString(server_.url(path)); }
-    void waitForEnd() { ASSERT_TRUE(pumpUntil([this] { return recorder_->ended; })); }
+    void waitForEnd() {
+        ASSERT_TRUE(pumpUntil([this] { return recorder_->ended; }));
+    }
 
     test::LoopbackServer server_;
     std::mutex mutex_;
@@ -97,9 +101,9 @@ TEST_F(PHHTTPRequestTest, ReportsTheHeadOnceThenTheBodyThenCompletion) {
         std::vector<std::string> events;
         const char* body;
     };
-    for (const auto& c : {Case{"/body", 200, {"status", "bytes", "complete"}, "hello"},
-                          Case{"/empty", 204, {"status", "complete"}, ""},
-                          Case{"/moved", 200, {"status", "bytes", "complete"}, "hello"}}) {
+    for (const auto& c :
+         {Case{"/body", 200, {"status", "bytes", "complete"}, "hello"}, Case{"/empty", 204, {"status", "complete"}, ""},
+          Case{"/moved", 200, {"status", "bytes", "complete"}, "hello"}}) {
         recorder_ = std::make_shared<Recorder>();
         request_->setDelegate(recorder_);
         ASSERT_TRUE(request_->performMethodOnURLWithData(PHHTTPRequest::kMethodGET, url(c.path), std::nullopt));
@@ -119,9 +123,9 @@ TEST_F(PHHTTPRequestTest, SendsItsHeaderFieldsAndBodies) {
     request_->setUserAgent(std::string("Agent/1"));
     request_->setContentType(std::string("text/plain"));
     request_->setRequestHeader({{"Content-Type", "application/x-test"}});
-    ASSERT_TRUE(request_->performMethodOnURLWithData(PHHTTPRequest::kMethodPOST, url("/body"),
-                                                     PHURLEncodedForm::dataAsWWWURLEncodedFormFromDictionary(
-                                                         {{"b", "x+y&z=1"}, {"a", "\xC3\xA9 !"}})));
+    ASSERT_TRUE(request_->performMethodOnURLWithData(
+        PHHTTPRequest::kMethodPOST, url("/body"),
+        PHURLEncodedForm::dataAsWWWURLEncodedFormFromDictionary({{"b", "x+y&z=1"}, {"a", "\xC3\xA9 !"}})));
     // One transfer at a time.
     EXPECT_FALSE(request_->performMethodOnURLWithData(PHHTTPRequest::kMethodGET, url("/body"), std::nullopt));
     waitForEnd();
@@ -131,7 +135,8 @@ TEST_F(PHHTTPRequestTest, SendsItsHeaderFieldsAndBodies) {
     EXPECT_EQ(body_, "a=%C3%A9%20%21&b=x%2By%26z%3D1");
 
     // A streamed body sends its length only when it is known.
-    for (auto [size, length, total] : {std::tuple{5u, "5", 5u}, {0u, "none", PHHTTPRequest::kUnknownSize},
+    for (auto [size, length, total] : {std::tuple{5u, "5", 5u},
+                                       {0u, "none", PHHTTPRequest::kUnknownSize},
                                        {PHHTTPRequest::kUnknownSize, "none", PHHTTPRequest::kUnknownSize}}) {
         recorder_->ended = false;
         request_->setRequestHeader({});

@@ -17,7 +17,9 @@ struct Recorder : PHSiteReachabilityDelegate {
                                                        const std::string& type) override {
         events.push_back(type == PHSiteReachability::kWWAN ? "wwan" : "wifi");
     }
-    void reachabilitySiteIsNotAvailable(PHSiteReachability&, const platform::URL&) override { events.push_back("down"); }
+    void reachabilitySiteIsNotAvailable(PHSiteReachability&, const platform::URL&) override {
+        events.push_back("down");
+    }
 };
 
 class PHSiteReachabilityTest : public test::PlatformTest {

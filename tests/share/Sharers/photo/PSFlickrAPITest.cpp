@@ -39,8 +39,11 @@ TEST(PSFlickrAPIContextTest, SignsTheSortedUnescapedArguments) {
 
 TEST(PSFlickrAPIContextTest, BuildsPhotoAndLoginAddressesOnTheConfiguredScheme) {
     PSFlickrAPIContext context("K", "S");
-    auto photo = Value::makeDictionary({{"farm", Value("3")}, {"server", Value("77")}, {"id", Value("9")},
-                                        {"secret", Value("ab")}, {"owner", Value("1@N0")}});
+    auto photo = Value::makeDictionary({{"farm", Value("3")},
+                                        {"server", Value("77")},
+                                        {"id", Value("9")},
+                                        {"secret", Value("ab")},
+                                        {"owner", Value("1@N0")}});
     EXPECT_EQ(context.photoSourceURLFromDictionarySize(photo, std::string("m"))->absoluteString(),
               "https://farm3.static.flickr.com/77/9_ab_m.jpg");
     context.setPhotoSource("ftp://elsewhere/");  // not a web address: ignored
@@ -53,16 +56,18 @@ TEST(PSFlickrAPIContextTest, BuildsPhotoAndLoginAddressesOnTheConfiguredScheme) 
 
     context.setAuthEndpoint("https://auth.example/services/auth/");
     auto frob = Value::makeDictionary({{"frob", Value::makeDictionary({{"_text", Value("F")}})}});
-    EXPECT_EQ(context.loginURLFromFrobDictionaryRequestedPermission(frob, "write")->absoluteString(),
-              "https://auth.example/services/auth/?api_key=K&frob=F&perms=write&api_sig=" + md5("Sapi_keyKfrobFpermswrite"));
+    EXPECT_EQ(
+        context.loginURLFromFrobDictionaryRequestedPermission(frob, "write")->absoluteString(),
+        "https://auth.example/services/auth/?api_key=K&frob=F&perms=write&api_sig=" + md5("Sapi_keyKfrobFpermswrite"));
     EXPECT_EQ(context.loginURLFromFrobDictionaryRequestedPermission(Value(), "write")->absoluteString(),
               "https://auth.example/services/auth/?api_key=K&perms=write&api_sig=" + md5("Sapi_keyKpermswrite"));
 }
 
 TEST(PSXMLMapperTest, MapsElementsAttributesTextAndLists) {
     auto map = [](const std::string& xml) { return PSXMLMapper::dictionaryMappedFromXMLData(Text::toData(xml)); };
-    auto photos = map("<rsp stat=\"ok\"><photos page=\"1\"><photo id=\"1\"/></photos><tags><tag>a</tag><tag>b</tag></tags>"
-                      "<title>x &amp; <![CDATA[y]]></title></rsp>");
+    auto photos =
+        map("<rsp stat=\"ok\"><photos page=\"1\"><photo id=\"1\"/></photos><tags><tag>a</tag><tag>b</tag></tags>"
+            "<title>x &amp; <![CDATA[y]]></title></rsp>");
     ASSERT_TRUE(photos);
     const Value& rsp = *photos->find("rsp");
     EXPECT_EQ(*rsp.find("stat"), Value("ok"));
@@ -78,16 +83,18 @@ TEST(PSXMLMapperTest, MapsElementsAttributesTextAndLists) {
 
     // Failures end in no result and never escape: malformed XML, an element
     // that clashes with an attribute, external entities and entity bombs.
-    const std::string bomb = "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
-                             "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
-                             "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">"
-                             "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">]>"
-                             "<r>&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;</r>";
-    for (const std::string& bad : {std::string("<rsp><a></rsp>"), std::string("<rsp a=\"1\"><a/></rsp>"),
-                                   std::string("not xml"), bomb}) {
+    const std::string bomb =
+        "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+        "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">"
+        "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">]>"
+        "<r>&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;</r>";
+    for (const std::string& bad :
+         {std::string("<rsp><a></rsp>"), std::string("<rsp a=\"1\"><a/></rsp>"), std::string("not xml"), bomb}) {
         EXPECT_FALSE(map(bad)) << bad;
     }
-    platform::FileManager::writeData(platform::FileManager::temporaryDirectory() + "/secret.txt", Text::toData("SECRET"));
+    platform::FileManager::writeData(platform::FileManager::temporaryDirectory() + "/secret.txt",
+                                     Text::toData("SECRET"));
     auto external = map("<!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + platform::FileManager::temporaryDirectory() +
                         "/secret.txt\">]><r>&x;</r>");
     if (external) {
@@ -121,7 +128,8 @@ protected:
         error_ = error;
         ended_ = true;
     }
-    void flickrAPIRequestImageUploadSentBytesTotalBytes(PSFlickrAPIRequest&, std::uint32_t, std::uint32_t total) override {
+    void flickrAPIRequestImageUploadSentBytesTotalBytes(PSFlickrAPIRequest&, std::uint32_t,
+                                                        std::uint32_t total) override {
         uploadTotal_ = total;
     }
     void wait() {
@@ -167,8 +175,8 @@ TEST_F(PSFlickrAPIRequestTest, RefusalsAndFaultyRepliesAreErrors) {
         std::int64_t code;
         std::string reason;
     };
-    for (const auto& c : {Case{"<rsp stat=\"fail\"><err code=\"112\" msg=\"Method not found\"/></rsp>", "com.flickr", 112,
-                               "Method not found"},
+    for (const auto& c : {Case{"<rsp stat=\"fail\"><err code=\"112\" msg=\"Method not found\"/></rsp>", "com.flickr",
+                               112, "Method not found"},
                           Case{"<rsp stat=\"fail\"></rsp>", "org.pravik.PhotoClient", 0x7fff0003, ""},
                           Case{"<rsp stat=\"ok\"><a></rsp>", "org.pravik.PhotoClient", 0x7fff0003, ""},
                           Case{"<rsp stat=\"ok\" a=\"1\"><a/></rsp>", "org.pravik.PhotoClient", 0x7fff0003, ""}}) {
@@ -192,11 +200,12 @@ TEST_F(PSFlickrAPIRequestTest, RefusalsAndFaultyRepliesAreErrors) {
 TEST_F(PSFlickrAPIRequestTest, UploadsAMultipartBodyFromATemporaryFile) {
     auto image = platform::InputStream::withData(Text::toData(std::string(70000, 'J')));
     // No token, no upload.
-    EXPECT_FALSE(request_->uploadImageStreamSuggestedFilenameMIMETypeArguments(image, std::string("p.jpg"), "image/jpeg",
-                                                                               std::nullopt));
+    EXPECT_FALSE(request_->uploadImageStreamSuggestedFilenameMIMETypeArguments(image, std::string("p.jpg"),
+                                                                               "image/jpeg", std::nullopt));
     context_->setAuthToken(test::PhotoServiceStandIn::kToken);
     ASSERT_TRUE(request_->uploadImageStreamSuggestedFilenameMIMETypeArguments(
-        image, std::string("p.jpg"), "image/jpeg", PSFlickrAPIContext::Arguments{{"title", "a&b +c"}, {"is_public", "0"}}));
+        image, std::string("p.jpg"), "image/jpeg",
+        PSFlickrAPIContext::Arguments{{"title", "a&b +c"}, {"is_public", "0"}}));
     auto file = *request_->uploadTempFilename();
     EXPECT_TRUE(Text::contains(file, PSFlickrAPIRequest::kUploadFilePrefix));
     EXPECT_TRUE(platform::FileManager::fileExists(file));

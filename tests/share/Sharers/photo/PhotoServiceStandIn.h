@@ -36,8 +36,7 @@ public:
     // checked there (the HTTP library of the API host would refuse a body
     // that ends right after its closing delimiter, which is valid).
     explicit PhotoServiceStandIn(TestCA& ca)
-        : server_(ca.server().certificateFile, ca.server().privateKeyFile),
-          uploads_([this](RawServer::Connection& c) {
+        : server_(ca.server().certificateFile, ca.server().privateKeyFile), uploads_([this](RawServer::Connection& c) {
               const std::string raw = c.readRequest();
               const auto split = raw.find("\r\n\r\n");
               if (split == std::string::npos) return;
@@ -99,7 +98,9 @@ public:
     }
 
 private:
-    static std::string ok(const std::string& inner) { return "<?xml version=\"1.0\"?>\n<rsp stat=\"ok\">" + inner + "</rsp>"; }
+    static std::string ok(const std::string& inner) {
+        return "<?xml version=\"1.0\"?>\n<rsp stat=\"ok\">" + inner + "</rsp>";
+    }
     static std::string refusal(int code, const std::string& message) {
         return "<rsp stat=\"fail\"><err code=\"" + std::to_string(code) + "\" msg=\"" + message + "\"/></rsp>";
     }
@@ -111,7 +112,8 @@ private:
         if (at == std::string::npos) return false;
         const std::string delimiter = "--" + type.substr(at + marker.size());
         const std::string close = "\r\n" + delimiter + "--";
-        if (body.size() < close.size() || body.compare(body.size() - close.size(), close.size(), close) != 0) return false;
+        if (body.size() < close.size() || body.compare(body.size() - close.size(), close.size(), close) != 0)
+            return false;
         std::size_t position = 0;
         while (body.compare(position, delimiter.size() + 2, delimiter + "\r\n") == 0) {
             const std::size_t headStart = position + delimiter.size() + 2;
@@ -151,8 +153,8 @@ private:
 
     std::string answer(Call call, bool wellFormed) {
         auto sig = call.params.find("api_sig");
-        call.signatureValid = sig != call.params.end() && sig->second == signatureOf(call.params) &&
-                              call.params["api_key"] == kKey;
+        call.signatureValid =
+            sig != call.params.end() && sig->second == signatureOf(call.params) && call.params["api_key"] == kKey;
         std::string body;
         {
             std::lock_guard lock(mutex_);
@@ -166,17 +168,20 @@ private:
                 body = refusal(96, "Invalid signature");
             } else if (call.method == "flickr.auth.getToken") {
                 body = call.params["frob"] == kFrob
-                           ? ok(std::string("<auth><token>") + kToken + "</token><perms>write</perms>"
+                           ? ok(std::string("<auth><token>") + kToken +
+                                "</token><perms>write</perms>"
                                 "<user nsid=\"1@N0\" username=\"pat &amp; co\" fullname=\"Pat\"/></auth>")
                            : refusal(108, "Invalid frob");
             } else if (call.method == "flickr.auth.checkToken") {
                 body = tokenValid_ && call.params["auth_token"] == kToken
-                           ? ok(std::string("<auth><token>") + kToken + "</token><user nsid=\"1@N0\" username=\"pat\"/></auth>")
+                           ? ok(std::string("<auth><token>") + kToken +
+                                "</token><user nsid=\"1@N0\" username=\"pat\"/></auth>")
                            : refusal(98, "Invalid auth token");
             } else if (call.method == "upload" && uploadRefused_) {
                 body = refusal(5, "Filetype was not recognised");
             } else if (call.method == "upload") {
-                body = call.params["auth_token"] == kToken ? ok("<photoid>4321</photoid>") : refusal(98, "Invalid auth token");
+                body = call.params["auth_token"] == kToken ? ok("<photoid>4321</photoid>")
+                                                           : refusal(98, "Invalid auth token");
             } else {
                 body = ok("<echo>" + call.method + "</echo>");
             }

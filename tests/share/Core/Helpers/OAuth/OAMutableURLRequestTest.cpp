@@ -20,10 +20,11 @@ OAMutableURLRequest photosRequest(std::shared_ptr<OASignatureProviding> provider
 
 TEST(OAMutableURLRequestTest, SignsTheClassicPhotosExampleWithHMACSHA1) {
     auto request = photosRequest(nullptr);
-    EXPECT_EQ(request.signatureBaseString(),
-              "GET&http%3A%2F%2Fphotos.example.net%2Fphotos&file%3Dvacation.jpg%26oauth_consumer_key%3Ddpf43f3p2l4k3l03%"
-              "26oauth_nonce%3Dkllo9940pd9333jh%26oauth_signature_method%3DHMAC-SHA1%26oauth_timestamp%3D1191242096%"
-              "26oauth_token%3Dnnch734d00sl2jdk%26oauth_version%3D1.0%26size%3Doriginal");
+    EXPECT_EQ(
+        request.signatureBaseString(),
+        "GET&http%3A%2F%2Fphotos.example.net%2Fphotos&file%3Dvacation.jpg%26oauth_consumer_key%3Ddpf43f3p2l4k3l03%"
+        "26oauth_nonce%3Dkllo9940pd9333jh%26oauth_signature_method%3DHMAC-SHA1%26oauth_timestamp%3D1191242096%"
+        "26oauth_token%3Dnnch734d00sl2jdk%26oauth_version%3D1.0%26size%3Doriginal");
     request.prepare();
     EXPECT_EQ(request.signature(), "tR3+Ty81lMeYAr/Fid0kMTYa/WM=");
     EXPECT_EQ(request.valueForHTTPHeaderField("Authorization"),
@@ -62,10 +63,11 @@ TEST(OAMutableURLRequestTest, BuildsTheBaseStringOfRFC5849Section341) {
     request.setHTTPMethod("POST");
     request.setValueForHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
     request.setHTTPBody(platform::Text::toData("c2&a3=2+q"));
-    EXPECT_EQ(request.signatureBaseString(),
-              "POST&http%3A%2F%2Fexample.com%2Frequest&a2%3Dr%2520b%26a3%3D2%2520q%26a3%3Da%26b5%3D%253D%25253D%26c%2540%"
-              "3D%26c2%3D%26oauth_consumer_key%3D9djdj82h48djs9d2%26oauth_nonce%3D7d8f3e4a%26oauth_signature_method%3DHMAC-"
-              "SHA1%26oauth_timestamp%3D137131201%26oauth_token%3Dkkk9d7dh3k39sjv7%26oauth_version%3D1.0");
+    EXPECT_EQ(
+        request.signatureBaseString(),
+        "POST&http%3A%2F%2Fexample.com%2Frequest&a2%3Dr%2520b%26a3%3D2%2520q%26a3%3Da%26b5%3D%253D%25253D%26c%2540%"
+        "3D%26c2%3D%26oauth_consumer_key%3D9djdj82h48djs9d2%26oauth_nonce%3D7d8f3e4a%26oauth_signature_method%3DHMAC-"
+        "SHA1%26oauth_timestamp%3D137131201%26oauth_token%3Dkkk9d7dh3k39sjv7%26oauth_version%3D1.0");
     // A multipart body's fields are not signed.
     request.setValueForHTTPHeaderField("multipart/form-data; boundary=x", "Content-Type");
     EXPECT_FALSE(platform::Text::contains(request.signatureBaseString(), "c2%3D"));
@@ -84,7 +86,8 @@ TEST(OAMutableURLRequestTest, ExtraParametersAndParameterBodies) {
                                          "oauth_callback%3Dhttp%253A%252F%252Fcb.example%252Fa%253Ab"));
     request.prepare();
     auto header = *request.valueForHTTPHeaderField("Authorization");
-    EXPECT_TRUE(platform::Text::hasPrefix(header, "OAuth realm=\"r\", oauth_consumer_key=\"k\", oauth_signature_method"));
+    EXPECT_TRUE(
+        platform::Text::hasPrefix(header, "OAuth realm=\"r\", oauth_consumer_key=\"k\", oauth_signature_method"));
     EXPECT_TRUE(platform::Text::hasSuffix(header, ", oauth_callback=\"http%3A%2F%2Fcb.example%2Fa%3Ab\""));
     EXPECT_EQ(request.signature().size(), 28u);
 
