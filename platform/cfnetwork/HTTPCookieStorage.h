@@ -39,7 +39,7 @@ public:
     static constexpr std::size_t kMaxCookiesPerDomain = 50;
     static constexpr std::size_t kMaxCookies = 3000;
 
-    // The process's jar for the current home folder ($CLIPORA_HOME). When
+    // The process's jar for the current home folder (FileManager::homeDirectory()). When
     // the home folder changes (each test has its own), the next call answers
     // a jar loaded from the new home.
     static std::shared_ptr<HTTPCookieStorage> sharedHTTPCookieStorage();

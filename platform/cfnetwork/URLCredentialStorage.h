@@ -32,7 +32,7 @@ class URLCredentialStorage {
 public:
     using CredentialsByUser = std::map<std::string, URLCredential>;
 
-    // The process's store for the current home folder ($CLIPORA_HOME); a new
+    // The process's store for the current home folder (FileManager::homeDirectory()); a new
     // home (each test has its own) gives a store loaded from there.
     static std::shared_ptr<URLCredentialStorage> sharedCredentialStorage();
 

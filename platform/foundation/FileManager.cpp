@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -129,9 +131,34 @@ bool sourceExistsAndTargetFree(const fs::path& from, const fs::path& to, std::op
     return true;
 }
 
+struct HomeOverride {
+    std::mutex mutex;
+    std::optional<std::string> path;
+};
+
+HomeOverride& homeOverride() {
+    // Never destroyed: detached threads may still ask for the home at exit.
+    static auto* state = new HomeOverride;
+    return *state;
+}
+
 }  // namespace
 
+std::optional<std::string> FileManager::setHomeDirectory(std::optional<std::string> path) {
+    if (path && path->empty()) path.reset();
+    auto& state = homeOverride();
+    std::lock_guard lock(state.mutex);
+    return std::exchange(state.path, std::move(path));
+}
+
 std::string FileManager::homeDirectory() {
+    std::optional<std::string> named;
+    {
+        auto& state = homeOverride();
+        std::lock_guard lock(state.mutex);
+        named = state.path;
+    }
+    if (named) return ensureFolder(*named);
     if (const char* home = std::getenv("CLIPORA_HOME"); home && *home) return ensureFolder(home);
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return ensureFolder(fs::path(data) / "clipora");
     if (const char* user = std::getenv("HOME"); user && *user)

@@ -23,10 +23,12 @@ struct FileAttributes {
 
 // Files and folders, and the application's home folder.
 //
-// The home is $CLIPORA_HOME (a fresh temporary folder in tests); without it,
-// $XDG_DATA_HOME/clipora, else $HOME/.local/share/clipora. The home is read
-// anew on every call, so a test that points $CLIPORA_HOME elsewhere is
-// followed at once. Its standard folders (Documents, Library/Caches,
+// The home is the folder setHomeDirectory() named (a fresh temporary folder
+// in tests); without one, $CLIPORA_HOME, else $XDG_DATA_HOME/clipora, else
+// $HOME/.local/share/clipora. It is looked up anew on every call, so a test
+// that names another home is followed at once. The home is set in the process
+// rather than in its environment, so that no thread reads the environment
+// while another rewrites it. Its standard folders (Documents, Library/Caches,
 // Library/Preferences, tmp) are created when first asked for.
 //
 // Every operation is safe from any thread. Operations that can fail answer
@@ -40,6 +42,9 @@ public:
 
     // ---- The home and its folders (created on demand) ----
     static std::string homeDirectory();
+    // Names the home for the whole process (std::nullopt or empty: back to
+    // the environment's); answers the one named before.
+    static std::optional<std::string> setHomeDirectory(std::optional<std::string> path);
     static std::string documentsDirectory();
     static std::string libraryDirectory();
     static std::string cachesDirectory();

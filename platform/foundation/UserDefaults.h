@@ -28,7 +28,7 @@ public:
     static constexpr const char* kDidChangeNotification = "NSUserDefaultsDidChangeNotification";
     static constexpr const char* kFileName = "Clipora.plist";
 
-    // The shared defaults of the current home. When $CLIPORA_HOME names
+    // The shared defaults of the current home. When the home names
     // another folder than the one the shared defaults were loaded from (a new
     // test), or that folder was removed and made again, fresh defaults are
     // loaded from the new home.

@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/support/Pump.h"
 
 namespace clipora::test {
 
 namespace {
-
-constexpr const char* kHomeVariable = "CLIPORA_HOME";
 
 struct Hooks {
     std::mutex mutex;
@@ -38,16 +37,13 @@ TestHome::TestHome() {
     for (const char* sub : {"Documents", "Library/Caches", "Library/Preferences", "tmp"}) {
         std::filesystem::create_directories(path_ / sub);
     }
-    if (const char* previous = std::getenv(kHomeVariable)) previousHome_ = previous;
-    ::setenv(kHomeVariable, path_.c_str(), 1);
+    // Named in the process, not in its environment: worker threads left by
+    // an earlier test may be reading the environment right now.
+    previousHome_ = platform::FileManager::setHomeDirectory(path_.string());
 }
 
 TestHome::~TestHome() {
-    if (previousHome_) {
-        ::setenv(kHomeVariable, previousHome_->c_str(), 1);
-    } else {
-        ::unsetenv(kHomeVariable);
-    }
+    platform::FileManager::setHomeDirectory(previousHome_);
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }

@@ -12,9 +12,9 @@
 namespace clipora::test {
 
 // A fresh temporary home folder for one test: created empty (with Documents,
-// Library/Caches, Library/Preferences and tmp), named by $CLIPORA_HOME while
-// the object lives; afterwards the previous $CLIPORA_HOME comes back and the
-// folder is removed.
+// Library/Caches, Library/Preferences and tmp), the process's home
+// (FileManager::setHomeDirectory) while the object lives; afterwards the
+// previous home comes back and the folder is removed.
 class TestHome {
 public:
     TestHome();

@@ -41,6 +41,20 @@ TEST_F(FileManagerTest, HomeFoldersFollowTheHomeAndAreMadeOnDemand) {
         EXPECT_TRUE(fs::is_directory(home() / sub)) << sub;
 }
 
+TEST_F(FileManagerTest, ANamedHomeIsFollowedAtOnceAndGivesBackThePreviousOne) {
+    const fs::path other = home() / "elsewhere";
+    const auto previous = FileManager::setHomeDirectory(other.string());
+    EXPECT_EQ(previous, home().string());
+    EXPECT_EQ(FileManager::homeDirectory(), other.string());
+    EXPECT_EQ(FileManager::documentsDirectory(), (other / "Documents").string());
+    EXPECT_TRUE(fs::is_directory(other / "Documents"));
+
+    // An empty name means none (the environment's home would answer).
+    EXPECT_EQ(FileManager::setHomeDirectory(std::string()), other.string());
+    EXPECT_EQ(FileManager::setHomeDirectory(previous), std::nullopt);
+    EXPECT_EQ(FileManager::homeDirectory(), home().string());
+}
+
 TEST_F(FileManagerTest, CreatesDirectoriesWithAndWithoutIntermediates) {
     fs::path deep = home() / "a" / "b" / "c";
     std::optional<Error> error;

@@ -164,7 +164,7 @@ TEST_F(UserDefaultsTest, FollowsTheHomeAndSurvivesADamagedFile) {
     auto defaults = UserDefaults::standardUserDefaults();
     defaults->setObject("here", "where");
     {
-        test::TestHome other;  // a new $CLIPORA_HOME
+        test::TestHome other;  // a new home
         auto elsewhere = UserDefaults::standardUserDefaults();
         EXPECT_NE(elsewhere, defaults);
         EXPECT_EQ(elsewhere->objectForKey("where"), std::nullopt);
