@@ -37,7 +37,9 @@ std::string RQS3BucketRequest::canonicalizedResource() const {
 }
 
 void RQS3BucketRequest::buildURL() {
-    std::string address = requestScheme() + "://" + bucket() + "." + S3Host();
+    auto base = bucketAddress(bucket());
+    if (!base) return;
+    std::string address = *base;
     if (!subResource().empty()) address += "/?" + subResource();
     // Parameter values are escaped whole, so none can add parameters of its own.
     std::vector<std::string> parameters;

@@ -73,7 +73,9 @@ std::string RQS3ObjectRequest::mimeType() const {
 }
 
 void RQS3ObjectRequest::buildURL() {
-    std::string address = requestScheme() + "://" + bucket() + "." + S3Host() + stringByURLEncodingForS3Path(key());
+    auto base = bucketAddress(bucket());
+    if (!base) return;
+    std::string address = *base + stringByURLEncodingForS3Path(key());
     if (!subResource().empty()) address += "?" + subResource();
     setURL(URL::fromString(address));
 }

@@ -1,5 +1,6 @@
 #include "net/request/RQS3Request.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "net/request/RQError.h"
@@ -104,6 +105,15 @@ std::string RQS3Request::stringByURLEncodingForS3Path(const std::optional<std::s
     std::string encoded = URL::percentEscapePath(*path, "~");
     if (encoded.empty() || encoded[0] != '/') encoded.insert(0, "/");
     return encoded;
+}
+
+std::optional<std::string> RQS3Request::bucketAddress(const std::string& bucket) const {
+    const bool usable = !bucket.empty() && std::all_of(bucket.begin(), bucket.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+               c == '_';
+    });
+    if (!usable) return std::nullopt;
+    return requestScheme() + "://" + bucket + "." + S3Host();
 }
 
 void RQS3Request::main() {

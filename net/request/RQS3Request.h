@@ -58,6 +58,8 @@ public:
     void setAccessPolicy(std::string policy) { accessPolicy_.set(std::move(policy)); }
 
     // Signature pieces.
+    // Builds the URL; a request whose URL cannot be built stays without one
+    // and fails with "Unable to create request (bad url?)".
     virtual void buildURL() {}
     virtual std::string canonicalizedResource() const { return "/"; }
     // The "x-amz-" headers to send and sign, by name as sent.
@@ -84,6 +86,11 @@ protected:
     // The error document's "Code" and "Message"; subclasses read their own
     // elements first and hand the others on.
     void elementEnded(platform::XMLParser& parser, const std::string& name) override;
+    // "<scheme>://<bucket>.<host>", or nothing when the bucket's name is
+    // empty or holds a character other than letters, digits, ".", "-" and
+    // "_": spliced into the address, a "/", "@", "?" or "#" would send the
+    // signed request to another host.
+    std::optional<std::string> bucketAddress(const std::string& bucket) const;
     // Parses a date of the replies ("2012-06-01T12:00:00.000Z").
     static std::optional<platform::Date> dateFromReplyString(const std::string& text);
 

@@ -292,4 +292,22 @@ TEST_F(RQS3RequestTest, ErrorDocumentsMalformedRepliesAndOneRetryOnRequestTimeou
     EXPECT_TRUE(RQError::is(*gaveUp->error(), RQS3Request::kServiceError));
 }
 
+TEST_F(RQS3RequestTest, BucketNamesThatWouldChangeTheHostAreRefusedBeforeSending) {
+    // Where a spliced name would lead; kept on loopback should one get through.
+    for (const std::string& host : {std::string("evil.test"), std::string("evil.test.") + kHost})
+        HostResolver::setOverride(host, 443, fake->port());
+    const int before = fake->requests;
+    for (const std::string bucket :
+         {"evil.test/", "user@evil.test", "photos?x=1", "photos#", "a b", "", "ph\r\notos"}) {
+        auto object = RQS3ObjectRequest::requestWithBucketKey(bucket, "k");
+        auto listing = RQS3BucketRequest::requestWithBucket(bucket);
+        for (const auto& request : {std::shared_ptr<RQS3Request>(object), std::shared_ptr<RQS3Request>(listing)}) {
+            ASSERT_TRUE(runAsync(request)) << bucket;
+            ASSERT_TRUE(request->error()) << bucket;
+            EXPECT_TRUE(RQError::is(*request->error(), RQError::kUnableToCreateRequest)) << bucket;
+        }
+    }
+    EXPECT_EQ(fake->requests, before);
+}
+
 }  // namespace
