@@ -119,6 +119,10 @@ void SXOAuthView::stopSpinner() {
 void SXOAuthView::cancel() {
     auto keep = self();
     if (auto target = delegate()) target->tokenAuthorizeCancelledView(keep);
+    // A cancelled authorisation is over: the page still loading must neither
+    // report a failure nor reach the callback afterwards.
+    setDelegate(nullptr);
+    webView_->stopLoading();
     SX::currentHelper()->hideCurrentViewControllerAnimated(true);
 }
 

@@ -57,6 +57,17 @@ TEST_F(SXOAuthViewTest, CatchesTheCallbackAndReportsOnce) {
     second->webViewDidFailLoadWithError(second->webView(), platform::Error("NSURLErrorDomain", -999));
     second->webViewDidFailLoadWithError(second->webView(), platform::Error("NSURLErrorDomain", -1004));
     EXPECT_EQ(plain->events, (std::vector<std::string>{"success", "failure"}));
+
+    // After a cancel the page still loading reports nothing more.
+    auto cancelled = std::make_shared<Recorder>();
+    auto third = SXOAuthView::initWithURLDelegate(*platform::URL::fromString("http://127.0.0.1:1/login"), cancelled);
+    third->navigationItem()->leftBarButtonItem()->tap();
+    EXPECT_FALSE(third->webView()->isLoading());
+    third->webViewDidFailLoadWithError(third->webView(), platform::Error("NSURLErrorDomain", -1004));
+    third->webViewShouldStartLoadWithRequestNavigationType(
+        third->webView(), std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://cb")),
+        platform::WebViewNavigationTypeOther);
+    EXPECT_EQ(cancelled->events, std::vector<std::string>{"cancel"});
 }
 
 TEST_F(SXOAuthViewTest, TheIndicatorStaysUpWhenShownAgainBeforeItFades) {
