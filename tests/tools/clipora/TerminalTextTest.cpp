@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "tools/clipora/TerminalText.h"
@@ -17,6 +18,9 @@ struct PrintableCase {
     std::size_t limit;
     std::string expected;
 };
+
+// The case's name stands for it in test listings, instead of a byte dump.
+void PrintTo(const PrintableCase& c, std::ostream* out) { *out << c.name; }
 
 class PrintableTest : public ::testing::TestWithParam<PrintableCase> {};
 
