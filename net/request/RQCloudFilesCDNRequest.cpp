@@ -41,9 +41,7 @@ std::shared_ptr<RQCloudFilesCDNRequest> RQCloudFilesCDNRequest::listRequest() {
 
 std::shared_ptr<RQCloudFilesCDNRequest> RQCloudFilesCDNRequest::listRequestWithLimitMarkerEnabledOnly(
     std::uint32_t limit, const std::string& marker, bool enabledOnly) {
-    std::string query = "?format=xml";
-    if (limit != 0) query += "&limit=" + std::to_string(limit);
-    if (!marker.empty()) query += queryParameter("marker", marker);
+    std::string query = listingQuery(limit, marker);
     if (enabledOnly) query += "&enabled_only=true";
     return cdnRequestWithMethodQuery("GET", query);
 }

@@ -36,10 +36,7 @@ std::shared_ptr<RQCloudFilesContainerRequest> RQCloudFilesContainerRequest::list
 
 std::shared_ptr<RQCloudFilesContainerRequest> RQCloudFilesContainerRequest::listRequestWithLimitMarker(
     std::uint32_t limit, const std::string& marker) {
-    std::string query = "?format=xml";
-    if (limit != 0) query += "&limit=" + std::to_string(limit);
-    if (!marker.empty()) query += queryParameter("marker", marker);
-    return storageRequestWithMethodQueryString("GET", query);
+    return storageRequestWithMethodQueryString("GET", listingQuery(limit, marker));
 }
 
 std::shared_ptr<RQCloudFilesContainerRequest> RQCloudFilesContainerRequest::createContainerRequest(

@@ -57,9 +57,7 @@ std::string RQCloudFilesObjectRequest::queryStringWithContainerLimitMarkerPrefix
                                                                                      const std::string& marker,
                                                                                      const std::string& prefix,
                                                                                      const std::string& path) {
-    std::string query = "?format=xml";
-    if (limit != 0) query += "&limit=" + std::to_string(limit);
-    if (!marker.empty()) query += queryParameter("marker", marker);
+    std::string query = listingQuery(limit, marker);
     if (!prefix.empty()) query += queryParameter("prefix", prefix);
     if (!path.empty()) query += queryParameter("path", path);
     return query;

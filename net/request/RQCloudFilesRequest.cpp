@@ -115,6 +115,13 @@ std::string RQCloudFilesRequest::queryParameter(const std::string& name, const s
     return "&" + name + "=" + Text::percentEscape(value);
 }
 
+std::string RQCloudFilesRequest::listingQuery(std::uint32_t limit, const std::string& marker) {
+    std::string query = "?format=xml";
+    if (limit != 0) query += "&limit=" + std::to_string(limit);
+    if (!marker.empty()) query += queryParameter("marker", marker);
+    return query;
+}
+
 std::uint64_t RQCloudFilesRequest::responseHeaderInteger(const std::string& name) const {
     auto headers = responseHeaders();
     if (!headers) return 0;

@@ -86,6 +86,9 @@ protected:
                                           const std::optional<std::string>& objectPath = std::nullopt);
     // "&<name>=<value>" with the value escaped.
     static std::string queryParameter(const std::string& name, const std::string& value);
+    // A listing's query: "?format=xml", then the limit (when not 0) and the
+    // marker (when not empty).
+    static std::string listingQuery(std::uint32_t limit, const std::string& marker);
     // A response header read as an integer (0 when absent).
     std::uint64_t responseHeaderInteger(const std::string& name) const;
     // The container records of a listing reply, parsed once.
