@@ -59,8 +59,6 @@ struct ClassState {
     // requests that wait for them).
     std::mutex queueWidthLock;
 
-    std::recursive_mutex progressLock;
-
     std::mutex defaultsMutex;
     std::shared_ptr<RQCacheDelegate> defaultCache;
     double defaultTimeOut = 10.0;
@@ -792,7 +790,6 @@ void RQHTTPRequest::startRequest() {
     downloadComplete_.store(false);
     complete_.store(false);
     totalBytesRead_.store(0);
-    lastBytesRead_.store(0);
     receivedResponseBytes_.store(false);
     bodyGoesToFile_.store(false);
     resumeAlreadyComplete_.store(false);
@@ -801,8 +798,7 @@ void RQHTTPRequest::startRequest() {
     connectionCanBeReused_.store(false);
     fileError_.set(std::optional<Error>());
     if (redirectCount() == 0) setOriginalURL(url());
-    if (lastBytesSent_.load() > 0) removeUploadProgressSoFar();
-    lastBytesSent_.store(0);
+    progress_.attemptStarting();
     contentLength_.store(0);
     responseHeaders_.set(std::optional<HTTPHeaders>());
     // A download keeps its body in the file; what the server sends instead
@@ -894,13 +890,7 @@ void RQHTTPRequest::startRequest() {
         return;
     }
 
-    if (!mainRequest()) {
-        if (shouldResetUploadProgress()) {
-            incrementUploadSizeBy(showAccurateProgress() ? static_cast<std::int64_t>(postLength()) : 1);
-            setProgressOn(true, 0, 1);
-        }
-        if (shouldResetDownloadProgress() && partialDownloadSize() == 0) setProgressOn(false, 0, 1);
-    }
+    progress_.attemptOpened();
 
     lastActivityTime_.set(std::optional<Date>(Date::now()));
     auto timer = Timer::create(0.25, true, [weak](Timer&) {
@@ -1002,15 +992,16 @@ void RQHTTPRequest::checkRequestStatus() {
     }
     auto stream = readStream();
     if (stream && postLength() > 0) {
-        lastBytesSent_.store(totalBytesSent_.load());
+        const std::uint64_t before = totalBytesSent_.load();
+        progress_.sentSince(before);
         const std::uint64_t written = stream->requestBytesWritten();
         totalBytesSent_.store(written);
-        if (written > lastBytesSent_.load()) {
+        if (written > before) {
             lastActivityTime_.set(std::optional<Date>(Date::now()));
-            incrementBandwidthUsedInLastSecond(written - lastBytesSent_.load());
+            incrementBandwidthUsedInLastSecond(written - before);
         }
     }
-    if (stream) updateProgressIndicators();
+    if (stream) progress_.updateIndicators();
 }
 
 void RQHTTPRequest::retryAfterTimeOut() {
@@ -1175,7 +1166,7 @@ void RQHTTPRequest::handleBytesAvailable() {
                     }
                     append = true;
                 } else if (rangeSent) {
-                    incrementDownloadSizeBy(-static_cast<std::int64_t>(partialDownloadSize()));
+                    progress_.incrementSizeBy(false, -static_cast<std::int64_t>(partialDownloadSize()));
                     partialDownloadSize_.store(0);
                 }
             } else {
@@ -1226,15 +1217,15 @@ void RQHTTPRequest::handleStreamComplete() {
     const bool authenticationPending = authenticationNeeded() != kNoAuthenticationNeeded;
     std::optional<Error> fileError;
     {
-        std::lock_guard progressLock(state().progressLock);
-        lastBytesSent_.store(totalBytesSent_.load());
+        std::lock_guard progressLock(RQProgressReporter::lock());
+        progress_.sentSince(totalBytesSent_.load());
         if (stream) totalBytesSent_.store(stream->requestBytesWritten());
         complete_.store(true);
         if (contentLength() == 0) contentLength_.store(totalBytesRead());
-        updateProgressIndicators();
+        progress_.updateIndicators();
         // Nothing to send is all sent.
         if (postLength() == 0 && !mainRequest() && !redirectPending && !authenticationPending)
-            setProgressOn(true, 0, 0);
+            progress_.setProgress(true, 0, 0);
         body_.closeStream();
         // A compressed body inflated on the fly must have reached its end:
         // a truncated one is an error, not a shorter success.
@@ -1409,16 +1400,17 @@ void RQHTTPRequest::readResponseHeaders() {
             if (mainReq && mainReq->allowCompressedResponse() && *length == 20 && showAccurateProgress() &&
                 shouldResetDownloadProgress()) {
                 mainReq->setShowAccurateProgress(false);
-                mainReq->incrementDownloadSizeBy(1);
+                mainReq->progress_.incrementSizeBy(false, 1);
             } else {
                 target.contentLength_.store(*length);
                 // The body of a challenge is not what the caller counts.
                 if (counts)
-                    target.incrementDownloadSizeBy(static_cast<std::int64_t>(*length + target.partialDownloadSize()));
+                    target.progress_.incrementSizeBy(false,
+                                                     static_cast<std::int64_t>(*length + target.partialDownloadSize()));
             }
         } else if (counts) {
             target.setShowAccurateProgress(false);
-            target.incrementDownloadSizeBy(1);
+            target.progress_.incrementSizeBy(false, 1);
         }
     }
 
@@ -1714,7 +1706,7 @@ void RQHTTPRequest::useDataFromCache() {
     target->complete_.store(true);
     target->downloadComplete_.store(true);
     if (target->redirectCount() == 0) target->setOriginalURL(target->url());
-    target->updateProgressIndicators();
+    target->progress_.updateIndicators();
     target->requestFinished();
     target->markAsFinished();
     if (mainReq) markAsFinished();
@@ -1795,116 +1787,22 @@ void RQHTTPRequest::passOnReceivedData(const Data& data) { listeners_.receivedDa
 // Progress
 // ===========================================================================
 
-void RQHTTPRequest::performProgress(bool upload, std::function<void(RQProgressDelegate&)> call, bool includeQueue) {
-    auto keep = self();
-    // The listeners are read again on the main thread: one cleared
-    // meanwhile hears nothing.
-    performOnMainThread([keep, upload, call = std::move(call), includeQueue] {
-        keep->listeners_.progress(upload, call, includeQueue);
-    });
-}
-
-void RQHTTPRequest::setProgressOn(bool upload, std::uint64_t progress, std::uint64_t total) {
-    // Nothing to transfer is complete, not 0/0.
-    const float value =
-        total == 0 ? 1.0f : static_cast<float>(static_cast<double>(progress) / static_cast<double>(total));
-    auto keep = self();
-    performOnMainThread([keep, upload, value] {
-        auto target = keep->listeners_.progressDelegate(upload);
-        if (!target) return;
-        std::lock_guard lock(state().progressLock);
-        target->setProgress(value);
-    });
-}
-
-void RQHTTPRequest::updateProgressIndicators() {
-    if (mainRequest()) return;
-    if (showAccurateProgress() || (complete() && !updatedProgress_.load())) {
-        updateUploadProgress();
-        updateDownloadProgress();
+RQProgressReporter::Transfer::Counts RQHTTPRequest::progressCounts() const {
+    Counts counts;
+    counts.cancelled = isCancelled();
+    {
+        // One look under the lock, without copying the headers.
+        std::lock_guard lock(propertyMutex_);
+        counts.forAnotherRequest = !mainRequest_.unlocked().expired();
+        counts.answerArrived = responseHeaders_.unlocked().has_value() && !needsRedirect_.load();
     }
-}
-
-void RQHTTPRequest::updateUploadProgress() {
-    if (isCancelled() || totalBytesSent() == 0) return;
-    const std::uint64_t sent = totalBytesSent();
-    const std::uint64_t length = postLength();
-    if (uploadBufferSize() == 0 && sent != length) {
-        uploadBufferSize_.store(sent);
-        incrementUploadSizeBy(-static_cast<std::int64_t>(sent));
-    }
-    std::int64_t step = 0;
-    if (showAccurateProgress()) {
-        if (sent == length || lastBytesSent_.load() > 0)
-            step = static_cast<std::int64_t>(sent) - static_cast<std::int64_t>(lastBytesSent_.load());
-    } else {
-        step = 1;
-        updatedProgress_.store(true);
-    }
-    if (step == 0) return;
-    auto keep = self();
-    performProgress(
-        true, [keep, step](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, step); }, true);
-    const std::uint64_t buffer = uploadBufferSize();
-    setProgressOn(true, sent > buffer ? sent - buffer : 0, length > buffer ? length - buffer : 0);
-    if (listeners_.hasProgressBlock(true)) {
-        performOnMainThread(
-            [keep, step, length] { keep->listeners_.progressBlock(true, static_cast<std::uint64_t>(step), length); });
-    }
-}
-
-void RQHTTPRequest::updateDownloadProgress() {
-    if (!responseHeaders() || needsRedirect_.load()) return;
-    if (contentLength() == 0 && !complete()) return;
-    const std::uint64_t soFar = totalBytesRead() + partialDownloadSize();
-    std::int64_t step;
-    if (showAccurateProgress() && contentLength() > 0) {
-        step = static_cast<std::int64_t>(soFar) - static_cast<std::int64_t>(lastBytesRead_.load());
-    } else {
-        step = 1;
-        updatedProgress_.store(true);
-    }
-    if (step == 0) return;
-    auto keep = self();
-    performProgress(
-        false, [keep, step](RQProgressDelegate& d) { d.requestDidReceiveBytes(*keep, step); }, true);
-    const std::uint64_t total = contentLength() + partialDownloadSize();
-    setProgressOn(false, soFar, total);
-    if (listeners_.hasProgressBlock(false)) {
-        performOnMainThread(
-            [keep, step, total] { keep->listeners_.progressBlock(false, static_cast<std::uint64_t>(step), total); });
-    }
-    lastBytesRead_.store(soFar);
-}
-
-void RQHTTPRequest::incrementDownloadSizeBy(std::int64_t amount) {
-    auto keep = self();
-    performProgress(
-        false, [keep, amount](RQProgressDelegate& d) { d.requestIncrementDownloadSizeBy(*keep, amount); }, true);
-    if (listeners_.hasSizeBlock(false))
-        performOnMainThread([keep, amount] { keep->listeners_.sizeBlock(false, amount); });
-}
-
-void RQHTTPRequest::incrementUploadSizeBy(std::int64_t amount) {
-    auto keep = self();
-    performProgress(
-        true, [keep, amount](RQProgressDelegate& d) { d.requestIncrementUploadSizeBy(*keep, amount); }, true);
-    if (listeners_.hasSizeBlock(true))
-        performOnMainThread([keep, amount] { keep->listeners_.sizeBlock(true, amount); });
-}
-
-void RQHTTPRequest::removeUploadProgressSoFar() {
-    auto keep = self();
-    const std::int64_t amount = -static_cast<std::int64_t>(totalBytesSent());
-    performProgress(
-        true, [keep, amount](RQProgressDelegate& d) { d.requestDidSendBytes(*keep, amount); }, true);
-    setProgressOn(true, 0, postLength());
-    const std::uint64_t length = postLength();
-    if (listeners_.hasProgressBlock(true)) {
-        performOnMainThread([keep, amount, length] {
-            keep->listeners_.progressBlock(true, static_cast<std::uint64_t>(amount), length);
-        });
-    }
+    counts.complete = complete();
+    counts.postLength = postLength();
+    counts.bytesSent = totalBytesSent();
+    counts.bytesRead = totalBytesRead();
+    counts.contentLength = contentLength();
+    counts.partialDownloadSize = partialDownloadSize();
+    return counts;
 }
 
 // ===========================================================================

@@ -17,6 +17,7 @@
 #include "net/request/RQInputStream.h"
 #include "net/request/RQLockedProperty.h"
 #include "net/request/RQProgressDelegate.h"
+#include "net/request/RQProgressReporter.h"
 #include "net/request/RQRequestBody.h"
 #include "net/request/RQRequestListeners.h"
 #include "net/request/RQResponseBodyWriter.h"
@@ -74,7 +75,8 @@ class RQProxyScriptLoader;
 class RQHTTPRequest : public platform::Operation,
                       public RQInputStreamOwner,
                       public RQChallengedRequest,
-                      private RQChallengeResponder::Exchange {
+                      private RQChallengeResponder::Exchange,
+                      private RQProgressReporter::Transfer {
 public:
     // The private run-loop mode of synchronous requests.
     static constexpr const char* kRunLoopMode = "RQHTTPRequestRunLoopMode";
@@ -273,7 +275,7 @@ public:
     std::uint64_t partialDownloadSize() const { return partialDownloadSize_.load(); }
     std::uint64_t totalBytesRead() const { return totalBytesRead_.load(); }
     std::uint64_t totalBytesSent() const { return totalBytesSent_.load(); }
-    std::uint64_t uploadBufferSize() const { return uploadBufferSize_.load(); }
+    std::uint64_t uploadBufferSize() const { return progress_.uploadBufferSize(); }
 
     bool allowCompressedResponse() const { return allowCompressedResponse_.load(); }
     void setAllowCompressedResponse(bool value) { allowCompressedResponse_.store(value); }
@@ -378,12 +380,12 @@ public:
     double timeOutSeconds() const { return timeOutSeconds_.load(); }
     void setTimeOutSeconds(double seconds) { timeOutSeconds_.store(seconds); }
     std::optional<platform::Date> lastActivityTime() const { return lastActivityTime_.get(); }
-    bool showAccurateProgress() const { return showAccurateProgress_.load(); }
-    void setShowAccurateProgress(bool value) { showAccurateProgress_.store(value); }
-    bool shouldResetUploadProgress() const { return shouldResetUploadProgress_.load(); }
-    void setShouldResetUploadProgress(bool value) { shouldResetUploadProgress_.store(value); }
-    bool shouldResetDownloadProgress() const { return shouldResetDownloadProgress_.load(); }
-    void setShouldResetDownloadProgress(bool value) { shouldResetDownloadProgress_.store(value); }
+    bool showAccurateProgress() const { return progress_.showAccurateProgress.load(); }
+    void setShowAccurateProgress(bool value) { progress_.showAccurateProgress.store(value); }
+    bool shouldResetUploadProgress() const { return progress_.shouldResetUploadProgress.load(); }
+    void setShouldResetUploadProgress(bool value) { progress_.shouldResetUploadProgress.store(value); }
+    bool shouldResetDownloadProgress() const { return progress_.shouldResetDownloadProgress.load(); }
+    void setShouldResetDownloadProgress(bool value) { progress_.shouldResetDownloadProgress.store(value); }
     int numberOfTimesToRetryOnTimeout() const { return numberOfTimesToRetryOnTimeout_.load(); }
     void setNumberOfTimesToRetryOnTimeout(int value) { numberOfTimesToRetryOnTimeout_.store(value); }
     int retryCount() const { return retryCount_.load(); }
@@ -517,13 +519,6 @@ protected:
     void reportFailure();
     void passOnReceivedData(const platform::Data& data);
 
-    void updateProgressIndicators();
-    void updateUploadProgress();
-    void updateDownloadProgress();
-    void incrementDownloadSizeBy(std::int64_t amount);
-    void incrementUploadSizeBy(std::int64_t amount);
-    void removeUploadProgressSoFar();
-
     // The mutex of the request's properties; subclasses keep theirs under
     // it too (RQLockedProperty).
     std::mutex& propertyMutex() const { return propertyMutex_; }
@@ -535,8 +530,6 @@ private:
     void performOnRequestThread(std::function<void()> task);
     void performOnMainThread(std::function<void()> task);
     void performBlockOnMainThread(std::function<void(RQHTTPRequest&)> call);
-    void performProgress(bool upload, std::function<void(RQProgressDelegate&)> call, bool includeQueue);
-    void setProgressOn(bool upload, std::uint64_t progress, std::uint64_t total);
 
     void cancelOnRequestThread();
     void releaseBlocksOnMainThread();
@@ -569,6 +562,11 @@ private:
     void forgetLastActivity() override;
     bool askDelegateForCredentials(RQChallengeResponder::Side side) override;
     bool showCredentialsDialog() override;
+
+    // --- RQProgressReporter::Transfer ---
+    Counts progressCounts() const override;
+    std::shared_ptr<RQHTTPRequest> progressRequest() override { return self(); }
+
     // Whether the request can be sent now: false while the proxy script is
     // loaded and run (RQProxyScriptLoader), which sends it afterwards.
     bool configureProxies();
@@ -639,9 +637,6 @@ private:
     std::atomic<std::uint64_t> partialDownloadSize_{0};
     std::atomic<std::uint64_t> totalBytesRead_{0};
     std::atomic<std::uint64_t> totalBytesSent_{0};
-    std::atomic<std::uint64_t> lastBytesRead_{0};
-    std::atomic<std::uint64_t> lastBytesSent_{0};
-    std::atomic<std::uint64_t> uploadBufferSize_{0};
     std::atomic<bool> allowCompressedResponse_{true};
     std::atomic<bool> shouldWaitToInflateCompressedResponses_{true};
     bool haveExaminedHeaders_ = false;
@@ -700,10 +695,7 @@ private:
     std::atomic<double> timeOutSeconds_{10.0};
     RQLockedProperty<std::optional<platform::Date>> lastActivityTime_{propertyMutex_};
     RQLockedProperty<std::shared_ptr<platform::Timer>> statusTimer_{propertyMutex_};
-    std::atomic<bool> showAccurateProgress_{true};
-    std::atomic<bool> updatedProgress_{false};
-    std::atomic<bool> shouldResetUploadProgress_{true};
-    std::atomic<bool> shouldResetDownloadProgress_{true};
+    RQProgressReporter progress_{*this, listeners_};
     std::atomic<int> numberOfTimesToRetryOnTimeout_{0};
     std::atomic<int> retryCount_{0};
     std::atomic<bool> shouldRedirect_{true};
