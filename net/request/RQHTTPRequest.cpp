@@ -112,7 +112,7 @@ bool idempotentMethod(const std::string& method) {
 // ===========================================================================
 
 RQHTTPRequest::RQHTTPRequest(std::optional<URL> url) {
-    timeOutSeconds_.store(defaultTimeOutSeconds());
+    timeOut_.timeOutSeconds.store(defaultTimeOutSeconds());
     url_.unlocked() = std::move(url);
     downloadCache_.unlocked() = defaultCache();
 }
@@ -892,7 +892,7 @@ void RQHTTPRequest::startRequest() {
 
     progress_.attemptOpened();
 
-    lastActivityTime_.set(std::optional<Date>(Date::now()));
+    timeOut_.noteActivity();
     auto timer = Timer::create(0.25, true, [weak](Timer&) {
         if (auto request = std::static_pointer_cast<RQHTTPRequest>(weak.lock())) request->updateStatus();
     });
@@ -922,7 +922,7 @@ void RQHTTPRequest::scheduleReadStream() {
     auto stream = readStream();
     if (!stream || readStreamIsScheduled_) return;
     pool().streamScheduled();
-    lastActivityTime_.set(std::optional<Date>(Date::now()));
+    timeOut_.noteActivity();
     std::weak_ptr<Operation> weak = weak_from_this();
     stream->setClient(HTTPReadStream::kDefaultEvents, [weak](HTTPReadStream& s, unsigned event) {
         auto keepStream = s.shared_from_this();
@@ -980,8 +980,10 @@ void RQHTTPRequest::checkRequestStatus() {
     std::unique_lock lock(cancelledLock_);
     if (cancelled_.load() || complete()) return;
     performThrottling();
-    if (shouldTimeOut()) {
-        if (retryCount() < numberOfTimesToRetryOnTimeout()) {
+    const RQTimeOutWatch::Attempt attempt{readStream() && readStreamIsScheduled_, postLength(), uploadBufferSize(),
+                                          totalBytesSent()};
+    if (timeOut_.timedOut(attempt)) {
+        if (timeOut_.mayRetryAfterTimeOut()) {
             retryAfterTimeOut();
             return;
         }
@@ -997,7 +999,7 @@ void RQHTTPRequest::checkRequestStatus() {
         const std::uint64_t written = stream->requestBytesWritten();
         totalBytesSent_.store(written);
         if (written > before) {
-            lastActivityTime_.set(std::optional<Date>(Date::now()));
+            timeOut_.noteActivity();
             incrementBandwidthUsedInLastSecond(written - before);
         }
     }
@@ -1009,7 +1011,7 @@ void RQHTTPRequest::retryAfterTimeOut() {
     // retry does not queue behind a dead connection), its body stream and
     // its download streams (so the file is rewritten, or resumed only with a
     // "Range" the server honours).
-    retryCount_.fetch_add(1);
+    timeOut_.countRetry();
     pool().discard(connectionInfo_.get());
     connectionInfo_.set(std::shared_ptr<ConnectionRecord>());
     connectionCanBeReused_.store(false);
@@ -1034,24 +1036,11 @@ void RQHTTPRequest::retryAfterTimeOut() {
     startRequest();
 }
 
-bool RQHTTPRequest::shouldTimeOut() {
-    auto stream = readStream();
-    auto last = lastActivityTime();
-    if (!stream || !readStreamIsScheduled_ || !last) return false;
-    const double limit = timeOutSeconds();
-    if (limit <= 0) return false;
-    const double idle = Date::now().timeIntervalSince(*last);
-    if (idle <= limit) return false;
-    if (postLength() == 0) return true;
-    if (uploadBufferSize() > 0 && totalBytesSent() > uploadBufferSize()) return true;
-    return idle > limit * 1.5;
-}
-
 bool RQHTTPRequest::retryUsingNewConnection() {
     if (retryCount() != 0) return false;
     pool().discard(connectionInfo_.get());
     connectionInfo_.set(std::shared_ptr<ConnectionRecord>());
-    retryCount_.fetch_add(1);
+    timeOut_.countRetry();
     startRequest();
     return true;
 }
@@ -1123,7 +1112,7 @@ void RQHTTPRequest::handleBytesAvailable() {
     };
 
     totalBytesRead_.fetch_add(count);
-    lastActivityTime_.set(std::optional<Date>(Date::now()));
+    timeOut_.noteActivity();
     incrementBandwidthUsedInLastSecond(count);
     if (isPACFileRequest() && totalBytesRead() > kMaxPACScriptSize) {
         failWithError(RQError::make(RQError::kInternalError, "The proxy auto-configuration script is too large"));
@@ -1551,7 +1540,7 @@ void RQHTTPRequest::fail(const Error& failure) { failWithError(failure); }
 
 void RQHTTPRequest::sendAgain() { startRequest(); }
 
-void RQHTTPRequest::forgetLastActivity() { lastActivityTime_.set(std::optional<Date>()); }
+void RQHTTPRequest::forgetLastActivity() { timeOut_.forgetActivity(); }
 
 bool RQHTTPRequest::askDelegateForCredentials(Side side) {
     const bool proxy = side == Side::Proxy;

@@ -22,6 +22,7 @@
 #include "net/request/RQRequestListeners.h"
 #include "net/request/RQResponseBodyWriter.h"
 #include "net/request/RQSessionCredentialStore.h"
+#include "net/request/RQTimeOutWatch.h"
 #include "platform/cfnetwork/HTTPAuthentication.h"
 #include "platform/cfnetwork/HTTPCookie.h"
 #include "platform/cfnetwork/HTTPHeaders.h"
@@ -377,18 +378,18 @@ public:
     std::optional<platform::URL> PACurl() const { return PACurl_.get(); }
     void setPACurl(std::optional<platform::URL> url) { PACurl_.set(std::move(url)); }
 
-    double timeOutSeconds() const { return timeOutSeconds_.load(); }
-    void setTimeOutSeconds(double seconds) { timeOutSeconds_.store(seconds); }
-    std::optional<platform::Date> lastActivityTime() const { return lastActivityTime_.get(); }
+    double timeOutSeconds() const { return timeOut_.timeOutSeconds.load(); }
+    void setTimeOutSeconds(double seconds) { timeOut_.timeOutSeconds.store(seconds); }
+    std::optional<platform::Date> lastActivityTime() const { return timeOut_.lastActivity(); }
     bool showAccurateProgress() const { return progress_.showAccurateProgress.load(); }
     void setShowAccurateProgress(bool value) { progress_.showAccurateProgress.store(value); }
     bool shouldResetUploadProgress() const { return progress_.shouldResetUploadProgress.load(); }
     void setShouldResetUploadProgress(bool value) { progress_.shouldResetUploadProgress.store(value); }
     bool shouldResetDownloadProgress() const { return progress_.shouldResetDownloadProgress.load(); }
     void setShouldResetDownloadProgress(bool value) { progress_.shouldResetDownloadProgress.store(value); }
-    int numberOfTimesToRetryOnTimeout() const { return numberOfTimesToRetryOnTimeout_.load(); }
-    void setNumberOfTimesToRetryOnTimeout(int value) { numberOfTimesToRetryOnTimeout_.store(value); }
-    int retryCount() const { return retryCount_.load(); }
+    int numberOfTimesToRetryOnTimeout() const { return timeOut_.numberOfTimesToRetryOnTimeout.load(); }
+    void setNumberOfTimesToRetryOnTimeout(int value) { timeOut_.numberOfTimesToRetryOnTimeout.store(value); }
+    int retryCount() const { return timeOut_.retryCount(); }
     bool shouldRedirect() const { return shouldRedirect_.load(); }
     void setShouldRedirect(bool value) { shouldRedirect_.store(value); }
     int redirectCount() const { return redirectCount_.load(); }
@@ -579,7 +580,6 @@ private:
     void setStatusTimer(std::shared_ptr<platform::Timer> timer);
     void updateStatus();
     void checkRequestStatus();
-    bool shouldTimeOut();
     void scheduleReadStream();
     void unscheduleReadStream();
     void destroyReadStream();
@@ -692,12 +692,9 @@ private:
     std::shared_ptr<RQProxyScriptLoader> pacLoader_;
 
     // --- Timing, progress, retries and redirects ---
-    std::atomic<double> timeOutSeconds_{10.0};
-    RQLockedProperty<std::optional<platform::Date>> lastActivityTime_{propertyMutex_};
+    RQTimeOutWatch timeOut_;
     RQLockedProperty<std::shared_ptr<platform::Timer>> statusTimer_{propertyMutex_};
     RQProgressReporter progress_{*this, listeners_};
-    std::atomic<int> numberOfTimesToRetryOnTimeout_{0};
-    std::atomic<int> retryCount_{0};
     std::atomic<bool> shouldRedirect_{true};
     std::atomic<bool> needsRedirect_{false};
     std::atomic<int> redirectCount_{0};
