@@ -49,9 +49,12 @@ protected:
         server_.start();
     }
 
-    LoopbackServer server_;
+    // What the echo handlers saw, declared before the server so that they
+    // outlive its threads: a request still in flight when a check gives up
+    // must not write into them after they are gone.
     std::string lastMethod_;
     std::string lastContentLength_;
+    LoopbackServer server_;
 };
 
 TEST_F(TransferTest, GetReportsDelegateThenBlockThenQueueOnTheMainThread) {
