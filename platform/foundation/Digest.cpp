@@ -2,9 +2,11 @@
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
-#include <openssl/rand.h>
+
+#include <sys/random.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <stdexcept>
 
@@ -137,15 +139,20 @@ std::string Digest::hex(std::span<const std::uint8_t> bytes, bool uppercase) {
     return out;
 }
 
+// From the kernel rather than the crypto library's generator: that one keeps
+// state per thread which the library's exit-time clean-up frees from the
+// exiting thread, under worker threads that are never joined and may still
+// be drawing bytes.
 Data Digest::randomBytes(std::size_t count) {
     Data out(count);
     std::size_t done = 0;
     while (done < count) {
-        const std::size_t chunk = std::min<std::size_t>(count - done, INT_MAX);
-        if (RAND_bytes(out.data() + done, static_cast<int>(chunk)) != 1) {
+        const ssize_t got = ::getrandom(out.data() + done, count - done, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
             throw std::runtime_error("no random bytes available");
         }
-        done += chunk;
+        done += static_cast<std::size_t>(got);
     }
     return out;
 }

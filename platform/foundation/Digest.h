@@ -10,7 +10,8 @@
 
 namespace clipora::platform {
 
-// Message digests, HMAC and random bytes on the system's crypto library.
+// Message digests and HMAC on the system's crypto library; random bytes
+// from the kernel.
 // Every function takes either raw bytes or a text (its UTF-8 bytes) and
 // answers the raw digest; hex() turns one into text.
 class Digest {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace clipora::platform {
 namespace {
@@ -137,6 +141,27 @@ TEST(DigestTest, RandomBytesHaveTheAskedLengthAndDiffer) {
     bool varied = false;
     for (int i = 0; i < 8 && !varied; ++i) varied = Digest::random32() != first;
     EXPECT_TRUE(varied);
+}
+
+// Worker threads are never joined, so one that has drawn random bytes may
+// still be alive when the process exits: the exit must not tear down state
+// that belongs to it (a use after free if the worker draws again; the thread
+// sanitizer reports the clean-up as a race). The flag is relaxed on purpose:
+// like an idle worker, the thread tells the exit nothing.
+TEST(DigestTest, RandomBytesOnAThreadThatOutlivesTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static std::atomic<bool> drawn{false};
+            std::thread([] {
+                Digest::randomBytes(16);
+                drawn.store(true, std::memory_order_relaxed);
+                for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+            }).detach();
+            while (!drawn.load(std::memory_order_relaxed)) std::this_thread::yield();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
