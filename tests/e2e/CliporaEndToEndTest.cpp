@@ -199,7 +199,7 @@ TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
     const fs::path documents = home / "device" / "Documents";
     bool video = false;
     for (const auto& name : filesIn(documents)) video = video || name.ends_with(".mp4");
-    EXPECT_TRUE(video);
+    EXPECT_TRUE(video) << out;
 }
 
 TEST_F(CliporaEndToEndTest, AVideoIsTweetedThroughTheSystemsTweetSheet) {
