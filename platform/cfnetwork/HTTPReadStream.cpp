@@ -190,7 +190,9 @@ HTTPReadStream::Status HTTPReadStream::status() const {
     if (status_ != Status::Open || !transaction_) return status_;
     if (transaction_->bytesAvailable() > 0) return Status::Open;
     if (transaction_->error()) return Status::Error;
-    if (transaction_->isComplete()) return Status::AtEnd;
+    // Not isComplete(): bytes that came with the end may have landed since
+    // the first look, and the stream is not at its end before they are read.
+    if (transaction_->atEnd()) return Status::AtEnd;
     return Status::Open;
 }
 
@@ -327,10 +329,14 @@ void HTTPReadStream::deliver() {
             if (errorDelivered_) return;
             errorDelivered_ = true;
             event = kEventErrorOccurred;
-        } else if (transaction->isComplete()) {
+        } else if (transaction->atEnd()) {
+            // Complete with nothing left unread, in one look: the last
+            // bytes may come with the end, after the first look found none.
             if (endDelivered_) return;
             endDelivered_ = true;
             event = kEventEndEncountered;
+        } else if (transaction->bytesAvailable() > 0) {
+            event = kEventHasBytesAvailable;
         } else {
             return;
         }
