@@ -10,6 +10,7 @@
 #include "app/PRRefreshTableHeaderView.h"
 #include "app/ProgressHUD.h"
 #include "app/WatchVideoViewController.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/MoviePlayerController.h"
 #include "platform/media/TweetComposeViewController.h"
@@ -20,7 +21,6 @@
 #include "share/Core/SX.h"
 #include "share/UI/SXActivityIndicator.h"
 #include "tests/app/StandinAppTest.h"
-#include "tools/standin/StandinText.h"
 
 using namespace clipora;
 using namespace clipora::platform;
@@ -155,9 +155,8 @@ TEST_F(VideoListTest, AfterARefusedTokenTheNextSignInLoadsEveryList) {
     ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("OK"));
 
     auto signIn = [&](const std::string& uid) {
-        const auto url =
-            URL::fromString(AppConfig::current().urlScheme() + "://authorize#access_token=" +
-                            standin::StandinText::percentEscape(server->issueToken(uid, 0)) + "&expires_in=0");
+        const auto url = URL::fromString(AppConfig::current().urlScheme() + "://authorize#access_token=" +
+                                         platform::Text::percentEscape(server->issueToken(uid, 0)) + "&expires_in=0");
         ASSERT_TRUE(url);
         ASSERT_TRUE(Application::sharedApplication()->handleIncomingURL(*url));
         ASSERT_TRUE(delegate->canAppContinue());

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "tools/standin/StandinText.h"
+#include "platform/foundation/Text.h"
 
 namespace clipora::standin {
 
@@ -25,7 +25,7 @@ bool parseParameters(std::string_view value, std::vector<std::pair<std::string, 
         if (pos >= value.size()) break;
         std::size_t eq = value.find('=', pos);
         if (eq == std::string_view::npos) return false;
-        std::string key = StandinText::lowercase(trim(value.substr(pos, eq - pos)));
+        std::string key = platform::Text::lowercase(trim(value.substr(pos, eq - pos)));
         if (key.empty()) return false;
         pos = eq + 1;
         while (pos < value.size() && (value[pos] == ' ' || value[pos] == '\t')) ++pos;
@@ -63,7 +63,7 @@ std::string decodeFormName(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            std::string code = StandinText::lowercase(text.substr(i + 1, 2));
+            std::string code = platform::Text::lowercase(text.substr(i + 1, 2));
             if (code == "22") {
                 out += '"';
                 i += 2;
@@ -106,7 +106,7 @@ std::string MultipartForm::boundaryOf(std::string_view contentType) {
 
 std::optional<MultipartForm> MultipartForm::parse(std::string_view contentType, std::string_view body,
                                                   std::string& error) {
-    std::string type = StandinText::lowercase(trim(contentType.substr(0, contentType.find(';'))));
+    std::string type = platform::Text::lowercase(trim(contentType.substr(0, contentType.find(';'))));
     if (type != "multipart/form-data") {
         error = "the content type is not multipart/form-data";
         return std::nullopt;
@@ -169,10 +169,10 @@ std::optional<MultipartForm> MultipartForm::parse(std::string_view contentType, 
                     error = "a part has a malformed header line";
                     return std::nullopt;
                 }
-                std::string name = StandinText::lowercase(trim(text.substr(0, colon)));
+                std::string name = platform::Text::lowercase(trim(text.substr(0, colon)));
                 std::string_view value = trim(text.substr(colon + 1));
                 if (name == "content-disposition") {
-                    std::string kind = StandinText::lowercase(trim(value.substr(0, value.find(';'))));
+                    std::string kind = platform::Text::lowercase(trim(value.substr(0, value.find(';'))));
                     std::vector<std::pair<std::string, std::string>> params;
                     if (kind != "form-data" || !parseParameters(value, params)) {
                         error = "a part's Content-Disposition is not form-data";

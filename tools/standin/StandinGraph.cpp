@@ -4,10 +4,10 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/foundation/Text.h"
 #include "tools/standin/FQLEvaluator.h"
 #include "tools/standin/StandinActions.h"
 #include "tools/standin/StandinMedia.h"
-#include "tools/standin/StandinText.h"
 
 namespace clipora::standin {
 
@@ -52,7 +52,7 @@ StandinReply StandinGraph::error(int status, int code, const std::string& type, 
 }
 
 StandinReply StandinGraph::handle(const StandinRequest& request, bool videoHost) {
-    if (!videoHost && StandinText::startsWith(request.path, "/files/")) return file(request);
+    if (!videoHost && platform::Text::hasPrefix(request.path, "/files/")) return file(request);
     if (!request.bodyError.empty()) {
         return error(400, 100, "OAuthException", "(#100) Malformed request body: " + request.bodyError);
     }
@@ -110,7 +110,7 @@ StandinReply StandinGraph::file(const StandinRequest& request) {
         r.body = std::move(body);
         return r;
     };
-    if (StandinText::startsWith(path, "/files/uploads/")) {
+    if (platform::Text::hasPrefix(path, "/files/uploads/")) {
         auto stored = data_.file(name);
         if (!stored) return StandinReply::errorPage(404, "No such file.");
         return reply(stored->contentType, stored->data);
@@ -121,17 +121,17 @@ StandinReply StandinGraph::file(const StandinRequest& request) {
         if (it != cache_.end()) return reply(endsWith(path, ".mp4") ? "video/mp4" : "image/png", it->second);
     }
     std::string body;
-    if (StandinText::startsWith(path, "/files/videos/") && endsWith(name, ".mp4")) {
+    if (platform::Text::hasPrefix(path, "/files/videos/") && endsWith(name, ".mp4")) {
         std::string stem = name.substr(0, name.size() - 4);
         bool hd = endsWith(stem, "_hd");
         std::string vid = hd ? stem.substr(0, stem.size() - 3) : stem;
         if (!data_.findRow("video", "vid", vid)) return StandinReply::errorPage(404, "No such video.");
         body = hd ? StandinMedia::mp4(stem, 24 * 1024, 1280, 720) : StandinMedia::mp4(stem, 6 * 1024, 480, 360);
-    } else if ((StandinText::startsWith(path, "/files/thumbs/") || StandinText::startsWith(path, "/files/photos/") ||
-                StandinText::startsWith(path, "/files/pics/")) &&
+    } else if ((platform::Text::hasPrefix(path, "/files/thumbs/") ||
+                platform::Text::hasPrefix(path, "/files/photos/") || platform::Text::hasPrefix(path, "/files/pics/")) &&
                endsWith(name, ".png") && name.size() > 4) {
         std::uint32_t width = 64, height = 48;
-        if (StandinText::startsWith(path, "/files/pics/")) width = height = 50;
+        if (platform::Text::hasPrefix(path, "/files/pics/")) width = height = 50;
         if (endsWith(name, "_s.png")) width = 100, height = 75;
         if (endsWith(name, "_n.png") || endsWith(name, "_a.png")) width = 240, height = 180;
         body = StandinMedia::png(name, width, height);

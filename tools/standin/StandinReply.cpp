@@ -1,5 +1,6 @@
 #include "tools/standin/StandinReply.h"
 
+#include "platform/foundation/MarkupEscaping.h"
 #include "tools/standin/StandinText.h"
 
 namespace clipora::standin {
@@ -30,9 +31,9 @@ StandinReply StandinReply::redirect(const std::string& location) {
 StandinReply StandinReply::errorPage(int status, const std::string& message) {
     std::string reason = StandinText::reasonPhrase(status);
     std::string title = std::to_string(status) + " " + reason;
-    return html("<!DOCTYPE html>\n<html><head><title>" + StandinText::htmlEscape(title) +
-                    "</title></head>\n<body><h1>" + StandinText::htmlEscape(title) + "</h1>\n<p>" +
-                    StandinText::htmlEscape(message) + "</p></body></html>\n",
+    return html("<!DOCTYPE html>\n<html><head><title>" + platform::MarkupEscaping::escaped(title) +
+                    "</title></head>\n<body><h1>" + platform::MarkupEscaping::escaped(title) + "</h1>\n<p>" +
+                    platform::MarkupEscaping::escaped(message) + "</p></body></html>\n",
                 status);
 }
 

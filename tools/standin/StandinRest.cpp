@@ -3,18 +3,18 @@
 #include <cmath>
 #include <set>
 
+#include "platform/foundation/Text.h"
 #include "tools/standin/FQLEvaluator.h"
 #include "tools/standin/StandinActions.h"
-#include "tools/standin/StandinText.h"
 
 namespace clipora::standin {
 
 namespace {
 
 bool isWebAddress(const std::string& url) {
-    std::string lower = StandinText::lowercase(url);
-    return (StandinText::startsWith(lower, "http://") && lower.size() > 7) ||
-           (StandinText::startsWith(lower, "https://") && lower.size() > 8);
+    std::string lower = platform::Text::lowercase(url);
+    return (platform::Text::hasPrefix(lower, "http://") && lower.size() > 7) ||
+           (platform::Text::hasPrefix(lower, "https://") && lower.size() > 8);
 }
 
 std::vector<std::string> splitList(const std::string& text) {
@@ -49,11 +49,11 @@ StandinReply StandinRest::error(const StandinRequest& request, int code, const s
 
 StandinReply StandinRest::handle(const StandinRequest& request) {
     static const std::string prefix = "/method/";
-    if (!StandinText::startsWith(request.path, prefix)) {
+    if (!platform::Text::hasPrefix(request.path, prefix)) {
         return error(request, 3, "Unknown method", 404);
     }
     if (!request.bodyError.empty()) return error(request, 100, "Malformed request body: " + request.bodyError, 400);
-    std::string method = StandinText::lowercase(request.path.substr(prefix.size()));
+    std::string method = platform::Text::lowercase(request.path.substr(prefix.size()));
 
     static const std::set<std::string> known = {
         "fql.query",          "fql.multiquery",        "links.post",

@@ -12,6 +12,7 @@
 
 // cpp-httplib only through the test support header, so that every user
 // sees the same TLS configuration.
+#include "platform/foundation/Text.h"
 #include "tools/loopback/LoopbackServer.h"
 #include "tools/loopback/TestCA.h"
 
@@ -106,8 +107,8 @@ StandinRequest StandinServer::Impl::describe(const httplib::Request& req, std::s
     request.path = req.path;
     request.target = req.target;
     for (const auto& [name, value] : req.headers) {
-        std::string key = StandinText::lowercase(name);
-        if (key == StandinText::lowercase(kHiddenContentType)) key = "content-type";
+        std::string key = platform::Text::lowercase(name);
+        if (key == platform::Text::lowercase(kHiddenContentType)) key = "content-type";
         request.headers[key] = value;
     }
     // The query, decoded by hand: the library's own reading is lenient.
@@ -121,7 +122,7 @@ StandinRequest StandinServer::Impl::describe(const httplib::Request& req, std::s
         }
     }
     std::string contentType = request.header("content-type");
-    std::string type = StandinText::lowercase(contentType.substr(0, contentType.find(';')));
+    std::string type = platform::Text::lowercase(contentType.substr(0, contentType.find(';')));
     while (!type.empty() && type.back() == ' ') type.pop_back();
     if (type == "multipart/form-data") {
         std::string problem;
@@ -161,8 +162,8 @@ std::optional<StandinKnob> StandinServer::Impl::takeKnob(const StandinRequest& r
         if (entry.path == request.path) {
             score = 1u << 20;
         } else if (!entry.path.empty() && entry.path.back() == '*' &&
-                   StandinText::startsWith(request.path,
-                                           std::string_view(entry.path).substr(0, entry.path.size() - 1))) {
+                   platform::Text::hasPrefix(request.path,
+                                             std::string_view(entry.path).substr(0, entry.path.size() - 1))) {
             score = entry.path.size();
         } else {
             continue;
@@ -239,10 +240,10 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
     if (knob && knob->contentType) reply.contentType = *knob->contentType;
     if (knob) {
         for (const auto& header : knob->headers) {
-            const std::string lowered = StandinText::lowercase(header.first);
+            const std::string lowered = platform::Text::lowercase(header.first);
             reply.headers.erase(
                 std::remove_if(reply.headers.begin(), reply.headers.end(),
-                               [&](const auto& h) { return StandinText::lowercase(h.first) == lowered; }),
+                               [&](const auto& h) { return platform::Text::lowercase(h.first) == lowered; }),
                 reply.headers.end());
             reply.headers.emplace_back(header.first, header.second);
         }
@@ -252,7 +253,7 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
     // the part asked for (the download engine resumes that way).
     if (reply.status != 200) res.status = reply.status;
     for (const auto& [name, value] : reply.headers) {
-        if (StandinText::lowercase(name) == "content-type") {
+        if (platform::Text::lowercase(name) == "content-type") {
             reply.contentType = value;
             continue;
         }
@@ -262,7 +263,7 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
     // client on a slow link can show its progress as the bytes arrive
     // (a single record of the whole file is only readable once all of it
     // is in). A range request is left to the library.
-    const bool video = StandinText::startsWith(reply.contentType, "video/") && !req.has_header("Range");
+    const bool video = platform::Text::hasPrefix(reply.contentType, "video/") && !req.has_header("Range");
     const bool shaped = knob && (knob->truncateAfter || knob->bodyDelay.count() > 0 || knob->tricklePiece > 0);
     if (!shaped && !video) {
         res.set_content(reply.body, reply.contentType.c_str());
@@ -295,7 +296,7 @@ void StandinServer::Impl::install() {
     server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
         auto& request = const_cast<httplib::Request&>(req);
         std::string type = request.get_header_value("Content-Type");
-        if (StandinText::startsWith(StandinText::lowercase(type), "multipart/")) {
+        if (platform::Text::hasPrefix(platform::Text::lowercase(type), "multipart/")) {
             request.headers.erase("Content-Type");
             request.headers.emplace(kHiddenContentType, type);
             request.headers.emplace("Content-Type", "application/octet-stream");

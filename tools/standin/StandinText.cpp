@@ -1,40 +1,8 @@
 #include "tools/standin/StandinText.h"
 
-#include <cctype>
+#include "platform/foundation/Text.h"
 
 namespace clipora::standin {
-
-std::string StandinText::htmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-std::string StandinText::percentEscape(std::string_view text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
 
 std::optional<std::string> StandinText::percentUnescape(std::string_view text, bool plusIsSpace) {
     auto digit = [](char c) -> int {
@@ -86,7 +54,7 @@ std::string StandinText::formEncode(const std::map<std::string, std::string>& pa
     std::string out;
     for (const auto& [key, value] : pairs) {
         if (!out.empty()) out += '&';
-        out += percentEscape(key) + "=" + percentEscape(value);
+        out += platform::Text::percentEscape(key) + "=" + platform::Text::percentEscape(value);
     }
     return out;
 }
@@ -128,23 +96,23 @@ std::string StandinText::formAction(std::string_view html, std::string_view form
         if (!formId.empty() && attribute("id") != std::string(formId)) continue;
         auto action = attribute("action");
         if (!action) return {};
-        // Undo htmlEscape.
+        // Undo the markup escaping.
         std::string out;
         for (std::size_t i = 0; i < action->size(); ++i) {
             std::string_view rest = std::string_view(*action).substr(i);
-            if (startsWith(rest, "&amp;")) {
+            if (rest.starts_with("&amp;")) {
                 out += '&';
                 i += 4;
-            } else if (startsWith(rest, "&quot;")) {
+            } else if (rest.starts_with("&quot;")) {
                 out += '"';
                 i += 5;
-            } else if (startsWith(rest, "&lt;")) {
+            } else if (rest.starts_with("&lt;")) {
                 out += '<';
                 i += 3;
-            } else if (startsWith(rest, "&gt;")) {
+            } else if (rest.starts_with("&gt;")) {
                 out += '>';
                 i += 3;
-            } else if (startsWith(rest, "&#39;")) {
+            } else if (rest.starts_with("&#39;")) {
                 out += '\'';
                 i += 4;
             } else
@@ -153,16 +121,6 @@ std::string StandinText::formAction(std::string_view html, std::string_view form
         return out;
     }
     return {};
-}
-
-std::string StandinText::lowercase(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool StandinText::startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
 }
 
 }  // namespace clipora::standin

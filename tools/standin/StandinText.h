@@ -7,14 +7,12 @@
 
 namespace clipora::standin {
 
-// Text helpers of the stand-in: HTML and URL escaping, form decoding.
+// Text helpers of the stand-in: URL decoding, forms, status phrases. HTML
+// and URL escaping come from the platform (MarkupEscaping, Text).
 class StandinText {
 public:
     StandinText() = delete;
 
-    static std::string htmlEscape(std::string_view text);
-    // Escapes every byte but ALPHA, DIGIT and "-._~" as %XX (upper case).
-    static std::string percentEscape(std::string_view text);
     // Decodes %XX (and, when `plusIsSpace`, "+"); nullopt for a bad escape.
     static std::optional<std::string> percentUnescape(std::string_view text, bool plusIsSpace);
     // "a=1&b=2" (application/x-www-form-urlencoded); nullopt for a bad
@@ -27,8 +25,6 @@ public:
     // The decoded action attribute of the first form of an HTML page, or of
     // the form with that id ("" when none).
     static std::string formAction(std::string_view html, std::string_view formId = {});
-    static std::string lowercase(std::string_view text);
-    static bool startsWith(std::string_view text, std::string_view prefix);
 };
 
 }  // namespace clipora::standin

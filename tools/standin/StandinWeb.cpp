@@ -4,6 +4,8 @@
 #include <set>
 #include <vector>
 
+#include "platform/foundation/MarkupEscaping.h"
+#include "platform/foundation/Text.h"
 #include "tools/standin/StandinActions.h"
 #include "tools/standin/StandinText.h"
 
@@ -16,7 +18,7 @@ std::string withQuery(const std::string& url, const std::string& query) {
 }
 
 std::string page(const std::string& title, const std::string& body) {
-    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + StandinText::htmlEscape(title) +
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + platform::MarkupEscaping::escaped(title) +
            "</title></head>\n<body>\n" + body + "</body></html>\n";
 }
 
@@ -45,7 +47,7 @@ std::vector<std::string> recipients(const std::string& to) {
 }
 
 std::string userMessage(const std::string& prompt) {
-    return prompt.empty() ? std::string() : "<p id=\"prompt\">" + StandinText::htmlEscape(prompt) + "</p>\n";
+    return prompt.empty() ? std::string() : "<p id=\"prompt\">" + platform::MarkupEscaping::escaped(prompt) + "</p>\n";
 }
 
 }  // namespace
@@ -71,7 +73,7 @@ StandinReply StandinWeb::handle(const StandinRequest& request) {
         if (path == "/dialog/oauth" && request.method == "GET") return oauth(request, false);
         if (path == "/app/authorize" && request.method == "GET") return oauth(request, true);
         static const std::string prefix = "/dialog/";
-        if (StandinText::startsWith(path, prefix) && path.size() > prefix.size() &&
+        if (platform::Text::hasPrefix(path, prefix) && path.size() > prefix.size() &&
             path.find('/', prefix.size()) == std::string::npos &&
             (request.method == "GET" || request.method == "POST")) {
             return dialog(request, path.substr(prefix.size()));
@@ -90,16 +92,16 @@ std::optional<std::string> StandinWeb::signedInUser(const StandinRequest& reques
 std::string StandinWeb::tokenFragment(const std::string& uid) {
     double lifetime = data_.tokenLifetime();
     std::string token = data_.issueToken(uid, lifetime);
-    return "access_token=" + StandinText::percentEscape(token) +
+    return "access_token=" + platform::Text::percentEscape(token) +
            "&expires_in=" + std::to_string(static_cast<std::int64_t>(std::floor(lifetime)));
 }
 
 StandinReply StandinWeb::loginForm(const std::string& next, const std::string& message, int status) const {
     std::string action =
-        data_.hosts().baseURL(StandinHost::Login) + "login.php?next=" + StandinText::percentEscape(next);
+        data_.hosts().baseURL(StandinHost::Login) + "login.php?next=" + platform::Text::percentEscape(next);
     std::string body = "<h1>Log in</h1>\n";
-    if (!message.empty()) body += "<p id=\"error\">" + StandinText::htmlEscape(message) + "</p>\n";
-    body += "<form id=\"login_form\" method=\"post\" action=\"" + StandinText::htmlEscape(action) +
+    if (!message.empty()) body += "<p id=\"error\">" + platform::MarkupEscaping::escaped(message) + "</p>\n";
+    body += "<form id=\"login_form\" method=\"post\" action=\"" + platform::MarkupEscaping::escaped(action) +
             "\">\n"
             "<label>Email <input type=\"text\" name=\"email\"></label>\n"
             "<label>Password <input type=\"password\" name=\"pass\"></label>\n"
@@ -195,13 +197,13 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
             if (query.count("action_links")) fields["action_links"] = Json::parse(get("action_links"));
             Json post = StandinActions::addPost(data_, *uid, get("to"), fields);
             return StandinReply::redirect(
-                withQuery(redirect, "post_id=" + StandinText::percentEscape(post["post_id"].get<std::string>())));
+                withQuery(redirect, "post_id=" + platform::Text::percentEscape(post["post_id"].get<std::string>())));
         }
         if (requests) {
             std::string id = data_.newId();
             std::string result = "request=" + id;
             for (std::size_t i = 0; i < to.size(); ++i) {
-                result += "&to%5B" + std::to_string(i) + "%5D=" + StandinText::percentEscape(to[i]);
+                result += "&to%5B" + std::to_string(i) + "%5D=" + platform::Text::percentEscape(to[i]);
                 bool known = false;
                 for (const auto& row : data_.table("apprequest_recipient")) {
                     if (StandinActions::text(row["uid"]) == *uid && StandinActions::text(row["recipient_id"]) == to[i])
@@ -220,7 +222,7 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
                     if (StandinActions::text(row["uid"]) == *uid)
                         list.push_back(StandinActions::text(row["recipient_id"]));
                 }
-                result += "&frictionless_recipients=" + StandinText::percentEscape(list.dump());
+                result += "&frictionless_recipients=" + platform::Text::percentEscape(list.dump());
             }
             return StandinReply::redirect(withQuery(redirect, result));
         }
@@ -244,14 +246,16 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
 
     std::string formAction = webBase() + request.target;
     std::string body = "<h1>" +
-                       StandinText::htmlEscape(feed       ? "Post to Wall"
-                                               : requests ? "Send Request"
-                                                          : action) +
+                       platform::MarkupEscaping::escaped(feed       ? "Post to Wall"
+                                                         : requests ? "Send Request"
+                                                                    : action) +
                        "</h1>\n";
     body += userMessage(get("user_message_prompt"));
-    body += "<form id=\"dialog_form\" method=\"post\" action=\"" + StandinText::htmlEscape(formAction) + "\">\n";
-    if (feed) body += "<textarea name=\"message\">" + StandinText::htmlEscape(get("message")) + "</textarea>\n";
-    if (requests) body += "<p id=\"message\">" + StandinText::htmlEscape(get("message")) + "</p>\n";
+    body +=
+        "<form id=\"dialog_form\" method=\"post\" action=\"" + platform::MarkupEscaping::escaped(formAction) + "\">\n";
+    if (feed)
+        body += "<textarea name=\"message\">" + platform::MarkupEscaping::escaped(get("message")) + "</textarea>\n";
+    if (requests) body += "<p id=\"message\">" + platform::MarkupEscaping::escaped(get("message")) + "</p>\n";
     body += std::string("<input type=\"submit\" name=\"publish\" value=\"") +
             (feed       ? "Publish"
              : requests ? "Send"
@@ -263,7 +267,7 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
 StandinReply StandinWeb::login(const StandinRequest& request) {
     std::string next = request.query.count("next") ? request.query.at("next") : std::string();
     std::string base = webBase() + "/";
-    if (!StandinText::startsWith(next, base)) {
+    if (!platform::Text::hasPrefix(next, base)) {
         return StandinReply::errorPage(400, "The login form must come back to a page of the web host.");
     }
     if (!request.bodyError.empty()) return StandinReply::errorPage(400, "Malformed form: " + request.bodyError);
@@ -315,14 +319,15 @@ StandinReply StandinWeb::videoPage(const StandinRequest& request) {
     std::string script = "<script type=\"text/javascript\">\nvar swf = new SWFObject(\"/swf/player.swf\");\n";
     auto variable = [&](const char* key, const std::string& value) {
         if (!value.empty())
-            script += std::string("swf.addVariable(\"") + key + "\", \"" + StandinText::percentEscape(value) + "\");\n";
+            script +=
+                std::string("swf.addVariable(\"") + key + "\", \"" + platform::Text::percentEscape(value) + "\");\n";
     };
     variable("video_owner_name", ownerName);
     variable("video_title", title);
     // The picture's address is written with the page script's own escapes
     // ("\u00253A" for ":"), which readers of the page must undo.
     {
-        std::string thumb = StandinText::percentEscape(StandinActions::text(video->value("thumbnail_link", Json())));
+        std::string thumb = platform::Text::percentEscape(StandinActions::text(video->value("thumbnail_link", Json())));
         std::string escaped;
         for (char c : thumb) escaped += c == '%' ? std::string("\\u0025") : std::string(1, c);
         if (!thumb.empty()) script += "swf.addVariable(\"thumb_url\", \"" + escaped + "\");\n";
@@ -330,8 +335,9 @@ StandinReply StandinWeb::videoPage(const StandinRequest& request) {
     variable("video_src", StandinActions::text(video->value("src", Json())));
     variable("highqual_src", StandinActions::text(video->value("src_hq", Json())));
     script += "</script>\n";
-    std::string body = "<h1 id=\"video_title\">" + StandinText::htmlEscape(title) + "</h1>\n<p id=\"video_owner\">" +
-                       StandinText::htmlEscape(ownerName) + "</p>\n" + script;
+    std::string body = "<h1 id=\"video_title\">" + platform::MarkupEscaping::escaped(title) +
+                       "</h1>\n<p id=\"video_owner\">" + platform::MarkupEscaping::escaped(ownerName) + "</p>\n" +
+                       script;
     return StandinReply::html(page(title, body));
 }
 
@@ -347,7 +353,7 @@ StandinReply StandinWeb::videoHome(const StandinRequest& request) {
     const std::string www = data_.hosts().baseURL(StandinHost::Www);
     if (!uid) {
         return StandinReply::redirect(webBase() + "/login.php?next=" +
-                                      StandinText::percentEscape(www.substr(0, www.size() - 1) + request.target));
+                                      platform::Text::percentEscape(www.substr(0, www.size() - 1) + request.target));
     }
     // The user's own videos and their friends', newest first; every other
     // link opens "a new window", as the network's pages do.
@@ -363,7 +369,7 @@ StandinReply StandinWeb::videoHome(const StandinRequest& request) {
         const std::string vid = StandinActions::text(video["vid"]);
         body += std::string("<li><a href=\"") + www + "video/video.php?v=" + vid + "\"" +
                 (n++ % 2 ? " target=\"_blank\"" : "") + ">" +
-                StandinText::htmlEscape(StandinActions::text(video.value("title", Json()))) + "</a></li>\n";
+                platform::MarkupEscaping::escaped(StandinActions::text(video.value("title", Json()))) + "</a></li>\n";
     }
     body += "</ul>\n<p><a href=\"" + www + "common/blank.html\">Blank</a></p>\n";
     return StandinReply::html(page("Videos", body));

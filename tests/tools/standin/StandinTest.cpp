@@ -14,6 +14,7 @@
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestHome.h"
@@ -218,8 +219,8 @@ protected:
     }
 
     std::string fqlPath(const std::string& query, const std::string& token) const {
-        return "/method/fql.query?format=json&access_token=" + StandinText::percentEscape(token) +
-               "&query=" + StandinText::percentEscape(query);
+        return "/method/fql.query?format=json&access_token=" + platform::Text::percentEscape(token) +
+               "&query=" + platform::Text::percentEscape(query);
     }
 
     // The form of a video upload titled `title` (without its closing
@@ -281,7 +282,7 @@ TEST_F(StandinServerTest, AnswersBadTokensWithTheNetworksErrors) {
     std::string token = server_->issueToken(server_->meUid(), 3600);
     server_->revokeToken(token);
     auto res =
-        client(StandinHost::Graph)->Get(("/me/accounts?access_token=" + StandinText::percentEscape(token)).c_str());
+        client(StandinHost::Graph)->Get(("/me/accounts?access_token=" + platform::Text::percentEscape(token)).c_str());
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 400);
     EXPECT_EQ(Json::parse(res->body)["error"]["code"], 190);
@@ -291,13 +292,13 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
     const std::string dialog =
         "/dialog/oauth?client_id=123&type=user_agent&display=touch&sdk=ios"
         "&redirect_uri=" +
-        StandinText::percentEscape("fbconnect://success");
+        platform::Text::percentEscape("fbconnect://success");
     auto web = client(StandinHost::Web);
     auto page = web->Get(dialog.c_str());
     ASSERT_TRUE(page);
     ASSERT_EQ(page->status, 200);
     std::string action = StandinText::formAction(page->body, "login_form");
-    ASSERT_TRUE(StandinText::startsWith(action, server_->baseURL(StandinHost::Login) + "login.php?next="));
+    ASSERT_TRUE(platform::Text::hasPrefix(action, server_->baseURL(StandinHost::Login) + "login.php?next="));
     std::string loginPath = action.substr(server_->baseURL(StandinHost::Login).size() - 1);
 
     auto login = client(StandinHost::Login);
@@ -327,7 +328,7 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
     ASSERT_EQ(done->status, 302);
     std::string location = done->get_header_value("Location");
     const std::string prefix = "fbconnect://success#access_token=";
-    ASSERT_TRUE(StandinText::startsWith(location, prefix)) << location;
+    ASSERT_TRUE(platform::Text::hasPrefix(location, prefix)) << location;
     auto fragment = StandinText::parseForm(location.substr(location.find('#') + 1));
     ASSERT_TRUE(fragment);
     EXPECT_EQ(fragment->at("expires_in"), "5184000");
@@ -349,14 +350,14 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
     // The network's own app returns to the application's scheme.
     auto app = web->Get("/app/authorize?client_id=123&local_client_id=movara&type=user_agent", {{"Cookie", cookies}});
     ASSERT_TRUE(app);
-    EXPECT_TRUE(StandinText::startsWith(app->get_header_value("Location"), "fb123movara://authorize#access_token="));
+    EXPECT_TRUE(platform::Text::hasPrefix(app->get_header_value("Location"), "fb123movara://authorize#access_token="));
 }
 
 TEST_F(StandinServerTest, TakesAVideoUploadAndServesItBack) {
     std::string video = StandinMedia::mp4("upload", 2048, 320, 240);
     auto body = [&](bool closed) { return videoUploadBody("My clip", video, closed); };
     const std::string path =
-        "/me/videos?format=json&access_token=" + StandinText::percentEscape(server_->accessToken());
+        "/me/videos?format=json&access_token=" + platform::Text::percentEscape(server_->accessToken());
     auto videoHost = client(StandinHost::VideoGraph);
 
     auto refused = videoHost->Post(path.c_str(), body(false), "multipart/form-data; boundary=B0undary");
@@ -487,13 +488,13 @@ TEST_F(StandinStateTest, TheNextLifeKnowsWhatTheLastOneIssued) {
     auto post = client(StandinHost::Rest)
                     ->Post("/method/links.post",
                            "format=json&url=https%3A%2F%2Fexample.test%2Fclip&comment=kept&access_token=" +
-                               StandinText::percentEscape(kept),
+                               platform::Text::percentEscape(kept),
                            "application/x-www-form-urlencoded");
     ASSERT_TRUE(post);
     ASSERT_EQ(post->status, 200);
     const std::string video = StandinMedia::mp4("kept", 1024, 160, 120);
     auto upload = client(StandinHost::VideoGraph)
-                      ->Post(("/me/videos?format=json&access_token=" + StandinText::percentEscape(kept)).c_str(),
+                      ->Post(("/me/videos?format=json&access_token=" + platform::Text::percentEscape(kept)).c_str(),
                              videoUploadBody("Kept clip", video), "multipart/form-data; boundary=B0undary");
     ASSERT_TRUE(upload);
     ASSERT_EQ(upload->status, 200) << upload->body;
