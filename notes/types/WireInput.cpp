@@ -68,9 +68,20 @@ void WireInput::readSized(std::int32_t size, Buffer& out) const {
     expect(static_cast<std::uint64_t>(size));
     const auto length = static_cast<std::size_t>(size);
     out.clear();
+    const bool known = bytesLeft().has_value();
+    if (known && length > 0) {
+        // Straight from a memory buffer, without filling the text first.
+        std::uint32_t got = static_cast<std::uint32_t>(length);
+        if (const std::uint8_t* borrowed = transport->borrow(nullptr, &got)) {
+            using Unit = typename Buffer::value_type;
+            out.assign(reinterpret_cast<const Unit*>(borrowed), reinterpret_cast<const Unit*>(borrowed) + length);
+            transport->consume(static_cast<std::uint32_t>(length));
+            return;
+        }
+    }
     // Without a count of the bytes left, the text grows only as far as its
     // bytes have really come.
-    const std::size_t step = bytesLeft() ? length : kGrowth;
+    const std::size_t step = known ? length : kGrowth;
     while (out.size() < length) {
         const std::size_t at = out.size();
         const std::size_t count = std::min(step, length - at);
