@@ -272,7 +272,7 @@ class Gen:
         out.append("")
         return out
 
-    def class_def(self, cname, wire, fields, is_exception, is_result):
+    def class_def(self, cname, wire, fields, is_exception, is_result, is_call=False):
         out = []
         descs = []
         for f in fields:
@@ -297,8 +297,8 @@ class Gen:
             span = "fields"
         else:
             span = "{}"
-        out.append("    static const RecordType type{\"%s\", \"%s\", %s, %s,"
-                   % (cname, wire, "true" if is_result else "false", span))
+        out.append("    static const RecordType type{\"%s\", \"%s\", %s, %s, %s,"
+                   % (cname, wire, "true" if is_result else "false", "true" if is_call else "false", span))
         out.append("                                 []() -> std::shared_ptr<Record> { return std::make_shared<%s>(); }};"
                    % cname)
         out.append("    return type;")
@@ -420,7 +420,7 @@ class Gen:
              "#include \"notes/%s/%sCalls.h\"" % (folder, iface), "",
              "#include \"platform/foundation/KeyedUnarchiver.h\"", "", "namespace clipora {", ""]
         for cname, wire, fields, is_result in structs:
-            c += self.class_def(cname, wire, fields, False, is_result)
+            c += self.class_def(cname, wire, fields, False, is_result, True)
         c += self.registrations([s[0] for s in structs])
         c += ["}  // namespace clipora"]
         self.write(os.path.join(outdir, "notes/%s/%sCalls.cpp" % (folder, iface)), c)

@@ -11,6 +11,7 @@
 #include <thrift/transport/TTransportException.h>
 #include <thrift/transport/TVirtualTransport.h>
 
+#include "notes/types/WireInput.h"
 #include "platform/cfnetwork/HTTPClientCore.h"
 #include "platform/cfnetwork/HTTPMessage.h"
 #include "platform/cfnetwork/HTTPStreamError.h"
@@ -49,7 +50,9 @@ private:
     std::uint64_t seen_ = 0;
 };
 
-class HTTPSTransport final : public apache::thrift::transport::TVirtualTransport<HTTPSTransport> {
+// Holds the whole reply before it is read, so that the reader bounds every
+// length in it by the bytes it really holds.
+class HTTPSTransport final : public apache::thrift::transport::TVirtualTransport<HTTPSTransport>, public HeldInput {
 public:
     HTTPSTransport(platform::URL url, NoteServiceTimeouts timeouts)
         : TVirtualTransport(std::make_shared<apache::thrift::TConfiguration>()), url_(std::move(url)),
@@ -73,6 +76,10 @@ public:
         }
         return count;
     }
+
+    std::int32_t maxMessageSize() { return getConfiguration()->getMaxMessageSize(); }
+
+    std::size_t heldBytesLeft() const override { return reply_.size() - position_; }
 
     std::uint32_t readEnd() override {
         // One reply per exchange: what is left of it is dropped.
@@ -192,7 +199,9 @@ std::shared_ptr<apache::thrift::protocol::TProtocol> NoteServiceHTTP::binaryProt
     if (!parsed || parsed->scheme() != "https" || parsed->host().empty())
         throw TTransportException(TTransportException::BAD_ARGS, "Note-service URLs must be absolute https URLs");
     auto transport = std::make_shared<HTTPSTransport>(std::move(*parsed), timeouts);
-    return std::make_shared<apache::thrift::protocol::TBinaryProtocol>(transport, 0, 0, false, false);
+    // No text can be longer than a reply may be.
+    return std::make_shared<apache::thrift::protocol::TBinaryProtocol>(transport, transport->maxMessageSize(), 0, false,
+                                                                       false);
 }
 
 }  // namespace clipora

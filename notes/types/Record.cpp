@@ -10,6 +10,7 @@
 #include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TBufferTransports.h>
 
+#include "notes/types/WireInput.h"
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -37,32 +38,7 @@ constexpr std::size_t kBlindReservation = 4096;
 TType wireType(FieldKind kind) { return static_cast<TType>(wireTypeCode(kind)); }
 
 // The fewest bytes one element of a kind takes in the binary protocol.
-std::size_t minimumSize(FieldKind kind) {
-    switch (kind) {
-    case FieldKind::Bool: return 1;
-    case FieldKind::I16: return 2;
-    case FieldKind::I32: return 4;
-    case FieldKind::I64:
-    case FieldKind::Double: return 8;
-    case FieldKind::String:
-    case FieldKind::Binary: return 4;
-    case FieldKind::Struct: return 1;
-    case FieldKind::List:
-    case FieldKind::Map: return 5;
-    }
-    return 1;
-}
-
-// The string limit a binary protocol was given (0: none), read through the
-// protocol's own protected member.
-struct BinaryLimits : TBinaryProtocol {
-    static std::int32_t stringLimit(const TBinaryProtocol& protocol) {
-        return protocol.*(&BinaryLimits::string_limit_);
-    }
-    static std::int32_t containerLimit(const TBinaryProtocol& protocol) {
-        return protocol.*(&BinaryLimits::container_limit_);
-    }
-};
+std::size_t minimumSize(FieldKind kind) { return WireInput::minimumSize(wireTypeCode(kind)); }
 
 }  // namespace
 
@@ -82,18 +58,9 @@ std::int8_t wireTypeCode(FieldKind kind) {
     return apache::thrift::protocol::T_STOP;
 }
 
-struct Record::Codec {
-    TProtocol& protocol;
-    // Set for the binary protocol: byte buffers then go straight between the
-    // transport and the buffer (other protocols detour through std::string).
-    TBinaryProtocol* binary;
-    apache::thrift::transport::TTransport* transport;
-    // The transport's readable bytes, when it is a memory buffer.
-    apache::thrift::transport::TMemoryBuffer* memory;
-
-    explicit Codec(TProtocol& p)
-        : protocol(p), binary(dynamic_cast<TBinaryProtocol*>(&p)), transport(p.getTransport().get()),
-          memory(dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(transport)) {}
+// The protocol of one read or write, examined once for the whole tree.
+struct Record::Codec : WireInput {
+    using WireInput::WireInput;
 };
 
 namespace {
@@ -101,40 +68,10 @@ namespace {
 // How many elements to reserve for a container that announces `count`: never
 // more than the bytes still readable could hold, so a hostile count costs no
 // memory before its elements are really there.
-std::size_t reservationFor(apache::thrift::transport::TMemoryBuffer* memory, std::uint32_t count,
-                           std::size_t elementSize) {
-    std::size_t cap = memory ? memory->available_read() / elementSize : kBlindReservation;
-    return std::min<std::size_t>(count, cap);
-}
-
-// The same length prefix and checks as the binary protocol's own readBinary.
-void readBytes(TProtocol& in, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
-               platform::Data& bytes) {
-    if (!binary) {
-        std::string text;
-        in.readBinary(text);
-        bytes.assign(text.begin(), text.end());
-        return;
-    }
-    std::int32_t size = 0;
-    binary->readI32(size);
-    if (size < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
-    std::int32_t limit = BinaryLimits::stringLimit(*binary);
-    if (limit > 0 && size > limit) throw TProtocolException(TProtocolException::SIZE_LIMIT);
-    transport->checkReadBytesAvailable(size);
-    std::uint32_t length = static_cast<std::uint32_t>(size);
-    if (length == 0) {
-        bytes.clear();
-        return;
-    }
-    std::uint32_t got = length;
-    if (const std::uint8_t* borrowed = transport->borrow(nullptr, &got)) {
-        bytes.assign(borrowed, borrowed + length);
-        transport->consume(length);
-        return;
-    }
-    bytes.resize(length);
-    transport->readAll(bytes.data(), length);
+std::size_t reservationFor(const WireInput& input, std::int32_t count, std::size_t elementSize) {
+    if (count <= 0) return 0;
+    auto left = input.bytesLeft();
+    return std::min<std::size_t>(static_cast<std::size_t>(count), left ? *left / elementSize : kBlindReservation);
 }
 
 void writeBytes(TProtocol& out, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
@@ -147,54 +84,6 @@ void writeBytes(TProtocol& out, TBinaryProtocol* binary, apache::thrift::transpo
     }
     binary->writeI32(static_cast<std::int32_t>(bytes.size()));
     if (!bytes.empty()) transport->write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-}
-
-// A container's announced count, checked as the binary protocol's own
-// readListBegin/readMapBegin check it, but with the bytes it needs at least
-// counted in 64 bits: the runtime multiplies them in int, which overflows for
-// a hostile count before the check can refuse it.
-std::uint32_t readContainerCount(TBinaryProtocol& binary, apache::thrift::transport::TTransport& transport,
-                                 int minimumElementSize) {
-    std::int32_t size = 0;
-    binary.readI32(size);
-    if (size < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
-    const std::int32_t limit = BinaryLimits::containerLimit(binary);
-    if (limit > 0 && size > limit) throw TProtocolException(TProtocolException::SIZE_LIMIT);
-    transport.checkReadBytesAvailable(static_cast<long>(size) * static_cast<long>(minimumElementSize));
-    return static_cast<std::uint32_t>(size);
-}
-
-void readListHeader(TProtocol& in, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
-                    TType& element, std::uint32_t& count) {
-    if (!binary) {
-        in.readListBegin(element, count);
-        return;
-    }
-    std::int8_t type = 0;
-    binary->readByte(type);
-    element = static_cast<TType>(type);
-    count = readContainerCount(*binary, *transport, binary->getMinSerializedSize(element));
-}
-
-void readMapHeader(TProtocol& in, TBinaryProtocol* binary, apache::thrift::transport::TTransport* transport,
-                   TType& keyType, TType& valueType, std::uint32_t& count) {
-    if (!binary) {
-        in.readMapBegin(keyType, valueType, count);
-        return;
-    }
-    std::int8_t key = 0, value = 0;
-    binary->readByte(key);
-    binary->readByte(value);
-    keyType = static_cast<TType>(key);
-    valueType = static_cast<TType>(value);
-    count = readContainerCount(*binary, *transport,
-                               binary->getMinSerializedSize(keyType) + binary->getMinSerializedSize(valueType));
-}
-
-std::string readText(TProtocol& in) {
-    std::string text;
-    in.readString(text);
-    return text;
 }
 
 // Whether an object slot holds an object (scalars always hold a value).
@@ -227,16 +116,15 @@ void Record::readWith(const Codec& codec) {
     apache::thrift::protocol::TInputRecursionTracker tracker(in);
     const RecordType& type = recordType();
     std::string name;
-    TType wire;
-    std::int16_t id;
     in.readStructBegin(name);
     for (;;) {
-        in.readFieldBegin(name, wire, id);
+        std::int16_t id = 0;
+        const std::int8_t wire = codec.readFieldBegin(id);
         if (wire == apache::thrift::protocol::T_STOP) break;
         std::size_t index = 0;
         while (index < type.fields.size() && type.fields[index].id != id) ++index;
-        if (index == type.fields.size() || wireType(type.fields[index].kind) != wire) {
-            in.skip(wire);
+        if (index == type.fields.size() || wireTypeCode(type.fields[index].kind) != wire) {
+            codec.skip(wire);
             in.readFieldEnd();
             continue;
         }
@@ -248,13 +136,8 @@ void Record::readWith(const Codec& codec) {
         case FieldKind::I32: in.readI32(*static_cast<std::int32_t*>(slot)); break;
         case FieldKind::I64: in.readI64(*static_cast<std::int64_t*>(slot)); break;
         case FieldKind::Double: in.readDouble(*static_cast<double*>(slot)); break;
-        case FieldKind::String: *static_cast<String*>(slot) = readText(in); break;
-        case FieldKind::Binary: {
-            platform::Data bytes;
-            readBytes(in, codec.binary, codec.transport, bytes);
-            *static_cast<Bytes*>(slot) = std::move(bytes);
-            break;
-        }
+        case FieldKind::String: *static_cast<String*>(slot) = codec.readString(); break;
+        case FieldKind::Binary: *static_cast<Bytes*>(slot) = codec.readBinary(); break;
         case FieldKind::Struct: {
             // A new record of the field's class takes the old one's place.
             f.records->emplace(slot).readWith(codec);
@@ -263,19 +146,21 @@ void Record::readWith(const Codec& codec) {
         case FieldKind::List: {
             // The element type in the header is not examined: elements are
             // read as the field declares them.
-            TType announced;
-            std::uint32_t count = 0;
-            readListHeader(in, codec.binary, codec.transport, announced, count);
-            std::size_t reserve = reservationFor(codec.memory, count, minimumSize(f.element));
+            std::int8_t announced = 0;
+            std::int32_t count = codec.readListBegin(announced, minimumSize(f.element));
+            // A call structure reads a negative size as an empty list; a data
+            // record refuses it.
+            if (count < 0 && !type.isCall) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
+            std::size_t reserve = reservationFor(codec, count, minimumSize(f.element));
             if (f.element == FieldKind::String) {
                 std::vector<std::string> list;
                 list.reserve(reserve);
-                for (std::uint32_t i = 0; i < count; ++i) list.push_back(readText(in));
+                for (std::int32_t i = 0; i < count; ++i) list.push_back(codec.readString());
                 *static_cast<StringList*>(slot) = std::move(list);
             } else if (f.element == FieldKind::I64) {
                 std::vector<std::int64_t> list;
                 list.reserve(reserve);
-                for (std::uint32_t i = 0; i < count; ++i) {
+                for (std::int32_t i = 0; i < count; ++i) {
                     std::int64_t value = 0;
                     in.readI64(value);
                     list.push_back(value);
@@ -283,19 +168,19 @@ void Record::readWith(const Codec& codec) {
                 *static_cast<I64List*>(slot) = std::move(list);
             } else {
                 f.records->listStart(slot, reserve);
-                for (std::uint32_t i = 0; i < count; ++i) f.records->listEmplace(slot).readWith(codec);
+                for (std::int32_t i = 0; i < count; ++i) f.records->listEmplace(slot).readWith(codec);
             }
             in.readListEnd();
             break;
         }
         case FieldKind::Map: {
-            TType keyType, valueType;
-            std::uint32_t count = 0;
-            readMapHeader(in, codec.binary, codec.transport, keyType, valueType, count);
+            std::int8_t keyType = 0, valueType = 0;
+            std::int32_t count = codec.readMapBegin(keyType, valueType, minimumSize(f.key) + minimumSize(f.element));
+            if (count < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
             if (f.element == FieldKind::I32) {
                 std::map<std::string, std::int32_t> map;
-                for (std::uint32_t i = 0; i < count; ++i) {
-                    std::string key = readText(in);
+                for (std::int32_t i = 0; i < count; ++i) {
+                    std::string key = codec.readString();
                     std::int32_t value = 0;
                     in.readI32(value);
                     map.insert_or_assign(std::move(key), value);
@@ -303,9 +188,9 @@ void Record::readWith(const Codec& codec) {
                 *static_cast<CountMap*>(slot) = std::move(map);
             } else {
                 std::map<std::string, std::string> map;
-                for (std::uint32_t i = 0; i < count; ++i) {
-                    std::string key = readText(in);
-                    map.insert_or_assign(std::move(key), readText(in));
+                for (std::int32_t i = 0; i < count; ++i) {
+                    std::string key = codec.readString();
+                    map.insert_or_assign(std::move(key), codec.readString());
                 }
                 *static_cast<StringMap*>(slot) = std::move(map);
             }

@@ -77,6 +77,7 @@ struct RecordType {
     const char* className;  // "EDAMNote": the archive's class name
     const char* wireName;   // "Note": handed to the protocol and shown by description()
     bool isResult;          // a "_result" structure: writes at most one field
+    bool isCall;            // an "_args" or "_result" structure of a service call
     std::span<const FieldDescriptor> fields;
     std::shared_ptr<Record> (*make)();
 };

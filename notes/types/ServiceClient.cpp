@@ -8,11 +8,11 @@
 
 #include "notes/types/NoteServiceException.h"
 #include "notes/types/Record.h"
+#include "notes/types/WireInput.h"
 
 namespace clipora {
 
 using apache::thrift::TApplicationException;
-using apache::thrift::protocol::TMessageType;
 
 ServiceClient::ServiceClient(std::shared_ptr<apache::thrift::protocol::TProtocol> inProtocol,
                              std::shared_ptr<apache::thrift::protocol::TProtocol> outProtocol)
@@ -29,13 +29,13 @@ void ServiceClient::sendCall(const char* name, const Record& args) {
 }
 
 void ServiceClient::receiveReply(Record& result) {
+    const WireInput input(*inProtocol_);
     std::string name;
-    TMessageType type = apache::thrift::protocol::T_CALL;
+    std::int8_t type = 0;
     std::int32_t sequenceID = 0;
-    inProtocol_->readMessageBegin(name, type, sequenceID);
+    input.readMessageBegin(name, type, sequenceID);
     if (type == apache::thrift::protocol::T_EXCEPTION) {
-        TApplicationException exception;
-        exception.read(inProtocol_.get());
+        TApplicationException exception = input.readApplicationException();
         inProtocol_->readMessageEnd();
         inProtocol_->getTransport()->readEnd();
         throw exception;

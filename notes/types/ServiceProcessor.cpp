@@ -8,6 +8,7 @@
 #include <thrift/transport/TTransport.h>
 
 #include "notes/types/Record.h"
+#include "notes/types/WireInput.h"
 
 namespace clipora {
 
@@ -35,6 +36,13 @@ void flush(TProtocol& out) {
     out.getTransport()->flush();
 }
 
+void answerWithException(TProtocol& out, const std::string& name, std::int32_t sequenceID,
+                         TApplicationException exception) {
+    out.writeMessageBegin(name, apache::thrift::protocol::T_EXCEPTION, sequenceID);
+    exception.write(&out);
+    flush(out);
+}
+
 }  // namespace
 
 ServiceProcessor::ServiceProcessor(std::span<const Operation> operations) {
@@ -44,30 +52,43 @@ ServiceProcessor::ServiceProcessor(std::span<const Operation> operations) {
 ServiceProcessor::~ServiceProcessor() = default;
 
 bool ServiceProcessor::processOnInputProtocolOutputProtocol(TProtocol& in, TProtocol& out) {
+    const WireInput input(in);
     std::string name;
-    apache::thrift::protocol::TMessageType type;
+    std::int8_t type = 0;  // not looked at: a known name is dispatched whatever its type
     std::int32_t sequenceID = 0;
-    in.readMessageBegin(name, type, sequenceID);
+    input.readMessageBegin(name, type, sequenceID);
     auto found = methodMap_.find(name);
     if (found != methodMap_.end()) {
         handle(*found->second, sequenceID, in, out);
         return true;
     }
-    in.skip(apache::thrift::protocol::T_STRUCT);
-    in.readMessageEnd();
-    in.getTransport()->readEnd();
-    TApplicationException exception(TApplicationException::UNKNOWN_METHOD, "Invalid method name: '" + name + "'");
-    out.writeMessageBegin(name, apache::thrift::protocol::T_EXCEPTION, sequenceID);
-    exception.write(&out);
-    flush(out);
+    const TApplicationException unknown(TApplicationException::UNKNOWN_METHOD, "Invalid method name: '" + name + "'");
+    try {
+        input.skip(apache::thrift::protocol::T_STRUCT);
+        in.readMessageEnd();
+        in.getTransport()->readEnd();
+    } catch (const apache::thrift::TException&) {
+        answerWithException(out, name, sequenceID, unknown);
+        throw;
+    }
+    answerWithException(out, name, sequenceID, unknown);
     return true;
 }
 
 void ServiceProcessor::handle(const Operation& operation, std::int32_t sequenceID, TProtocol& in, TProtocol& out) {
     auto args = operation.argsType().make();
-    args->read(in);
-    in.readMessageEnd();
-    in.getTransport()->readEnd();
+    try {
+        args->read(in);
+        in.readMessageEnd();
+        in.getTransport()->readEnd();
+    } catch (const apache::thrift::TException& e) {
+        // The peer hears that its call could not be read; the caller still
+        // learns that the input is no longer to be trusted.
+        answerWithException(out, operation.name, sequenceID,
+                            TApplicationException(TApplicationException::PROTOCOL_ERROR,
+                                                  std::string("The arguments could not be read: ") + e.what()));
+        throw;
+    }
     auto result = operation.resultType().make();
     operation.invoke(*this, *args, *result);
     out.writeMessageBegin(operation.name, apache::thrift::protocol::T_REPLY, sequenceID);

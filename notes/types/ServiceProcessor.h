@@ -26,9 +26,11 @@ struct RecordType;
 // service called and a REPLY with the call's sequence id written and
 // flushed. Exceptions the service throws, declared ones included, leave the
 // processor with no reply written (the caller of the processor decides what
-// the peer sees). An unknown name has its arguments skipped and is answered
-// with an EXCEPTION message: TApplicationException UNKNOWN_METHOD
-// "Invalid method name: '<name>'".
+// the peer sees). Arguments that cannot be read are answered with an
+// EXCEPTION message (TApplicationException PROTOCOL_ERROR) before the read
+// error passes on to the caller, whose input is then out of step. An unknown
+// name has its arguments skipped and is answered with an EXCEPTION message:
+// TApplicationException UNKNOWN_METHOD "Invalid method name: '<name>'".
 class ServiceProcessor : public std::enable_shared_from_this<ServiceProcessor> {
 public:
     struct Operation {

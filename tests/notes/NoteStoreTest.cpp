@@ -5,12 +5,14 @@
 #include <type_traits>
 
 #include <thrift/TApplicationException.h>
+#include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TTransportException.h>
 
 #include "notes/notestore/EDAMNoteStore.h"
 #include "notes/notestore/EDAMNoteStoreCalls.h"
 #include "notes/notestore/EDAMNoteStoreProcessor.h"
 #include "notes/transport/NoteServiceHTTP.h"
+#include "tests/notes/AllocationMeter.h"
 #include "tests/notes/NotesTestSupport.h"
 #include "tests/support/TestCA.h"
 #include "tests/support/TestHome.h"
@@ -821,6 +823,95 @@ TEST_F(NoteStoreTest, UntagAllAndEmailNoteReplyWithAnEmptyResult) {
     EXPECT_EQ(transport_->lastReply(), test::message("untagAll", 2, 0, hex({0})));
     client_->emailNote(std::string("T"), std::make_shared<EDAMNoteEmailParameters>());
     EXPECT_EQ(store_->called, "emailNote");
+}
+
+TEST_F(NoteStoreTest, NegativeListSizesInCallsReadAsEmptyLists) {
+    scriptReply(hex({0x0F, 0, 0, 0x0C, 0xFF, 0xFF, 0xFF, 0xFF}));
+    auto notebooks = client_->listNotebooks(std::string("T"));
+    ASSERT_TRUE(notebooks);
+    EXPECT_TRUE(notebooks->empty());
+    scriptReply(hex({0x0F, 0, 0, 0x0B, 0xFF, 0xFF, 0xFF, 0xFF}));
+    auto names = client_->getNoteTagNames(std::string("T"), std::string("guid"));
+    ASSERT_TRUE(names);
+    EXPECT_TRUE(names->empty());
+
+    const Bytes args = hex({0x0B, 0, 1, 0, 0, 0, 1, 'T', 0x0F, 0, 2, 0x0B, 0xFF, 0xFF, 0xFF, 0xFF, 0});
+    test::MemoryProtocol reply =
+        test::processCall(*processor_, test::message("expungeNotes", 1, 4, args), "expungeNotes", 2, 4);
+    EXPECT_EQ(store_->called, "expungeNotes");
+    EXPECT_EQ(store_->arguments, describeAll(std::string("T"), std::vector<std::string>{}));
+    EDAMExpungeNotes_result result;
+    result.read(*reply.protocol);
+    EXPECT_TRUE(result.successIsSet());
+}
+
+// The reply a processor wrote, expected to be an EXCEPTION message for
+// (name, sequenceID); returns the application exception it carries.
+TApplicationException exceptionReply(const Bytes& written, const std::string& name, std::int32_t sequenceID) {
+    test::MemoryProtocol reply(written);
+    std::string replyName;
+    apache::thrift::protocol::TMessageType type;
+    std::int32_t replySequenceID = 0;
+    reply.protocol->readMessageBegin(replyName, type, replySequenceID);
+    EXPECT_EQ(replyName, name);
+    EXPECT_EQ(type, apache::thrift::protocol::T_EXCEPTION);
+    EXPECT_EQ(replySequenceID, sequenceID);
+    TApplicationException exception;
+    exception.read(reply.protocol.get());
+    return exception;
+}
+
+const Bytes kHugeText = hex({0x7F, 0xFF, 0xFF, 0xFF}) + "abc";
+
+TEST_F(NoteStoreTest, CallsWhoseArgumentsCannotBeReadAreAnswered) {
+    struct Case {
+        const char* what;
+        const char* name;
+        Bytes args;
+    };
+    const Case cases[] = {
+        {"a text claiming 2 GiB", "getNote", hex({0x0B, 0, 2}) + kHugeText},
+        {"a skipped text claiming 2 GiB", "getNote", hex({0x0B, 0, 9}) + kHugeText},
+        {"a negative list size inside a record", "createNote",
+         hex({0x0C, 0, 2, 0x0F, 0, 15, 0x0B, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0})},
+        {"a field type outside the protocol", "getNote", hex({0x80, 0})},
+        {"a skipped list overflowing its size check", "getNote", hex({0x0F, 0x7F, 0x7F, 0x0B, 0x40, 0, 0, 0, 0})},
+        {"arguments cut short", "getNote", hex({0x0B, 0, 1, 0, 0, 0, 5, 'a'})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        store_->called.clear();
+        test::MemoryProtocol in(test::message(c.name, 1, 9, c.args)), out;
+        test::AllocationMeter meter;
+        EXPECT_THROW(processor_->processOnInputProtocolOutputProtocol(*in.protocol, *out.protocol),
+                     apache::thrift::TException);
+        EXPECT_LT(meter.peakGrowth(), std::size_t{16} << 20);
+        EXPECT_EQ(store_->called, "") << "the store was called";
+        EXPECT_EQ(exceptionReply(out.bytes(), c.name, 9).getType(), TApplicationException::PROTOCOL_ERROR);
+    }
+}
+
+TEST_F(NoteStoreTest, HostileMessageHeadsCostNoMemory) {
+    using apache::thrift::protocol::TProtocolException;
+    // A name that claims 2 GiB, unversioned and versioned: nothing to answer.
+    for (const Bytes& head : {kHugeText, hex({0x80, 0x01, 0, 0x01}) + kHugeText}) {
+        test::MemoryProtocol in(head), out;
+        test::AllocationMeter meter;
+        try {
+            processor_->processOnInputProtocolOutputProtocol(*in.protocol, *out.protocol);
+            ADD_FAILURE();
+        } catch (const TProtocolException& e) {
+            EXPECT_EQ(e.getType(), TProtocolException::SIZE_LIMIT);
+        }
+        EXPECT_LT(meter.peakGrowth(), std::size_t{16} << 20);
+        EXPECT_TRUE(out.bytes().empty());
+    }
+    // An unknown name whose arguments cannot be skipped is still answered.
+    test::MemoryProtocol in(test::message("fooBar", 1, 5, hex({0x0B, 0, 1}) + kHugeText)), out;
+    test::AllocationMeter meter;
+    EXPECT_THROW(processor_->processOnInputProtocolOutputProtocol(*in.protocol, *out.protocol), TProtocolException);
+    EXPECT_LT(meter.peakGrowth(), std::size_t{16} << 20);
+    EXPECT_EQ(exceptionReply(out.bytes(), "fooBar", 5).getType(), TApplicationException::UNKNOWN_METHOD);
 }
 
 class NoteStoreHTTPSTest : public test::PlatformTest {};

@@ -11,6 +11,7 @@
 #include <thrift/transport/TVirtualTransport.h>
 
 #include "notes/types/Record.h"
+#include "notes/types/WireInput.h"
 
 namespace clipora {
 class ServiceProcessor;
@@ -40,11 +41,14 @@ void readInto(Record& record, const Bytes& bytes);
 // A transport whose flush hands the buffered call to a processor (in the
 // same thread) and keeps its reply for reading: a whole client-server
 // exchange over memory buffers. The last request and reply stay visible.
-class LoopbackTransport final : public apache::thrift::transport::TVirtualTransport<LoopbackTransport> {
+// Like the HTTPS transport, it holds the whole reply before it is read.
+class LoopbackTransport final : public apache::thrift::transport::TVirtualTransport<LoopbackTransport>,
+                                public HeldInput {
 public:
     explicit LoopbackTransport(std::shared_ptr<ServiceProcessor> processor);
     void write(const std::uint8_t* buffer, std::uint32_t length);
     std::uint32_t read(std::uint8_t* buffer, std::uint32_t length);
+    std::size_t heldBytesLeft() const override { return reply_.size() - position_; }
     void flush() override;
     // Instead of a processor's reply, answer the next flush with these bytes.
     void scriptReply(Bytes reply) {
