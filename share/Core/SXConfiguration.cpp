@@ -73,4 +73,9 @@ std::string SXConfiguration::stringValue(std::string_view key) {
     return value && value->isString() ? *value->string() : std::string();
 }
 
+std::string SXConfiguration::stringValueOr(std::string_view key, std::string_view fallback) {
+    auto text = stringValue(key);
+    return text.empty() ? std::string(fallback) : text;
+}
+
 }  // namespace clipora

@@ -45,6 +45,8 @@ public:
     static std::int64_t integerValue(std::string_view key);
     static double doubleValue(std::string_view key);
     static std::string stringValue(std::string_view key);
+    // The text of the key, or `fallback` when it is missing or empty.
+    static std::string stringValueOr(std::string_view key, std::string_view fallback);
 
     // Forgets the single instance (tests).
     static void resetSharedInstance();

@@ -29,6 +29,10 @@ struct SXConfigurationKeys {
         "linkedInSecret",
         "linkedInCallbackUrl",
     };
+    // The micro-blog service's API host (host and optional port, reached over
+    // https): its sharer calls it, and its PIN page is recognised there.
+    static constexpr const char* kMicroBlogAPIHost = "twitterAPIHost";
+    static constexpr const char* kDefaultMicroBlogAPIHost = "api.microblog.test";
     // The application's web address until a host configures its own.
     static constexpr const char* kAppURL = "http://clipora.example/";
 };

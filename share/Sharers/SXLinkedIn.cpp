@@ -8,6 +8,7 @@
 #include "share/Core/Helpers/OAuth/OAMutableURLRequest.h"
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
+#include "share/Sharers/SXLinkedInOAMutableURLRequest.h"
 #include "share/Sharers/SXLinkedInTextForm.h"
 #include "share/Sharers/SXPlainRequestSharer.h"
 
@@ -41,9 +42,16 @@ void SXLinkedIn::tokenAccessModifyRequest(const std::shared_ptr<OAMutableURLRequ
             request->setOAuthParameterNameWithValue("oauth_verifier", verifier->second);
         }
     }
-    if (auto callback = authorizeCallbackURL(); callback && !callback->absoluteString().empty()) {
-        request->setOAuthParameterNameWithValue("oauth_callback", callback->absoluteString());
-    }
+}
+
+std::shared_ptr<OAMutableURLRequest> SXLinkedIn::tokenAccessRequest(const platform::URL& url,
+                                                                    const std::optional<OAToken>& token) const {
+    auto callback = authorizeCallbackURL();
+    auto request = SXLinkedInOAMutableURLRequest::initWithURLConsumerTokenRealmSignatureProviderCallback(
+        url, consumer().value_or(OAConsumer(consumerKey(), secretKey())), token, std::nullopt, signatureProvider(),
+        callback ? callback->absoluteString() : std::string());
+    request->setHTTPMethod("POST");
+    return request;
 }
 
 void SXLinkedIn::show() {

@@ -22,8 +22,11 @@ public:
     bool canShareText() const override { return true; }
     bool canAutoShare() const override { return false; }
 
-    // The verifier of the authorization and the callback join the access
-    // token request's OAuth parameters (signed once, like every other).
+    // The access token request is an SXLinkedInOAMutableURLRequest with the
+    // callback's address; the verifier of the authorization joins its OAuth
+    // parameters (signed once, like every other).
+    std::shared_ptr<OAMutableURLRequest> tokenAccessRequest(const platform::URL& url,
+                                                            const std::optional<OAToken>& token) const override;
     void tokenAccessModifyRequest(const std::shared_ptr<OAMutableURLRequest>& request) override;
 
     // The compose screen (SXLinkedInTextForm) for the comment: a link's

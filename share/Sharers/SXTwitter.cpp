@@ -12,6 +12,7 @@
 #include "share/Core/Helpers/OAuth/OAMutableURLRequest.h"
 #include "share/Core/SX.h"
 #include "share/Core/SXConfiguration.h"
+#include "share/Core/SXConfigurationKeys.h"
 #include "share/Core/SXMultipartForm.h"
 #include "share/Core/SXRequest.h"
 #include "share/Sharers/SXTwitterForm.h"
@@ -31,11 +32,6 @@ namespace {
 
 constexpr const char* kGenericFailure = "There was an error while sharing";
 
-std::string configuredHost(const char* key, const char* fallback) {
-    auto host = SXConfiguration::stringValue(key);
-    return host.empty() ? std::string(fallback) : host;
-}
-
 // An absolute http or https address with a host: what a shortened link
 // must be. Error words of the shortener ("RATE_LIMIT_EXCEEDED") are valid
 // relative addresses and must not pass.
@@ -50,10 +46,12 @@ bool isAbsoluteWebLink(const std::string& text) {
 
 // --- Configuration ---
 
-std::string SXTwitter::apiHost() { return configuredHost("twitterAPIHost", kDefaultAPIHost); }
-std::string SXTwitter::webDomain() { return configuredHost("twitterWebDomain", kDefaultWebDomain); }
-std::string SXTwitter::shortenerHost() { return configuredHost("bitLyHost", kDefaultShortenerHost); }
-std::string SXTwitter::imageHost() { return configuredHost("twitterImageHost", kDefaultImageHost); }
+std::string SXTwitter::apiHost() {
+    return SXConfiguration::stringValueOr(SXConfigurationKeys::kMicroBlogAPIHost, kDefaultAPIHost);
+}
+std::string SXTwitter::webDomain() { return SXConfiguration::stringValueOr("twitterWebDomain", kDefaultWebDomain); }
+std::string SXTwitter::shortenerHost() { return SXConfiguration::stringValueOr("bitLyHost", kDefaultShortenerHost); }
+std::string SXTwitter::imageHost() { return SXConfiguration::stringValueOr("twitterImageHost", kDefaultImageHost); }
 
 platform::URL SXTwitter::apiURL(const std::string& path) {
     auto url = platform::URL::fromString("https://" + apiHost() + path);

@@ -8,6 +8,7 @@
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 #include "share/Core/Helpers/OAuth/SXOAuthSharer.h"
+#include "share/Core/SXConfigurationKeys.h"
 #include "share/UI/SXFormControllerLargeTextFieldDelegate.h"
 
 namespace clipora {
@@ -33,7 +34,7 @@ public:
     static constexpr int kErrorCode = 2;
     // Longest status, in UTF-16 units.
     static constexpr std::size_t kMaxStatusLength = 140;
-    static constexpr const char* kDefaultAPIHost = "api.microblog.test";
+    static constexpr const char* kDefaultAPIHost = SXConfigurationKeys::kDefaultMicroBlogAPIHost;
     static constexpr const char* kDefaultWebDomain = "microblog.test";
     static constexpr const char* kDefaultShortenerHost = "api-ssl.shortener.test";
     static constexpr const char* kDefaultImageHost = "upload.imagehost.test";

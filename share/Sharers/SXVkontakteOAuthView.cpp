@@ -6,6 +6,7 @@
 #include "platform/uikit/WebView.h"
 #include "share/Core/SX.h"
 #include "share/Sharers/SXVkontakte.h"
+#include "share/UI/SXOAuthView.h"
 
 namespace clipora {
 
@@ -80,25 +81,33 @@ bool SXVkontakteOAuthView::webViewShouldStartLoadWithRequestNavigationType(
 void SXVkontakteOAuthView::webViewDidFinishLoad(const std::shared_ptr<platform::WebView>& webView) {
     auto keep = sharedAs<SXVkontakteOAuthView>();
     auto request = webView ? webView->request() : nullptr;
-    const std::string url = request ? request->url().absoluteString() : std::string();
-    if (!Text::contains(url, "access_token")) {
+    if (!request) return;
+    const auto& url = request->url();
+    // The token counts only in the fragment of the service's own redirect
+    // page: any other page (one the user was led to, whose address merely
+    // holds "access_token=" and "&user_id=") would sign the user in to
+    // someone else's account.
+    auto blank = platform::URL::fromString(redirectURL());
+    if (!blank || !SXOAuthView::isCallbackURL(url, *blank)) {
         // Still on the service's pages, unless they say it failed.
-        if (Text::contains(url, "error")) close(false);
+        if (Text::contains(url.absoluteString(), "error")) close(false);
         return;
     }
-    auto token = stringBetweenStringAndStringInnerString("access_token=", "&", url);
-    std::optional<std::string> userId;
-    if (auto marker = url.rfind("&user_id="); marker != std::string::npos) {
-        userId = url.substr(marker + 9);
-        if (auto end = userId->find_first_of("&#"); end != std::string::npos) userId->resize(end);
+    const auto fragment = url.fragment().value_or("");
+    const auto answer = SXOAuthView::queryParamsOf(fragment);
+    const auto token = answer.find("access_token");
+    if (token == answer.end()) {
+        if (Text::contains(fragment, "error")) close(false);
+        return;
     }
+    const auto userId = answer.find("user_id");
     // Without a user id every later call would go to a wrong wall: that is
     // no sign-in.
-    if (!token || token->empty() || !userId || userId->empty()) {
+    if (token->second.empty() || userId == answer.end() || userId->second.empty()) {
         close(false);
         return;
     }
-    SXVkontakte::storeLogin(*userId, *token);
+    SXVkontakte::storeLogin(userId->second, token->second);
     close(true);
 }
 

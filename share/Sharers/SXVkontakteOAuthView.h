@@ -16,8 +16,9 @@ class WebView;
 class SXVkontakte;
 
 // The service's own sign-in page (an OAuth 2.0 implicit grant): the token
-// and the user id are read from the address of the redirect page. Main
-// thread only.
+// and the user id are read from the fragment of the service's redirect page
+// (same scheme, host, port and path), never from another page's address.
+// Main thread only.
 class SXVkontakteOAuthView : public platform::ViewController, public platform::WebViewDelegate {
 public:
     SXVkontakteOAuthView();

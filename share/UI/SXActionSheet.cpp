@@ -4,6 +4,7 @@
 #include "share/Core/SXItem.h"
 #include "share/Core/SXSharer.h"
 #include "share/Core/SXSharerRegistry.h"
+#include "share/UI/SXCustomActionSheet.h"
 #include "share/UI/SXShareMenu.h"
 
 namespace clipora {
@@ -13,7 +14,7 @@ SXActionSheet::SXActionSheet()
                   std::nullopt) {}
 
 std::shared_ptr<SXActionSheet> SXActionSheet::actionSheetForType(int shareType) {
-    auto sheet = std::make_shared<SXActionSheet>();
+    std::shared_ptr<SXActionSheet> sheet = std::make_shared<SXCustomActionSheet>();
     sheet->item_ = std::make_shared<SXItem>();
     sheet->item_->setShareType(shareType);
     for (const auto& id : SX::favoriteSharersForType(shareType)) {

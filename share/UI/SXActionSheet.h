@@ -12,7 +12,7 @@ namespace clipora {
 class SXItem;
 
 // The favourite sharers for a share type as a sheet, with "More..." (the
-// full share menu) and "Cancel".
+// full share menu) and "Cancel". Made as SXCustomActionSheet.
 class SXActionSheet : public platform::ActionSheet {
 public:
     SXActionSheet();

@@ -7,6 +7,8 @@
 #include "platform/uikit/NavigationItem.h"
 #include "platform/uikit/WebView.h"
 #include "share/Core/SX.h"
+#include "share/Core/SXConfiguration.h"
+#include "share/Core/SXConfigurationKeys.h"
 
 namespace clipora {
 
@@ -62,6 +64,20 @@ SXOAuthViewDelegate::QueryParams SXOAuthView::queryParamsOf(const std::string& q
     return params;
 }
 
+bool SXOAuthView::isCallbackURL(const platform::URL& url, const platform::URL& callback) {
+    auto pathOf = [](const platform::URL& u) {
+        return u.percentEncodedPath().empty() ? std::string("/") : u.percentEncodedPath();
+    };
+    return url.isSameOrigin(callback) && pathOf(url) == pathOf(callback);
+}
+
+bool SXOAuthView::isMicroBlogAPIURL(const platform::URL& url) {
+    auto api = platform::URL::fromString("https://" +
+                                         SXConfiguration::stringValueOr(SXConfigurationKeys::kMicroBlogAPIHost,
+                                                                        SXConfigurationKeys::kDefaultMicroBlogAPIHost));
+    return api && url.isSameOrigin(*api);
+}
+
 bool SXOAuthView::webViewShouldStartLoadWithRequestNavigationType(const std::shared_ptr<platform::WebView>&,
                                                                   const std::shared_ptr<platform::URLRequest>& request,
                                                                   platform::WebViewNavigationType) {
@@ -70,7 +86,7 @@ bool SXOAuthView::webViewShouldStartLoadWithRequestNavigationType(const std::sha
     auto callback = target->authorizeCallbackURL();
     if (!callback) return true;
     const auto& url = request->url();
-    if (!Text::contains(url.absoluteString(), callback->absoluteString())) return true;
+    if (!isCallbackURL(url, *callback)) return true;
     std::optional<SXOAuthViewDelegate::QueryParams> params;
     if (url.query()) params = queryParamsOf(*url.query());
     auto keep = self();
@@ -85,7 +101,7 @@ void SXOAuthView::webViewDidStartLoad(const std::shared_ptr<platform::WebView>&)
 void SXOAuthView::webViewDidFinishLoad(const std::shared_ptr<platform::WebView>& webView) {
     stopSpinner();
     auto request = webView->request();
-    if (!request || request->url().host() != kMicroBlogAPIHost) return;
+    if (!request || !isMicroBlogAPIURL(request->url())) return;
     auto pin = webView->stringByEvaluatingJavaScriptFromString("document.getElementById('oauth_pin').innerHTML");
     if (pin.empty()) return;
     if (auto target = delegate()) {

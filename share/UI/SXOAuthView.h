@@ -22,9 +22,6 @@ class WebView;
 // to the delegate. Main thread only.
 class SXOAuthView : public platform::ViewController, public platform::WebViewDelegate {
 public:
-    // The micro-blog service's API host, whose PIN page means a wrong
-    // application setting.
-    static constexpr const char* kMicroBlogAPIHost = "api.twitter.com";
     static constexpr const char* kPinPageMessage =
         "Your SXTwitter config is incorrect.  You must set your application type to Browser and define a callback "
         "url.  See SXConfig for more details";
@@ -61,6 +58,16 @@ public:
     // The query of a callback address as name -> value: pieces split at "&",
     // each piece with exactly one "=" kept, as it stands.
     static SXOAuthViewDelegate::QueryParams queryParamsOf(const std::string& query);
+    // Whether a navigation to `url` is the callback: the same scheme, host
+    // and port (the platform's origin) and the same path ("" and "/" alike).
+    // The callback's text inside another page's address is not the callback:
+    // that page would hand its own query (an attacker's frob or token) to the
+    // sharer as the service's answer.
+    static bool isCallbackURL(const platform::URL& url, const platform::URL& callback);
+    // Whether `url` is on the micro-blog service's API host as configured
+    // (same origin as "https://<host>"), whose PIN page means a wrong
+    // application setting.
+    static bool isMicroBlogAPIURL(const platform::URL& url);
 
     std::string description() const override { return "SXOAuthView"; }
 

@@ -13,6 +13,7 @@
 #include "share/Core/SXItem.h"
 #include "share/Core/SXSharer.h"
 #include "share/Core/SXSharerRegistry.h"
+#include "share/UI/SXCustomShareMenuCell.h"
 
 namespace clipora {
 
@@ -119,7 +120,7 @@ std::shared_ptr<platform::TableViewCell> SXShareMenu::tableViewCellForRowAtIndex
     const std::shared_ptr<TableView>& tableView, const IndexPath& indexPath) {
     auto cell = tableView->dequeueReusableCellWithIdentifier("Cell");
     if (!cell) {
-        cell = std::make_shared<platform::TableViewCell>(platform::TableViewCell::CellStyleDefault, "Cell");
+        cell = std::make_shared<SXCustomShareMenuCell>(platform::TableViewCell::CellStyleDefault, "Cell");
         cell->setAccessoryType(platform::TableViewCell::AccessoryDisclosureIndicator);
     }
     const auto* row = rowDataAtIndexPath(indexPath);

@@ -68,10 +68,12 @@ private:
     std::shared_ptr<SXShareItemDelegate> shareDelegate_;
 };
 
-// The menu class the framework creates, so that a host can restyle it.
+// The menu class the framework creates, so that a host can restyle it. Its
+// rows are SXCustomShareMenuCell.
 class SXCustomShareMenu : public SXShareMenu {
 public:
     using SXShareMenu::SXShareMenu;
+    std::string description() const override { return "SXCustomShareMenu"; }
 };
 
 }  // namespace clipora

@@ -84,10 +84,19 @@ TEST_F(SXFlickrTest, SignsInThroughTheWebPageAndUploadsWithTheFormsValues) {
     ASSERT_TRUE(login);
     // The login page carries the signed permission request.
     EXPECT_TRUE(platform::Text::contains(login->webView()->request()->url().absoluteString(), "perms=write"));
-    login->webViewShouldStartLoadWithRequestNavigationType(
+    // A page that only carries the callback in its address is an ordinary
+    // page: its frob would sign the user in to another account.
+    EXPECT_TRUE(login->webViewShouldStartLoadWithRequestNavigationType(
+        login->webView(),
+        std::make_shared<platform::URLRequest>(
+            *platform::URL::fromString("https://attacker.example/landing?next=app://flickr&frob=ATTACKER")),
+        platform::WebViewNavigationTypeOther));
+    settle();
+    EXPECT_TRUE(methods().empty());
+    EXPECT_FALSE(login->webViewShouldStartLoadWithRequestNavigationType(
         login->webView(),
         std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://flickr?frob=frob-1")),
-        platform::WebViewNavigationTypeOther);
+        platform::WebViewNavigationTypeOther));
     ASSERT_TRUE(pumpUntil([&] {
         settle();
         return form() != nullptr;

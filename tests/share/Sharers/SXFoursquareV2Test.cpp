@@ -308,6 +308,12 @@ TEST_F(SXFoursquareV2Test, SignsInThroughTheFragmentOfTheCallback) {
     EXPECT_TRUE(login->webViewShouldStartLoadWithRequestNavigationType(
         login->webView(), std::make_shared<platform::URLRequest>(*platform::URL::fromString(service_->url("/next"))),
         platform::WebViewNavigationTypeOther));
+    EXPECT_TRUE(login->webViewShouldStartLoadWithRequestNavigationType(
+        login->webView(),
+        std::make_shared<platform::URLRequest>(
+            *platform::URL::fromString("https://attacker.example/landing?next=app://fsq#access_token=EVIL")),
+        platform::WebViewNavigationTypeOther));
+    EXPECT_FALSE(SX::getAuthValueForKeyForSharer(SXFoursquareV2::kAccessTokenKey, "SXFoursquareV2"));
     EXPECT_FALSE(login->webViewShouldStartLoadWithRequestNavigationType(
         login->webView(),
         std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://fsq#access_token=F1&x")),

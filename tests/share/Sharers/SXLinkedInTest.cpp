@@ -8,6 +8,7 @@
 #include "share/Core/Helpers/OAuth/OAURLEncoding.h"
 #include "share/Core/SX.h"
 #include "share/Sharers/SXLinkedIn.h"
+#include "share/Sharers/SXLinkedInOAMutableURLRequest.h"
 #include "share/Sharers/SXLinkedInTextForm.h"
 #include "tests/share/Sharers/ServiceStandIn.h"
 
@@ -90,8 +91,46 @@ TEST_F(SXLinkedInTest, TheAccessTokenRequestSignsVerifierAndCallbackOnce) {
     EXPECT_TRUE(check.valid) << seen.header("Authorization");
     EXPECT_EQ(check.oauth["oauth_verifier"], "v+1/=&");
     EXPECT_EQ(check.oauth["oauth_callback"], "app://linkedin/done?x=1");
+    // Sent as the network's own kind of request: the callback first.
+    EXPECT_TRUE(Text::hasPrefix(seen.header("Authorization"), "OAuth realm=\"\", oauth_callback=\""))
+        << seen.header("Authorization");
     EXPECT_EQ(check.oauth["oauth_token"], "rt");
     EXPECT_EQ(check.oauth["oauth_consumer_key"], "ck");
+}
+
+// The network's own request signs exactly what the plain request with the
+// callback as an extra OAuth parameter signed: the same base string and
+// signature; only the header names the callback first. An empty callback
+// adds nothing.
+TEST(SXLinkedInOAMutableURLRequestTest, SignsTheCallbackAsBefore) {
+    const auto url = *platform::URL::fromString("https://api.example/uas/oauth/accessToken");
+    for (const std::string callback : {"app://linkedin/done?x=1", ""}) {
+        SCOPED_TRACE(callback);
+        SXLinkedInOAMutableURLRequest linked(url, OAConsumer("ck", "cs"), OAToken("rt", "r+s"), std::nullopt, nullptr,
+                                             "nonce", "1700000000", callback);
+        OAMutableURLRequest plain(url, OAConsumer("ck", "cs"), OAToken("rt", "r+s"), std::nullopt, nullptr, "nonce",
+                                  "1700000000");
+        for (OAMutableURLRequest* request : {static_cast<OAMutableURLRequest*>(&linked), &plain}) {
+            request->setHTTPMethod("POST");
+            request->setOAuthParameterNameWithValue("oauth_verifier", "v+1/=&");
+        }
+        if (!callback.empty()) plain.setOAuthParameterNameWithValue("oauth_callback", callback);
+        EXPECT_EQ(linked.signatureBaseString(), plain.signatureBaseString());
+        linked.prepare();
+        plain.prepare();
+        EXPECT_EQ(linked.signature(), plain.signature());
+        const auto header = *linked.valueForHTTPHeaderField("Authorization");
+        if (callback.empty()) {
+            EXPECT_EQ(header, *plain.valueForHTTPHeaderField("Authorization"));
+            EXPECT_FALSE(Text::contains(header, "oauth_callback"));
+        } else {
+            EXPECT_TRUE(Text::hasPrefix(header,
+                                        "OAuth realm=\"\", oauth_callback=\"app%3A%2F%2Flinkedin%2Fdone%3Fx%3D1\", "
+                                        "oauth_consumer_key=\"ck\", oauth_token=\"rt\", "))
+                << header;
+            EXPECT_TRUE(Text::hasSuffix(header, "oauth_version=\"1.0\", oauth_verifier=\"v%2B1%2F%3D%26\"")) << header;
+        }
+    }
 }
 
 TEST_F(SXLinkedInTest, SharesLinksAndTextsAsEscapedXML) {

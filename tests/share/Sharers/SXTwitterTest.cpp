@@ -19,12 +19,14 @@
 #include "platform/uikit/Label.h"
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/TextField.h"
+#include "platform/uikit/WebView.h"
 #include "share/Core/LegacySXConfigurator.h"
 #include "share/Core/SXSharerRegistry.h"
 #include "share/Sharers/SXTwitterForm.h"
 #include "share/Sharers/SXiOS5Twitter.h"
 #include "share/UI/SXFormController.h"
 #include "share/UI/SXFormFieldCell.h"
+#include "share/UI/SXOAuthView.h"
 #include "tests/share/ShareTest.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestCA.h"
@@ -201,6 +203,11 @@ protected:
                                                 request.get_param_value("oauth_token") + "&oauth_verifier=v");
         });
         s.Post("/oauth/access_token", answer(true, "oauth_token=at&oauth_token_secret=as"));
+        // The page the service shows instead of redirecting when the
+        // application is registered without a callback.
+        s.Get("/oauth/pin", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<html><body><code id=\"oauth_pin\">1234567</code></body></html>", "text/html");
+        });
         s.Post("/1/statuses/update.json", answer(true, R"({"id":1})"));
         s.Get("/1/account/verify_credentials.json",
               answer(false, R"({"screen_name":"robin","url":null,"status":{"place":null,"geo":[null,1]},"n":3})"));
@@ -700,6 +707,44 @@ TEST_F(SXTwitterTest, APictureGoesToTheImageHostByOAuthEchoThenItsLinkIsPosted) 
     EXPECT_EQ(updates[0].params.find("status")->second, "Look https://img.test/p/1");
     pumpPending();
     EXPECT_TRUE(weak.expired());
+}
+
+// The PIN page means a wrong application setting; it is recognised on the
+// API host the application configured, and on no other.
+TEST_F(SXTwitterTest, ThePINPageIsRecognisedOnTheConfiguredAPIHost) {
+    struct Recorder : SXOAuthViewDelegate {
+        std::vector<std::string> errors;
+        void tokenAuthorizeViewDidFinishWithSuccessQueryParamsError(const std::shared_ptr<SXOAuthView>&, bool,
+                                                                    const std::optional<QueryParams>&,
+                                                                    const std::optional<platform::Error>& e) override {
+            errors.push_back(e ? e->localizedDescription() : "");
+        }
+        void tokenAuthorizeCancelledView(const std::shared_ptr<SXOAuthView>&) override {}
+        std::optional<platform::URL> authorizeCallbackURL() const override {
+            return platform::URL::fromString("http://callback.example/done");
+        }
+    };
+    struct Case {
+        std::string page;
+        bool reported;
+    } cases[] = {
+        {base_ + "/oauth/pin", true},
+        // The same page elsewhere is not the service's.
+        {"https://127.0.0.1:" + std::to_string(server_->port()) + "/oauth/pin", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        auto recorder = std::make_shared<Recorder>();
+        auto view = SXOAuthView::initWithURLDelegate(*platform::URL::fromString(c.page), recorder);
+        ASSERT_TRUE(pumpUntil([&] { return !view->webView()->isLoading() && view->webView()->request(); }));
+        if (c.reported) {
+            pumpUntil([&] { return !recorder->errors.empty(); });
+        } else {
+            pumpPending();
+        }
+        EXPECT_EQ(recorder->errors,
+                  c.reported ? std::vector<std::string>{SXOAuthView::kPinPageMessage} : std::vector<std::string>{});
+    }
 }
 
 TEST_F(SXTwitterTest, AStatusHoldingTheBoundaryLineStaysOnePart) {

@@ -86,6 +86,7 @@ public:
         };
         s.Get("/oauth/authorize", page);
         s.Get("/blank.html", page);
+        s.Get("/landing", page);
         s.Get("/captcha.png", [](const httplib::Request&, httplib::Response& r) { r.set_content(png(), "image/png"); });
         s.Get(R"(/method/(.*))", [this](const httplib::Request& r, httplib::Response& response) {
             awaitLetGo();
@@ -280,10 +281,17 @@ TEST_F(SXVkontakteTest, ALoginPageThatEndsWithoutASignInEndsTheAttempt) {
         Events events;
     };
     const std::string base = service_->base();
-    for (const auto& c : {Case{"no user id", base + "/blank.html#access_token=T1&expires_in=300", {"auth no"}},
-                          Case{"error page", base + "/blank.html#error=server_error", {"auth no"}},
-                          Case{"denied", SXVkontakteOAuthView::denialURL(), {"auth no"}},
-                          Case{"still on the service", base + "/blank.html#state=1", {}}}) {
+    for (const auto& c :
+         {Case{"no user id", base + "/blank.html#access_token=T1&expires_in=300", {"auth no"}},
+          Case{"error page", base + "/blank.html#error=server_error", {"auth no"}},
+          Case{"denied", SXVkontakteOAuthView::denialURL(), {"auth no"}},
+          Case{"still on the service", base + "/blank.html#state=1", {}},
+          // Another page whose address holds the markers is
+          // no sign-in, not even on the service's own host.
+          Case{"token in another page's query",
+               base + "/landing?next=" + base + "/blank.html&access_token=EVIL&user_id=666",
+               {}},
+          Case{"token in another page's fragment", base + "/landing#access_token=EVIL&user_id=666", {}}}) {
         notes_.events.clear();
         std::weak_ptr<SXVkontakte> weak = SXSharer::shareText<SXVkontakte>("hello");
         settle();

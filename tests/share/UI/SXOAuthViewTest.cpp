@@ -24,7 +24,8 @@ struct Recorder : SXOAuthViewDelegate {
         params = p;
     }
     void tokenAuthorizeCancelledView(const std::shared_ptr<SXOAuthView>&) override { events.push_back("cancel"); }
-    std::optional<platform::URL> authorizeCallbackURL() const override { return platform::URL::fromString("app://cb"); }
+    std::optional<platform::URL> authorizeCallbackURL() const override { return platform::URL::fromString(callback); }
+    std::string callback = "app://cb";
 };
 
 class SXOAuthViewTest : public test::ShareTest {};
@@ -38,10 +39,10 @@ TEST_F(SXOAuthViewTest, CatchesTheCallbackAndReportsOnce) {
                                                                      platform::WebViewNavigationTypeOther);
     };
     EXPECT_TRUE(ask("http://service.example/login"));
-    // Anywhere inside a longer address counts; values stay as they stand.
-    EXPECT_FALSE(ask("http://x.example/?next=app://cb&a=1&b=x%20y&bad&c=1=2"));
+    // Values stay as they stand.
+    EXPECT_FALSE(ask("app://cb?a=1&b=x%20y&bad&c=1=2"));
     EXPECT_EQ(recorder->events, std::vector<std::string>{"success"});
-    EXPECT_EQ(recorder->params, (SXOAuthViewDelegate::QueryParams{{"next", "app://cb"}, {"a", "1"}, {"b", "x%20y"}}));
+    EXPECT_EQ(recorder->params, (SXOAuthViewDelegate::QueryParams{{"a", "1"}, {"b", "x%20y"}}));
     // After the callback nobody hears of a cancel.
     view->navigationItem()->leftBarButtonItem()->tap();
     EXPECT_EQ(recorder->events, std::vector<std::string>{"success"});
@@ -68,6 +69,46 @@ TEST_F(SXOAuthViewTest, CatchesTheCallbackAndReportsOnce) {
         third->webView(), std::make_shared<platform::URLRequest>(*platform::URL::fromString("app://cb")),
         platform::WebViewNavigationTypeOther);
     EXPECT_EQ(cancelled->events, std::vector<std::string>{"cancel"});
+}
+
+// Only the callback itself (scheme, host, port and path) is the callback: a
+// page that carries its text elsewhere in its address must load as any
+// other, or its query (an attacker's frob) would reach the sharer.
+TEST_F(SXOAuthViewTest, OnlyTheCallbackAddressItselfIsTheCallback) {
+    const std::string callback = "https://app.example/oauth/done";
+    struct Case {
+        std::string url;
+        bool isCallback;
+    } cases[] = {
+        {"https://attacker.example/landing?next=" + callback + "&frob=ATTACKER", false},
+        {"https://attacker.example/" + callback.substr(8) + "?frob=ATTACKER", false},
+        {"https://attacker.example/landing#" + callback + "?frob=ATTACKER", false},
+        {"https://app.example.attacker.example/oauth/done?frob=ATTACKER", false},
+        {"https://app.example:8443/oauth/done?frob=ATTACKER", false},
+        {"http://app.example/oauth/done?frob=ATTACKER", false},
+        {"https://app.example/oauth/done/more?frob=ATTACKER", false},
+        {"https://app.example/oauth/other?next=" + callback + "&frob=ATTACKER", false},
+        {callback + "?frob=GENUINE", true},
+        {"HTTPS://APP.Example:443/oauth/done?frob=GENUINE", true},
+        {callback + "#frag", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        auto recorder = std::make_shared<Recorder>();
+        recorder->callback = callback;
+        auto view = SXOAuthView::initWithURLDelegate(*platform::URL::fromString("about:blank"), recorder);
+        auto request = std::make_shared<platform::URLRequest>(*platform::URL::fromString(c.url));
+        EXPECT_EQ(view->webViewShouldStartLoadWithRequestNavigationType(view->webView(), request,
+                                                                        platform::WebViewNavigationTypeOther),
+                  !c.isCallback);
+        EXPECT_EQ(recorder->events, c.isCallback ? std::vector<std::string>{"success"} : std::vector<std::string>{});
+        if (c.isCallback && platform::URL::fromString(c.url)->query()) {
+            EXPECT_EQ(recorder->params, (SXOAuthViewDelegate::QueryParams{{"frob", "GENUINE"}}));
+        }
+    }
+    // A callback written without a path is the same as one with "/".
+    EXPECT_TRUE(SXOAuthView::isCallbackURL(*platform::URL::fromString("https://app.example/?a=1"),
+                                           *platform::URL::fromString("https://app.example")));
 }
 
 TEST_F(SXOAuthViewTest, TheIndicatorStaysUpWhenShownAgainBeforeItFades) {

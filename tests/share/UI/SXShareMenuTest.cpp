@@ -4,12 +4,16 @@
 
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/BarButtonItem.h"
+#include "platform/uikit/InterfaceOrientation.h"
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/NavigationItem.h"
 #include "platform/uikit/Pasteboard.h"
 #include "platform/uikit/Switch.h"
 #include "share/Core/SXSharerRegistry.h"
 #include "share/UI/SXActionSheet.h"
+#include "share/UI/SXCustomActionSheet.h"
+#include "share/UI/SXCustomShareMenuCell.h"
+#include "share/UI/SXViewControllerWrapper.h"
 #include "tests/share/ShareTest.h"
 
 namespace clipora {
@@ -51,6 +55,8 @@ protected:
 TEST_F(SXShareMenuTest, TheSheetOffersUsableFavouritesThenMore) {
     platform::Pasteboard::reset();
     auto sheet = SXActionSheet::actionSheetForType(1);
+    // Made as the class a host restyles.
+    EXPECT_TRUE(std::dynamic_pointer_cast<SXCustomActionSheet>(sheet));
     // Link favourites that are not sharers here are left out.
     auto offered = usableFavourites();
     EXPECT_EQ(sheet->buttonTitles(), offered);
@@ -64,9 +70,10 @@ TEST_F(SXShareMenuTest, TheSheetOffersUsableFavouritesThenMore) {
     settle();
     auto navigation = std::dynamic_pointer_cast<platform::NavigationController>(presented());
     ASSERT_TRUE(navigation);
-    auto menu = std::dynamic_pointer_cast<SXShareMenu>(navigation->topViewController());
+    auto menu = std::dynamic_pointer_cast<SXCustomShareMenu>(navigation->topViewController());
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->item(), sheet->item());
+    EXPECT_TRUE(std::dynamic_pointer_cast<SXCustomActionSheet>(SXActionSheet::actionSheetForItem(link())));
 
     SX::setFavoritesForType({"SXCopy", "SXNoSuchSharer", "SXMail"}, 1);
     sheet = SXActionSheet::actionSheetForItem(link());
@@ -88,6 +95,7 @@ TEST_F(SXShareMenuTest, SwitchingASharerOffLogsItOutAndHidesItAfterDone) {
     for (const auto& row : menu->tableData()[1])
         EXPECT_TRUE(SXSharerRegistry::create(row.className)->canShareURL()) << row.name;
     auto table = menu->tableView();
+    EXPECT_TRUE(std::dynamic_pointer_cast<SXCustomShareMenuCell>(table->cellForRowAtIndexPath({0, 0})));
     EXPECT_EQ(table->headerTitleForSection(0), "Actions");
     EXPECT_EQ(table->headerTitleForSection(1).has_value(), !menu->tableData()[1].empty());
 
@@ -109,6 +117,13 @@ TEST_F(SXShareMenuTest, SwitchingASharerOffLogsItOutAndHidesItAfterDone) {
     table->tapRowAtIndexPath({0, 0});
     EXPECT_EQ(notes_.events, Names{"finish"});
     EXPECT_EQ(presented(), nullptr);
+}
+
+TEST_F(SXShareMenuTest, TheWrapperTurnsInEveryOrientation) {
+    SXViewControllerWrapper wrapper;
+    for (int orientation : {platform::InterfaceOrientationPortrait, platform::InterfaceOrientationPortraitUpsideDown,
+                            platform::InterfaceOrientationLandscapeLeft, platform::InterfaceOrientationLandscapeRight})
+        EXPECT_TRUE(wrapper.shouldAutorotateToInterfaceOrientation(orientation));
 }
 
 }  // namespace

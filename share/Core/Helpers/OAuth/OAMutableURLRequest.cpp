@@ -75,6 +75,7 @@ void OAMutableURLRequest::setParameters(const std::vector<OARequestParameter>& p
 std::string OAMutableURLRequest::signatureBaseString() const {
     std::vector<std::pair<std::string, std::string>> pairs;
     auto add = [&](std::string_view name, std::string_view value) { pairs.emplace_back(enc(name), enc(value)); };
+    for (const auto& [name, value] : leadingOAuthParameters()) add(name, value);
     add("oauth_consumer_key", consumer_.key());
     add("oauth_signature_method", provider_->name());
     add("oauth_timestamp", timestamp_);
@@ -95,7 +96,7 @@ std::string OAMutableURLRequest::signatureBaseString() const {
     std::sort(pairs.begin(), pairs.end());
     std::vector<std::string> joined;
     for (const auto& [name, value] : pairs) joined.push_back(name + "=" + value);
-    return Text::format("%@&%@&%@", HTTPMethod(), enc(OAURLEncoding::URLStringWithoutQuery(url())),
+    return Text::format("%@&%@&%@", HTTPMethod(), enc(OAURLEncoding::baseStringURI(url())),
                         enc(Text::join(joined, "&")));
 }
 
@@ -106,14 +107,17 @@ void OAMutableURLRequest::prepare() {
     signature_ = provider_->signClearTextWithSecret(signatureBaseString(), secret);
     std::string tokenPart;
     if (!token_.key().empty()) tokenPart = Text::format("oauth_token=\"%@\", ", enc(token_.key()));
+    std::string leading;
+    for (const auto& [name, value] : leadingOAuthParameters())
+        leading += Text::format("%@=\"%@\", ", enc(name), enc(value));
     std::string extras;
     for (const auto& [name, value] : extraOAuthParameters_)
         extras += Text::format(", %@=\"%@\"", enc(name), enc(value));
     setValueForHTTPHeaderField(
-        Text::format("OAuth realm=\"%@\", oauth_consumer_key=\"%@\", %@oauth_signature_method=\"%@\", "
+        Text::format("OAuth realm=\"%@\", %@oauth_consumer_key=\"%@\", %@oauth_signature_method=\"%@\", "
                      "oauth_signature=\"%@\", oauth_timestamp=\"%@\", oauth_nonce=\"%@\", oauth_version=\"1.0\"%@",
-                     enc(realm_), enc(consumer_.key()), tokenPart, enc(provider_->name()), enc(signature_), timestamp_,
-                     nonce_, extras),
+                     enc(realm_), leading, enc(consumer_.key()), tokenPart, enc(provider_->name()), enc(signature_),
+                     timestamp_, nonce_, extras),
         "Authorization");
 }
 

@@ -18,10 +18,11 @@ namespace clipora {
 // PLAINTEXT) and writes the "Authorization" header. It is signed once, in
 // prepare(); parameters changed afterwards are not signed.
 //
-// The signature base string follows RFC 5849 section 3.4.1: the query's
-// parameters and, for a form-encoded body, the body's parameters ("+" read
-// as a blank), the oauth_ parameters (with oauth_version 1.0), sorted by
-// encoded name, then encoded value.
+// The signature base string follows RFC 5849 section 3.4.1: the address
+// normalised (lower-case scheme and host, no default port, no query or
+// fragment), the query's parameters and, for a form-encoded body, the
+// body's parameters ("+" read as a blank), the oauth_ parameters (with
+// oauth_version 1.0), sorted by encoded name, then encoded value.
 class OAMutableURLRequest : public platform::URLRequest {
 public:
     static constexpr double kTimeout = 10;
@@ -62,6 +63,12 @@ public:
     void setTimestamp(std::string timestamp) { timestamp_ = std::move(timestamp); }
     const std::map<std::string, std::string>& extraOAuthParameters() const { return extraOAuthParameters_; }
     bool didPrepare() const { return didPrepare_; }
+
+protected:
+    // OAuth parameters a kind of request always carries (a service's
+    // callback): signed like the others, and written in the header right
+    // after the realm. None here.
+    virtual std::vector<std::pair<std::string, std::string>> leadingOAuthParameters() const { return {}; }
 
 private:
     OAConsumer consumer_;

@@ -17,6 +17,19 @@ std::string OAURLEncoding::URLStringWithoutQuery(const platform::URL& url) {
     return text.substr(0, text.find('?'));
 }
 
+std::string OAURLEncoding::baseStringURI(const platform::URL& url) {
+    const auto scheme = Text::lowercase(url.scheme());
+    auto host = Text::lowercase(url.host());
+    if (Text::contains(host, ":")) host = "[" + host + "]";
+    std::string port;
+    if (auto given = url.port()) {
+        const int standard = scheme == "https" ? 443 : scheme == "http" ? 80 : -1;
+        if (*given != standard) port = Text::format(":%d", *given);
+    }
+    const auto& path = url.percentEncodedPath();
+    return scheme + "://" + host + port + (path.empty() ? std::string("/") : path);
+}
+
 std::vector<std::pair<std::string, std::string>> OAURLEncoding::decodePairs(std::string_view text, bool plusIsSpace) {
     std::vector<std::pair<std::string, std::string>> pairs;
     auto decode = [plusIsSpace](std::string_view piece) {

@@ -132,7 +132,7 @@ void SXOAuthSharer::tokenAccess(bool refresh) {
         tokenAccessTicketDidFailWithError(OAServiceTicket(nullptr, nullptr, std::nullopt, false), std::nullopt);
         return;
     }
-    auto request = signedRequest(*accessURL_, refresh ? accessToken_ : requestToken_);
+    auto request = tokenAccessRequest(*accessURL_, refresh ? accessToken_ : requestToken_);
     tokenAccessModifyRequest(request);
     fetch(request, true);
 }

@@ -41,6 +41,12 @@ public:
     void tokenAuthorizeCancelledView(const std::shared_ptr<SXOAuthView>& view) override;
     std::optional<platform::URL> authorizeCallbackURL() const override { return authorizeCallbackURL_; }
 
+    // The access token request to `url` signed with `token` (a service's own
+    // kind of request; the base: signedRequest).
+    virtual std::shared_ptr<OAMutableURLRequest> tokenAccessRequest(const platform::URL& url,
+                                                                    const std::optional<OAToken>& token) const {
+        return signedRequest(url, token);
+    }
     void tokenAccess() { tokenAccess(false); }
     virtual void tokenAccess(bool refresh);
     virtual void tokenAccessModifyRequest(const std::shared_ptr<OAMutableURLRequest>& request) { (void)request; }

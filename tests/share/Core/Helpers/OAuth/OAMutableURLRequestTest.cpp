@@ -5,6 +5,7 @@
 #include "platform/foundation/Text.h"
 #include "share/Core/Helpers/OAuth/OAPlaintextSignatureProvider.h"
 #include "share/Core/Helpers/OAuth/OAToken.h"
+#include "share/Core/Helpers/OAuth/OAURLEncoding.h"
 
 namespace clipora {
 namespace {
@@ -71,6 +72,41 @@ TEST(OAMutableURLRequestTest, BuildsTheBaseStringOfRFC5849Section341) {
     // A multipart body's fields are not signed.
     request.setValueForHTTPHeaderField("multipart/form-data; boundary=x", "Content-Type");
     EXPECT_FALSE(platform::Text::contains(request.signatureBaseString(), "c2%3D"));
+}
+
+// RFC 5849, section 3.4.1.2: the server signs the address it was reached
+// at, so case, a default port, user information and a fragment as written
+// must not change the base string.
+TEST(OAMutableURLRequestTest, NormalisesTheBaseStringURI) {
+    struct Case {
+        const char* written;
+        const char* signedAs;
+    } cases[] = {
+        {"http://EXAMPLE.COM:80/r%20v/X?id=123", "http://example.com/r%20v/X"},
+        {"HTTPS://API.Example:443/1/statuses", "https://api.example/1/statuses"},
+        {"https://api.example:8443/a", "https://api.example:8443/a"},
+        {"http://api.example:443/a", "http://api.example:443/a"},
+        {"https://api.example:80/a", "https://api.example:80/a"},
+        {"https://api.example/a?b=1#frag", "https://api.example/a"},
+        {"https://api.example/a#frag?x", "https://api.example/a"},
+        {"https://api.example", "https://api.example/"},
+        {"https://user:pw@api.example/a", "https://api.example/a"},
+        {"http://[::1]:8080/a", "http://[::1]:8080/a"},
+        {"http://127.0.0.1:80/a/B/", "http://127.0.0.1/a/B/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written);
+        OAMutableURLRequest request(*URL::fromString(c.written), OAConsumer("k", "s"), std::nullopt, std::nullopt,
+                                    nullptr, "n", "1");
+        const auto base = request.signatureBaseString();
+        const auto uri = base.substr(4, base.find('&', 4) - 4);
+        EXPECT_EQ(uri, OAURLEncoding::URLEncodedString(c.signedAs));
+    }
+    // The query still takes part; the fragment does not.
+    OAMutableURLRequest fragment(*URL::fromString("https://api.example/a?b=1#c=2"), OAConsumer("k", "s"), std::nullopt,
+                                 std::nullopt, nullptr, "n", "1");
+    EXPECT_TRUE(platform::Text::contains(fragment.signatureBaseString(), "b%3D1"));
+    EXPECT_FALSE(platform::Text::contains(fragment.signatureBaseString(), "c%3D2"));
 }
 
 TEST(OAMutableURLRequestTest, ExtraParametersAndParameterBodies) {
