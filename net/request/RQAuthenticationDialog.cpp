@@ -80,6 +80,12 @@ void RQAuthenticationDialog::dismissCurrentDialog() {
     if (auto current = dialogState().current) current->dismissModalViewControllerAnimated(true);
 }
 
+void RQAuthenticationDialog::withdrawRequest(const std::shared_ptr<RQChallengedRequest>& request) {
+    auto& state = dialogState();
+    std::erase(state.waiting, request);
+    if (auto current = state.current; current && current->request() == request) current->dismiss();
+}
+
 void RQAuthenticationDialog::reset() {
     auto& state = dialogState();
     state.current.reset();

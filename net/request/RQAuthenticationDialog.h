@@ -35,6 +35,10 @@ public:
     static std::shared_ptr<RQAuthenticationDialog> currentDialog();
     static std::vector<std::shared_ptr<RQChallengedRequest>> waitingRequests();
     static void dismissCurrentDialog();
+    // The request no longer waits for credentials (it was cancelled): it
+    // leaves the waiting list, and a dialog on screen for it goes without
+    // answering anyone (the next waiting request then gets its own).
+    static void withdrawRequest(const std::shared_ptr<RQChallengedRequest>& request);
     // Tests: forget the dialog and the waiting list.
     static void reset();
 

@@ -65,7 +65,17 @@ void RQChallengeResponder::applyUpFrontCredentials() {
         addBasicAuthorization(*own.user, *own.password);
     }
     auto message = exchange_.outgoingMessage();
-    if (record && !exchange_.hasRequestHeader("Authorization") && message) {
+    // An NTLM record is never presented up front. Its handshake belongs to
+    // a connection: on the kept-alive connection that made it the server
+    // needs nothing more, and a new negotiate message there would only
+    // start the handshake again. A request on a fresh connection meets the
+    // server's 401 and answers it with the record (answer()). Nor may the
+    // record's object sign other requests' messages: its handshake state is
+    // that of the request that made it.
+    const auto presentable = [](const std::shared_ptr<SessionRecord>& r) {
+        return r && !(r->authentication && r->authentication->requiresOrderedRequests());
+    };
+    if (presentable(record) && !exchange_.hasRequestHeader("Authorization") && message) {
         if (record->authentication) {
             if (!record->authentication->applyCredentials(message, *record->credentials))
                 credentialStore().remove(Side::Server, record->credentials);
@@ -76,7 +86,8 @@ void RQChallengeResponder::applyUpFrontCredentials() {
         }
     }
     if (useSession && message) {
-        if (auto proxyRecord = findSessionCredentials(Side::Proxy); proxyRecord && proxyRecord->authentication) {
+        if (auto proxyRecord = findSessionCredentials(Side::Proxy);
+            presentable(proxyRecord) && proxyRecord->authentication) {
             if (!proxyRecord->authentication->applyCredentials(message, *proxyRecord->credentials))
                 credentialStore().remove(Side::Proxy, proxyRecord->credentials);
         }

@@ -16,6 +16,7 @@ std::shared_ptr<RQCloudFilesCDNRequest> RQCloudFilesCDNRequest::cdnRequestWithMe
     auto request = requestWithMethodAddress<RQCloudFilesCDNRequest>(
         method, addressInContainer(cdnManagementURL().value_or(""), containerName));
     request->setContainerName(containerName);
+    request->refuseBeforeSending(refusalOfPath(containerName));
     return request;
 }
 

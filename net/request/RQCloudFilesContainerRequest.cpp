@@ -7,7 +7,9 @@ RQCloudFilesContainerRequest::storageRequestWithMethodContainerNameQueryString(
     const std::string& method, const std::optional<std::string>& containerName, const std::string& queryString) {
     const std::string base = storageURL().value_or("");
     const std::string address = containerName ? addressInContainer(base, *containerName) : base;
-    return requestWithMethodAddress<RQCloudFilesContainerRequest>(method, address + queryString);
+    auto request = requestWithMethodAddress<RQCloudFilesContainerRequest>(method, address + queryString);
+    if (containerName) request->refuseBeforeSending(refusalOfPath(*containerName));
+    return request;
 }
 
 std::shared_ptr<RQCloudFilesContainerRequest> RQCloudFilesContainerRequest::storageRequestWithMethodQueryString(

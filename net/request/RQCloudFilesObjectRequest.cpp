@@ -1,5 +1,9 @@
 #include "net/request/RQCloudFilesObjectRequest.h"
 
+#include <set>
+
+#include "net/request/RQError.h"
+#include "platform/cfnetwork/HTTPHeaders.h"
 #include "platform/foundation/DateFormatter.h"
 #include "platform/foundation/Text.h"
 
@@ -23,6 +27,7 @@ std::shared_ptr<RQCloudFilesObjectRequest> RQCloudFilesObjectRequest::storageReq
     auto request = requestWithMethodAddress<RQCloudFilesObjectRequest>(
         method, addressInContainer(storageURL().value_or(""), containerName) + queryString);
     request->setContainerName(containerName);
+    request->refuseBeforeSending(refusalOfPath(containerName));
     return request;
 }
 
@@ -31,6 +36,7 @@ std::shared_ptr<RQCloudFilesObjectRequest> RQCloudFilesObjectRequest::storageReq
     auto request = requestWithMethodAddress<RQCloudFilesObjectRequest>(
         method, addressInContainer(storageURL().value_or(""), containerName, objectPath));
     request->setContainerName(containerName);
+    request->refuseBeforeSending(refusalOfPath(containerName, objectPath));
     return request;
 }
 
@@ -82,7 +88,24 @@ std::shared_ptr<RQCloudFilesObjectRequest> RQCloudFilesObjectRequest::getObjectR
 }
 
 void RQCloudFilesObjectRequest::addMetadataHeaders(const Metadata& metadata) {
-    for (const auto& [key, value] : metadata) addRequestHeaderValue(std::string(kMetadataPrefix) + key, value);
+    // Every entry goes, or the request does not: a metadata POST replaces
+    // all of the object's metadata, so an entry left out would be lost.
+    const auto refuse = [&](const std::string& key, const char* why) {
+        refuseBeforeSending(RQError::make(RQError::kUnableToCreateRequest,
+                                          Text::format("The metadata entry \"%@\" cannot be sent: %@", key, why)));
+    };
+    std::set<std::string> sent;  // lower-case names
+    for (const auto& [key, value] : metadata) {
+        const std::string name = std::string(kMetadataPrefix) + key;
+        if (key.empty() || !HTTPHeaders::isValidName(name))
+            refuse(key, "its name holds a character a header name cannot hold");
+        else if (!HTTPHeaders::isValidValue(value))
+            refuse(key, "its value holds a line break or another control character");
+        else if (!sent.insert(Text::lowercase(key)).second)
+            refuse(key, "another entry has the same name but for case, and header names ignore case");
+        else
+            addRequestHeaderValue(name, value);
+    }
 }
 
 std::shared_ptr<RQCloudFilesObjectRequest>

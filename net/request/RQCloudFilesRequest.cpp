@@ -111,6 +111,39 @@ std::string RQCloudFilesRequest::addressInContainer(const std::string& base, con
     return address;
 }
 
+std::optional<Error> RQCloudFilesRequest::refusalOfPath(const std::string& container,
+                                                        const std::optional<std::string>& objectPath) {
+    const auto dotSegment = [](std::string_view segment) { return segment == "." || segment == ".."; };
+    if (dotSegment(container))
+        return RQError::make(RQError::kUnableToCreateRequest,
+                             Text::format("The container name \"%@\" would be read as a step in the path, not as "
+                                          "a container",
+                                          container));
+    if (!objectPath) return std::nullopt;
+    for (const std::string& segment : Text::split(*objectPath, "/")) {
+        if (dotSegment(segment))
+            return RQError::make(RQError::kUnableToCreateRequest,
+                                 Text::format("The object path \"%@\" holds the segment \"%@\", which a server "
+                                              "may resolve to another object",
+                                              *objectPath, segment));
+    }
+    return std::nullopt;
+}
+
+void RQCloudFilesRequest::refuseBeforeSending(std::optional<Error> reason) {
+    if (!reason) return;
+    std::lock_guard lock(propertyMutex());
+    if (!refusal_.unlocked()) refusal_.unlocked() = std::move(reason);
+}
+
+void RQCloudFilesRequest::buildRequestHeaders() {
+    if (auto reason = refusal_.get()) {
+        failWithError(*reason);
+        return;
+    }
+    RQHTTPRequest::buildRequestHeaders();
+}
+
 std::string RQCloudFilesRequest::queryParameter(const std::string& name, const std::string& value) {
     return "&" + name + "=" + Text::percentEscape(value);
 }
@@ -150,6 +183,8 @@ std::shared_ptr<RQHTTPRequest> RQCloudFilesRequest::makeRequestOfSameClass(std::
     auto request = makeEmpty(std::move(url));
     request->setContainerName(containerName());
     request->setAccountName(accountName());
+    // A copy carries the same incomplete headers, so the same refusal.
+    request->refuseBeforeSending(refusal_.get());
     return request;
 }
 

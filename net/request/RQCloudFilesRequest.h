@@ -28,7 +28,9 @@ class RQCloudFilesContainerXMLParserDelegate;
 //
 // Container names, object paths and every query value are percent-escaped
 // (a "/" inside an object path stays a separator), so no name can end the
-// path, start a query or add a parameter.
+// path, start a query or add a parameter. A name with a "." or ".." segment,
+// or metadata that cannot travel as a header, fails the request before it is
+// sent, with an error (code 5) naming the segment or entry.
 class RQCloudFilesRequest : public RQHTTPRequest {
 public:
     // The authentication endpoint is "https://<host>/v1.0"; the host is
@@ -84,6 +86,17 @@ protected:
     // "<base>/<container>[/<object path>]", each part escaped.
     static std::string addressInContainer(const std::string& base, const std::string& container,
                                           const std::optional<std::string>& objectPath = std::nullopt);
+    // Why a container name or object path may not be sent: a segment "." or
+    // "..", which a server or proxy that normalises paths would resolve to
+    // another container or object. std::nullopt when it may.
+    static std::optional<platform::Error> refusalOfPath(const std::string& container,
+                                                        const std::optional<std::string>& objectPath = std::nullopt);
+    // Makes the request fail when it is started, before anything is sent,
+    // with `reason` (the first reason given is kept). For what the class
+    // operations cannot send as asked: sending it otherwise would act on
+    // something else or lose part of what was asked.
+    void refuseBeforeSending(std::optional<platform::Error> reason);
+    void buildRequestHeaders() override;
     // "&<name>=<value>" with the value escaped.
     static std::string queryParameter(const std::string& name, const std::string& value);
     // A listing's query: "?format=xml", then the limit (when not 0) and the
@@ -99,6 +112,7 @@ protected:
 private:
     RQLockedProperty<std::string> containerName_{propertyMutex()};
     RQLockedProperty<std::string> accountName_{propertyMutex()};
+    RQLockedProperty<std::optional<platform::Error>> refusal_{propertyMutex()};
     std::mutex parseMutex_;
     std::shared_ptr<RQCloudFilesContainerXMLParserDelegate> xmlParserDelegate_;
 };

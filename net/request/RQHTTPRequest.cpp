@@ -664,6 +664,9 @@ void RQHTTPRequest::cancelOnRequestThread() {
     complete_.store(true);
     cancelLoad();
     cancelled_.store(true);
+    // A cancelled request gets no login sheet, now or after the one on
+    // screen. Posted after the dialog was asked for, so it runs after it.
+    if (askedDialog_.exchange(false)) performOnMainThread([keep] { RQAuthenticationDialog::withdrawRequest(keep); });
 }
 
 void RQHTTPRequest::clearDelegatesAndCancel() {
@@ -1555,6 +1558,7 @@ bool RQHTTPRequest::showCredentialsDialog() {
     // private mode: nobody could ever answer the dialog.
     if (isSynchronous() && RunLoop::isMainThread()) return false;
     auto keep = self();
+    askedDialog_.store(true);
     performOnMainThread([keep] { RQAuthenticationDialog::presentAuthenticationDialogForRequest(keep); });
     return true;
 }

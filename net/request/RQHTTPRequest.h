@@ -668,6 +668,8 @@ private:
     RQLockedProperty<std::optional<std::string>> proxyDomain_{propertyMutex_};
     RQLockedProperty<std::optional<std::string>> userAgent_{propertyMutex_};
     std::atomic<int> authenticationNeeded_{0};
+    // The login dialog was asked to serve this request.
+    std::atomic<bool> askedDialog_{false};
     RQChallengeResponder challenges_{*this, propertyMutex_};
 
     // --- Connection and transport ---

@@ -50,6 +50,9 @@ public:
     std::string stringToSignForHeadersResource(const std::string& headers, const std::string& resource) override;
 
 protected:
+    // A copy's result and a sub-resource (such as "acl") are the service's
+    // documents; any other successful reply is the object itself.
+    bool successReplyIsDocument() const override { return !sourceKey().empty() || !subResource().empty(); }
     std::shared_ptr<RQS3Request> makeEmpty(std::optional<platform::URL> url) const override {
         return std::make_shared<RQS3ObjectRequest>(std::move(url));
     }

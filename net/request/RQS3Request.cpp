@@ -147,7 +147,11 @@ void RQS3Request::buildRequestHeaders() {
 
 void RQS3Request::requestFinished() {
     auto headers = responseHeaders();
-    if (headers && headers->value("Content-Type") == std::optional<std::string>("application/xml")) parseResponseXML();
+    const int status = responseStatusCode();
+    const bool errorReply = status < 200 || status >= 300;
+    if (headers && headers->value("Content-Type") == std::optional<std::string>("application/xml") &&
+        (errorReply || successReplyIsDocument()))
+        parseResponseXML();
     // The reply failed the request (its failure is reported) or asked for a
     // second attempt, which is under way.
     if (error() || !complete()) return;

@@ -20,7 +20,9 @@ namespace clipora {
 // are sent. XML replies are read when they finish: an error document fails
 // the request with code 2 and the service's message, an unreadable reply
 // with code 1; the service's "RequestTimeout" sends the request once more on
-// a new connection.
+// a new connection. Only error replies and the documents a request asks for
+// are read: the body of a stored object is the user's data, whatever its
+// type says.
 //
 // Requests go over https unless the caller picks "http" (setRequestScheme):
 // the signature covers no body digest, so only the transport protects what
@@ -79,6 +81,10 @@ public:
 protected:
     void requestFinished() override;
     void parseResponseXML();
+    // Whether a successful reply is the service's own document (a listing,
+    // an access list, a copy's result) rather than stored data. Error
+    // replies are always read as documents.
+    virtual bool successReplyIsDocument() const { return true; }
     std::shared_ptr<RQHTTPRequest> makeRequestOfSameClass(std::optional<platform::URL> url) const override;
     // Gives a new request of the same class this request's own settings.
     virtual void copyS3SettingsTo(RQS3Request& other) const;

@@ -3,7 +3,6 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -109,6 +108,56 @@ void desEncrypt(std::span<const std::uint8_t, 7> key56, std::span<const std::uin
     }
 }
 
+// Upper case of one UTF-16 unit by the simple (one-to-one) case mappings
+// of Unicode 14, for the scripts user names are written in: Basic Latin,
+// Latin-1 Supplement, Latin Extended-A and -B, Latin Extended Additional,
+// Greek and Coptic, Cyrillic and its supplement, Armenian and the fullwidth
+// forms. The server upper-cases the user name the same way whatever its
+// locale, so this must not depend on the process locale either. Letters
+// whose upper case is more than one letter (the sharp s) stay as they are,
+// as they do on the server. Each run maps first, first + step, ... last
+// by adding delta.
+struct CaseRun {
+    std::uint16_t first;
+    std::uint16_t last;
+    std::uint8_t step;
+    std::int16_t delta;
+};
+constexpr CaseRun kUpperCaseRuns[] = {
+    {0x0061, 0x007A, 1, -32},   {0x00B5, 0x00B5, 1, 743}, {0x00E0, 0x00F6, 1, -32},  {0x00F8, 0x00FE, 1, -32},
+    {0x00FF, 0x00FF, 1, 121},   {0x0101, 0x012F, 2, -1},  {0x0131, 0x0131, 1, -232}, {0x0133, 0x0137, 2, -1},
+    {0x013A, 0x0148, 2, -1},    {0x014B, 0x0177, 2, -1},  {0x017A, 0x017E, 2, -1},   {0x017F, 0x017F, 1, -300},
+    {0x0180, 0x0180, 1, 195},   {0x0183, 0x0185, 2, -1},  {0x0188, 0x0188, 1, -1},   {0x018C, 0x018C, 1, -1},
+    {0x0192, 0x0192, 1, -1},    {0x0195, 0x0195, 1, 97},  {0x0199, 0x0199, 1, -1},   {0x019A, 0x019A, 1, 163},
+    {0x019E, 0x019E, 1, 130},   {0x01A1, 0x01A5, 2, -1},  {0x01A8, 0x01A8, 1, -1},   {0x01AD, 0x01AD, 1, -1},
+    {0x01B0, 0x01B0, 1, -1},    {0x01B4, 0x01B6, 2, -1},  {0x01B9, 0x01B9, 1, -1},   {0x01BD, 0x01BD, 1, -1},
+    {0x01BF, 0x01BF, 1, 56},    {0x01C5, 0x01C5, 1, -1},  {0x01C6, 0x01C6, 1, -2},   {0x01C8, 0x01C8, 1, -1},
+    {0x01C9, 0x01C9, 1, -2},    {0x01CB, 0x01CB, 1, -1},  {0x01CC, 0x01CC, 1, -2},   {0x01CE, 0x01DC, 2, -1},
+    {0x01DD, 0x01DD, 1, -79},   {0x01DF, 0x01EF, 2, -1},  {0x01F2, 0x01F2, 1, -1},   {0x01F3, 0x01F3, 1, -2},
+    {0x01F5, 0x01F5, 1, -1},    {0x01F9, 0x021F, 2, -1},  {0x0223, 0x0233, 2, -1},   {0x023C, 0x023C, 1, -1},
+    {0x023F, 0x0240, 1, 10815}, {0x0242, 0x0242, 1, -1},  {0x0247, 0x024F, 2, -1},   {0x0371, 0x0373, 2, -1},
+    {0x0377, 0x0377, 1, -1},    {0x037B, 0x037D, 1, 130}, {0x03AC, 0x03AC, 1, -38},  {0x03AD, 0x03AF, 1, -37},
+    {0x03B1, 0x03C1, 1, -32},   {0x03C2, 0x03C2, 1, -31}, {0x03C3, 0x03CB, 1, -32},  {0x03CC, 0x03CC, 1, -64},
+    {0x03CD, 0x03CE, 1, -63},   {0x03D0, 0x03D0, 1, -62}, {0x03D1, 0x03D1, 1, -57},  {0x03D5, 0x03D5, 1, -47},
+    {0x03D6, 0x03D6, 1, -54},   {0x03D7, 0x03D7, 1, -8},  {0x03D9, 0x03EF, 2, -1},   {0x03F0, 0x03F0, 1, -86},
+    {0x03F1, 0x03F1, 1, -80},   {0x03F2, 0x03F2, 1, 7},   {0x03F3, 0x03F3, 1, -116}, {0x03F5, 0x03F5, 1, -96},
+    {0x03F8, 0x03F8, 1, -1},    {0x03FB, 0x03FB, 1, -1},  {0x0430, 0x044F, 1, -32},  {0x0450, 0x045F, 1, -80},
+    {0x0461, 0x0481, 2, -1},    {0x048B, 0x04BF, 2, -1},  {0x04C2, 0x04CE, 2, -1},   {0x04CF, 0x04CF, 1, -15},
+    {0x04D1, 0x052F, 2, -1},    {0x0561, 0x0586, 1, -48}, {0x1E01, 0x1E95, 2, -1},   {0x1E9B, 0x1E9B, 1, -59},
+    {0x1EA1, 0x1EFF, 2, -1},    {0xFF41, 0xFF5A, 1, -32},
+};
+
+std::uint16_t upperCaseUnit(std::uint16_t unit) {
+    // The runs are sorted and do not overlap: the last run starting at or
+    // before the unit is the only one that can hold it.
+    const auto* run = std::upper_bound(std::begin(kUpperCaseRuns), std::end(kUpperCaseRuns), unit,
+                                       [](std::uint16_t u, const CaseRun& r) { return u < r.first; });
+    if (run == std::begin(kUpperCaseRuns)) return unit;
+    --run;
+    if (unit > run->last || (unit - run->first) % run->step != 0) return unit;
+    return static_cast<std::uint16_t>(unit + run->delta);
+}
+
 }  // namespace
 
 Data NTLM::utf16(std::string_view text) {
@@ -212,11 +261,9 @@ Data NTLM::ntOWFv1(std::string_view password) { return Digest::md4(utf16(passwor
 
 Data NTLM::ntOWFv2(std::string_view password, std::string_view user, std::string_view domain) {
     Data upperUser = utf16(user);
+    // Halves of surrogate pairs fall in no run and stay as they are.
     for (std::size_t i = 0; i + 1 < upperUser.size(); i += 2) {
-        const auto unit = static_cast<wint_t>(upperUser[i] | (upperUser[i + 1] << 8));
-        if (unit >= 0xd800 && unit <= 0xdfff) continue;  // half of a pair: no case
-        const auto upper = static_cast<std::uint32_t>(std::towupper(unit));
-        if (upper > 0xffff) continue;
+        const auto upper = upperCaseUnit(static_cast<std::uint16_t>(upperUser[i] | (upperUser[i + 1] << 8)));
         upperUser[i] = static_cast<std::uint8_t>(upper);
         upperUser[i + 1] = static_cast<std::uint8_t>(upper >> 8);
     }

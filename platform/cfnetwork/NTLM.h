@@ -75,7 +75,9 @@ public:
     // MD4 of the UTF-16LE password.
     static Data ntOWFv1(std::string_view password);
     // HMAC-MD5 keyed with ntOWFv1 over the UTF-16LE of the upper-cased user
-    // and the domain: the NTLMv2 response key.
+    // and the domain: the NTLMv2 response key. The user name is upper-cased
+    // by Unicode's one-to-one case mappings (Latin, Greek, Cyrillic,
+    // Armenian, fullwidth), never by the process locale.
     static Data ntOWFv2(std::string_view password, std::string_view user, std::string_view domain);
     // The client's part of the NTLMv2 response: versions, time, client
     // challenge and the server's target information.

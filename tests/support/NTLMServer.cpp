@@ -52,19 +52,25 @@ std::string response(int status, const std::string& challenge, const std::string
 
 }  // namespace
 
-NTLMServer::NTLMServer(std::string user, std::string domain, std::string password)
+NTLMServer::NTLMServer(std::string user, std::string domain, std::string password, bool authenticatesConnections)
     : user_(std::move(user)), domain_(std::move(domain)), password_(std::move(password)),
-      server_([this](RawServer::Connection& c) { serve(c); }) {}
+      authenticatesConnections_(authenticatesConnections), server_([this](RawServer::Connection& c) { serve(c); }) {}
 
 void NTLMServer::serve(RawServer::Connection& connection) {
     std::optional<std::array<std::uint8_t, 8>> pending;
+    std::optional<std::string> signedIn;  // the user this connection proved to be
     for (;;) {
         const std::string request = connection.readRequest();
         if (request.empty()) return;
         const std::string authorization = headerValue(request, "Authorization");
         std::optional<Data> token;
         if (authorization.rfind("NTLM ", 0) == 0) token = platform::Base64::decode(authorization.substr(5));
+        if (!token && signedIn) {
+            connection.send(response(200, "", "Welcome, " + *signedIn + "."));
+            continue;
+        }
         if (token && token->size() >= 12 && (*token)[8] == 1) {
+            signedIn.reset();
             std::array<std::uint8_t, 8> challenge;
             const Data random = platform::Digest::randomBytes(8);
             std::copy(random.begin(), random.end(), challenge.begin());
@@ -81,6 +87,7 @@ void NTLMServer::serve(RawServer::Connection& connection) {
             pending.reset();
             if (good) {
                 ++accepted_;
+                if (authenticatesConnections_) signedIn = message->user;
                 connection.send(response(200, "", "Welcome, " + message->user + "."));
             } else {
                 ++refused_;

@@ -19,9 +19,13 @@ namespace clipora::test {
 // password and gets the page, or a bare 401 again. The challenge belongs to
 // the connection: an authenticate message that arrives on another one is
 // refused. Also the message helpers the checks need.
+//
+// With `authenticatesConnections`, a connection whose handshake succeeded
+// stays signed in, as on most servers: later requests on it get the page
+// without credentials (a new negotiate message starts over).
 class NTLMServer {
 public:
-    NTLMServer(std::string user, std::string domain, std::string password);
+    NTLMServer(std::string user, std::string domain, std::string password, bool authenticatesConnections = false);
 
     std::string url(const std::string& path = "/") const { return server_.url(path); }
     std::size_t connectionsAccepted() const { return server_.connectionsAccepted(); }
@@ -57,6 +61,7 @@ private:
     const std::string user_;
     const std::string domain_;
     const std::string password_;
+    const bool authenticatesConnections_;
     std::atomic<int> challenges_{0};
     std::atomic<int> accepted_{0};
     std::atomic<int> refused_{0};

@@ -119,6 +119,63 @@ TEST_F(AuthenticationDialogTest, OneDialogAnswersEveryRequestForTheSameServer) {
     EXPECT_EQ(served.load(), 4);
 }
 
+// A request cancelled while it waits for a login sheet (behind another
+// server's, or its own on screen) gets none, and the sheets of the others
+// still come in turn.
+TEST_F(AuthenticationDialogTest, ACancelledRequestGetsNoLoginSheet) {
+    LoopbackServer first;
+    LoopbackServer second;
+    for (auto* s : {&first, &second}) {
+        s->server().Get("/", [](const httplib::Request& req, httplib::Response& res) {
+            if (req.get_header_value("Authorization") == basic("ann", "pw")) return res.set_content("ok", "text/plain");
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"files\"");
+        });
+        s->start();
+    }
+    auto start = [](const std::string& url) {
+        auto request = get(url);
+        request->setShouldPresentAuthenticationDialog(true);
+        request->setUseSessionPersistence(false);
+        request->startAsynchronous();
+        return request;
+    };
+    auto onScreen = start(first.url("/"));
+    auto dialog = waitForDialog();
+    ASSERT_TRUE(dialog);
+    ASSERT_EQ(dialog->request(), onScreen);
+
+    // Waiting behind the sheet on screen, then cancelled: it leaves the line.
+    auto waiting = start(second.url("/"));
+    ASSERT_TRUE(pumpUntil([] { return RQAuthenticationDialog::waitingRequests().size() == 1; }));
+    waiting->cancel();
+    ASSERT_TRUE(pumpUntil([&] { return waiting->isFinished(); }));
+    ASSERT_TRUE(waiting->error());
+    EXPECT_TRUE(RQError::is(*waiting->error(), RQError::kRequestCancelled));
+    EXPECT_TRUE(pumpUntil([] { return RQAuthenticationDialog::waitingRequests().empty(); }));
+
+    // The request of the sheet on screen is cancelled: its sheet goes and
+    // the next one waiting gets its own.
+    auto next = start(second.url("/"));
+    ASSERT_TRUE(pumpUntil([] { return RQAuthenticationDialog::waitingRequests().size() == 1; }));
+    onScreen->cancel();
+    ASSERT_TRUE(pumpUntil([&] {
+        auto current = RQAuthenticationDialog::currentDialog();
+        return current && current->request() == next;
+    }));
+    EXPECT_TRUE(RQError::is(*onScreen->error(), RQError::kRequestCancelled));
+    auto nextDialog = RQAuthenticationDialog::currentDialog();
+    nextDialog->usernameField()->setText("ann");
+    nextDialog->passwordField()->setText("pw");
+    ASSERT_TRUE(nextDialog->loginButton()->tap());
+    ASSERT_TRUE(pumpUntil([&] { return next->isFinished(); }));
+    EXPECT_FALSE(next->error());
+    EXPECT_EQ(text(next->responseData()), "ok");
+    // Nobody is left to ask for.
+    EXPECT_FALSE(pumpUntil([] { return RQAuthenticationDialog::currentDialog() != nullptr; }, 0.5));
+    EXPECT_TRUE(RQAuthenticationDialog::waitingRequests().empty());
+}
+
 TEST_F(AuthenticationDialogTest, CancelFailsTheRequest) {
     LoopbackServer server;
     server.server().Get("/", [](const httplib::Request&, httplib::Response& res) {

@@ -444,6 +444,64 @@ TEST_F(RQCloudFilesRequestTest, ObjectsAreWrittenListedReadChangedAndDeleted) {
     EXPECT_TRUE(missing->objects().empty());
 }
 
+TEST_F(RQCloudFilesRequestTest, WhatCannotBeSentAsAskedFailsBeforeSendingAndNamesWhy) {
+    signIn();
+    fake->containers["photos"].objects["archive/2012.tar"] = {"tar", "application/x-tar", {}};
+    fake->containers["photos"].objects["me.jpg"] = {"jpg", "image/jpeg", {{"Album", "2012"}, {"Place", "Lyon"}}};
+    const struct {
+        std::shared_ptr<RQCloudFilesRequest> request;
+        std::string named;  // what the error names
+    } cases[] = {
+        // A server or proxy that resolves dot segments would act on
+        // "archive/2012.tar", or on the container or account itself.
+        {RQCloudFilesObjectRequest::deleteObjectRequestWithContainerObjectPath("photos", "photos/../archive/2012.tar"),
+         "\"..\""},
+        {RQCloudFilesObjectRequest::getObjectRequestWithContainerObjectPath("photos", "./me.jpg"), "\".\""},
+        {RQCloudFilesObjectRequest::objectInfoRequestObjectPath("photos", "a/.."), "\"..\""},
+        {RQCloudFilesContainerRequest::deleteContainerRequest(".."), "\"..\""},
+        {RQCloudFilesCDNRequest::putRequestWithContainer("."), "\".\""},
+        {RQCloudFilesObjectRequest::listRequestWithContainer(".."), "\"..\""},
+        // A metadata POST replaces every entry: one left out would be lost.
+        {RQCloudFilesObjectRequest::postObjectRequestWithContainerObjectPathMetadata(
+             "photos", "me.jpg", {{"Album", "2013"}, {"Taken by", "Robin"}}),
+         "\"Taken by\""},
+        {RQCloudFilesObjectRequest::postObjectRequestWithContainerObjectPathMetadata(
+             "photos", "me.jpg", {{"Album", "2013"}, {"Note", "first line\r\nX-Object-Meta-Album: 1999"}}),
+         "\"Note\""},
+        {RQCloudFilesObjectRequest::postObjectRequestWithContainerObjectPathMetadata(
+             "photos", "me.jpg", {{"Album", "2013"}, {"album", "2014"}}),
+         "\"album\""},
+        {RQCloudFilesObjectRequest::putObjectRequestWithContainerObjectPathContentTypeObjectDataMetadataEtag(
+             "photos", "new.jpg", "image/jpeg", bytes("x"), {{"", "empty name"}}, ""),
+         "\"\""},
+    };
+    const std::size_t sentBefore = fake->targets.size();
+    for (const auto& c : cases) {
+        const std::string url = c.request->url() ? c.request->url()->absoluteString() : "no url";
+        ASSERT_TRUE(runAsync(c.request)) << url;
+        ASSERT_TRUE(c.request->error()) << url;
+        EXPECT_TRUE(RQError::is(*c.request->error(), RQError::kUnableToCreateRequest)) << url;
+        EXPECT_TRUE(Text::contains(c.request->error()->localizedDescription(), c.named))
+            << c.request->error()->localizedDescription();
+        // A copy of the request is refused alike.
+        auto again = c.request->copy();
+        ASSERT_TRUE(runAsync(again));
+        EXPECT_TRUE(again->error()) << url;
+    }
+    EXPECT_EQ(fake->targets.size(), sentBefore);
+    EXPECT_EQ(fake->containers["photos"].objects.count("archive/2012.tar"), 1u);
+    EXPECT_EQ(fake->containers["photos"].objects["me.jpg"].metadata,
+              (std::map<std::string, std::string>{{"Album", "2012"}, {"Place", "Lyon"}}));
+
+    // Dots inside a name are only dots.
+    for (const std::string name : {"..hidden", "a..b/c.", "v1.0/.../x"}) {
+        auto put = RQCloudFilesObjectRequest::putObjectRequestWithContainerObjectPathContentTypeObjectDataMetadataEtag(
+            "photos", name, "text/plain", bytes("ok"), {{"Taken-By", "Robin Ünal"}}, "");
+        EXPECT_EQ(run(put)->responseStatusCode(), 201) << name;
+        EXPECT_EQ(fake->containers["photos"].objects[name].body, "ok") << name;
+    }
+}
+
 TEST_F(RQCloudFilesRequestTest, ContainersArePublishedChangedAndListedOnTheCDN) {
     signIn();
     fake->containers["public"];

@@ -200,6 +200,34 @@ TEST_F(AuthenticationTest, NTLMHandshakeOnOneConnection) {
     EXPECT_EQ(server.refused(), 1);
 }
 
+// With session persistence (the default) one answer serves every later
+// request: on a server that keeps a signed-in connection, the kept-alive
+// connection of the first handshake serves the rest without another; on
+// one that asks again for every request, each costs one challenge.
+TEST_F(AuthenticationTest, NTLMWithSessionPersistence) {
+    for (const bool keepsConnections : {true, false}) {
+        SCOPED_TRACE(keepsConnections ? "the connection stays signed in" : "every request is challenged");
+        RQHTTPRequest::clearSession();
+        NTLMServer server("ann", "CORP", "secret", keepsConnections);
+        for (int i = 0; i < 6; ++i) {
+            auto request = get(server.url("/report"));
+            if (i == 0) {
+                request->setUsername(std::string("CORP\\ann"));
+                request->setPassword(std::string("secret"));
+            }
+            ASSERT_TRUE(runAsync(request));
+            ASSERT_FALSE(request->error()) << i << ": " << request->error()->localizedDescription();
+            EXPECT_EQ(text(request->responseData()), "Welcome, ann.") << i;
+        }
+        EXPECT_EQ(server.challengesSent(), keepsConnections ? 1 : 6);
+        EXPECT_EQ(server.accepted(), keepsConnections ? 1 : 6);
+        EXPECT_EQ(server.refused(), 0);
+        if (keepsConnections) {
+            EXPECT_LE(server.connectionsAccepted(), 2u);
+        }
+    }
+}
+
 TEST_F(AuthenticationTest, CredentialsInTheURLAndInTheKeychain) {
     AuthServer server(false);
     auto url = server.url();

@@ -44,6 +44,7 @@ public:
     std::uint16_t port() const { return server_.port(); }
 
     std::map<std::string, std::string> objects;  // "bucket/key" -> body
+    std::map<std::string, std::string> types;    // "bucket/key" -> type given when stored
     std::atomic<int> timeoutsToSend{0};
     std::atomic<int> requests{0};
     std::string lastStringToSign;
@@ -101,6 +102,10 @@ private:
             return;
         }
         const std::string key = Text::percentUnescape(rawPath.substr(1)).value_or("");
+        if (request.method == "GET" && key.empty() && request.get_param_value("prefix") == "broken") {
+            response.set_content("<ListBucketResult><Name>", "application/xml");
+            return;
+        }
         if (request.method == "GET" && key.empty()) {
             std::string xml =
                 "<ListBucketResult><Name>" + bucket + "</Name><Prefix>p</Prefix><IsTruncated>true</IsTruncated>";
@@ -114,16 +119,13 @@ private:
             response.set_content(xml, "application/xml");
             return;
         }
-        if (request.method == "GET" && key == "broken") {
-            response.set_content("<ListBucketResult><Name>", "application/xml");
-            return;
-        }
         if (request.method == "PUT" && !key.empty()) {
             if (request.has_header("x-amz-copy-source")) {
                 lastCopySource = request.get_header_value("x-amz-copy-source");
                 objects[bucket + "/" + key] = objects[Text::percentUnescape(lastCopySource).value_or("")];
             } else {
                 objects[bucket + "/" + key] = request.body;
+                types[bucket + "/" + key] = request.get_header_value("Content-Type");
             }
             return;
         }
@@ -138,7 +140,8 @@ private:
             response.status = 204;
             return;
         }
-        response.set_content(found->second, "binary/octet-stream");
+        const auto stored = types.find(found->first);
+        response.set_content(found->second, stored == types.end() ? "binary/octet-stream" : stored->second);
     }
 
     loopback::LoopbackServer server_;
@@ -270,7 +273,8 @@ TEST_F(RQS3RequestTest, ErrorDocumentsMalformedRepliesAndOneRetryOnRequestTimeou
     ASSERT_TRUE(wrongKey->error());
     EXPECT_EQ(wrongKey->responseStatusCode(), 403);
 
-    auto broken = RQS3ObjectRequest::requestWithBucketKey("photos", "broken");
+    auto broken = RQS3BucketRequest::requestWithBucket("photos");
+    broken->setPrefix("broken");
     ASSERT_TRUE(runAsync(broken));
     ASSERT_TRUE(broken->error());
     EXPECT_TRUE(RQError::is(*broken->error(), RQS3Request::kReplyUnreadable));
@@ -290,6 +294,28 @@ TEST_F(RQS3RequestTest, ErrorDocumentsMalformedRepliesAndOneRetryOnRequestTimeou
     ASSERT_TRUE(runAsync(gaveUp));
     ASSERT_TRUE(gaveUp->error());
     EXPECT_TRUE(RQError::is(*gaveUp->error(), RQS3Request::kServiceError));
+}
+
+TEST_F(RQS3RequestTest, StoredXMLObjectsAreTheUsersDataNotServiceReplies) {
+    // Each would pass for a service document: a message (failure, code 2),
+    // a "RequestTimeout" (a second fetch), or malformed XML (code 1).
+    const std::vector<std::string> bodies = {"<Message>see you at noon</Message>", "<Code>RequestTimeout</Code>",
+                                             "a < b"};
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+        const std::string key = "notes/" + std::to_string(i) + ".xml";
+        auto put = RQS3ObjectRequest::PUTRequestForDataWithBucketKey(bytes(bodies[i]), "photos", key);
+        put->setMimeType("application/xml");
+        ASSERT_TRUE(runAsync(put));
+        ASSERT_FALSE(put->error()) << key;
+
+        const int before = fake->requests;
+        auto get = RQS3ObjectRequest::requestWithBucketKey("photos", key);
+        ASSERT_TRUE(runAsync(get));
+        EXPECT_FALSE(get->error()) << bodies[i] << ": " << get->error()->localizedDescription();
+        EXPECT_EQ(get->responseHeaders()->value("Content-Type"), "application/xml");
+        EXPECT_EQ(text(get->responseData()), bodies[i]);
+        EXPECT_EQ(fake->requests - before, 1) << bodies[i];
+    }
 }
 
 TEST_F(RQS3RequestTest, BucketNamesThatWouldChangeTheHostAreRefusedBeforeSending) {

@@ -43,6 +43,43 @@ TEST(NTLMTest, MatchesThePublishedNTLMv2Example) {
     EXPECT_EQ(hex(NTLM::ntlmv2SessionBaseKey(key, proof)), "8de40ccadbc14a82f15cb0ad0de95ca3");
 }
 
+TEST(NTLMTest, UpperCasesNonASCIIUserNamesAsTheServerDoes) {
+    // The server upper-cases the user name by Unicode's one-to-one case
+    // mappings, whatever anyone's locale: each spelling must give the key
+    // of its upper-case form.
+    const auto keyOf = [](const std::string& upperUser) {
+        Data text = NTLM::utf16(upperUser);
+        const Data domain = NTLM::utf16("Domain");
+        text.insert(text.end(), domain.begin(), domain.end());
+        return Digest::hmacMD5(NTLM::ntOWFv1("Password"), text);
+    };
+    const struct {
+        const char* user;
+        const char* upper;
+    } cases[] = {
+        {"jürgen", "JÜRGEN"},      // Latin-1 Supplement
+        {"ÿvonne", "ŸVONNE"},      // ÿ leaves its block
+        {"łukasz", "ŁUKASZ"},      // Latin Extended-A
+        {"ștefan", "ȘTEFAN"},      // Latin Extended-B
+        {"nguyễn", "NGUYỄN"},      // Latin Extended Additional
+        {"иван", "ИВАН"},          // Cyrillic
+        {"ёлка", "ЁЛКА"},          // Cyrillic, outside the basic alphabet
+        {"σοφία", "ΣΟΦΊΑ"},        // Greek with an accent
+        {"οδυσσευς", "ΟΔΥΣΣΕΥΣ"},  // final sigma
+        {"արամ", "ԱՐԱՄ"},          // Armenian
+        {"ｕｓｅｒ", "ＵＳＥＲ"},  // fullwidth
+        {"straße", "STRAßE"},      // no one-letter upper case: kept
+        {"张伟", "张伟"},          // no case
+        {"a😀b", "A😀B"},            // a surrogate pair passes untouched
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NTLM::ntOWFv2("Password", c.user, "Domain"), keyOf(c.upper)) << c.user;
+        EXPECT_EQ(NTLM::ntOWFv2("Password", c.upper, "Domain"), keyOf(c.upper)) << c.upper;
+    }
+    // "ß" has no one-letter upper case, so "SS" is another name.
+    EXPECT_NE(NTLM::ntOWFv2("Password", "straße", "Domain"), NTLM::ntOWFv2("Password", "STRASSE", "Domain"));
+}
+
 TEST(NTLMTest, MatchesThePublishedSessionResponseExample) {
     EXPECT_EQ(hex(NTLM::ntlm2SessionResponse("Password", kServerChallenge, kClientChallenge)),
               "7537f803ae367128ca458204bde7caf81e97ed2683267232");
