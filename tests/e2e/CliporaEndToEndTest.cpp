@@ -175,6 +175,9 @@ TEST_F(CliporaEndToEndTest, TheSettingsChooseTheSourceOfTheNextDownload) {
     EXPECT_TRUE(shows("Share on Twitter")) << out;
     EXPECT_TRUE(shows("Movara on Twitter [picture]  >")) << out;
     EXPECT_TRUE(shows("Video Browser | Find and save videos on the web [picture]  >")) << out;
+    // The like widget is a row's, not a page of the screen.
+    EXPECT_TRUE(shows("5.  [web widget]")) << out;
+    EXPECT_FALSE(shows("page: about:blank")) << out;
     EXPECT_FALSE(shows("(timed out")) << out;
     EXPECT_FALSE(shows("(no ")) << out;
     EXPECT_FALSE(shows("(the settings")) << out;

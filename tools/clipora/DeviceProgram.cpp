@@ -92,9 +92,9 @@ std::string buttonTitle(const std::shared_ptr<platform::Button>& button) {
 
 bool shows(const std::shared_ptr<View>& view) { return view && !view->isHidden() && view->alpha() > 0; }
 
-// The page a view shows, if any.
+// The page a view shows, if any (a web widget in a row is the row's).
 std::shared_ptr<WebView> findWebView(const std::shared_ptr<View>& view) {
-    if (!shows(view)) return nullptr;
+    if (!shows(view) || std::dynamic_pointer_cast<TableView>(view)) return nullptr;
     if (auto web = std::dynamic_pointer_cast<WebView>(view)) return web;
     for (const auto& subview : view->subviews())
         if (auto web = findWebView(subview)) return web;
