@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -173,6 +175,9 @@ TEST_F(CliporaEndToEndTest, TheSettingsChooseTheSourceOfTheNextDownload) {
     EXPECT_TRUE(shows("Share on Twitter")) << out;
     EXPECT_TRUE(shows("Movara on Twitter [picture]  >")) << out;
     EXPECT_TRUE(shows("Video Browser | Find and save videos on the web [picture]  >")) << out;
+    // The like widget is a row's, not a page of the screen.
+    EXPECT_TRUE(shows("5.  [web widget]")) << out;
+    EXPECT_FALSE(shows("page: about:blank")) << out;
     EXPECT_FALSE(shows("(timed out")) << out;
     EXPECT_FALSE(shows("(no ")) << out;
     EXPECT_FALSE(shows("(the settings")) << out;
@@ -186,7 +191,7 @@ TEST_F(CliporaEndToEndTest, TheSettingsChooseTheSourceOfTheNextDownload) {
     EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 2u);
 }
 
-TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
+TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoWhoseDownloadIsListedAndGoesToTheAlbum) {
     const std::string out = runScript("browser.txt");
     auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
     EXPECT_TRUE(shows("page: https://www.social.test/home.php?sk=video")) << out;
@@ -200,6 +205,8 @@ TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoAndItsDownloadIsListed) {
     bool video = false;
     for (const auto& name : filesIn(documents)) video = video || name.ends_with(".mp4");
     EXPECT_TRUE(video) << out;
+    // The album button of the saved video copied it into the photo album.
+    EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 1u) << out;
 }
 
 TEST_F(CliporaEndToEndTest, AVideoIsTweetedThroughTheSystemsTweetSheet) {
@@ -250,9 +257,49 @@ TEST_F(CliporaEndToEndTest, ASlowDownloadShowsItsProgressAndThenItsOutcome) {
 TEST_F(CliporaEndToEndTest, AScriptStopsAtACommandThatFailsWithANonZeroStatus) {
     const std::string out = runScript("failing-command.txt", 1);
     auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
-    EXPECT_TRUE(shows("> b 9\n(no button 9)\nclipora: the script failed at line 4: b 9\n")) << out;
+    EXPECT_TRUE(shows("> b 9\n(no button 9; this screen has b 1 to b 2)\nclipora: the script failed at line 4: b 9\n"))
+        << out;
     EXPECT_FALSE(shows("> settings")) << out;
     EXPECT_FALSE(shows("== Settings ==")) << out;
+}
+
+// "Share on Facebook" on the settings screen opens the network's wall-post
+// dialog over it, drawn with its page and its close button.
+TEST_F(CliporaEndToEndTest, ShareOnFacebookFromTheSettingsShowsTheNetworksDialog) {
+    const std::string out = runScript("share-facebook.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("== Dialog: Post to Wall ==\n  page: https://web.social.test/dialog/stream.publish?")) << out;
+    EXPECT_TRUE(shows("[b 1] Close")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+    EXPECT_FALSE(server->requestsTo("/dialog/stream.publish").empty()) << out;
+}
+
+TEST_F(CliporaEndToEndTest, TheAboutScreenShowsTheVersionAndItsHDSwitch) {
+    const std::string out = runScript("about.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("  Version 1.")) << out;
+    EXPECT_TRUE(shows("[b 2] switch [off]")) << out;
+    EXPECT_TRUE(shows("[b 2] switch [on]")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
+}
+
+// After the owners' names could not be had, pulling the list down fetches
+// it again with the names.
+TEST_F(CliporaEndToEndTest, RefreshFetchesAListAgain) {
+    server->setKnob("/method/fql.query", statusKnob(500, 1));
+    const std::string out = runScript("refresh.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    const auto pulled = out.find("> refresh\n");
+    ASSERT_NE(pulled, std::string::npos) << out;
+    EXPECT_NE(out.rfind("Blair plays piano | Me", pulled), std::string::npos) << out;
+    EXPECT_NE(out.find("Blair plays piano | Blair Brook", pulled), std::string::npos) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
+    // The log went to its file, not into the screens.
+    EXPECT_FALSE(shows("Failed: Error(")) << out;
+    std::ifstream log(home / "device/Library/Logs/clipora.log");
+    const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(logged.find("GetFriend Failed"), std::string::npos) << logged;
 }
 
 }  // namespace

@@ -173,9 +173,9 @@ std::string BrowserHandOver::screenText() const {
         out += "  password: " +
                (password_.empty() ? std::string(email_.empty() ? "" : "(type it)") : TerminalText::masked(password_)) +
                "\n";
-        out += "  [1] Log In  [2] Cancel\n";
+        out += "  [b 1] Log In  [b 2] Cancel\n";
         return out;
-    case State::ShowingPage: return out + pageText(body_) + "  [1] Close\n";
+    case State::ShowingPage: return out + pageText(body_) + "  [b 1] Close\n";
     }
     return out;
 }

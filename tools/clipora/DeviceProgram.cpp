@@ -4,12 +4,14 @@
 #include "tools/clipora/TerminalText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -17,6 +19,7 @@
 #include "app/AppConfig.h"
 #include "app/OptionListViewController.h"
 #include "app/ProgressHUD.h"
+#include "app/QRBBaseViewController.h"
 #include "platform/cfnetwork/HostResolver.h"
 #include "platform/cfnetwork/TLSTrust.h"
 #include "platform/foundation/RunLoop.h"
@@ -26,21 +29,29 @@
 #include "platform/media/MoviePlayerController.h"
 #include "platform/media/MoviePlayerViewController.h"
 #include "platform/media/TweetComposeViewController.h"
+#include "platform/uikit/ActionSheet.h"
+#include "platform/uikit/ActivityIndicatorView.h"
 #include "platform/uikit/AlertRegistry.h"
+#include "platform/uikit/AlertView.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/Button.h"
+#include "platform/uikit/Control.h"
 #include "platform/uikit/Image.h"
+#include "platform/uikit/Label.h"
 #include "platform/uikit/NavigationBar.h"
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/ScreenReader.h"
+#include "platform/uikit/Switch.h"
 #include "platform/uikit/TableView.h"
 #include "platform/uikit/TextField.h"
 #include "platform/uikit/TextView.h"
+#include "platform/uikit/Toolbar.h"
 #include "platform/uikit/WebView.h"
 #include "platform/uikit/Window.h"
 #include "share/UI/SXActivityIndicator.h"
 #include "share/UI/SXFormControllerLargeTextField.h"
+#include "social/sdk/FBDialog.h"
 #include "social/sdk/FBHosts.h"
 #include "social/sdk/FBLoginButton.h"
 
@@ -67,41 +78,80 @@ std::string itemTitle(const std::shared_ptr<BarButtonItem>& item) {
     return {};
 }
 
-// Visible buttons in a screen's view, outside tables (the root menu's login
-// button in its bottom bar).
-void collectButtons(const std::shared_ptr<View>& view, std::vector<std::shared_ptr<platform::Button>>& found) {
-    if (!view || view->isHidden() || std::dynamic_pointer_cast<TableView>(view)) return;
-    if (auto button = std::dynamic_pointer_cast<platform::Button>(view)) {
-        found.push_back(button);
-        return;
-    }
-    for (const auto& subview : view->subviews()) collectButtons(subview, found);
-}
-
 std::string buttonTitle(const std::shared_ptr<platform::Button>& button) {
     if (auto login = std::dynamic_pointer_cast<FBLoginButton>(button))
         return login->isLoggedIn() ? "Log Out" : "Log In";
-    return button->currentTitle().value_or("Button");
+    std::string title = button->currentTitle().value_or("");
+    if (!title.empty()) return title;
+    // A web dialog's close button is a picture of a cross.
+    for (auto view = button->superview(); view; view = view->superview())
+        if (auto dialog = std::dynamic_pointer_cast<FBDialog>(view); dialog && dialog->closeButton() == button)
+            return "Close";
+    return button->currentImage() || button->currentBackgroundImage() ? "(picture)" : "(button)";
 }
 
-// The page of a screen that shows one (the browser screens), if any.
+bool shows(const std::shared_ptr<View>& view) { return view && !view->isHidden() && view->alpha() > 0; }
+
+// The page a view shows, if any (a web widget in a row is the row's).
 std::shared_ptr<WebView> findWebView(const std::shared_ptr<View>& view) {
-    if (!view || view->isHidden()) return nullptr;
+    if (!shows(view) || std::dynamic_pointer_cast<TableView>(view)) return nullptr;
     if (auto web = std::dynamic_pointer_cast<WebView>(view)) return web;
     for (const auto& subview : view->subviews())
         if (auto web = findWebView(subview)) return web;
     return nullptr;
 }
 
-std::shared_ptr<WebView> topWebView() {
-    auto top = ScreenReader::topViewController();
-    return top && top->isViewLoaded() ? findWebView(top->view()) : nullptr;
+// The page's own title: its <title>, else its first heading.
+std::string pageTitle(const std::shared_ptr<WebView>& web) {
+    for (const char* tag : {"title", "h1"})
+        for (const auto& element : web->document().elements())
+            if (element.tag == tag && !element.text.empty()) return element.text;
+    return {};
+}
+
+// Whether anything in the view would be drawn: a page, a text, a control.
+bool hasContent(const std::shared_ptr<View>& view) {
+    if (!shows(view)) return false;
+    if (std::dynamic_pointer_cast<WebView>(view) || std::dynamic_pointer_cast<Control>(view)) return true;
+    if (auto label = std::dynamic_pointer_cast<Label>(view)) return !label->text().empty();
+    for (const auto& subview : view->subviews())
+        if (hasContent(subview)) return true;
+    return false;
+}
+
+// The views a window shows above its screens that belong to no screen: a
+// web dialog and the like. Alerts, sheets, the HUD and the sharing
+// framework's indicator are drawn on their own.
+std::vector<std::shared_ptr<View>> overlays() {
+    std::vector<std::shared_ptr<View>> found;
+    auto window = ScreenReader::activeWindow();
+    if (!window) return found;
+    for (const auto& view : window->subviews()) {
+        if (view->viewController() || std::dynamic_pointer_cast<AlertView>(view) ||
+            std::dynamic_pointer_cast<ActionSheet>(view) || std::dynamic_pointer_cast<ProgressHUD>(view) ||
+            std::dynamic_pointer_cast<SXActivityIndicator>(view) || !hasContent(view))
+            continue;
+        found.push_back(view);
+    }
+    return found;
 }
 
 // Every text that came from outside (the network's titles, names and
 // messages, what the user typed) reaches the terminal through these.
 std::string shown(std::string_view text) { return TerminalText::printable(text); }
 std::string echoed(std::string_view text) { return TerminalText::printable(text, TerminalText::kEchoLimit); }
+
+// A number written out whole ("0.5", "1"); none for anything else.
+std::optional<double> parseNumber(const std::string& text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// How far past its top "refresh" pulls a list: beyond the distance at which
+// the pull-to-refresh header lets go.
+constexpr float kRefreshPull = 90;
 
 std::string percent(double fraction) {
     return std::to_string(static_cast<int>(std::floor(std::max(0.0, std::min(1.0, fraction)) * 100))) + "%";
@@ -169,123 +219,215 @@ void DeviceProgram::settle(double seconds) {
             last = now;
             stableSince = Clock::now();
         }
-        auto hud = ProgressHUD::existingSharedView();
-        const bool waiting =
-            (handOver_ && handOver_->isLoading()) || (ProgressHUD::isVisible() && hud && !hud->markImageName());
-        if (!waiting && Clock::now() - stableSince >= std::chrono::milliseconds(250)) return;
+        if (Clock::now() - stableSince >= std::chrono::milliseconds(250)) return;
     }
 }
 
-std::vector<DeviceProgram::Button> DeviceProgram::buttons() {
-    std::vector<Button> list;
+namespace {
+
+// Builds a drawing: the text, and the buttons numbered in the order they
+// are added. While something above takes the finger (an alert), buttons
+// are drawn without a number.
+class Painter {
+public:
+    explicit Painter(DeviceProgram::Drawing& drawing) : drawing_(drawing) {}
+
+    std::ostringstream out;
+    bool numbering = true;
+
+    // The button as drawn: "[b N] Title", or the title alone when it cannot
+    // be pressed now.
+    std::string button(const std::string& title, std::function<void()> press) {
+        if (!numbering) return "(" + shown(title) + ")";
+        drawing_.buttons.push_back({title, std::move(press)});
+        return "[b " + std::to_string(drawing_.buttons.size()) + "] " + shown(title);
+    }
+    std::string control(const std::shared_ptr<platform::Button>& control) {
+        return button(buttonTitle(control), [control] { control->tap(); });
+    }
+    std::string control(const std::shared_ptr<Switch>& control) {
+        return button(std::string("switch ") + (control->isOn() ? "[on]" : "[off]"), [control] { control->tap(); });
+    }
+
+    // A view's own labels, buttons and switches, one a line in view order
+    // (tables, bars and pages are drawn on their own).
+    void views(const std::shared_ptr<View>& view, const std::string& title) {
+        if (!shows(view) || std::dynamic_pointer_cast<TableView>(view) ||
+            std::dynamic_pointer_cast<NavigationBar>(view) || std::dynamic_pointer_cast<Toolbar>(view) ||
+            std::dynamic_pointer_cast<WebView>(view) || std::dynamic_pointer_cast<ActivityIndicatorView>(view))
+            return;
+        if (auto pressable = std::dynamic_pointer_cast<platform::Button>(view)) {
+            out << "  " << control(pressable) << "\n";
+            return;
+        }
+        if (auto toggle = std::dynamic_pointer_cast<Switch>(view)) {
+            out << "  " << control(toggle) << "\n";
+            return;
+        }
+        if (auto label = std::dynamic_pointer_cast<Label>(view)) {
+            // The screen's own title label repeats the title above.
+            if (!label->text().empty() && label->text() != title) out << "  " << shown(label->text()) << "\n";
+            return;
+        }
+        for (const auto& subview : view->subviews()) views(subview, title);
+    }
+
+    // The page: its address, whether it loads, and its links.
+    void page(const std::shared_ptr<WebView>& web) {
+        auto address = web->mainDocumentURL();
+        out << "  page: " << (address ? shown(address->absoluteString()) : std::string("(none)"))
+            << (web->isLoading() ? " (loading)" : "") << "\n";
+        auto links = web->links();
+        for (std::size_t i = 0; i < links.size(); ++i)
+            out << "  [l " << (i + 1) << "] " << shown(links[i].text.empty() ? links[i].href : links[i].text)
+                << (WebView::opensNewWindow(links[i]) ? " (new window)" : "") << "\n";
+    }
+
+private:
+    DeviceProgram::Drawing& drawing_;
+};
+
+// The number a row is drawn with: its place in the whole table, from 1.
+int rowNumber(const std::shared_ptr<TableView>& table, const IndexPath& indexPath) {
+    int number = indexPath.row + 1;
+    for (int section = 0; section < indexPath.section; ++section) number += table->numberOfRowsInSection(section);
+    return number;
+}
+
+int rowCount(const std::shared_ptr<TableView>& table) {
+    int count = 0;
+    for (int section = 0; section < table->numberOfSections(); ++section)
+        count += table->numberOfRowsInSection(section);
+    return count;
+}
+
+}  // namespace
+
+DeviceProgram::Drawing DeviceProgram::draw() {
+    Drawing drawing;
     if (handOver_ && handOver_->isActive()) {
+        drawing.text = handOver_->screenText();
         auto handOver = handOver_;
         if (handOver->state() == BrowserHandOver::State::ShowingForm) {
-            list.push_back({"Log In", [handOver] { handOver->logIn(); }});
-            list.push_back({"Cancel", [handOver] { handOver->cancel(); }});
+            drawing.buttons.push_back({"Log In", [handOver] { handOver->logIn(); }});
+            drawing.buttons.push_back({"Cancel", [handOver] { handOver->cancel(); }});
         } else {
-            list.push_back({"Close", [handOver] { handOver->close(); }});
+            drawing.buttons.push_back({"Close", [handOver] { handOver->close(); }});
         }
-        return list;
+        return drawing;
     }
-    if (auto alert = AlertRegistry::topmost()) {
-        auto titles = AlertRegistry::topmostButtonTitles();
-        for (std::size_t i = 0; i < titles.size(); ++i)
-            list.push_back({titles[i], [i] { AlertRegistry::pressButtonAtIndex(static_cast<int>(i)); }});
-        return list;
-    }
+
+    Painter paint(drawing);
+    auto& out = paint.out;
     auto top = ScreenReader::topViewController();
-    if (auto player = std::dynamic_pointer_cast<MoviePlayerViewController>(top)) {
-        list.push_back({"Done", [player] { player->done(); }});
-        return list;
-    }
-    if (auto composer = std::dynamic_pointer_cast<MailComposeViewController>(top)) {
-        list.push_back({"Send", [composer] { composer->send(); }});
-        list.push_back({"Cancel", [composer] { composer->cancel(); }});
-        return list;
-    }
-    if (auto sheet = std::dynamic_pointer_cast<TweetComposeViewController>(top)) {
-        list.push_back({"Send", [sheet] { sheet->send(); }});
-        list.push_back({"Cancel", [sheet] { sheet->cancel(); }});
-        return list;
-    }
     auto shot = ScreenReader::read();
-    for (const auto& item : {shot.leftItem, shot.rightItem}) {
-        const std::string title = itemTitle(item);
-        if (item && !title.empty()) list.push_back({title, [item] { item->tap(); }});
-    }
-    for (const auto& item : shot.toolbarItems) {
-        const std::string title = itemTitle(item);
-        if (item && !item->isSpace() && !title.empty()) list.push_back({title, [item] { item->tap(); }});
-    }
-    if (top && top->isViewLoaded()) {
-        std::vector<std::shared_ptr<platform::Button>> found;
-        collectButtons(top->view(), found);
-        for (const auto& button : found) list.push_back({buttonTitle(button), [button] { button->tap(); }});
-    }
-    return list;
-}
-
-std::string DeviceProgram::screenText() {
-    std::ostringstream out;
-    if (handOver_ && handOver_->isActive()) return handOver_->screenText();
-
-    auto top = ScreenReader::topViewController();
-    auto list = buttons();
+    auto above = overlays();
+    drawing.covered = !above.empty();
+    // An alert or sheet takes the finger from everything below it.
+    paint.numbering = !shot.alert;
+    std::string bar;  // the bar buttons, drawn on the screen's last line
+    auto barButton = [&](const std::string& title, std::function<void()> press) {
+        bar += " " + paint.button(title, std::move(press));
+    };
     if (auto player = std::dynamic_pointer_cast<MoviePlayerViewController>(top)) {
         out << "== Now playing ==\n  " << shown(player->moviePlayer()->contentURL().absoluteString()) << "\n";
+        barButton("Done", [player] { player->done(); });
     } else if (auto composer = std::dynamic_pointer_cast<MailComposeViewController>(top)) {
         const auto& message = composer->message();
         out << "== New Message ==\n  Subject: " << shown(message.subject) << "\n  " << shown(message.body) << "\n";
+        barButton("Send", [composer] { composer->send(); });
+        barButton("Cancel", [composer] { composer->cancel(); });
     } else if (auto sheet = std::dynamic_pointer_cast<TweetComposeViewController>(top)) {
         out << "== Tweet ==\n  " << shown(sheet->initialText()) << "\n";
         for (const auto& url : sheet->urls()) out << "  link: " << shown(url.absoluteString()) << "\n";
         if (!sheet->images().empty()) out << "  [picture]\n";
+        barButton("Send", [sheet] { sheet->send(); });
+        barButton("Cancel", [sheet] { sheet->cancel(); });
     } else {
-        auto shot = ScreenReader::read();
+        // Under a dialog the screen is seen but not touched.
+        if (drawing.covered) paint.numbering = false;
         out << "== " << shown(shot.title) << " ==\n";
         if (shot.backButton) out << "  (back: " << shown(*shot.backButton) << ")\n";
-        int number = 1;
+        // The bar buttons come first in the numbering, then the screen's own
+        // controls, then those inside rows: a row scrolled away or a figure
+        // shown in the toolbar moves no other number. An item that does
+        // nothing when tapped (a figure, a spinner) is drawn without one.
+        for (const auto& item : {shot.leftItem, shot.rightItem}) {
+            const std::string title = itemTitle(item);
+            if (item && !title.empty()) barButton(title, [item] { item->tap(); });
+        }
+        for (const auto& item : shot.toolbarItems) {
+            const std::string title = itemTitle(item);
+            if (!item || item->isSpace() || title.empty()) continue;
+            if (item->hasAction())
+                barButton(title, [item] { item->tap(); });
+            else
+                bar += " " + shown(title);
+        }
+        // The screen's own controls are numbered before the rows' but drawn
+        // after them.
+        std::ostringstream ownViews;
+        std::swap(out, ownViews);
+        if (top && top->isViewLoaded()) paint.views(top->view(), shot.title);
+        std::swap(out, ownViews);
         for (const auto& section : shot.sections) {
             if (section.header && !section.header->empty()) out << "-- " << shown(*section.header) << " --\n";
             for (const auto& row : section.rows) {
+                const int number = rowNumber(shot.table, row.indexPath);
                 out << (number < 10 ? " " : "") << number << ". " << shown(row.text);
-                ++number;
                 if (!row.detail.empty()) out << " | " << shown(row.detail);
                 // Pixels cannot be shown: a loaded picture is marked.
                 if (auto cell = shot.table ? shot.table->cellForRowAtIndexPath(row.indexPath) : nullptr) {
                     out << shown(RowControls::describe(cell));
                     auto image = cell->imageView()->image();
                     if (image && image != Image::imageNamed(AlbumCell::kPlaceholderImage)) out << " [picture]";
+                    if (row.accessoryType == TableViewCell::AccessoryDisclosureIndicator) out << "  >";
+                    for (const auto& button : RowControls::buttons(cell)) out << " " << paint.control(button);
+                } else if (row.accessoryType == TableViewCell::AccessoryDisclosureIndicator) {
+                    out << "  >";
                 }
-                if (row.accessoryType == TableViewCell::AccessoryDisclosureIndicator) out << "  >";
                 out << "\n";
             }
             if (section.footer && !section.footer->empty()) out << "   (" << shown(*section.footer) << ")\n";
         }
-        if (auto web = topWebView()) {
-            // The page: its address, whether it loads, and its links.
-            auto page = web->mainDocumentURL();
-            out << "  page: " << (page ? shown(page->absoluteString()) : std::string("(none)"))
-                << (web->isLoading() ? " (loading)" : "") << "\n";
-            auto links = web->links();
-            for (std::size_t i = 0; i < links.size(); ++i)
-                out << "  [l " << (i + 1) << "] " << shown(links[i].text.empty() ? links[i].href : links[i].text)
-                    << (WebView::opensNewWindow(links[i]) ? " (new window)" : "") << "\n";
+        out << ownViews.str();
+        if (top && top->isViewLoaded()) {
+            if (auto web = findWebView(top->view())) {
+                paint.page(web);
+                drawing.page = web;
+            }
         }
         if (auto compose = std::dynamic_pointer_cast<SXFormControllerLargeTextField>(top)) {
             out << "  text: " << shown(compose->textView()->text()) << "\n";
         }
-        if (shot.alert) {
-            out << (shot.alert->isActionSheet ? "Sheet" : "Alert") << " \"" << shown(shot.alert->title) << "\"";
-            if (!shot.alert->message.empty()) out << ": " << shown(shot.alert->message);
-            out << "\n";
+    }
+    if (!bar.empty()) out << " " << bar << "\n";
+    if (drawing.covered) {
+        // What lies over the screen takes the buttons and the links.
+        drawing.buttons.clear();
+        paint.numbering = !shot.alert;
+        for (const auto& view : above) {
+            auto web = findWebView(view);
+            const std::string title = web ? pageTitle(web) : std::string();
+            out << "== Dialog" << (title.empty() ? "" : ": " + shown(title)) << " ==\n";
+            if (web) {
+                paint.page(web);
+                drawing.page = web;
+            }
+            paint.views(view, {});
         }
     }
-    if (!list.empty()) {
-        out << " ";
-        for (std::size_t i = 0; i < list.size(); ++i) out << " [b " << (i + 1) << "] " << shown(list[i].title);
+    if (shot.alert) {
+        out << (shot.alert->isActionSheet ? "Sheet" : "Alert") << " \"" << shown(shot.alert->title) << "\"";
+        if (!shot.alert->message.empty()) out << ": " << shown(shot.alert->message);
         out << "\n";
+        drawing.buttons.clear();
+        paint.numbering = true;
+        const auto titles = AlertRegistry::topmostButtonTitles();
+        std::string line;
+        for (std::size_t i = 0; i < titles.size(); ++i)
+            line += " " + paint.button(titles[i], [i] { AlertRegistry::pressButtonAtIndex(static_cast<int>(i)); });
+        if (!line.empty()) out << " " << line << "\n";
     }
     if (ProgressHUD::isVisible()) {
         auto hud = ProgressHUD::sharedView();
@@ -307,21 +449,50 @@ std::string DeviceProgram::screenText() {
                 out << "  download " << shown(row->video ? row->video->title().value_or("") : std::string()) << ": "
                     << percent(row->progress) << "\n";
     }
-    return out.str();
+    drawing.text = out.str();
+    return drawing;
 }
+
+std::string DeviceProgram::screenText() { return draw().text; }
+
+namespace {
+
+// The visible row drawn with this number, or why there is none.
+std::optional<IndexPath> visibleRow(const ScreenReader::Snapshot& shot, int number, std::string& why) {
+    if (!shot.table) {
+        why = "this screen has no rows";
+        return std::nullopt;
+    }
+    for (const auto& row : shot.rows())
+        if (rowNumber(shot.table, row.indexPath) == number) return row.indexPath;
+    const int count = rowCount(shot.table);
+    if (number >= 1 && number <= count)
+        why = "row " + std::to_string(number) + " is not on the screen: scroll with down or up";
+    else
+        why = "no row " + std::to_string(number) +
+              (count == 0 ? std::string("; the table is empty") : "; the rows are 1 to " + std::to_string(count));
+    return std::nullopt;
+}
+
+}  // namespace
 
 bool DeviceProgram::tapRow(int number, std::ostream& output) {
     auto shot = ScreenReader::read();
-    auto rows = shot.rows();
-    if (number < 1 || static_cast<std::size_t>(number) > rows.size() || !shot.table) {
-        output << "(no row " << number << ")\n";
-        return false;
-    }
     if (shot.alert) {
         output << "(answer the " << (shot.alert->isActionSheet ? "sheet" : "alert") << " first)\n";
         return false;
     }
-    shot.table->tapRowAtIndexPath(rows[static_cast<std::size_t>(number - 1)].indexPath);
+    if (!overlays().empty()) {
+        output << "(a dialog covers the screen: use its buttons)\n";
+        return false;
+    }
+    std::string why;
+    auto indexPath = visibleRow(shot, number, why);
+    if (!indexPath) {
+        output << "(" << why << ")\n";
+        return false;
+    }
+    shot.table->tapRowAtIndexPath(*indexPath);
     return true;
 }
 
@@ -331,17 +502,18 @@ void DeviceProgram::terminate() {
     Application::sharedApplication()->terminate();
 }
 
+bool DeviceProgram::secureFieldHasKeyboard() const {
+    if (handOver_ && handOver_->state() == BrowserHandOver::State::ShowingForm) return handOver_->nextFieldIsSecure();
+    auto field = std::dynamic_pointer_cast<TextField>(Responder::firstResponder());
+    return field && field->isSecureTextEntry();
+}
+
 std::string DeviceProgram::echo(const std::string& line) {
     const std::string command = Text::trimWhitespaceAndNewlines(line);
     auto split = Text::splitAtFirst(command, " ");
-    if (split && split->first == "type") {
-        // What goes into a secure field is shown as the field shows it.
-        auto field = std::dynamic_pointer_cast<TextField>(Responder::firstResponder());
-        const bool secure = (handOver_ && handOver_->state() == BrowserHandOver::State::ShowingForm)
-                                ? handOver_->nextFieldIsSecure()
-                                : field && field->isSecureTextEntry();
-        if (secure) return "type " + TerminalText::masked(Text::trimWhitespaceAndNewlines(split->second));
-    }
+    // What goes into a secure field is shown as the field shows it.
+    if (split && split->first == "type" && secureFieldHasKeyboard())
+        return "type " + TerminalText::masked(Text::trimWhitespaceAndNewlines(split->second));
     return echoed(command);
 }
 
@@ -371,9 +543,13 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
         if (!shot.backButton || !nav || !nav->navigationBar()->tapBackButton()) return fail("no back button");
     } else if (verb == "b") {
         auto list = buttons();
+        const std::string range = list.empty()       ? std::string("this screen has no buttons")
+                                  : list.size() == 1 ? std::string("this screen has b 1")
+                                                     : "this screen has b 1 to b " + std::to_string(list.size());
         auto index = Text::parseInt64(argument);
-        if (!index || *index < 1 || static_cast<std::size_t>(*index) > list.size())
-            return fail("no button " + echoed(argument));
+        if (!index) return fail("b needs a button number, as the screen shows it: " + range);
+        if (*index < 1 || static_cast<std::size_t>(*index) > list.size())
+            return fail("no button " + echoed(argument) + "; " + range);
         list[static_cast<std::size_t>(*index - 1)].press();
     } else if (verb == "type") {
         if (handOver_ && handOver_->state() == BrowserHandOver::State::ShowingForm) {
@@ -391,10 +567,12 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
             return fail("not opened: " + echoed(argument));
     } else if (verb == "delete") {
         auto shot = ScreenReader::read();
-        auto rows = shot.rows();
         auto index = Text::parseInt64(argument);
-        if (!index || *index < 1 || static_cast<std::size_t>(*index) > rows.size() || !shot.table ||
-            !shot.table->tapDeleteAtIndexPath(rows[static_cast<std::size_t>(*index - 1)].indexPath))
+        if (!index) return fail("delete needs a row number, e.g. delete 6");
+        std::string why;
+        auto indexPath = visibleRow(shot, static_cast<int>(*index), why);
+        if (!indexPath) return fail(why);
+        if (!shot.table->tapDeleteAtIndexPath(*indexPath))
             return fail("row " + echoed(argument) + " cannot be deleted");
     } else if (verb == "settings") {
         // The root menu's info button.
@@ -411,18 +589,33 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
         shot.table->setContentOffset(Point{shot.table->contentOffset().x, y});
     } else if (verb == "toggle" || verb == "slide") {
         // "toggle N": the switch of row N; "slide N VALUE": its slider.
-        auto shot = ScreenReader::read();
-        auto rows = shot.rows();
         auto words = Text::split(argument, " ");
-        auto index = words.empty() ? std::nullopt : Text::parseInt64(words[0]);
-        auto cell = index && *index >= 1 && static_cast<std::size_t>(*index) <= rows.size() && shot.table
-                        ? shot.table->cellForRowAtIndexPath(rows[static_cast<std::size_t>(*index - 1)].indexPath)
-                        : nullptr;
+        words.erase(std::remove(words.begin(), words.end(), std::string()), words.end());
+        const bool toggle = verb == "toggle";
+        const auto index = words.empty() ? std::nullopt : Text::parseInt64(words[0]);
+        const auto value = words.size() == 2 ? parseNumber(words[1]) : std::nullopt;
+        if (!index || (toggle ? words.size() != 1 : !value))
+            return fail(toggle ? "toggle needs a row number, e.g. toggle 1"
+                               : "slide needs a row number and a value, e.g. slide 2 0.5");
+        const int number = static_cast<int>(*index);
+        auto shot = ScreenReader::read();
+        std::string why;
+        auto indexPath = visibleRow(shot, number, why);
+        if (!indexPath) return fail(why);
+        auto cell = shot.table->cellForRowAtIndexPath(*indexPath);
         const bool done =
-            verb == "toggle"
-                ? RowControls::toggle(cell)
-                : words.size() == 2 && RowControls::slide(cell, static_cast<float>(Text::doubleValue(words[1])));
-        if (!done) return fail("row " + echoed(argument) + " has no " + (verb == "toggle" ? "switch" : "slider"));
+            toggle ? RowControls::toggle(cell) : RowControls::slide(cell, static_cast<float>(value.value_or(0)));
+        if (!done) return fail("row " + std::to_string(number) + " has no " + (toggle ? "switch" : "slider"));
+    } else if (verb == "refresh") {
+        // The finger pulls the list down past its top and lets go.
+        auto base = std::dynamic_pointer_cast<QRBBaseViewController>(ScreenReader::topViewController());
+        if (!base || !base->refreshHeaderView() || !base->tableView())
+            return fail("this screen has no list to refresh");
+        if (base->isReloading()) return fail("the list is being refreshed already");
+        auto table = base->tableView();
+        const float x = table->contentOffset().x;
+        const float top = -table->contentInset().top;
+        if (!table->drag({Point{x, top}, Point{x, top - kRefreshPull}})) return fail("the list cannot be pulled");
     } else if (verb == "browser") {
         if (delegate_) delegate_->showBrowser();
     } else if (verb == "close") {
@@ -433,10 +626,15 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
         if (!presenter) return fail("nothing to close");
         presenter->dismissModalViewControllerAnimated(true);
     } else if (verb == "link") {
-        auto web = topWebView();
+        auto web = draw().page;
         auto index = Text::parseInt64(argument);
-        if (!web || !index || *index < 1 || static_cast<std::size_t>(*index) > web->links().size())
-            return fail("no link " + echoed(argument));
+        if (!web) return fail("no page with links is shown");
+        const std::size_t count = web->links().size();
+        if (!index) return fail("link needs a link number, as the page shows it: [l N]");
+        if (*index < 1 || static_cast<std::size_t>(*index) > count)
+            return fail("no link " + echoed(argument) +
+                        (count == 0 ? std::string("; the page has no links")
+                                    : "; the links are 1 to " + std::to_string(count)));
         if (!web->tapLinkAtIndex(static_cast<std::size_t>(*index - 1)))
             return fail("link " + echoed(argument) + " opens a new window");
     } else if (verb == "wait") {
@@ -453,9 +651,7 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
             return fail(why.str());
         }
     } else {
-        return fail("unknown command: " + echoed(command) +
-                    "; commands: N, back, b N, type TEXT, open URL, delete N, settings, toggle N, slide N V, down, up, "
-                    "browser, link N, close, wait TEXT, quit");
+        return fail("unknown command: " + echoed(command) + "; commands: " + kCommandList);
     }
     return Outcome::Done;
 }
@@ -483,18 +679,21 @@ int DeviceProgram::runScript(std::istream& input, std::ostream& output) {
             output << "clipora: the script failed at line " << number << ": " << echoed(command) << "\n" << std::flush;
             return 1;
         }
-        settle(20);
+        // The screen the command left, once still for a moment; a screen
+        // that keeps changing (a download's figure) is drawn as it stands.
+        settle(std::chrono::duration<double>(ScreenWatcher::kMaxDelay).count());
         watcher_->drawSettled();
     }
     return 0;
 }
 
 int DeviceProgram::runInteractive(std::istream& input, std::ostream& output) {
-    // The lines the reader thread has read. Shared with it, since the thread
-    // may still be blocked in a read when the program ends.
+    // The lines the reader thread has read, each with the time it was read.
+    // Shared with it, since the thread may still be blocked in a read when
+    // the program ends.
     struct Lines {
         std::mutex mutex;
-        std::deque<std::string> lines;
+        std::deque<std::pair<std::string, Clock::time_point>> lines;
         bool ended = false;
     };
     auto lines = std::make_shared<Lines>();
@@ -506,8 +705,14 @@ int DeviceProgram::runInteractive(std::istream& input, std::ostream& output) {
                                                    output << (atPrompt ? "\n" : "") << screen << "> " << std::flush;
                                                    atPrompt = true;
                                                });
+    // What is typed into a secure field does not show on the terminal.
+    TerminalEcho terminalEcho(options_.terminalFd);
+    auto hideSecureTyping = [&] {
+        if (options_.terminalFd >= 0) terminalEcho.setHidden(secureFieldHasKeyboard());
+    };
     settle(15);
     watcher_->drawSettled();
+    hideSecureTyping();
     std::thread([lines, &input] {
         std::string line;
         auto loop = RunLoop::main();
@@ -516,7 +721,7 @@ int DeviceProgram::runInteractive(std::istream& input, std::ostream& output) {
             {
                 std::lock_guard lock(lines->mutex);
                 if (got)
-                    lines->lines.push_back(line);
+                    lines->lines.emplace_back(line, Clock::now());
                 else
                     lines->ended = true;
             }
@@ -524,8 +729,10 @@ int DeviceProgram::runInteractive(std::istream& input, std::ostream& output) {
             if (!got) return;
         }
     }).detach();
+    // A command is carried out as soon as it is read, whatever the
+    // application is busy with; the watcher draws the screen it leaves.
     for (;;) {
-        std::optional<std::string> next;
+        std::optional<std::pair<std::string, Clock::time_point>> next;
         {
             std::lock_guard lock(lines->mutex);
             if (!lines->lines.empty()) {
@@ -536,14 +743,16 @@ int DeviceProgram::runInteractive(std::istream& input, std::ostream& output) {
             }
         }
         if (!next) {
-            turn(std::chrono::milliseconds(100));
+            turn(std::chrono::milliseconds(50));
+            hideSecureTyping();
             continue;
         }
         atPrompt = false;  // the user's Enter ended the line
-        watcher_->mark();
-        if (execute(*next, output) == Outcome::Quit) return 0;
-        settle(20);
-        watcher_->drawSettled();
+        commandDelays_.push_back(Clock::now() - next->second);
+        const Outcome outcome = execute(next->first, output);
+        if (outcome == Outcome::Quit) return 0;
+        watcher_->commandDone();
+        hideSecureTyping();
     }
 }
 

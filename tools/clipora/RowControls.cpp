@@ -43,4 +43,23 @@ bool RowControls::slide(const std::shared_ptr<TableViewCell>& cell, float value)
     return control && control->slideTo(value);
 }
 
+namespace {
+
+void collectButtons(const std::shared_ptr<View>& view, std::vector<std::shared_ptr<Button>>& found) {
+    if (!view || view->isHidden() || view->alpha() <= 0) return;
+    if (auto button = std::dynamic_pointer_cast<Button>(view)) {
+        found.push_back(button);
+        return;
+    }
+    for (const auto& subview : view->subviews()) collectButtons(subview, found);
+}
+
+}  // namespace
+
+std::vector<std::shared_ptr<Button>> RowControls::buttons(const std::shared_ptr<TableViewCell>& cell) {
+    std::vector<std::shared_ptr<Button>> found;
+    collectButtons(cell, found);
+    return found;
+}
+
 }  // namespace clipora::device

@@ -1,5 +1,7 @@
 #include "tools/clipora/ScreenWatcher.h"
 
+#include <algorithm>
+
 namespace clipora::device {
 
 ScreenWatcher::ScreenWatcher(std::function<std::string()> render, std::function<void(const std::string&)> draw)
@@ -16,7 +18,17 @@ void ScreenWatcher::see(Clock::time_point now) {
 void ScreenWatcher::look() {
     const auto now = Clock::now();
     see(now);
-    if (seen_ != shown_ && (now - seenSince_ >= kStill || now - differsSince_ >= kMaxDelay)) show(seen_);
+    if (seen_ != shown_ && (now - seenSince_ >= kStill || now - differsSince_ >= kMaxDelay)) {
+        show(seen_);
+    } else if (owed_ && (now - std::max(seenSince_, commandAt_) >= kStill || now - commandAt_ >= kMaxDelay)) {
+        show(seen_);
+    }
+}
+
+void ScreenWatcher::commandDone() {
+    mark();
+    owed_ = true;
+    commandAt_ = Clock::now();
 }
 
 void ScreenWatcher::drawNow() {
@@ -32,6 +44,7 @@ void ScreenWatcher::drawSettled() {
 
 void ScreenWatcher::show(const std::string& screen) {
     shown_ = screen;
+    owed_ = false;
     drawnSinceMark_ = true;
     draw_(shown_);
 }

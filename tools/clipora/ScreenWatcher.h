@@ -23,8 +23,13 @@ public:
     // terminal.
     ScreenWatcher(std::function<std::string()> render, std::function<void(const std::string&)> draw);
 
-    // Renders the screen and draws it when due (see above).
+    // Renders the screen and draws it when due (see above), or when a
+    // command is owed its screen and the screen has been still since the
+    // command for a moment (at most kMaxDelay after it).
     void look();
+    // A command was carried out: its screen is owed (a command that changed
+    // nothing is still answered with the screen and a prompt).
+    void commandDone();
     // Draws the screen as it is now.
     void drawNow();
     // Draws the screen when it differs from what the terminal shows or when
@@ -48,6 +53,8 @@ private:
     Clock::time_point seenSince_;
     Clock::time_point differsSince_;
     bool drawnSinceMark_ = false;
+    bool owed_ = false;
+    Clock::time_point commandAt_;
 };
 
 }  // namespace clipora::device

@@ -29,8 +29,35 @@ public:
     // "… [N more characters]" ("… [1 more character]").
     static std::string printable(std::string_view text, std::size_t limit = kNoLimit);
 
-    // A secure field's text as the screen shows it: one "*" per character.
-    static std::string masked(std::string_view text);
+    // A secure field's text as the screen shows it: one "*" per character,
+    // cut like printable() after `limit` stars.
+    static std::string masked(std::string_view text, std::size_t limit = kEchoLimit);
+};
+
+// The terminal's own echo of what is typed, turned off while a secure field
+// has the keyboard so that a password never shows. Only a terminal is
+// touched (a file or pipe on standard input is left alone). The settings
+// found when the echo was first turned off are put back by restore(), by the
+// destructor, and by the handlers it installs for SIGINT, SIGTERM, SIGHUP
+// and SIGQUIT (which then end the process as the signal would have).
+// Main thread; one instance at a time.
+class TerminalEcho {
+public:
+    explicit TerminalEcho(int fd);
+    ~TerminalEcho();
+    TerminalEcho(const TerminalEcho&) = delete;
+    TerminalEcho& operator=(const TerminalEcho&) = delete;
+
+    // Hides (or shows again) what is typed; false when `fd` is no terminal.
+    bool setHidden(bool hidden);
+    bool isHidden() const { return hidden_; }
+    // Puts the terminal back as it was.
+    void restore();
+
+private:
+    int fd_;
+    bool hidden_ = false;
+    bool saved_ = false;
 };
 
 }  // namespace clipora::device

@@ -3,15 +3,43 @@
 //
 //     clipora [--standin-port N] [--ca-file FILE] [--script FILE]
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "tools/clipora/DeviceProgram.h"
 #include "tools/clipora/TerminalText.h"
+
+namespace {
+
+// The log file in the home, appended to and readable by its owner only; -1
+// when it cannot be opened.
+int openLog() {
+    std::error_code error;
+    const auto folder = std::filesystem::path(clipora::platform::FileManager::homeDirectory()) / "Library" / "Logs";
+    std::filesystem::create_directories(folder, error);
+    return ::open((folder / "clipora.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+}
+
+std::string timeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    return stamp;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using clipora::device::DeviceProgram;
@@ -39,10 +67,11 @@ int main(int argc, char** argv) {
             script = value();
         } else if (arg == "--help" || arg == "-h") {
             std::cout << "usage: clipora [--standin-port N] [--ca-file FILE] [--script FILE]\n"
-                         "commands: N (tap row N), back, b N (button N), type TEXT, open URL, delete N,\n"
-                         "          settings, toggle N, slide N V, down, up, browser, link N, close,\n"
-                         "          wait TEXT, wait !TEXT, quit\n"
-                         "A script stops at the first command that fails; the exit status is then 1.\n";
+                         "commands: "
+                      << DeviceProgram::kCommandList
+                      << "\n"
+                         "A script stops at the first command that fails; the exit status is then 1.\n"
+                         "The application's log goes to Library/Logs/clipora.log in the home.\n";
             return 0;
         } else {
             std::cerr << "clipora: unknown argument " << arg << "\n";
@@ -59,11 +88,24 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    // The log shares the terminal: what the network sent reaches it only
-    // as printable text.
-    clipora::platform::Log::setSink([](const std::string& message) {
-        clipora::platform::Log::writeToStandardError(clipora::device::TerminalText::printable(message));
+    // The log goes to a file of its own, not into the screens drawn on the
+    // terminal; where the file cannot be written, to standard error, and
+    // what the network sent reaches it only as printable text.
+    const int logFile = openLog();
+    clipora::platform::Log::setSink([logFile](const std::string& message) {
+        const std::string text = clipora::device::TerminalText::printable(message);
+        if (logFile < 0) {
+            clipora::platform::Log::writeToStandardError(text);
+            return;
+        }
+        const std::string line = timeStamp() + " " + text + "\n";
+        for (std::size_t done = 0; done < line.size();) {
+            const ssize_t n = ::write(logFile, line.data() + done, line.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
     });
+    if (script.empty() && ::isatty(STDIN_FILENO)) options.terminalFd = STDIN_FILENO;
     DeviceProgram program(options);
     program.launch();
     const int status = script.empty() ? program.run(std::cin, std::cout, true) : program.run(file, std::cout, false);

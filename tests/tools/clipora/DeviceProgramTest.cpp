@@ -14,11 +14,20 @@
 #include <streambuf>
 #include <string>
 
+#include "app/ProgressHUD.h"
+#include "app/QRBBaseViewController.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/uikit/AlertView.h"
+#include "platform/uikit/BarButtonItem.h"
+#include "platform/uikit/Button.h"
+#include "platform/uikit/Label.h"
+#include "platform/uikit/NavigationController.h"
 #include "platform/uikit/ScreenReader.h"
+#include "platform/uikit/Switch.h"
+#include "platform/uikit/TableViewCell.h"
 #include "platform/uikit/TextField.h"
 #include "platform/uikit/ViewController.h"
+#include "social/sdk/FBDialog.h"
 #include "tests/app/AppTest.h"
 #include "tools/clipora/DeviceProgram.h"
 
@@ -52,6 +61,17 @@ protected:
         return program->run(input, output, false);
     }
     bool shows(const std::string& text) const { return output.str().find(text) != std::string::npos; }
+
+    // A text field on the root menu that has the keyboard; null when it
+    // cannot take it.
+    static std::shared_ptr<platform::TextField> focusedField(bool secure) {
+        auto top = platform::ScreenReader::topViewController();
+        if (!top) return nullptr;
+        auto field = std::make_shared<platform::TextField>();
+        field->setSecureTextEntry(secure);
+        top->view()->addSubview(field);
+        return field->becomeFirstResponder() ? field : nullptr;
+    }
 
     static void showAlert(const std::string& title, const std::string& message) {
         std::make_shared<AlertView>(title, message, std::weak_ptr<AlertViewDelegate>(), std::string("OK"))->show();
@@ -87,8 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailingCommand{"UnknownCommand", "frobnicate 3",
                        "(unknown command: frobnicate 3; commands: N, back, b N, type TEXT, open URL, delete N, "
-                       "settings, toggle N, slide N V, down, up, browser, link N, close, wait TEXT, quit)"},
-        FailingCommand{"MissingButton", "b 9", "(no button 9)"}, FailingCommand{"MissingRow", "42", "(no row 42)"},
+                       "settings, toggle N, slide N V, down, up, refresh, browser, link N, close, wait TEXT, "
+                       "wait !TEXT, quit)"},
+        FailingCommand{"MissingButton", "b 9", "(no button 9; this screen has b 1 to b 2)"},
+        FailingCommand{"ButtonWithoutNumber", "b",
+                       "(b needs a button number, as the screen shows it: this screen has b 1 to b 2)"},
+        FailingCommand{"MissingRow", "42", "(no row 42; the rows are 1 to 5)"},
+        FailingCommand{"RowWithoutSlider", "slide 1 0.5", "(row 1 has no slider)"},
+        FailingCommand{"SlideWithoutValue", "slide 1", "(slide needs a row number and a value, e.g. slide 2 0.5)"},
+        FailingCommand{"ToggleWithoutRow", "toggle", "(toggle needs a row number, e.g. toggle 1)"},
+        FailingCommand{"RefreshWithoutList", "refresh", "(this screen has no list to refresh)"},
         FailingCommand{"WaitThatTimesOut", "wait Nothing like this",
                        "(timed out after 0.3 s waiting for \"Nothing like this\")"},
         FailingCommand{"NoFieldToTypeInto", "type hello", "(no field has the keyboard)"},
@@ -120,12 +148,8 @@ TEST_F(DeviceProgramTest, TextFromOutsideReachesTheScreenWithoutControlBytes) {
 }
 
 TEST_F(DeviceProgramTest, WhatIsTypedIntoASecureFieldIsEchoedAsStars) {
-    auto top = platform::ScreenReader::topViewController();
-    ASSERT_TRUE(top);
-    auto field = std::make_shared<platform::TextField>();
-    field->setSecureTextEntry(true);
-    top->view()->addSubview(field);
-    ASSERT_TRUE(field->becomeFirstResponder());
+    auto field = focusedField(true);
+    ASSERT_TRUE(field);
 
     EXPECT_EQ(runScript("type hunter2\n"), 0) << output.str();
     EXPECT_EQ(field->text(), "hunter2");
@@ -134,11 +158,8 @@ TEST_F(DeviceProgramTest, WhatIsTypedIntoASecureFieldIsEchoedAsStars) {
 }
 
 TEST_F(DeviceProgramTest, WhatIsTypedIntoAPlainFieldIsEchoedAsTyped) {
-    auto top = platform::ScreenReader::topViewController();
-    ASSERT_TRUE(top);
-    auto field = std::make_shared<platform::TextField>();
-    top->view()->addSubview(field);
-    ASSERT_TRUE(field->becomeFirstResponder());
+    auto field = focusedField(false);
+    ASSERT_TRUE(field);
 
     EXPECT_EQ(runScript("type robin\n"), 0) << output.str();
     EXPECT_TRUE(shows("> type robin\n")) << output.str();
@@ -196,6 +217,146 @@ TEST_F(DeviceProgramTest, AScreenThatChangesWithNoCommandIsDrawnAgain) {
     // The new drawing starts on a line of its own after the prompt.
     EXPECT_NE(text.find("> \n== ", firstDrawing - 2), std::string::npos) << text;
     EXPECT_NE(text.find("Alert \"Download finished\": Blair plays piano\n", firstDrawing), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace clipora::test
+
+namespace clipora::test {
+namespace {
+
+TEST_F(DeviceProgramTest, ACommandTypedWhileTheHUDIsBusyIsCarriedOutAtOnce) {
+    // The HUD stays busy (a list that never arrives); both commands are
+    // read at once.
+    ProgressHUD::showWithStatus("Loading");
+    std::istringstream input("back\nsettings\n");
+    EXPECT_EQ(program->run(input, output, true), 0);
+    ASSERT_EQ(program->commandDelays().size(), 2u) << output.str();
+    for (auto delay : program->commandDelays()) EXPECT_LT(delay, std::chrono::seconds(1)) << output.str();
+    EXPECT_TRUE(shows("(no back button)")) << output.str();
+}
+
+TEST_F(DeviceProgramTest, AWebDialogOverTheScreenIsDrawnAndTakesTheButtons) {
+    auto dialog = FBDialog::initWithURLParamsIsViewInvisibleFrictionlessSettingsDelegate(
+        "https://web.social.test/dialog/feed", {}, false, nullptr, {});
+    dialog->show();
+    const std::string screen = program->screenText();
+    EXPECT_NE(screen.find("== Dialog"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("  page: "), std::string::npos) << screen;
+    EXPECT_NE(screen.find("[b 1] Close"), std::string::npos) << screen;
+    // The root menu's own buttons are under the dialog: seen, not pressed.
+    EXPECT_NE(screen.find("(Log In)"), std::string::npos) << screen;
+    EXPECT_EQ(program->execute("1", output), DeviceProgram::Outcome::Failed);
+    EXPECT_TRUE(shows("(a dialog covers the screen: use its buttons)")) << output.str();
+
+    EXPECT_EQ(program->execute("b 1", output), DeviceProgram::Outcome::Done);
+    EXPECT_EQ(program->execute("wait !== Dialog", output), DeviceProgram::Outcome::Done) << output.str();
+    EXPECT_NE(program->screenText().find("[b 1] Log In"), std::string::npos) << program->screenText();
+}
+
+// A screen of its own: labels, a switch and buttons outside any table, a
+// list with a button in each row and pull-to-refresh, a toolbar figure.
+class ControlsScreen : public QRBBaseViewController {
+public:
+    ControlsScreen() : QRBBaseViewController(platform::TableView::StylePlain, "Controls", true) {}
+
+    void viewDidLoad() override {
+        QRBBaseViewController::viewDidLoad();
+        auto label = std::make_shared<platform::Label>(platform::Rect(0, 0, 100, 20));
+        label->setText("Version 1.2");
+        toggle = std::make_shared<platform::Switch>(platform::Rect(0, 30, 79, 27));
+        view()->addSubview(label);
+        view()->addSubview(toggle);
+        auto figure = std::make_shared<platform::BarButtonItem>("0.52mb", platform::BarButtonItem::StylePlain);
+        auto about = std::make_shared<platform::BarButtonItem>("About", platform::BarButtonItem::StylePlain);
+        about->setAction([this](const auto&) { ++aboutTaps; });
+        setToolbarItems({figure, about});
+    }
+    int numberOfSectionsInTableView(const std::shared_ptr<platform::TableView>&) override { return 1; }
+    int tableViewNumberOfRowsInSection(const std::shared_ptr<platform::TableView>&, int) override { return 40; }
+    std::shared_ptr<platform::TableViewCell> tableViewCellForRowAtIndexPath(
+        const std::shared_ptr<platform::TableView>&, const platform::IndexPath& indexPath) override {
+        auto cell = std::make_shared<platform::TableViewCell>(platform::TableViewCell::CellStyleDefault, "row");
+        cell->textLabel()->setText("Row " + std::to_string(indexPath.row + 1));
+        auto save = std::make_shared<platform::Button>(platform::Rect(0, 0, 29, 29));
+        save->setTitleForState("Save", platform::Control::StateNormal);
+        const int row = indexPath.row;
+        save->addActionForControlEvents([this, row](const auto&) { savedRow = row; },
+                                        platform::Control::EventTouchUpInside);
+        cell->setAccessoryView(save);
+        return cell;
+    }
+    void reloadTableViewDataSource() override { ++refreshes; }
+
+    std::shared_ptr<platform::Switch> toggle;
+    int aboutTaps = 0;
+    int savedRow = -1;
+    int refreshes = 0;
+};
+
+class DeviceProgramScreenTest : public DeviceProgramTest {
+protected:
+    void SetUp() override {
+        DeviceProgramTest::SetUp();
+        screen = std::make_shared<ControlsScreen>();
+        auto menu = platform::ScreenReader::topViewController();
+        ASSERT_TRUE(menu && menu->navigationController());
+        menu->navigationController()->pushViewControllerAnimated(screen, false);
+        menu->navigationController()->setToolbarHidden(false);
+        program->settle(2);
+    }
+    std::string screenLine(const std::string& start) {
+        const std::string text = program->screenText();
+        auto at = text.find(start);
+        return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+    }
+    std::shared_ptr<ControlsScreen> screen;
+};
+
+TEST_F(DeviceProgramScreenTest, LabelsSwitchesAndButtonsInRowsAreDrawnAndReachable) {
+    const std::string text = program->screenText();
+    EXPECT_NE(text.find("  Version 1.2\n"), std::string::npos) << text;
+    // The figure does nothing when tapped: it takes no number.
+    EXPECT_NE(text.find("  0.52mb [b 1] About\n"), std::string::npos) << text;
+    EXPECT_EQ(screenLine("  [b 2]"), "  [b 2] switch [off]") << text;
+    EXPECT_EQ(screenLine(" 1. Row 1"), " 1. Row 1 [b 3] Save") << text;
+
+    EXPECT_EQ(program->execute("b 2", output), DeviceProgram::Outcome::Done);
+    EXPECT_TRUE(screen->toggle->isOn());
+    EXPECT_EQ(screenLine("  [b 2]"), "  [b 2] switch [on]");
+    EXPECT_EQ(program->execute("b 4", output), DeviceProgram::Outcome::Done);
+    EXPECT_EQ(screen->savedRow, 1);
+    EXPECT_EQ(program->execute("b 1", output), DeviceProgram::Outcome::Done);
+    EXPECT_EQ(screen->aboutTaps, 1);
+}
+
+TEST_F(DeviceProgramScreenTest, RowsKeepTheirNumbersWhenTheTableScrolls) {
+    ASSERT_EQ(program->execute("down", output), DeviceProgram::Outcome::Done);
+    const std::string text = program->screenText();
+    EXPECT_EQ(text.find(" 1. Row 1"), std::string::npos) << text;
+    // The rows below carry their own numbers, and "N" taps the row drawn N.
+    auto at = text.find(". Row ");
+    ASSERT_NE(at, std::string::npos) << text;
+    const auto lineStart = text.rfind('\n', at) + 1;
+    const int first = std::stoi(text.substr(lineStart, at - lineStart));
+    EXPECT_GT(first, 1);
+    EXPECT_NE(text.find(std::to_string(first) + ". Row " + std::to_string(first)), std::string::npos) << text;
+    EXPECT_EQ(program->execute("1", output), DeviceProgram::Outcome::Failed);
+    EXPECT_TRUE(shows("(row 1 is not on the screen: scroll with down or up)")) << output.str();
+}
+
+TEST_F(DeviceProgramScreenTest, RefreshPullsTheListDown) {
+    EXPECT_EQ(program->execute("refresh", output), DeviceProgram::Outcome::Done) << output.str();
+    EXPECT_EQ(screen->refreshes, 1);
+}
+
+TEST_F(DeviceProgramTest, ALongSecureEntryIsEchoedShort) {
+    auto field = focusedField(true);
+    ASSERT_TRUE(field);
+    EXPECT_TRUE(program->secureFieldHasKeyboard());
+
+    EXPECT_EQ(program->echo("type " + std::string(2'000'000, 'p')),
+              "type " + std::string(120, '*') + "\u2026 [1999880 more characters]");
 }
 
 }  // namespace

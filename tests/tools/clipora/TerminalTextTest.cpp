@@ -3,6 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 
@@ -10,6 +18,7 @@
 
 namespace {
 
+using clipora::device::TerminalEcho;
 using clipora::device::TerminalText;
 
 struct PrintableCase {
@@ -87,6 +96,82 @@ TEST(TerminalTextTest, ASecureTextIsOneStarPerCharacter) {
     EXPECT_EQ(TerminalText::masked("standin"), "*******");
     EXPECT_EQ(TerminalText::masked("p\xc3\xa4ss \xf0\x9f\x94\x91"), "******");
     EXPECT_EQ(TerminalText::masked(""), "");
+}
+
+TEST(TerminalTextTest, ALongSecureTextIsCutLikeAnEcho) {
+    EXPECT_EQ(TerminalText::masked(std::string(2'000'000, 'p')),
+              std::string(TerminalText::kEchoLimit, '*') + "\xe2\x80\xa6 [1999880 more characters]");
+    EXPECT_EQ(TerminalText::masked(std::string(121, 'p')),
+              std::string(TerminalText::kEchoLimit, '*') + "\xe2\x80\xa6 [1 more character]");
+}
+
+// A pseudo-terminal stands for the user's terminal.
+class TerminalEchoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(::grantpt(master), 0);
+        ASSERT_EQ(::unlockpt(master), 0);
+        terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        ASSERT_GE(terminal, 0);
+    }
+    void TearDown() override {
+        if (terminal >= 0) ::close(terminal);
+        if (master >= 0) ::close(master);
+    }
+    bool echoes() const {
+        termios settings{};
+        ::tcgetattr(terminal, &settings);
+        return (settings.c_lflag & ECHO) != 0;
+    }
+    int master = -1;
+    int terminal = -1;
+};
+
+TEST_F(TerminalEchoTest, IsOffWhileHiddenAndBackAfterwards) {
+    ASSERT_TRUE(echoes());
+    {
+        TerminalEcho echo(terminal);
+        EXPECT_TRUE(echo.setHidden(true));
+        EXPECT_FALSE(echoes());
+        EXPECT_TRUE(echo.setHidden(false));
+        EXPECT_TRUE(echoes());
+        EXPECT_TRUE(echo.setHidden(true));
+        EXPECT_FALSE(echoes());
+    }
+    // Gone with the echo hidden: the terminal is as it was.
+    EXPECT_TRUE(echoes());
+}
+
+TEST_F(TerminalEchoTest, LeavesWhatIsNoTerminalAlone) {
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    TerminalEcho echo(pipeEnds[0]);
+    EXPECT_FALSE(echo.setHidden(true));
+    EXPECT_FALSE(echo.isHidden());
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+TEST_F(TerminalEchoTest, ASignalPutsTheTerminalBackBeforeTheProcessEnds) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit noCore{0, 0};  // SIGQUIT would leave a core file
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            TerminalEcho echo(terminal);
+            if (!echo.setHidden(true)) ::_exit(3);
+            ::raise(signal);
+            ::_exit(4);  // not reached: the signal ends the process
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << signal << " " << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_TRUE(echoes()) << signal;
+    }
 }
 
 }  // namespace
