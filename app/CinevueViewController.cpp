@@ -118,14 +118,15 @@ void CinevueViewController::viewDidLoad() {
     ViewController::viewDidLoad();
     toolbar_->setTintColor(Utility::getColor("003366"));
 
-    const std::string path = VideoSite::siteListPath();
-    auto store = defaults();
-    if (FileManager::fileExists(path) && !store->boolForKey(kDeleteYetKey)) {
-        FileManager::removeItem(path);
-        store->setBool(true, kDeleteYetKey);
-    }
-    siteList_ = VideoSite::loadSiteList(path);  // an unreadable store reads as none
+    // The store's own content tells a store this version wrote from one it
+    // cannot use: the first is kept whatever "DeleteYet" says (the flag is
+    // lost with damaged preferences, and is not yet set when the first
+    // session's store is read at the second launch); the other, left by an
+    // earlier format or damaged, is moved aside rather than deleted. The
+    // flag still records that this version has started.
+    siteList_ = VideoSite::restoreSiteList(VideoSite::siteListPath());
     if (siteList_.empty()) siteList_ = {VideoSite::defaultSite()};
+    if (auto store = defaults(); !store->boolForKey(kDeleteYetKey)) store->setBool(true, kDeleteYetKey);
 
     auto me = self();
     stopButton_ = std::make_shared<BarButtonItem>(BarButtonItem::SystemItemStop);

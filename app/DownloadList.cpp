@@ -63,15 +63,20 @@ void DownloadList::notifyChanged() const {
     if (changed_) changed_();
 }
 
-bool DownloadList::downloadVideo(const std::shared_ptr<Video>& video) {
-    if (!video) return false;
+DownloadList::DownloadStart DownloadList::downloadVideo(const std::shared_ptr<Video>& video) {
+    if (!video) return DownloadStart::Refused;
     const std::string path = downloadPathForVideo(*video);
     for (const auto& row : rows_) {
-        if (row->path == path) {
-            // Two downloads of one video would write into one file.
-            Log::format("Already in the download list: %@", video->title().value_or(std::string()));
-            return false;
+        if (row->path != path) continue;
+        // Two downloads of one video would write into one file: its own row
+        // is the one to start again.
+        if (isStopped(*row)) {
+            restartRow(row);
+            notifyChanged();
+            return DownloadStart::Restarted;
         }
+        Log::format("Already downloading: %@", video->title().value_or(std::string()));
+        return DownloadStart::AlreadyDownloading;
     }
     std::optional<std::string> source = video->src();
     if (UserDefaults::standardUserDefaults()->boolForKey(kDownloadHDKey) && video->srcHD()) source = video->srcHD();
@@ -85,21 +90,27 @@ bool DownloadList::downloadVideo(const std::shared_ptr<Video>& video) {
     if (!source || !startDownload(row, *source)) row->status = kStatusFailed;
     rows_.push_back(row);
     notifyChanged();
-    return true;
+    return DownloadStart::Started;
+}
+
+bool DownloadList::isStopped(const Row& row) {
+    return !row.operation || row.operation->isCancelled() || row.status == kStatusFailed;
+}
+
+void DownloadList::restartRow(const std::shared_ptr<Row>& row) {
+    row->status = kStatusDownloading;
+    row->progress = 0;
+    row->path = downloadPathForVideo(*row->video);
+    FileManager::removeItem(row->path);
+    const auto source = row->video->src();
+    if (!source || !startDownload(row, *source)) row->status = kStatusFailed;
 }
 
 void DownloadList::restartOrCancelRow(std::size_t index) {
     if (index >= rows_.size()) return;
     auto row = rows_[index];
-    const bool stopped = !row->operation || row->operation->isCancelled() || row->status == kStatusFailed;
-    if (stopped) {
-        // A restart: the standard source into a fresh file.
-        row->status = kStatusDownloading;
-        row->progress = 0;
-        row->path = downloadPathForVideo(*row->video);
-        FileManager::removeItem(row->path);
-        const auto source = row->video->src();
-        if (!source || !startDownload(row, *source)) row->status = kStatusFailed;
+    if (isStopped(*row)) {
+        restartRow(row);
     } else {
         // The engine drops the partial file with the operation; a finished
         // file still waiting for the album goes as well.

@@ -62,10 +62,19 @@ public:
     // Told after every change of the rows or of a status (not of progress).
     void setChangeHandler(ChangeHandler handler) { changed_ = std::move(handler); }
 
+    // What `downloadVideo` did with a video.
+    enum class DownloadStart {
+        Started,             // a new row
+        Restarted,           // its failed or cancelled row started again
+        AlreadyDownloading,  // its row is still running: nothing changed
+        Refused,             // no video
+    };
     // Starts a download of the video (HD when "downloadHD" is on and the
     // video has an HD source) and adds its row. A video already in the list
-    // is not downloaded a second time: answers false.
-    bool downloadVideo(const std::shared_ptr<Video>& video);
+    // is not downloaded a second time into its one file: a failed or
+    // cancelled row for it starts again as a tap on it would, a running one
+    // is left alone (the caller tells the user).
+    DownloadStart downloadVideo(const std::shared_ptr<Video>& video);
     // A tap on a row: a cancelled or failed row starts again (standard
     // source, fresh file); a running one is cancelled.
     void restartOrCancelRow(std::size_t index);
@@ -81,6 +90,10 @@ public:
 
 private:
     bool startDownload(const std::shared_ptr<Row>& row, const std::string& source);
+    // The row's download ended (failed or cancelled) and may start again.
+    static bool isStopped(const Row& row);
+    // Starts a stopped row again: the standard source into a fresh file.
+    void restartRow(const std::shared_ptr<Row>& row);
     std::shared_ptr<Row> rowForOperation(const std::shared_ptr<BKNetworkOperation>& operation) const;
     void downloadFinished(const std::shared_ptr<BKNetworkOperation>& operation, const std::string& path);
     void downloadFailed(const std::shared_ptr<BKNetworkOperation>& operation);

@@ -330,7 +330,9 @@ void OptionListViewController::home() {
 // --- Downloads ---------------------------------------------------------------------
 
 bool OptionListViewController::downloadVideo(const std::shared_ptr<Video>& video) {
-    return downloads_ && downloads_->downloadVideo(video);
+    if (!downloads_) return false;
+    const auto start = downloads_->downloadVideo(video);
+    return start == DownloadList::DownloadStart::Started || start == DownloadList::DownloadStart::Restarted;
 }
 
 // --- Life cycle --------------------------------------------------------------------

@@ -69,7 +69,8 @@ public:
     void setServices(std::weak_ptr<ApplicationServices> services) { services_ = std::move(services); }
     const std::shared_ptr<WebViewController>& webPageController() const { return webPageController_; }
 
-    // DownloadList::downloadVideo on the screen's list.
+    // DownloadList::downloadVideo on the screen's list: whether a download
+    // started (a new row, or a stopped row of the video started again).
     bool downloadVideo(const std::shared_ptr<Video>& video);
     void showVideosWithOptionFor(const std::shared_ptr<Option>& option, const std::string& uid);
     void pushControllerForSelectedIndex(int index);

@@ -50,14 +50,16 @@ bool Utility::saveFileToDiskKeyPath(const Value& object, std::string_view key, c
     return false;
 }
 
-std::optional<Value> Utility::loadFileFromDiskPath(std::string_view key, const std::string& path) {
+std::optional<Value> Utility::loadFileFromDiskPath(std::string_view key, const std::string& path,
+                                                   std::optional<Error>* error) {
     if (!FileManager::fileExists(path)) return Value(Value::Array{});
-    auto bytes = FileManager::contentsOfFile(path);
-    if (!bytes) return Value(Value::Array{});
-    std::optional<Error> error;
-    auto object = KeyedUnarchiver::unarchivedObjectOfAnyClass(*bytes, key, &error);
-    if (error) {
-        Log::format("Ignoring the unreadable archive %@: %@", path, error->localizedDescription());
+    std::optional<Error> failure;
+    std::optional<Value> object;
+    if (auto bytes = FileManager::contentsOfFile(path, &failure))
+        object = KeyedUnarchiver::unarchivedObjectOfAnyClass(*bytes, key, &failure);
+    if (failure) {
+        Log::format("Ignoring the unreadable archive %@: %@", path, failure->localizedDescription());
+        if (error) *error = std::move(failure);
         return Value(Value::Array{});
     }
     return object;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Rect.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/Button.h"
@@ -28,9 +29,10 @@ public:
     static bool saveFileToDiskKeyPath(const platform::Value& object, std::string_view key, const std::string& path);
     // The object under `key` of the archive at `path`: an empty array when
     // there is no file, or when the file is not a readable archive (it is
-    // then treated as absent, never trusted); std::nullopt when the archive
-    // lacks the key.
-    static std::optional<platform::Value> loadFileFromDiskPath(std::string_view key, const std::string& path);
+    // then treated as absent, never trusted, and `error`, when given, tells
+    // why); std::nullopt when the archive lacks the key.
+    static std::optional<platform::Value> loadFileFromDiskPath(std::string_view key, const std::string& path,
+                                                               std::optional<platform::Error>* error = nullptr);
 
     // The hardware model identifier ("iPhone4,1"; here the machine's).
     static std::string getDeviceType();

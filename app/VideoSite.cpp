@@ -4,6 +4,7 @@
 #include "app/Utility.h"
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 
 namespace clipora {
@@ -73,16 +74,33 @@ std::shared_ptr<VideoSite> VideoSite::defaultSite() {
 }
 
 std::vector<std::shared_ptr<VideoSite>> VideoSite::loadSiteList(const std::string& path) {
+    return readSiteList(path).value_or(std::vector<std::shared_ptr<VideoSite>>{});
+}
+
+std::optional<std::vector<std::shared_ptr<VideoSite>>> VideoSite::readSiteList(const std::string& path) {
     registerCoding();
     std::vector<std::shared_ptr<VideoSite>> sites;
-    auto root = Utility::loadFileFromDiskPath(kSiteListKey, path);
-    if (!root || !root->array()) return sites;
+    if (!FileManager::fileExists(path)) return sites;
+    std::optional<Error> error;
+    auto root = Utility::loadFileFromDiskPath(kSiteListKey, path, &error);
+    if (error || !root || !root->array()) return std::nullopt;
     for (const Value& item : *root->array()) {
         auto site = item.objectAs<VideoSite>();
-        if (!site) return {};  // not a list of sites: the whole store is ignored
+        if (!site) return std::nullopt;  // not a list of sites: the whole store is ignored
         sites.push_back(std::move(site));
     }
     return sites;
+}
+
+std::vector<std::shared_ptr<VideoSite>> VideoSite::restoreSiteList(const std::string& path) {
+    if (auto sites = readSiteList(path)) return std::move(*sites);
+    std::optional<Error> error;
+    if (auto aside = FileManager::moveItemAside(path, &error))
+        Log::format("The site store cannot be read; moved to %@", aside->string());
+    else
+        Log::format("The site store cannot be read, nor moved aside: %@",
+                    error ? error->localizedDescription() : std::string("unknown error"));
+    return {};
 }
 
 bool VideoSite::saveSiteList(const std::vector<std::shared_ptr<VideoSite>>& sites, const std::string& path) {

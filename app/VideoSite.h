@@ -66,6 +66,17 @@ public:
     // The stored sites; empty when there is no store or it cannot be read
     // as a list of sites (a damaged store is never trusted).
     static std::vector<std::shared_ptr<VideoSite>> loadSiteList(const std::string& path);
+    // The same, telling the two apart: std::nullopt when there is a file
+    // that is not a list of sites as this version writes it (a keyed archive
+    // whose "SiteList" is an array of "VideoSite" records); an empty list
+    // when there is no file.
+    static std::optional<std::vector<std::shared_ptr<VideoSite>>> readSiteList(const std::string& path);
+    // The browser's store at launch: the stored sites when the file reads
+    // as this version's list, whatever else says otherwise. A file that does
+    // not (damaged, or of another format) is moved aside, kept beside as
+    // "SiteList.unreadable-<time>", and no site is answered, so that the next
+    // save starts a new store without writing over the old bytes.
+    static std::vector<std::shared_ptr<VideoSite>> restoreSiteList(const std::string& path);
     // Writes the sites atomically as a keyed archive under "SiteList".
     static bool saveSiteList(const std::vector<std::shared_ptr<VideoSite>>& sites, const std::string& path);
 

@@ -250,7 +250,14 @@ void WatchVideoViewController::actionSheetClickedButtonAtIndex(const std::shared
     const std::string choice = sheet->buttonTitleAtIndex(index);
     const bool fiveButtons = sheet->numberOfButtons() == 6;
     if (choice == kDownload) {
-        if (auto downloads = downloads_.lock()) downloads->downloadVideo(video);
+        // A failed or cancelled row of the video starts again in the list;
+        // one still running is not doubled, and the user is told why
+        // nothing new appears.
+        auto downloads = downloads_.lock();
+        if (downloads && downloads->downloadVideo(video) == DownloadList::DownloadStart::AlreadyDownloading)
+            std::make_shared<AlertView>("Notice", kAlreadyDownloadingMessage, std::weak_ptr<AlertViewDelegate>(),
+                                        std::string("OK"))
+                ->show();
     } else if (choice == kWatchStandard) {
         // With one source for both qualities the common source plays.
         playVideo(fiveButtons ? video->srcHD() : video->src());

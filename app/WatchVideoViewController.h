@@ -54,6 +54,8 @@ public:
     static constexpr const char* kShareComment = "Check out this cool video!";
     static constexpr const char* kRetrieveFailedMessage =
         "Can't retrieve video. Please check your connection or make sure you are logged in.";
+    static constexpr const char* kAlreadyDownloadingMessage =
+        "This video is already downloading. You can follow it in the download list.";
     static constexpr float kThumbnailSide = 57;
     // The largest thumbnail read.
     static constexpr std::size_t kMaxThumbnailBytes = 5 * 1024 * 1024;

@@ -15,6 +15,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "platform/foundation/Clock.h"
+
 namespace clipora::platform {
 
 namespace fs = std::filesystem;
@@ -277,6 +279,22 @@ bool FileManager::moveItem(const Path& from, const Path& to, std::optional<Error
     // Another file system: copy, then remove the original.
     if (!copyItem(from, to, error)) return false;
     return removeItem(from, error);
+}
+
+std::optional<FileManager::Path> FileManager::moveItemAside(const Path& path, std::optional<Error>* error) {
+    const auto seconds = static_cast<long long>(Clock::now().timeIntervalSince1970());
+    const std::string base = path.string() + ".unreadable-" + std::to_string(seconds);
+    // A bounded number of tries: an earlier copy of the same second is kept.
+    constexpr int kMaxTries = 100;
+    for (int n = 1; n <= kMaxTries; ++n) {
+        const Path aside = n == 1 ? Path(base) : Path(base + "-" + std::to_string(n));
+        std::error_code code;
+        if (fs::exists(fs::symlink_status(aside, code))) continue;
+        if (!moveItem(path, aside, error)) return std::nullopt;
+        return aside;
+    }
+    report(error, EEXIST, path);
+    return std::nullopt;
 }
 
 bool FileManager::copyItem(const Path& from, const Path& to, std::optional<Error>* error) {

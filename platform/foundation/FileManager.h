@@ -73,6 +73,11 @@ public:
     static bool moveItem(const Path& from, const Path& to, std::optional<Error>* error = nullptr);
     // Copies a file or a whole folder; fails when the destination exists.
     static bool copyItem(const Path& from, const Path& to, std::optional<Error>* error = nullptr);
+    // Moves a store that cannot be read out of the way, beside itself, as
+    // "<path>.unreadable-<seconds since 1970>" ("-2", "-3" ... appended when
+    // that name is taken), so that a new store can start without the old
+    // bytes being lost. Answers the new path.
+    static std::optional<Path> moveItemAside(const Path& path, std::optional<Error>* error = nullptr);
 
     // ---- Contents ----
     static std::optional<Data> contentsOfFile(const Path& path, std::optional<Error>* error = nullptr);

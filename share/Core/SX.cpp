@@ -209,12 +209,9 @@ std::optional<Value::Array> SX::getOfflineQueueList() {
     if (value && value->isArray()) return *value->array();
     // Keep what cannot be read for a person to look at; a new list starts
     // beside it rather than over it.
-    auto aside = Text::format(
-        "%@.unreadable-%lld", path,
-        static_cast<long long>(platform::Clock::now().timeIntervalSinceReferenceDate() + kUnixToReferenceDate));
-    platform::Log::format("SX: the offline queue list cannot be read; moved to %@", aside);
-    FileManager::removeItem(aside);
-    FileManager::moveItem(path, aside);
+    auto aside = FileManager::moveItemAside(path);
+    platform::Log::format("SX: the offline queue list cannot be read; moved to %@",
+                          aside ? aside->string() : std::string("nowhere (left in place)"));
     return std::nullopt;
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/AboutViewController.h"
 #include "app/CinevueViewController.h"
@@ -66,6 +68,23 @@ protected:
         std::string message = alert->message();
         AlertRegistry::pressButtonAtIndex(0);
         return message;
+    }
+    // A new browser, as the next launch makes it, read from the stores on
+    // disk, its first page shown.
+    void relaunch(const std::string& page) {
+        browser.reset();
+        UserDefaults::resetStandardUserDefaults();
+        browser = std::make_shared<CinevueViewController>();
+        browser->view();
+        ASSERT_TRUE(pageIs(page));
+    }
+    static std::vector<std::string> filesAsideOf(const std::string& path) {
+        std::vector<std::string> found;
+        const std::filesystem::path store(path);
+        for (const auto& entry : std::filesystem::directory_iterator(store.parent_path()))
+            if (entry.path().filename().string().starts_with(store.filename().string() + ".unreadable-"))
+                found.push_back(entry.path().string());
+        return found;
     }
     void openVideo(const std::string& vid) {
         browser->openURL(*URL::fromString(server->baseURL(StandinHost::Www) + "video/video.php?v=" + vid));
@@ -148,6 +167,75 @@ TEST_F(BrowserTest, BookmarksAndDownloadsLandInTheSavedVideosScreen) {
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0]->downloadList()->size(), 1u);
     EXPECT_NE(stored[0]->lastURL().value_or("").find("v=400001"), std::string::npos);
+}
+
+// The saved list is the user's: the first session's store is kept at the
+// second launch and at every one after, also when the preferences that
+// would say this version wrote it are damaged.
+TEST_F(BrowserTest, TheSavedListSurvivesRelaunchesAndDamagedPreferences) {
+    open();
+    openVideo("400001");
+    choose("Bookmark Video");
+    choose("Download Video");
+    auto site = browser->currentSite();
+    ASSERT_TRUE(pumpUntil([&] { return site->downloadList()->size() == 1; }, 15));
+    browser->saveAllData();
+
+    auto expectListKept = [&](const char* when) {
+        auto kept = browser->currentSite();
+        ASSERT_EQ(kept->bookmarkList()->size(), 1u) << when;
+        EXPECT_EQ(kept->bookmarkList()->front()->title(), std::optional<std::string>("Robin at the beach")) << when;
+        ASSERT_EQ(kept->downloadList()->size(), 1u) << when;
+        EXPECT_EQ(kept->downloadList()->front()->url(), std::optional<std::string>("400001.mp4")) << when;
+        EXPECT_TRUE(filesAsideOf(VideoSite::siteListPath()).empty()) << when;
+    };
+    relaunch("v=400001");
+    expectListKept("second launch");
+    browser->saveAllData();
+    relaunch("v=400001");
+    expectListKept("third launch");
+    browser->saveAllData();
+
+    const std::string preferences = UserDefaults::standardUserDefaults()->filePath();
+    browser.reset();
+    std::filesystem::resize_file(preferences, 100);
+    UserDefaults::resetStandardUserDefaults();
+    ASSERT_FALSE(UserDefaults::standardUserDefaults()->boolForKey(CinevueViewController::kDeleteYetKey));
+    relaunch("v=400001");
+    expectListKept("after damaged preferences");
+    EXPECT_TRUE(FileManager::fileExists(FileManager::documentsDirectory() + "/400001.mp4"));
+}
+
+// A store that cannot be read is moved aside, its bytes kept, and the user
+// starts with an empty list; the next save writes a new store beside it.
+TEST_F(BrowserTest, ADamagedStoreIsMovedAsideAndTheListStartsEmpty) {
+    const std::string path = VideoSite::siteListPath();
+    auto stored = VideoSite::defaultSite();
+    auto mark = std::make_shared<Video>();
+    mark->setTitle(std::string("Kept somewhere"));
+    stored->bookmarkList()->push_back(mark);
+    for (const bool deleteYet : {false, true}) {
+        SCOPED_TRACE(deleteYet ? "DeleteYet YES" : "DeleteYet NO");
+        for (const auto& aside : filesAsideOf(path)) FileManager::removeItem(aside);
+        ASSERT_TRUE(VideoSite::saveSiteList({stored}, path));
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+        const auto damaged = FileManager::contentsOfFile(path);
+        ASSERT_TRUE(damaged);
+        UserDefaults::standardUserDefaults()->setBool(deleteYet, CinevueViewController::kDeleteYetKey);
+
+        relaunch("home.php?sk=video");
+        auto site = browser->currentSite();
+        EXPECT_EQ(site->name(), std::optional<std::string>("Facebook"));
+        EXPECT_TRUE(site->bookmarkList()->empty());
+        EXPECT_TRUE(site->downloadList()->empty());
+        const auto aside = filesAsideOf(path);
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(FileManager::contentsOfFile(aside.front()), damaged);
+
+        browser->saveAllData();
+        EXPECT_EQ(VideoSite::loadSiteList(path).size(), 1u);
+        EXPECT_EQ(FileManager::contentsOfFile(aside.front()), damaged);
+    }
 }
 
 TEST_F(BrowserTest, AFailedDownloadIsReportedAndDoesNotBlockTheNext) {

@@ -13,6 +13,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/MoviePlayerController.h"
+#include "platform/media/PhotoAlbum.h"
 #include "platform/media/TweetComposeViewController.h"
 #include "platform/uikit/AlertRegistry.h"
 #include "platform/uikit/Application.h"
@@ -189,6 +190,52 @@ TEST_F(VideoListTest, AfterARefusedTokenTheNextSignInLoadsEveryList) {
     ASSERT_TRUE(loaded(screen));
     const auto alexFriends = titles(screen);
     EXPECT_NE(std::find(alexFriends.begin(), alexFriends.end(), "Robin cooks"), alexFriends.end());
+}
+
+// "Download Video" again for a video already in the download list: a failed
+// or cancelled row starts again (no second row, one file); a running one is
+// left alone and the user is told so.
+TEST_F(VideoListTest, DownloadingAgainRestartsAStoppedRowAndTellsOfARunningOne) {
+    auto screen = openFriendsVideos();
+    const std::string file = "/files/videos/" + screen->videoList().front()->videoID().value_or("") + ".mp4";
+    auto downloadFirst = [&] {
+        ASSERT_TRUE(screen->tableView()->tapRowAtIndexPath(IndexPath{0, 0}));
+        ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("Download Video"));
+    };
+    auto rows = [&] { return menu()->downloadList(); };
+    auto status = [&] { return rows().empty() ? std::string() : rows().front()->status; };
+
+    server->setKnob(file, statusKnob(500, 1));
+    downloadFirst();
+    ASSERT_TRUE(pumpUntil([&] { return status() == DownloadList::kStatusFailed; }, 10));
+    downloadFirst();
+    EXPECT_FALSE(AlertRegistry::topAlert());
+    ASSERT_EQ(rows().size(), 1u);
+    EXPECT_EQ(status(), DownloadList::kStatusDownloading);
+    ASSERT_TRUE(pumpUntil([&] { return rows().empty(); }, 10));
+    EXPECT_EQ(server->requestsTo(file).size(), 2u);
+
+    server->setKnob(file, holdKnob());
+    downloadFirst();
+    ASSERT_TRUE(pumpUntil([&] { return server->requestsTo(file).size() == 3; }, 10));
+    downloadFirst();
+    auto alert = AlertRegistry::topAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->message(), WatchVideoViewController::kAlreadyDownloadingMessage);
+    ASSERT_TRUE(AlertRegistry::pressButtonWithTitle("OK"));
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(status(), DownloadList::kStatusDownloading);
+
+    menu()->downloads()->restartOrCancelRow(0);
+    EXPECT_EQ(status(), DownloadList::kStatusCancelled);
+    server->clearKnob(file);
+    server->releaseHeld();
+    downloadFirst();
+    EXPECT_FALSE(AlertRegistry::topAlert());
+    ASSERT_EQ(rows().size(), 1u);
+    EXPECT_EQ(status(), DownloadList::kStatusDownloading);
+    ASSERT_TRUE(pumpUntil([&] { return rows().empty(); }, 10));
+    EXPECT_EQ(PhotoAlbum::savedFiles().size(), 2u);
 }
 
 TEST_F(VideoListTest, TheWallPostsOutcomeIsWhatTheHUDShows) {

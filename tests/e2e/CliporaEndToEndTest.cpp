@@ -209,6 +209,43 @@ TEST_F(CliporaEndToEndTest, TheBrowserReachesAVideoWhoseDownloadIsListedAndGoesT
     EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 1u) << out;
 }
 
+// The browser's saved videos are kept at every later launch, also after the
+// preferences file was damaged.
+TEST_F(CliporaEndToEndTest, TheBrowsersSavedVideosOutliveRelaunchesAndDamagedPreferences) {
+    const std::string first = runScript("browser-keep.txt");
+    EXPECT_EQ(first.find("(timed out"), std::string::npos) << first;
+    EXPECT_EQ(first.find("(no "), std::string::npos) << first;
+    auto expectKept = [](const std::string& out) {
+        // The bookmark is row 1 and the download row 2 of the saved videos.
+        EXPECT_NE(out.find("-- Bookmarked Videos --\n 1. "), std::string::npos) << out;
+        EXPECT_NE(out.find("-- Downloaded Videos --\n 2. "), std::string::npos) << out;
+        EXPECT_EQ(out.find("(timed out"), std::string::npos) << out;
+    };
+    relaunchStandin();
+    expectKept(runScript("browser-relaunch.txt"));
+
+    const fs::path device = home / "device";
+    fs::resize_file(device / "Library/Preferences/Clipora.plist", 100);
+    relaunchStandin();
+    expectKept(runScript("browser-relaunch.txt"));
+    for (const auto& name : filesIn(device / "Documents")) EXPECT_EQ(name.find(".unreadable-"), std::string::npos);
+}
+
+// "Download Video" again: a failed row starts again, a running one is not
+// doubled and the user is told so.
+TEST_F(CliporaEndToEndTest, DownloadingAVideoAgainRestartsItsFailedRowOrSaysItIsOnItsWay) {
+    server->setKnob("/files/videos/400011.mp4", statusKnob(500, 1));
+    server->setKnob("/files/videos/400021.mp4", holdKnob());
+    const std::string out = runScript("download-again.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("Alert \"Notice\": This video is already downloading.")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+    EXPECT_EQ(server->requestsTo("/files/videos/400011.mp4").size(), 2u);
+    EXPECT_EQ(server->requestsTo("/files/videos/400021.mp4").size(), 1u);
+    EXPECT_EQ(filesIn(home / "device/PhotoAlbum").size(), 1u);
+}
+
 TEST_F(CliporaEndToEndTest, AVideoIsTweetedThroughTheSystemsTweetSheet) {
     const std::string out = runScript("tweet.txt");
     auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };

@@ -143,6 +143,28 @@ TEST_F(FileManagerTest, MovesCopiesAndRemovesWithoutOverwriting) {
     EXPECT_FALSE(FileManager::fileExists(home() / "moved"));
 }
 
+// Two stores set aside within one second both stay: neither copy replaces
+// the other.
+TEST_F(FileManagerTest, AStoreSetAsideKeepsEveryEarlierCopy) {
+    const fs::path store = home() / "Store";
+    const std::string stamp = std::to_string(static_cast<long long>(Clock::now().timeIntervalSince1970()));
+    std::vector<fs::path> aside;
+    for (const char* bytes : {"first", "second"}) {
+        ASSERT_TRUE(FileManager::writeData(store, bytesOf(bytes)));
+        auto moved = FileManager::moveItemAside(store);
+        ASSERT_TRUE(moved);
+        EXPECT_FALSE(FileManager::fileExists(store));
+        EXPECT_EQ(FileManager::contentsOfFile(*moved), bytesOf(bytes));
+        aside.push_back(*moved);
+    }
+    EXPECT_EQ(aside[0], fs::path(store.string() + ".unreadable-" + stamp));
+    EXPECT_EQ(aside[1], fs::path(store.string() + ".unreadable-" + stamp + "-2"));
+    std::optional<Error> error;
+    EXPECT_FALSE(FileManager::moveItemAside(store, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), ENOENT);
+}
+
 std::vector<std::string> entriesOf(const fs::path& folder) { return *FileManager::contentsOfDirectory(folder); }
 
 TEST_F(FileManagerTest, AtomicWriteReplacesWholeOrNotAtAll) {
