@@ -1,5 +1,6 @@
 #include "tools/clipora/DeviceProgram.h"
 
+#include "tools/clipora/NotificationBanner.h"
 #include "tools/clipora/RowControls.h"
 #include "tools/clipora/TerminalText.h"
 
@@ -307,6 +308,7 @@ std::string DeviceProgram::screenText() {
                 out << "  download " << shown(row->video ? row->video->title().value_or("") : std::string()) << ": "
                     << percent(row->progress) << "\n";
     }
+    out << notificationBannerText();
     return out.str();
 }
 
