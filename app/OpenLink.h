@@ -17,11 +17,18 @@ namespace clipora {
 // store address they lead to opens directly.
 //
 // When the load finishes, the last address that answered with a redirect is
-// opened. A redirect to an address the transfer layer cannot load (a store
-// application's own scheme) ends the load there and opens that address: it is
-// where the chain was going. A failed load opens nothing. Main thread.
+// opened. Only web addresses and the store application's own address
+// (scheme kStoreScheme) are ever opened from a chain: a redirect to the
+// store's address ends the load there and opens that address, it is where the
+// chain was going; a redirect to any other scheme ends the load too, and the
+// last web address (the one that redirected) is opened instead, so nobody on
+// the path can make the application open another application's address. A
+// failed load opens nothing. Main thread.
 class OpenLink : public platform::URLConnectionDelegate, public std::enable_shared_from_this<OpenLink> {
 public:
+    // The scheme of the store application's own addresses.
+    static constexpr const char* kStoreScheme = "itms-apps";
+
     static std::shared_ptr<OpenLink> shareOpenLink();
 
     void openLinkShareLink(const std::optional<std::string>& link);
@@ -41,7 +48,7 @@ public:
 
 private:
     std::optional<platform::URL> itunesURL_;
-    // A redirect target outside http and https, opened when the load ends.
+    // A redirect to the store's own address, opened when the load ends.
     std::optional<platform::URL> foreignTarget_;
 };
 

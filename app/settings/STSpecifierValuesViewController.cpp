@@ -3,6 +3,7 @@
 #include "app/settings/STAppSettingsViewController.h"
 #include "app/settings/STSettingsStoreUserDefaults.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Thread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/Color.h"
 #include "platform/uikit/InterfaceOrientation.h"
@@ -74,6 +75,16 @@ void STSpecifierValuesViewController::viewDidAppear(bool animated) {
     NotificationCenter::defaultCenter().addObserver(
         UserDefaults::kDidChangeNotification, UserDefaults::standardUserDefaults().get(),
         [weak](const Notification&) {
+            // The change is announced on the thread that wrote it; the table
+            // is redrawn on the main thread only.
+            if (!Thread::isMainThread()) {
+                Thread::performOnMainThread(
+                    [weak] {
+                        if (auto s = weak.lock()) s->userDefaultsDidChange();
+                    },
+                    false);
+                return;
+            }
             if (auto s = weak.lock()) s->userDefaultsDidChange();
         },
         this);

@@ -14,6 +14,7 @@
 #include "platform/cfnetwork/TLSIdentity.h"
 #include "platform/cfnetwork/URLCredentialStorage.h"
 #include "platform/cfnetwork/URLProtectionSpace.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/CodingRegistry.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/DispatchQueue.h"
@@ -23,6 +24,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/uikit/LocalNotificationCenter.h"
 
 namespace clipora {
 
@@ -1037,6 +1039,50 @@ void BKNetworkOperation::operationFailedWithError(const Error& error) {
         blocks = errorBlocks_;
     }
     for (const auto& block : blocks) block(error);
+    // The user is not looking at the application: tell them, when asked to.
+    if (platform::Application::sharedApplication()->applicationState() == platform::Application::StateBackground)
+        showLocalNotification();
+}
+
+void BKNetworkOperation::showLocalNotification() {
+    std::shared_ptr<platform::LocalNotification> chosen;
+    bool showDefault;
+    std::optional<platform::Error> error;
+    {
+        std::lock_guard lock(mutex_);
+        chosen = localNotification_;
+        showDefault = shouldShowLocalNotificationOnError_;
+        error = error_;
+    }
+    if (chosen) {
+        platform::LocalNotificationCenter::presentLocalNotificationNow(*chosen);
+        return;
+    }
+    if (!showDefault) return;
+    platform::LocalNotification notification;
+    notification.setAlertBody(error ? error->localizedDescription() : std::string());
+    notification.setAlertAction(platform::Bundle::mainBundle()->localizedString("Dismiss", ""));
+    platform::LocalNotificationCenter::presentLocalNotificationNow(notification);
+}
+
+std::shared_ptr<platform::LocalNotification> BKNetworkOperation::localNotification() const {
+    std::lock_guard lock(mutex_);
+    return localNotification_;
+}
+
+void BKNetworkOperation::setLocalNotification(std::shared_ptr<platform::LocalNotification> notification) {
+    std::lock_guard lock(mutex_);
+    localNotification_ = std::move(notification);
+}
+
+bool BKNetworkOperation::shouldShowLocalNotificationOnError() const {
+    std::lock_guard lock(mutex_);
+    return shouldShowLocalNotificationOnError_;
+}
+
+void BKNetworkOperation::setShouldShowLocalNotificationOnError(bool show) {
+    std::lock_guard lock(mutex_);
+    shouldShowLocalNotificationOnError_ = show;
 }
 
 // ---------------------------------------------------------------------------

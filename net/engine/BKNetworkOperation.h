@@ -25,6 +25,7 @@
 #include "platform/foundation/Value.h"
 #include "platform/uikit/Application.h"
 #include "platform/uikit/Image.h"
+#include "platform/uikit/LocalNotification.h"
 
 namespace clipora::platform {
 class KeyedArchiver;
@@ -145,6 +146,14 @@ public:
     void setOperationStateChangedHandler(StateChangedBlock handler);
     platform::URLCredential::Persistence credentialPersistence() const;
     void setCredentialPersistence(platform::URLCredential::Persistence persistence);
+    // A failure while the application is in the background is announced to
+    // the user: with this notification when one is set, else, when
+    // shouldShowLocalNotificationOnError, with a default one (the error's
+    // text, the action "Dismiss"); otherwise not at all (the default).
+    std::shared_ptr<platform::LocalNotification> localNotification() const;
+    void setLocalNotification(std::shared_ptr<platform::LocalNotification> notification);
+    bool shouldShowLocalNotificationOnError() const;
+    void setShouldShowLocalNotificationOnError(bool show);
 
     // --- Handlers (kept in the order added; ignored on a thawed operation) ---
     void onCompletionOnError(ResponseBlock response, ErrorBlock error);
@@ -181,6 +190,9 @@ public:
     OperationState state() const;
     void setState(OperationState state);
     void endBackgroundTask();
+    // Presents the operation's notification now, or the default one for its
+    // error (see localNotification()), or nothing. Main thread.
+    void showLocalNotification();
     bool hasDownloadStreams() const;
     // Whether the response head has arrived (download streams opened).
     bool hasReceivedResponse() const;
@@ -313,6 +325,8 @@ private:
     platform::Application::BackgroundTaskIdentifier backgroundTaskId_ = platform::Application::kBackgroundTaskInvalid;
     std::optional<platform::Value::Dictionary> cacheHeaders_;
     std::optional<platform::Error> error_;
+    std::shared_ptr<platform::LocalNotification> localNotification_;
+    bool shouldShowLocalNotificationOnError_ = false;
     // A thawed operation keeps no blocks.
     bool acceptsBlocks_ = true;
     bool firstChunkPending_ = false;

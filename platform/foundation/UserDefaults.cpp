@@ -84,6 +84,9 @@ UserDefaults::UserDefaults(std::string path) : path_(std::move(path)) {}
 
 void UserDefaults::load() {
     if (!FileManager::fileExists(path_)) return;
+    // A file left readable by others (an earlier version wrote it so) is
+    // closed before anything else reads or writes it: it may hold a token.
+    if (auto mode = FileManager::permissions(path_); mode && (*mode & 077u)) FileManager::makePrivate(path_);
     std::optional<Error> error;
     auto stored = PropertyList::fromFile(path_, &error);
     std::lock_guard lock(mutex_);
@@ -209,7 +212,12 @@ bool UserDefaults::writeLocked() {
     std::filesystem::path path(path_);
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
-    bool ok = PropertyList::writeToFile(Value(values_), path, PropertyList::Format::Binary, &error);
+    // The defaults hold the session's access token: the file is its owner's
+    // alone from the moment it exists. Each rewrite goes through a temporary
+    // file that is 0600 before a byte is written, then renamed over the old
+    // one, so no reader ever finds the values in a file open to others.
+    auto bytes = PropertyList::toData(Value(values_), PropertyList::Format::Binary, &error);
+    bool ok = bytes && FileManager::writePrivateData(path, *bytes, &error);
     dirty_ = !ok;
     if (!ok) Log::write("UserDefaults: cannot write " + path_ + (error ? ": " + error->localizedDescription() : ""));
     return ok;

@@ -16,7 +16,9 @@ namespace clipora::platform {
 // The application's user defaults: a dictionary of property-list values kept
 // in <home>/Library/Preferences/Clipora.plist (binary), loaded when the
 // object is made and written atomically after every change, so what a set
-// stored survives the process.
+// stored survives the process. The file is readable by its owner only (mode
+// 0600 from its creation, and for the temporary file of every rewrite): it
+// holds the session's access token.
 //
 // Lookups answer the stored value, else the registered default, else
 // "absent" (std::nullopt / false / 0). Registered defaults live in memory

@@ -10,6 +10,7 @@
 #include "platform/uikit/ApplicationDelegate.h"
 #include "platform/uikit/Device.h"
 #include "platform/uikit/Keyboard.h"
+#include "platform/uikit/LocalNotificationCenter.h"
 #include "platform/uikit/Pasteboard.h"
 #include "platform/uikit/Screen.h"
 #include "platform/uikit/ViewController.h"
@@ -63,6 +64,7 @@ void Application::reset() {
     Responder::clearFirstResponder();
     AlertRegistry::reset();
     Pasteboard::reset();
+    LocalNotificationCenter::reset();
 }
 
 Application::Application() {

@@ -302,6 +302,70 @@ TEST_F(TallyUploadTest, ReplyBlocksNeverReadPastTheBuffer) {
     EXPECT_EQ(video->calls, 1);
 }
 
+// With several main ad kinds on, every parser of a 0x0102 block reads from
+// the body's start and the last answer is the position; the walk goes on to
+// the blocks after it.
+TEST_F(TallyUploadTest, EveryParserOfAMainBlockIsHeardAndTheWalkGoesOn) {
+    const Data body = bytes({0x01, 0x02, 0x00, 0x02, 0xaa, 0xbb, 0x02, 0x01, 0x00, 0x01, 0xcc});
+    const std::uint8_t* const start = body.data();
+    struct Case {
+        const char* name;
+        std::ptrdiff_t adRing, video, revisit;  // offsets answered from the body's start
+        int adSlotCalls;
+    };
+    const Case cases[] = {
+        {"all read the block", 6, 6, 6, 1},
+        // The last answer wins even when it lies behind an earlier one.
+        {"one answers behind another", 8, 6, 6, 1},
+        {"the last answers behind another", 6, 8, 6, 1},
+        // An answer outside the body is not taken, the others of the block are
+        // still heard, and the walk ends after the block.
+        {"one answers past the end", 40, 6, 6, 0},
+    };
+    for (const auto& c : cases) {
+        const std::uint8_t* seenBySlot = nullptr;
+        auto at = [start](std::ptrdiff_t offset) {
+            return [start, offset](const std::uint8_t* p, std::int32_t length) -> std::optional<const std::uint8_t*> {
+                EXPECT_EQ(p, start);
+                EXPECT_EQ(length, 11);
+                return p + offset;
+            };
+        };
+        auto adRing = std::make_shared<FixedParser>(at(c.adRing));
+        auto video = std::make_shared<FixedParser>(at(c.video));
+        auto revisit = std::make_shared<FixedParser>(at(c.revisit));
+        auto adSlot = std::make_shared<FixedParser>([&](const std::uint8_t* p, std::int32_t length) {
+            seenBySlot = p;
+            EXPECT_EQ(length, 5);
+            return p + 5;
+        });
+        TallySession::setAdRingAdParser(adRing);
+        TallySession::setVideoAdParser(video);
+        TallySession::setRevisitAdParser(revisit);
+        TallySession::setAdSlotAdParser(adSlot);
+        TallySession::parseReplyBlocks(body, true, true, true, true);
+        EXPECT_EQ(adRing->calls, 1) << c.name;
+        EXPECT_EQ(video->calls, 1) << c.name;
+        EXPECT_EQ(revisit->calls, 1) << c.name;
+        EXPECT_EQ(adSlot->calls, c.adSlotCalls) << c.name;
+        if (c.adSlotCalls) {
+            EXPECT_EQ(seenBySlot, start + 6) << c.name;
+        }
+    }
+
+    // A second main block whose parsers all answer behind its own start makes
+    // no progress: the walk stops there instead of reading it again.
+    const Data twice = bytes({0x01, 0x02, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x02, 0x01, 0x00});
+    auto stuck = std::make_shared<FixedParser>([](const std::uint8_t* p, std::int32_t) { return p + 4; });
+    auto adSlot = std::make_shared<FixedParser>([](const std::uint8_t* p, std::int32_t) { return p + 3; });
+    TallySession::setAdRingAdParser(stuck);
+    TallySession::setVideoAdParser(stuck);
+    TallySession::setAdSlotAdParser(adSlot);
+    TallySession::parseReplyBlocks(twice, true, true, true, false);
+    EXPECT_EQ(stuck->calls, 4);  // two parsers, two visits of a block
+    EXPECT_EQ(adSlot->calls, 0);
+}
+
 TEST_F(TallyUploadTest, ReplyBlocksReachTheParsersAfterAnAcceptedUpload) {
     TallyAnalytics::setAdSlotEnabled(true);
     TallySession::createActiveTallySession("KEY");

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/CinevueAppDelegate.h"
 #include "app/ContentManager.h"
@@ -10,6 +13,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/Thread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/uikit/Bitmap.h"
 #include "tests/app/AppTest.h"
@@ -121,6 +125,34 @@ TEST_F(ContentManagerTest, NewsAndPromotionsAreActedOnOnceEach) {
     check();
     EXPECT_EQ(defaults->integerForKey("News"), 3);
     EXPECT_EQ(news, 1);
+}
+
+// The checker's thread loads; every write of the defaults, and so every
+// change notification the settings screens observe, happens on the main
+// thread.
+TEST_F(ContentManagerTest, TheCheckersWritesAndTheirNotificationsAreOnTheMainThread) {
+    std::mutex mutex;
+    std::vector<bool> onMain;
+    auto defaults = UserDefaults::standardUserDefaults();
+    NotificationCenter::defaultCenter().addObserver(
+        UserDefaults::kDidChangeNotification, defaults.get(),
+        [&](const Notification&) {
+            std::lock_guard lock(mutex);
+            onMain.push_back(Thread::isMainThread());
+        },
+        this);
+    body = list(Value::makeDictionary({{"ShowAds", Value(true)},
+                                       {"News", Value(1)},
+                                       {"FullApp", Value(1)},
+                                       {"FullAppDetail", promotion("The full app")}}));
+    check();
+    EXPECT_EQ(news, 1);
+    EXPECT_TRUE(defaults->boolForKey("ShowAds"));
+    ASSERT_TRUE(ContentManager::shareContentManager()->getFullAppInfo());
+    std::lock_guard lock(mutex);
+    // ShowAds, News, FullApp and the promotion's three texts.
+    EXPECT_EQ(onMain.size(), 6u);
+    EXPECT_EQ(std::count(onMain.begin(), onMain.end(), false), 0);
 }
 
 TEST_F(ContentManagerTest, AnUnreadableListChangesNothing) {

@@ -1,5 +1,6 @@
 #include "tools/clipora/DeviceProgram.h"
 
+#include "tools/clipora/NotificationBanner.h"
 #include "tools/clipora/RowControls.h"
 #include "tools/clipora/TerminalText.h"
 
@@ -449,6 +450,7 @@ DeviceProgram::Drawing DeviceProgram::draw() {
                 out << "  download " << shown(row->video ? row->video->title().value_or("") : std::string()) << ": "
                     << percent(row->progress) << "\n";
     }
+    out << notificationBannerText();
     drawing.text = out.str();
     return drawing;
 }

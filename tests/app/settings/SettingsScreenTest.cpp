@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/settings/STAppSettingsViewController.h"
 #include "app/settings/STClassRegistry.h"
 #include "app/settings/STPSSliderSpecifierViewCell.h"
@@ -183,6 +185,20 @@ TEST_F(SettingsScreenTest, TheMultiValuePaneMarksTheCurrentValueAndStoresANewOne
     UserDefaults::standardUserDefaults()->setObject(Value(1), "quality");
     EXPECT_EQ(pane->checkedItem(), (IndexPath{0, 0}));
     EXPECT_EQ(pane->tableView()->cellForRowAtIndexPath({0, 0})->accessoryType(), TableViewCell::AccessoryCheckmark);
+}
+
+// A change written on another thread is announced there; the pane redraws
+// on the main thread, never on the writer's.
+TEST_F(SettingsScreenTest, TheMultiValuePaneFollowsABackgroundWriteOnTheMainThread) {
+    ASSERT_TRUE(screen->tableView()->tapRowAtIndexPath({0, 1}));
+    auto pane = std::dynamic_pointer_cast<STSpecifierValuesViewController>(nav->topViewController());
+    ASSERT_TRUE(pane);
+    EXPECT_EQ(pane->checkedItem(), (IndexPath{0, 1}));
+    std::thread writer([] { UserDefaults::standardUserDefaults()->setObject(Value(3), "quality"); });
+    writer.join();
+    EXPECT_EQ(pane->checkedItem(), (IndexPath{0, 1})) << "the pane changed on the writing thread";
+    ASSERT_TRUE(pumpUntil([&] { return pane->checkedItem() == IndexPath{0, 2}; }));
+    EXPECT_EQ(pane->tableView()->cellForRowAtIndexPath({0, 2})->accessoryType(), TableViewCell::AccessoryCheckmark);
 }
 
 TEST_F(SettingsScreenTest, SectionsButtonsLinksMailAndChildPanes) {

@@ -21,6 +21,8 @@
 #include "platform/foundation/OutputStream.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/system/NetworkReachability.h"
+#include "platform/uikit/Application.h"
+#include "platform/uikit/LocalNotificationCenter.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/RawServer.h"
 #include "tests/support/TestCA.h"
@@ -491,6 +493,62 @@ TEST_F(VideoDownloaderTest, StatusesOtherThanSuccessReachTheErrorBlocks) {
             EXPECT_EQ(operation->responseString(), "page " + std::to_string(status));
         }
     }
+}
+
+// A download that fails while the application is in the background tells the
+// user through a local notification, when the operation asks for one.
+TEST_F(VideoDownloaderTest, AFailureInTheBackgroundIsAnnouncedByALocalNotification) {
+    LoopbackServer server;
+    server.server().Get("/gone.mp4", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 404;
+        response.set_content("no such video", "text/plain");
+    });
+    closeAfterEachResponse(server);
+    server.start();
+    using platform::Application;
+    using platform::LocalNotification;
+    using platform::LocalNotificationCenter;
+    LocalNotification own;
+    own.setAlertBody("Your video could not be saved");
+    own.setAlertAction("Open");
+    struct Case {
+        const char* name;
+        bool background;
+        bool showDefault;
+        bool withOwn;
+        int presented;  // 0 none, 1 the default one, 2 the operation's own
+    };
+    const Case cases[] = {
+        {"default in the background", true, true, false, 1},
+        {"own in the background", true, true, true, 2},
+        {"nothing asked for", true, false, false, 0},
+        {"in the foreground", false, true, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Application::reset();
+        if (c.background) Application::sharedApplication()->enterBackground();
+        auto operation = downloader_->downloadVideoToFile(server.url("/gone.mp4"), cachesFile("gone.mp4").string());
+        operation->setShouldShowLocalNotificationOnError(c.showDefault);
+        if (c.withOwn) operation->setLocalNotification(std::make_shared<LocalNotification>(own));
+        Outcome outcome;
+        outcome.attach(operation);
+        ASSERT_TRUE(pumpUntil([&] { return outcome.done(); }, 10));
+        ASSERT_TRUE(outcome.error);
+        const auto presented = LocalNotificationCenter::presentedNotifications();
+        if (c.presented == 0) {
+            EXPECT_TRUE(presented.empty());
+            continue;
+        }
+        ASSERT_EQ(presented.size(), 1u);
+        if (c.presented == 2) {
+            EXPECT_EQ(presented[0].notification, own);
+            continue;
+        }
+        EXPECT_EQ(presented[0].notification.alertBody(), outcome.error->localizedDescription());
+        EXPECT_EQ(presented[0].notification.alertAction(), std::optional<std::string>("Dismiss"));
+    }
+    Application::reset();
 }
 
 TEST_F(VideoDownloaderTest, CachedBodiesServeFreshAndRevalidateWhenExpired) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/InvalidArgumentException.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -182,6 +184,45 @@ TEST_F(UserDefaultsTest, FollowsTheHomeAndSurvivesADamagedFile) {
     EXPECT_EQ(damaged->objectForKey("where"), std::nullopt);
     damaged->setObject("again", "where");
     EXPECT_EQ(restart()->stringForKey("where"), "again");
+}
+
+// The defaults hold the access token: the file is its owner's alone from
+// its first write on, whatever the umask, and each rewrite replaces it by a
+// new private file (no temporary is left behind for anyone to read).
+TEST_F(UserDefaultsTest, TheFileIsPrivateFromItsCreation) {
+    struct UmaskGuard {
+        mode_t old = ::umask(0);  // a file made 0666 would be open to everyone
+        ~UmaskGuard() { ::umask(old); }
+    } umaskGuard;
+    auto entries = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(file().parent_path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    };
+
+    auto defaults = UserDefaults::standardUserDefaults();
+    defaults->setBool(false, "downloadHD");  // the first write makes the file
+    EXPECT_EQ(FileManager::permissions(file()), 0600u);
+    defaults->setObject("secret-token", "FBAccessTokenKey");
+    EXPECT_EQ(FileManager::permissions(file()), 0600u);
+    EXPECT_EQ(entries(), std::vector<std::string>{UserDefaults::kFileName});
+
+    // A file an earlier version left open to others is closed when loaded,
+    // and every rewrite is a new private file renamed over it.
+    ASSERT_TRUE(FileManager::setPermissions(file(), 0644));
+    defaults = restart();
+    EXPECT_EQ(FileManager::permissions(file()), 0600u);
+    ASSERT_TRUE(FileManager::setPermissions(file(), 0644));
+    struct stat before {};
+    ASSERT_EQ(::stat(file().c_str(), &before), 0);
+    defaults->setObject("next-token", "FBAccessTokenKey");
+    struct stat after {};
+    ASSERT_EQ(::stat(file().c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino) << "rewritten in place";
+    EXPECT_EQ(after.st_mode & 07777, 0600u);
+    EXPECT_EQ(entries(), std::vector<std::string>{UserDefaults::kFileName});
+    EXPECT_EQ(restart()->stringForKey("FBAccessTokenKey"), "next-token");
 }
 
 TEST_F(UserDefaultsTest, RefusesValuesWithoutAPropertyListForm) {

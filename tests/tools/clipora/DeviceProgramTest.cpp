@@ -21,6 +21,7 @@
 #include "platform/uikit/BarButtonItem.h"
 #include "platform/uikit/Button.h"
 #include "platform/uikit/Label.h"
+#include "platform/uikit/LocalNotificationCenter.h"
 #include "platform/uikit/NavigationController.h"
 #include "platform/uikit/ScreenReader.h"
 #include "platform/uikit/Switch.h"
@@ -122,6 +123,25 @@ INSTANTIATE_TEST_SUITE_P(
         FailingCommand{"NoFieldToTypeInto", "type hello", "(no field has the keyboard)"},
         FailingCommand{"NoBackButton", "back", "(no back button)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A notification the application presented (a download failing while it is
+// in the background) shows under the screen, the latest one with the count
+// of those before it, its texts printable.
+TEST_F(DeviceProgramTest, APresentedNotificationShowsUnderTheScreen) {
+    EXPECT_EQ(program->screenText().find("<Notification"), std::string::npos);
+    platform::LocalNotification first;
+    first.setAlertBody("The network connection was lost.");
+    first.setAlertAction("Dismiss");
+    platform::LocalNotificationCenter::presentLocalNotificationNow(first);
+    EXPECT_NE(program->screenText().find("\n  <Notification [Dismiss] The network connection was lost.>\n"),
+              std::string::npos)
+        << program->screenText();
+    platform::LocalNotification second;
+    second.setAlertBody("Bad\x1b[2Jbody\nhere");
+    platform::LocalNotificationCenter::presentLocalNotificationNow(second);
+    EXPECT_NE(program->screenText().find("  <Notification Bad[2Jbody here (+1 earlier)>\n"), std::string::npos)
+        << program->screenText();
+}
 
 TEST_F(DeviceProgramTest, AScriptThatEndsOrQuitsSucceeds) {
     EXPECT_EQ(runScript("wait My Videos\nwait !Nothing like this\n"), 0) << output.str();
