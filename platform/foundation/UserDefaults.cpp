@@ -94,9 +94,16 @@ void UserDefaults::load() {
         values_ = *stored->dictionary();
         return;
     }
-    // A damaged file must not take the application down; its values are
-    // lost and the next write replaces it.
-    Log::write("UserDefaults: ignoring unreadable " + path_ + (error ? ": " + error->localizedDescription() : ""));
+    // A damaged file must not take the application down, nor be silently
+    // replaced by the next write: it is moved aside, as the other stores
+    // are, so what it still holds can be recovered by hand.
+    std::string why = error ? ": " + error->localizedDescription() : std::string();
+    std::optional<Error> moveError;
+    if (auto aside = FileManager::moveItemAside(path_, &moveError))
+        Log::write("UserDefaults: unreadable " + path_ + why + "; kept as " + aside->string());
+    else
+        Log::write("UserDefaults: unreadable " + path_ + why + "; could not set it aside" +
+                   (moveError ? ": " + moveError->localizedDescription() : std::string()));
 }
 
 std::optional<Value> UserDefaults::objectForKey(std::string_view key) const {

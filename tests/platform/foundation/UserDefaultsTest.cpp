@@ -179,11 +179,20 @@ TEST_F(UserDefaultsTest, FollowsTheHomeAndSurvivesADamagedFile) {
     EXPECT_EQ(UserDefaults::standardUserDefaults()->objectForKey("where"), std::nullopt);
     UserDefaults::standardUserDefaults()->setObject("here", "where");
 
-    ASSERT_TRUE(FileManager::writeData(file(), Data{'b', 'p', 'l', 'i', 's', 't', '0', '0', 1, 2, 3}));
+    // A damaged file is set aside with its bytes, never overwritten by the
+    // next write.
+    const Data damagedBytes{'b', 'p', 'l', 'i', 's', 't', '0', '0', 1, 2, 3};
+    ASSERT_TRUE(FileManager::writeData(file(), damagedBytes));
     auto damaged = restart();
     EXPECT_EQ(damaged->objectForKey("where"), std::nullopt);
     damaged->setObject("again", "where");
     EXPECT_EQ(restart()->stringForKey("where"), "again");
+    std::vector<fs::path> aside;
+    for (const auto& entry : fs::directory_iterator(file().parent_path()))
+        if (entry.path().filename().string().rfind(std::string(UserDefaults::kFileName) + ".unreadable-", 0) == 0)
+            aside.push_back(entry.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(FileManager::contentsOfFile(aside.front()), damagedBytes);
 }
 
 // The defaults hold the access token: the file is its owner's alone from
