@@ -205,6 +205,28 @@ private:
     std::uint64_t id_;
 };
 
+// The field editor's Return key submits the form of the focused field.
+class WebView::FieldEditorDelegate : public TextFieldDelegate {
+public:
+    explicit FieldEditorDelegate(std::weak_ptr<WebView> view) : view_(std::move(view)) {}
+    bool textFieldShouldReturn(const std::shared_ptr<TextField>&) override {
+        auto view = view_.lock();
+        if (!view || !view->focused_) return false;
+        const std::size_t form = view->focused_->first;
+        // Not while the editor is still inside its own callback.
+        RunLoop::main()->perform([weak = view_, form] {
+            if (auto later = weak.lock()) later->submitForm(form);
+        });
+        return true;
+    }
+    void textFieldDidEndEditing(const std::shared_ptr<TextField>&) override {
+        if (auto view = view_.lock()) view->takeEditorText();
+    }
+
+private:
+    std::weak_ptr<WebView> view_;
+};
+
 WebView::WebView() = default;
 
 WebView::WebView(Rect frame) : View(frame) {}
@@ -335,6 +357,9 @@ void WebView::commit(const std::shared_ptr<Load>& load, std::string html) {
     documentHTML_ = std::move(html);
     document_ = HTMLDocument::parse(documentHTML_);
     pageFunctions_.clear();
+    forms_.reset();
+    focused_.reset();
+    if (fieldEditor_ && fieldEditor_->isFirstResponder()) fieldEditor_->resignFirstResponder();
     Entry entry{load->request, load->html};
     if (load->historyTarget && *load->historyTarget < history_.size()) {
         index_ = *load->historyTarget;
@@ -573,6 +598,82 @@ bool WebView::tapLinkAtIndex(std::size_t index) {
     if (index >= all.size() || opensNewWindow(all[index])) return false;
     simulateLinkClick(all[index].href);
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Forms
+
+const std::vector<HTMLForm>& WebView::forms() const {
+    if (!forms_) forms_ = HTMLForm::parse(documentHTML_);
+    takeEditorText();
+    return *forms_;
+}
+
+void WebView::takeEditorText() const {
+    if (!forms_ || !focused_ || !fieldEditor_) return;
+    auto& [form, control] = *focused_;
+    if (form < forms_->size() && control < (*forms_)[form].controls.size())
+        (*forms_)[form].controls[control].value = fieldEditor_->text();
+}
+
+HTMLForm::Control* WebView::textField(std::size_t form, std::size_t control) {
+    const auto& all = forms();
+    if (form >= all.size() || control >= all[form].controls.size()) return nullptr;
+    HTMLForm::Control& found = (*forms_)[form].controls[control];
+    return found.isTextField() && !found.disabled ? &found : nullptr;
+}
+
+bool WebView::setFormFieldValue(std::size_t form, std::size_t control, std::string value) {
+    HTMLForm::Control* field = textField(form, control);
+    if (!field) return false;
+    field->value = std::move(value);
+    if (focused_ && *focused_ == std::pair{form, control} && fieldEditor_) fieldEditor_->setText(field->value);
+    return true;
+}
+
+bool WebView::focusFormField(std::size_t form, std::size_t control) {
+    HTMLForm::Control* field = textField(form, control);
+    if (!field) return false;
+    if (!fieldEditor_) {
+        fieldEditor_ = std::make_shared<TextField>();
+        fieldEditor_->setHidden(true);  // the page draws the field; the editor only takes the keys
+        fieldEditorDelegate_ = std::make_shared<FieldEditorDelegate>(sharedAs<WebView>());
+        fieldEditor_->setDelegate(fieldEditorDelegate_);
+        addSubview(fieldEditor_);
+    }
+    const std::string value = field->value;
+    const bool secure = field->isSecure();
+    if (fieldEditor_->isFirstResponder()) fieldEditor_->resignFirstResponder();  // ends the last field's editing
+    focused_ = std::pair{form, control};
+    fieldEditor_->setText(value);
+    fieldEditor_->setSecureTextEntry(secure);
+    fieldEditor_->setPlaceholder(field->label);
+    return fieldEditor_->becomeFirstResponder();
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> WebView::focusedFormField() const {
+    if (!fieldEditor_ || !fieldEditor_->isFirstResponder()) return std::nullopt;
+    return focused_;
+}
+
+bool WebView::submitForm(std::size_t form, std::optional<std::size_t> submitter) {
+    const auto& all = forms();
+    if (form >= all.size()) return false;
+    const HTMLForm& chosen = all[form];
+    if (!submitter)
+        for (std::size_t i = 0; i < chosen.controls.size(); ++i)
+            if (chosen.controls[i].isSubmitButton() && !chosen.controls[i].disabled) {
+                submitter = i;
+                break;
+            }
+    // Against the page shown, even while another one loads.
+    if (!pageRequest_) return false;
+    const URL page = pageRequest_->mainDocumentURL() ? *pageRequest_->mainDocumentURL() : pageRequest_->url();
+    auto request = chosen.submission(page, submitter);
+    if (!request) return false;
+    if (fieldEditor_ && fieldEditor_->isFirstResponder()) fieldEditor_->resignFirstResponder();
+    return navigate(std::make_shared<URLRequest>(std::move(*request)), WebViewNavigationTypeFormSubmitted, std::nullopt,
+                    false, std::nullopt);
 }
 
 }  // namespace clipora::platform

@@ -14,6 +14,8 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
 #include "platform/uikit/HTMLDocument.h"
+#include "platform/uikit/HTMLForm.h"
+#include "platform/uikit/TextField.h"
 #include "platform/uikit/View.h"
 #include "platform/uikit/WebViewDelegate.h"
 
@@ -126,10 +128,32 @@ public:
     // navigation was asked for.
     bool tapLinkAtIndex(std::size_t index);
 
+    // --- Forms ---
+    // The page's forms (see HTMLForm), with what the user typed into them.
+    const std::vector<HTMLForm>& forms() const;
+    // Sets text field `control` of form `form` as if typed over; false when
+    // there is no such enabled text field.
+    bool setFormFieldValue(std::size_t form, std::size_t control, std::string value);
+    // The user taps that text field: the view's field editor (a TextField,
+    // secure for a password field) takes the keyboard, holding the field's
+    // value, and what is typed there is the field's value; its Return key
+    // submits the form. False for no such enabled text field.
+    bool focusFormField(std::size_t form, std::size_t control);
+    // The field the editor edits: form and control index.
+    std::optional<std::pair<std::size_t, std::size_t>> focusedFormField() const;
+    // Submits form `form` as a browser does (HTMLForm::submission, against
+    // the page's address), pressed with its submit button `submitter` (an
+    // index into its controls) or without one: the first enabled submit
+    // button is pressed then, as the Return key does. The request goes
+    // through navigation as "form submitted" (the delegate decides). Answers
+    // whether it was asked for and allowed.
+    bool submitForm(std::size_t form, std::optional<std::size_t> submitter = std::nullopt);
+
     std::string className() const override { return "WebView"; }
 
 private:
     class Loader;
+    class FieldEditorDelegate;
     struct Entry {
         std::shared_ptr<URLRequest> request;
         std::optional<std::string> html;  // a page given as a string
@@ -175,6 +199,15 @@ private:
     HTMLDocument document_;
     // Functions the page's scripts defined: name -> body.
     std::vector<std::pair<std::string, std::string>> pageFunctions_;
+
+    // The forms of the page shown, read on first use; what the user typed.
+    mutable std::optional<std::vector<HTMLForm>> forms_;
+    std::optional<std::pair<std::size_t, std::size_t>> focused_;
+    std::shared_ptr<TextField> fieldEditor_;
+    std::shared_ptr<FieldEditorDelegate> fieldEditorDelegate_;
+    // Copies the editor's text into the focused field.
+    void takeEditorText() const;
+    HTMLForm::Control* textField(std::size_t form, std::size_t control);
 
     std::string evaluateStatements(const std::string& script, int depth);
     std::string evaluateStatement(const std::string& statement, int depth);

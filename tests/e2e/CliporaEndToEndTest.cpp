@@ -20,6 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using clipora::standin::StandinHost;
 using clipora::standin::StandinKnob;
 using clipora::standin::StandinServer;
 
@@ -65,10 +66,13 @@ protected:
 
     // Runs `clipora --script` with the home of this test, expecting the exit
     // status; answers its output.
-    std::string runScript(const std::string& script, int expectedStatus = 0) {
-        const std::string command = "CLIPORA_HOME='" + (home / "device").string() + "' '" CLIPORA_PROGRAM "'" +
-                                    " --standin-port " + std::to_string(server->port()) + " --ca-file '" +
-                                    server->caFile().string() + "' --script '" CLIPORA_E2E_DIR "/" + script + "' 2>&1";
+    // `environment` is put before the command ("https_proxy=... "); a proxy
+    // script the shell names is never handed on.
+    std::string runScript(const std::string& script, int expectedStatus = 0, const std::string& environment = {}) {
+        const std::string command = "env -u CLIPORA_PAC_URL " + environment + " CLIPORA_HOME='" +
+                                    (home / "device").string() + "' '" CLIPORA_PROGRAM "'" + " --standin-port " +
+                                    std::to_string(server->port()) + " --ca-file '" + server->caFile().string() +
+                                    "' --script '" CLIPORA_E2E_DIR "/" + script + "' 2>&1";
         std::string output;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe) return output;
@@ -337,6 +341,67 @@ TEST_F(CliporaEndToEndTest, RefreshFetchesAListAgain) {
     std::ifstream log(home / "device/Library/Logs/clipora.log");
     const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
     EXPECT_NE(logged.find("GetFriend Failed"), std::string::npos) << logged;
+}
+
+// The browser's sign-in outlives the process: the network's cookie is kept
+// in the home, so after a relaunch the browser follows a link at once.
+TEST_F(CliporaEndToEndTest, TheBrowserIsStillSignedInAfterARelaunch) {
+    runScript("signin.txt");
+    relaunchStandin();
+    const std::string out = runScript("browser-signed-in.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("page: https://www.social.test/home.php?sk=video")) << out;
+    EXPECT_TRUE(shows("page: https://www.social.test/video/video.php?v=")) << out;
+    EXPECT_FALSE(shows("[s 1] Log In")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+}
+
+// Without its cookie the browser shows the network's login page, and the
+// user signs in there: fields filled, the form posted, the video home shown.
+TEST_F(CliporaEndToEndTest, TheBrowserSignsInOnItsOwnLoginPage) {
+    runScript("signin.txt");
+    fs::remove_all(home / "device" / "Library" / "Cookies");
+    server->clearRequests();
+    const std::string out = runScript("browser-login.txt");
+    auto shows = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(shows("[f 1] Email: (empty)")) << out;
+    EXPECT_TRUE(shows("[f 1] Email: robin@social.test")) << out;
+    // The password is masked on the page and in the echo.
+    EXPECT_TRUE(shows("[f 2] Password: *******")) << out;
+    EXPECT_TRUE(shows("> type *******\n")) << out;
+    EXPECT_FALSE(shows("type standin")) << out;
+    EXPECT_TRUE(shows("page: https://www.social.test/video/video.php?v=")) << out;
+    EXPECT_FALSE(shows("(timed out")) << out;
+    EXPECT_FALSE(shows("(no ")) << out;
+    auto posts = server->requestsTo("/login.php", StandinHost::Login);
+    ASSERT_EQ(posts.size(), 1u) << out;
+    EXPECT_EQ(posts[0].form.at("email"), "robin@social.test");
+    EXPECT_EQ(posts[0].form.at("login"), "Log In");
+}
+
+// A version newer than the running one in the stand-in's versions list: the
+// update alert appears at launch.
+TEST_F(CliporaEndToEndTest, ANewVersionInTheMakersListIsOffered) {
+    server->data().setMakerList("versions",
+                                clipora::standin::Json::parse(R"({"1.0": ["First."], "9.0": ["Faster downloads."]})"));
+    const std::string out = runScript("update-offer.txt");
+    EXPECT_NE(out.find("Alert \"A new version of Clipora is available to download\""), std::string::npos) << out;
+    EXPECT_NE(out.find("[b 1] Download [b 2] Ignore [b 3] Remind Me Later"), std::string::npos) << out;
+    EXPECT_EQ(out.find("(timed out"), std::string::npos) << out;
+    EXPECT_EQ(server->requestsTo("/Versions.plist", StandinHost::Maker).size(), 1u);
+}
+
+// A proxy in the environment is for the outside world: the stand-in's
+// hosts are reached directly, and every list loads.
+TEST_F(CliporaEndToEndTest, ADeadProxyInTheEnvironmentDoesNotStopTheLists) {
+    const std::string deadProxy =
+        "https_proxy=http://127.0.0.1:9 http_proxy=http://127.0.0.1:9 all_proxy=http://127.0.0.1:9 "
+        "HTTPS_PROXY=http://127.0.0.1:9";
+    runScript("signin.txt", 0, deadProxy);
+    const std::string out = runScript("relaunch.txt", 0, deadProxy);
+    expectEveryListLoaded(out);
+    EXPECT_EQ(out.find("Can't retrieve"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -180,4 +180,92 @@ std::string BrowserHandOver::screenText() const {
     return out;
 }
 
+std::vector<PageForms::Place> PageForms::places(const WebView& web, bool (HTMLForm::Control::*kind)() const) {
+    std::vector<Place> out;
+    const auto& forms = web.forms();
+    for (std::size_t f = 0; f < forms.size(); ++f)
+        for (std::size_t c = 0; c < forms[f].controls.size(); ++c)
+            if ((forms[f].controls[c].*kind)() && !forms[f].controls[c].disabled) out.push_back({f, c});
+    return out;
+}
+
+std::vector<PageForms::Place> PageForms::fields(const WebView& web) {
+    return places(web, &HTMLForm::Control::isTextField);
+}
+
+std::vector<PageForms::Place> PageForms::buttons(const WebView& web) {
+    return places(web, &HTMLForm::Control::isSubmitButton);
+}
+
+std::string PageForms::screenText(const WebView& web) {
+    const auto& forms = web.forms();
+    const auto fieldList = fields(web);
+    const auto buttonList = buttons(web);
+    if (fieldList.empty() && buttonList.empty()) return {};
+    const auto focused = web.focusedFormField();
+    std::string out;
+    for (std::size_t i = 0; i < fieldList.size(); ++i) {
+        const auto& control = forms[fieldList[i].form].controls[fieldList[i].control];
+        const std::string label = control.label.empty() ? control.name : control.label;
+        std::string value = control.isSecure() ? TerminalText::masked(control.value)
+                                               : TerminalText::printable(control.value, TerminalText::kEchoLimit);
+        if (value.empty()) value = "(empty)";
+        const bool typing = focused && focused->first == fieldList[i].form && focused->second == fieldList[i].control;
+        out += "  [f " + std::to_string(i + 1) + "] " + TerminalText::printable(label) + ": " + value +
+               (typing ? "  (typing)" : "") + "\n";
+    }
+    if (!buttonList.empty()) {
+        out += " ";
+        for (std::size_t i = 0; i < buttonList.size(); ++i) {
+            const auto& control = forms[buttonList[i].form].controls[buttonList[i].control];
+            const std::string caption = control.label.empty() ? std::string("Submit") : control.label;
+            out += " [s " + std::to_string(i + 1) + "] " + TerminalText::printable(caption);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+std::optional<bool> PageForms::execute(const std::shared_ptr<WebView>& web, const std::string& verb,
+                                       const std::string& argument, std::ostream& output) {
+    if (verb != "field" && verb != "submit") return std::nullopt;
+    auto fail = [&output](const std::string& why) {
+        output << "(" << why << ")\n";
+        return false;
+    };
+    if (!web) return fail("no page is shown");
+    auto number = [&](std::size_t count) -> std::optional<std::size_t> {
+        auto value = Text::parseInt64(argument);
+        if (!value || *value < 1 || static_cast<std::size_t>(*value) > count) return std::nullopt;
+        return static_cast<std::size_t>(*value - 1);
+    };
+    const std::string named = TerminalText::printable(argument, TerminalText::kEchoLimit);
+    if (verb == "field") {
+        const auto list = fields(*web);
+        auto index = number(list.size());
+        if (!index) return fail("no field " + named);
+        if (!web->focusFormField(list[*index].form, list[*index].control))
+            return fail("field " + named + " is not typed into");
+        return true;
+    }
+    std::optional<std::size_t> form;
+    std::optional<std::size_t> button;
+    if (argument.empty()) {
+        if (auto focused = web->focusedFormField())
+            form = focused->first;
+        else if (web->forms().size() == 1)
+            form = 0;
+        else
+            return fail("which button? submit N");
+    } else {
+        const auto list = buttons(*web);
+        auto index = number(list.size());
+        if (!index) return fail("no submit button " + named);
+        form = list[*index].form;
+        button = list[*index].control;
+    }
+    if (!web->submitForm(*form, button)) return fail("the form was not sent");
+    return true;
+}
+
 }  // namespace clipora::device

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "platform/cfnetwork/HTTPURLResponse.h"
@@ -9,6 +10,7 @@
 #include "platform/cfnetwork/URLConnectionDelegate.h"
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/URL.h"
+#include "platform/uikit/WebView.h"
 
 namespace clipora::device {
 
@@ -69,6 +71,33 @@ private:
     std::string email_;
     std::string password_;
     std::string message_;
+};
+
+// The forms of the page a browser screen shows, as the terminal draws them
+// and the user works them: the text fields of all the page's forms
+// numbered "[f N]" (a password as one "*" per character), the submit
+// buttons "[s N]". "field N" taps field N (the keyboard goes to it, so
+// "type" fills it); "submit N" presses button N; "submit" presses Return
+// in the field that has the keyboard (or submits the page's one form).
+// The web view does the rest: the request, and its delegate's say.
+class PageForms {
+public:
+    // The lines of the page's fields and buttons ("" when it has none).
+    static std::string screenText(const platform::WebView& web);
+    // Runs "field" and "submit" on the page; nothing for any other verb.
+    // Answers whether it was done, having written why not to `output`.
+    static std::optional<bool> execute(const std::shared_ptr<platform::WebView>& web, const std::string& verb,
+                                       const std::string& argument, std::ostream& output);
+
+private:
+    struct Place {
+        std::size_t form;
+        std::size_t control;
+    };
+    // The enabled controls of every form of the page that are of a kind.
+    static std::vector<Place> places(const platform::WebView& web, bool (platform::HTMLForm::Control::*kind)() const);
+    static std::vector<Place> fields(const platform::WebView& web);
+    static std::vector<Place> buttons(const platform::WebView& web);
 };
 
 }  // namespace clipora::device

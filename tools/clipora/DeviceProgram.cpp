@@ -2,6 +2,7 @@
 
 #include "tools/clipora/NotificationBanner.h"
 #include "tools/clipora/RowControls.h"
+#include "tools/clipora/StandinRoute.h"
 #include "tools/clipora/TerminalText.h"
 
 #include <algorithm>
@@ -164,17 +165,7 @@ DeviceProgram::DeviceProgram(Options options) : options_(std::move(options)) {}
 
 void DeviceProgram::launch() {
     if (!options_.caFile.empty()) TLSTrust::setExtraCAFile(options_.caFile);
-    if (options_.standinPort != 0) {
-        for (const auto& host : FBHosts::current().hostNames()) HostResolver::setOverride(host, options_.standinPort);
-        // The browser screen's mobile and main web hosts.
-        for (const auto& host : {AppConfig::current().siteMobileHost, AppConfig::current().siteWebHost})
-            HostResolver::setOverride(host, options_.standinPort);
-    }
-    // The maker's remote lists are not played by the stand-in.
-    AppConfig config = AppConfig::current();
-    config.versionsListURL.clear();
-    config.updateListURL.clear();
-    AppConfig::setCurrent(config);
+    routeToStandin(options_.standinPort);
 
     handOver_ = std::make_shared<BrowserHandOver>();
     auto app = Application::sharedApplication();
@@ -282,6 +273,7 @@ public:
         for (std::size_t i = 0; i < links.size(); ++i)
             out << "  [l " << (i + 1) << "] " << shown(links[i].text.empty() ? links[i].href : links[i].text)
                 << (WebView::opensNewWindow(links[i]) ? " (new window)" : "") << "\n";
+        out << PageForms::screenText(*web);
     }
 
 private:
@@ -652,6 +644,8 @@ DeviceProgram::Outcome DeviceProgram::execute(const std::string& line, std::ostr
             why << "timed out after " << options_.waitSeconds << " s waiting for \"" << echoed(argument) << "\"";
             return fail(why.str());
         }
+    } else if (auto done = PageForms::execute(draw().page, verb, argument, output)) {
+        if (!*done) return Outcome::Failed;
     } else {
         return fail("unknown command: " + echoed(command) + "; commands: " + kCommandList);
     }

@@ -78,7 +78,7 @@ public:
     // The commands, as the help and an unknown command list them.
     static constexpr const char* kCommandList =
         "N, back, b N, type TEXT, open URL, delete N, settings, toggle N, slide N V, down, up, refresh, browser, "
-        "link N, close, wait TEXT, wait !TEXT, quit";
+        "link N, field N, submit [N], close, wait TEXT, wait !TEXT, quit";
 
     explicit DeviceProgram(Options options);
 

@@ -46,7 +46,10 @@ void StandinData::loadText(const std::string& text) {
         throw std::runtime_error("stand-in: the data set is not a JSON object with \"tables\"");
     }
     std::string digestInput = text;
-    for (StandinHost role : StandinHosts::kAll) digestInput += "\n" + hosts_.baseURL(role);
+    // The maker's host is in no table: state files written before it was
+    // played still belong to the same data set.
+    for (StandinHost role : StandinHosts::kAll)
+        if (role != StandinHost::Maker) digestInput += "\n" + hosts_.baseURL(role);
     const platform::Data digest = platform::Digest::sha1(digestInput);
     double loadTime = now();
     expand(root, loadTime);
@@ -85,6 +88,7 @@ void StandinData::loadText(const std::string& text) {
     }
     sessions_.clear();
     files_.clear();
+    maker_ = root.contains("maker") && root["maker"].is_object() ? root["maker"] : Json::object();
     dataSetDigest_ = platform::Digest::hex(digest);
 }
 
@@ -411,6 +415,17 @@ std::optional<std::string> StandinData::checkLogin(const std::string& email, con
         if (address == email && credentials.first == password) return credentials.second;
     }
     return std::nullopt;
+}
+
+Json StandinData::makerList(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    auto it = maker_.find(name);
+    return it != maker_.end() && it->is_object() ? *it : Json::object();
+}
+
+void StandinData::setMakerList(const std::string& name, Json list) {
+    std::lock_guard lock(mutex_);
+    maker_[name] = std::move(list);
 }
 
 std::string StandinData::openSession(const std::string& uid) {

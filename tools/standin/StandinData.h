@@ -100,6 +100,14 @@ public:
     std::optional<std::string> sessionUser(const std::string& cUser, const std::string& xs) const;
     void closeAllSessions();
 
+    // --- The maker's remote lists (the "maker" object of the data set) ---
+    // "versions": version text -> array of note texts; "news": the content
+    // list ("ShowAds", "News", "FullApp", ...). An empty object when the data
+    // set has none.
+    Json makerList(const std::string& name) const;
+    // Replaces one list (a test announces a new version this way).
+    void setMakerList(const std::string& name, Json list);
+
     // --- Uploaded files, served back under /files/uploads/<name> ---
     void storeFile(const std::string& name, UploadedFile file);
     std::optional<UploadedFile> file(const std::string& name) const;
@@ -124,6 +132,7 @@ private:
     std::map<std::string, Token> tokens_;
     std::map<std::string, std::string> sessions_;  // xs -> uid
     std::map<std::string, UploadedFile> files_;
+    Json maker_ = Json::object();
     double tokenLifetime_ = 60.0 * 86400;
     std::uint64_t nextId_ = 900001;
     std::mt19937_64 random_;

@@ -29,6 +29,7 @@ std::string hostPart(std::string_view header) {
 
 StandinHosts::StandinHosts(const std::string& domain) {
     for (StandinHost role : kAll) names_[indexOf(role)] = std::string(label(role)) + "." + lower(domain);
+    names_[indexOf(StandinHost::Maker)] = kMakerHost;
 }
 
 void StandinHosts::setName(StandinHost role, const std::string& name) { names_[indexOf(role)] = lower(name); }
@@ -77,6 +78,7 @@ std::string_view StandinHosts::label(StandinHost role) {
     case StandinHost::Rest: return "rest";
     case StandinHost::Graph: return "graph";
     case StandinHost::VideoGraph: return "video";
+    case StandinHost::Maker: return "maker";
     }
     return "web";
 }

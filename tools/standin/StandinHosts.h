@@ -17,14 +17,19 @@ enum class StandinHost {
     Rest,        // REST interface: "/method/<name>"
     Graph,       // graph paths, plus the video, thumbnail and photo files
     VideoGraph,  // graph host that takes video uploads
+    Maker,       // the application maker's file host: the versions and news lists
 };
 
 // Host names per role. By default "<prefix>.<domain>" with the prefixes
-// web, www, login, rest, graph and video; any role may be renamed.
+// web, www, login, rest, graph and video, and kMakerHost for the maker's
+// file host (not the network's: no domain of its); any role may be renamed.
 class StandinHosts {
 public:
-    static constexpr std::array<StandinHost, 6> kAll = {StandinHost::Web,  StandinHost::Www,   StandinHost::Login,
-                                                        StandinHost::Rest, StandinHost::Graph, StandinHost::VideoGraph};
+    static constexpr std::array<StandinHost, 7> kAll = {StandinHost::Web,  StandinHost::Www,   StandinHost::Login,
+                                                        StandinHost::Rest, StandinHost::Graph, StandinHost::VideoGraph,
+                                                        StandinHost::Maker};
+    // The maker's file host the application's configuration names.
+    static constexpr const char* kMakerHost = "files.clipora.test";
 
     explicit StandinHosts(const std::string& domain = "social.test");
 
@@ -39,11 +44,11 @@ public:
     std::string cookieDomain() const;
     std::vector<std::string> names() const;
 
-    // "web", "www", "login", "rest", "graph", "video".
+    // "web", "www", "login", "rest", "graph", "video", "maker".
     static std::string_view label(StandinHost role);
 
 private:
-    std::array<std::string, 6> names_;
+    std::array<std::string, 7> names_;
 };
 
 }  // namespace clipora::standin

@@ -20,6 +20,7 @@
 #include "platform/cfnetwork/TLSTrust.h"
 #include "tools/standin/MultipartForm.h"
 #include "tools/standin/StandinGraph.h"
+#include "tools/standin/StandinMaker.h"
 #include "tools/standin/StandinReply.h"
 #include "tools/standin/StandinRest.h"
 #include "tools/standin/StandinText.h"
@@ -61,7 +62,8 @@ struct StandinServer::Impl {
     };
 
     explicit Impl(Options opts)
-        : options(std::move(opts)), hosts(makeHosts(options)), data(hosts), rest(data), graph(data), web(data) {}
+        : options(std::move(opts)), hosts(makeHosts(options)), data(hosts), rest(data), graph(data), web(data),
+          maker(data) {}
 
     Options options;
     StandinHosts hosts;
@@ -69,6 +71,7 @@ struct StandinServer::Impl {
     StandinRest rest;
     StandinGraph graph;
     StandinWeb web;
+    StandinMaker maker;
 
     std::filesystem::path directory;
     bool ownsDirectory = false;
@@ -205,6 +208,7 @@ StandinReply StandinServer::Impl::dispatch(const StandinRequest& request) {
     case StandinHost::Web:
     case StandinHost::Www:
     case StandinHost::Login: return web.handle(request);
+    case StandinHost::Maker: return maker.handle(request);
     }
     return StandinReply::errorPage(404, "Unknown host.");
 }

@@ -267,18 +267,22 @@ StandinReply StandinWeb::dialog(const StandinRequest& request, const std::string
 StandinReply StandinWeb::login(const StandinRequest& request) {
     std::string next = request.query.count("next") ? request.query.at("next") : std::string();
     std::string base = webBase() + "/";
-    if (!platform::Text::hasPrefix(next, base)) {
+    // The mobile site's own login page comes back to a page of the main web
+    // host (the video home); the dialogs' to themselves.
+    const bool toSite = platform::Text::hasPrefix(next, data_.hosts().baseURL(StandinHost::Www));
+    if (!platform::Text::hasPrefix(next, base) && !toSite) {
         return StandinReply::errorPage(400, "The login form must come back to a page of the web host.");
     }
     if (!request.bodyError.empty()) return StandinReply::errorPage(400, "Malformed form: " + request.bodyError);
-    // The parameters of the dialog the form came from.
-    std::string nextPath = next.substr(base.size() - 1);
-    std::string nextQuery;
-    if (auto q = nextPath.find('?'); q != std::string::npos) {
-        nextQuery = nextPath.substr(q + 1);
-        nextPath.erase(q);
-    }
     if (request.form.count("cancel")) {
+        if (toSite) return StandinReply::redirect(next);
+        // The parameters of the dialog the form came from.
+        std::string nextPath = next.substr(base.size() - 1);
+        std::string nextQuery;
+        if (auto q = nextPath.find('?'); q != std::string::npos) {
+            nextQuery = nextPath.substr(q + 1);
+            nextPath.erase(q);
+        }
         auto params = StandinText::parseForm(nextQuery);
         auto target = params ? cancelTarget(nextPath, *params) : std::nullopt;
         if (!target) return StandinReply::errorPage(400, "The dialog's parameters are incomplete.");
@@ -298,7 +302,10 @@ StandinReply StandinWeb::login(const StandinRequest& request) {
 std::vector<std::string> StandinWeb::sessionCookies(StandinData& data, const std::string& uid) {
     std::string xs = data.openSession(uid);
     std::string domain = data.hosts().cookieDomain();
-    std::string scope = (domain.empty() ? std::string() : "; Domain=." + domain) + "; Path=/; Secure; HttpOnly";
+    // The mobile site keeps a browser signed in across restarts: the
+    // cookies persist (for a year), they do not end with the session.
+    std::string scope = (domain.empty() ? std::string() : "; Domain=." + domain) +
+                        "; Path=/; Max-Age=" + std::to_string(kSessionCookieSeconds) + "; Secure; HttpOnly";
     return {"c_user=" + uid + scope, "xs=" + xs + scope};
 }
 

@@ -40,9 +40,12 @@ public:
 
     StandinReply handle(const StandinRequest& request);
 
+    // How long a signed-in browser keeps its session cookies.
+    static constexpr long kSessionCookieSeconds = 365L * 86400;
     // Opens a browser session for the user: the Set-Cookie values of its
-    // "c_user" and "xs" cookies (Secure, HttpOnly, for the parent domain of
-    // the login and web hosts).
+    // "c_user" and "xs" cookies (Secure, HttpOnly, persistent for
+    // kSessionCookieSeconds, for the parent domain of the login and web
+    // hosts).
     static std::vector<std::string> sessionCookies(StandinData& data, const std::string& uid);
 
 private:

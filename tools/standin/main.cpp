@@ -1,12 +1,16 @@
 // clipora-standin: the local stand-in of the social network as a program.
 //
 //   clipora-standin [--port N] [--ca-out FILE] [--data FILE] [--state FILE]
-//                   [--domain NAME] [--host ROLE=NAME]...
+//                   [--log FILE] [--domain NAME] [--host ROLE=NAME]...
 //
 // Serves every host of the network over HTTPS on 127.0.0.1:N (an ephemeral
 // port when N is 0 or absent), writes the CA certificate clients must trust
 // to FILE, prints one line per host role, "<role> <base URL>", after a line
-// "port <N>", and runs until SIGINT or SIGTERM. Clients map each host name
+// "port <N>", and runs until SIGINT or SIGTERM. What it has to report (a
+// damaged state file, a state it cannot write) goes to its log, by default
+// "standin.log" beside the state file ("-": standard error); the line
+// "log <FILE>" before "ready" says where, so that whoever started it can
+// show the user what it reported. Clients map each host name
 // to 127.0.0.1:N themselves (the device program does so through the
 // platform's resolver override).
 //
@@ -14,6 +18,9 @@
 // state file, by default "standin/state.json" in the application's home
 // (the same home the device program uses), so that the next start still
 // knows the token a client kept.
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -28,9 +35,9 @@ namespace {
 
 int usage(const std::string& problem) {
     std::cerr << "clipora-standin: " << problem << "\n"
-              << "usage: clipora-standin [--port N] [--ca-out FILE] [--data FILE] [--state FILE] "
+              << "usage: clipora-standin [--port N] [--ca-out FILE] [--data FILE] [--state FILE] [--log FILE] "
                  "[--domain NAME] [--host ROLE=NAME]...\n"
-              << "roles: web www login rest graph video\n";
+              << "roles: web www login rest graph video maker\n";
     return 2;
 }
 
@@ -42,6 +49,7 @@ int main(int argc, char** argv) {
     options.trustCA = false;
     options.overrideResolver = false;
     std::string caOut;
+    std::string logFile;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -63,6 +71,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--state") {
             options.stateFile = value();
             if (options.stateFile.empty()) return usage("--state needs a file");
+        } else if (arg == "--log") {
+            logFile = value();
+            if (logFile.empty()) return usage("--log needs a file (or -)");
         } else if (arg == "--domain") {
             options.domain = value();
             if (options.domain.empty()) return usage("--domain needs a name");
@@ -90,6 +101,29 @@ int main(int argc, char** argv) {
     if (options.stateFile.empty())
         options.stateFile =
             std::filesystem::path(clipora::platform::FileManager::homeDirectory()) / "standin" / "state.json";
+    if (logFile.empty()) logFile = (options.stateFile.parent_path() / "standin.log").string();
+    // Standard error goes to the log from here on (the library's messages
+    // are written there); the real one is kept for a failure to start.
+    const int terminal = dup(STDERR_FILENO);
+    if (logFile != "-") {
+        std::error_code code;
+        std::filesystem::create_directories(std::filesystem::path(logFile).parent_path(), code);
+        const int fd = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) {
+            std::cerr << "clipora-standin: cannot write the log " << logFile << "\n";
+            return 1;
+        }
+        close(fd);
+    }
+    auto failed = [&](const std::string& problem) {
+        std::cerr << "clipora-standin: " << problem << std::endl;
+        const std::string line = "clipora-standin: " + problem + "\n";
+        if (logFile != "-" && terminal >= 0) {
+            const ssize_t written = write(terminal, line.data(), line.size());
+            (void)written;
+        }
+        return 1;
+    };
 
     // Block the stop signals in every thread the server starts; the main
     // thread takes them with sigwait.
@@ -105,12 +139,10 @@ int main(int argc, char** argv) {
         if (!caOut.empty()) {
             std::ofstream out(caOut, std::ios::binary | std::ios::trunc);
             out << server.caPEM();
-            if (!out) {
-                std::cerr << "clipora-standin: cannot write " << caOut << "\n";
-                return 1;
-            }
+            if (!out) return failed("cannot write " + caOut);
         }
         std::cout << "port " << server.port() << "\n";
+        std::cout << "log " << logFile << "\n";
         for (StandinHost role : StandinHosts::kAll) {
             std::cout << StandinHosts::label(role) << " " << server.baseURL(role) << "\n";
         }
@@ -119,8 +151,7 @@ int main(int argc, char** argv) {
         sigwait(&signals, &received);
         server.stop();
     } catch (const std::exception& e) {
-        std::cerr << "clipora-standin: " << e.what() << "\n";
-        return 1;
+        return failed(e.what());
     }
     return 0;
 }

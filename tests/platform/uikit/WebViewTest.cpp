@@ -43,6 +43,34 @@ struct RecordingDelegate : WebViewDelegate {
     }
 };
 
+// Two forms: a sign-in form posted to a relative action, and a search
+// form sent by GET; a field outside both joins the first by its "form".
+constexpr const char* kFormPage = R"html(<html><body>
+<form id="signin" method="POST" action="echo">
+  <input type="hidden" name="token" value="t 1">
+  <label>User <input name="user" placeholder="name"></label>
+  <label for="pw">Password</label> <input id="pw" type="password" name="pass">
+  <input type="checkbox" name="remember" checked> <input type="checkbox" name="spam" value="yes">
+  <textarea name="note">line1
+line2</textarea>
+  <select name="size"><option value="s">S</option><option value="m" selected>M</option></select>
+  <input type="text" name="off" value="x" disabled>
+  <input type="submit" name="go" value="Sign In"> <button name="other" value="o">Other <b>way</b></button>
+  <input type="submit" value="Elsewhere" formaction="/signin">
+</form>
+<input name="extra" value="e" form="signin">
+<form method="get" action="/echo?old=1#top"><input name="q"><input type="submit" name="find" value="Find"></form>
+<form action="javascript:void(0)"><input name="z"><input type="submit"></form>
+</body></html>)html";
+
+// The index of the control named `name` (or, when `label` is given, labelled so).
+std::size_t controlIndex(const HTMLForm& form, const std::string& name, const std::string& label = {}) {
+    for (std::size_t i = 0; i < form.controls.size(); ++i)
+        if (label.empty() ? form.controls[i].name == name : form.controls[i].label == label) return i;
+    ADD_FAILURE() << "no control " << name << label;
+    return form.controls.size();
+}
+
 class WebViewTest : public test::PlatformTest {
 protected:
     void SetUp() override {
@@ -73,6 +101,19 @@ protected:
         });
         s.Get("/whoami", [](const httplib::Request& q, httplib::Response& r) {
             r.set_content("<body>" + q.get_header_value("Cookie") + "</body>", "text/html");
+        });
+        s.Get("/form", [](const httplib::Request&, httplib::Response& r) { r.set_content(kFormPage, "text/html"); });
+        // Echoes how a form came: method, target, content type and body.
+        auto echo = [](const httplib::Request& q, httplib::Response& r) {
+            r.set_content("<body>" + q.method + "|" + q.target + "|" + q.get_header_value("Content-Type") + "|" +
+                              q.body + "</body>",
+                          "text/html");
+        };
+        s.Get("/echo", echo);
+        s.Post("/echo", echo);
+        s.Post("/signin", [](const httplib::Request&, httplib::Response& r) {
+            r.status = 303;
+            r.set_header("Location", "/echo?signed=in");
         });
         server_.start();
         view_ = std::make_shared<WebView>(Rect(0, 0, 320, 460));
@@ -251,6 +292,106 @@ TEST_F(WebViewTest, PagesShareTheCookieStore) {
     view_->loadRequest(requestFor("/whoami"));
     ASSERT_TRUE(waitForEnds(2));
     EXPECT_EQ(view_->stringByEvaluatingJavaScriptFromString("document.body.innerHTML"), "session=s3cret");
+}
+
+TEST_F(WebViewTest, ReadsAPagesFormsWithTheirFieldsLabelsAndButtons) {
+    view_->loadRequest(requestFor("/form"));
+    ASSERT_TRUE(waitForEnds(1));
+    const auto& forms = view_->forms();
+    ASSERT_EQ(forms.size(), 3u);
+    const HTMLForm& signin = forms[0];
+    EXPECT_EQ(signin.id, "signin");
+    EXPECT_EQ(signin.method, "post");
+    EXPECT_EQ(signin.action, "echo");
+    EXPECT_EQ(forms[1].method, "get");
+    const auto& user = signin.controls[controlIndex(signin, "user")];
+    EXPECT_TRUE(user.isTextField());
+    EXPECT_EQ(user.type, "text");
+    EXPECT_EQ(user.label, "User");
+    const auto& pass = signin.controls[controlIndex(signin, "pass")];
+    EXPECT_TRUE(pass.isSecure());
+    EXPECT_EQ(pass.label, "Password");
+    EXPECT_EQ(signin.controls[controlIndex(signin, "note")].value, "line1\nline2");
+    EXPECT_EQ(signin.controls[controlIndex(signin, "size")].value, "m");
+    const auto& other = signin.controls[controlIndex(signin, "other")];
+    EXPECT_TRUE(other.isSubmitButton());
+    EXPECT_EQ(other.label, "Other way");
+    EXPECT_EQ(other.value, "o");
+    EXPECT_FALSE(signin.controls[controlIndex(signin, "token")].isTextField());
+    EXPECT_TRUE(signin.controls[controlIndex(signin, "off")].disabled);
+    EXPECT_EQ(signin.controls.back().name, "extra");  // joined by its form attribute
+}
+
+TEST_F(WebViewTest, FilledFormIsPostedFormUrlencodedWithItsButtonThroughTheDelegate) {
+    view_->loadRequest(requestFor("/form"));
+    ASSERT_TRUE(waitForEnds(1));
+    const HTMLForm signin = view_->forms()[0];
+    // The user taps the field and types; a secure field's editor is secure.
+    ASSERT_TRUE(view_->focusFormField(0, controlIndex(signin, "user")));
+    auto editor = std::dynamic_pointer_cast<TextField>(Responder::firstResponder());
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(editor->isSecureTextEntry());
+    editor->typeText("robin smith");
+    ASSERT_TRUE(view_->focusFormField(0, controlIndex(signin, "pass")));
+    EXPECT_TRUE(editor->isSecureTextEntry());
+    editor->typeText("p&ss=1 \xC3\xA9");
+    EXPECT_EQ(view_->forms()[0].controls[controlIndex(signin, "user")].value, "robin smith");
+    // Only text fields can be typed into.
+    EXPECT_FALSE(view_->setFormFieldValue(0, controlIndex(signin, "token"), "forged"));
+    EXPECT_FALSE(view_->setFormFieldValue(0, controlIndex(signin, "off"), "on"));
+    EXPECT_FALSE(view_->focusFormField(0, controlIndex(signin, "go")));
+
+    ASSERT_TRUE(view_->submitForm(0, controlIndex(signin, "go")));
+    ASSERT_TRUE(waitForEnds(2));
+    EXPECT_EQ(delegate_->events[3], "should 1 " + url("/echo"));
+    EXPECT_EQ(view_->stringByEvaluatingJavaScriptFromString("document.body.innerHTML"),
+              "POST|/echo|application/x-www-form-urlencoded|token=t+1&user=robin+smith&pass=p%26ss%3D1+%C3%A9"
+              "&remember=on&note=line1%0D%0Aline2&size=m&go=Sign+In&extra=e");
+    EXPECT_FALSE(Responder::firstResponder());
+
+    // Another button: its own name and value; a button with an action of its
+    // own posts there, and the redirect after the post is followed by GET.
+    view_->goBack();
+    ASSERT_TRUE(waitForEnds(3));
+    ASSERT_TRUE(view_->submitForm(0, controlIndex(signin, "", "Elsewhere")));
+    ASSERT_TRUE(waitForEnds(4));
+    EXPECT_EQ(view_->mainDocumentURL()->absoluteString(), url("/echo?signed=in"));
+    EXPECT_TRUE(Text::hasPrefix(view_->stringByEvaluatingJavaScriptFromString("document.body.innerHTML"),
+                                "GET|/echo?signed=in|"));
+}
+
+TEST_F(WebViewTest, FormSentByGetReplacesTheActionsQueryAndReturnPressesTheFirstButton) {
+    view_->loadRequest(requestFor("/form"));
+    ASSERT_TRUE(waitForEnds(1));
+    ASSERT_TRUE(view_->focusFormField(1, 0));
+    auto editor = std::dynamic_pointer_cast<TextField>(Responder::firstResponder());
+    ASSERT_TRUE(editor);
+    editor->typeText("a b/c");
+    editor->pressReturn();
+    ASSERT_TRUE(waitForEnds(2));
+    EXPECT_EQ(view_->mainDocumentURL()->absoluteString(), url("/echo?q=a+b%2Fc&find=Find"));
+    EXPECT_EQ(view_->stringByEvaluatingJavaScriptFromString("document.body.innerHTML"),
+              "GET|/echo?q=a+b%2Fc&find=Find||");
+}
+
+TEST_F(WebViewTest, SubmissionsTheDelegateRefusesOrThatCannotBeSentDoNothing) {
+    view_->loadRequest(requestFor("/form"));
+    ASSERT_TRUE(waitForEnds(1));
+    const HTMLForm signin = view_->forms()[0];
+    delegate_->refuse = {url("/echo")};
+    EXPECT_FALSE(view_->submitForm(0));
+    EXPECT_EQ(delegate_->events.back(), "should 1 " + url("/echo"));
+    EXPECT_FALSE(view_->isLoading());
+    // Not a submit button, no such form, an action that is no web address.
+    EXPECT_FALSE(view_->submitForm(0, controlIndex(signin, "user")));
+    EXPECT_FALSE(view_->submitForm(7));
+    EXPECT_FALSE(view_->submitForm(2));
+    EXPECT_EQ(delegate_->ended, 1);
+    // A new page forgets what was typed into the last one.
+    ASSERT_TRUE(view_->setFormFieldValue(0, controlIndex(signin, "user"), "typed"));
+    view_->reload();
+    ASSERT_TRUE(waitForEnds(2));
+    EXPECT_EQ(view_->forms()[0].controls[controlIndex(signin, "user")].value, "");
 }
 
 }  // namespace

@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "platform/cfnetwork/HTTPCookie.h"
+#include "platform/cfnetwork/HTTPCookieStorage.h"
 #include "platform/cfnetwork/HTTPURLResponse.h"
 #include "platform/cfnetwork/URLConnection.h"
 #include "platform/cfnetwork/URLRequest.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
 #include "tests/support/LoopbackServer.h"
@@ -318,7 +321,7 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
     std::string cookies;
     for (std::size_t i = 0; i < signedIn->get_header_value_count("Set-Cookie"); ++i) {
         std::string cookie = signedIn->get_header_value("Set-Cookie", i);
-        EXPECT_NE(cookie.find("; Domain=.social.test; Path=/; Secure"), std::string::npos) << cookie;
+        EXPECT_NE(cookie.find("; Domain=.social.test; Path=/; Max-Age=31536000; Secure"), std::string::npos) << cookie;
         cookies += (cookies.empty() ? "" : "; ") + cookie.substr(0, cookie.find(';'));
     }
 
@@ -351,6 +354,82 @@ TEST_F(StandinServerTest, SignsInThroughTheLoginFormAndKeepsTheBrowserSignedIn) 
     auto app = web->Get("/app/authorize?client_id=123&local_client_id=movara&type=user_agent", {{"Cookie", cookies}});
     ASSERT_TRUE(app);
     EXPECT_TRUE(platform::Text::hasPrefix(app->get_header_value("Location"), "fb123movara://authorize#access_token="));
+}
+
+// The mobile site keeps a browser signed in across restarts: its session
+// cookies are persistent, so a cookie jar kept in a file still holds them
+// when it is read again.
+TEST_F(StandinServerTest, TheSessionCookiesOutliveTheBrowsersSession) {
+    const auto file = std::filesystem::path(platform::FileManager::homeDirectory()) / "jar" / "Cookies.binarycookies";
+    const auto login = *platform::URL::fromString(server_->baseURL(StandinHost::Login) + "login.php");
+    {
+        platform::HTTPCookieStorage jar(file);
+        for (const auto& value : server_->signIn(server_->meUid())) {
+            auto cookie = platform::HTTPCookie::cookieFromSetCookieValue(value, login);
+            ASSERT_TRUE(cookie) << value;
+            EXPECT_FALSE(cookie->isSessionOnly()) << value;
+            jar.setCookie(cookie);
+        }
+    }
+    platform::HTTPCookieStorage relaunched(file);
+    auto page = *platform::URL::fromString(server_->baseURL(StandinHost::Www) + "home.php?sk=video");
+    auto header = relaunched.cookieHeaderForURL(page);
+    ASSERT_TRUE(header);
+    EXPECT_NE(header->find("c_user=" + server_->meUid()), std::string::npos) << *header;
+    EXPECT_NE(header->find("xs="), std::string::npos) << *header;
+    auto home = client(StandinHost::Www)->Get("/home.php?sk=video", {{"Cookie", *header}});
+    ASSERT_TRUE(home);
+    EXPECT_EQ(home->status, 200);
+    EXPECT_NE(home->body.find("video.php?v="), std::string::npos);
+}
+
+// The mobile site's own login page signs the browser in and goes on to the
+// video home it was asked for.
+TEST_F(StandinServerTest, TheMobileSitesLoginPageSignsInAndGoesOnToTheVideoHome) {
+    auto page = client(StandinHost::Web)->Get("/login.php");
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->status, 200);
+    const std::string action = StandinText::formAction(page->body, "login_form");
+    const std::string login = server_->baseURL(StandinHost::Login);
+    ASSERT_TRUE(platform::Text::hasPrefix(action, login)) << action;
+    auto signedIn =
+        client(StandinHost::Login)
+            ->Post(action.substr(login.size() - 1).c_str(), "email=robin%40social.test&pass=standin&login=Log+In",
+                   "application/x-www-form-urlencoded");
+    ASSERT_TRUE(signedIn);
+    EXPECT_EQ(signedIn->status, 302) << signedIn->body;
+    EXPECT_EQ(signedIn->get_header_value("Location"), server_->baseURL(StandinHost::Www) + "home.php?sk=video");
+    EXPECT_EQ(signedIn->get_header_value_count("Set-Cookie"), 2u);
+}
+
+// The maker's file host serves the versions and news lists of the data set
+// as property lists; a version added to the data set is offered at once.
+TEST_F(StandinServerTest, ServesTheMakersListsFromTheDataSet) {
+    auto maker = client(StandinHost::Maker);
+    EXPECT_EQ(server_->hostName(StandinHost::Maker), "files.clipora.test");
+    auto read = [&](const char* path) -> std::optional<platform::Value> {
+        auto res = maker->Get(path);
+        if (!res || res->status != 200) return std::nullopt;
+        return platform::PropertyList::fromData(platform::Data(res->body.begin(), res->body.end()));
+    };
+    auto versions = read("/Versions.plist");
+    ASSERT_TRUE(versions && versions->isDictionary());
+    EXPECT_TRUE(versions->dictionary()->count("1.0"));
+    EXPECT_FALSE(versions->dictionary()->count("1.1"));
+    auto news = read("/Updates.plist");
+    ASSERT_TRUE(news && news->isDictionary());
+    EXPECT_TRUE(news->dictionary()->count("News"));
+
+    server_->data().setMakerList("versions", Json::parse(R"({"1.0": ["First."], "1.1": ["Faster.", "Smaller."]})"));
+    versions = read("/Versions.plist");
+    ASSERT_TRUE(versions && versions->isDictionary());
+    const platform::Value& notes = versions->dictionary()->at("1.1");
+    ASSERT_TRUE(notes.isArray());
+    EXPECT_EQ(notes.array()->size(), 2u);
+
+    auto missing = maker->Get("/Other.plist");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->status, 404);
 }
 
 TEST_F(StandinServerTest, TakesAVideoUploadAndServesItBack) {
