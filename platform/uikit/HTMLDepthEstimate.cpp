@@ -1,7 +1,9 @@
 #include "platform/uikit/HTMLDepthEstimate.h"
 
 #include <algorithm>
+#include <deque>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -274,6 +276,10 @@ public:
         }
         if (name == "image") name = "img";
         if (among(name, {"html", "head", "body"})) return true;  // merged into the implied ones
+        // Formatting elements closed by something else come back (as new
+        // elements that stay open) before the next element or text; done
+        // here before every start tag, and the text case is in the count.
+        if (!reopen()) return false;
         if (name == "svg" || name == "math")
             return tag.selfClosing || push(name, 1, name == "svg" ? Space::SVG : Space::MathML, tag.attributes);
         if (isVoid(name)) return true;
@@ -300,11 +306,7 @@ public:
             // Only the plain case: elsewhere the tree builder may move and
             // reopen formatting elements rather than close them.
             if (top() != name) return;
-            const std::string& key = stack_.back().formatting;
-            if (!key.empty()) {
-                --formatting_[key];
-                --reopenable_;
-            }
+            forget(stack_.back().entry);
             pop();
             return;
         }
@@ -323,7 +325,7 @@ private:
         std::size_t weight;
         Space space;
         bool integrationPoint;
-        std::string formatting;  // the like-formatting key it was counted under, if any
+        std::size_t entry;  // its formatting entry, or npos
     };
 
     const std::string& top() const {
@@ -353,22 +355,39 @@ private:
         if (among(name, {"tbody", "thead", "tfoot"}) && among(top(), {"tbody", "thead", "tfoot"})) pop();
     }
 
+    // A formatting element opens an entry that outlives it on the stack;
+    // like elements keep at most three entries, the oldest going first.
     bool pushFormatting(const std::string& name, std::string_view attributes) {
-        std::string key = name + ' ' + std::string(attributes);
-        std::size_t& kept = formatting_[key];
-        if (kept < kLikeFormattingKept) {
-            ++kept;
-            ++reopenable_;
-        } else {
-            key.clear();  // not counted, so not uncounted when it closes
-        }
-        return push(name, 1, Space::HTML, {}, true, std::move(key));
+        const std::string key = name + ' ' + std::string(attributes);
+        auto& like = byKey_[key];
+        if (like.size() >= kLikeFormattingKept) forget(like.front());
+        const std::size_t entry = entries_.size();
+        entries_.push_back({name, key, true});
+        like.push_back(entry);
+        return push(name, 1, Space::HTML, {}, true, entry);
+    }
+
+    void forget(std::size_t entry) {
+        if (entry == npos || !entries_[entry].alive) return;
+        entries_[entry].alive = false;
+        offStack_.erase(entry);
+        auto& like = byKey_[entries_[entry].key];
+        like.erase(std::find(like.begin(), like.end(), entry));
+    }
+
+    // Puts every entry that is off the stack back on it, in order.
+    bool reopen() {
+        const std::vector<std::size_t> entries(offStack_.begin(), offStack_.end());
+        offStack_.clear();
+        for (std::size_t entry : entries)
+            if (!push(entries_[entry].name, 1, Space::HTML, {}, true, entry)) return false;
+        return true;
     }
 
     // `closable`: whether end tags may close it (not so for what opens in
     // text that the tree builder may have read as text).
     bool push(const std::string& name, std::size_t weight, Space space, const Attributes& attributes,
-              bool closable = true, std::string formatting = {}) {
+              bool closable = true, std::size_t entry = npos) {
         const std::size_t at = stack_.size();
         where_[closable ? name : std::string()].push_back(at);
         if (isScopeBoundary(name) || !closable) boundaries_.push_back(at);
@@ -377,17 +396,17 @@ private:
             specials_.push_back(at);
         if (name == "ol" || name == "ul") lists_.push_back(at);
         const bool integrationPoint = space != Space::HTML && isIntegrationPoint(space, name, attributes);
-        stack_.push_back({closable ? name : std::string(), weight, space, integrationPoint, std::move(formatting)});
+        stack_.push_back({closable ? name : std::string(), weight, space, integrationPoint, entry});
         depth_ += weight;
-        // Formatting elements stay counted after they leave the stack: the
-        // tree builder may reopen them inside whatever comes next.
-        return kImplied + depth_ + reopenable_ <= limit_;
+        // Entries off the stack count too: text may reopen them at any time.
+        return kImplied + depth_ + offStack_.size() <= limit_;
     }
 
     void pop() {
         const std::size_t at = stack_.size() - 1;
         const Open& open = stack_.back();
         where_[open.name].pop_back();
+        if (open.entry != npos && entries_[open.entry].alive) offStack_.insert(open.entry);
         for (auto* marks : {&boundaries_, &buttons_, &lists_, &specials_})
             if (!marks->empty() && marks->back() == at) marks->pop_back();
         depth_ -= open.weight;
@@ -398,9 +417,15 @@ private:
     std::vector<Open> stack_;
     std::unordered_map<std::string, std::vector<std::size_t>> where_;   // stack positions by name
     std::vector<std::size_t> boundaries_, buttons_, lists_, specials_;  // positions of scope limits
-    std::unordered_map<std::string, std::size_t> formatting_;
+    struct Entry {
+        std::string name;
+        std::string key;  // name and attributes as written: what makes elements alike
+        bool alive;
+    };
+    std::vector<Entry> entries_;
+    std::unordered_map<std::string, std::deque<std::size_t>> byKey_;  // live entries of like elements, oldest first
+    std::set<std::size_t> offStack_;                                  // live entries not on the stack
     std::size_t depth_ = 0;
-    std::size_t reopenable_ = 0;
 };
 
 }  // namespace

@@ -32,7 +32,7 @@ public:
     // The page is measured from its tags before the parser sees it (see
     // HTMLDepthEstimate); that measure errs towards too deep, so it refuses
     // only far past kMaxDepth.
-    static constexpr std::size_t kEstimateLimit = 8 * kMaxDepth;
+    static constexpr std::size_t kEstimateLimit = 4 * kMaxDepth;
 
     HTMLDocument() = default;
     // Runs of white space as one blank, none at either end.
