@@ -1,8 +1,12 @@
 #include "platform/foundation/PlistNode.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace clipora::platform {
 
@@ -71,6 +75,128 @@ bool binaryStringsAreClean(const std::uint8_t* bytes, std::size_t length) {
 }
 std::optional<Value> toValueAt(plist_t node, std::string* problem, int depth);
 
+// The object count that a binary object's marker announces, and where its
+// payload starts; std::nullopt when the count runs past the end.
+std::optional<std::pair<std::uint64_t, std::size_t>> binaryCount(const std::uint8_t* bytes, std::size_t length,
+                                                                 std::size_t offset) {
+    std::uint64_t count = bytes[offset] & 0x0F;
+    std::size_t start = offset + 1;
+    if (count == 0x0F) {
+        if (start >= length || (bytes[start] >> 4) != 0x1) return std::nullopt;
+        std::size_t intSize = std::size_t{1} << (bytes[start] & 0x0F);
+        if (intSize > 8 || start + 1 + intSize > length) return std::nullopt;
+        count = readBigEndian(bytes + start + 1, intSize);
+        start += 1 + intSize;
+    }
+    return std::pair{count, start};
+}
+
+// True when no chain of arrays, sets and dictionaries from the top object
+// is longer than `limit` and no container holds itself. Each object is
+// measured once (its height is kept), so shared objects cost nothing more,
+// and the walk keeps its own stack.
+bool binaryNestingWithin(const std::uint8_t* bytes, std::size_t length, int limit) {
+    constexpr std::size_t kTrailer = 32;
+    const std::uint8_t* trailer = bytes + length - kTrailer;  // the caller checked the length
+    const std::size_t offsetSize = trailer[6];
+    const std::size_t refSize = trailer[7];
+    const std::uint64_t objectCount = readBigEndian(trailer + 8, 8);
+    const std::uint64_t top = readBigEndian(trailer + 16, 8);
+    const std::uint64_t tableOffset = readBigEndian(trailer + 24, 8);
+    if (refSize < 1 || refSize > 8 || top >= objectCount) return false;
+
+    constexpr int kUnseen = -1, kOpen = -2;
+    std::vector<int> height(static_cast<std::size_t>(objectCount), kUnseen);
+    struct Frame {
+        std::uint64_t object;
+        std::size_t refs;     // where its references start
+        std::uint64_t count;  // how many it has
+        std::uint64_t next = 0;
+        int tallest = 0;  // of the children measured so far
+    };
+    std::vector<Frame> stack;
+    // Opens a container (answers false for a broken one); other objects are
+    // leaves of height 0.
+    auto open = [&](std::uint64_t object) {
+        const std::uint64_t offset = readBigEndian(bytes + tableOffset + object * offsetSize, offsetSize);
+        const unsigned kind = bytes[offset] >> 4;
+        if (kind != 0xA && kind != 0xB && kind != 0xC && kind != 0xD) {
+            height[object] = 0;
+            return true;
+        }
+        auto counted = binaryCount(bytes, length, offset);
+        if (!counted) return false;
+        auto [count, start] = *counted;
+        if (kind == 0xD) {
+            if (count > length) return false;
+            count *= 2;  // keys, then values
+        }
+        if (count > (length - start) / refSize) return false;
+        if (static_cast<int>(stack.size()) >= limit) return false;
+        height[object] = kOpen;
+        stack.push_back({object, start, count});
+        return true;
+    };
+    if (!open(top)) return false;
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next == frame.count) {
+            height[frame.object] = frame.tallest + 1;
+            const int done = frame.tallest + 1;
+            stack.pop_back();
+            if (!stack.empty()) stack.back().tallest = std::max(stack.back().tallest, done);
+            continue;
+        }
+        const std::uint64_t child = readBigEndian(bytes + frame.refs + frame.next * refSize, refSize);
+        ++frame.next;
+        if (child >= objectCount || height[child] == kOpen) return false;
+        if (height[child] == kUnseen) {
+            if (!open(child)) return false;
+            if (height[child] == kOpen) continue;  // measured when its frame closes
+        }
+        stack.back().tallest = std::max(stack.back().tallest, height[child]);
+    }
+    return true;
+}
+
+// True when the elements of an XML text nest at most `limit` deep. The
+// count must not depend on how a parser reads markup, so a document is
+// refused where readings could differ: a '<' inside any markup (a tag,
+// comment, CDATA section, declaration or processing instruction) or a '>'
+// inside a quoted attribute value. Property lists never hold either.
+bool xmlNestingWithin(std::string_view text, std::size_t limit) {
+    std::size_t depth = 0;
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string_view::npos) {
+        const std::string_view rest = text.substr(at);
+        std::string_view close = ">";
+        if (rest.starts_with("<!--"))
+            close = "-->";
+        else if (rest.starts_with("<![CDATA["))
+            close = "]]>";
+        std::size_t end = text.find(close, at + 1);
+        if (end == std::string_view::npos) return true;  // unfinished: the parser refuses it
+        const std::string_view markup = text.substr(at + 1, end - at - 1);
+        if (markup.find('<') != std::string_view::npos) return false;
+        at = end + close.size();
+        if (close != ">" || rest.starts_with("<?") || rest.starts_with("<!")) continue;
+        if (rest.starts_with("</")) {
+            if (depth > 0) --depth;
+            continue;
+        }
+        char quote = 0;
+        for (char c : markup) {
+            if (quote && c == quote)
+                quote = 0;
+            else if (!quote && (c == '"' || c == '\''))
+                quote = c;
+        }
+        if (quote) return false;  // the '>' that ends the tag would be quoted
+        if (!markup.ends_with('/') && ++depth > limit) return false;
+    }
+    return true;
+}
+
 void setProblem(std::string* problem, std::string text) {
     if (problem) *problem = std::move(text);
 }
@@ -94,12 +220,16 @@ PlistNode PlistNode::parse(const std::uint8_t* bytes, std::size_t length) {
     plist_t node = nullptr;
     const char* text = reinterpret_cast<const char*>(bytes);
     if (length >= kMagicLength && std::memcmp(text, kBinaryMagic, kMagicLength) == 0) {
-        if (!binaryStringsAreClean(bytes, length)) return PlistNode();
+        if (!binaryStringsAreClean(bytes, length) || !binaryNestingWithin(bytes, length, PlistNode::kMaxDepth))
+            return PlistNode();
         plist_from_bin(text, static_cast<std::uint32_t>(length), &node);
     } else {
         // XML cannot carry a NUL character; refuse one rather than let it
         // reach a string.
         if (std::memchr(bytes, 0, length)) return PlistNode();
+        // The "plist" element and a leaf inside the innermost container
+        // come on top of the containers.
+        if (!xmlNestingWithin(std::string_view(text, length), PlistNode::kMaxDepth + 2)) return PlistNode();
         plist_from_xml(text, static_cast<std::uint32_t>(length), &node);
     }
     return PlistNode(node);
@@ -188,8 +318,9 @@ std::optional<Value> PlistNode::toValue(plist_t node, std::string* problem) { re
 
 namespace {
 
+// `depth` counts the containers around the value.
 plist_t fromValueAt(const Value& value, bool forXML, std::string* problem, int depth) {
-    if (depth > PlistNode::kMaxDepth) {
+    if ((value.isArray() || value.isDictionary()) && depth >= PlistNode::kMaxDepth) {
         setProblem(problem, "nested too deeply");
         return nullptr;
     }
@@ -246,11 +377,12 @@ std::optional<Value> toValueAt(plist_t node, std::string* problem, int depth) {
         setProblem(problem, "missing node");
         return std::nullopt;
     }
-    if (depth > PlistNode::kMaxDepth) {
+    const plist_type type = plist_get_node_type(node);
+    if ((type == PLIST_ARRAY || type == PLIST_DICT) && depth >= PlistNode::kMaxDepth) {
         setProblem(problem, "nested too deeply");
         return std::nullopt;
     }
-    switch (plist_get_node_type(node)) {
+    switch (type) {
     case PLIST_BOOLEAN: {
         std::uint8_t b = 0;
         plist_get_bool_val(node, &b);

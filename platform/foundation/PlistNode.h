@@ -42,7 +42,11 @@ public:
     // Parses a binary or XML property list (chosen by the first bytes).
     // An empty node when the bytes are not one. XML documents with a DOCTYPE
     // that declares entities are refused by the parser; so are lists with a
-    // NUL character inside a string (libplist would abort on them).
+    // NUL character inside a string (libplist would abort on them). libplist
+    // builds, and frees, its tree recursively without a limit of its own, so
+    // the nesting is measured on the bytes first: a list whose containers
+    // nest deeper than kMaxDepth (or a binary list whose references loop) is
+    // refused before libplist sees it.
     static PlistNode parse(const std::uint8_t* bytes, std::size_t length);
     // Serializes the tree; std::nullopt when libplist produces nothing.
     static std::optional<Data> toBinary(plist_t node);
@@ -69,6 +73,8 @@ public:
     // nests deeper than kMaxDepth.
     static std::optional<Value> toValue(plist_t node, std::string* problem);
 
+    // Arrays and dictionaries nest at most this deep: 512 containers one in
+    // another are read and written, a 513th is refused.
     static constexpr int kMaxDepth = 512;
 
 private:

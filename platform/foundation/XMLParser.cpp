@@ -67,6 +67,11 @@ struct XMLParser::Callbacks {
         XMLParser& parser = self(userData);
         guarded(parser, [&] {
             if (parser.aborted_) return;
+            if (++parser.depth_ > kMaxElementDepth) {
+                parser.tooDeep_ = true;
+                parser.abortParsing();
+                return;
+            }
             parser.flushCharacters();
             if (parser.aborted_) return;
             auto delegate = parser.delegate_.lock();
@@ -85,6 +90,7 @@ struct XMLParser::Callbacks {
         XMLParser& parser = self(userData);
         guarded(parser, [&] {
             if (parser.aborted_) return;
+            --parser.depth_;
             parser.flushCharacters();
             if (parser.aborted_) return;
             auto delegate = parser.delegate_.lock();
@@ -126,6 +132,8 @@ bool XMLParser::parse() {
 
     error_.reset();
     aborted_ = false;
+    tooDeep_ = false;
+    depth_ = 0;
     pendingException_ = nullptr;
     characters_.clear();
 
@@ -164,7 +172,13 @@ bool XMLParser::parse() {
         characters_.clear();
         std::rethrow_exception(std::exchange(pendingException_, nullptr));
     }
-    if (aborted_) {
+    if (tooDeep_) {
+        error_ = Error::withDescription(std::string(kErrorDomain), kTooDeepErrorCode,
+                                        Text::format("XML elements nest deeper than %zu levels", kMaxElementDepth));
+        ok = false;
+        characters_.clear();
+        if (auto delegate = delegate_.lock()) delegate->parserParseErrorOccurred(*this, *error_);
+    } else if (aborted_) {
         error_ = Error::withDescription(std::string(kErrorDomain), kAbortedErrorCode, "The parse was aborted");
         ok = false;
     } else if (!ok) {

@@ -24,12 +24,21 @@ namespace clipora::platform {
 //
 // The input encoding is read from the byte-order mark or the XML declaration
 // (UTF-8, UTF-16, ISO-8859-1 and US-ASCII); everything reported is UTF-8.
+//
+// Elements nest at most kMaxElementDepth deep: a deeper document fails with
+// kTooDeepErrorCode as soon as the first element past the limit starts, so a
+// delegate that builds a tree (and later walks, copies or frees it
+// recursively) never holds more than that many levels.
 class XMLParser : public std::enable_shared_from_this<XMLParser> {
 public:
     static constexpr std::string_view kErrorDomain = "XMLParserErrorDomain";
     // The code of parserError() after abortParsing(). Other codes are expat's
     // error numbers.
     static constexpr std::int64_t kAbortedErrorCode = 512;
+    // The code of parserError() for a document nested deeper than
+    // kMaxElementDepth elements.
+    static constexpr std::int64_t kTooDeepErrorCode = 513;
+    static constexpr std::size_t kMaxElementDepth = 512;
     // User-info keys of a parse error (1-based line, 0-based column).
     static constexpr std::string_view kLineNumberKey = "lineNumber";
     static constexpr std::string_view kColumnNumberKey = "columnNumber";
@@ -79,6 +88,8 @@ private:
     // State of a running parse.
     XML_ParserStruct* expat_ = nullptr;  // not owned: parse() owns it while it runs
     bool aborted_ = false;
+    bool tooDeep_ = false;
+    std::size_t depth_ = 0;  // elements open at the event being reported
     std::string characters_;
     std::exception_ptr pendingException_;  // thrown by a delegate, rethrown by parse()
 };

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "platform/foundation/Text.h"
+#include "platform/uikit/HTMLDepthEstimate.h"
 
 namespace clipora::platform {
 
@@ -19,10 +20,17 @@ std::string tagName(const GumboElement& element) {
 }
 
 // Appends the element (and its descendants) to `out`; answers its raw text.
-std::string collect(const GumboNode* node, std::vector<HTMLDocument::Element>& out, int depth) {
+// `depth` counts the element itself; past the limit `tooDeep` is set and
+// nothing more is collected.
+std::string collect(const GumboNode* node, std::vector<HTMLDocument::Element>& out, std::size_t depth, bool& tooDeep) {
+    if (tooDeep) return std::string();
     if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA)
         return node->v.text.text;
     if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) return std::string();
+    if (depth > HTMLDocument::kMaxDepth) {
+        tooDeep = true;
+        return std::string();
+    }
     const GumboElement& element = node->v.element;
     const std::size_t index = out.size();
     HTMLDocument::Element entry;
@@ -33,10 +41,9 @@ std::string collect(const GumboNode* node, std::vector<HTMLDocument::Element>& o
     }
     out.push_back(std::move(entry));
     std::string text;
-    // Deep nesting is cut off rather than allowed to exhaust the stack.
-    if (depth < 256 && element.tag != GUMBO_TAG_SCRIPT && element.tag != GUMBO_TAG_STYLE)
+    if (element.tag != GUMBO_TAG_SCRIPT && element.tag != GUMBO_TAG_STYLE)
         for (unsigned i = 0; i < element.children.length; ++i)
-            text += collect(static_cast<const GumboNode*>(element.children.data[i]), out, depth + 1);
+            text += collect(static_cast<const GumboNode*>(element.children.data[i]), out, depth + 1, tooDeep);
     out[index].text = HTMLDocument::collapseWhitespace(text);
     return text;
 }
@@ -105,12 +112,18 @@ void HTMLDocument::Element::removeAttribute(std::string_view name) {
     std::erase_if(attributes, [&](const auto& attribute) { return attribute.first == key; });
 }
 
-HTMLDocument HTMLDocument::parse(std::string_view html) {
+HTMLDocument HTMLDocument::parse(std::string_view html, bool* tooDeep) {
+    bool deep = !HTMLDepthEstimate::within(html, kEstimateLimit);
     HTMLDocument document;
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
-    if (!output) return document;
-    collect(output->root, document.elements_, 0);
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    if (!deep) {
+        GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
+        if (output) {
+            collect(output->root, document.elements_, 1, deep);
+            gumbo_destroy_output(&kGumboDefaultOptions, output);
+        }
+        if (deep) document.elements_.clear();
+    }
+    if (tooDeep) *tooDeep = deep;
     return document;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,10 +26,19 @@ public:
         void removeAttribute(std::string_view name);
     };
 
+    // Elements nest at most this deep, the root element counted. A deeper
+    // page has no document: parse() answers an empty one and says so.
+    static constexpr std::size_t kMaxDepth = 512;
+    // The page is measured from its tags before the parser sees it (see
+    // HTMLDepthEstimate); that measure errs towards too deep, so it refuses
+    // only far past kMaxDepth.
+    static constexpr std::size_t kEstimateLimit = 4 * kMaxDepth;
+
     HTMLDocument() = default;
     // Runs of white space as one blank, none at either end.
     static std::string collapseWhitespace(std::string_view text);
-    static HTMLDocument parse(std::string_view html);
+    // `tooDeep`, when given, is set to whether the page nests past kMaxDepth.
+    static HTMLDocument parse(std::string_view html, bool* tooDeep = nullptr);
 
     const std::vector<Element>& elements() const { return elements_; }
     std::vector<Element>& elements() { return elements_; }

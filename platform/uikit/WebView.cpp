@@ -351,11 +351,19 @@ void WebView::cancelCurrent() {
 
 void WebView::commit(const std::shared_ptr<Load>& load, std::string html) {
     if (load_ != load) return;
+    // A page nested too deeply to be read fails to load: the page shown
+    // before stays, with its history.
+    bool tooDeep = false;
+    HTMLDocument document = HTMLDocument::parse(html, &tooDeep);
+    if (tooDeep) {
+        failLoad(load, URLConnection::urlError(Error::kURLErrorCannotParseResponse, load->request->url()));
+        return;
+    }
     load_ = nullptr;
     pageRequest_ = load->request;
     response_ = load->response;
     documentHTML_ = std::move(html);
-    document_ = HTMLDocument::parse(documentHTML_);
+    document_ = std::move(document);
     pageFunctions_.clear();
     forms_.reset();
     focused_.reset();

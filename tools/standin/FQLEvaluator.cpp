@@ -1,4 +1,5 @@
 #include "tools/standin/FQLEvaluator.h"
+#include "tools/standin/StandinJson.h"
 
 #include <algorithm>
 #include <cctype>
@@ -679,7 +680,7 @@ FQLEvaluator::Result FQLEvaluator::query(std::string_view text) const {
 }
 
 FQLEvaluator::Result FQLEvaluator::multiquery(std::string_view queriesText) const {
-    Json queries = Json::parse(queriesText, nullptr, false);
+    Json queries = StandinJson::parse(queriesText);
     if (queries.is_discarded()) return Error{601, "Parser error: the queries are not a JSON object."};
     return multiquery(queries);
 }

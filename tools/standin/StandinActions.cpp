@@ -1,4 +1,5 @@
 #include "tools/standin/StandinActions.h"
+#include "tools/standin/StandinJson.h"
 
 #include <cmath>
 
@@ -229,7 +230,7 @@ std::optional<Json> StandinActions::addVideo(StandinData& data, const StandinReq
 }
 
 bool StandinActions::validPrivacy(const std::string& privacy) {
-    Json parsed = Json::parse(privacy, nullptr, false);
+    Json parsed = StandinJson::parse(privacy);
     if (parsed.is_discarded() || !parsed.is_object() || !parsed.contains("value") || !parsed["value"].is_string()) {
         return false;
     }

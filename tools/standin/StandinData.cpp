@@ -11,6 +11,7 @@
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Log.h"
+#include "tools/standin/StandinJson.h"
 
 namespace clipora::standin {
 
@@ -41,7 +42,7 @@ void StandinData::load(const std::filesystem::path& file) {
 }
 
 void StandinData::loadText(const std::string& text) {
-    Json root = Json::parse(text, nullptr, false);
+    Json root = StandinJson::parse(text);
     if (root.is_discarded() || !root.is_object() || !root.contains("tables") || !root["tables"].is_object()) {
         throw std::runtime_error("stand-in: the data set is not a JSON object with \"tables\"");
     }
@@ -104,7 +105,7 @@ void StandinData::setStateFile(const std::filesystem::path& file) {
     std::string problem;
     std::optional<platform::Error> error;
     if (auto bytes = platform::FileManager::contentsOfFile(file, &error)) {
-        Json state = Json::parse(bytes->begin(), bytes->end(), nullptr, false);
+        Json state = StandinJson::parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
         if (state.is_discarded()) {
             problem = "it is not JSON";
         } else {

@@ -6,6 +6,7 @@
 #include "platform/foundation/Text.h"
 #include "tools/standin/FQLEvaluator.h"
 #include "tools/standin/StandinActions.h"
+#include "tools/standin/StandinJson.h"
 
 namespace clipora::standin {
 
@@ -122,14 +123,14 @@ StandinReply StandinRest::streamPublish(const StandinRequest& request, const Sta
     fields["type"] = "status";
     fields["message"] = request.param("message");
     if (request.hasParam("attachment")) {
-        Json attachment = Json::parse(request.param("attachment"), nullptr, false);
+        Json attachment = StandinJson::parse(request.param("attachment"));
         if (attachment.is_discarded() || !attachment.is_object()) {
             return error(request, 100, "param attachment must be a JSON-encoded object");
         }
         fields["attachment"] = attachment;
     }
     if (request.hasParam("action_links")) {
-        Json links = Json::parse(request.param("action_links"), nullptr, false);
+        Json links = StandinJson::parse(request.param("action_links"));
         if (links.is_discarded() || !links.is_array()) {
             return error(request, 100, "param action_links must be a JSON-encoded array");
         }
@@ -226,7 +227,7 @@ StandinReply StandinRest::photosAddTag(const StandinRequest& request, const Stan
     if (StandinActions::text((*photo)["owner"]) != StandinActions::actorOf(token)) {
         return error(request, 200, "Permissions error");
     }
-    Json tags = Json::parse(request.param("tags"), nullptr, false);
+    Json tags = StandinJson::parse(request.param("tags"));
     if (tags.is_discarded() || !tags.is_array() || tags.empty()) {
         return error(request, 100, "param tags must be a JSON-encoded array of tags");
     }

@@ -87,6 +87,9 @@ void PSXMLMapper::parserFoundCharacters(platform::XMLParser&, const std::string&
     *current_->text += characters;
 }
 
+// Recursion is bounded: the parser stops a document whose elements nest
+// deeper than XMLParser::kMaxElementDepth, so neither this walk nor the
+// release of the node tree goes deeper than that.
 Value PSXMLMapper::toValue(const Node& node) {
     Value::Dictionary dictionary;
     for (const auto& [name, value] : node.attributes) dictionary[name] = Value(value);

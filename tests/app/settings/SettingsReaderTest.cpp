@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "app/settings/STSettingsReader.h"
+#include "platform/foundation/PlistNode.h"
 #include "platform/uikit/Device.h"
 #include "tests/app/settings/SettingsFixture.h"
+#include "tests/support/Nesting.h"
 
 using namespace clipora;
 using namespace clipora::platform;
@@ -122,6 +124,25 @@ TEST_F(SettingsReaderTest, ReadsSpecifierKeys) {
                             .dictionary());
     EXPECT_EQ(uneven.multipleValuesCount(), 3u);
     EXPECT_EQ(uneven.titleForCurrentValue(Value(1)), std::nullopt);
+}
+
+TEST_F(SettingsReaderTest, ADescriptionNestedPastTheLimitIsNoDescription) {
+    // The root dictionary, its specifier list and one specifier are three
+    // levels; the default value nests the rest.
+    for (const auto& [levels, accepted] : test::depthCases(PlistNode::kMaxDepth)) {
+        writeFile("Settings.bundle/Root.plist",
+                  "<plist><dict><key>PreferenceSpecifiers</key><array><dict>"
+                  "<key>Type</key><string>PSTitleValueSpecifier</string><key>Key</key><string>deep</string>"
+                  "<key>DefaultValue</key>" +
+                      test::nested("<array>", "<string>x</string>", "</array>", levels - 3) +
+                      "</dict></array></dict></plist>");
+        auto reader = STSettingsReader::create();
+        EXPECT_EQ(reader->settingsBundle().has_value(), accepted) << levels;
+        EXPECT_EQ(reader->numberOfSections(), accepted ? 1 : 0) << levels;
+        if (accepted) {
+            EXPECT_TRUE(reader->specifierForKey("deep"));
+        }
+    }
 }
 
 }  // namespace

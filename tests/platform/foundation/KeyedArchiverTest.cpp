@@ -18,6 +18,7 @@
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/PlistNode.h"
 #include "platform/foundation/PropertyTable.h"
+#include "tests/support/Nesting.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora::platform {
@@ -509,6 +510,33 @@ TEST_F(KeyedArchiverTest, CorruptArchivesAreRejected) {
     Data cyclic = archive(Value(std::static_pointer_cast<Object>(a)));
     a->next->next.reset();
     expectRejected(cyclic, {"TestNode"}, "cycle");
+}
+
+TEST_F(KeyedArchiverTest, ObjectsNestedPastTheLimitAreRefusedCleanly) {
+    // `levels` arrays one inside another around a string, as archived objects.
+    auto chain = [](std::size_t levels) {
+        return craft([levels](plist_t, plist_t top, plist_t objects) {
+            plist_array_append_item(objects, plist_new_string("leaf"));
+            for (std::uint64_t i = 2; i < levels + 2; ++i) plist_array_append_item(objects, arrayEntry({i - 1}));
+            plist_dict_set_item(top, "root", plist_new_uid(levels + 1));
+        });
+    };
+    for (const auto& [levels, accepted] : test::depthCases(KeyedUnarchiver::kMaxDepth)) {
+        // A million objects is no archive to build here; a million levels of
+        // the property list beneath is, and must fail as cleanly.
+        const Data bytes = levels == test::kMillionLevels ? test::nestedBinaryPlist(levels) : chain(levels);
+        std::optional<Error> error;
+        const auto value = KeyedUnarchiver::unarchivedObject(bytes, kEverything, "root", &error);
+        EXPECT_EQ(value.has_value(), accepted) << levels;
+        EXPECT_EQ(error.has_value(), !accepted) << levels;
+        if (error) {
+            EXPECT_EQ(error->domain(), KeyedUnarchiver::kErrorDomain) << levels;
+        }
+        if (!accepted) continue;
+        std::size_t depth = 0;
+        for (const Value* v = &*value; v->isArray(); v = v->at(0)) ++depth;
+        EXPECT_EQ(depth, levels);
+    }
 }
 
 TEST_F(KeyedArchiverTest, TruncatedOrDamagedBytesNeverCrash) {

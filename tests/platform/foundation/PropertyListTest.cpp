@@ -2,12 +2,15 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/PlistNode.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/StringsTable.h"
+#include "tests/support/Nesting.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora::platform {
@@ -109,6 +112,64 @@ TEST_F(PropertyListTest, RejectsWhatIsNotAPropertyList) {
         EXPECT_EQ(error->domain(), PropertyList::kErrorDomain) << c.name;
         EXPECT_EQ(error->code(), PropertyList::kReadCorruptError) << c.name;
     }
+}
+
+// `levels` arrays one inside another, the innermost holding one string.
+Value nestedArrays(std::size_t levels) {
+    Value value("leaf");
+    for (std::size_t i = 0; i < levels; ++i) value = Value(Value::Array{std::move(value)});
+    return value;
+}
+
+TEST_F(PropertyListTest, NestingPastTheLimitIsRefusedCleanly) {
+    for (const auto& [levels, accepted] : test::depthCases(PlistNode::kMaxDepth)) {
+        const std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">" +
+                                test::nested("<array>", "<string>leaf</string>", "</array>", levels) + "</plist>";
+        const struct {
+            const char* form;
+            Data bytes;
+        } inputs[] = {{"xml", bytesOf(xml)}, {"binary", test::nestedBinaryPlist(levels)}};
+        for (const auto& input : inputs) {
+            std::optional<Error> error;
+            const auto value = PropertyList::fromData(input.bytes, &error);
+            EXPECT_EQ(value.has_value(), accepted) << input.form << " " << levels;
+            if (accepted) {
+                EXPECT_EQ(*value, nestedArrays(levels)) << input.form;
+            } else {
+                ASSERT_TRUE(error) << input.form << " " << levels;
+                EXPECT_EQ(error->code(), PropertyList::kReadCorruptError) << input.form << " " << levels;
+            }
+        }
+        // Writing has the same limit, so whatever is written can be read.
+        if (levels == test::kMillionLevels) continue;  // a Value this deep could not even be freed
+        for (auto format : {PropertyList::Format::XML, PropertyList::Format::Binary}) {
+            std::optional<Error> error;
+            EXPECT_EQ(PropertyList::toData(nestedArrays(levels), format, &error).has_value(), accepted) << levels;
+            EXPECT_EQ(error.has_value(), !accepted);
+        }
+    }
+}
+
+TEST_F(PropertyListTest, NestingIsMeasuredWhateverTheMarkupHides) {
+    const std::string deep = test::nested("<array>", "", "</array>", 100000);
+    const std::pair<const char*, std::string> cases[] = {
+        {"a quoted '>' in a tag", "<plist version=\">\">" + deep + "</plist>"},
+        {"a tag inside a comment", "<plist><!-- <array> -->" + deep + "</plist>"},
+        {"a reference loop", ""},
+    };
+    for (const auto& [label, text] : cases) {
+        Data bytes = bytesOf(text);
+        if (text.empty()) {
+            // A binary list whose only array holds itself.
+            bytes = test::nestedBinaryPlist(1);
+            bytes[9 + 3] = 0;  // the array's reference now points at object 0
+        }
+        std::optional<Error> error;
+        EXPECT_FALSE(PropertyList::fromData(bytes, &error)) << label;
+        EXPECT_TRUE(error) << label;
+    }
+    // Markup that every reader reads alike is still fine.
+    EXPECT_TRUE(PropertyList::fromData(bytesOf("<plist><!-- a > b --><array><true/><false/></array></plist>")));
 }
 
 TEST_F(PropertyListTest, RefusesValuesWithoutAPropertyListForm) {

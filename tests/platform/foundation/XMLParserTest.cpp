@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Nesting.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora::platform {
@@ -178,6 +179,24 @@ TEST(XMLParserTest, MalformedDocumentReportsAnErrorOnce) {
         EXPECT_EQ(reportedLine->second.integer(), line) << document;
         EXPECT_NE(error.localizedDescription().find("line"), std::string::npos);
     }
+}
+
+TEST(XMLParserTest, NestingPastTheLimitFailsAtTheFirstElementTooDeep) {
+    for (const auto& [levels, accepted] : test::depthCases(XMLParser::kMaxElementDepth)) {
+        const auto run = parse(test::nested("<a>", "x", "</a>", levels));
+        EXPECT_EQ(run.ok, accepted) << levels;
+        if (accepted) {
+            EXPECT_TRUE(run.recorder->errors.empty()) << levels;
+            continue;
+        }
+        ASSERT_EQ(run.recorder->errors.size(), 1u) << levels;
+        EXPECT_EQ(run.recorder->errors[0].code(), XMLParser::kTooDeepErrorCode) << levels;
+        EXPECT_EQ(run.parser->parserError(), run.recorder->errors[0]);
+        // Nothing past the limit reached the delegate.
+        EXPECT_EQ(run.recorder->events.size(), XMLParser::kMaxElementDepth) << levels;
+    }
+    // Depth counts open elements, not elements: a long flat document is fine.
+    EXPECT_TRUE(parse("<r>" + test::nested("<a/>", "", "", 100000) + "</r>").ok);
 }
 
 TEST(XMLParserTest, AbortFromACallbackStopsAllFurtherEvents) {

@@ -9,6 +9,7 @@
 
 #include "platform/foundation/Text.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/Nesting.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora::platform {
@@ -284,6 +285,18 @@ TEST_F(WebViewTest, HTMLStringsFilesAndOtherSchemes) {
     view_->loadRequest(URLRequest(URL::fileURLWithPath((home() / "absent.html").string())));
     ASSERT_TRUE(waitForEnds(6));
     EXPECT_EQ(delegate_->errors.back().code(), Error::kURLErrorFileDoesNotExist);
+}
+
+TEST_F(WebViewTest, APageNestedTooDeeplyFailsToLoadAndTheLastPageStays) {
+    view_->loadHTMLStringBaseURL("<title>Kept</title>", std::nullopt);
+    ASSERT_TRUE(waitForEnds(1));
+    view_->loadHTMLStringBaseURL(test::nested("<div>", "x", "</div>", test::kMillionLevels), std::nullopt);
+    ASSERT_TRUE(waitForEnds(2));
+    ASSERT_EQ(delegate_->errors.size(), 1u);
+    EXPECT_EQ(delegate_->errors[0].code(), Error::kURLErrorCannotParseResponse);
+    EXPECT_EQ(view_->stringByEvaluatingJavaScriptFromString("document.title"), "Kept");
+    EXPECT_EQ(view_->documentHTML(), "<title>Kept</title>");
+    EXPECT_FALSE(view_->canGoBack());
 }
 
 TEST_F(WebViewTest, PagesShareTheCookieStore) {

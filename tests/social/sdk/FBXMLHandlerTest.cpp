@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/foundation/XMLParser.h"
+#include "tests/support/Nesting.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora {
@@ -97,6 +98,22 @@ TEST(FBXMLHandlerTest, AMalformedReplyHasNoRoot) {
         EXPECT_EQ(handler->parseError()->domain(), platform::XMLParser::kErrorDomain);
         EXPECT_FALSE(handler->rootObject()) << document;
         EXPECT_FALSE(handler->rootName()) << document;
+    }
+}
+
+TEST(FBXMLHandlerTest, ARootNestedPastTheLimitIsAParseError) {
+    for (const auto& [levels, accepted] : test::depthCases(platform::XMLParser::kMaxElementDepth)) {
+        const auto handler = parse(test::nested("<a>", "x", "</a>", levels));
+        EXPECT_EQ(handler->rootObject().has_value(), accepted) << levels;
+        EXPECT_EQ(handler->parseError().has_value(), !accepted) << levels;
+        if (!accepted) {
+            EXPECT_EQ(handler->parseError()->code(), platform::XMLParser::kTooDeepErrorCode);
+            EXPECT_FALSE(handler->rootName()) << levels;
+            continue;
+        }
+        std::size_t depth = 1;
+        for (const Value* node = &*handler->rootObject(); node->isDictionary(); node = node->find("a")) ++depth;
+        EXPECT_EQ(depth, levels);
     }
 }
 

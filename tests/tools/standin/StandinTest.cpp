@@ -20,10 +20,12 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/Nesting.h"
 #include "tests/support/TestHome.h"
 #include "tools/standin/FQLEvaluator.h"
 #include "tools/standin/MultipartForm.h"
 #include "tools/standin/StandinData.h"
+#include "tools/standin/StandinJson.h"
 #include "tools/standin/StandinMedia.h"
 #include "tools/standin/StandinServer.h"
 #include "tools/standin/StandinText.h"
@@ -152,6 +154,35 @@ TEST_F(FQLTest, RefusesQueriesItCannotRead) {
     cycle["b"] = "SELECT uid FROM user WHERE uid IN (SELECT uid FROM #a)";
     EXPECT_TRUE(std::holds_alternative<FQLEvaluator::Error>(fql().multiquery(cycle)));
     EXPECT_TRUE(std::holds_alternative<FQLEvaluator::Error>(fql().multiquery(std::string_view("[1, 2]"))));
+}
+
+TEST_F(FQLTest, ConditionsNestedPastTheLimitAreRefused) {
+    // The query, its condition and the comparison take three of the levels,
+    // each NOT one more. A million levels is past the length limit too.
+    constexpr std::size_t kLimit = 64;
+    for (const auto& [levels, accepted] : test::depthCases(kLimit)) {
+        std::string query = "SELECT vid FROM video WHERE ";
+        for (std::size_t i = 4; i < levels; ++i) query += "NOT ";
+        query += "NOT owner = me()";
+        auto result = fql().query(query);
+        EXPECT_EQ(std::holds_alternative<Json>(result), accepted) << levels;
+        if (!accepted) {
+            EXPECT_EQ(std::get<FQLEvaluator::Error>(result).code, 601) << levels;
+        }
+    }
+}
+
+TEST(StandinJsonTest, TextNestedPastTheLimitIsRefusedBeforeItIsRead) {
+    for (const auto& [levels, accepted] : test::depthCases(StandinJson::kMaxDepth)) {
+        // A string's brackets and escaped quotes are no nesting.
+        const std::string text = test::nested("[", "\"[[[\\\"[\"", "]", levels);
+        const auto parsed = StandinJson::parse(text);
+        EXPECT_EQ(!parsed.is_discarded(), accepted) << levels;
+        if (accepted) {
+            EXPECT_EQ(parsed.dump(), text);
+        }
+    }
+    EXPECT_TRUE(StandinJson::parse("[1, 2").is_discarded());
 }
 
 // ---------------------------------------------------------------- multipart

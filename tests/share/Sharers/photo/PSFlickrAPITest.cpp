@@ -6,8 +6,10 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/InputStream.h"
 #include "platform/foundation/Text.h"
+#include "platform/foundation/XMLParser.h"
 #include "share/Sharers/photo/PSXMLMapper.h"
 #include "tests/share/Sharers/photo/PhotoServiceStandIn.h"
+#include "tests/support/Nesting.h"
 #include "tests/support/TestHome.h"
 
 namespace clipora {
@@ -102,6 +104,24 @@ TEST(PSXMLMapperTest, MapsElementsAttributesTextAndLists) {
     }
 }
 
+TEST(PSXMLMapperTest, NestingPastTheParserLimitMapsToNothing) {
+    for (const auto& [levels, accepted] : test::depthCases(platform::XMLParser::kMaxElementDepth)) {
+        const auto mapped =
+            PSXMLMapper::dictionaryMappedFromXMLData(Text::toData(test::nested("<a n=\"1\">", "x", "</a>", levels)));
+        ASSERT_EQ(mapped.has_value(), accepted) << levels;
+        if (!accepted) continue;
+        std::size_t depth = 0;
+        const Value* element = &*mapped;
+        while (const Value* child = element->find("a")) {
+            EXPECT_EQ(*child->find("n"), Value("1"));
+            element = child;
+            ++depth;
+        }
+        EXPECT_EQ(depth, levels);
+        EXPECT_EQ(PSXMLMapper::textContent(*element), "x");
+    }
+}
+
 class PSFlickrAPIRequestTest : public test::PlatformTest, public PSFlickrAPIRequestDelegate {
 protected:
     void SetUp() override {
@@ -179,12 +199,15 @@ TEST_F(PSFlickrAPIRequestTest, RefusalsAndFaultyRepliesAreErrors) {
                                112, "Method not found"},
                           Case{"<rsp stat=\"fail\"></rsp>", "org.pravik.PhotoClient", 0x7fff0003, ""},
                           Case{"<rsp stat=\"ok\"><a></rsp>", "org.pravik.PhotoClient", 0x7fff0003, ""},
-                          Case{"<rsp stat=\"ok\" a=\"1\"><a/></rsp>", "org.pravik.PhotoClient", 0x7fff0003, ""}}) {
+                          Case{"<rsp stat=\"ok\" a=\"1\"><a/></rsp>", "org.pravik.PhotoClient", 0x7fff0003, ""},
+                          // Far deeper than any reply, far smaller than the reply cap.
+                          Case{"<rsp stat=\"ok\">" + test::nested("<a>", "", "</a>", 25000) + "</rsp>",
+                               "org.pravik.PhotoClient", 0x7fff0003, ""}}) {
         service_->setNextReply(c.reply);
         error_.reset();
         ASSERT_TRUE(request_->callAPIMethodWithGETArguments("flickr.test.echo", std::nullopt));
         wait();
-        ASSERT_TRUE(error_) << c.reply;
+        ASSERT_TRUE(error_) << c.reply.substr(0, 80);
         EXPECT_EQ(error_->domain(), c.domain) << c.reply;
         EXPECT_EQ(error_->code(), c.code) << c.reply;
         auto reason = error_->userInfo().find(platform::Error::kLocalizedFailureReasonKey);
