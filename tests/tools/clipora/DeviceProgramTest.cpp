@@ -108,8 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailingCommand{"UnknownCommand", "frobnicate 3",
                        "(unknown command: frobnicate 3; commands: N, back, b N, type TEXT, open URL, delete N, "
-                       "settings, toggle N, slide N V, down, up, refresh, browser, link N, close, wait TEXT, "
-                       "wait !TEXT, quit)"},
+                       "settings, toggle N, slide N V, down, up, refresh, browser, link N, field N, submit [N], close, "
+                       "wait TEXT, wait !TEXT, quit)"},
         FailingCommand{"MissingButton", "b 9", "(no button 9; this screen has b 1 to b 2)"},
         FailingCommand{"ButtonWithoutNumber", "b",
                        "(b needs a button number, as the screen shows it: this screen has b 1 to b 2)"},
