@@ -132,9 +132,9 @@ void Record::readWith(const Codec& codec) {
         void* slot = f.slot(*this);
         switch (f.kind) {
         case FieldKind::Bool: in.readBool(*static_cast<bool*>(slot)); break;
-        case FieldKind::I16: in.readI16(*static_cast<std::int16_t*>(slot)); break;
-        case FieldKind::I32: in.readI32(*static_cast<std::int32_t*>(slot)); break;
-        case FieldKind::I64: in.readI64(*static_cast<std::int64_t*>(slot)); break;
+        case FieldKind::I16: *static_cast<std::int16_t*>(slot) = codec.readI16(); break;
+        case FieldKind::I32: *static_cast<std::int32_t*>(slot) = codec.readI32(); break;
+        case FieldKind::I64: *static_cast<std::int64_t*>(slot) = codec.readI64(); break;
         case FieldKind::Double: in.readDouble(*static_cast<double*>(slot)); break;
         case FieldKind::String: *static_cast<String*>(slot) = codec.readString(); break;
         case FieldKind::Binary: *static_cast<Bytes*>(slot) = codec.readBinary(); break;
@@ -160,11 +160,7 @@ void Record::readWith(const Codec& codec) {
             } else if (f.element == FieldKind::I64) {
                 std::vector<std::int64_t> list;
                 list.reserve(reserve);
-                for (std::int32_t i = 0; i < count; ++i) {
-                    std::int64_t value = 0;
-                    in.readI64(value);
-                    list.push_back(value);
-                }
+                for (std::int32_t i = 0; i < count; ++i) list.push_back(codec.readI64());
                 *static_cast<I64List*>(slot) = std::move(list);
             } else {
                 f.records->listStart(slot, reserve);
@@ -181,9 +177,7 @@ void Record::readWith(const Codec& codec) {
                 std::map<std::string, std::int32_t> map;
                 for (std::int32_t i = 0; i < count; ++i) {
                     std::string key = codec.readString();
-                    std::int32_t value = 0;
-                    in.readI32(value);
-                    map.insert_or_assign(std::move(key), value);
+                    map.insert_or_assign(std::move(key), codec.readI32());
                 }
                 *static_cast<CountMap*>(slot) = std::move(map);
             } else {

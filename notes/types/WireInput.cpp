@@ -36,6 +36,12 @@ constexpr std::size_t kGrowth = 64 * 1024;
 // claiming another is kept as UNKNOWN.
 constexpr std::int32_t kLastApplicationExceptionType = 10;
 
+// Other protocols read plain values through their own operations.
+void readThrough(wire::TProtocol& protocol, std::int8_t& value) { protocol.readByte(value); }
+void readThrough(wire::TProtocol& protocol, std::int16_t& value) { protocol.readI16(value); }
+void readThrough(wire::TProtocol& protocol, std::int32_t& value) { protocol.readI32(value); }
+void readThrough(wire::TProtocol& protocol, std::int64_t& value) { protocol.readI64(value); }
+
 [[noreturn]] void refuseType() {
     throw TProtocolException(TProtocolException::INVALID_DATA, "A type in the message is not one of the protocol's");
 }
@@ -53,27 +59,68 @@ std::optional<std::size_t> WireInput::bytesLeft() const {
     return std::nullopt;
 }
 
-void WireInput::expect(std::uint64_t bytes) const {
-    auto left = bytesLeft();
+void WireInput::expect(std::uint64_t bytes) const { expectOf(bytes, bytesLeft()); }
+
+void WireInput::expectOf(std::uint64_t bytes, std::optional<std::size_t> left) const {
     if ((left && bytes > *left) || bytes > static_cast<std::uint64_t>(std::numeric_limits<long>::max()))
         throw TProtocolException(TProtocolException::SIZE_LIMIT, "A length in the message runs past its end");
     transport->checkReadBytesAvailable(static_cast<long>(bytes));
 }
+
+void WireInput::readRaw(std::uint8_t* to, std::uint32_t count) const {
+    // A memory buffer is read without a virtual call per value.
+    if (memory_)
+        memory_->readAll(to, count);
+    else
+        transport->readAll(to, count);
+}
+
+template <class Integer>
+Integer WireInput::readInteger() const {
+    Integer value = 0;
+    if (!binary) {
+        readThrough(protocol, value);
+        return value;
+    }
+    // The count is known here, so a memory buffer's read becomes a plain load.
+    std::uint8_t bytes[sizeof(Integer)];
+    if (memory_)
+        memory_->readAll(bytes, sizeof bytes);
+    else
+        transport->readAll(bytes, sizeof bytes);
+    std::uint64_t bits = 0;
+    for (auto byte : bytes) bits = bits << 8 | byte;  // most significant first
+    return static_cast<Integer>(bits);
+}
+
+std::int8_t WireInput::readByte() const { return readInteger<std::int8_t>(); }
+std::int16_t WireInput::readI16() const { return readInteger<std::int16_t>(); }
+std::int32_t WireInput::readI32() const { return readInteger<std::int32_t>(); }
+std::int64_t WireInput::readI64() const { return readInteger<std::int64_t>(); }
 
 template <class Buffer>
 void WireInput::readSized(std::int32_t size, Buffer& out) const {
     if (size < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
     const std::int32_t limit = BinaryLimits::stringLimit(*binary);
     if (limit > 0 && size > limit) throw TProtocolException(TProtocolException::SIZE_LIMIT);
-    expect(static_cast<std::uint64_t>(size));
+    const auto left = bytesLeft();
+    expectOf(static_cast<std::uint64_t>(size), left);
     const auto length = static_cast<std::size_t>(size);
-    out.clear();
-    const bool known = bytesLeft().has_value();
-    if (known && length > 0) {
+    if (length == 0) {
+        out.clear();
+        return;
+    }
+    if (left) {
         // Straight from a memory buffer, without filling the text first.
+        using Unit = typename Buffer::value_type;
         std::uint32_t got = static_cast<std::uint32_t>(length);
-        if (const std::uint8_t* borrowed = transport->borrow(nullptr, &got)) {
-            using Unit = typename Buffer::value_type;
+        if (memory_) {
+            if (const std::uint8_t* borrowed = memory_->borrow(nullptr, &got)) {
+                out.assign(reinterpret_cast<const Unit*>(borrowed), reinterpret_cast<const Unit*>(borrowed) + length);
+                memory_->consume(static_cast<std::uint32_t>(length));
+                return;
+            }
+        } else if (const std::uint8_t* borrowed = transport->borrow(nullptr, &got)) {
             out.assign(reinterpret_cast<const Unit*>(borrowed), reinterpret_cast<const Unit*>(borrowed) + length);
             transport->consume(static_cast<std::uint32_t>(length));
             return;
@@ -81,12 +128,13 @@ void WireInput::readSized(std::int32_t size, Buffer& out) const {
     }
     // Without a count of the bytes left, the text grows only as far as its
     // bytes have really come.
-    const std::size_t step = known ? length : kGrowth;
+    out.clear();
+    const std::size_t step = left ? length : kGrowth;
     while (out.size() < length) {
         const std::size_t at = out.size();
         const std::size_t count = std::min(step, length - at);
         out.resize(at + count);
-        transport->readAll(reinterpret_cast<std::uint8_t*>(out.data()) + at, static_cast<std::uint32_t>(count));
+        readRaw(reinterpret_cast<std::uint8_t*>(out.data()) + at, static_cast<std::uint32_t>(count));
     }
 }
 
@@ -96,9 +144,7 @@ std::string WireInput::readString() const {
         protocol.readString(text);
         return text;
     }
-    std::int32_t size = 0;
-    binary->readI32(size);
-    readSized(size, text);
+    readSized(readI32(), text);
     return text;
 }
 
@@ -110,9 +156,7 @@ platform::Data WireInput::readBinary() const {
         bytes.assign(text.begin(), text.end());
         return bytes;
     }
-    std::int32_t size = 0;
-    binary->readI32(size);
-    readSized(size, bytes);
+    readSized(readI32(), bytes);
     return bytes;
 }
 
@@ -168,17 +212,15 @@ std::int8_t WireInput::readFieldBegin(std::int16_t& id) const {
         protocol.readFieldBegin(name, type, id);
         return static_cast<std::int8_t>(type);
     }
-    std::int8_t type = 0;
-    binary->readByte(type);
+    const std::int8_t type = readByte();
     if (type == wire::T_STOP) return type;
     if (!isWireType(type)) refuseType();
-    binary->readI16(id);
+    id = readI16();
     return type;
 }
 
 std::int32_t WireInput::readCount(std::size_t minimumElementSize) const {
-    std::int32_t count = 0;
-    binary->readI32(count);
+    const std::int32_t count = readI32();
     if (count > 0) {
         const std::int32_t limit = BinaryLimits::containerLimit(*binary);
         if (limit > 0 && count > limit) throw TProtocolException(TProtocolException::SIZE_LIMIT);
@@ -196,7 +238,7 @@ std::int32_t WireInput::readListBegin(std::int8_t& elementType, std::size_t mini
         elementType = static_cast<std::int8_t>(type);
         return static_cast<std::int32_t>(count);
     }
-    binary->readByte(elementType);
+    elementType = readByte();
     return readCount(minimumElementSize);
 }
 
@@ -209,8 +251,8 @@ std::int32_t WireInput::readMapBegin(std::int8_t& keyType, std::int8_t& valueTyp
         valueType = static_cast<std::int8_t>(value);
         return static_cast<std::int32_t>(count);
     }
-    binary->readByte(keyType);
-    binary->readByte(valueType);
+    keyType = readByte();
+    valueType = readByte();
     return readCount(minimumEntrySize);
 }
 

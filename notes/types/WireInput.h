@@ -52,6 +52,13 @@ public:
     // Refuses a claim of `bytes` that the input cannot hold.
     void expect(std::uint64_t bytes) const;
 
+    // Plain values, as the protocol reads them (from a memory buffer without
+    // a virtual call).
+    std::int8_t readByte() const;
+    std::int16_t readI16() const;
+    std::int32_t readI32() const;
+    std::int64_t readI64() const;
+
     std::string readString() const;
     platform::Data readBinary() const;
 
@@ -81,6 +88,11 @@ public:
 private:
     // A container's count, with the bytes its elements need checked.
     std::int32_t readCount(std::size_t minimumElementSize) const;
+    // expect() with the bytes left already asked for.
+    void expectOf(std::uint64_t bytes, std::optional<std::size_t> left) const;
+    void readRaw(std::uint8_t* to, std::uint32_t count) const;
+    template <class Integer>
+    Integer readInteger() const;
     // Reads `size` bytes and drops them.
     void discard(std::int32_t size) const;
     template <class Buffer>
