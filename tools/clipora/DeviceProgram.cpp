@@ -18,11 +18,9 @@
 #include <thread>
 
 #include "app/AlbumCell.h"
-#include "app/AppConfig.h"
 #include "app/OptionListViewController.h"
 #include "app/ProgressHUD.h"
 #include "app/QRBBaseViewController.h"
-#include "platform/cfnetwork/HostResolver.h"
 #include "platform/cfnetwork/TLSTrust.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
